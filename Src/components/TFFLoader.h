@@ -1,0 +1,80 @@
+// TFFLoader: loads the FFmpeg 5.1 libraries at run time (dlopen) and binds every entry point
+// of FFAPI.h by name (dlsym). One loader per process, used from the main thread only.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <stdexcept>
+#include <string>
+
+enum TLibrary : int {
+  avUtil,
+  swScale,
+  swResample,
+  avCodec,
+  avFormat,
+  avFilter,
+  avDevice,
+  myUtil,
+  SDL2,
+  libSoundTouch
+};
+constexpr int LibraryCount = 10;
+
+// A set of TLibrary values: bit n = value n.
+class TLibraries {
+public:
+  constexpr TLibraries() = default;
+  constexpr TLibraries(std::initializer_list<TLibrary> libs) {
+    for (TLibrary l : libs)
+      FBits |= uint16_t(1u << l);
+  }
+  constexpr bool Contains(TLibrary l) const { return FBits & (1u << l); }
+  constexpr bool Empty() const { return FBits == 0; }
+  constexpr uint16_t Bits() const { return FBits; }
+
+private:
+  uint16_t FBits = 0;
+};
+
+inline constexpr TLibraries EncoderLibraries{avUtil,   swScale,  swResample, avCodec,
+                                             avFormat, avFilter, avDevice,   myUtil};
+inline constexpr TLibraries DecoderLibraries{avUtil,   swScale,  swResample, avCodec,
+                                             avFormat, avFilter, myUtil};
+inline constexpr TLibraries AllLibraries{avUtil,   swScale,  swResample, avCodec, avFormat,
+                                         avFilter, avDevice, myUtil,     SDL2,    libSoundTouch};
+
+struct TLibraryStatus {
+  TLibrary Lib;
+  std::string Name; // empty: the built file name is used
+  void *Handle = nullptr;
+  bool Fixuped = false;
+};
+
+class TFFLoader {
+public:
+  TFFLoader();
+  ~TFFLoader(); // unloads every library
+
+  std::string LibraryPath;
+  bool InstallLogger = true;
+  const std::string &LastErrMsg() const { return FLastErrMsg; }
+
+  std::string GetLibraryName(TLibrary index) const;
+  TLibraryStatus &Status(TLibrary index) { return FStatus[index]; }
+
+  bool Load(TLibrary lib);
+  bool Load(TLibraries libs);
+  bool Loaded(TLibrary lib) const;
+  bool Loaded(TLibraries libs) const;
+  void CheckLibAV(TLibraries libs) const; // throws std::runtime_error
+  void Unload(TLibrary lib);
+  void Unload(TLibraries libs);
+
+private:
+  std::string FLastErrMsg;
+  TLibraryStatus FStatus[LibraryCount];
+};
+
+// The process-wide loader.
+TFFLoader &FFLoader();

@@ -1,0 +1,37 @@
+#!/bin/sh
+# Generates the tiny media files the tests use. Idempotent: existing files are kept.
+set -eu
+out=$1
+mkdir -p "$out"
+cd "$out"
+ff() { target=$1; shift; [ -s "$target" ] || ffmpeg -nostdin -loglevel error -y "$@" "$target"; }
+
+# 2 s, 25 fps, 320x240 video with a stereo 44.1 kHz audio track.
+ff av.mp4 -f lavfi -i testsrc=size=320x240:rate=25:duration=2 \
+  -f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 -ac 2 \
+  -c:v libx264 -g 25 -pix_fmt yuv420p -c:a aac -shortest
+# The same as AVI with MPEG-4 Part 2 and MP3, a second container for mapping tests.
+ff av.avi -f lavfi -i testsrc=size=320x240:rate=25:duration=2 \
+  -f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 -ac 2 \
+  -c:v mpeg4 -c:a libmp3lame -shortest
+# 29.97 fps video only.
+ff ntsc.mp4 -f lavfi -i testsrc=size=320x240:rate=30000/1001:duration=2 \
+  -c:v libx264 -pix_fmt yuv420p
+# Audio only, 3 s mono 22.05 kHz.
+ff audio.mp3 -f lavfi -i sine=frequency=1000:sample_rate=22050:duration=3 -c:a libmp3lame
+ff audio.wav -f lavfi -i sine=frequency=1000:sample_rate=44100:duration=1 -ac 2
+# Stream 0 is audio, stream 1 video.
+ff audio_first.mkv -f lavfi -i sine=frequency=440:sample_rate=48000:duration=2 \
+  -f lavfi -i testsrc=size=320x240:rate=25:duration=2 -map 0:a -map 1:v \
+  -c:a libvorbis -c:v mpeg4
+# A still image.
+ff still.png -f lavfi -i testsrc=size=320x240:rate=1 -frames:v 1
+# A file with an unknown duration (raw MPEG-TS piped through stdin has none in its header;
+# a raw H.264 elementary stream has none either).
+ff unknown_duration.h264 -f lavfi -i testsrc=size=320x240:rate=25:duration=1 \
+  -c:v libx264 -pix_fmt yuv420p -f h264
+# A truncated file: the first 40 % of av.mp4 (moov atom is at the end, so it cannot be read).
+[ -s truncated.mp4 ] || head -c $(( $(stat -c %s av.mp4) * 2 / 5 )) av.mp4 > truncated.mp4
+# Not media at all.
+[ -s not_media.mp4 ] || printf 'this is not a media file\n' > not_media.mp4
+exit 0
