@@ -1,0 +1,5 @@
+// Input file and input stream records of the transcoding engine.
+#pragma once
+
+struct TInputStream;
+struct TInputFile;
