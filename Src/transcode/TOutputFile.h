@@ -1,5 +1,179 @@
-// Output file and output stream records of the transcoding engine.
+// Output file and output stream records of the transcoding engine, and the stream and
+// channel map elements that the -map and -map_channel options collect.
+//
+// Threads: OpenOutputFile fills these records on the thread that adds outputs (the main
+// thread); afterwards only the task's worker thread uses them. Ownership: each record owns the
+// FFmpeg objects held in owner types and the raw pointers marked "owned"; `st` belongs to the
+// muxer context `ctx` of its output file, which the output file record owns (the I/O included).
 #pragma once
 
-struct TOutputStream;
-struct TOutputFile;
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "components/FFAPI.h"
+#include "transcode/FFOwners.h"
+
+struct TInputStream;
+struct TOutputFilter; // filter graph output feeding a stream (filter graphs)
+
+// One element of -map.
+struct TStreamMap {
+  int disabled = 0;
+  int file_index = 0;
+  int stream_index = 0;
+  int sync_file_index = 0;
+  int sync_stream_index = 0;
+  std::string linklabel; // "[label]" maps: output of a complex filter graph
+};
+
+// One element of -map_channel (-1 = muted channel / not given).
+struct TAudioChannelMap {
+  int file_idx = -1;
+  int stream_idx = -1;
+  int channel_idx = -1;
+  int ofile_idx = -1;
+  int ostream_idx = -1;
+};
+
+// finished bits of an output stream.
+enum : int { ENCODER_FINISHED = 1, MUXER_FINISHED = 2 };
+
+struct TOutputStream {
+  TOutputStream() = default;
+  TOutputStream(const TOutputStream &) = delete;
+  TOutputStream &operator=(const TOutputStream &) = delete;
+  ~TOutputStream();
+
+  int file_index = 0;
+  int index = 0;         // index within its output file
+  int source_index = -1; // input stream index, -1 when fed by a complex graph
+  AVStream *st = nullptr;
+  int encoding_needed = 0;
+  int64_t frame_number = 0;
+  TInputStream *sync_ist = nullptr;
+  int64_t sync_opts = 0;
+  int64_t first_pts = 0;
+  int64_t last_mux_dts = AV_NOPTS_VALUE;
+  AVRational mux_timebase{0, 0};
+  AVRational enc_timebase{0, 0};
+  TBSFContextPtr bsf_ctx;
+  TCodecContextPtr enc_ctx;
+  TCodecParametersPtr ref_par;
+  const AVCodec *enc = nullptr;
+  int64_t max_frames = INT64_MAX;
+  TFramePtr filtered_frame;
+  TFramePtr last_frame;
+  TPacketPtr pkt;
+  int64_t last_dropped = 0;
+  int64_t last_nb0_frames[3] = {0, 0, 0};
+  void *hwaccel_ctx = nullptr;
+
+  AVRational frame_rate{0, 0};
+  AVRational max_frame_rate{0, 0};
+  int vsync_method = -1;
+  int is_cfr = 0;
+  std::string fps_mode;
+  int force_fps = 0;
+  int top_field_first = -1;
+  int rotate_overridden = 0;
+  int autoscale = 1;
+  int bits_per_raw_sample = 0;
+  double rotate_override_value = 0;
+  AVRational frame_aspect_ratio{0, 0};
+
+  int64_t forced_kf_ref_pts = AV_NOPTS_VALUE;
+  std::vector<int64_t> forced_kf_pts;
+  int forced_kf_count = 0;
+  int forced_kf_index = 0;
+  std::string forced_keyframes;
+  TExprPtr forced_keyframes_pexpr;
+  double forced_keyframes_expr_const_values[5] = {0, 0, 0, 0, 0};
+  int dropped_keyframe = 0;
+
+  std::vector<int> audio_channels_map; // input channel per output channel, -1 muted
+  int audio_channels_mapped = 0;
+
+  std::string logfile_prefix;
+  FILE *logfile = nullptr; // owned: pass-1 statistics
+
+  TOutputFilter *filter = nullptr; // not owned: the filter graph owns it
+  std::string avfilter;            // the graph description finally used
+  std::string filters;             // -filter
+  std::string filters_script;      // -filter_script
+
+  AVDictionary *encoder_opts = nullptr; // owned
+  AVDictionary *sws_dict = nullptr;     // owned
+  AVDictionary *swr_opts = nullptr;     // owned
+  std::string apad;
+  int finished = 0; // ENCODER_FINISHED | MUXER_FINISHED
+  int unavailable = 0;
+  int stream_copy = 0;
+  int initialized = 0;
+  int inputs_done = 0;
+  std::string attachment_filename;
+  int streamcopy_started = 0;
+  int copy_initial_nonkeyframes = 0;
+  int copy_prior_start = -1;
+  std::string disposition;
+  int keep_pix_fmt = 0;
+
+  uint64_t data_size = 0;
+  int64_t packets_written = 0;
+  int64_t frames_encoded = 0;
+  int64_t samples_encoded = 0;
+  uint64_t packets_encoded = 0;
+  int quality = 0;
+  int max_muxing_queue_size = 128;
+  AVFifo *muxing_queue = nullptr; // owned: queued AVPacket* waiting for the header
+  size_t muxing_queue_data_size = 0;
+  size_t muxing_queue_data_threshold = 50 * 1024 * 1024;
+  int pict_type = 0;
+  int64_t error[4] = {0, 0, 0, 0};
+
+  bool is_filter_codec_opts = false;
+  bool is_avcodec_opened = false; // the encoder context has been opened
+};
+
+inline TOutputStream::~TOutputStream() {
+  if (logfile)
+    std::fclose(logfile);
+  if (muxing_queue) {
+    AVPacket *p = nullptr;
+    while (ff::av_fifo_read(muxing_queue, &p, 1) >= 0)
+      ff::av_packet_free(&p);
+    ff::av_fifo_freep2(&muxing_queue);
+  }
+  ff::av_dict_free(&encoder_opts);
+  ff::av_dict_free(&sws_dict);
+  ff::av_dict_free(&swr_opts);
+}
+
+// Owns a muxer context and its I/O.
+struct TMuxerContextDeleter {
+  void operator()(AVFormatContext *p) const {
+    if (p->oformat && !(p->oformat->flags & AVFMT_NOFILE))
+      ff::avio_closep(&p->pb);
+    ff::avformat_free_context(p);
+  }
+};
+using TMuxerContextPtr = std::unique_ptr<AVFormatContext, TMuxerContextDeleter>;
+
+struct TOutputFile {
+  TOutputFile() = default;
+  TOutputFile(const TOutputFile &) = delete;
+  TOutputFile &operator=(const TOutputFile &) = delete;
+  ~TOutputFile() { ff::av_dict_free(&opts); }
+
+  int index = 0;
+  const AVOutputFormat *format = nullptr;
+  TMuxerContextPtr ctx;
+  AVDictionary *opts = nullptr;        // owned: copy of the file group's format options
+  int ost_index = 0;                   // first stream of this file in Foutput_streams
+  int64_t recording_time = INT64_MAX;  // -t, microseconds
+  int64_t start_time = AV_NOPTS_VALUE; // -ss
+  uint64_t limit_filesize = UINT64_MAX;
+  int shortest = 0;
+  int header_written = 0;
+};
