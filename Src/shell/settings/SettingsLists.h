@@ -1,0 +1,44 @@
+// Item lists of the settings combo boxes (Video, Audio, CPU usage tabs and the rotation
+// choice of the effects dialog), in display order, and the encoder lists of each container.
+// The window fills its combo boxes from these; the option builders resolve positions to texts
+// through the same lists, so both always agree.
+#pragma once
+
+#include <string>
+#include <vector>
+
+using TItemList = std::vector<std::string>;
+
+// Video tab.
+const TItemList &VideoFormatItems();    // "AVI" ... "WMV" (10)
+const TItemList &VideoAspectItems();    // "Original", "4:3", ...
+const TItemList &VideoFrameSizeItems(); // "Original" ... "7680x4800" (30; last = custom slot)
+const TItemList &VideoFrameRateItems(); // "Original", "10", "15", "25", "30"
+const TItemList &VideoBitrateItems();   // "Original", "256" ... "50000" (kbit/s)
+
+// Audio tab.
+const TItemList &AudioFormatItems();     // "MP3", "WAV", "OGG", "FLAC", "WMA"
+const TItemList &AudioSampleRateItems(); // "Original", "8000" ... "48000"
+const TItemList &AudioChannelItems();    // "Original", "Mono", "Stereo"
+const TItemList &AudioBitrateItems();    // "32" ... "384" (no "Original")
+
+// CPU usage tab.
+const TItemList &ThreadsItems();  // "1" ... "8"
+const TItemList &CPUUsageItems(); // "Idle", "Low", "Normal", "High"
+
+// Effects dialog rotation choice: "90 degrees", "180 degrees", "270 degrees".
+const TItemList &RotateItems();
+
+// Encoder lists of the container at position VideoFormat of VideoFormatItems(); an empty list
+// for a position outside it.
+const TItemList &VideoEncoderItems(int VideoFormat);
+const TItemList &AudioEncoderItems(int VideoFormat);
+
+// Positions of the containers in VideoFormatItems().
+enum TVideoFormatIndex { vfAVI, vfM4V, vfMKV, vfMOV, vfMP4, vfMPG, vfTS, vfVOB, vfWebM, vfWMV };
+
+// Text of Items[Index], or "" when Index is outside the list (a combo box with no selection).
+std::string ItemText(const TItemList &Items, int Index);
+
+// Position of Text in Items, or -1.
+int IndexOfItem(const TItemList &Items, const std::string &Text);

@@ -1,0 +1,40 @@
+// Everything the settings file keeps between runs, with its defaults. The file's keys are the
+// field names (the conversion positions are stored as VideoFormat2 ... AudioBitRate2).
+#pragma once
+
+#include "shell/settings/TConversionSettings.h"
+
+#include <string>
+
+struct TAppSettings {
+  // [Quillet]
+  int LocOption = 1;    // 1 "Specify output path", 2 "Use original path", 3 "Use following path:"
+  std::string Location; // txt_Path
+  std::string AddPath;  // str_AddPath
+  int AddView = 0;      // int_AddView: 0 details, 1 list, 2 icons
+  bool Update = true;   // "Check for update on startup"
+  bool OriginalSettings = true; // "Original parameters"
+  int Column1 = 0;              // default: list width div 4
+  int Column2 = 0;              // list width div 5
+  int Column3 = 0;              // list width div 4
+  int Column4 = 0;              // list width div 4
+  int Height = 0;               // default: DesignHeight
+  int Width = 0;                // default: DesignWidth
+  int Tab = 0;                  // settings page: 0 Profiles ... 4 Output
+  bool Maximized = false;
+  // [Settings]
+  bool Dark = false;
+  int ProfileType = 0;   // cb_Type
+  int ProfileFormat = 0; // cb_Format
+  // CPUusage, Threads, VideoFormat2 ... AudioBitRate2 and Custom ([Quillet]).
+  TConversionSettings Conversion;
+
+  bool operator==(const TAppSettings &) const = default;
+};
+
+// Defaults that depend on the window: column widths from the list's width, size from the
+// window's design size.
+TAppSettings DefaultAppSettings(int ListWidth, int DesignWidth, int DesignHeight);
+
+// Number of settings pages (Tab is 0 .. SettingsPageCount - 1).
+constexpr int SettingsPageCount = 5;
