@@ -1,0 +1,11 @@
+// The error raised wherever the FFmpeg command-line tool would end the process. Inside a task it
+// becomes the task's termination record; while opening files the caller turns it into a failure.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+class FFmpegException : public std::runtime_error {
+public:
+  explicit FFmpegException(const std::string &AMsg) : std::runtime_error(AMsg) {}
+};
