@@ -1,0 +1,122 @@
+// TFFDecoder: the decoder component. On a file opened by TCustomDecoder it decodes video
+// frames (Decode, Seek, key-frame and previous-frame stepping), hands the current frame out
+// as a TBitmap (CopyToBitmap), and decodes audio into fixed-format blocks (DecodeAudio).
+//
+// Positions are microseconds from the start of the stream (the container's start for seeks
+// made before any stream is selected). Every operation returns a bool; on false the reason is
+// in LastErrMsg and the log, and the decoder stays usable.
+// Threads: one thread at a time per instance.
+// Ownership: the decoder owns its codec contexts, frames, packet, buffers, converter and
+// filter graph; FrameInfo().Buffer/Picture and WaveInfo().Buffer point into decoder-owned
+// memory that stays valid until the next decode, Seek or CloseFile.
+// Steady state: stepping forward reuses one packet, the frame holders and the grown buffers,
+// and never re-opens or re-seeks.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "media/FFOwners.h"
+#include "media/TAudioResampler.h"
+#include "media/TCustomDecoder.h"
+#include "media/TFormatConverter.h"
+#include "media/TVideoFilterGraph.h"
+
+class TFFDecoder : public TCustomDecoder {
+public:
+  TFFDecoder();
+  ~TFFDecoder() override;
+  std::string ClassName() const override { return "TFFDecoder"; }
+
+  void CloseFile() override;
+
+  // --- video ---
+  // Decodes the next frame of the video stream (-1: the selected or first one). True when a
+  // new frame is in FrameInfo.
+  bool Decode(int AStreamIndex = -1);
+  // Seeks to APTS microseconds; leaves the end-of-file state.
+  virtual bool Seek(int64_t APTS, TSeekFlags ASeekFlags = 0);
+  bool DecodeNextKeyFrame(int AStreamIndex = -1);
+  bool DecodePreviousKeyFrame(int AStreamIndex = -1);
+  bool DecodePreviousFrame(int AStreamIndex = -1);
+  // Copies the current frame into ABitmap in the converter's bitmap format. Without a frame,
+  // or when the conversion fails, ABitmap is sized to the frame and black and false returned.
+  bool CopyToBitmap(TBitmap &ABitmap);
+
+  const TFrameInfo &FrameInfo() const { return FPicture; }
+  // Byte position of the reader; -1 without a file or a byte reader.
+  int64_t Position();
+  // A filter description applied to every decoded frame ("hflip,negate"); empty = none.
+  std::string VideoFilters;
+  int BitmapBitsPixel() const { return FFormatConv.BitsPixel(); }
+  void SetBitmapBitsPixel(int ABitsPixel) { FFormatConv.SetBitsPixel(ABitsPixel); }
+  TFormatConverter &FormatConverter() { return FFormatConv; }
+  // Guessed frame rate of the selected video stream; 0/0 before one is selected.
+  AVRational FrameRate() const { return FFrameRate; }
+  bool EOF_() const { return FEOF; }
+
+  // --- audio ---
+  // Decodes the next packet of the audio stream (-1: the selected or first one) into
+  // WaveInfo in the output format (default signed 16-bit interleaved stereo, 44100 Hz).
+  bool DecodeAudio(int AStreamIndex = -1);
+  const TWaveInfo &WaveInfo() const { return FWaveInfo; }
+  int DesireAudioChannels() const { return FDesireAudioChannels; }
+  void SetDesireAudioChannels(int AChannels);
+  int DesireAudioSampleRate() const { return FDesireAudioSampleRate; }
+  void SetDesireAudioSampleRate(int ARate);
+  virtual void FreeResampler();
+
+protected:
+  void AfterFileLoaded(TDecoderOptions &AOptions) override;
+
+private:
+  using TPacketHandler = int (TFFDecoder::*)(AVPacket *);
+
+  bool CheckFileHandle();
+  bool CheckSeekable();
+  int SelectVideoStream(int AStreamIndex);
+  int SelectAudioStream(int AStreamIndex);
+  int SelectStream(int AStreamIndex, AVMediaType AType, int &ADesireIndex);
+  TCodecContextPtr OpenDecoder(int AStreamIndex, bool AVideo);
+  bool OpenVideoDecoder();
+  bool OpenAudioDecoder();
+  bool ReadPackets(const char *AMethod, int AStreamIndex, TPacketHandler AHandler);
+  int DecodeVideoPacket(AVPacket *APacket);
+  int DecodeAudioPacket(AVPacket *APacket);
+  bool StoreFrameInfo(const AVFrame *AFrame, const AVPacket *APacket);
+  int64_t StreamTimeToMicroseconds(int AStreamIndex, int64_t ATime) const;
+  void ResetPicture();
+  void ResetWaveInfo();
+  int64_t FrameDuration() const;
+  int64_t ReaderPosition() const;
+  int64_t CurrentPTS() const { return FPicture.PTS; }
+
+  TCodecContextPtr FVideoCodec;
+  int FVideoStreamIndex = -1;
+  TFormatConverter FFormatConv;
+  int FDesireVideoIndex = -1;
+  TFramePtr FDecodedFrame;
+  TFramePtr FFilteredFrame;
+  TPacketPtr FPacket;
+  bool FEOF = false;
+  bool FEOFpkt = false;
+  TFrameInfo FPicture;
+  TAVBuffer FPictureBuffer;
+  int64_t FLastPTS = AV_NOPTS_VALUE;
+  TVideoFilterGraph FFilterGraph;
+
+  TWaveInfo FWaveInfo;
+  int FDesireAudioChannels = 2;
+  int FDesireAudioSampleRate = 44100;
+  AVSampleFormat FDesireAudioSampleFormat = AV_SAMPLE_FMT_S16;
+  int FDesireAudioIndex = -1;
+  TCodecContextPtr FAudioCodec;
+  int FAudioStreamIndex = -1;
+  TFramePtr FAudioDecodedFrame;
+  TAVBuffer FAudioBuffer;
+  TAudioResampler FResampler;
+
+  AVRational FFrameRate{0, 0};
+  int FSeekIndex = -1;
+};
