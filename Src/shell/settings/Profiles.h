@@ -5,19 +5,20 @@
 #include "shell/settings/SettingsLists.h"
 #include "shell/settings/TConversionSettings.h"
 
-// One profile: positions in the lists of SettingsLists.h; -1 = the profile leaves that control
-// as it is (for the encoders: the first item of the refilled list stays selected).
+// One profile: item texts of the Video and Audio tab lists (encoders: of the container's
+// lists); nullptr = the profile leaves that control as it is (for the encoders: the first item
+// of the refilled list stays selected).
 struct TProfile {
   const char *Name; // cb_Format item text
-  int VideoFormat;
-  int VideoEncoder;
-  int VideoFrameSize;
-  int VideoBitrate;
-  int VideoFrameRate;
-  int AudioSampleRate;
-  int AudioBitrate;
-  int AudioChannel;
-  int AudioEncoder;
+  const char *VideoFormat;
+  const char *VideoEncoder;
+  const char *VideoFrameSize;
+  const char *VideoBitrate;
+  const char *VideoFrameRate;
+  const char *AudioSampleRate;
+  const char *AudioBitrate;
+  const char *AudioChannel;
+  const char *AudioEncoder;
 };
 
 // cb_Type items: "General", "HD Video", "4K Video", "iPhone", "iPad", "Apple TV".

@@ -1,0 +1,127 @@
+#include "shell/settings/SettingsLists.h"
+
+#include <algorithm>
+
+const TItemList &VideoFormatItems() {
+  static const TItemList Items{"AVI", "M4V", "MKV", "MOV",  "MP4",
+                               "MPG", "TS",  "VOB", "WebM", "WMV"};
+  return Items;
+}
+
+const TItemList &VideoAspectItems() {
+  static const TItemList Items{"Original", "4:3", "16:9", "37:20", "47:20"};
+  return Items;
+}
+
+const TItemList &VideoFrameSizeItems() {
+  static const TItemList Items{"Original",  "128x96",    "160x120",   "176x144",   "320x200",
+                               "320x240",   "352x288",   "640x350",   "640x480",   "704x576",
+                               "720x480",   "800x600",   "852x480",   "1024x768",  "1280x720",
+                               "1280x1024", "1366x768",  "1600x1200", "1600x1024", "1920x1080",
+                               "1920x1200", "2048x1536", "2560x1600", "2560x2048", "3200x2048",
+                               "3840x2400", "4096x2160", "5120x4096", "6400x4096", "7680x4800"};
+  return Items;
+}
+
+const TItemList &VideoFrameRateItems() {
+  static const TItemList Items{"Original", "10", "15", "25", "30"};
+  return Items;
+}
+
+const TItemList &VideoBitrateItems() {
+  static const TItemList Items{
+      "Original", "256",   "384",   "512",   "640",   "768",   "900",   "1000",  "1200",  "1500",
+      "2000",     "2500",  "3000",  "4000",  "5000",  "6000",  "7000",  "8000",  "9000",  "10000",
+      "12000",    "15000", "18000", "20000", "25000", "30000", "35000", "40000", "45000", "50000"};
+  return Items;
+}
+
+const TItemList &AudioFormatItems() {
+  static const TItemList Items{"MP3", "WAV", "OGG", "FLAC", "WMA"};
+  return Items;
+}
+
+const TItemList &AudioSampleRateItems() {
+  static const TItemList Items{"Original", "8000", "11025", "22050", "44100", "48000"};
+  return Items;
+}
+
+const TItemList &AudioChannelItems() {
+  static const TItemList Items{"Original", "Mono", "Stereo"};
+  return Items;
+}
+
+const TItemList &AudioBitrateItems() {
+  static const TItemList Items{"32",  "40",  "48",  "56",  "64",  "80",  "96",
+                               "128", "160", "192", "224", "256", "320", "384"};
+  return Items;
+}
+
+const TItemList &ThreadsItems() {
+  static const TItemList Items{"1", "2", "3", "4", "5", "6", "7", "8"};
+  return Items;
+}
+
+const TItemList &CPUUsageItems() {
+  static const TItemList Items{"Idle", "Low", "Normal", "High"};
+  return Items;
+}
+
+const TItemList &RotateItems() {
+  static const TItemList Items{"90 degrees", "180 degrees", "270 degrees"};
+  return Items;
+}
+
+namespace {
+
+struct TEncoderLists {
+  TItemList Video;
+  TItemList Audio;
+};
+
+// One row per container, in the order of VideoFormatItems().
+const std::vector<TEncoderLists> &EncoderLists() {
+  static const std::vector<TEncoderLists> Lists{
+      {{"MPEG4", "H.264", "DivX", "xVid"}, {"MP3", "AC3"}},  // AVI
+      {{"MPEG4", "H.264"}, {"AAC"}},                         // M4V
+      {{"MPEG4", "H.264", "H.265", "xVid"}, {"MP3", "AAC"}}, // MKV
+      {{"MPEG4", "H.264", "H.265"}, {"AAC"}},                // MOV
+      {{"MPEG4", "H.264", "H.265"}, {"AAC", "AC3"}},         // MP4
+      {{"MPEG2"}, {"MP2"}},                                  // MPG
+      {{"H.264", "H.265"}, {"AC3"}},                         // TS
+      {{"MPEG2"}, {"MP2", "AC3"}},                           // VOB
+      {{"VP8"}, {"OGG"}},                                    // WebM
+      {{"WMV"}, {"WMA"}},                                    // WMV
+  };
+  return Lists;
+}
+
+const TItemList &EmptyList() {
+  static const TItemList Items;
+  return Items;
+}
+
+bool ValidFormat(int VideoFormat) {
+  return VideoFormat >= 0 && VideoFormat < static_cast<int>(EncoderLists().size());
+}
+
+} // namespace
+
+const TItemList &VideoEncoderItems(int VideoFormat) {
+  return ValidFormat(VideoFormat) ? EncoderLists()[VideoFormat].Video : EmptyList();
+}
+
+const TItemList &AudioEncoderItems(int VideoFormat) {
+  return ValidFormat(VideoFormat) ? EncoderLists()[VideoFormat].Audio : EmptyList();
+}
+
+std::string ItemText(const TItemList &Items, int Index) {
+  if (Index < 0 || Index >= static_cast<int>(Items.size()))
+    return {};
+  return Items[Index];
+}
+
+int IndexOfItem(const TItemList &Items, const std::string &Text) {
+  const auto It = std::find(Items.begin(), Items.end(), Text);
+  return It == Items.end() ? -1 : static_cast<int>(It - Items.begin());
+}

@@ -1,0 +1,201 @@
+#include "shell/settings/TSettingsFile.h"
+
+#include "shell/settings/Profiles.h"
+#include "shell/settings/SettingsLists.h"
+#include "shell/settings/TIniFile.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <pwd.h>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string Main = "Quillet";
+const std::string Options = "Settings";
+
+std::string Env(const char *Name) {
+  const char *Value = std::getenv(Name);
+  return Value ? Value : "";
+}
+
+std::string HomeFolder() {
+  std::string Home = Env("HOME");
+  if (Home.empty())
+    if (const passwd *Pw = getpwuid(getuid()); Pw && Pw->pw_dir)
+      Home = Pw->pw_dir;
+  return Home;
+}
+
+std::string ConfigFolder() {
+  if (std::string AppData = Env("APPDATA"); !AppData.empty())
+    return AppData;
+  // Relative XDG paths are invalid and must be ignored.
+  if (std::string Xdg = Env("XDG_CONFIG_HOME"); !Xdg.empty() && Xdg.front() == '/')
+    return Xdg;
+  return (fs::path(HomeFolder()) / ".config").string();
+}
+
+TIniFile ReadIni(const std::string &Path) {
+  std::ifstream In(Path, std::ios::binary);
+  if (!In)
+    return TIniFile::Parse("");
+  std::ostringstream Text;
+  Text << In.rdbuf();
+  return TIniFile::Parse(Text.str());
+}
+
+// Position within a list of Count items, else Default.
+int InList(int Position, size_t Count, int Default) {
+  return Position >= 0 && Position < static_cast<int>(Count) ? Position : Default;
+}
+
+int Positive(int Value, int Default) {
+  return Value > 0 ? Value : Default;
+}
+
+void ReadConversion(const TIniFile &Ini, TConversionSettings &C, const TConversionSettings &D) {
+  C.Custom = Ini.ReadString(Main, "Custom", D.Custom);
+  C.CPUUsage =
+      InList(Ini.ReadInteger(Options, "CPUusage", D.CPUUsage), CPUUsageItems().size(), D.CPUUsage);
+  C.Threads =
+      InList(Ini.ReadInteger(Options, "Threads", D.Threads), ThreadsItems().size(), D.Threads);
+  const auto Read = [&](const char *Key, const TItemList &Items, int Default) {
+    return InList(Ini.ReadInteger(Options, Key, Default), Items.size(), Default);
+  };
+  C.VideoFormat = Read("VideoFormat2", VideoFormatItems(), D.VideoFormat);
+  C.EncoderListFormat = -1;
+  C.VideoEncoder = Read("VideoEncoder2", VideoEncoderItems(C.VideoFormat), 0);
+  C.VideoAspect = Read("VideoAspect2", VideoAspectItems(), D.VideoAspect);
+  C.VideoFrameSize = Read("VideoFrameSize2", VideoFrameSizeItems(), D.VideoFrameSize);
+  C.VideoFrameRate = Read("VideoFrameRate2", VideoFrameRateItems(), D.VideoFrameRate);
+  C.VideoBitrate = Read("VideoBitRate2", VideoBitrateItems(), D.VideoBitrate);
+  C.AudioFormat = Read("AudioFormat2", AudioFormatItems(), D.AudioFormat);
+  C.AudioEncoder = Read("AudioEncoder2", AudioEncoderItems(C.VideoFormat), 0);
+  C.AudioChannel = Read("AudioChannel2", AudioChannelItems(), D.AudioChannel);
+  C.AudioSampleRate = Read("AudioSampleRate2", AudioSampleRateItems(), D.AudioSampleRate);
+  C.AudioBitrate = Read("AudioBitRate2", AudioBitrateItems(), D.AudioBitrate);
+}
+
+void WriteConversionSettings(TIniFile &Ini, const TConversionSettings &C) {
+  const auto Put = [&](const char *Key, int Value) {
+    Ini.SetValue(Options, Key, std::to_string(Value));
+  };
+  Put("VideoFormat2", C.VideoFormat);
+  Put("VideoEncoder2", C.VideoEncoder);
+  Put("VideoAspect2", C.VideoAspect);
+  Put("VideoFrameSize2", C.VideoFrameSize);
+  Put("VideoFrameRate2", C.VideoFrameRate);
+  Put("VideoBitRate2", C.VideoBitrate);
+  Put("AudioFormat2", C.AudioFormat);
+  Put("AudioEncoder2", C.AudioEncoder);
+  Put("AudioChannel2", C.AudioChannel);
+  Put("AudioSampleRate2", C.AudioSampleRate);
+  Put("AudioBitRate2", C.AudioBitrate);
+}
+
+// Every key in the order the settings are saved in; a new file so begins with [Quillet].
+TIniFile Compose(TIniFile Ini, const TAppSettings &S) {
+  const auto Int = [&](const std::string &Section, const char *Key, int Value) {
+    Ini.SetValue(Section, Key, std::to_string(Value));
+  };
+  Int(Main, "LocOption", S.LocOption);
+  Ini.SetValue(Main, "Location", S.Location);
+  Ini.SetValue(Main, "AddPath", S.AddPath);
+  Int(Main, "AddView", S.AddView);
+  Int(Main, "Maximized", S.Maximized);
+  Int(Main, "Height", S.Height);
+  Int(Main, "Width", S.Width);
+  Int(Main, "OriginalSettings", S.OriginalSettings);
+  Int(Main, "Tab", S.Tab);
+  Int(Options, "CPUusage", S.Conversion.CPUUsage);
+  Int(Options, "Threads", S.Conversion.Threads);
+  Int(Main, "Update", S.Update);
+  Ini.SetValue(Main, "Custom", S.Conversion.Custom);
+  Int(Main, "Column1", S.Column1);
+  Int(Main, "Column2", S.Column2);
+  Int(Main, "Column3", S.Column3);
+  Int(Main, "Column4", S.Column4);
+  WriteConversionSettings(Ini, S.Conversion);
+  Int(Options, "Dark", S.Dark);
+  Int(Options, "ProfileType", S.ProfileType);
+  Int(Options, "ProfileFormat", S.ProfileFormat);
+  return Ini;
+}
+
+// Writes Text to a new file beside Path and renames it over Path, so a failed write leaves the
+// previous file as it was.
+bool ReplaceFile(const fs::path &Path, const std::string &Text) {
+  std::error_code Error;
+  fs::create_directories(Path.parent_path(), Error);
+  std::string Temp = (Path.parent_path() / (Path.filename().string() + ".XXXXXX")).string();
+  const int Fd = mkstemp(Temp.data());
+  if (Fd < 0)
+    return false;
+  bool Ok = true;
+  for (size_t Done = 0; Ok && Done < Text.size();) {
+    const ssize_t N = write(Fd, Text.data() + Done, Text.size() - Done);
+    Ok = N > 0;
+    Done += N > 0 ? static_cast<size_t>(N) : 0;
+  }
+  Ok = fsync(Fd) == 0 && Ok;
+  Ok = close(Fd) == 0 && Ok;
+  if (Ok && std::rename(Temp.c_str(), Path.c_str()) == 0)
+    return true;
+  std::remove(Temp.c_str());
+  return false;
+}
+
+} // namespace
+
+std::string TSettingsFile::DefaultPath() {
+  return (fs::path(ConfigFolder()) / "Sablewick" / "Quillet" / "quillet.ini").string();
+}
+
+TSettingsFile::TSettingsFile(std::string Path) : FPath(std::move(Path)) {}
+
+TAppSettings TSettingsFile::Load(const TAppSettings &D) const {
+  std::error_code Error;
+  fs::create_directories(fs::path(FPath).parent_path(), Error); // a failure shows up on saving
+  const TIniFile Ini = ReadIni(FPath);
+  TAppSettings S = D;
+  const int LocOption = Ini.ReadInteger(Main, "LocOption", D.LocOption);
+  S.LocOption = LocOption >= 1 && LocOption <= 3 ? LocOption : 1;
+  S.Location = Ini.ReadString(Main, "Location", D.Location);
+  S.AddPath = Ini.ReadString(Main, "AddPath", D.AddPath);
+  S.AddView = InList(Ini.ReadInteger(Main, "AddView", D.AddView), 3, D.AddView);
+  S.Update = Ini.ReadBool(Main, "Update", D.Update);
+  S.OriginalSettings = Ini.ReadBool(Main, "OriginalSettings", D.OriginalSettings);
+  S.Column1 = Positive(Ini.ReadInteger(Main, "Column1", D.Column1), D.Column1);
+  S.Column2 = Positive(Ini.ReadInteger(Main, "Column2", D.Column2), D.Column2);
+  S.Column3 = Positive(Ini.ReadInteger(Main, "Column3", D.Column3), D.Column3);
+  S.Column4 = Positive(Ini.ReadInteger(Main, "Column4", D.Column4), D.Column4);
+  S.Height = Positive(Ini.ReadInteger(Main, "Height", D.Height), D.Height);
+  S.Width = Positive(Ini.ReadInteger(Main, "Width", D.Width), D.Width);
+  S.Tab = InList(Ini.ReadInteger(Main, "Tab", D.Tab), SettingsPageCount, D.Tab);
+  S.Maximized = Ini.ReadBool(Main, "Maximized", D.Maximized);
+  S.Dark = Ini.ReadBool(Options, "Dark", D.Dark);
+  S.ProfileType = InList(Ini.ReadInteger(Options, "ProfileType", D.ProfileType),
+                         ProfileTypeItems().size(), D.ProfileType);
+  S.ProfileFormat = InList(Ini.ReadInteger(Options, "ProfileFormat", D.ProfileFormat),
+                           ProfileFormatItems(S.ProfileType).size(), 0);
+  ReadConversion(Ini, S.Conversion, D.Conversion);
+  return S;
+}
+
+void TSettingsFile::Save(const TAppSettings &Settings) const {
+  const TIniFile Ini = Compose(ReadIni(FPath), Settings);
+  if (!ReplaceFile(FPath, Ini.Text()))
+    throw ESettingsWriteError("Unable to write to " + FPath);
+}
+
+bool TSettingsFile::Delete() const {
+  std::error_code Error;
+  fs::remove(FPath, Error);
+  return !Error;
+}

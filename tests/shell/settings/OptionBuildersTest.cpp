@@ -1,0 +1,247 @@
+#include "SettingsChoice.h"
+
+#include "shell/settings/OptionBuilders.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEffects VFlip() {
+  TEffects E;
+  E.ef_VFlip = true;
+  return E;
+}
+
+TEffects AllFilters() {
+  TEffects E;
+  E.ef_Negate = E.ef_Dein = E.ef_HFlip = E.ef_VFlip = true;
+  return E;
+}
+
+TEffects Rotate(int Degrees) {
+  TEffects E;
+  E.ef_Rotate = true;
+  E.ef_Degrees = Degrees;
+  return E;
+}
+
+TEffects RotateAndHFlip() {
+  TEffects E = Rotate(2);
+  E.ef_HFlip = true;
+  return E;
+}
+
+TEffects NotRotating() {
+  TEffects E;
+  E.ef_Degrees = 1; // "180 degrees" chosen, "Rotate" off
+  return E;
+}
+
+struct TVideoCase {
+  const char *Name;
+  TChoice Choice;
+  TEffects Effects;
+  const char *Expected;
+};
+
+class BuildVideoOptionsTest : public ::testing::TestWithParam<TVideoCase> {};
+
+TEST_P(BuildVideoOptionsTest, GivesExactOptionString) {
+  const TVideoCase &C = GetParam();
+  EXPECT_EQ(BuildVideoOptions(MakeSettings(C.Choice), C.Effects), C.Expected);
+}
+
+const TVideoCase VideoCases[] = {
+    {"Defaults", {}, {}, "-b:a 32k -c:a libmp3lame -c:v mpeg4 -sn "},
+    {"FullExampleMp4H264Aac",
+     {.Format = "MP4",
+      .VideoEncoder = "H.264",
+      .AudioEncoder = "AAC",
+      .AudioBitrate = "128",
+      .VideoBitrate = "1500",
+      .Aspect = "16:9",
+      .Channel = "Stereo",
+      .SampleRate = "44100",
+      .FrameSize = "1280x720"},
+     VFlip(),
+     "-b:a 128k -b:v 1500k -aspect 16:9 -ac 2 -ar 44100 -c:a aac -astrict experimental -c:v "
+     "libx264 -threads 8 -pix_fmt yuv420p -vf \"scale=1280:720,vflip\"  -sn "},
+    {"EveryOtherSwitch",
+     {.AudioBitrate = "384",
+      .VideoBitrate = "50000",
+      .Aspect = "4:3",
+      .Channel = "Mono",
+      .SampleRate = "8000",
+      .FrameRate = "10"},
+     {},
+     "-b:a 384k -b:v 50000k -aspect 4:3 -ac 1 -ar 8000 -r 10 -c:a libmp3lame -c:v mpeg4 -sn "},
+    {"AviH264",
+     {.Format = "AVI", .VideoEncoder = "H.264"},
+     {},
+     "-b:a 32k -c:a libmp3lame -c:v libx264 -threads 8 -pix_fmt yuv420p -sn "},
+    {"AviXvidAc3",
+     {.Format = "AVI", .VideoEncoder = "xVid", .AudioEncoder = "AC3"},
+     {},
+     "-b:a 32k -c:a ac3 -c:v libxvid -sn "},
+    {"AviDivxOriginalRate",
+     {.Format = "AVI", .VideoEncoder = "DivX"},
+     {},
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -tag:v DIVX -vstrict unofficial -r 15000/1001 -sn "},
+    {"AviDivxRate25",
+     {.Format = "AVI", .VideoEncoder = "DivX", .FrameRate = "25"},
+     {},
+     "-b:a 32k -r 25 -c:a libmp3lame -c:v mpeg4 -tag:v DIVX -vstrict unofficial -sn "},
+    {"M4vH264",
+     {.Format = "M4V", .VideoEncoder = "H.264"},
+     {},
+     "-b:a 32k -c:a aac -astrict experimental -c:v libx264 -threads 8 -pix_fmt yuv420p -sn "},
+    {"MkvFirstEncoderIsMpeg4NotContainerDefault",
+     {.Format = "MKV"},
+     {},
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -sn "},
+    {"MkvH265Aac",
+     {.Format = "MKV", .VideoEncoder = "H.265", .AudioEncoder = "AAC"},
+     {},
+     "-b:a 32k -c:a aac -astrict experimental -c:v libx265 -sn "},
+    {"MkvXvid",
+     {.Format = "MKV", .VideoEncoder = "xVid"},
+     {},
+     "-b:a 32k -c:a libmp3lame -c:v libxvid -sn "},
+    {"MovH265",
+     {.Format = "MOV", .VideoEncoder = "H.265"},
+     {},
+     "-b:a 32k -c:a aac -astrict experimental -c:v libx265 -sn "},
+    {"Mp4Ac3", {.Format = "MP4", .AudioEncoder = "AC3"}, {}, "-b:a 32k -c:a ac3 -c:v mpeg4 -sn "},
+    {"MpgTargetsVcd",
+     {.Format = "MPG"},
+     {},
+     "-b:a 32k -c:a mp2 -target ntsc-vcd -c:v mpeg2video -sn "},
+    {"TsH264",
+     {.Format = "TS"},
+     {},
+     "-b:a 32k -c:a ac3 -c:v libx264 -threads 8 -pix_fmt yuv420p -sn "},
+    {"TsH265",
+     {.Format = "TS", .VideoEncoder = "H.265"},
+     {},
+     "-b:a 32k -c:a ac3 -c:v libx265 -sn "},
+    {"VobTargetsDvd",
+     {.Format = "VOB"},
+     {},
+     "-b:a 32k -c:a mp2 -target ntsc-dvd -c:v mpeg2video -sn "},
+    {"VobAc3",
+     {.Format = "VOB", .AudioEncoder = "AC3"},
+     {},
+     "-b:a 32k -c:a ac3 -target ntsc-dvd -c:v mpeg2video -sn "},
+    {"WebmForcesFormatVorbisAndVp8",
+     {.Format = "WebM"},
+     {},
+     "-b:a 32k -f webm  -c:a libvorbis -c:v libvpx -sn "},
+    {"WebmWithRates",
+     {.Format = "WebM", .VideoBitrate = "4000", .Channel = "Stereo", .SampleRate = "48000"},
+     {},
+     "-b:a 32k -b:v 4000k -f webm  -ac 2 -ar 48000 -c:a libvorbis -c:v libvpx -sn "},
+    {"Wmv", {.Format = "WMV"}, {}, "-b:a 32k -c:a wmav2 -c:v wmv2 -sn "},
+    {"CustomSizeCapitalX",
+     {.FrameSize = "1920X1080"},
+     {},
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -vf \"scale=1920:1080\"  -sn "},
+    {"CustomSizeWithoutWidth",
+     {.FrameSize = "x720"},
+     {},
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -vf \"scale=:720\"  -sn "},
+    {"VFlipAloneQuotedWithTrailingSpace",
+     {},
+     VFlip(),
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -vf \"vflip\"  -sn "},
+    {"FiltersInFixedOrderAfterScale",
+     {.FrameSize = "640x480"},
+     AllFilters(),
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -vf \"scale=640:480,vflip,hflip,yadif,negate\"  -sn "},
+    {"Rotate90", {}, Rotate(0), "-b:a 32k -c:a libmp3lame -c:v mpeg4 -vf \"transpose=1\" -sn "},
+    {"Rotate180OneVf",
+     {},
+     Rotate(1),
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -vf \"transpose=1,transpose=1\" -sn "},
+    {"Rotate270", {}, Rotate(2), "-b:a 32k -c:a libmp3lame -c:v mpeg4 -vf \"transpose=0\" -sn "},
+    {"RotateOutOfRangeCountsAs90",
+     {},
+     Rotate(7),
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -vf \"transpose=1\" -sn "},
+    {"DegreesWithoutRotateDoNothing",
+     {},
+     NotRotating(),
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -sn "},
+    // One -vf: a second one would replace the rotation in the engine.
+    {"RotationJoinsTheChainFirst",
+     {.FrameSize = "640x480"},
+     RotateAndHFlip(),
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -vf \"transpose=0,scale=640:480,hflip\"  -sn "},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, BuildVideoOptionsTest, ::testing::ValuesIn(VideoCases),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+// Positions that the lists do not hold (a profile or stale lists) give no codec from that list.
+TEST(BuildVideoOptions, NoEncoderSelectedWritesOnlyTheContainerCodec) {
+  TConversionSettings S = MakeSettings({.Format = "WMV"});
+  S.VideoEncoder = -1;
+  S.AudioEncoder = -1;
+  EXPECT_EQ(BuildVideoOptions(S, {}), "-b:a 32k -c:v wmv2 -sn ");
+  S = MakeSettings({.Format = "MP4"});
+  S.VideoEncoder = -1;
+  EXPECT_EQ(BuildVideoOptions(S, {}), "-b:a 32k -c:a aac -astrict experimental -sn ");
+}
+
+// After the FFmpeg command dialog the container changes but the lists keep the old encoders.
+TEST(BuildVideoOptions, StaleEncoderListsAreReadAsShown) {
+  TConversionSettings S = MakeSettings({.Format = "AVI", .VideoEncoder = "DivX"});
+  S.EncoderListFormat = S.VideoFormat;
+  S.VideoFormat = IndexOfItem(VideoFormatItems(), "MKV");
+  EXPECT_EQ(VideoEncoderText(S), "DivX");
+  EXPECT_EQ(BuildVideoOptions(S, {}),
+            "-b:a 32k -c:a libmp3lame -c:v mpeg4 -tag:v DIVX -vstrict unofficial -r 15000/1001 "
+            "-sn ");
+}
+
+struct TAudioCase {
+  const char *Name;
+  const char *AudioFormat;
+  TChoice Choice;
+  const char *Expected;
+};
+
+class BuildAudioOptionsTest : public ::testing::TestWithParam<TAudioCase> {};
+
+TEST_P(BuildAudioOptionsTest, GivesExactOptionString) {
+  const TAudioCase &C = GetParam();
+  TConversionSettings S = MakeSettings(C.Choice);
+  S.AudioFormat = Position(AudioFormatItems(), C.AudioFormat);
+  EXPECT_EQ(BuildAudioOptions(S), C.Expected);
+}
+
+const TAudioCase AudioCases[] = {
+    {"Example",
+     "MP3",
+     {.AudioBitrate = "128", .Channel = "Stereo", .SampleRate = "44100"},
+     "-b:a 128k -ac 2 -ar 44100 -c:a libmp3lame -vn"},
+    {"WavHasNoCodec", "WAV", {}, "-b:a 32k -vn"},
+    {"Ogg",
+     "OGG",
+     {.Channel = "Mono", .SampleRate = "22050"},
+     "-b:a 32k -ac 1 -ar 22050 -c:a libvorbis -vn"},
+    {"Flac", "FLAC", {.AudioBitrate = "320"}, "-b:a 320k -c:a flac -vn"},
+    {"Wma", "WMA", {.SampleRate = "48000"}, "-b:a 32k -ar 48000 -c:a wmav2 -vn"},
+    {"VideoTabIgnored",
+     "MP3",
+     {.Format = "WebM",
+      .VideoBitrate = "2000",
+      .Aspect = "16:9",
+      .FrameRate = "25",
+      .FrameSize = "1280x720"},
+     "-b:a 32k -c:a libmp3lame -vn"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, BuildAudioOptionsTest, ::testing::ValuesIn(AudioCases),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+} // namespace

@@ -1,0 +1,52 @@
+// Test helper: settings described by item texts (nullptr = the control's default), so test
+// tables read like the tabs.
+#pragma once
+
+#include "shell/settings/SettingsLists.h"
+#include "shell/settings/TConversionSettings.h"
+
+#include <gtest/gtest.h>
+
+struct TChoice {
+  const char *Format = nullptr;
+  const char *VideoEncoder = nullptr;
+  const char *AudioEncoder = nullptr;
+  const char *AudioBitrate = nullptr;
+  const char *VideoBitrate = nullptr;
+  const char *Aspect = nullptr;
+  const char *Channel = nullptr;
+  const char *SampleRate = nullptr;
+  const char *FrameRate = nullptr;
+  const char *FrameSize = nullptr; // a text not in the list goes into the custom slot
+};
+
+inline int Position(const TItemList &Items, const char *Text) {
+  const int Index = IndexOfItem(Items, Text);
+  EXPECT_GE(Index, 0) << "no item " << Text;
+  return Index;
+}
+
+inline TConversionSettings MakeSettings(const TChoice &C) {
+  TConversionSettings S;
+  if (C.Format)
+    SelectVideoFormat(S, Position(VideoFormatItems(), C.Format));
+  if (C.VideoEncoder)
+    S.VideoEncoder = Position(VideoEncoderItems(S.VideoFormat), C.VideoEncoder);
+  if (C.AudioEncoder)
+    S.AudioEncoder = Position(AudioEncoderItems(S.VideoFormat), C.AudioEncoder);
+  if (C.AudioBitrate)
+    S.AudioBitrate = Position(AudioBitrateItems(), C.AudioBitrate);
+  if (C.VideoBitrate)
+    S.VideoBitrate = Position(VideoBitrateItems(), C.VideoBitrate);
+  if (C.Aspect)
+    S.VideoAspect = Position(VideoAspectItems(), C.Aspect);
+  if (C.Channel)
+    S.AudioChannel = Position(AudioChannelItems(), C.Channel);
+  if (C.SampleRate)
+    S.AudioSampleRate = Position(AudioSampleRateItems(), C.SampleRate);
+  if (C.FrameRate)
+    S.VideoFrameRate = Position(VideoFrameRateItems(), C.FrameRate);
+  if (C.FrameSize)
+    ApplyCustomFrameSize(S, C.FrameSize);
+  return S;
+}
