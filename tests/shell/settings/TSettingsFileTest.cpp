@@ -1,0 +1,357 @@
+#include "shell/settings/TSettingsFile.h"
+#include "shell/settings/TIniFile.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class SettingsFileTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Folder = fs::temp_directory_path() /
+             ("quillet-settings-" + std::to_string(getpid()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(Folder);
+    Path = (Folder / "Sablewick" / "Quillet" / "quillet.ini").string();
+  }
+  void TearDown() override { fs::remove_all(Folder); }
+
+  void WriteText(const std::string &Text) {
+    fs::create_directories(fs::path(Path).parent_path());
+    std::ofstream(Path, std::ios::binary) << Text;
+  }
+  std::string ReadText() const {
+    std::ifstream In(Path, std::ios::binary);
+    std::ostringstream Text;
+    Text << In.rdbuf();
+    return Text.str();
+  }
+
+  const TAppSettings Defaults = DefaultAppSettings(800, 900, 720);
+  fs::path Folder;
+  std::string Path;
+};
+
+TAppSettings Changed(const TAppSettings &D) {
+  TAppSettings S = D;
+  S.LocOption = 3;
+  S.Location = "/media/out dir/ü";
+  S.AddPath = "/home/user/Videos";
+  S.AddView = 2;
+  S.Update = false;
+  S.OriginalSettings = false;
+  S.Column1 = 301;
+  S.Column2 = 77;
+  S.Column3 = 123;
+  S.Column4 = 456;
+  S.Height = 1000;
+  S.Width = 1400;
+  S.Tab = 4;
+  S.Maximized = true;
+  S.Dark = true;
+  S.ProfileType = 5;
+  S.ProfileFormat = 3;
+  TConversionSettings &C = S.Conversion;
+  C.VideoFormat = 2; // MKV
+  C.VideoEncoder = 3;
+  C.VideoAspect = 4;
+  C.VideoFrameSize = 29;
+  C.VideoFrameRate = 4;
+  C.VideoBitrate = 29;
+  C.AudioFormat = 4;
+  C.AudioEncoder = 1;
+  C.AudioChannel = 2;
+  C.AudioSampleRate = 5;
+  C.AudioBitrate = 13;
+  C.Threads = 7;
+  C.CPUUsage = 3;
+  C.Custom = "1920x816";
+  return S;
+}
+
+TEST_F(SettingsFileTest, MissingFileGivesDefaultsAndCreatesTheFolder) {
+  const TAppSettings S = TSettingsFile(Path).Load(Defaults);
+  EXPECT_EQ(S, Defaults);
+  EXPECT_TRUE(fs::is_directory(fs::path(Path).parent_path()));
+  EXPECT_FALSE(fs::exists(Path));
+  EXPECT_EQ(S.Column1, 200);
+  EXPECT_EQ(S.Column2, 160);
+  EXPECT_EQ(S.Width, 900);
+  EXPECT_EQ(S.Height, 720);
+  EXPECT_EQ(S.LocOption, 1);
+  EXPECT_TRUE(S.Update);
+  EXPECT_TRUE(S.OriginalSettings);
+  EXPECT_EQ(S.Conversion.CPUUsage, 2);
+  EXPECT_EQ(S.Conversion.Custom, "7680x4800");
+}
+
+TEST_F(SettingsFileTest, RoundTripKeepsEverySetting) {
+  const TAppSettings S = Changed(Defaults);
+  TSettingsFile(Path).Save(S);
+  EXPECT_EQ(TSettingsFile(Path).Load(Defaults), S);
+}
+
+TEST_F(SettingsFileTest, NewFileHoldsEveryKeyInSaveOrder) {
+  TSettingsFile(Path).Save(Defaults);
+  EXPECT_EQ(ReadText(), "[Quillet]\n"
+                        "LocOption=1\nLocation=\nAddPath=\nAddView=0\nMaximized=0\nHeight=720\n"
+                        "Width=900\nOriginalSettings=1\nTab=0\nUpdate=1\nCustom=7680x4800\n"
+                        "Column1=200\nColumn2=160\nColumn3=200\nColumn4=200\n"
+                        "\n[Settings]\n"
+                        "CPUusage=2\nThreads=0\nVideoFormat2=0\nVideoEncoder2=0\nVideoAspect2=0\n"
+                        "VideoFrameSize2=0\nVideoFrameRate2=0\nVideoBitRate2=0\nAudioFormat2=0\n"
+                        "AudioEncoder2=0\nAudioChannel2=0\nAudioSampleRate2=0\nAudioBitRate2=0\n"
+                        "Dark=0\nProfileType=0\nProfileFormat=0\n");
+}
+
+TEST_F(SettingsFileTest, SavingKeepsOtherKeysAndComments) {
+  WriteText("; kept\n[Other]\nA=1\n[Quillet]\nWidth=5\nExtra=x y\n");
+  TSettingsFile(Path).Save(Defaults);
+  const std::string Text = ReadText();
+  EXPECT_EQ(
+      Text.rfind("; kept\n\n[Other]\nA=1\n\n[Quillet]\nWidth=900\nExtra=x y\nLocOption=1\n", 0), 0u)
+      << Text;
+  EXPECT_EQ(TSettingsFile(Path).Load(Defaults), Defaults);
+}
+
+TEST_F(SettingsFileTest, ReaderAcceptsCrLfCaseAndSpacing) {
+  WriteText("\xEF\xBB\xBF[quillet]\r\n  width = 1024\r\nCUSTOM=1920x816\r\n[SETTINGS]\r\n"
+            "videoformat2=8\r\n");
+  const TAppSettings S = TSettingsFile(Path).Load(Defaults);
+  EXPECT_EQ(S.Width, 1024);
+  EXPECT_EQ(S.Conversion.Custom, "1920x816");
+  EXPECT_EQ(S.Conversion.VideoFormat, 8);
+}
+
+TEST_F(SettingsFileTest, LineBreakInAValueCannotAddKeys) {
+  TAppSettings S = Defaults;
+  S.Location = "/tmp/a\n[Settings]\nDark=1";
+  TSettingsFile(Path).Save(S);
+  const TAppSettings Back = TSettingsFile(Path).Load(Defaults);
+  EXPECT_EQ(Back.Location, "/tmp/a");
+  EXPECT_FALSE(Back.Dark);
+}
+
+// One stored value and what loading makes of it.
+struct TValueCase {
+  const char *Name;
+  const char *Section;
+  const char *Line;
+  int (*Field)(const TAppSettings &);
+  int Expected;
+};
+
+class SettingsValueTest : public SettingsFileTest,
+                          public ::testing::WithParamInterface<TValueCase> {};
+
+TEST_P(SettingsValueTest, LoadsOrFallsBack) {
+  const TValueCase &C = GetParam();
+  WriteText(std::string("[") + C.Section + "]\n" + C.Line + "\n");
+  EXPECT_EQ(C.Field(TSettingsFile(Path).Load(Defaults)), C.Expected);
+}
+
+int Width(const TAppSettings &S) {
+  return S.Width;
+}
+int Height(const TAppSettings &S) {
+  return S.Height;
+}
+int Column1(const TAppSettings &S) {
+  return S.Column1;
+}
+int Tab(const TAppSettings &S) {
+  return S.Tab;
+}
+int LocOption(const TAppSettings &S) {
+  return S.LocOption;
+}
+int AddView(const TAppSettings &S) {
+  return S.AddView;
+}
+int Update(const TAppSettings &S) {
+  return S.Update;
+}
+int Maximized(const TAppSettings &S) {
+  return S.Maximized;
+}
+int Dark(const TAppSettings &S) {
+  return S.Dark;
+}
+int Threads(const TAppSettings &S) {
+  return S.Conversion.Threads;
+}
+int CPUusage(const TAppSettings &S) {
+  return S.Conversion.CPUUsage;
+}
+int VideoFormat(const TAppSettings &S) {
+  return S.Conversion.VideoFormat;
+}
+int AudioBitrate(const TAppSettings &S) {
+  return S.Conversion.AudioBitrate;
+}
+int ProfileFormat(const TAppSettings &S) {
+  return S.ProfileFormat;
+}
+
+const TValueCase ValueCases[] = {
+    {"Decimal", "Quillet", "Width=1234", Width, 1234},
+    {"NotANumber", "Quillet", "Width=12a", Width, 900},
+    {"Empty", "Quillet", "Width=", Width, 900},
+    {"Overflow", "Quillet", "Width=99999999999", Width, 900},
+    {"Hex", "Quillet", "Width=0x400", Width, 1024},
+    {"HexCapital", "Quillet", "Height=0X2D0", Height, 720},
+    {"HexTooLong", "Quillet", "Width=0x123456789", Width, 900},
+    {"HexWithoutDigits", "Quillet", "Width=0x", Width, 900},
+    {"NegativeSize", "Quillet", "Height=-5", Height, 720},
+    {"ZeroColumn", "Quillet", "Column1=0", Column1, 200},
+    {"SpacesAroundNumber", "Quillet", "Column1= 250 ", Column1, 250},
+    {"TabBeyondLastPage", "Quillet", "Tab=5", Tab, 0},
+    {"TabLastPage", "Quillet", "Tab=4", Tab, 4},
+    {"LocOptionOriginal", "Quillet", "LocOption=2", LocOption, 2},
+    {"LocOptionUnknownIsSpecify", "Quillet", "LocOption=7", LocOption, 1},
+    {"AddViewOutOfRange", "Quillet", "AddView=3", AddView, 0},
+    {"BoolZero", "Quillet", "Update=0", Update, 0},
+    {"BoolAnyNonZero", "Quillet", "Maximized=2", Maximized, 1},
+    {"BoolHex", "Quillet", "Maximized=0x1", Maximized, 1},
+    {"BoolJunkIsDefault", "Settings", "Dark=yes", Dark, 0},
+    {"BoolJunkKeepsTrueDefault", "Quillet", "Update=no", Update, 1},
+    {"KeyInWrongSectionIgnored", "Quillet", "Dark=1", Dark, 0},
+    {"ThreadsHex", "Settings", "Threads=0x7", Threads, 7},
+    {"ThreadsBeyondList", "Settings", "Threads=8", Threads, 0},
+    {"CPUusageNegative", "Settings", "CPUusage=-1", CPUusage, 2},
+    {"VideoFormatLast", "Settings", "VideoFormat2=9", VideoFormat, 9},
+    {"VideoFormatBeyondList", "Settings", "VideoFormat2=10", VideoFormat, 0},
+    {"AudioBitrateLast", "Settings", "AudioBitRate2=13", AudioBitrate, 13},
+    {"ProfileFormatBeyondType", "Settings", "ProfileFormat=11", ProfileFormat, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, SettingsValueTest, ::testing::ValuesIn(ValueCases),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+TEST_F(SettingsFileTest, EncoderPositionsAreCheckedAgainstTheLoadedContainer) {
+  WriteText("[Settings]\nVideoFormat2=4\nVideoEncoder2=2\nAudioEncoder2=1\n"
+            "ProfileType=3\nProfileFormat=4\n");
+  TAppSettings S = TSettingsFile(Path).Load(Defaults);
+  EXPECT_EQ(S.Conversion.VideoEncoder, 2); // MP4: H.265
+  EXPECT_EQ(S.Conversion.AudioEncoder, 1); // MP4: AC3
+  EXPECT_EQ(S.ProfileFormat, 4);           // iPhone has five
+  WriteText("[Settings]\nVideoFormat2=5\nVideoEncoder2=2\nAudioEncoder2=1\n");
+  S = TSettingsFile(Path).Load(Defaults);
+  EXPECT_EQ(S.Conversion.VideoEncoder, 0); // MPG has one encoder each
+  EXPECT_EQ(S.Conversion.AudioEncoder, 0);
+}
+
+TEST_F(SettingsFileTest, DeleteThenLoadRestoresDefaults) {
+  TSettingsFile File(Path);
+  File.Save(Changed(Defaults));
+  EXPECT_TRUE(File.Delete());
+  EXPECT_FALSE(fs::exists(Path));
+  EXPECT_EQ(File.Load(Defaults), Defaults);
+  EXPECT_TRUE(File.Delete()); // nothing to delete is fine
+}
+
+TEST_F(SettingsFileTest, UnwritableFolderRaisesTheMessage) {
+  fs::create_directories(Folder);
+  std::ofstream(Folder / "Sablewick") << "a file where the folder should be";
+  try {
+    TSettingsFile(Path).Save(Defaults);
+    FAIL() << "no error";
+  } catch (const ESettingsWriteError &E) {
+    EXPECT_EQ(std::string(E.what()), "Unable to write to " + Path);
+  }
+}
+
+// A write that fails part-way (here: the file size limit) leaves the previous file intact and
+// no temporary file behind.
+TEST_F(SettingsFileTest, FailedWriteKeepsThePreviousFile) {
+  TSettingsFile File(Path);
+  File.Save(Defaults);
+  const std::string Before = ReadText();
+  TAppSettings Long = Defaults;
+  Long.Location = std::string(4096, 'a');
+  rlimit Old{};
+  getrlimit(RLIMIT_FSIZE, &Old);
+  const auto OldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit Small = Old;
+  Small.rlim_cur = 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &Small), 0);
+  EXPECT_THROW(File.Save(Long), ESettingsWriteError);
+  setrlimit(RLIMIT_FSIZE, &Old);
+  std::signal(SIGXFSZ, OldHandler);
+  EXPECT_EQ(ReadText(), Before);
+  EXPECT_EQ(
+      std::distance(fs::directory_iterator(fs::path(Path).parent_path()), fs::directory_iterator()),
+      1);
+}
+
+// Environment variables for one test, restored afterwards.
+class ScopedEnv {
+public:
+  ScopedEnv(const char *Name, const char *Value) : FName(Name) {
+    if (const char *Old = std::getenv(Name))
+      FOld = Old;
+    Value ? setenv(Name, Value, 1) : unsetenv(Name);
+  }
+  ~ScopedEnv() { FOld.empty() ? unsetenv(FName) : setenv(FName, FOld.c_str(), 1); }
+
+private:
+  const char *FName;
+  std::string FOld;
+};
+
+struct TPathCase {
+  const char *Name;
+  const char *AppData;
+  const char *Xdg;
+  const char *Expected;
+};
+
+class DefaultPathTest : public ::testing::TestWithParam<TPathCase> {};
+
+TEST_P(DefaultPathTest, FollowsTheEnvironment) {
+  const TPathCase &C = GetParam();
+  ScopedEnv Home("HOME", "/home/q");
+  ScopedEnv AppData("APPDATA", C.AppData);
+  ScopedEnv Xdg("XDG_CONFIG_HOME", C.Xdg);
+  EXPECT_EQ(TSettingsFile::DefaultPath(), C.Expected);
+}
+
+const TPathCase PathCases[] = {
+    {"AppData", "/data/app", "/xdg", "/data/app/Sablewick/Quillet/quillet.ini"},
+    {"Xdg", nullptr, "/xdg", "/xdg/Sablewick/Quillet/quillet.ini"},
+    {"EmptyAppDataIgnored", "", "/xdg", "/xdg/Sablewick/Quillet/quillet.ini"},
+    {"RelativeXdgIgnored", nullptr, "rel", "/home/q/.config/Sablewick/Quillet/quillet.ini"},
+    {"Home", nullptr, nullptr, "/home/q/.config/Sablewick/Quillet/quillet.ini"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, DefaultPathTest, ::testing::ValuesIn(PathCases),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+TEST(IniInteger, Parsing) {
+  EXPECT_EQ(ParseIniInteger("-2147483648"), -2147483647 - 1);
+  EXPECT_EQ(ParseIniInteger("0xFFFFFFFF"), -1); // the 32-bit pattern
+  EXPECT_EQ(ParseIniInteger("+12"), 12);
+  EXPECT_EQ(ParseIniInteger("2147483648"), std::nullopt);
+  EXPECT_EQ(ParseIniInteger("1 2"), std::nullopt);
+  EXPECT_EQ(ParseIniInteger("0xG"), std::nullopt);
+  EXPECT_EQ(ParseIniInteger("-0x1"), std::nullopt);
+}
+
+TEST(IniFile, FirstOccurrenceWinsAndValuesStayUnchanged) {
+  const TIniFile Ini = TIniFile::Parse("[A]\nK= spaced value \nK=second\n[a]\nL=1\n");
+  EXPECT_EQ(Ini.ReadString("a", "k", "d"), " spaced value ");
+  EXPECT_EQ(Ini.ReadString("A", "L", "d"), "d"); // the first [A] section is the one used
+  EXPECT_EQ(Ini.ReadString("B", "K", "d"), "d");
+}
+
+} // namespace
