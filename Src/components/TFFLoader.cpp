@@ -1,14 +1,18 @@
 #include "components/TFFLoader.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
+#include <libintl.h>
 
+#include <algorithm>
 #include <cassert>
+#include <cctype>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "components/FFAPI.h"
+#include "components/TFFLogger.h"
 
 namespace {
 
@@ -137,24 +141,99 @@ void UnbindMyUtil() {
 
 struct TLibraryDescriptor {
   const char *BaseName;
-  bool SystemLibrary;
-  int Version;
+  bool SystemLibrary;      // loaded through the system search only
+  int Version;             // major ABI version, -1: none
+  TLibraries Dependencies; // FFmpeg libraries it needs, directly or not
   void (*BindProc)(const std::string &, void *);
   void (*UnbindProc)();
 };
 
+// The TLibrary order is a dependency order: every library comes after those it needs.
 const TLibraryDescriptor Descriptors[LibraryCount] = {
-    {"avutil", false, 57, BindAvUtil, UnbindAvUtil},
-    {"swscale", false, 6, BindSwScale, UnbindSwScale},
-    {"swresample", false, 4, BindSwResample, UnbindSwResample},
-    {"avcodec", false, 59, BindAvCodec, UnbindAvCodec},
-    {"avformat", false, 59, BindAvFormat, UnbindAvFormat},
-    {"avfilter", false, 8, BindAvFilter, UnbindAvFilter},
-    {"avdevice", false, 59, BindAvDevice, UnbindAvDevice},
-    {"c", true, 6, BindMyUtil, UnbindMyUtil},
-    {"SDL2", false, -1, nullptr, nullptr},
-    {"SoundTouch", false, -1, nullptr, nullptr},
+    {"avutil", false, 57, {}, BindAvUtil, UnbindAvUtil},
+    {"swscale", false, 6, {avUtil}, BindSwScale, UnbindSwScale},
+    {"swresample", false, 4, {avUtil}, BindSwResample, UnbindSwResample},
+    {"avcodec", false, 59, {avUtil, swResample}, BindAvCodec, UnbindAvCodec},
+    {"avformat", false, 59, {avUtil, swResample, avCodec}, BindAvFormat, UnbindAvFormat},
+    {"avfilter",
+     false,
+     8,
+     {avUtil, swScale, swResample, avCodec, avFormat},
+     BindAvFilter,
+     UnbindAvFilter},
+    {"avdevice",
+     false,
+     59,
+     {avUtil, swScale, swResample, avCodec, avFormat, avFilter},
+     BindAvDevice,
+     UnbindAvDevice},
+    {"c", true, 6, {}, BindMyUtil, UnbindMyUtil},
+    {"SDL2", false, -1, {}, nullptr, nullptr},
+    {"SoundTouch", false, -1, {}, nullptr, nullptr},
 };
+
+std::string BuiltFileName(TLibrary lib) {
+  const TLibraryDescriptor &d = Descriptors[lib];
+  std::string name = std::string("lib") + d.BaseName + ".so";
+  if (d.Version >= 0)
+    name += "." + std::to_string(d.Version);
+  return name;
+}
+
+bool FileExists(const std::string &path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
+}
+
+std::string UpperCase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return char(std::toupper(c)); });
+  return text;
+}
+
+// Puts the library folder in front of PATH unless PATH already holds it (in any letter case,
+// also inside a longer entry), so tools and plug-ins that search PATH find the same folder.
+void AddFolderToPath(const std::string &folder) {
+  const char *current = std::getenv("PATH");
+  const std::string path = current ? current : "";
+  if (UpperCase(path).find(UpperCase(folder)) != std::string::npos)
+    return;
+  // An empty PATH stays without an empty entry (which would mean the current folder).
+  const std::string value = path.empty() ? folder : folder + ":" + path;
+  setenv("PATH", value.c_str(), 1);
+}
+
+// dlerror's text for "no such file" for `path`, in the C library's own (translated) words.
+bool IsNotFoundError(const std::string &message, const std::string &path) {
+  const std::string notFound = path + ": " + dgettext("libc", "cannot open shared object file") +
+                               ": " + std::strerror(ENOENT);
+  return message == notFound;
+}
+
+struct TOpenResult {
+  void *Handle = nullptr;
+  int ErrorCode = 0;
+  std::string Message;
+};
+
+// Opens folder + file when the file lies in the folder, else the bare file name through the
+// system search.
+TOpenResult LoadLibraryFromFolder(const std::string &folder, const std::string &file) {
+  std::string path = file;
+  if (!folder.empty() && FileExists(folder + file)) {
+    AddFolderToPath(folder);
+    path = folder + file;
+  }
+  dlerror();
+  TOpenResult result;
+  result.Handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!result.Handle) {
+    const char *error = dlerror();
+    result.Message = error ? error : "unknown error";
+    result.ErrorCode = IsNotFoundError(result.Message, path) ? ErrNotFound : ErrNotLoadable;
+  }
+  return result;
+}
 
 bool NeverLoaded(TLibrary lib) {
   return lib == SDL2 || lib == libSoundTouch;
@@ -179,11 +258,48 @@ TFFLoader::~TFFLoader() {
 std::string TFFLoader::GetLibraryName(TLibrary index) const {
   if (!FStatus[index].Name.empty())
     return FStatus[index].Name;
-  const TLibraryDescriptor &d = Descriptors[index];
-  std::string name = std::string("lib") + d.BaseName + ".so";
-  if (d.Version >= 0)
-    name += "." + std::to_string(d.Version);
-  return name;
+  return BuiltFileName(index);
+}
+
+void TFFLoader::OpenDependencies(TLibrary lib, const std::string &folder) {
+  for (int i = 0; i < LibraryCount; ++i) {
+    const TLibrary dependency = TLibrary(i);
+    if (!Descriptors[lib].Dependencies.Contains(dependency) || FStatus[dependency].Handle)
+      continue;
+    const std::string path = folder + BuiltFileName(dependency);
+    if (!FileExists(path))
+      continue;
+    // A failure here shows again, with its text, when the library itself is opened.
+    if (void *handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL))
+      FDependencyHandles[lib].push_back(handle);
+  }
+}
+
+void *TFFLoader::OpenLibrary(TLibrary lib) {
+  const std::filesystem::path name = GetLibraryName(lib);
+  std::string folder;
+  if (name.has_parent_path())
+    folder = name.parent_path().string() + "/";
+  else if (!LibraryPath.empty() && !Descriptors[lib].SystemLibrary)
+    folder = LibraryPath.back() == '/' ? LibraryPath : LibraryPath + "/";
+  const std::string file = name.filename().string();
+  if (!folder.empty() && FileExists(folder + file))
+    OpenDependencies(lib, folder);
+  TOpenResult opened = LoadLibraryFromFolder(folder, file);
+  if (opened.Handle) {
+    ++FOpenCount;
+    return opened.Handle;
+  }
+  for (void *handle : FDependencyHandles[lib])
+    dlclose(handle);
+  FDependencyHandles[lib].clear();
+  // A file that is not loadable and does not lie in the folder came from the system search.
+  std::string reported = folder + file;
+  if (opened.ErrorCode == ErrNotLoadable && !folder.empty() && !FileExists(folder + file))
+    reported = file;
+  FLastErrMsg = "Load library " + reported + " error(#" + std::to_string(opened.ErrorCode) +
+                "): " + opened.Message;
+  return nullptr;
 }
 
 bool TFFLoader::Load(TLibrary lib) {
@@ -192,28 +308,9 @@ bool TFFLoader::Load(TLibrary lib) {
   TLibraryStatus &st = FStatus[lib];
   const TLibraryDescriptor &d = Descriptors[lib];
   if (!st.Handle) {
-    std::filesystem::path name = GetLibraryName(lib);
-    std::string folder;
-    if (name.has_parent_path())
-      folder = name.parent_path().string() + "/";
-    else if (!LibraryPath.empty() && !d.SystemLibrary)
-      folder = LibraryPath.back() == '/' ? LibraryPath : LibraryPath + "/";
-    std::string file = name.filename().string();
-    bool inFolder = !folder.empty() && std::filesystem::exists(folder + file);
-    std::string path = inFolder ? folder + file : file;
-    dlerror();
-    void *h = dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
-    if (!h) {
-      const char *err = dlerror();
-      int code = inFolder ? ErrNotLoadable : ErrNotFound;
-      std::string reported = folder.empty() || !inFolder ? file : folder + file;
-      if (!folder.empty() && code == ErrNotFound)
-        reported = folder + file;
-      FLastErrMsg = "Load library " + reported + " error(#" + std::to_string(code) +
-                    "): " + (err ? err : "unknown error");
+    st.Handle = OpenLibrary(lib);
+    if (!st.Handle)
       return false;
-    }
-    st.Handle = h;
   }
   if (!st.Fixuped) {
     assert(d.BindProc);
@@ -227,6 +324,8 @@ bool TFFLoader::Load(TLibrary lib) {
   }
   if (!st.Fixuped)
     Unload(lib);
+  if (st.Fixuped && lib == avUtil && InstallLogger)
+    GlobalLogger()->InstallAVLogCallback();
   return st.Fixuped;
 }
 
@@ -272,6 +371,9 @@ void TFFLoader::Unload(TLibrary lib) {
     dlclose(st.Handle);
     st.Handle = nullptr;
   }
+  for (void *handle : FDependencyHandles[lib])
+    dlclose(handle);
+  FDependencyHandles[lib].clear();
 }
 
 void TFFLoader::Unload(TLibraries libs) {

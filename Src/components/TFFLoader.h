@@ -1,11 +1,18 @@
 // TFFLoader: loads the FFmpeg 5.1 libraries at run time (dlopen) and binds every entry point
-// of FFAPI.h by name (dlsym). One loader per process, used from the main thread only.
+// of FFAPI.h by name (dlsym). One loader per process, used from the main thread only, and only
+// while no conversion or decoding thread runs (loading changes process-wide state).
+//
+// A library is looked up in LibraryPath when its file lies there (the C library never is),
+// otherwise by bare file name through the system search. Libraries load in dependency order
+// (the TLibrary order), and a library taken from LibraryPath first opens the FFmpeg libraries
+// it depends on from the same folder, so its dependencies resolve to those copies.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 enum TLibrary : int {
   avUtil,
@@ -71,10 +78,18 @@ public:
   void Unload(TLibrary lib);
   void Unload(TLibraries libs);
 
+  // Number of library files this loader has opened so far (dependencies not counted).
+  int OpenCount() const { return FOpenCount; }
+
 private:
+  void *OpenLibrary(TLibrary lib);
+  void OpenDependencies(TLibrary lib, const std::string &folder);
+
   std::string FLastErrMsg;
   TLibraryStatus FStatus[LibraryCount];
+  std::vector<void *> FDependencyHandles[LibraryCount]; // opened for a library from its folder
+  int FOpenCount = 0;
 };
 
-// The process-wide loader.
+// The process-wide loader; it unloads every library at process end.
 TFFLoader &FFLoader();

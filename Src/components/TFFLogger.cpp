@@ -1,20 +1,601 @@
 #include "components/TFFLogger.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <atomic>
+#include <cassert>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+
+#include "components/CallInMainThread.h"
+#include "components/FFAPI.h"
+#include "components/MessageBoxHook.h"
+#include "components/TLogQueue.h"
+
+namespace {
+
+// Process-wide logger state, shared by every TFFLogger instance.
+struct TLoggerState {
+  std::recursive_mutex SettingsLock; // settings, registration, OnLog
+  std::recursive_mutex CallbackLock; // AVLogCallback, PendingQueue, LastLine
+  std::mutex FileLock;               // LogFileStream
+  std::atomic<bool> Active{true};
+  std::atomic<int> LibLevel{AV_LOG_INFO};
+  std::atomic<int> LogFlags{LogFlagSkipRepeated | LogFlagPrintLevel};
+  std::atomic<bool> LogToFile{false};
+  std::atomic<bool> Synchronous{false};
+  std::atomic<bool> Skip{true};
+  std::string LogFile;             // SettingsLock
+  TFFLogger *Registered = nullptr; // SettingsLock
+  TFFLogger *AutoLogger = nullptr; // owned; SettingsLock
+  FILE *LogFileStream = nullptr;   // FileLock
+  std::string LogFileStreamName;   // FileLock
+  TLogQueue PendingQueue;          // library lines waiting for their line feed
+  TLogQueue OutputQueue;           // lines waiting for the sinks
+  TLogItem LastLine;               // last finished library line, for folding
+  std::mutex ThreadLock;
+  std::thread LogThread; // ThreadLock
+  std::atomic<bool> ThreadStarted{false};
+  std::atomic<bool> ThreadFinished{false};
+  std::atomic<bool> Terminate{false};
+};
+
+TLoggerState &State() {
+  // Never destroyed: lines logged from static destructors of other files still find it.
+  static TLoggerState *state = new TLoggerState;
+  return *state;
+}
+
+const char *const LevelNames[] = {"Quiet", "Panic",   "Fatal", "Error", "Warning",
+                                  "Info",  "Verbose", "Debug", "Trace"};
+
+uint32_t CurrentThreadID() {
+  thread_local const uint32_t id = uint32_t(gettid());
+  return id;
+}
+
+std::string ErrnoText(int error) {
+  char buffer[256];
+  return strerror_r(error, buffer, sizeof buffer);
+}
+
+// SettingsLock held.
+void RecomputeSkip(TLoggerState &s) {
+  const bool onLog = s.Registered && s.Registered->OnLog();
+  const bool toFile = s.LogToFile && !s.LogFile.empty();
+  s.Skip = !(s.Active && (onLog || toFile));
+}
+
+void InitItem(TLogItem &item, TLogType type, const void *reporter, TLogLevel level) {
+  item.LogTime = std::chrono::system_clock::now();
+  item.LogType = type;
+  item.Reporter = reporter;
+  item.ThreadID = CurrentThreadID();
+  item.FromMainThread = IsMainThread();
+  item.LogLevel = level;
+}
+
+void CopyLimited(char (&target)[256], const std::string &text) {
+  const size_t n = std::min(text.size(), sizeof target - 1);
+  std::memcpy(target, text.data(), n);
+  target[n] = 0;
+}
+
+void SetLoggerReporterInfo(TLogItem &item, const TObject *sender) {
+  if (!sender)
+    return;
+  std::string info;
+  if (auto *component = dynamic_cast<const TComponent *>(sender))
+    info = "[" + component->ClassName() + "." + component->Name + "] ";
+  else if (const TComponent *parent = sender->ParentComponent())
+    info = "[" + parent->ClassName() + "." + parent->Name + "] ";
+  else
+    info = "[" + sender->ClassName() + "] ";
+  CopyLimited(item.ReporterInfo, info);
+}
+
+const AVClass *ClassOf(void *context) {
+  return *static_cast<const AVClass *const *>(context);
+}
+
+const char *ItemName(void *context) {
+  const AVClass *avc = ClassOf(context);
+  return avc->item_name ? avc->item_name(context) : avc->class_name;
+}
+
+// "[parent @ 0x...] [item @ 0x...] " for a library context.
+void SetAVReporterInfo(TLogItem &item, void *context) {
+  if (!context || !ClassOf(context))
+    return;
+  char *info = item.ReporterInfo;
+  const size_t size = sizeof item.ReporterInfo;
+  size_t used = 0;
+  if (const int offset = ClassOf(context)->parent_log_context_offset) {
+    void *parent = *reinterpret_cast<void **>(static_cast<char *>(context) + offset);
+    if (parent && ClassOf(parent)) {
+      const int n = std::snprintf(info, size, "[%s @ %p] ", ItemName(parent), parent);
+      used = std::min(size_t(std::max(n, 0)), size - 1);
+    }
+  }
+  std::snprintf(info + used, size - used, "[%s @ %p] ", ItemName(context), context);
+}
+
+// Appends the formatted library text, moving to a growing heap buffer when it does not fit.
+void AppendFormatted(TLogItem &item, const char *format, va_list args) {
+  const size_t used = std::strlen(item.Text());
+  va_list copy;
+  va_copy(copy, args);
+  const int n = std::vsnprintf(item.Text() + used, item.Capacity() - used, format, copy);
+  va_end(copy);
+  if (n < 0) {
+    item.Text()[used] = 0;
+    return;
+  }
+  const size_t needed = used + size_t(n) + 1;
+  if (needed <= item.Capacity())
+    return;
+  size_t size = item.ExtraMsg ? item.ExtraSize + 2048 : 4096;
+  while (size < needed)
+    size += 2048;
+  auto buffer = std::make_unique<char[]>(size); // zero-filled
+  std::memcpy(buffer.get(), item.Text(), used);
+  if (!item.ExtraMsg)
+    std::memset(item.LogMsg, 0, sizeof item.LogMsg);
+  item.ExtraMsg = std::move(buffer);
+  item.ExtraSize = size;
+  va_copy(copy, args);
+  std::vsnprintf(item.ExtraMsg.get() + used, size - used, format, copy);
+  va_end(copy);
+}
+
+// Control codes other than tab, line feed and carriage return (8..13) become '?'.
+void ReplaceControlCodes(char *text) {
+  for (unsigned char *p = reinterpret_cast<unsigned char *>(text); *p; ++p)
+    if (*p < 8 || (*p >= 14 && *p <= 31))
+      *p = '?';
+}
+
+// Line breaks of a message become the platform's line feed.
+std::string NormalizeLineBreaks(const char *text) {
+  std::string result;
+  for (const char *p = text; *p; ++p) {
+    if (*p == '\r') {
+      result += '\n';
+      if (p[1] == '\n')
+        ++p;
+    } else {
+      result += *p;
+    }
+  }
+  return result;
+}
+
+std::string FormatLine(const TLogItem &item, int flags) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(item.LogTime);
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(item.LogTime.time_since_epoch()) % 1000;
+  std::tm tm{};
+  localtime_r(&seconds, &tm);
+  char head[64];
+  std::snprintf(head, sizeof head, "%02d:%02d:%02d.%03d [%08X]%s ", tm.tm_hour, tm.tm_min,
+                tm.tm_sec, int(ms.count()), item.ThreadID, item.FromMainThread ? "*" : "");
+  std::string line = head;
+  line += item.ReporterInfo;
+  if (flags & LogFlagPrintLevel)
+    line += std::string("[") + LogLevelName(item.LogLevel) + "] ";
+  line += NormalizeLineBreaks(item.Text());
+  if (item.Repeats > 1)
+    line += " (repeated " + std::to_string(item.Repeats) + " times)";
+  return line;
+}
+
+void CloseLogFile(TLoggerState &s) {
+  std::lock_guard lock(s.FileLock);
+  if (s.LogFileStream)
+    std::fclose(s.LogFileStream);
+  s.LogFileStream = nullptr;
+  s.LogFileStreamName.clear();
+}
+
+// Appends the line to the log file when one is set; returns an error text on failure.
+std::string WriteToFile(TLoggerState &s, const std::string &line) {
+  std::string file;
+  {
+    std::lock_guard lock(s.SettingsLock);
+    if (!s.LogToFile || s.LogFile.empty())
+      return {};
+    file = s.LogFile;
+  }
+  std::lock_guard lock(s.FileLock);
+  if (s.LogFileStream && s.LogFileStreamName != file) {
+    std::fclose(s.LogFileStream);
+    s.LogFileStream = nullptr;
+  }
+  if (!s.LogFileStream) {
+    s.LogFileStream = std::fopen(file.c_str(), "ae");
+    if (!s.LogFileStream)
+      return "Cannot open log file \"" + file + "\": " + ErrnoText(errno);
+    s.LogFileStreamName = file;
+  }
+  const bool written = std::fwrite(line.data(), 1, line.size(), s.LogFileStream) == line.size() &&
+                       std::fputc('\n', s.LogFileStream) != EOF &&
+                       std::fflush(s.LogFileStream) == 0;
+  if (written)
+    return {};
+  const int error = errno;
+  std::fclose(s.LogFileStream);
+  s.LogFileStream = nullptr;
+  return "Cannot write log file \"" + file + "\": " + ErrnoText(error);
+}
+
+void DisableLogToFile(TLoggerState &s) {
+  std::lock_guard lock(s.SettingsLock);
+  s.LogToFile = false;
+  RecomputeSkip(s);
+}
+
+void FireOnLog(TLoggerState &s, const TLogItem &item, const std::string &line) {
+  TLogEvent handler;
+  bool inMainThread;
+  const TObject *sender;
+  {
+    std::lock_guard lock(s.SettingsLock);
+    if (!s.Registered)
+      return;
+    handler = s.Registered->OnLog();
+    inMainThread = s.Registered->TriggerEventInMainThread();
+    sender = item.LogType == ltLogger ? static_cast<const TObject *>(item.Reporter) : s.Registered;
+  }
+  if (!handler)
+    return;
+  auto call = [&] { handler(sender, item.ThreadID, item.LogLevel, line); };
+  if (inMainThread)
+    CallInMainThread(call);
+  else
+    call();
+}
+
+// Writes one item to the sinks. A failing file turns the file sink off; every failure is
+// reported in an "Information" box and logging goes on.
+void WriteOut(TLoggerState &s, const TLogItem &item, bool fireEvent) {
+  try {
+    const std::string line = FormatLine(item, s.LogFlags);
+    const std::string fileError = WriteToFile(s, line);
+    if (!fileError.empty()) {
+      DisableLogToFile(s);
+      ShowMessageBox("Information", fileError);
+    }
+    if (fireEvent)
+      FireOnLog(s, item, line);
+  } catch (const std::exception &e) {
+    ShowMessageBox("Information", e.what());
+  }
+}
+
+void LogThreadMain() {
+  TLoggerState &s = State();
+  TLogItem item;
+  // Once asked to terminate it writes what is left to the file only: the windows are gone.
+  while (s.OutputQueue.WaitPop(item, s.Terminate))
+    WriteOut(s, item, !s.Terminate);
+  s.ThreadFinished = true;
+}
+
+void StartLogThread(TLoggerState &s) {
+  if (s.ThreadStarted)
+    return;
+  std::lock_guard lock(s.ThreadLock);
+  if (s.ThreadStarted)
+    return;
+  s.Terminate = false;
+  s.ThreadFinished = false;
+  s.LogThread = std::thread(LogThreadMain);
+  s.ThreadStarted = true;
+}
+
+void PushOutput(TLoggerState &s, TLogItem &&item) {
+  if (s.Synchronous) {
+    WriteOut(s, item, true);
+    return;
+  }
+  StartLogThread(s);
+  s.OutputQueue.Push(std::move(item));
+}
+
+// A finished library line: fold repeats, then queue it for the sinks. CallbackLock held.
+void FinishLine(TLoggerState &s, TLogItem &&item) {
+  const bool fold = s.LogFlags & LogFlagSkipRepeated;
+  TLogItem &last = s.LastLine;
+  if (fold && last.ThreadID == item.ThreadID && last.Reporter == item.Reporter &&
+      std::strcmp(last.Text(), item.Text()) == 0) {
+    ++last.Repeats;
+    last.LogTime = std::chrono::system_clock::now();
+    return;
+  }
+  if (last.Repeats > 0) {
+    PushOutput(s, std::move(last));
+    last = TLogItem();
+  }
+  if (fold)
+    last = item.Clone();
+  PushOutput(s, std::move(item));
+}
+
+// Finishes every complete line of the item; an unfinished rest waits in PendingQueue for the
+// thread's next call. CallbackLock held.
+void FinishLines(TLoggerState &s, TLogItem &&item) {
+  for (;;) {
+    char *text = item.Text();
+    char *lineFeed = std::strchr(text, '\n');
+    if (!lineFeed) {
+      if (*text)
+        s.PendingQueue.Push(std::move(item));
+      return;
+    }
+    const char *rest = lineFeed + 1;
+    const size_t restLength = std::strlen(rest);
+    TLogItem next;
+    if (restLength > 0) {
+      InitItem(next, ltAVLog, item.Reporter, item.LogLevel);
+      std::memcpy(next.ReporterInfo, item.ReporterInfo, sizeof next.ReporterInfo);
+      next.SetText(rest, restLength, 2048);
+    }
+    std::memset(lineFeed, 0, restLength + 1);
+    FinishLine(s, std::move(item));
+    if (restLength == 0)
+      return;
+    item = std::move(next);
+  }
+}
+
+// Drops the auto-created logger, stops the log thread and closes the file at process end.
+struct TLoggerShutdown {
+  ~TLoggerShutdown() {
+    TLoggerState &s = State();
+    TFFLogger::StopLogThread();
+    {
+      std::lock_guard lock(s.SettingsLock);
+      delete s.AutoLogger;
+    }
+    CloseLogFile(s);
+  }
+} LoggerShutdown;
+
+} // namespace
 
 TLogLevel LogLevelOfLibraryLevel(int level) {
   return TLogLevel(std::clamp(level / 8 + 1, 0, 8));
 }
 
-// Placeholder until the logger pipeline lands: no sink is attached, so nothing is kept.
-void Log(const TObject *, TLogLevel, const std::string &) {}
+const char *LogLevelName(TLogLevel level) {
+  return LevelNames[std::clamp(int(level), 0, 8)];
+}
+
+// --- TFFLogger ---
+
+TFFLogger::TFFLogger() {
+  TLoggerState &s = State();
+  std::lock_guard lock(s.SettingsLock);
+  if (s.Registered && !s.Registered->FAutoCreated)
+    throw std::logic_error("Allow creating only one instance of TFFLogger.");
+  delete s.AutoLogger; // unregisters itself
+  Register();
+}
+
+TFFLogger::TFFLogger(TAutoCreate) : FAutoCreated(true) {
+  TLoggerState &s = State();
+  std::lock_guard lock(s.SettingsLock);
+  s.AutoLogger = this;
+  Register();
+}
+
+void TFFLogger::Register() {
+  TLoggerState &s = State();
+  s.Registered = this;
+  RecomputeSkip(s);
+}
+
+TFFLogger::~TFFLogger() {
+  TLoggerState &s = State();
+  {
+    std::lock_guard lock(s.SettingsLock);
+    FOnLog = nullptr;
+    if (s.Registered == this)
+      s.Registered = nullptr;
+    if (s.AutoLogger == this)
+      s.AutoLogger = nullptr;
+    RecomputeSkip(s);
+  }
+  CloseLogFile(s);
+}
+
+bool TFFLogger::Active() const {
+  return State().Active;
+}
+
+void TFFLogger::SetActive(bool Value) {
+  TLoggerState &s = State();
+  std::lock_guard lock(s.SettingsLock);
+  s.Active = Value;
+  RecomputeSkip(s);
+}
+
+TLogLevel TFFLogger::LogLevel() const {
+  return LogLevelOfLibraryLevel(State().LibLevel);
+}
+
+void TFFLogger::SetLogLevel(TLogLevel Value) {
+  const int level = LibraryLevel(Value);
+  if (State().LibLevel.exchange(level) != level && ff::av_log_set_level)
+    ff::av_log_set_level(level);
+}
+
+int TFFLogger::LogFlags() const {
+  return State().LogFlags;
+}
+
+void TFFLogger::SetLogFlags(int Value) {
+  if (State().LogFlags.exchange(Value) != Value && ff::av_log_set_flags)
+    ff::av_log_set_flags(Value);
+}
+
+std::string TFFLogger::LogFile() const {
+  TLoggerState &s = State();
+  std::lock_guard lock(s.SettingsLock);
+  return s.LogFile;
+}
+
+void TFFLogger::SetLogFile(const std::string &Value) {
+  TLoggerState &s = State();
+  {
+    std::lock_guard lock(s.SettingsLock);
+    if (s.LogFile == Value)
+      return;
+    s.LogFile = Value;
+    RecomputeSkip(s);
+  }
+  CloseLogFile(s);
+}
+
+bool TFFLogger::LogToFile() const {
+  return State().LogToFile;
+}
+
+void TFFLogger::SetLogToFile(bool Value) {
+  TLoggerState &s = State();
+  {
+    std::lock_guard lock(s.SettingsLock);
+    if (s.LogToFile == Value)
+      return;
+    s.LogToFile = Value;
+    RecomputeSkip(s);
+  }
+  CloseLogFile(s);
+}
+
+bool TFFLogger::Synchronous() const {
+  return State().Synchronous;
+}
+
+void TFFLogger::SetSynchronous(bool Value) {
+  State().Synchronous = Value;
+}
+
+bool TFFLogger::TriggerEventInMainThread() const {
+  std::lock_guard lock(State().SettingsLock);
+  return FTriggerEventInMainThread;
+}
+
+void TFFLogger::SetTriggerEventInMainThread(bool Value) {
+  std::lock_guard lock(State().SettingsLock);
+  FTriggerEventInMainThread = Value;
+}
+
+TLogEvent TFFLogger::OnLog() const {
+  std::lock_guard lock(State().SettingsLock);
+  return FOnLog;
+}
+
+void TFFLogger::SetOnLog(TLogEvent Value) {
+  TLoggerState &s = State();
+  std::lock_guard lock(s.SettingsLock);
+  FOnLog = std::move(Value);
+  RecomputeSkip(s);
+}
+
+bool TFFLogger::Skipping() const {
+  return State().Skip;
+}
+
+void TFFLogger::InstallAVLogCallback() {
+  assert(ff::av_log_set_callback && ff::av_log_set_level);
+  TLoggerState &s = State();
+  ff::av_log_set_callback(AVLogCallback);
+  if (ff::av_log_set_flags)
+    ff::av_log_set_flags(s.LogFlags);
+  ff::av_log_set_level(s.LibLevel);
+}
+
+bool TFFLogger::LogThreadRunning() {
+  return State().ThreadStarted;
+}
+
+void TFFLogger::StopLogThread() {
+  TLoggerState &s = State();
+  std::lock_guard lock(s.ThreadLock);
+  if (!s.LogThread.joinable() || s.LogThread.get_id() == std::this_thread::get_id())
+    return;
+  s.OutputQueue.Stop(s.Terminate);
+  // A line on its way to OnLog may wait for the main thread: keep serving it.
+  WaitInMainThread([&] { return bool(s.ThreadFinished); });
+  s.LogThread.join();
+  s.ThreadStarted = false;
+}
+
+TFFLogger *GlobalLogger() {
+  TLoggerState &s = State();
+  std::lock_guard lock(s.SettingsLock);
+  if (!s.Registered)
+    new TFFLogger(TFFLogger::TAutoCreate{}); // owned by the state as AutoLogger
+  return s.Registered;
+}
+
+// --- producers ---
+
+void Log(const TObject *Sender, TLogLevel ALogLevel, const std::string &ALogMsg) {
+  TLoggerState &s = State();
+  if (s.Skip || LibraryLevel(ALogLevel) > s.LibLevel)
+    return;
+  TLogItem item;
+  {
+    std::lock_guard lock(s.SettingsLock);
+    InitItem(item, ltLogger, Sender, ALogLevel);
+    SetLoggerReporterInfo(item, Sender);
+    item.SetText(ALogMsg.data(), ALogMsg.size(), 16);
+  }
+  PushOutput(s, std::move(item));
+}
 
 void Log(const TObject *Sender, TLogLevel ALogLevel, const char *AFormat, ...) {
-  char buf[2048];
+  TLoggerState &s = State();
+  if (s.Skip || LibraryLevel(ALogLevel) > s.LibLevel)
+    return;
   va_list args;
   va_start(args, AFormat);
-  std::vsnprintf(buf, sizeof buf, AFormat, args);
+  va_list copy;
+  va_copy(copy, args);
+  const int n = std::vsnprintf(nullptr, 0, AFormat, copy);
+  va_end(copy);
+  std::string text;
+  if (n > 0) {
+    text.resize(size_t(n));
+    std::vsnprintf(text.data(), text.size() + 1, AFormat, args);
+  }
   va_end(args);
-  Log(Sender, ALogLevel, std::string(buf));
+  Log(Sender, ALogLevel, text);
+}
+
+void AVLogCallback(void *Ptr, int Level, const char *Fmt, va_list Args) {
+  TLoggerState &s = State();
+  if (Level >= 0)
+    Level &= 0xff; // the upper bits carry colours
+  if (Level > s.LibLevel || s.Skip)
+    return;
+  std::lock_guard lock(s.CallbackLock);
+  if (s.Skip)
+    return;
+  TLogItem item;
+  if (!s.PendingQueue.TakeByThread(CurrentThreadID(), item)) {
+    InitItem(item, ltAVLog, Ptr, LogLevelOfLibraryLevel(Level));
+    SetAVReporterInfo(item, Ptr);
+  }
+  AppendFormatted(item, Fmt, Args);
+  ReplaceControlCodes(item.Text());
+  FinishLines(s, std::move(item));
 }

@@ -4,10 +4,15 @@
 
 #include <string>
 
+class TComponent;
+
 class TObject {
 public:
   virtual ~TObject() = default;
   virtual std::string ClassName() const = 0;
+  // The component an object reports on behalf of in log lines (a task engine: its encoder);
+  // null for none.
+  virtual const TComponent *ParentComponent() const { return nullptr; }
 };
 
 class TComponent : public TObject {
