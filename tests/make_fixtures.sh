@@ -34,4 +34,8 @@ ff unknown_duration.h264 -f lavfi -i testsrc=size=320x240:rate=25:duration=1 \
 [ -s truncated.mp4 ] || head -c $(( $(stat -c %s av.mp4) * 2 / 5 )) av.mp4 > truncated.mp4
 # Not media at all.
 [ -s not_media.mp4 ] || printf 'this is not a media file\n' > not_media.mp4
+# A video stream of a few hundred bits per second (shown as "0 kb" in the file list): 1 fps
+# black frames at the lowest quality, without the encoder's settings message.
+ff low_bitrate.mp4 -f lavfi -i color=c=black:size=320x240:rate=1:duration=3 \
+  -c:v libx264 -pix_fmt yuv420p -crf 51 -bsf:v filter_units=remove_types=6
 exit 0

@@ -1,0 +1,37 @@
+// Plain helpers of the preview and properties windows: time and size texts, the track bar
+// scale, the frame count and the fitted picture rectangle. No widgets, so they are tested
+// headlessly.
+#pragma once
+
+#include <QLocale>
+#include <QRect>
+#include <QString>
+#include <cstdint>
+
+#include "components/FFAPI.h"
+
+// "hh:mm:ss.mmm" of a position in microseconds (divisions truncate toward zero).
+QString TimeText(int64_t t);
+
+// Number of frames of a clip: seconds x rate, rounded to nearest (ties to even); 0 when the
+// duration is unknown or the rate has no positive denominator. AStreamDuration is the video
+// stream's duration in microseconds (used when > 0), AFileDuration the container's (-1
+// unknown).
+int FrameCountOf(int64_t AStreamDuration, int64_t AFileDuration, AVRational AFrameRate);
+
+// Maximum, tick interval and page step of the position track bar.
+struct TTrackBarScale {
+  int Max = 0;
+  int Tick = 1;
+  int Page = 2;
+};
+// AFrames > 0 replaces the current maximum.
+TTrackBarScale TrackBarScaleOf(int ACurrentMax, int AFrames);
+
+// Where a w x h picture lands when fitted into a W x H area, keeping its aspect ratio and
+// centred; the rest of the area stays black. Empty when either size is empty.
+QRect FittedRect(int W, int H, int w, int h);
+
+// Properties window size text: bytes, KB, MB with group separators and no decimals, GB with
+// two decimals.
+QString PropertiesSizeText(int64_t ASize, const QLocale &ALocale = QLocale());

@@ -1,0 +1,28 @@
+#include "media/ui/ShellInfo.h"
+
+#include <QFileIconProvider>
+#include <QMimeDatabase>
+
+namespace {
+
+QMimeType MimeTypeOfName(const QString &AFileName) {
+  return QMimeDatabase().mimeTypeForFile(AFileName, QMimeDatabase::MatchExtension);
+}
+
+} // namespace
+
+QString ShellTypeName(const QString &AFileName) {
+  const QMimeType type = MimeTypeOfName(AFileName);
+  const QString comment = type.isDefault() ? QString() : type.comment();
+  return comment.isEmpty() ? QStringLiteral("File") : comment;
+}
+
+QIcon ShellIcon(const QString &AFileName) {
+  const QMimeType type = MimeTypeOfName(AFileName);
+  QIcon icon = QIcon::fromTheme(type.iconName());
+  if (icon.isNull())
+    icon = QIcon::fromTheme(type.genericIconName());
+  if (icon.isNull())
+    icon = QFileIconProvider().icon(QFileIconProvider::File);
+  return icon;
+}

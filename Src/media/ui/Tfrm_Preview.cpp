@@ -1,0 +1,341 @@
+#include "media/ui/Tfrm_Preview.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QSlider>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "media/TFFDecoder.h"
+#include "media/ui/PreviewUtils.h"
+#include "media/ui/TPictureBox.h"
+
+namespace {
+
+// Closes its dialog on a left click on the watched widget.
+class TClickCloser : public QObject {
+public:
+  TClickCloser(QDialog *ADialog) : QObject(ADialog), FDialog(ADialog) {}
+
+protected:
+  bool eventFilter(QObject *AObject, QEvent *AEvent) override {
+    if (AEvent->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(AEvent)->button() == Qt::LeftButton) {
+      FDialog->accept();
+      return true;
+    }
+    return QObject::eventFilter(AObject, AEvent);
+  }
+
+private:
+  QDialog *FDialog;
+};
+
+QToolButton *NavigationButton(QWidget *AParent, QStyle::StandardPixmap AIcon, const QString &AHint,
+                              int ALeft) {
+  auto *button = new QToolButton(AParent);
+  button->setIcon(AParent->style()->standardIcon(AIcon));
+  button->setIconSize(QSize(16, 16));
+  button->setToolTip(AHint);
+  button->setAutoRaise(true);
+  button->setEnabled(false);
+  button->setGeometry(ALeft, 4, 24, 24);
+  return button;
+}
+
+} // namespace
+
+Tfrm_Preview::Tfrm_Preview(QWidget *AOwner, const QString &AFileName)
+    : QDialog(AOwner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      FFDecoder1(std::make_unique<TFFDecoder>()) {
+  setWindowTitle(AFileName);
+  setMinimumSize(200, 200);
+  resize(592, 473);
+
+  auto *Panel1 = new QWidget(this);
+  Image1 = new TPictureBox(Panel1);
+  Image1->SetBitmap(&FBitmap);
+  Image1->setContextMenuPolicy(Qt::CustomContextMenu);
+  auto *imageLayout = new QVBoxLayout(Panel1);
+  imageLayout->setContentsMargins(3, 3, 3, 3);
+  imageLayout->addWidget(Image1);
+
+  auto *pnl_Top = new QWidget(this);
+  pnl_Top->setFixedHeight(38);
+  auto *Panel2 = new QWidget(pnl_Top);
+  Panel2->setFixedSize(209, 32);
+  btn_First = NavigationButton(Panel2, QStyle::SP_MediaSkipBackward,
+                               QStringLiteral("Previous key frame (Ctrl+Left)"), 2);
+  btn_Previous =
+      NavigationButton(Panel2, QStyle::SP_MediaSeekBackward, QStringLiteral("Previous frame"), 28);
+  lblPTS = new QLabel(Panel2);
+  lblPTS->setGeometry(58, 0, 82, 32);
+  lblPTS->setAlignment(Qt::AlignCenter);
+  btn_Next =
+      NavigationButton(Panel2, QStyle::SP_MediaSeekForward, QStringLiteral("Next frame"), 145);
+  btn_Last = NavigationButton(Panel2, QStyle::SP_MediaSkipForward,
+                              QStringLiteral("Next key frame (Ctrl+Right)"), 171);
+  TrackBar1 = new QSlider(Qt::Horizontal, pnl_Top);
+  TrackBar1->setTickPosition(QSlider::TicksBelow);
+  TrackBar1->setRange(0, 10);
+  TrackBar1->setEnabled(false);
+  auto *barLayout = new QHBoxLayout(pnl_Top);
+  barLayout->setContentsMargins(3, 3, 3, 3);
+  barLayout->addWidget(Panel2);
+  barLayout->addWidget(TrackBar1, 1);
+
+  auto *layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+  layout->addWidget(Panel1, 1);
+  layout->addWidget(pnl_Top);
+
+  PopupMenu1 = new QMenu(this);
+  SaveImageAs1 = PopupMenu1->addAction(QStringLiteral("Save Image As..."));
+  SaveImageAs1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  SaveImageAs1->setEnabled(false);
+  addAction(SaveImageAs1);
+  Action1 = new QAction(this);
+  Action1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Left));
+  Action2 = new QAction(this);
+  Action2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Right));
+  addAction(Action1);
+  addAction(Action2);
+
+  Timer1.setSingleShot(true);
+  Timer1.setInterval(100);
+
+  connect(&Timer1, &QTimer::timeout, this, &Tfrm_Preview::LoadPreviewFile);
+  connect(btn_First, &QToolButton::clicked, this, &Tfrm_Preview::btn_FirstClick);
+  connect(btn_Previous, &QToolButton::clicked, this, &Tfrm_Preview::btn_PreviousClick);
+  connect(btn_Next, &QToolButton::clicked, this, &Tfrm_Preview::btn_NextClick);
+  connect(btn_Last, &QToolButton::clicked, this, &Tfrm_Preview::btn_LastClick);
+  connect(Action1, &QAction::triggered, this, &Tfrm_Preview::btn_FirstClick);
+  connect(Action2, &QAction::triggered, this, &Tfrm_Preview::btn_LastClick);
+  connect(SaveImageAs1, &QAction::triggered, this, &Tfrm_Preview::SaveImageAs1Click);
+  connect(TrackBar1, &QSlider::valueChanged, this, &Tfrm_Preview::TrackBar1Change);
+  connect(Image1, &TPictureBox::clicked, this, &Tfrm_Preview::Image1Click);
+  connect(Image1, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint &APos) { PopupMenu1->popup(Image1->mapToGlobal(APos)); });
+  ResetDisplay();
+}
+
+Tfrm_Preview::~Tfrm_Preview() = default;
+
+void Tfrm_Preview::showEvent(QShowEvent *AEvent) {
+  QDialog::showEvent(AEvent);
+  if (!FShown) {
+    // The window is on screen before the file is opened.
+    FShown = true;
+    ResetDisplay();
+    Timer1.start();
+  }
+}
+
+void Tfrm_Preview::resizeEvent(QResizeEvent *AEvent) {
+  QDialog::resizeEvent(AEvent);
+  UpdateTrackBarScale();
+}
+
+void Tfrm_Preview::done(int AResult) {
+  Timer1.stop();
+  FBitmap.SetSize(0, 0, pf32bit);
+  FFDecoder1->CloseFile();
+  QDialog::done(AResult);
+}
+
+bool Tfrm_Preview::HasVideo() const {
+  return FFDecoder1->VideoStreamCount() > 0;
+}
+
+void Tfrm_Preview::ShowError(const QString &AText) {
+  QMessageBox::critical(this, QStringLiteral("Error"), AText);
+}
+
+void Tfrm_Preview::ResetDisplay() {
+  FDuration = 0;
+  FFrames = 0;
+  FCurrentPTS = 0;
+  FBitmap.SetSize(0, 0, pf32bit);
+  Image1->update();
+  TrackBar1->setEnabled(false);
+  TrackBar1->setValue(0);
+  UpdateTrackBarScale();
+  lblPTS->setText(TimeText(0));
+}
+
+void Tfrm_Preview::LoadPreviewFile() {
+  if (!FFDecoder1->AVLibLoaded() &&
+      !FFDecoder1->LoadAVLib(QCoreApplication::applicationDirPath().toStdString())) {
+    ShowError(QString::fromStdString(FFDecoder1->LastErrMsg()));
+    return;
+  }
+  if (!FFDecoder1->LoadFile(windowTitle().toStdString())) {
+    ShowError(QString::fromStdString(FFDecoder1->LastErrMsg()));
+    return;
+  }
+  for (QToolButton *button : {btn_Next, btn_Previous, btn_First, btn_Last})
+    button->setEnabled(true);
+  SaveImageAs1->setEnabled(true);
+  // A single picture cannot be stepped through.
+  TrackBar1->setEnabled(FFDecoder1->FormatName() != "image2" && HasVideo());
+  FDuration = FFDecoder1->FileStreamInfo().Duration;
+  if (HasVideo()) {
+    const TVideoStreamInfo info = FFDecoder1->FirstVideoStreamInfo();
+    FFrames = FrameCountOf(info.DurationScaled, FDuration, info.FrameRate);
+    if (FFDecoder1->Decode())
+      ShowFrame();
+  }
+  UpdateTrackBarScale();
+}
+
+void Tfrm_Preview::UpdateTrackBarScale() {
+  const bool enabled = TrackBar1->isEnabled();
+  TrackBar1->setEnabled(false); // changes made here are not the user's
+  const int oldMax = TrackBar1->maximum();
+  const double fraction = oldMax > 0 ? double(TrackBar1->value()) / oldMax : 0.0;
+  const TTrackBarScale scale = TrackBarScaleOf(oldMax, FFrames);
+  TrackBar1->setMaximum(scale.Max);
+  TrackBar1->setTickInterval(scale.Tick);
+  TrackBar1->setPageStep(scale.Page);
+  TrackBar1->setValue(int(std::nearbyint(fraction * scale.Max)));
+  FLastPosition = TrackBar1->value();
+  TrackBar1->setEnabled(enabled);
+}
+
+void Tfrm_Preview::ShowFrame() {
+  const int64_t pts = FFDecoder1->FrameInfo().PTS;
+  FCurrentPTS = pts == AV_NOPTS_VALUE ? 0 : pts;
+  lblPTS->setText(TimeText(FCurrentPTS));
+  if (!FChanging && FDuration > 0) {
+    FChanging = true;
+    const int max = TrackBar1->maximum();
+    TrackBar1->setValue(
+        std::min<int>(max, int(std::nearbyint(double(max) * FCurrentPTS / double(FDuration)))));
+    // The next one-step move of the track bar is counted from here.
+    FLastPosition = TrackBar1->value();
+    FChanging = false;
+  }
+  if (FFDecoder1->CopyToBitmap(FBitmap))
+    Image1->update();
+}
+
+void Tfrm_Preview::ShowStep(bool AStepped) {
+  if (AStepped)
+    ShowFrame();
+}
+
+void Tfrm_Preview::btn_FirstClick() {
+  ShowStep(FFDecoder1->DecodePreviousKeyFrame());
+}
+void Tfrm_Preview::btn_PreviousClick() {
+  ShowStep(FFDecoder1->DecodePreviousFrame());
+}
+void Tfrm_Preview::btn_NextClick() {
+  ShowStep(FFDecoder1->Decode());
+}
+void Tfrm_Preview::btn_LastClick() {
+  ShowStep(FFDecoder1->DecodeNextKeyFrame());
+}
+
+void Tfrm_Preview::TrackBar1Change(int APosition) {
+  if (FChanging || !TrackBar1->isEnabled() || !HasVideo() || APosition == FLastPosition)
+    return;
+  FChanging = true;
+  const int max = TrackBar1->maximum();
+  const int64_t target =
+      max < 1 ? 0 : int64_t(std::nearbyint(double(APosition) / max * double(FDuration)));
+  if (APosition == FLastPosition + 1)
+    ShowStep(FFDecoder1->Decode());
+  else if (APosition == FLastPosition - 1)
+    ShowStep(FFDecoder1->DecodePreviousFrame());
+  else
+    SeekAndShow(target);
+  FLastPosition = APosition;
+  FChanging = false;
+}
+
+void Tfrm_Preview::SeekAndShow(int64_t ATarget) {
+  if (!FFDecoder1->Seek(ATarget) && !FFDecoder1->Seek(ATarget, sfBackward) &&
+      !FFDecoder1->Seek(ATarget, sfAny))
+    return;
+  while (FFDecoder1->Decode()) {
+    if (FFDecoder1->FrameInfo().PTS >= ATarget || ATarget <= 0) {
+      ShowFrame();
+      return;
+    }
+  }
+}
+
+QDialog *Tfrm_Preview::CreateNaturalSizeView() {
+  if (FBitmap.Empty())
+    return nullptr;
+  auto *view = new QDialog(this, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                                     Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                                     Qt::MSWindowsFixedSizeDialogHint);
+  view->setAttribute(Qt::WA_DeleteOnClose);
+  view->setWindowTitle(QStringLiteral("%1x%2 @ %3")
+                           .arg(FBitmap.Width())
+                           .arg(FBitmap.Height())
+                           .arg(TimeText(FCurrentPTS)));
+  auto *picture = new QLabel(view);
+  picture->setPixmap(QPixmap::fromImage(ImageOf(FBitmap).copy()));
+  picture->setGeometry(0, 0, FBitmap.Width(), FBitmap.Height());
+  picture->installEventFilter(new TClickCloser(view));
+  // A zero-size default button: Enter closes the view (Esc does as the dialog's cancel).
+  auto *closer = new QPushButton(view);
+  closer->setGeometry(0, 0, 0, 0);
+  closer->setDefault(true);
+  connect(closer, &QPushButton::clicked, view, &QDialog::accept);
+  view->setFixedSize(FBitmap.Width(), FBitmap.Height());
+  if (QScreen *screen = this->screen()) {
+    QRect frame(QPoint(), view->size());
+    frame.moveCenter(screen->availableGeometry().center());
+    view->move(frame.topLeft());
+  }
+  return view;
+}
+
+void Tfrm_Preview::Image1Click() {
+  if (QDialog *view = CreateNaturalSizeView())
+    view->exec();
+}
+
+void Tfrm_Preview::SaveImageAs1Click() {
+  if (FBitmap.Width() <= 0)
+    return;
+  QFileDialog dialog(this, QStringLiteral("Save Image As"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(
+      {QStringLiteral("Bitmaps (*.bmp)"), QStringLiteral("JPEG Image File (*.jpg *.jpeg)")});
+  dialog.setDefaultSuffix(QStringLiteral("bmp"));
+  dialog.selectFile(QFileInfo(windowTitle()).completeBaseName());
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return;
+  SaveImageTo(dialog.selectedFiles().constFirst());
+}
+
+bool Tfrm_Preview::SaveImageTo(const QString &AFileName, bool AQuiet) {
+  if (FBitmap.Empty())
+    return false;
+  const bool bmp =
+      QFileInfo(AFileName).suffix().compare(QLatin1String("bmp"), Qt::CaseInsensitive) == 0;
+  if (ImageOf(FBitmap).save(AFileName, bmp ? "BMP" : "JPG"))
+    return true;
+  if (!AQuiet)
+    ShowError(QStringLiteral("Cannot save the picture to %1.").arg(AFileName));
+  return false;
+}

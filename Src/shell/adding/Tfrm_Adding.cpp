@@ -1,0 +1,160 @@
+#include "shell/adding/Tfrm_Adding.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include "media/TFFDecoder.h"
+#include "shell/adding/MediaMasks.h"
+#include "shell/adding/TProbeFacts.h"
+
+Tfrm_Adding::Tfrm_Adding(QWidget *AOwner, const QStringList &ADroppedFiles,
+                         TFileListAccess AFileList)
+    : QDialog(AOwner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      FDroppedFiles(ADroppedFiles), FFileList(std::move(AFileList)),
+      FFDecoder1(std::make_unique<TFFDecoder>()) {
+  setWindowTitle(QStringLiteral("Adding files..."));
+  setModal(true);
+  lbl_Path = new QLabel(QStringLiteral("Loading AV components..."), this);
+  lbl_Path->setAlignment(Qt::AlignCenter);
+  lbl_Path->setWordWrap(true);
+  lbl_Path->setMinimumHeight(lbl_Path->fontMetrics().lineSpacing() * 4);
+  btn_Cancel = new QPushButton(QStringLiteral("Cancel"), this);
+  auto *layout = new QVBoxLayout(this);
+  layout->addWidget(lbl_Path, 1);
+  layout->addWidget(btn_Cancel, 0, Qt::AlignHCenter);
+  setMinimumWidth(420);
+  connect(btn_Cancel, &QPushButton::clicked, this, &Tfrm_Adding::btn_CancelClick);
+
+  FFindFile1.FileName = std::string(MediaMasks);
+  FFindFile1.Subfolders = true;
+  FFindFile1.OnFileMatch = [this](TFindFile *, const std::string &AFolder,
+                                  const std::string &AName) {
+    FCandidateList.append(QString::fromStdString(AFolder + AName));
+  };
+
+  tmr_Step.setInterval(0);
+  connect(&tmr_Step, &QTimer::timeout, this, &Tfrm_Adding::RunStep);
+}
+
+Tfrm_Adding::~Tfrm_Adding() = default;
+
+void Tfrm_Adding::showEvent(QShowEvent *AEvent) {
+  QDialog::showEvent(AEvent);
+  if (!FStarted) {
+    FStarted = true;
+    // Let the window paint before the libraries are loaded.
+    QTimer::singleShot(100, this, &Tfrm_Adding::ScanPendingPaths);
+  }
+}
+
+void Tfrm_Adding::closeEvent(QCloseEvent *AEvent) {
+  // The run uses the decoder and the scan until it is over: only Finish() closes the window.
+  if (FPhase == phDone) {
+    QDialog::closeEvent(AEvent);
+    return;
+  }
+  btn_CancelClick();
+  AEvent->ignore();
+}
+
+void Tfrm_Adding::reject() {
+  if (FPhase == phDone)
+    QDialog::reject();
+  else
+    btn_CancelClick();
+}
+
+void Tfrm_Adding::btn_CancelClick() {
+  btn_Cancel->setEnabled(false);
+  FStopAdding = true;
+}
+
+void Tfrm_Adding::ScanPendingPaths() {
+  if (!FFDecoder1->AVLibLoaded() &&
+      !FFDecoder1->LoadAVLib(QCoreApplication::applicationDirPath().toStdString())) {
+    QMessageBox::critical(this, QStringLiteral("Error"),
+                          QString::fromStdString(FFDecoder1->LastErrMsg()));
+    FPhase = phDone;
+    done(QDialog::Rejected);
+    return;
+  }
+  FPhase = phCollect;
+  tmr_Step.start();
+}
+
+void Tfrm_Adding::RunStep() {
+  if (FPhase == phCollect)
+    CollectStep();
+  else if (FPhase == phProbe)
+    ProbeStep();
+}
+
+void Tfrm_Adding::CollectStep() {
+  if (FStopAdding) {
+    // Nothing is probed after a cancel; a running scan need not finish.
+    FFindFile1.Abort();
+    Finish();
+    return;
+  }
+  if (FFindFile1.Busy()) {
+    FFindFile1.Step();
+    return;
+  }
+  if (FPendingIndex >= FDroppedFiles.size()) {
+    FPhase = phProbe;
+    return;
+  }
+  const QString path = FDroppedFiles.at(FPendingIndex++);
+  QFileInfo info(path);
+  if (info.isDir()) {
+    lbl_Path->setText(QStringLiteral("Searching in folders...\n\n") + path);
+    FFindFile1.Location = path.toStdString();
+    FFindFile1.Start();
+  } else if (info.isFile() && IsAcceptedMediaPath(path.toStdString())) {
+    FCandidateList.append(path);
+  }
+}
+
+void Tfrm_Adding::ProbeStep() {
+  if (FStopAdding || FCandidateIndex >= FCandidateList.size()) {
+    Finish();
+    return;
+  }
+  const QString path = FCandidateList.at(FCandidateIndex);
+  if (!FProgressShown) {
+    // Show "i of n" first; the probe runs in the next step, after the window has painted.
+    lbl_Path->setText(QStringLiteral("%1 of %2\n\n%3")
+                          .arg(FCandidateIndex + 1)
+                          .arg(FCandidateList.size())
+                          .arg(path));
+    FProgressShown = true;
+    return;
+  }
+  ProbeCandidate(path);
+  FProgressShown = false;
+  emit CandidateDone(FCandidateIndex++);
+}
+
+void Tfrm_Adding::ProbeCandidate(const QString &APath) {
+  if (!QFileInfo(APath).isFile() || !IsAcceptedMediaPath(APath.toStdString()) ||
+      FFileList.IsInFileList(APath))
+    return;
+  // A file the decoder cannot open is skipped without a message.
+  if (!FFDecoder1->LoadFile(APath.toStdString()))
+    return;
+  FFileList.AddEntry(FileEntryOf(APath, ProbeFactsOf(*FFDecoder1, FileSizeOf(APath))));
+  ++FAddedCount;
+  FFDecoder1->CloseFile();
+}
+
+void Tfrm_Adding::Finish() {
+  tmr_Step.stop();
+  FFileList.SortList();
+  FPhase = phDone;
+  accept();
+}
