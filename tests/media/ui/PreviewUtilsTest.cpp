@@ -1,0 +1,122 @@
+// Texts, track bar scale, frame count and fitted rectangle of the preview and properties
+// windows.
+#include <gtest/gtest.h>
+
+#include "media/ui/PreviewUtils.h"
+
+namespace {
+
+struct TTimeCase {
+  int64_t T;
+  const char *Text;
+};
+
+class TimeTextTest : public testing::TestWithParam<TTimeCase> {};
+
+TEST_P(TimeTextTest, HoursMinutesSecondsMilliseconds) {
+  EXPECT_EQ(TimeText(GetParam().T).toStdString(), GetParam().Text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Times, TimeTextTest,
+                         testing::Values(TTimeCase{0, "00:00:00.000"},
+                                         TTimeCase{40000, "00:00:00.040"},
+                                         TTimeCase{999999, "00:00:00.999"},
+                                         TTimeCase{1000000, "00:00:01.000"},
+                                         TTimeCase{3723456789, "01:02:03.456"},
+                                         TTimeCase{int64_t(100) * 3600000000, "100:00:00.000"}));
+
+struct TFramesCase {
+  int64_t StreamDuration, FileDuration;
+  AVRational Rate;
+  int Frames;
+};
+
+class FrameCountTest : public testing::TestWithParam<TFramesCase> {};
+
+TEST_P(FrameCountTest, SecondsTimesRateRoundedToEven) {
+  const TFramesCase &c = GetParam();
+  EXPECT_EQ(FrameCountOf(c.StreamDuration, c.FileDuration, c.Rate), c.Frames);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Clips, FrameCountTest,
+    testing::Values(TFramesCase{10000000, -1, {25, 1}, 250},          // 10 s at 25 fps
+                    TFramesCase{-1, 4000000, {2, 1}, 8},              // container duration used
+                    TFramesCase{0, 4000000, {2, 1}, 8},               // stream duration 0 ignored
+                    TFramesCase{2000000, 9000000, {30000, 1001}, 60}, // stream duration wins
+                    TFramesCase{-1, -1, {25, 1}, 0},                  // unknown duration
+                    TFramesCase{1000000, -1, {25, 0}, 0},             // no denominator
+                    TFramesCase{500000, -1, {5, 1}, 2},               // 2.5 -> 2 (ties to even)
+                    TFramesCase{700000, -1, {5, 1}, 4}));             // 3.5 -> 4
+
+struct TScaleCase {
+  int CurrentMax, Frames;
+  int Max, Tick, Page;
+};
+
+class TrackBarScaleTest : public testing::TestWithParam<TScaleCase> {};
+
+TEST_P(TrackBarScaleTest, MaximumTickAndPage) {
+  const TScaleCase &c = GetParam();
+  TTrackBarScale s = TrackBarScaleOf(c.CurrentMax, c.Frames);
+  EXPECT_EQ(s.Max, c.Max);
+  EXPECT_EQ(s.Tick, c.Tick);
+  EXPECT_EQ(s.Page, c.Page);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, TrackBarScaleTest,
+                         testing::Values(TScaleCase{10, 250, 250, 25, 12},
+                                         TScaleCase{10, 8, 8, 1, 2}, TScaleCase{10, 0, 10, 1, 5},
+                                         TScaleCase{10, 11, 11, 1, 5}, TScaleCase{10, 99, 99, 9, 5},
+                                         TScaleCase{10, 100, 100, 10, 5},
+                                         TScaleCase{10, 50, 50, 5, 5}, TScaleCase{0, 0, 0, 1, 2}));
+
+struct TFitCase {
+  int W, H, w, h;
+  QRect Rect;
+};
+
+class FittedRectTest : public testing::TestWithParam<TFitCase> {};
+
+TEST_P(FittedRectTest, KeepsAspectAndCentres) {
+  const TFitCase &c = GetParam();
+  EXPECT_EQ(FittedRect(c.W, c.H, c.w, c.h), c.Rect);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fits, FittedRectTest,
+    testing::Values(TFitCase{400, 300, 320, 240, QRect(0, 0, 400, 300)},   // same aspect, enlarged
+                    TFitCase{400, 200, 240, 320, QRect(125, 0, 150, 200)}, // portrait: side bars
+                    TFitCase{200, 400, 320, 240, QRect(0, 125, 200, 150)}, // landscape: top bars
+                    TFitCase{100, 100, 640, 320, QRect(0, 25, 100, 50)},   // reduced
+                    TFitCase{0, 100, 10, 10, QRect()}, TFitCase{100, 100, 0, 10, QRect()}));
+
+struct TSizeCase {
+  int64_t Size;
+  const char *Text;
+};
+
+class PropertiesSizeTextTest : public testing::TestWithParam<TSizeCase> {};
+
+TEST_P(PropertiesSizeTextTest, EnglishLocale) {
+  EXPECT_EQ(PropertiesSizeText(GetParam().Size, QLocale(QLocale::English, QLocale::UnitedStates))
+                .toStdString(),
+            GetParam().Text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, PropertiesSizeTextTest,
+                         testing::Values(TSizeCase{0, "0 bytes"}, TSizeCase{1023, "1,023 bytes"},
+                                         TSizeCase{1024, "1 KB"}, TSizeCase{1600, "2 KB"},
+                                         TSizeCase{1048575, "1,024 KB"}, TSizeCase{1048576, "1 MB"},
+                                         TSizeCase{1073741823, "1,024 MB"},
+                                         TSizeCase{1073741824, "1.00 GB"},
+                                         TSizeCase{1610612736, "1.50 GB"},
+                                         TSizeCase{int64_t(1536) * 1073741824, "1536.00 GB"}));
+
+TEST(PropertiesSizeText, FollowsTheLocaleSeparators) {
+  const QLocale german(QLocale::German, QLocale::Germany);
+  EXPECT_EQ(PropertiesSizeText(1023, german), QStringLiteral("1.023 bytes"));
+  EXPECT_EQ(PropertiesSizeText(1610612736, german), QStringLiteral("1,50 GB"));
+}
+
+} // namespace
