@@ -130,11 +130,22 @@ std::string FilterChain(const TConversionSettings &S, const TEffects &E) {
   return F;
 }
 
+std::string TargetPreset(const std::string &Format) {
+  if (Format == "VOB")
+    return "-target ntsc-dvd ";
+  if (Format == "MPG")
+    return "-target ntsc-vcd ";
+  return {};
+}
+
 } // namespace
 
 std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effects) {
   const std::string Format = VideoFormatText(S);
-  std::string Options = "-b:a " + ItemText(AudioBitrateItems(), S.AudioBitrate) + "k";
+  // A target preset first: it sets codecs, rates and sizes itself, so the choices that follow
+  // override it instead of being silently replaced by it.
+  std::string Options = TargetPreset(Format);
+  Options += "-b:a " + ItemText(AudioBitrateItems(), S.AudioBitrate) + "k";
   if (S.VideoBitrate > 0)
     Options += " -b:v " + ItemText(VideoBitrateItems(), S.VideoBitrate) + "k";
   if (Format == "WebM")
@@ -148,10 +159,6 @@ std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effe
   Options += AudioCodecOption(AudioEncoderText(S));
   if (Format == "WebM")
     Options += " -c:a libvorbis";
-  if (Format == "VOB")
-    Options += " -target ntsc-dvd";
-  else if (Format == "MPG")
-    Options += " -target ntsc-vcd";
   const std::string V = VideoCodecValue(S, Options);
   if (!V.empty())
     Options += " -c:v " + V;
