@@ -13,15 +13,20 @@ class TUpDown : public QWidget {
 public:
   TUpDown(QLineEdit *Associate, int Min, int Max, QWidget *Parent);
 
-  // One step up or down from the edit's value (an empty or invalid edit counts as Min - 1 for
-  // up and Max + 1 for down, so the first step lands on the range's end); clamped to the range.
+  // One step from the edit's value (from the last position when the edit holds no number),
+  // clamped to the range; the edit shows the result.
   void StepBy(int Delta);
+
+  int Position() const { return FPosition; }
 
   QToolButton *btn_Up;
   QToolButton *btn_Down;
 
 private:
+  bool eventFilter(QObject *Watched, QEvent *Event) override;
+
   QLineEdit *FAssociate;
   int FMin;
   int FMax;
+  int FPosition;
 };

@@ -2,6 +2,7 @@
 // Any key press or a click anywhere but on the link closes it.
 #pragma once
 
+#include <QDate>
 #include <QDialog>
 
 class QLabel;
@@ -12,6 +13,11 @@ public:
   explicit Tfrm_About(QWidget *Owner);
 
   static void Execute(QWidget *Owner);
+
+  // The maker's web page the link opens.
+  static const char *const HomePage;
+  // Build date shown as "Compiled on <date>" in the user's short date format.
+  static QDate BuildDate();
 
   QLabel *img_Logo;
   QLabel *lbl_Product;

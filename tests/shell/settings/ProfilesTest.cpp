@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+
 namespace {
 
 int TypeOf(const char *Type) {
@@ -210,7 +212,14 @@ const TApplyCase ApplyCases[] = {
       .FrameSize = "1280x720"}},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, ApplyProfileTest, ::testing::ValuesIn(ApplyCases));
+INSTANTIATE_TEST_SUITE_P(Table, ApplyProfileTest, ::testing::ValuesIn(ApplyCases),
+                         [](const auto &Info) {
+                           std::string Name = Info.param.Profile;
+                           for (char &C : Name)
+                             if (!std::isalnum(static_cast<unsigned char>(C)))
+                               C = '_';
+                           return Name + (Info.param.Original ? "_Original" : "_Profile");
+                         });
 
 TEST(ApplyProfile, OriginalParametersAlsoResetsAspect) {
   TConversionSettings S = Busy();

@@ -1,0 +1,201 @@
+// The effects, custom frame size and about dialogs, offscreen.
+#include "shell/settings/TUpDown.h"
+#include "shell/settings/Tfrm_About.h"
+#include "shell/settings/Tfrm_Custom.h"
+#include "shell/settings/Tfrm_Effects.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include <functional>
+
+namespace {
+
+// Runs Action on the modal dialog once exec() has shown it.
+template <class TDialog> void WhenShown(std::function<void(TDialog *)> Action) {
+  QTimer::singleShot(0, [Action] {
+    auto *Dialog = qobject_cast<TDialog *>(QApplication::activeModalWidget());
+    ASSERT_NE(Dialog, nullptr);
+    Action(Dialog);
+  });
+}
+
+TEffects Switches(bool VFlip, bool HFlip, bool Negate, bool Dein, bool Rotate, int Degrees) {
+  return {VFlip, HFlip, Negate, Dein, Rotate, Degrees};
+}
+
+TEST(Tfrm_Effects, CaptionsAndItems) {
+  Tfrm_Effects Dialog(nullptr);
+  EXPECT_EQ(Dialog.windowTitle(), "Effects");
+  EXPECT_EQ(Dialog.chk_VFlip->text(), "Vertically flip");
+  EXPECT_EQ(Dialog.chk_HFlip->text(), "Horizontally flip");
+  EXPECT_EQ(Dialog.chk_Negate->text(), "Negate");
+  EXPECT_EQ(Dialog.chk_Dein->text(), "Deinterlace");
+  EXPECT_EQ(Dialog.chk_Rotate->text(), "Rotate");
+  ASSERT_EQ(Dialog.cb_Rotate->count(), 3);
+  EXPECT_EQ(Dialog.cb_Rotate->itemText(0), "90 degrees");
+  EXPECT_EQ(Dialog.cb_Rotate->itemText(2), "270 degrees");
+  EXPECT_TRUE(Dialog.btn_OK->isDefault());
+  EXPECT_FALSE(Dialog.cb_Rotate->isEnabled());
+}
+
+TEST(Tfrm_Effects, OpensFromTheSwitches) {
+  Tfrm_Effects Dialog(nullptr);
+  Dialog.SetEffects(Switches(true, false, true, false, true, 2));
+  EXPECT_TRUE(Dialog.chk_VFlip->isChecked());
+  EXPECT_FALSE(Dialog.chk_HFlip->isChecked());
+  EXPECT_TRUE(Dialog.chk_Negate->isChecked());
+  EXPECT_TRUE(Dialog.cb_Rotate->isEnabled());
+  EXPECT_EQ(Dialog.cb_Rotate->currentIndex(), 2);
+  EXPECT_EQ(Dialog.Effects(), Switches(true, false, true, false, true, 2));
+  Dialog.SetEffects(Switches(false, false, false, false, false, -1));
+  EXPECT_EQ(Dialog.cb_Rotate->currentIndex(), 0);
+  EXPECT_FALSE(Dialog.cb_Rotate->isEnabled());
+}
+
+TEST(Tfrm_Effects, RotateClickEnablesTheChoice) {
+  Tfrm_Effects Dialog(nullptr);
+  Dialog.show();
+  QTest::mouseClick(Dialog.chk_Rotate, Qt::LeftButton, {},
+                    QPoint(5, Dialog.chk_Rotate->height() / 2));
+  EXPECT_TRUE(Dialog.cb_Rotate->isEnabled());
+  Dialog.chk_Rotate->click();
+  EXPECT_FALSE(Dialog.cb_Rotate->isEnabled());
+}
+
+TEST(Tfrm_Effects, OkCopiesDegreesEvenWithoutRotate) {
+  TEffects Effects = Switches(false, true, false, false, false, 0);
+  WhenShown<Tfrm_Effects>([](Tfrm_Effects *D) {
+    D->cb_Rotate->setCurrentIndex(1); // "180 degrees", "Rotate" stays off
+    D->chk_Dein->click();
+    D->btn_OK->click();
+  });
+  EXPECT_TRUE(Tfrm_Effects::Execute(nullptr, Effects));
+  EXPECT_EQ(Effects, Switches(false, true, false, true, false, 1));
+}
+
+TEST(Tfrm_Effects, CancelChangesNothing) {
+  TEffects Effects = Switches(true, true, true, true, true, 2);
+  WhenShown<Tfrm_Effects>([](Tfrm_Effects *D) {
+    D->chk_VFlip->click();
+    D->chk_Rotate->click();
+    D->btn_Cancel->click();
+  });
+  EXPECT_FALSE(Tfrm_Effects::Execute(nullptr, Effects));
+  EXPECT_EQ(Effects, Switches(true, true, true, true, true, 2));
+}
+
+TEST(Tfrm_Custom, StartsAtOneByOne) {
+  Tfrm_Custom Dialog(nullptr);
+  EXPECT_EQ(Dialog.windowTitle(), "Custom Frame Size");
+  EXPECT_EQ(Dialog.FrameSizeText(), "1x1");
+  EXPECT_TRUE(Dialog.OK->isDefault());
+}
+
+struct TTypingCase {
+  const char *Name;
+  const char *Width; // typed after clearing the edit
+  const char *Height;
+  const char *Expected;
+};
+
+class CustomTypingTest : public ::testing::TestWithParam<TTypingCase> {};
+
+TEST_P(CustomTypingTest, EditsTakeDigitsOnly) {
+  Tfrm_Custom Dialog(nullptr);
+  Dialog.show();
+  Dialog.txt_Width->clear();
+  QTest::keyClicks(Dialog.txt_Width, GetParam().Width);
+  Dialog.txt_Height->clear();
+  QTest::keyClicks(Dialog.txt_Height, GetParam().Height);
+  EXPECT_EQ(Dialog.FrameSizeText().toStdString(), GetParam().Expected);
+}
+
+const TTypingCase TypingCases[] = {
+    {"Plain", "1920", "816", "1920x816"},
+    {"LettersAndSignsRefused", "12a8-0", "7 2.0", "1280x720"},
+    {"EmptyWidthKept", "", "720", "x720"},
+    {"AtMostFiveDigits", "1234567", "99999", "12345x99999"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, CustomTypingTest, ::testing::ValuesIn(TypingCases),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+TEST(Tfrm_Custom, SpinnersStepWithinRange) {
+  Tfrm_Custom Dialog(nullptr);
+  Dialog.show();
+  Dialog.UpDown1->btn_Down->click();
+  EXPECT_EQ(Dialog.txt_Width->text(), "1");
+  Dialog.UpDown1->btn_Up->click();
+  Dialog.UpDown1->btn_Up->click();
+  EXPECT_EQ(Dialog.txt_Width->text(), "3");
+  Dialog.txt_Height->setText("99999");
+  Dialog.UpDown2->btn_Up->click();
+  EXPECT_EQ(Dialog.txt_Height->text(), "99999");
+  Dialog.txt_Height->clear(); // an empty edit steps from the last position
+  QTest::keyClick(Dialog.txt_Height, Qt::Key_Down);
+  EXPECT_EQ(Dialog.txt_Height->text(), "99998");
+  EXPECT_EQ(Dialog.FrameSizeText(), "3x99998");
+}
+
+TEST(Tfrm_Custom, ExecuteReturnsTheTextOnlyOnOk) {
+  QString Text = "unchanged";
+  WhenShown<Tfrm_Custom>([](Tfrm_Custom *D) {
+    D->txt_Width->setText("1280");
+    D->txt_Height->setText("720");
+    D->Cancel->click();
+  });
+  EXPECT_FALSE(Tfrm_Custom::Execute(nullptr, Text));
+  EXPECT_EQ(Text, "unchanged");
+  WhenShown<Tfrm_Custom>([](Tfrm_Custom *D) {
+    D->txt_Width->setText("1280");
+    D->txt_Height->setText("720");
+    QTest::keyClick(D->txt_Height, Qt::Key_Return); // OK is the default button
+  });
+  EXPECT_TRUE(Tfrm_Custom::Execute(nullptr, Text));
+  EXPECT_EQ(Text, "1280x720");
+}
+
+TEST(Tfrm_About, ShowsNameVersionDateAndLink) {
+  Tfrm_About Dialog(nullptr);
+  EXPECT_EQ(Dialog.windowTitle(), "About");
+  EXPECT_EQ(Dialog.lbl_Product->text(), "Quillet");
+  EXPECT_EQ(Dialog.lbl_Version->text(), "Version 6.1");
+  EXPECT_EQ(Dialog.lbl_Compiled->text(),
+            "Compiled on " + QLocale().toString(QDate(2025, 11, 4), QLocale::ShortFormat));
+  EXPECT_TRUE(Dialog.lbl_Link->openExternalLinks());
+  EXPECT_TRUE(Dialog.lbl_Link->text().contains(Tfrm_About::HomePage));
+  EXPECT_FALSE(Dialog.img_Logo->pixmap().isNull());
+}
+
+TEST(Tfrm_About, AnyKeyCloses) {
+  WhenShown<Tfrm_About>([](Tfrm_About *D) { QTest::keyClick(D, Qt::Key_A); });
+  Tfrm_About::Execute(nullptr); // returns: the key closed it
+  SUCCEED();
+}
+
+TEST(Tfrm_About, ClickOutsideTheLinkCloses) {
+  Tfrm_About Dialog(nullptr);
+  Dialog.show();
+  QTest::mouseClick(Dialog.lbl_Version, Qt::LeftButton);
+  EXPECT_FALSE(Dialog.isVisible());
+  EXPECT_EQ(Dialog.result(), QDialog::Accepted);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication App(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
