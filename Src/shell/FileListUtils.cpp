@@ -1,0 +1,82 @@
+#include "shell/FileListUtils.h"
+
+#include <cmath>
+
+QString FormatDuration(int64_t d) {
+  const int64_t seconds = d / 1000000;
+  const int64_t hours = seconds / 60 / 60;
+  const int64_t minutes = (seconds / 60) % 60;
+  return QString::asprintf("%.2lld:%.2lld:%.2lld", static_cast<long long>(hours),
+                           static_cast<long long>(minutes), static_cast<long long>(seconds % 60));
+}
+
+QString SizeText(int64_t bytes, const QLocale &locale) {
+  constexpr int64_t GiB = 1073741824;
+  if (bytes <= GiB) {
+    const double mb = std::round(static_cast<double>(bytes) / 1048576.0);
+    return locale.toString(mb, 'f', 0) + QStringLiteral(" MB");
+  }
+  QLocale plain = locale;
+  plain.setNumberOptions(QLocale::OmitGroupSeparator);
+  return plain.toString(static_cast<double>(bytes) / GiB, 'f', 2) + QStringLiteral(" GB");
+}
+
+QString FormatByteCount(int64_t bytes, const QLocale &locale) {
+  return locale.toString(static_cast<qlonglong>(bytes));
+}
+
+int64_t RawValue(const QString &text) {
+  bool ok = false;
+  const qlonglong value = text.trimmed().toLongLong(&ok);
+  return ok ? value : 0;
+}
+
+namespace {
+int CompareText(const QString &a, const QString &b) {
+  return QString::compare(a.toUpper(), b.toUpper(), Qt::CaseInsensitive);
+}
+
+int CompareNumbers(int64_t a, int64_t b) {
+  return a < b ? -1 : (a > b ? 1 : 0);
+}
+} // namespace
+
+int CompareEntries(int column, const TFileEntry &A, const TFileEntry &B) {
+  switch (column) {
+  case lcName:
+    return CompareText(A.Caption, B.Caption);
+  case lcDuration:
+    return CompareNumbers(RawValue(A.SubItems.value(siRawDuration)),
+                          RawValue(B.SubItems.value(siRawDuration)));
+  case lcSize:
+    return CompareNumbers(RawValue(A.SubItems.value(siRawSize)),
+                          RawValue(B.SubItems.value(siRawSize)));
+  case lcSource:
+    return CompareText(A.SubItems.value(siSource), B.SubItems.value(siSource));
+  default:
+    return 0;
+  }
+}
+
+int CompareEntries(int column, bool descending, const TFileEntry &A, const TFileEntry &B) {
+  return descending ? CompareEntries(column, B, A) : CompareEntries(column, A, B);
+}
+
+void TSortState::ColumnClicked(int column) {
+  SortDescending = column == SortColumn ? !SortDescending : false;
+  SortColumn = column;
+}
+
+QString FilesStatusText(int count, int64_t totalSize, int64_t totalDuration,
+                        const QLocale &locale) {
+  return QStringLiteral("Files: %1 (Size: %2, Duration: %3)")
+      .arg(count)
+      .arg(SizeText(totalSize, locale), FormatDuration(totalDuration));
+}
+
+QString SelectedStatusText(int count, int64_t selectedSize, const QLocale &locale) {
+  return QStringLiteral("Selected: %1 %2, %3")
+      .arg(count)
+      .arg(count == 1 ? QStringLiteral("file") : QStringLiteral("files"),
+           SizeText(selectedSize, locale));
+}

@@ -1,0 +1,289 @@
+#include "shell/TSettingsPanel.h"
+
+#include "shell/settings/Profiles.h"
+#include "shell/settings/SettingsLists.h"
+#include "shell/settings/Tfrm_Custom.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+
+namespace {
+constexpr int ComboWidth = 150;
+
+void Fill(QComboBox *combo, const TItemList &items) {
+  combo->clear();
+  for (const std::string &item : items)
+    combo->addItem(QString::fromStdString(item));
+}
+
+QComboBox *NewCombo(const TItemList &items, QWidget *parent) {
+  auto *combo = new QComboBox(parent);
+  combo->setMinimumWidth(ComboWidth);
+  combo->setMaxVisibleItems(16);
+  Fill(combo, items);
+  combo->setCurrentIndex(0);
+  return combo;
+}
+
+// A page holding a grid of label/control rows in up to three column pairs.
+QGridLayout *NewGrid(QWidget *page) {
+  auto *grid = new QGridLayout(page);
+  grid->setContentsMargins(16, 14, 16, 10);
+  grid->setHorizontalSpacing(10);
+  grid->setVerticalSpacing(8);
+  return grid;
+}
+
+QLabel *AddRow(QGridLayout *grid, int row, int pair, const QString &caption, QWidget *control) {
+  auto *label = new QLabel(caption);
+  label->setBuddy(control);
+  grid->addWidget(label, row, pair * 3, Qt::AlignRight | Qt::AlignVCenter);
+  grid->addWidget(control, row, pair * 3 + 1);
+  grid->setColumnMinimumWidth(pair * 3 + 2, pair < 2 ? 24 : 0);
+  return label;
+}
+
+void Finish(QGridLayout *grid, int rows, int pairs) {
+  grid->setRowStretch(rows, 1);
+  grid->setColumnStretch(pairs * 3, 1);
+}
+
+void MakeBold(QLabel *label) {
+  QFont font = label->font();
+  font.setBold(true);
+  label->setFont(font);
+}
+
+void Select(QComboBox *combo, int index) {
+  combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
+}
+} // namespace
+
+TSettingsPanel::TSettingsPanel(QWidget *parent) : QTabWidget(parent) {
+  setObjectName(QStringLiteral("PageControl1"));
+  setDocumentMode(false);
+  addTab(CreateProfilesPage(), QStringLiteral(" Profiles "));
+  addTab(CreateVideoPage(), QStringLiteral(" Video settings "));
+  addTab(CreateAudioPage(), QStringLiteral(" Audio settings "));
+  addTab(CreateCPUPage(), QStringLiteral(" CPU usage "));
+  addTab(CreateOutputPage(), QStringLiteral(" Output "));
+  cb_TypeSelect();
+  cb_VideoFormatChange();
+  chk_SpecifyClick();
+}
+
+QWidget *TSettingsPanel::CreateProfilesPage() {
+  auto *page = new QWidget;
+  auto *grid = NewGrid(page);
+  cb_Type = NewCombo(ProfileTypeItems(), page);
+  cb_Format = NewCombo({}, page);
+  cb_Format->setMinimumWidth(260);
+  chk_OriginalSettings = new QCheckBox(QStringLiteral("Original parameters"), page);
+  chk_OriginalSettings->setChecked(true);
+  btn_Apply = new QPushButton(QStringLiteral("Apply"), page);
+  AddRow(grid, 0, 0, QStringLiteral("Type:"), cb_Type);
+  AddRow(grid, 1, 0, QStringLiteral("Format:"), cb_Format);
+  grid->addWidget(chk_OriginalSettings, 2, 1);
+  auto *buttons = new QHBoxLayout;
+  buttons->addWidget(btn_Apply);
+  buttons->addStretch();
+  grid->addLayout(buttons, 3, 1);
+  Finish(grid, 4, 1);
+  connect(cb_Type, &QComboBox::activated, this, [this] { cb_TypeSelect(); });
+  connect(btn_Apply, &QPushButton::clicked, this, [this] { btn_ApplyClick(); });
+  return page;
+}
+
+QWidget *TSettingsPanel::CreateVideoPage() {
+  auto *page = new QWidget;
+  auto *grid = NewGrid(page);
+  cb_VideoFormat = NewCombo(VideoFormatItems(), page);
+  cb_VideoEncoder = NewCombo({}, page);
+  cb_VideoAspect = NewCombo(VideoAspectItems(), page);
+  cb_VideoFrameSize = NewCombo(VideoFrameSizeItems(), page);
+  cb_VideoFrameRate = NewCombo(VideoFrameRateItems(), page);
+  cb_VideoBitrate = NewCombo(VideoBitrateItems(), page);
+  btn_Custom = new QToolButton(page);
+  btn_Custom->setText(QStringLiteral("..."));
+  btn_Custom->setToolTip(QStringLiteral("Set custom frame size"));
+  auto *frameSize = new QWidget(page);
+  auto *frameSizeRow = new QHBoxLayout(frameSize);
+  frameSizeRow->setContentsMargins(0, 0, 0, 0);
+  frameSizeRow->setSpacing(4);
+  frameSizeRow->addWidget(cb_VideoFrameSize, 1);
+  frameSizeRow->addWidget(btn_Custom);
+  lbl_VideoFormat = AddRow(grid, 0, 0, QStringLiteral("Format:"), cb_VideoFormat);
+  MakeBold(lbl_VideoFormat);
+  AddRow(grid, 1, 0, QStringLiteral("Encoder:"), cb_VideoEncoder);
+  AddRow(grid, 2, 0, QStringLiteral("Aspect ratio:"), cb_VideoAspect);
+  AddRow(grid, 0, 1, QStringLiteral("Resolution:"), frameSize);
+  AddRow(grid, 1, 1, QStringLiteral("Frame rate:"), cb_VideoFrameRate);
+  AddRow(grid, 2, 1, QStringLiteral("Bit rate:"), cb_VideoBitrate);
+  grid->addWidget(new QLabel(QStringLiteral("kbit/s"), page), 2, 5);
+  Finish(grid, 3, 2);
+  connect(cb_VideoFormat, &QComboBox::activated, this, [this] { cb_VideoFormatChange(); });
+  connect(btn_Custom, &QToolButton::clicked, this, [this] { btn_CustomClick(); });
+  return page;
+}
+
+QWidget *TSettingsPanel::CreateAudioPage() {
+  auto *page = new QWidget;
+  auto *grid = NewGrid(page);
+  cb_AudioFormat = NewCombo(AudioFormatItems(), page);
+  cb_AudioEncoder = NewCombo({}, page);
+  cb_AudioSampleRate = NewCombo(AudioSampleRateItems(), page);
+  cb_AudioChannel = NewCombo(AudioChannelItems(), page);
+  cb_AudioBitrate = NewCombo(AudioBitrateItems(), page);
+  lbl_AudioFormat = AddRow(grid, 0, 0, QStringLiteral("Format:"), cb_AudioFormat);
+  MakeBold(lbl_AudioFormat);
+  AddRow(grid, 1, 0, QStringLiteral("Encoder:"), cb_AudioEncoder);
+  AddRow(grid, 0, 1, QStringLiteral("Sample rate:"), cb_AudioSampleRate);
+  AddRow(grid, 1, 1, QStringLiteral("Channel:"), cb_AudioChannel);
+  AddRow(grid, 2, 1, QStringLiteral("Bit rate:"), cb_AudioBitrate);
+  grid->addWidget(new QLabel(QStringLiteral("Hz"), page), 0, 5);
+  grid->addWidget(new QLabel(QStringLiteral("kbit/s"), page), 2, 5);
+  Finish(grid, 3, 2);
+  return page;
+}
+
+QWidget *TSettingsPanel::CreateCPUPage() {
+  auto *page = new QWidget;
+  auto *grid = NewGrid(page);
+  cb_Threads = NewCombo(ThreadsItems(), page);
+  cb_CPUUsage = NewCombo(CPUUsageItems(), page);
+  cb_CPUUsage->setCurrentIndex(2);
+  AddRow(grid, 0, 0, QStringLiteral("Threads:"), cb_Threads);
+  AddRow(grid, 1, 0, QStringLiteral("Priority:"), cb_CPUUsage);
+  Finish(grid, 2, 1);
+  return page;
+}
+
+QWidget *TSettingsPanel::CreateOutputPage() {
+  auto *page = new QWidget;
+  auto *grid = NewGrid(page);
+  chk_Specify = new QRadioButton(QStringLiteral("Specify output path"), page);
+  chk_Original = new QRadioButton(QStringLiteral("Use original path"), page);
+  chk_Path = new QRadioButton(QStringLiteral("Use following path:"), page);
+  chk_Specify->setChecked(true);
+  txt_Path = new QLineEdit(page);
+  txt_Path->setMinimumWidth(420);
+  btn_Browse = new QToolButton(page);
+  btn_Browse->setText(QStringLiteral("..."));
+  grid->addWidget(chk_Specify, 0, 0, 1, 3);
+  grid->addWidget(chk_Original, 1, 0, 1, 3);
+  grid->addWidget(chk_Path, 2, 0, 1, 3);
+  grid->setColumnMinimumWidth(0, 18);
+  grid->addWidget(txt_Path, 3, 1);
+  grid->addWidget(btn_Browse, 3, 2);
+  Finish(grid, 4, 1);
+  for (QRadioButton *radio : {chk_Specify, chk_Original, chk_Path})
+    connect(radio, &QRadioButton::toggled, this, [this] { chk_SpecifyClick(); });
+  connect(btn_Browse, &QToolButton::clicked, this, [this] { btn_BrowseClick(); });
+  return page;
+}
+
+TConversionSettings TSettingsPanel::ConversionSettings() const {
+  TConversionSettings S;
+  S.VideoFormat = cb_VideoFormat->currentIndex();
+  S.VideoEncoder = cb_VideoEncoder->currentIndex();
+  S.VideoAspect = cb_VideoAspect->currentIndex();
+  S.VideoFrameSize = cb_VideoFrameSize->currentIndex();
+  S.VideoFrameRate = cb_VideoFrameRate->currentIndex();
+  S.VideoBitrate = cb_VideoBitrate->currentIndex();
+  S.AudioFormat = cb_AudioFormat->currentIndex();
+  S.AudioEncoder = cb_AudioEncoder->currentIndex();
+  S.AudioSampleRate = cb_AudioSampleRate->currentIndex();
+  S.AudioChannel = cb_AudioChannel->currentIndex();
+  S.AudioBitrate = cb_AudioBitrate->currentIndex();
+  S.Threads = cb_Threads->currentIndex();
+  S.CPUUsage = cb_CPUUsage->currentIndex();
+  S.Custom = cb_VideoFrameSize->itemText(cb_VideoFrameSize->count() - 1).toStdString();
+  S.EncoderListFormat = FEncoderListFormat == S.VideoFormat ? -1 : FEncoderListFormat;
+  return S;
+}
+
+void TSettingsPanel::ShowConversionSettings(const TConversionSettings &S) {
+  cb_VideoFrameSize->setItemText(cb_VideoFrameSize->count() - 1, QString::fromStdString(S.Custom));
+  FEncoderListFormat = S.EncoderListFormat >= 0 ? S.EncoderListFormat : S.VideoFormat;
+  Fill(cb_VideoEncoder, VideoEncoderItems(FEncoderListFormat));
+  Fill(cb_AudioEncoder, AudioEncoderItems(FEncoderListFormat));
+  Select(cb_VideoFormat, S.VideoFormat);
+  Select(cb_VideoEncoder, S.VideoEncoder);
+  Select(cb_VideoAspect, S.VideoAspect);
+  Select(cb_VideoFrameSize, S.VideoFrameSize);
+  Select(cb_VideoFrameRate, S.VideoFrameRate);
+  Select(cb_VideoBitrate, S.VideoBitrate);
+  Select(cb_AudioFormat, S.AudioFormat);
+  Select(cb_AudioEncoder, S.AudioEncoder);
+  Select(cb_AudioSampleRate, S.AudioSampleRate);
+  Select(cb_AudioChannel, S.AudioChannel);
+  Select(cb_AudioBitrate, S.AudioBitrate);
+  Select(cb_Threads, S.Threads);
+  Select(cb_CPUUsage, S.CPUUsage);
+}
+
+int TSettingsPanel::LocOption() const {
+  if (chk_Specify->isChecked())
+    return 1;
+  return chk_Original->isChecked() ? 2 : 3;
+}
+
+void TSettingsPanel::SetLocOption(int option) {
+  if (option == 1)
+    chk_Specify->setChecked(true);
+  else if (option == 2)
+    chk_Original->setChecked(true);
+  else if (option == 3)
+    chk_Path->setChecked(true);
+  chk_SpecifyClick();
+}
+
+void TSettingsPanel::cb_TypeSelect() {
+  cb_Format->setUpdatesEnabled(false);
+  Fill(cb_Format, ProfileFormatItems(cb_Type->currentIndex()));
+  cb_Format->setCurrentIndex(0);
+  cb_Format->setUpdatesEnabled(true);
+}
+
+void TSettingsPanel::cb_VideoFormatChange() {
+  TConversionSettings S = ConversionSettings();
+  SelectVideoFormat(S, cb_VideoFormat->currentIndex());
+  ShowConversionSettings(S);
+}
+
+void TSettingsPanel::btn_ApplyClick() {
+  TConversionSettings S = ConversionSettings();
+  ApplyProfile(S, cb_Type->currentIndex(), cb_Format->currentIndex(),
+               chk_OriginalSettings->isChecked());
+  ShowConversionSettings(S);
+}
+
+void TSettingsPanel::chk_SpecifyClick() {
+  txt_Path->setEnabled(chk_Path->isChecked());
+  btn_Browse->setEnabled(chk_Path->isChecked());
+}
+
+void TSettingsPanel::btn_BrowseClick() {
+  const QString folder = QFileDialog::getExistingDirectory(
+      window(), QStringLiteral("Specify destination folder."), txt_Path->text());
+  if (!folder.isEmpty() && QDir(folder).exists())
+    txt_Path->setText(QDir::toNativeSeparators(folder));
+}
+
+void TSettingsPanel::btn_CustomClick() {
+  QString text;
+  if (!Tfrm_Custom::Execute(window(), text))
+    return;
+  TConversionSettings S = ConversionSettings();
+  ApplyCustomFrameSize(S, text.toStdString());
+  ShowConversionSettings(S);
+}

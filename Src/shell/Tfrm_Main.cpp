@@ -1,0 +1,680 @@
+#include "shell/Tfrm_Main.h"
+
+#include "shell/TFileListItem.h"
+#include "shell/TGlassButton.h"
+#include "shell/TSettingsPanel.h"
+#include "shell/settings/OptionBuilders.h"
+#include "shell/settings/TAppSettings.h"
+#include "shell/settings/TSettingsFile.h"
+#include "shell/settings/Tfrm_About.h"
+#include "shell/settings/Tfrm_Effects.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QScreen>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int DesignClientWidth = 882;
+constexpr int DesignClientHeight = 684;
+constexpr int SettingsPanelHeight = 178;
+const QColor SeparatorColor(0xD9, 0xD9, 0xD9);
+const QColor NoteColor(0x80, 0x80, 0x80);
+
+QAction *NewAction(QWidget *owner, const QString &caption, const QKeySequence &shortcut = {}) {
+  auto *action = new QAction(caption, owner);
+  action->setShortcut(shortcut);
+  action->setShortcutContext(Qt::WindowShortcut);
+  owner->addAction(action);
+  return action;
+}
+
+QIcon ToolbarIcon(const QString &name) {
+  QIcon icon;
+  icon.addFile(QStringLiteral(":/icons/%1_24.png").arg(name), QSize(24, 24));
+  icon.addFile(QStringLiteral(":/icons/%1_48.png").arg(name), QSize(48, 48));
+  return icon;
+}
+
+void SetBackground(QWidget *widget, const QColor &color) {
+  QPalette p = widget->palette();
+  p.setColor(QPalette::Window, color);
+  widget->setPalette(p);
+  widget->setAutoFillBackground(true);
+}
+} // namespace
+
+Tfrm_Main::Tfrm_Main(QWidget *parent)
+    : QMainWindow(parent), str_ProgramDir(QCoreApplication::applicationDirPath()) {
+  // The icons live in a static library: register them explicitly.
+  Q_INIT_RESOURCE(shell);
+  setObjectName(QStringLiteral("frm_Main"));
+  setWindowIcon(ToolbarIcon(QStringLiteral("quillet")));
+  CreateMenus();
+  auto *central = new QWidget(this);
+  auto *column = new QVBoxLayout(central);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  column->addWidget(CreateToolbar());
+  auto *separator = new QFrame(central);
+  separator->setObjectName(QStringLiteral("pnl_Line"));
+  separator->setFixedHeight(1);
+  SetBackground(separator, SeparatorColor);
+  column->addWidget(separator);
+  CreateList();
+  column->addWidget(lw_Files, 1);
+  PageControl1 = new TSettingsPanel(central);
+  auto *pnl_Settings = new QWidget(central);
+  pnl_Settings->setFixedHeight(SettingsPanelHeight);
+  auto *settingsLayout = new QVBoxLayout(pnl_Settings);
+  settingsLayout->setContentsMargins(4, 4, 4, 2);
+  settingsLayout->addWidget(PageControl1);
+  column->addWidget(pnl_Settings);
+  setCentralWidget(central);
+  CreateStatusLine();
+  setMinimumSize(400, 400);
+  resize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
+  DesignWidth = width();
+  DesignHeight = height();
+  SetToolbarImages();
+  UpdateSelectionActions();
+  LoadSettings();
+  if (mnu_Dark->isChecked())
+    ApplyTheme();
+  setWindowTitle(QStringLiteral("Quillet"));
+  if (QScreen *s = screen())
+    move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+}
+
+Tfrm_Main::~Tfrm_Main() = default;
+
+// ---- construction ------------------------------------------------------------------------
+
+void Tfrm_Main::CreateMenus() {
+  QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+  mnu_New = NewAction(this, QStringLiteral("New"), QKeySequence(QStringLiteral("Ctrl+N")));
+  mnu_Open = NewAction(this, QStringLiteral("Open"), QKeySequence(QStringLiteral("Ctrl+O")));
+  mnu_Save = NewAction(this, QStringLiteral("Save"), QKeySequence(QStringLiteral("Ctrl+S")));
+  // File-list documents are not available yet.
+  for (QAction *a : {mnu_New, mnu_Open, mnu_Save})
+    a->setEnabled(false);
+  mnu_Convert = NewAction(this, QStringLiteral("Convert"), QKeySequence(Qt::Key_F9));
+  mnu_Command = NewAction(this, QStringLiteral("FFMpeg command"));
+  mnu_Extract =
+      NewAction(this, QStringLiteral("Extract audio"), QKeySequence(QStringLiteral("Ctrl+E")));
+  mnu_Burn = NewAction(this, QStringLiteral("Burn disc"), QKeySequence(QStringLiteral("Ctrl+B")));
+  mnu_Defaults = NewAction(this, QStringLiteral("Restore default settings"));
+  mnu_Exit = NewAction(this, QStringLiteral("Exit"));
+  file->addActions({mnu_New, mnu_Open, mnu_Save});
+  file->addSeparator();
+  file->addActions({mnu_Convert, mnu_Command, mnu_Extract, mnu_Burn});
+  file->addSeparator();
+  file->addAction(mnu_Defaults);
+  file->addSeparator();
+  file->addAction(mnu_Exit);
+
+  QMenu *edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  mnu_AddFiles =
+      NewAction(this, QStringLiteral("Add files"), QKeySequence(QStringLiteral("Ctrl+D")));
+  mnu_Paste = NewAction(this, QStringLiteral("Paste"), QKeySequence(QStringLiteral("Ctrl+V")));
+  mnu_SelectAll =
+      NewAction(this, QStringLiteral("Select all"), QKeySequence(QStringLiteral("Ctrl+A")));
+  mnu_Effects = NewAction(this, QStringLiteral("Effects"));
+  mnu_Play = NewAction(this, QStringLiteral("Play"));
+  mnu_Preview = NewAction(this, QStringLiteral("Preview"), QKeySequence(Qt::Key_F3));
+  mnu_Properties = NewAction(this, QStringLiteral("Properties"), QKeySequence(Qt::Key_F4));
+  mnu_Remove = NewAction(this, QStringLiteral("Remove"), QKeySequence(QKeySequence::Delete));
+  edit->addActions({mnu_AddFiles, mnu_Paste, mnu_SelectAll});
+  edit->addSeparator();
+  edit->addAction(mnu_Effects);
+  edit->addSeparator();
+  edit->addActions({mnu_Play, mnu_Preview, mnu_Properties, mnu_Remove});
+
+  QMenu *view = menuBar()->addMenu(QStringLiteral("&View"));
+  mnu_Dark = NewAction(this, QStringLiteral("Dark theme"));
+  mnu_Dark->setCheckable(true);
+  view->addAction(mnu_Dark);
+
+  QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+  mnu_Help = NewAction(this, QStringLiteral("Help"), QKeySequence(Qt::Key_F1));
+  mnu_Update = NewAction(this, QStringLiteral("Check for update on startup"));
+  mnu_Update->setCheckable(true);
+  mnu_Update->setChecked(true);
+  mnu_About = NewAction(this, QStringLiteral("About"));
+  help->addActions({mnu_Help, mnu_Update});
+  help->addSeparator();
+  help->addAction(mnu_About);
+
+  pop_List = new QMenu(this);
+  pop_List->addActions({mnu_AddFiles, mnu_Paste, mnu_SelectAll});
+  pop_List->addSeparator();
+  pop_List->addActions({mnu_Play, mnu_Preview, mnu_Properties, mnu_Remove});
+
+  connect(mnu_Convert, &QAction::triggered, this, [this] { btn_ConvertClick(); });
+  connect(mnu_Command, &QAction::triggered, this, [this] { btn_CommandClick(); });
+  connect(mnu_Extract, &QAction::triggered, this, [this] { btn_ExtractClick(); });
+  connect(mnu_Burn, &QAction::triggered, this, [this] { btn_BurnClick(); });
+  connect(mnu_Defaults, &QAction::triggered, this, [this] { Defaultsettings1Click(); });
+  connect(mnu_Exit, &QAction::triggered, this, &QWidget::close);
+  connect(mnu_AddFiles, &QAction::triggered, this, [this] { btn_AddClick(); });
+  connect(mnu_Paste, &QAction::triggered, this, [this] { btn_PasteClick(); });
+  connect(mnu_SelectAll, &QAction::triggered, this, [this] { SelectAll(); });
+  connect(mnu_Effects, &QAction::triggered, this, [this] { btn_EffectsClick(); });
+  connect(mnu_Play, &QAction::triggered, this, [this] { PlaySelected(); });
+  connect(mnu_Preview, &QAction::triggered, this, [this] { btn_PlayClick(); });
+  connect(mnu_Properties, &QAction::triggered, this, [this] { btn_PropertiesClick(); });
+  connect(mnu_Remove, &QAction::triggered, this, [this] { btn_RemoveClick(); });
+  connect(mnu_Dark, &QAction::triggered, this, [this] { ApplyTheme(); });
+  connect(mnu_Help, &QAction::triggered, this, [this] { ShowHelp(); });
+  connect(mnu_About, &QAction::triggered, this, [this] { Tfrm_About::Execute(this); });
+}
+
+TGlassButton *Tfrm_Main::NewToolButton(const QString &icon, const QString &caption,
+                                       const QString &hint, QAction *action) {
+  auto *button = new TGlassButton;
+  button->setIcon(ToolbarIcon(icon));
+  button->setText(caption);
+  button->setToolTip(hint);
+  connect(button, &QToolButton::clicked, action, &QAction::trigger);
+  return button;
+}
+
+QWidget *Tfrm_Main::CreateToolbar() {
+  auto *bar = new QWidget;
+  bar->setObjectName(QStringLiteral("pnl_Toolbar"));
+  auto *row = new QHBoxLayout(bar);
+  row->setContentsMargins(4, 4, 4, 4);
+  row->setSpacing(2);
+  btn_Convert = NewToolButton(QStringLiteral("convert"), QStringLiteral(" Convert"),
+                              QStringLiteral("Convert files (F9)"), mnu_Convert);
+  btn_Command = NewToolButton(QStringLiteral("command"), QStringLiteral("FFMPEG command"),
+                              QStringLiteral("Send FFMPEG command"), mnu_Command);
+  btn_Extract = NewToolButton(QStringLiteral("extract"), {},
+                              QStringLiteral("Extract audio (Ctrl+E)"), mnu_Extract);
+  btn_Burn =
+      NewToolButton(QStringLiteral("burn"), {}, QStringLiteral("Burn disc (Ctrl+B)"), mnu_Burn);
+  btn_Add =
+      NewToolButton(QStringLiteral("add"), {}, QStringLiteral("Add files (Ctrl+D)"), mnu_AddFiles);
+  btn_Paste =
+      NewToolButton(QStringLiteral("paste"), {}, QStringLiteral("Paste (Ctrl+V)"), mnu_Paste);
+  btn_Play =
+      NewToolButton(QStringLiteral("preview"), {}, QStringLiteral("Preview (F3)"), mnu_Preview);
+  btn_Properties = NewToolButton(QStringLiteral("properties"), {},
+                                 QStringLiteral("Properties (F4)"), mnu_Properties);
+  btn_Remove =
+      NewToolButton(QStringLiteral("remove"), {}, QStringLiteral("Remove (Del)"), mnu_Remove);
+  for (TGlassButton *b : {btn_Convert, btn_Command, btn_Extract, btn_Burn, btn_Add, btn_Paste,
+                          btn_Play, btn_Properties, btn_Remove})
+    row->addWidget(b);
+  row->addStretch();
+  return bar;
+}
+
+void Tfrm_Main::SetToolbarImages() {
+  const bool large = screen() && screen()->logicalDotsPerInch() > 150;
+  const int side = large ? 48 : 24;
+  const int buttonHeight = side + 16;
+  const int offset = (buttonHeight - side) / 2;
+  for (TGlassButton *b : findChildren<TGlassButton *>()) {
+    b->setIconSize(QSize(side, side));
+    b->setFixedHeight(buttonHeight);
+    b->SetImageOffset(offset);
+  }
+  btn_Convert->parentWidget()->setFixedHeight(buttonHeight + 8);
+}
+
+void Tfrm_Main::CreateList() {
+  lw_Files = new QTreeWidget;
+  lw_Files->setObjectName(QStringLiteral("lw_Files"));
+  lw_Files->setColumnCount(ListColumnCount);
+  lw_Files->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Duration"),
+                             QStringLiteral("Size"), QStringLiteral("Source")});
+  lw_Files->headerItem()->setTextAlignment(lcDuration, Qt::AlignRight | Qt::AlignVCenter);
+  lw_Files->headerItem()->setTextAlignment(lcSize, Qt::AlignRight | Qt::AlignVCenter);
+  lw_Files->setRootIsDecorated(false);
+  lw_Files->setUniformRowHeights(true);
+  lw_Files->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  lw_Files->setSelectionBehavior(QAbstractItemView::SelectRows);
+  lw_Files->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  lw_Files->setAllColumnsShowFocus(true);
+  lw_Files->setFrameShape(QFrame::NoFrame);
+  lw_Files->setIconSize(QSize(16, 16));
+  lw_Files->setContextMenuPolicy(Qt::CustomContextMenu);
+  lw_Files->viewport()->setAcceptDrops(true);
+  lw_Files->viewport()->installEventFilter(this);
+  lw_Files->installEventFilter(this);
+  lw_Files->header()->setSectionsClickable(true);
+  lw_Files->header()->setSortIndicatorShown(true);
+  lw_Files->header()->setStretchLastSection(true);
+
+  pnl_Note = new QWidget(lw_Files);
+  pnl_Note->setObjectName(QStringLiteral("pnl_Note"));
+  auto *noteLayout = new QHBoxLayout(pnl_Note);
+  noteLayout->setContentsMargins(8, 4, 8, 4);
+  lbl_Note = new QLabel(QStringLiteral("Click here to add files"), pnl_Note);
+  lbl_Note->setCursor(Qt::PointingHandCursor);
+  QFont font = lbl_Note->font();
+  font.setUnderline(true);
+  font.setPointSizeF(font.pointSizeF() + 1);
+  lbl_Note->setFont(font);
+  QPalette notePalette = lbl_Note->palette();
+  notePalette.setColor(QPalette::WindowText, NoteColor);
+  lbl_Note->setPalette(notePalette);
+  lbl_Note->installEventFilter(this);
+  noteLayout->addWidget(lbl_Note);
+  pnl_Note->adjustSize();
+
+  connect(lw_Files->header(), &QHeaderView::sectionClicked, this,
+          [this](int column) { lw_FilesColumnClick(column); });
+  connect(lw_Files, &QTreeWidget::itemActivated, this, [this] { PlaySelected(); });
+  connect(lw_Files, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint &pos) { pop_List->exec(lw_Files->viewport()->mapToGlobal(pos)); });
+  connect(lw_Files->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this](const QItemSelection &selected, const QItemSelection &deselected) {
+            lw_FilesSelectItem(selected, deselected);
+          });
+}
+
+void Tfrm_Main::CreateStatusLine() {
+  sts_0 = new QLabel;
+  sts_1 = new QLabel;
+  sts_0->setObjectName(QStringLiteral("sts_0"));
+  sts_1->setObjectName(QStringLiteral("sts_1"));
+  statusBar()->addWidget(sts_0);
+  statusBar()->addWidget(sts_1, 1);
+}
+
+// ---- file list -----------------------------------------------------------------------------
+
+int Tfrm_Main::EntryCount() const {
+  return lw_Files->topLevelItemCount();
+}
+
+TFileEntry Tfrm_Main::Entry(int index) const {
+  return static_cast<const TFileListItem *>(lw_Files->topLevelItem(index))->Entry();
+}
+
+void Tfrm_Main::AppendEntry(const TFileEntry &entry) {
+  auto *item = new TFileListItem(entry);
+  static const QFileIconProvider icons;
+  item->setIcon(lcName, icons.icon(QFileInfo(entry.SubItems.value(siSource))));
+  lw_Files->addTopLevelItem(item);
+}
+
+bool Tfrm_Main::IsInFileList(const QString &path) const {
+  for (int i = 0; i < EntryCount(); ++i)
+    if (Entry(i).SubItems[siSource] == path)
+      return true;
+  return false;
+}
+
+QList<int> Tfrm_Main::SelectedEntries() const {
+  QList<int> indexes;
+  for (int i = 0; i < EntryCount(); ++i)
+    if (lw_Files->topLevelItem(i)->isSelected())
+      indexes.append(i);
+  return indexes;
+}
+
+void Tfrm_Main::SortList() {
+  lw_Files->setUpdatesEnabled(false);
+  lw_Files->sortItems(SortColumn, SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+  // Sorting resets the header's indicator; put the arrow of the current order back.
+  ShowSortArrow(SortColumn, SortDescending);
+  lw_Files->setUpdatesEnabled(true);
+}
+
+void Tfrm_Main::lw_FilesColumnClick(int column) {
+  TSortState state{SortColumn, SortDescending};
+  state.ColumnClicked(column);
+  ShowSortArrow(column, state.SortDescending);
+  SortColumn = state.SortColumn;
+  SortDescending = state.SortDescending;
+  SortList();
+}
+
+void Tfrm_Main::ShowSortArrow(int column, bool descending) {
+  // Qt's header draws Qt::AscendingOrder as a down arrow; an ascending sort shows an up arrow.
+  lw_Files->header()->setSortIndicator(column, SortArrowOrder(descending));
+}
+
+void Tfrm_Main::AddFiles() {
+  // The adding window runs here over DroppedFiles and appends the accepted files.
+  UpdateSize();
+}
+
+void Tfrm_Main::UpdateSize() {
+  pnl_Note->setVisible(EntryCount() == 0);
+  TotalSize = 0;
+  TotalDuration = 0;
+  for (int i = 0; i < EntryCount(); ++i) {
+    const TFileEntry entry = Entry(i);
+    TotalSize += RawValue(entry.SubItems[siRawSize]);
+    TotalDuration += RawValue(entry.SubItems[siRawDuration]);
+  }
+  sts_0->setText(FilesStatusText(EntryCount(), TotalSize, TotalDuration));
+}
+
+void Tfrm_Main::lw_FilesSelectItem(const QItemSelection &selected,
+                                   const QItemSelection &deselected) {
+  UpdateSelectionActions();
+  if (!selected.isEmpty()) {
+    const QList<int> indexes = SelectedEntries();
+    int64_t size = 0;
+    for (int i : indexes)
+      size += RawValue(Entry(i).SubItems[siRawSize]);
+    sts_1->setText(SelectedStatusText(int(indexes.size()), size));
+  } else if (!deselected.isEmpty()) {
+    sts_1->clear();
+  }
+}
+
+void Tfrm_Main::UpdateSelectionActions() {
+  const bool any = !lw_Files->selectedItems().isEmpty();
+  for (QWidget *b : {static_cast<QWidget *>(btn_Remove), static_cast<QWidget *>(btn_Properties),
+                     static_cast<QWidget *>(btn_Play)})
+    b->setEnabled(any);
+  for (QAction *a : {mnu_Play, mnu_Preview, mnu_Properties, mnu_Remove})
+    a->setEnabled(any);
+}
+
+void Tfrm_Main::btn_RemoveClick() {
+  if (lw_Files->selectedItems().isEmpty()) {
+    UpdateSelectionActions();
+    return;
+  }
+  lw_Files->setUpdatesEnabled(false);
+  for (int i = EntryCount() - 1; i >= 0; --i)
+    if (lw_Files->topLevelItem(i)->isSelected())
+      delete lw_Files->takeTopLevelItem(i);
+  lw_Files->setUpdatesEnabled(true);
+  UpdateSelectionActions();
+  sts_1->clear();
+  UpdateSize();
+}
+
+void Tfrm_Main::SelectAll() {
+  lw_Files->selectAll();
+}
+
+QStringList Tfrm_Main::LocalPaths(const QList<QUrl> &urls) {
+  QStringList paths;
+  for (const QUrl &url : urls)
+    if (url.isLocalFile())
+      paths.append(url.toLocalFile());
+  return paths;
+}
+
+void Tfrm_Main::btn_PasteClick() {
+  DroppedFiles.clear();
+  const QMimeData *data = QGuiApplication::clipboard()->mimeData();
+  if (data && data->hasUrls())
+    DroppedFiles = LocalPaths(data->urls());
+  if (!DroppedFiles.isEmpty())
+    AddFiles();
+}
+
+bool Tfrm_Main::eventFilter(QObject *watched, QEvent *event) {
+  if (watched == lw_Files->viewport()) {
+    switch (event->type()) {
+    case QEvent::DragEnter: {
+      auto *drag = static_cast<QDragEnterEvent *>(event);
+      if (!drag->mimeData()->hasUrls())
+        return false;
+      DroppedFiles = LocalPaths(drag->mimeData()->urls());
+      drag->acceptProposedAction();
+      return true;
+    }
+    case QEvent::DragMove:
+      static_cast<QDragMoveEvent *>(event)->acceptProposedAction();
+      return true;
+    case QEvent::Drop: {
+      auto *drop = static_cast<QDropEvent *>(event);
+      drop->acceptProposedAction();
+      AddFiles();
+      return true;
+    }
+    default:
+      return false;
+    }
+  }
+  if (watched == lw_Files && event->type() == QEvent::Resize)
+    CenterNote();
+  if (watched == lbl_Note && event->type() == QEvent::MouseButtonRelease) {
+    btn_AddClick();
+    return true;
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void Tfrm_Main::CenterNote() {
+  pnl_Note->move(lw_Files->width() / 2 - pnl_Note->width() / 2,
+                 lw_Files->height() / 2 - pnl_Note->height() / 2);
+}
+
+// ---- actions --------------------------------------------------------------------------------
+
+void Tfrm_Main::btn_ConvertClick() {
+  if (EntryCount() == 0)
+    btn_AddClick();
+  if (EntryCount() == 0)
+    return;
+  BuildVideoOptions();
+}
+
+void Tfrm_Main::btn_ExtractClick() {
+  if (EntryCount() == 0)
+    btn_AddClick();
+  if (EntryCount() == 0)
+    return;
+  BuildAudioOptions();
+}
+
+void Tfrm_Main::btn_CommandClick() {
+  if (EntryCount() == 0)
+    btn_AddClick();
+}
+
+void Tfrm_Main::btn_BurnClick() {
+  if (EntryCount() == 0)
+    btn_AddClick();
+}
+
+void Tfrm_Main::btn_AddClick() {
+  // The Add Files dialog opens here.
+}
+
+void Tfrm_Main::btn_PlayClick() {
+  if (SelectedEntries().isEmpty())
+    return;
+  // The preview window opens here for the first selected entry's source.
+}
+
+void Tfrm_Main::btn_PropertiesClick() {
+  if (SelectedEntries().isEmpty())
+    return;
+  // The properties window opens here for the first selected entry.
+}
+
+void Tfrm_Main::PlaySelected() {
+  const QList<int> selected = SelectedEntries();
+  if (selected.isEmpty())
+    return;
+  QDesktopServices::openUrl(QUrl::fromLocalFile(Entry(selected.first()).SubItems[siSource]));
+}
+
+void Tfrm_Main::ShowHelp() {
+  const QString path = str_ProgramDir + QStringLiteral("/Quillet.html");
+  if (QFileInfo::exists(path)) {
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return;
+  }
+  QMessageBox::warning(
+      this, QStringLiteral("Warning"),
+      QStringLiteral("The help file is not found. Please re-install the program."));
+}
+
+void Tfrm_Main::btn_EffectsClick() {
+  Tfrm_Effects::Execute(this, Effects);
+}
+
+void Tfrm_Main::BuildVideoOptions() {
+  str_Options =
+      QString::fromStdString(::BuildVideoOptions(PageControl1->ConversionSettings(), Effects));
+}
+
+void Tfrm_Main::BuildAudioOptions() {
+  str_Options = QString::fromStdString(::BuildAudioOptions(PageControl1->ConversionSettings()));
+}
+
+// ---- look -----------------------------------------------------------------------------------
+
+void Tfrm_Main::ApplyTheme() {
+  if (!mnu_Dark->isChecked()) {
+    FActiveStyle.reset();
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    SetColors(true);
+    return;
+  }
+  std::optional<TStyleFile> style = TStyleFile::Load(str_ProgramDir + QStringLiteral("/Dark.vsf"));
+  if (!style)
+    return;
+  FActiveStyle = std::move(style);
+  QApplication::setPalette(FActiveStyle->Palette());
+  SetColors(false);
+}
+
+void Tfrm_Main::SetColors(bool Default) {
+  if (!Default && !FActiveStyle)
+    return;
+  const QColor font = Default ? QApplication::style()->standardPalette().color(QPalette::WindowText)
+                              : FActiveStyle->WindowText;
+  for (TGlassButton *b : findChildren<TGlassButton *>()) {
+    if (Default)
+      b->SetColors(font, QColor(232, 239, 247), QColor(98, 162, 228), QColor(201, 224, 247));
+    else
+      b->SetColors(font, FActiveStyle->ButtonHot, FActiveStyle->ButtonFocused,
+                   FActiveStyle->ButtonPressed);
+  }
+  pnl_Note->setAutoFillBackground(!Default);
+  if (!Default)
+    SetBackground(pnl_Note, FActiveStyle->Window);
+  if (auto *line = findChild<QFrame *>(QStringLiteral("pnl_Line")))
+    SetBackground(line, Default ? SeparatorColor : FActiveStyle->Button);
+}
+
+// ---- settings -------------------------------------------------------------------------------
+
+void Tfrm_Main::SetColumnWidths(const int widths[ListColumnCount]) {
+  for (int c = 0; c < ListColumnCount; ++c)
+    lw_Files->setColumnWidth(c, widths[c]);
+}
+
+void Tfrm_Main::LoadSettings() {
+  const int listWidth = isVisible() ? lw_Files->width() : width();
+  const TAppSettings S =
+      TSettingsFile().Load(DefaultAppSettings(listWidth, DesignWidth, DesignHeight));
+  PageControl1->SetLocOption(S.LocOption);
+  PageControl1->txt_Path->setText(QString::fromStdString(S.Location));
+  str_AddPath = QString::fromStdString(S.AddPath);
+  int_AddView = S.AddView;
+  mnu_Update->setChecked(S.Update);
+  PageControl1->chk_OriginalSettings->setChecked(S.OriginalSettings);
+  const int widths[ListColumnCount] = {S.Column1, S.Column2, S.Column3, S.Column4};
+  SetColumnWidths(widths);
+  resize(S.Width, S.Height);
+  PageControl1->setCurrentIndex(S.Tab);
+  if (S.Maximized)
+    setWindowState(windowState() | Qt::WindowMaximized);
+  mnu_Dark->setChecked(S.Dark);
+  PageControl1->cb_Type->setCurrentIndex(S.ProfileType);
+  PageControl1->cb_TypeSelect();
+  PageControl1->cb_Format->setCurrentIndex(S.ProfileFormat);
+  PageControl1->ShowConversionSettings(S.Conversion);
+}
+
+void Tfrm_Main::SaveSettings() {
+  TAppSettings S;
+  S.LocOption = PageControl1->LocOption();
+  S.Location = PageControl1->txt_Path->text().toStdString();
+  S.AddPath = str_AddPath.toStdString();
+  S.AddView = int_AddView;
+  S.Maximized = isMaximized();
+  S.Height = height();
+  S.Width = width();
+  S.OriginalSettings = PageControl1->chk_OriginalSettings->isChecked();
+  S.Tab = PageControl1->currentIndex();
+  S.Update = mnu_Update->isChecked();
+  S.Column1 = lw_Files->columnWidth(lcName);
+  S.Column2 = lw_Files->columnWidth(lcDuration);
+  S.Column3 = lw_Files->columnWidth(lcSize);
+  S.Column4 = lw_Files->columnWidth(lcSource);
+  S.Conversion = PageControl1->ConversionSettings();
+  S.Dark = mnu_Dark->isChecked();
+  S.ProfileType = PageControl1->cb_Type->currentIndex();
+  S.ProfileFormat = PageControl1->cb_Format->currentIndex();
+  try {
+    TSettingsFile().Save(S);
+  } catch (const ESettingsWriteError &e) {
+    QMessageBox::critical(this, QStringLiteral("Error"), QString::fromUtf8(e.what()));
+  }
+}
+
+void Tfrm_Main::Defaultsettings1Click() {
+  TSettingsFile().Delete();
+  if (isMaximized())
+    showNormal();
+  LoadSettings();
+  ApplyTheme();
+  PageControl1->setCurrentIndex(TSettingsPanel::tsProfiles);
+  PageControl1->cb_Type->setCurrentIndex(0);
+  PageControl1->cb_TypeSelect();
+  Effects = TEffects();
+  resize(DesignWidth, DesignHeight);
+  // The list spans the window's width.
+  const int listWidth = DesignWidth;
+  const int widths[ListColumnCount] = {listWidth / 4, listWidth / 5, listWidth / 4, listWidth / 4};
+  SetColumnWidths(widths);
+}
+
+// ---- window events --------------------------------------------------------------------------
+
+void Tfrm_Main::showEvent(QShowEvent *event) {
+  QMainWindow::showEvent(event);
+  if (bool_Shown)
+    return;
+  bool_Shown = true;
+  prg_Win7 = std::make_unique<TWin7TaskProgressBar>(uintptr_t(winId()));
+  prg_Win7->SetVisible(false);
+  ShowSortArrow(lcName, false);
+  UpdateSize();
+}
+
+void Tfrm_Main::closeEvent(QCloseEvent *event) {
+  prg_Win7.reset();
+  SaveSettings();
+  event->accept();
+}
+
+void Tfrm_Main::resizeEvent(QResizeEvent *event) {
+  QMainWindow::resizeEvent(event);
+  sts_0->setFixedWidth(width() / 2);
+}

@@ -1,0 +1,132 @@
+// The main window: toolbar, the file list every action works on, the settings pages and the
+// two-part status line. Other windows read the list entries by position (FileListUtils.h) and
+// the public fields and controls below.
+#pragma once
+
+#include "jobs/TWin7TaskProgressBar.h"
+#include "shell/FileListUtils.h"
+#include "shell/TStyleFile.h"
+#include "shell/settings/TConversionSettings.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QFrame;
+class QItemSelection;
+class QLabel;
+class QMenu;
+class QTreeWidget;
+class QTreeWidgetItem;
+class TGlassButton;
+class TSettingsPanel;
+
+class Tfrm_Main : public QMainWindow {
+  Q_OBJECT
+public:
+  explicit Tfrm_Main(QWidget *parent = nullptr);
+  ~Tfrm_Main() override;
+
+  // Public fields read and written by the other windows.
+  std::unique_ptr<TWin7TaskProgressBar> prg_Win7; // created on first show
+  QString str_Options;                            // option string of the next job
+  QString str_AddPath;                            // Add Files dialog: last folder
+  int int_AddView = 0;                            // Add Files dialog: view mode
+  TEffects Effects;                               // ef_VFlip ... ef_Degrees, not saved
+  QStringList DroppedFiles;                       // pending paths for AddFiles
+  // Folder of the help file and the style file (the program's folder).
+  QString str_ProgramDir;
+  int SortColumn = lcName;
+  bool SortDescending = false;
+  int64_t TotalSize = 0;
+  int64_t TotalDuration = 0;
+  int DesignWidth = 0;
+  int DesignHeight = 0;
+
+  // Controls.
+  TGlassButton *btn_Convert, *btn_Command, *btn_Extract, *btn_Burn, *btn_Add, *btn_Paste, *btn_Play,
+      *btn_Properties, *btn_Remove;
+  QTreeWidget *lw_Files;
+  QWidget *pnl_Note;
+  QLabel *lbl_Note;
+  TSettingsPanel *PageControl1;
+  QLabel *sts_0;
+  QLabel *sts_1;
+  QMenu *pop_List;
+  QAction *mnu_New, *mnu_Open, *mnu_Save, *mnu_Convert, *mnu_Command, *mnu_Extract, *mnu_Burn,
+      *mnu_Defaults, *mnu_Exit, *mnu_AddFiles, *mnu_Paste, *mnu_SelectAll, *mnu_Effects, *mnu_Play,
+      *mnu_Preview, *mnu_Properties, *mnu_Remove, *mnu_Dark, *mnu_Help, *mnu_Update, *mnu_About;
+
+  // File list entries by position (list order).
+  int EntryCount() const;
+  TFileEntry Entry(int index) const;
+  // Appends one entry (icon by the file name); the caller re-sorts with SortList.
+  void AppendEntry(const TFileEntry &entry);
+  // Whether a path is already listed (sub-item 2, exact match).
+  bool IsInFileList(const QString &path) const;
+  // Positions of the selected entries, ascending.
+  QList<int> SelectedEntries() const;
+  // Re-sorts by SortColumn/SortDescending.
+  void SortList();
+
+  // Shows the adding window over DroppedFiles, then UpdateSize.
+  virtual void AddFiles();
+  void UpdateSize();
+  void SetColors(bool Default);
+  void LoadSettings();
+  void SaveSettings();
+  void BuildVideoOptions();
+  void BuildAudioOptions();
+  // Light (unchecked) or dark (checked) look after a toggle of "Dark theme".
+  void ApplyTheme();
+  // The style in use while the dark look is on.
+  const std::optional<TStyleFile> &ActiveStyle() const { return FActiveStyle; }
+
+  // Action handlers.
+  void btn_ConvertClick();
+  void btn_CommandClick();
+  void btn_ExtractClick();
+  void btn_BurnClick();
+  void btn_AddClick();
+  void btn_PasteClick();
+  void btn_PlayClick();       // Preview
+  void btn_PropertiesClick(); // Properties
+  void btn_RemoveClick();
+  void btn_EffectsClick();
+  void Defaultsettings1Click();
+  void SelectAll();
+  void PlaySelected();
+  void ShowHelp();
+  void lw_FilesColumnClick(int column);
+  void ShowSortArrow(int column, bool descending);
+  // Header indicator order that draws the up arrow for ascending, the down arrow for descending.
+  static Qt::SortOrder SortArrowOrder(bool descending) {
+    return descending ? Qt::AscendingOrder : Qt::DescendingOrder;
+  }
+
+protected:
+  void showEvent(QShowEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+  void resizeEvent(QResizeEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+  QWidget *CreateToolbar();
+  TGlassButton *NewToolButton(const QString &icon, const QString &caption, const QString &hint,
+                              QAction *action);
+  void CreateList();
+  void CreateMenus();
+  void CreateStatusLine();
+  void SetToolbarImages();
+  void lw_FilesSelectItem(const QItemSelection &selected, const QItemSelection &deselected);
+  void UpdateSelectionActions();
+  void CenterNote();
+  void SetColumnWidths(const int widths[ListColumnCount]);
+  // Paths of the local files among the URLs of a drag or the clipboard.
+  static QStringList LocalPaths(const QList<QUrl> &urls);
+
+  bool bool_Shown = false;
+  std::optional<TStyleFile> FActiveStyle;
+};

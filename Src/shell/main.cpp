@@ -1,0 +1,21 @@
+// Quillet: starts the application and shows the main window; the program ends when it closes.
+#include "shell/MainThreadDispatcher.h"
+#include "shell/Tfrm_Main.h"
+
+#include <QApplication>
+#include <QStyle>
+
+int main(int argc, char *argv[]) {
+  // Without a display the program still runs, on Qt's offscreen platform.
+  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Quillet"));
+  QApplication::setDesktopFileName(QStringLiteral("quillet"));
+  QApplication::setStyle(QStringLiteral("Fusion"));
+  QApplication::setPalette(QApplication::style()->standardPalette());
+  InstallMainThreadDispatcher(&app);
+  Tfrm_Main frm_Main;
+  frm_Main.show();
+  return QApplication::exec();
+}

@@ -1,0 +1,67 @@
+// Not a test: renders the main window with a few entries in the light and the dark look and
+// saves PNGs, for looking at the layout. Usage: shell_screenshot OUTDIR [PROGRAMDIR]
+#include "shell/TSettingsPanel.h"
+#include "shell/Tfrm_Main.h"
+
+#include <QApplication>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+TFileEntry Sample(const QString &path, int64_t seconds, int64_t bytes, const QString &size) {
+  TFileEntry e;
+  e.Caption = QFileInfo(path).fileName();
+  e.SubItems[siDuration] = FormatDuration(seconds * 1000000);
+  e.SubItems[siSize] = FormatByteCount(bytes);
+  e.SubItems[siSource] = path;
+  e.SubItems[siRawDuration] = QString::number(seconds * 1000000);
+  e.SubItems[siRawSize] = QString::number(bytes);
+  e.SubItems[siFrameRate] = QStringLiteral("25.00 fps");
+  e.SubItems[siBitRate] = QStringLiteral("1500 kb");
+  e.SubItems[siFrameSize] = size;
+  return e;
+}
+
+void Save(QWidget &w, const QString &file) {
+  QApplication::processEvents();
+  w.grab().save(file);
+}
+} // namespace
+
+int main(int argc, char *argv[]) {
+  QApplication app(argc, argv);
+  QApplication::setStyle(QStringLiteral("Fusion"));
+  QApplication::setPalette(QApplication::style()->standardPalette());
+  const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp");
+  QTemporaryDir config;
+  qputenv("APPDATA", config.path().toUtf8());
+  Tfrm_Main w;
+  if (argc > 2)
+    w.str_ProgramDir = QString::fromLocal8Bit(argv[2]);
+  w.show();
+  Save(w, out + QStringLiteral("/quillet_empty.png"));
+  w.AppendEntry(Sample(QStringLiteral("/home/me/Videos/Holiday 2025.mp4"), 754, 187654321,
+                       QStringLiteral("1920x1080")));
+  w.AppendEntry(Sample(QStringLiteral("/home/me/Videos/interview.avi"), 3723, 1293942784,
+                       QStringLiteral("1280x720")));
+  w.AppendEntry(Sample(QStringLiteral("/home/me/Music/clips/concert.mkv"), 95, 25165824,
+                       QStringLiteral("640x480")));
+  w.SortList();
+  w.UpdateSize();
+  w.lw_Files->topLevelItem(1)->setSelected(true);
+  Save(w, out + QStringLiteral("/quillet_light.png"));
+  w.PageControl1->setCurrentIndex(TSettingsPanel::tsVideo);
+  Save(w, out + QStringLiteral("/quillet_light_video.png"));
+  w.mnu_Dark->trigger();
+  Save(w, out + QStringLiteral("/quillet_dark_video.png"));
+  w.PageControl1->setCurrentIndex(TSettingsPanel::tsOutput);
+  Save(w, out + QStringLiteral("/quillet_dark_output.png"));
+  w.PageControl1->setCurrentIndex(TSettingsPanel::tsProfiles);
+  Save(w, out + QStringLiteral("/quillet_dark.png"));
+  w.PageControl1->setCurrentIndex(TSettingsPanel::tsAudio);
+  w.mnu_Dark->trigger();
+  Save(w, out + QStringLiteral("/quillet_light_audio.png"));
+  return 0;
+}

@@ -1,0 +1,428 @@
+// The main window offscreen: its parts, the file list (drop, paste, selection, removal,
+// sorting, status texts), the light and dark looks and the settings round trip through close.
+#include "shell/Tfrm_Main.h"
+#include "shell/TGlassButton.h"
+#include "shell/TSettingsPanel.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStyle>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+namespace {
+// Records every AddFiles call with the pending paths it saw.
+class TRecordingMain : public Tfrm_Main {
+public:
+  QList<QStringList> Calls;
+  void AddFiles() override {
+    Calls.append(DroppedFiles);
+    Tfrm_Main::AddFiles();
+  }
+};
+
+TFileEntry Entry(const QString &path, int64_t duration, int64_t size) {
+  TFileEntry e;
+  e.Caption = QFileInfo(path).fileName();
+  e.SubItems[siDuration] = FormatDuration(duration);
+  e.SubItems[siSize] = FormatByteCount(size);
+  e.SubItems[siSource] = path;
+  e.SubItems[siRawDuration] = QString::number(duration);
+  e.SubItems[siRawSize] = QString::number(size);
+  e.SubItems[siFrameRate] = QStringLiteral("-");
+  e.SubItems[siBitRate] = QStringLiteral("-");
+  e.SubItems[siFrameSize] = QStringLiteral("-");
+  return e;
+}
+
+QStringList Captions(const Tfrm_Main &w) {
+  QStringList captions;
+  for (int i = 0; i < w.EntryCount(); ++i)
+    captions.append(w.Entry(i).Caption);
+  return captions;
+}
+
+// Three entries: 1 GiB and 1 byte spread so the totals cross the boundary.
+void AddThree(Tfrm_Main &w) {
+  w.AppendEntry(Entry(QStringLiteral("/media/b/clip10.avi"), 10000000, 1073741824));
+  w.AppendEntry(Entry(QStringLiteral("/media/a/Clip9.mkv"), 9000000, 1));
+  w.AppendEntry(Entry(QStringLiteral("/media/a/alpha.mp4"), -1, 2097152));
+  w.SortList();
+  w.UpdateSize();
+}
+
+QString SettingsFile(const QTemporaryDir &dir) {
+  return dir.path() + QStringLiteral("/Sablewick/Quillet/quillet.ini");
+}
+} // namespace
+
+class Tfrm_MainTest : public QObject {
+  Q_OBJECT
+  std::unique_ptr<QTemporaryDir> FConfig;
+
+private slots:
+  void initTestCase() {
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QApplication::setStyle(QStringLiteral("Fusion"));
+  }
+
+  // Every test starts without a settings file, in the light look.
+  void init() {
+    FConfig = std::make_unique<QTemporaryDir>();
+    qputenv("APPDATA", FConfig->path().toUtf8());
+    QApplication::setPalette(QApplication::style()->standardPalette());
+  }
+
+  void constructsWithAllParts() {
+    Tfrm_Main w;
+    w.show();
+    QCOMPARE(w.windowTitle(), QStringLiteral("Quillet"));
+    QStringList tabs;
+    for (int i = 0; i < w.PageControl1->count(); ++i)
+      tabs.append(w.PageControl1->tabText(i));
+    QCOMPARE(tabs, QStringList({QStringLiteral(" Profiles "), QStringLiteral(" Video settings "),
+                                QStringLiteral(" Audio settings "), QStringLiteral(" CPU usage "),
+                                QStringLiteral(" Output ")}));
+    QCOMPARE(w.PageControl1->currentIndex(), 0);
+    QCOMPARE(w.lw_Files->columnCount(), 4);
+    QCOMPARE(w.lw_Files->headerItem()->text(3), QStringLiteral("Source"));
+    // Toolbar: nine buttons left to right, only the first two captioned.
+    QList<TGlassButton *> buttons = {w.btn_Convert, w.btn_Command,    w.btn_Extract,
+                                     w.btn_Burn,    w.btn_Add,        w.btn_Paste,
+                                     w.btn_Play,    w.btn_Properties, w.btn_Remove};
+    for (int i = 1; i < buttons.size(); ++i)
+      QVERIFY(buttons[i - 1]->x() < buttons[i]->x());
+    QCOMPARE(w.btn_Convert->text(), QStringLiteral(" Convert"));
+    QCOMPARE(w.btn_Command->text(), QStringLiteral("FFMPEG command"));
+    for (int i = 2; i < buttons.size(); ++i)
+      QVERIFY(buttons[i]->text().isEmpty());
+    QCOMPARE(w.btn_Remove->toolTip(), QStringLiteral("Remove (Del)"));
+    // Empty list: hint shown, selection actions off, status text of an empty list.
+    QVERIFY(w.pnl_Note->isVisible());
+    QCOMPARE(w.lbl_Note->text(), QStringLiteral("Click here to add files"));
+    QVERIFY(!w.btn_Remove->isEnabled());
+    QVERIFY(!w.mnu_Preview->isEnabled());
+    QCOMPARE(w.sts_0->text(), QStringLiteral("Files: 0 (Size: 0 MB, Duration: 00:00:00)"));
+    QVERIFY(w.prg_Win7 != nullptr);
+    QVERIFY(!w.prg_Win7->Visible());
+    QCOMPARE(w.lw_Files->header()->sortIndicatorSection(), 0);
+    QCOMPARE(w.lw_Files->header()->sortIndicatorOrder(), Tfrm_Main::SortArrowOrder(false));
+  }
+
+  void entriesKeepAllEightSubItems() {
+    Tfrm_Main w;
+    TFileEntry e = Entry(QStringLiteral("/m/x.avi"), 61000000, 2048);
+    e.SubItems[siFrameRate] = QStringLiteral("25.00 fps");
+    e.SubItems[siBitRate] = QStringLiteral("1500 kb");
+    e.SubItems[siFrameSize] = QStringLiteral("320x240");
+    w.AppendEntry(e);
+    QCOMPARE(w.Entry(0).Caption, QStringLiteral("x.avi"));
+    QCOMPARE(w.Entry(0).SubItems, e.SubItems);
+    QCOMPARE(w.lw_Files->topLevelItem(0)->text(1), QStringLiteral("00:01:01"));
+    QCOMPARE(w.lw_Files->topLevelItem(0)->text(2), QStringLiteral("2,048"));
+    QCOMPARE(w.lw_Files->topLevelItem(0)->text(3), QStringLiteral("/m/x.avi"));
+    QVERIFY(w.IsInFileList(QStringLiteral("/m/x.avi")));
+    QVERIFY(!w.IsInFileList(QStringLiteral("/m/X.avi")));
+  }
+
+  void statusTotalsCrossTheGibibyteBoundary() {
+    Tfrm_Main w;
+    w.show();
+    w.AppendEntry(Entry(QStringLiteral("/m/a.avi"), 1000000, 1073741823));
+    w.AppendEntry(Entry(QStringLiteral("/m/b.avi"), -1, 1));
+    w.UpdateSize();
+    QVERIFY(!w.pnl_Note->isVisible());
+    // The unknown duration (-1) lowers the total by one microsecond.
+    QCOMPARE(w.TotalDuration, int64_t(999999));
+    QCOMPARE(w.sts_0->text(), QStringLiteral("Files: 2 (Size: 1,024 MB, Duration: 00:00:00)"));
+    w.AppendEntry(Entry(QStringLiteral("/m/c.avi"), 3723000000, 1));
+    w.UpdateSize();
+    QCOMPARE(w.sts_0->text(), QStringLiteral("Files: 3 (Size: 1.00 GB, Duration: 01:02:03)"));
+  }
+
+  void dropOfUriListCallsAddFiles() {
+    TRecordingMain w;
+    w.show();
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/a b.avi")),
+                  QUrl::fromLocalFile(QStringLiteral("/tmp/folder")),
+                  QUrl(QStringLiteral("https://example.org/remote.avi")),
+                  QUrl::fromLocalFile(QStringLiteral("/tmp/c.mkv"))});
+    QWidget *target = w.lw_Files->viewport();
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QVERIFY(w.Calls.isEmpty());
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    const QStringList expected = {QStringLiteral("/tmp/a b.avi"), QStringLiteral("/tmp/folder"),
+                                  QStringLiteral("/tmp/c.mkv")};
+    QCOMPARE(w.Calls, QList<QStringList>{expected});
+  }
+
+  void dragOfPlainTextIsRefused() {
+    TRecordingMain w;
+    w.show();
+    QMimeData mime;
+    mime.setText(QStringLiteral("/tmp/a.avi"));
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    enter.ignore();
+    QCoreApplication::sendEvent(w.lw_Files->viewport(), &enter);
+    QVERIFY(!enter.isAccepted());
+    QVERIFY(w.DroppedFiles.isEmpty());
+  }
+
+  void pasteTakesFilesAndIgnoresText() {
+    TRecordingMain w;
+    QGuiApplication::clipboard()->setText(QStringLiteral("/tmp/text.avi"));
+    w.DroppedFiles = {QStringLiteral("stale")};
+    w.mnu_Paste->trigger();
+    QVERIFY(w.Calls.isEmpty());
+    QVERIFY(w.DroppedFiles.isEmpty());
+    auto *mime = new QMimeData;
+    mime->setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/x.avi")),
+                   QUrl::fromLocalFile(QStringLiteral("/tmp/y.vob"))});
+    QGuiApplication::clipboard()->setMimeData(mime);
+    w.mnu_Paste->trigger();
+    QCOMPARE(w.Calls, QList<QStringList>{QStringList(
+                          {QStringLiteral("/tmp/x.avi"), QStringLiteral("/tmp/y.vob")})});
+  }
+
+  void selectionEnablesActionsAndShowsSize() {
+    Tfrm_Main w;
+    w.show();
+    AddThree(w);
+    QCOMPARE(Captions(w), QStringList({QStringLiteral("alpha.mp4"), QStringLiteral("clip10.avi"),
+                                       QStringLiteral("Clip9.mkv")}));
+    w.lw_Files->topLevelItem(1)->setSelected(true);
+    QCOMPARE(w.sts_1->text(), QStringLiteral("Selected: 1 file, 1,024 MB"));
+    QVERIFY(w.btn_Remove->isEnabled());
+    QVERIFY(w.btn_Properties->isEnabled());
+    QVERIFY(w.btn_Play->isEnabled());
+    QVERIFY(w.mnu_Play->isEnabled() && w.mnu_Remove->isEnabled());
+    w.lw_Files->topLevelItem(2)->setSelected(true);
+    QCOMPARE(w.sts_1->text(), QStringLiteral("Selected: 2 files, 1.00 GB"));
+    QCOMPARE(w.SelectedEntries(), QList<int>({1, 2}));
+    // Deselecting one of several empties the text although one stays selected.
+    w.lw_Files->topLevelItem(1)->setSelected(false);
+    QCOMPARE(w.sts_1->text(), QString());
+    QVERIFY(w.btn_Remove->isEnabled());
+    w.lw_Files->topLevelItem(2)->setSelected(false);
+    QVERIFY(!w.btn_Remove->isEnabled());
+    QVERIFY(!w.mnu_Properties->isEnabled());
+  }
+
+  void selectAllAndRemove() {
+    Tfrm_Main w;
+    w.show();
+    AddThree(w);
+    w.mnu_SelectAll->trigger();
+    QCOMPARE(w.SelectedEntries(), QList<int>({0, 1, 2}));
+    QCOMPARE(w.sts_1->text(), QStringLiteral("Selected: 3 files, 1.00 GB"));
+    w.lw_Files->clearSelection();
+    w.lw_Files->topLevelItem(0)->setSelected(true);
+    w.lw_Files->topLevelItem(2)->setSelected(true);
+    w.mnu_Remove->trigger();
+    QCOMPARE(Captions(w), QStringList({QStringLiteral("clip10.avi")}));
+    QCOMPARE(w.sts_0->text(), QStringLiteral("Files: 1 (Size: 1,024 MB, Duration: 00:00:10)"));
+    QCOMPARE(w.sts_1->text(), QString());
+    QVERIFY(!w.btn_Remove->isEnabled());
+    // Remove with nothing selected deletes nothing and turns a stale enabled state off.
+    w.btn_Remove->setEnabled(true);
+    w.btn_RemoveClick();
+    QCOMPARE(w.EntryCount(), 1);
+    QVERIFY(!w.btn_Remove->isEnabled());
+    w.lw_Files->topLevelItem(0)->setSelected(true);
+    w.btn_RemoveClick();
+    QCOMPARE(w.EntryCount(), 0);
+    QVERIFY(w.pnl_Note->isVisible());
+  }
+
+  void headerClicksSortAndFlipTheArrow() {
+    Tfrm_Main w;
+    w.show();
+    AddThree(w);
+    QHeaderView *header = w.lw_Files->header();
+    emit header->sectionClicked(1);
+    QCOMPARE(w.SortColumn, 1);
+    QVERIFY(!w.SortDescending);
+    QCOMPARE(Captions(w), QStringList({QStringLiteral("alpha.mp4"), QStringLiteral("Clip9.mkv"),
+                                       QStringLiteral("clip10.avi")}));
+    QCOMPARE(header->sortIndicatorSection(), 1);
+    QCOMPARE(header->sortIndicatorOrder(), Tfrm_Main::SortArrowOrder(false));
+    emit header->sectionClicked(1);
+    QVERIFY(w.SortDescending);
+    QCOMPARE(Captions(w), QStringList({QStringLiteral("clip10.avi"), QStringLiteral("Clip9.mkv"),
+                                       QStringLiteral("alpha.mp4")}));
+    QCOMPARE(header->sortIndicatorOrder(), Tfrm_Main::SortArrowOrder(true));
+    emit header->sectionClicked(2);
+    QVERIFY(!w.SortDescending);
+    QCOMPARE(Captions(w), QStringList({QStringLiteral("Clip9.mkv"), QStringLiteral("alpha.mp4"),
+                                       QStringLiteral("clip10.avi")}));
+    emit header->sectionClicked(3);
+    QCOMPARE(Captions(w), QStringList({QStringLiteral("alpha.mp4"), QStringLiteral("Clip9.mkv"),
+                                       QStringLiteral("clip10.avi")}));
+    // A new entry lands where the current order puts it.
+    w.AppendEntry(Entry(QStringLiteral("/media/a/beta.avi"), 0, 0));
+    w.SortList();
+    QCOMPARE(w.Entry(1).Caption, QStringLiteral("beta.avi"));
+  }
+
+  void darkLookFromTheStyleFileAndBack() {
+    Tfrm_Main w;
+    w.str_ProgramDir = QStringLiteral(QUILLET_SHELL_RESOURCES);
+    QCOMPARE(w.btn_Convert->FaceColor(), TGlassButton::DesignFace);
+    w.mnu_Dark->trigger();
+    QVERIFY(w.mnu_Dark->isChecked());
+    QVERIFY(w.ActiveStyle().has_value());
+    const TStyleFile style = *w.ActiveStyle();
+    QCOMPARE(QApplication::palette().color(QPalette::Window), style.Window);
+    QCOMPARE(w.btn_Convert->FontColor(), style.WindowText);
+    QCOMPARE(w.btn_Remove->FaceColor(), style.ButtonHot);
+    QCOMPARE(w.btn_Remove->FrameColor(), style.ButtonFocused);
+    QCOMPARE(w.btn_Remove->PressedColor(), style.ButtonPressed);
+    QVERIFY(w.pnl_Note->autoFillBackground());
+    w.mnu_Dark->trigger();
+    QVERIFY(!w.ActiveStyle().has_value());
+    QCOMPARE(QApplication::palette().color(QPalette::Window),
+             QApplication::style()->standardPalette().color(QPalette::Window));
+    QCOMPARE(w.btn_Command->FaceColor(), QColor(232, 239, 247));
+    QCOMPARE(w.btn_Command->FrameColor(), QColor(98, 162, 228));
+    QCOMPARE(w.btn_Command->PressedColor(), QColor(201, 224, 247));
+    QVERIFY(!w.pnl_Note->autoFillBackground());
+  }
+
+  void missingOrInvalidStyleFileChangesNothing() {
+    QTemporaryDir program;
+    QFile bad(program.path() + QStringLiteral("/Dark.vsf"));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("[Style]\nName=Broken\n[Colors]\nWindow=#zzzzzz\n");
+    bad.close();
+    for (const QString &dir : {QStringLiteral("/nonexistent"), program.path()}) {
+      Tfrm_Main w;
+      w.str_ProgramDir = dir;
+      const QColor window = QApplication::palette().color(QPalette::Window);
+      w.mnu_Dark->trigger();
+      QVERIFY(w.mnu_Dark->isChecked());
+      QVERIFY(!w.ActiveStyle().has_value());
+      QCOMPARE(QApplication::palette().color(QPalette::Window), window);
+      QCOMPARE(w.btn_Convert->FaceColor(), TGlassButton::DesignFace);
+    }
+  }
+
+  void firstStartShowsTheDefaults() {
+    Tfrm_Main w;
+    TSettingsPanel *p = w.PageControl1;
+    QCOMPARE(p->currentIndex(), 0);
+    QCOMPARE(p->cb_Type->currentText(), QStringLiteral("General"));
+    QCOMPARE(p->cb_Format->currentIndex(), 0);
+    QCOMPARE(p->cb_VideoFormat->currentText(), QStringLiteral("AVI"));
+    QCOMPARE(p->cb_VideoEncoder->currentText(), QStringLiteral("MPEG4"));
+    QCOMPARE(p->cb_AudioEncoder->currentText(), QStringLiteral("MP3"));
+    QCOMPARE(p->cb_AudioBitrate->currentText(), QStringLiteral("32"));
+    QCOMPARE(p->cb_CPUUsage->currentText(), QStringLiteral("Normal"));
+    QVERIFY(p->chk_Specify->isChecked());
+    QVERIFY(!p->txt_Path->isEnabled());
+    QVERIFY(w.mnu_Update->isChecked());
+    QVERIFY(!w.mnu_Dark->isChecked());
+    w.BuildVideoOptions();
+    QCOMPARE(w.str_Options, QStringLiteral("-b:a 32k -c:a libmp3lame -c:v mpeg4 -sn "));
+    w.BuildAudioOptions();
+    QCOMPARE(w.str_Options, QStringLiteral("-b:a 32k -c:a libmp3lame -vn"));
+  }
+
+  void containerChoiceRefillsEncodersAndProfileApplies() {
+    Tfrm_Main w;
+    TSettingsPanel *p = w.PageControl1;
+    p->cb_VideoFormat->setCurrentIndex(p->cb_VideoFormat->findText(QStringLiteral("MKV")));
+    emit p->cb_VideoFormat->activated(p->cb_VideoFormat->currentIndex());
+    QCOMPARE(p->cb_VideoEncoder->count(), 4);
+    QCOMPARE(p->cb_VideoEncoder->currentText(), QStringLiteral("MPEG4"));
+    QCOMPARE(p->cb_AudioEncoder->itemText(1), QStringLiteral("AAC"));
+    // "HD AVC (*.mp4)" with "Original parameters" unchecked.
+    p->cb_Type->setCurrentIndex(1);
+    emit p->cb_Type->activated(1);
+    p->cb_Format->setCurrentIndex(p->cb_Format->findText(QStringLiteral("HD AVC (*.mp4)")));
+    p->chk_OriginalSettings->setChecked(false);
+    p->btn_Apply->click();
+    QCOMPARE(p->cb_VideoFormat->currentText(), QStringLiteral("MP4"));
+    QCOMPARE(p->cb_VideoEncoder->currentText(), QStringLiteral("H.264"));
+    QCOMPARE(p->cb_VideoFrameSize->currentText(), QStringLiteral("1920x1080"));
+    QCOMPARE(p->cb_AudioBitrate->currentText(), QStringLiteral("192"));
+    w.Effects.ef_VFlip = true;
+    w.BuildVideoOptions();
+    QVERIFY(w.str_Options.contains(QStringLiteral(" -vf \"scale=1920:1080,vflip\" ")));
+  }
+
+  void settingsSurviveCloseAndRestart() {
+    {
+      Tfrm_Main w;
+      w.show();
+      TSettingsPanel *p = w.PageControl1;
+      p->chk_Path->setChecked(true);
+      p->txt_Path->setText(QStringLiteral("/data/out"));
+      p->cb_VideoFormat->setCurrentIndex(4);
+      p->cb_VideoFormatChange();
+      p->cb_VideoEncoder->setCurrentIndex(2);
+      p->cb_VideoFrameSize->setItemText(p->cb_VideoFrameSize->count() - 1,
+                                        QStringLiteral("1920x816"));
+      p->cb_VideoFrameSize->setCurrentIndex(p->cb_VideoFrameSize->count() - 1);
+      p->cb_Threads->setCurrentIndex(3);
+      p->setCurrentIndex(3);
+      w.mnu_Update->setChecked(false);
+      w.str_AddPath = QStringLiteral("/home/me/Videos");
+      w.int_AddView = 2;
+      w.lw_Files->setColumnWidth(1, 123);
+      w.close();
+    }
+    QVERIFY(QFile::exists(SettingsFile(*FConfig)));
+    Tfrm_Main w;
+    TSettingsPanel *p = w.PageControl1;
+    QVERIFY(p->chk_Path->isChecked());
+    QVERIFY(p->txt_Path->isEnabled());
+    QCOMPARE(p->txt_Path->text(), QStringLiteral("/data/out"));
+    QCOMPARE(p->cb_VideoFormat->currentText(), QStringLiteral("MP4"));
+    QCOMPARE(p->cb_VideoEncoder->currentText(), QStringLiteral("H.265"));
+    QCOMPARE(p->cb_VideoFrameSize->currentText(), QStringLiteral("1920x816"));
+    QCOMPARE(p->cb_Threads->currentText(), QStringLiteral("4"));
+    QCOMPARE(p->currentIndex(), 3);
+    QVERIFY(!w.mnu_Update->isChecked());
+    QCOMPARE(w.str_AddPath, QStringLiteral("/home/me/Videos"));
+    QCOMPARE(w.int_AddView, 2);
+    QCOMPARE(w.lw_Files->columnWidth(1), 123);
+  }
+
+  void restoreDefaultsDeletesTheFileAndResets() {
+    Tfrm_Main w;
+    w.show();
+    w.PageControl1->cb_VideoFormat->setCurrentIndex(2);
+    w.PageControl1->cb_VideoFormatChange();
+    w.PageControl1->setCurrentIndex(4);
+    w.Effects.ef_Rotate = true;
+    w.Effects.ef_Degrees = 2;
+    w.resize(600, 500);
+    w.close();
+    QVERIFY(QFile::exists(SettingsFile(*FConfig)));
+    w.show();
+    w.mnu_Defaults->trigger();
+    QVERIFY(!QFile::exists(SettingsFile(*FConfig)));
+    QCOMPARE(w.PageControl1->currentIndex(), 0);
+    QCOMPARE(w.PageControl1->cb_VideoFormat->currentText(), QStringLiteral("AVI"));
+    QVERIFY(w.Effects == TEffects());
+    QCOMPARE(w.size(), QSize(w.DesignWidth, w.DesignHeight));
+    QCOMPARE(w.lw_Files->columnWidth(1), w.DesignWidth / 5);
+  }
+};
+
+QTEST_MAIN(Tfrm_MainTest)
+#include "Tfrm_MainTest.moc"
