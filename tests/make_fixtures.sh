@@ -38,4 +38,18 @@ ff unknown_duration.h264 -f lavfi -i testsrc=size=320x240:rate=25:duration=1 \
 # black frames at the lowest quality, without the encoder's settings message.
 ff low_bitrate.mp4 -f lavfi -i color=c=black:size=320x240:rate=1:duration=3 \
   -c:v libx264 -pix_fmt yuv420p -crf 51 -bsf:v filter_units=remove_types=6
+# Decoder: tags, a chapter, a text subtitle stream and a 4:3 sample aspect ratio.
+[ -s tags.ffmeta ] || printf ';FFMETADATA1\ntitle=Quillet test\nyear=2024\ntrack=3\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=500\ntitle=First\n' > tags.ffmeta
+[ -s subs.srt ] || printf '1\n00:00:00,000 --> 00:00:00,500\nHello\n' > subs.srt
+ff tagged.mkv -f lavfi -i testsrc=size=320x240:rate=25:duration=1 -i subs.srt -i tags.ffmeta \
+  -map 0:v -map 1:s -map_metadata 2 -map_chapters 2 -c:v mpeg4 -vf setsar=4/3 -c:s srt \
+  -metadata:s:s:0 language=eng
+# Decoder: 48 kHz 5.1 AAC, resampled to stereo 44.1 kHz.
+ff surround.mp4 -f lavfi -i sine=frequency=440:sample_rate=48000:duration=1 -ac 6 -c:a aac
+# Decoder: an MP3 stream whose sample rate and channel count change in the middle.
+ff part_a.mp3 -f lavfi -i sine=frequency=440:sample_rate=44100:duration=1 -ac 2 -write_xing 0
+ff part_b.mp3 -f lavfi -i sine=frequency=440:sample_rate=22050:duration=1 -ac 1 -write_xing 0
+[ -s rate_change.mp3 ] || cat part_a.mp3 part_b.mp3 > rate_change.mp3
+# Decoder: a video stream with no sample aspect ratio anywhere (0/1).
+ff no_sar.mkv -f lavfi -i testsrc=size=320x240:rate=25:duration=0.2 -vf setsar=0 -c:v ffv1
 exit 0

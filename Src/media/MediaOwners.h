@@ -1,35 +1,23 @@
-// RAII owners for FFmpeg objects: each frees its object with the matching library function
-// through the bound entry points, so an early return or exception cannot leak.
+// RAII owners of the decoder: the shared ones of the engine plus the filter graph, the
+// resampler and a grow-only buffer. Each frees its object through the bound entry points.
 #pragma once
 
 #include <memory>
 
 #include "components/FFAPI.h"
+#include "transcode/FFOwners.h"
 
-struct TCodecContextFree {
-  void operator()(AVCodecContext *p) const { ff::avcodec_free_context(&p); }
-};
-struct TFrameFree {
-  void operator()(AVFrame *p) const { ff::av_frame_free(&p); }
-};
-struct TPacketFree {
-  void operator()(AVPacket *p) const { ff::av_packet_free(&p); }
-};
-struct TFilterGraphFree {
+namespace mediaown {
+struct FilterGraphDeleter {
   void operator()(AVFilterGraph *p) const { ff::avfilter_graph_free(&p); }
 };
-struct TSwrFree {
+struct SwrDeleter {
   void operator()(SwrContext *p) const { ff::swr_free(&p); }
 };
-struct TDictFree {
-  void operator()(AVDictionary *p) const { ff::av_dict_free(&p); }
-};
+} // namespace mediaown
 
-using TCodecContextPtr = std::unique_ptr<AVCodecContext, TCodecContextFree>;
-using TFramePtr = std::unique_ptr<AVFrame, TFrameFree>;
-using TPacketPtr = std::unique_ptr<AVPacket, TPacketFree>;
-using TFilterGraphPtr = std::unique_ptr<AVFilterGraph, TFilterGraphFree>;
-using TSwrPtr = std::unique_ptr<SwrContext, TSwrFree>;
+using TFilterGraphPtr = std::unique_ptr<AVFilterGraph, mediaown::FilterGraphDeleter>;
+using TSwrPtr = std::unique_ptr<SwrContext, mediaown::SwrDeleter>;
 
 // A grow-only byte buffer from the library allocator (aligned for SIMD code).
 class TAVBuffer {

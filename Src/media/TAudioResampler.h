@@ -9,7 +9,7 @@
 
 #include "components/FFAPI.h"
 #include "components/TObject.h"
-#include "media/FFOwners.h"
+#include "media/MediaOwners.h"
 
 // Format of the frames currently fed to the resampler.
 struct TAudioParam {

@@ -19,13 +19,13 @@
 #include <string>
 
 #include "components/FFAPI.h"
+#include "components/TFFBaseComponent.h"
 #include "components/TFFLogger.h"
-#include "components/TObject.h"
 #include "media/TDecoderTypes.h"
 
 class TDecoderOptions;
 
-class TCustomDecoder : public TComponent {
+class TCustomDecoder : public TFFBaseComponent {
 public:
   using TBeforeFindStreamInfoEvent =
       std::function<void(TCustomDecoder *Sender, AVFormatContext *AFormatContext)>;
@@ -82,10 +82,6 @@ public:
   const std::string &LastErrMsg() const { return FLastErrMsg; }
   const std::string &ForceFormat() const { return FForceFormat; }
 
-  // Read time-out of blocking library calls in milliseconds; <= 0 disables it.
-  int ReadTimeout() const { return FReadTimeout; }
-  void SetReadTimeout(int AValue) { FReadTimeout = AValue; }
-
   // Codec names include the long name: "name(long name)".
   bool GetLongCodecName = true;
   // Fire events on the main thread (through CallInMainThread) when called from another.
@@ -121,7 +117,6 @@ private:
   std::unique_ptr<TDecoderOptions> FOptions;
   std::string FLastErrMsg;
   std::string FForceFormat;
-  int FReadTimeout = 30000;
   int64_t FFileSize = -1;
   int FStreamCount = -1;
   int FProgramCount = -1;

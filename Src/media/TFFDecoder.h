@@ -17,7 +17,7 @@
 #include <memory>
 #include <string>
 
-#include "media/FFOwners.h"
+#include "media/MediaOwners.h"
 #include "media/TAudioResampler.h"
 #include "media/TCustomDecoder.h"
 #include "media/TFormatConverter.h"
@@ -40,8 +40,9 @@ public:
   bool DecodeNextKeyFrame(int AStreamIndex = -1);
   bool DecodePreviousKeyFrame(int AStreamIndex = -1);
   bool DecodePreviousFrame(int AStreamIndex = -1);
-  // Copies the current frame into ABitmap in the converter's bitmap format. Without a frame,
-  // or when the conversion fails, ABitmap is sized to the frame and black and false returned.
+  // Copies the current frame into ABitmap in the converter's bitmap format (reusing its
+  // buffer). False without a frame ("picture not ready, please decode first"), or when the
+  // conversion fails (ABitmap is then sized to the frame and black).
   bool CopyToBitmap(TBitmap &ABitmap);
 
   const TFrameInfo &FrameInfo() const { return FPicture; }
@@ -54,7 +55,8 @@ public:
   TFormatConverter &FormatConverter() { return FFormatConv; }
   // Guessed frame rate of the selected video stream; 0/0 before one is selected.
   AVRational FrameRate() const { return FFrameRate; }
-  bool EOF_() const { return FEOF; }
+  // The end of the file was reached; decoding answers false until a Seek.
+  bool IsEOF() const { return FEOF; }
 
   // --- audio ---
   // Decodes the next packet of the audio stream (-1: the selected or first one) into
@@ -81,8 +83,13 @@ private:
   TCodecContextPtr OpenDecoder(int AStreamIndex, bool AVideo);
   bool OpenVideoDecoder();
   bool OpenAudioDecoder();
-  bool ReadPackets(const char *AMethod, int AStreamIndex, TPacketHandler AHandler);
+  // Reads packets of AStreamIndex into AHandler until it yields (> 0: true) or reading ends;
+  // AStopOnError: a negative handler result ends the loop with false.
+  bool ReadPackets(const char *AMethod, int AStreamIndex, TPacketHandler AHandler,
+                   bool AStopOnError);
   int DecodeVideoPacket(AVPacket *APacket);
+  // Takes one frame from the video decoder (APacket: the packet just sent, or null).
+  int ReceiveVideoFrame(const AVPacket *APacket);
   int DecodeAudioPacket(AVPacket *APacket);
   bool StoreFrameInfo(const AVFrame *AFrame, const AVPacket *APacket);
   int64_t StreamTimeToMicroseconds(int AStreamIndex, int64_t ATime) const;

@@ -8,7 +8,7 @@
 
 #include "components/FFAPI.h"
 #include "components/TObject.h"
-#include "media/FFOwners.h"
+#include "media/MediaOwners.h"
 
 // Parameters of the frames fed to the graph.
 struct TVideoFilterSource {

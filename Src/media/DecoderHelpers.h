@@ -1,0 +1,21 @@
+// Small helpers of the decoder shared by its file-level and frame-level halves.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "components/FFAPI.h"
+
+// The message of a library error code, prefixed with APrefix and ": " when APrefix is not
+// empty.
+std::string DecoderErrorText(const std::string &APrefix, int ACode);
+
+// The stream's guessed frame rate: its real base rate, replaced by the average rate when the
+// base rate is implausibly high (field-rate timestamps) and the average is plausible. The
+// codec's ticks per frame are not visible without a codec context, so an unknown base rate
+// falls back to the average rate. 0/x when unknown.
+AVRational GuessFrameRate(const AVStream *AStream);
+
+// Size of the open file: 0 for formats that read no file, else the reader's size; when that
+// is 0 and the URL names an existing file, its size on disk (-1 when unreadable).
+int64_t ContainerFileSize(const AVFormatContext *AContext);

@@ -1,0 +1,637 @@
+#include "media/TFFDecoder.h"
+
+#include <cinttypes>
+#include <cmath>
+#include <stdexcept>
+#include <strings.h>
+
+#include "media/DecoderHelpers.h"
+#include "media/TDecoderOptions.h"
+
+namespace {
+constexpr AVRational Microseconds{1, 1000000};
+const char *const DecodeVideoMethod = "Decode() for video";
+const char *const DecodeAudioMethod = "DecodeAudio()";
+const char *const SeekMethod = "Seek()";
+} // namespace
+
+TFFDecoder::TFFDecoder() : FFilterGraph(this), FResampler(this) {
+  ResetWaveInfo();
+}
+
+TFFDecoder::~TFFDecoder() {
+  TFFDecoder::CloseFile();
+}
+
+void TFFDecoder::AfterFileLoaded(TDecoderOptions &AOptions) {
+  if (ff::av_dict_get(AOptions.sws_dict(), "sws_flags", nullptr, 0) && AOptions.FetchSwsFlags() < 0)
+    return;
+  FFormatConv.set_sws_flags(int(AOptions.sws_flags()));
+}
+
+void TFFDecoder::CloseFile() {
+  FSeekIndex = -1;
+  FDesireVideoIndex = -1;
+  FFrameRate = AVRational{0, 0};
+  FEOF = FEOFpkt = false;
+  ResetPicture();
+  FLastPTS = AV_NOPTS_VALUE;
+  FResampler.Reset();
+  ResetWaveInfo();
+  FDesireAudioIndex = -1;
+  FVideoStreamIndex = -1;
+  FVideoCodec.reset();
+  FAudioStreamIndex = -1;
+  FAudioCodec.reset();
+  TCustomDecoder::CloseFile();
+}
+
+// ---- state helpers ----
+
+void TFFDecoder::ResetPicture() {
+  if (FPicture.PTS != AV_NOPTS_VALUE)
+    FLastPTS = FPicture.PTS;
+  uint8_t *buffer = FPicture.Buffer;
+  int size = FPicture.Size;
+  FPicture = TFrameInfo{};
+  FPicture.Buffer = buffer;
+  FPicture.Size = size;
+  FFilterGraph.Reset();
+}
+
+void TFFDecoder::ResetWaveInfo() {
+  TWaveInfo &w = FWaveInfo;
+  w = TWaveInfo{};
+  w.Channels = FDesireAudioChannels;
+  w.SampleRate = FDesireAudioSampleRate;
+  w.SampleFormat = FDesireAudioSampleFormat;
+  w.BytesPerSample =
+      ff::av_get_bytes_per_sample ? ff::av_get_bytes_per_sample(FDesireAudioSampleFormat) : 0;
+  w.BytesPerSecond = w.BytesPerSample * w.SampleRate * w.Channels;
+  w.PTS = w.OriginalDTS = w.OriginalPTS = w.Duration = AV_NOPTS_VALUE;
+}
+
+int64_t TFFDecoder::FrameDuration() const {
+  if (FFrameRate.num != 0 && FFrameRate.den != 0)
+    return int64_t(1000000) * FFrameRate.den / FFrameRate.num;
+  return 1000000 / 25;
+}
+
+int64_t TFFDecoder::ReaderPosition() const {
+  return FFileHandle && FFileHandle->pb ? ff::avio_seek(FFileHandle->pb, 0, SEEK_CUR) : -1;
+}
+
+int64_t TFFDecoder::Position() {
+  if (!CheckFileLoaded())
+    return -1;
+  if (!FFileHandle->pb) {
+    Fail(llWarning, "cannot get position");
+    return -1;
+  }
+  return ReaderPosition();
+}
+
+int64_t TFFDecoder::StreamTimeToMicroseconds(int AStreamIndex, int64_t ATime) const {
+  const AVStream *st = FFileHandle->streams[AStreamIndex];
+  if (st->start_time != AV_NOPTS_VALUE)
+    ATime -= st->start_time;
+  return ff::av_rescale_q(ATime, st->time_base, Microseconds);
+}
+
+// ---- stream selection and decoders ----
+
+bool TFFDecoder::CheckFileHandle() {
+  if (!CheckFileLoaded())
+    return false;
+  if (!FOwnHandle) {
+    Fail(llWarning, "file cannot be seeked, handle is readonly.");
+    throw std::runtime_error(LastErrMsg());
+  }
+  return true;
+}
+
+bool TFFDecoder::CheckSeekable() {
+  if (!CheckFileHandle())
+    return false;
+  if (strcasecmp(FormatName().c_str(), "image2") == 0) {
+    Fail(llInfo, "\"image2\" format cannot to be seeked.");
+    return false;
+  }
+  return true;
+}
+
+int TFFDecoder::SelectStream(int AStreamIndex, AVMediaType AType, int &ADesireIndex) {
+  if (!CheckFileHandle())
+    return -1;
+  const char *kind = AType == AVMEDIA_TYPE_VIDEO ? "video" : "audio";
+  if (AStreamIndex < 0) {
+    AStreamIndex = ADesireIndex >= 0             ? ADesireIndex
+                   : AType == AVMEDIA_TYPE_VIDEO ? FirstVideoStreamIndex()
+                                                 : FirstAudioStreamIndex();
+    if (AStreamIndex < 0) {
+      Failf(llError, "no %s stream.", kind);
+      return -1;
+    }
+  }
+  if (AStreamIndex >= StreamCount()) {
+    Failf(llError, "stream index #%d is invalid.", AStreamIndex);
+    return -1;
+  }
+  if (FFileHandle->streams[AStreamIndex]->codecpar->codec_type != AType) {
+    Failf(llError, "stream #%d is not %s stream.", AStreamIndex, kind);
+    return -1;
+  }
+  return AStreamIndex;
+}
+
+int TFFDecoder::SelectVideoStream(int AStreamIndex) {
+  int index = SelectStream(AStreamIndex, AVMEDIA_TYPE_VIDEO, FDesireVideoIndex);
+  if (index < 0)
+    return -1;
+  if (index != FDesireVideoIndex) {
+    ResetPicture();
+    FFrameRate = GuessFrameRate(FFileHandle->streams[index]);
+  }
+  FDesireVideoIndex = FSeekIndex = index;
+  return index;
+}
+
+int TFFDecoder::SelectAudioStream(int AStreamIndex) {
+  int index = SelectStream(AStreamIndex, AVMEDIA_TYPE_AUDIO, FDesireAudioIndex);
+  if (index < 0)
+    return -1;
+  if (index != FDesireAudioIndex) {
+    ResetWaveInfo();
+    FreeResampler();
+  }
+  FDesireAudioIndex = FSeekIndex = index;
+  return index;
+}
+
+TCodecContextPtr TFFDecoder::OpenDecoder(int AStreamIndex, bool AVideo) {
+  AVStream *st = FFileHandle->streams[AStreamIndex];
+  TCodecContextPtr ctx(ff::avcodec_alloc_context3(nullptr));
+  if (!ctx) {
+    Fail(llError, "failed to alloc avcodec context.");
+    return nullptr;
+  }
+  if (ff::avcodec_parameters_to_context(ctx.get(), st->codecpar) < 0) {
+    Fail(llError, "failed to get avcodec context.");
+    return nullptr;
+  }
+  if (AVideo && (ctx->width == 0 || ctx->height == 0)) {
+    Fail(llError, "frame size of codec is invalid.");
+    return nullptr;
+  }
+  if (AVideo)
+    ctx->thread_count = 1; // each packet yields its frame without threading delay
+  ctx->pkt_timebase = st->time_base;
+  (AVideo ? FVideoCodec : FAudioCodec).reset();
+  (AVideo ? FVideoStreamIndex : FAudioStreamIndex) = -1;
+  const AVCodec *codec = ff::avcodec_find_decoder(ctx->codec_id);
+  if (!codec) {
+    Failf(llError, "Unsupported codec (id=%d) for input file stream #%d", int(ctx->codec_id),
+          AStreamIndex);
+    return nullptr;
+  }
+  AVDictionary *opts = Options().FilterCodecOpts(FFileHandle, st, codec);
+  int ret = ff::avcodec_open2(ctx.get(), codec, &opts);
+  ff::av_dict_free(&opts);
+  if (ret < 0) {
+    Failf(llError, "Error while opening codec for input file stream #%d", AStreamIndex);
+    return nullptr;
+  }
+  return ctx;
+}
+
+bool TFFDecoder::OpenVideoDecoder() {
+  if (FVideoCodec && FVideoStreamIndex == FDesireVideoIndex)
+    return true;
+  FVideoCodec = OpenDecoder(FDesireVideoIndex, true);
+  if (!FVideoCodec)
+    return false;
+  FVideoStreamIndex = FDesireVideoIndex;
+  return true;
+}
+
+bool TFFDecoder::OpenAudioDecoder() {
+  if (FAudioCodec && FAudioStreamIndex == FDesireAudioIndex)
+    return true;
+  FAudioCodec = OpenDecoder(FDesireAudioIndex, false);
+  if (!FAudioCodec)
+    return false;
+  FAudioStreamIndex = FDesireAudioIndex;
+  return true;
+}
+
+// ---- the packet loop shared by video and audio ----
+
+bool TFFDecoder::ReadPackets(const char *AMethod, int AStreamIndex, TPacketHandler AHandler,
+                             bool AStopOnError) {
+  if (!FPacket) {
+    FPacket.reset(ff::av_packet_alloc());
+    if (!FPacket)
+      throw std::bad_alloc();
+  }
+  AVPacket *pkt = FPacket.get();
+  const std::string cls = ClassName();
+  for (;;) {
+    FLastRead = ff::av_gettime_relative();
+    int ret = ff::av_read_frame(FFileHandle, pkt);
+    if (ret == AVERROR(EAGAIN)) {
+      Failf(llInfo, "%s.%s: no data, please try again.", cls.c_str(), AMethod);
+      return false;
+    }
+    if (ret < 0) {
+      if (FEOFpkt) {
+        if (ret == AVERROR(EPIPE) || ret == AVERROR_EOF ||
+            (FFileHandle->pb && ff::avio_feof(FFileHandle->pb))) {
+          Failf(llInfo, "%s.%s: stream eof reached.", cls.c_str(), AMethod);
+          FEOF = true;
+        } else {
+          Failf(llInfo, "%s.%s: unknown error #%d.", cls.c_str(), AMethod, ret);
+        }
+        return false;
+      }
+      // First failure: an empty packet drains the decoder's delayed frames.
+      FEOFpkt = true;
+      ff::av_packet_unref(pkt);
+      pkt->stream_index = AStreamIndex;
+    } else if (pkt->stream_index != AStreamIndex) {
+      ff::av_packet_unref(pkt);
+      continue;
+    }
+    int result = (this->*AHandler)(pkt);
+    ff::av_packet_unref(pkt);
+    if (result > 0)
+      return true;
+    if (result < 0 && AStopOnError)
+      return false;
+  }
+}
+
+// ---- video ----
+
+bool TFFDecoder::Decode(int AStreamIndex) {
+  int index = SelectVideoStream(AStreamIndex);
+  if (index < 0)
+    return false;
+  if (FPicture.Ready && strcasecmp(FormatName().c_str(), "image2") == 0)
+    return true; // a still image is decoded once
+  if (FEOF && FEOFpkt) {
+    Failf(llInfo, "%s.%s: stream eof reached.", ClassName().c_str(), DecodeVideoMethod);
+    return false;
+  }
+  if (!OpenVideoDecoder())
+    return false;
+  // A frame still held by the decoder (several delayed frames while draining, or a packet
+  // that held more than one frame) is delivered before anything more is read.
+  if (ReceiveVideoFrame(nullptr) > 0)
+    return true;
+  return ReadPackets(DecodeVideoMethod, index, &TFFDecoder::DecodeVideoPacket, false);
+}
+
+int TFFDecoder::DecodeVideoPacket(AVPacket *APacket) {
+  FVideoCodec->reordered_opaque = APacket->pts;
+  int ret = ff::avcodec_send_packet(FVideoCodec.get(), APacket);
+  if (ret < 0 && ret != AVERROR_EOF)
+    return ret;
+  return ReceiveVideoFrame(APacket);
+}
+
+int TFFDecoder::ReceiveVideoFrame(const AVPacket *APacket) {
+  if (!FDecodedFrame) {
+    FDecodedFrame.reset(ff::av_frame_alloc());
+    FFilteredFrame.reset(ff::av_frame_alloc());
+    if (!FDecodedFrame || !FFilteredFrame)
+      throw std::bad_alloc();
+  }
+  AVFrame *frame = FDecodedFrame.get();
+  ff::av_frame_unref(frame);
+  int ret = ff::avcodec_receive_frame(FVideoCodec.get(), frame);
+  if (ret == AVERROR(EAGAIN))
+    return 0;
+  if (ret < 0)
+    return ret;
+  Log(this, llDebug, "pkt.st_idx=%d, dts=%" PRId64 ", pts=%" PRId64 ", flags=%d, pict_type=%d(%c)",
+      FVideoStreamIndex, frame->pkt_dts, frame->pts, APacket ? APacket->flags : 0,
+      int(frame->pict_type), ff::av_get_picture_type_char(frame->pict_type));
+  frame->pts = frame->best_effort_timestamp;
+
+  const AVStream *st = FFileHandle->streams[FVideoStreamIndex];
+  TVideoFilterSource source{frame->width,
+                            frame->height,
+                            AVPixelFormat(frame->format),
+                            st->time_base,
+                            frame->sample_aspect_ratio,
+                            FFrameRate};
+  AVFrame *out = FFilterGraph.Filter(frame, FFilteredFrame.get(), VideoFilters, source);
+  if (!out)
+    return 0;
+  return StoreFrameInfo(out, APacket) ? 1 : AVERROR(EINVAL);
+}
+
+bool TFFDecoder::StoreFrameInfo(const AVFrame *AFrame, const AVPacket *APacket) {
+  AVPixelFormat fmt = AVPixelFormat(AFrame->format);
+  int needed = ff::av_image_get_buffer_size(fmt, AFrame->width, AFrame->height, 1);
+  if (needed < 0) {
+    Failf(llError, "cannot store a frame of format %d and size %dx%d", int(fmt), AFrame->width,
+          AFrame->height);
+    return false;
+  }
+  if (!FPictureBuffer.Reserve(size_t(needed)))
+    throw std::bad_alloc();
+  FPicture.Buffer = FPictureBuffer.Data();
+  FPicture.Size = int(FPictureBuffer.Size());
+
+  FPicture.PixFmt = fmt;
+  FPicture.Width = AFrame->width;
+  FPicture.Height = AFrame->height;
+  FPicture.IsKeyFrame = AFrame->key_frame != 0;
+  FPicture.IsInterlaced = AFrame->interlaced_frame != 0;
+  FPicture.IsTopFieldFirst = AFrame->top_field_first != 0;
+  FPicture.PictureType = AFrame->pict_type;
+  FPicture.Frame = AFrame;
+
+  // The frame's own best-effort time; the packet's times only when the decoder knows none.
+  int64_t t = AFrame->pts;
+  if (t == AV_NOPTS_VALUE && APacket)
+    t = APacket->dts != AV_NOPTS_VALUE ? APacket->dts : APacket->pts;
+  int64_t pts = AV_NOPTS_VALUE;
+  if (t != AV_NOPTS_VALUE) {
+    pts = StreamTimeToMicroseconds(FVideoStreamIndex, t);
+    Log(this, llDebug, "decode PTS: %0.3f", double(pts) / 1000000);
+  } else if (FEOFpkt && FPicture.PTS != AV_NOPTS_VALUE && FLastPTS != AV_NOPTS_VALUE) {
+    pts = 2 * FPicture.PTS - FLastPTS; // draining without times: continue the cadence
+  }
+  if (FPicture.PTS != AV_NOPTS_VALUE)
+    FLastPTS = FPicture.PTS;
+  FPicture.PTS = pts;
+  FPicture.OriginalDTS = AFrame->pkt_dts;
+  FPicture.OriginalPTS = APacket && APacket->pts != AV_NOPTS_VALUE ? APacket->pts : AFrame->pts;
+  FPicture.StreamIndex = FVideoStreamIndex;
+  FPicture.Position = AFrame->pkt_pos;
+
+  FPicture.Picture = TPicturePlanes{};
+  ff::av_image_fill_arrays(FPicture.Picture.data, FPicture.Picture.linesize, FPicture.Buffer, fmt,
+                           AFrame->width, AFrame->height, 1);
+  ff::av_image_copy(FPicture.Picture.data, FPicture.Picture.linesize,
+                    const_cast<const uint8_t **>(AFrame->data), AFrame->linesize, fmt,
+                    AFrame->width, AFrame->height);
+  FPicture.Ready = true;
+  return true;
+}
+
+bool TFFDecoder::Seek(int64_t APTS, TSeekFlags ASeekFlags) {
+  if (!CheckSeekable())
+    return false;
+  const std::string cls = ClassName();
+  if (FFileHandle->pb)
+    Log(this, llDebug, "%s.%s: current position %" PRId64 " bytes", cls.c_str(), SeekMethod,
+        ReaderPosition());
+  int64_t target = APTS;
+  bool videoIndex = FSeekIndex >= 0 &&
+                    FFileHandle->streams[FSeekIndex]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+  if (APTS == 0 && FFrameRate.den != 0 && videoIndex)
+    target = -FrameDuration() / 2; // so that the first frame is not skipped
+  if (!(ASeekFlags & sfByte)) {
+    if (FSeekIndex < 0) {
+      if (FFileHandle->start_time != AV_NOPTS_VALUE)
+        target += FFileHandle->start_time;
+    } else {
+      const AVStream *st = FFileHandle->streams[FSeekIndex];
+      target = ff::av_rescale_q(target, Microseconds, st->time_base);
+      if (st->start_time != AV_NOPTS_VALUE)
+        target += st->start_time;
+    }
+  }
+  if (FVideoCodec)
+    ff::avcodec_flush_buffers(FVideoCodec.get());
+  if (FAudioCodec)
+    ff::avcodec_flush_buffers(FAudioCodec.get());
+  FEOF = FEOFpkt = false;
+  ResetPicture();
+  ResetWaveInfo();
+
+  auto seek = [this, target](int AFlags) {
+    FLastRead = ff::av_gettime_relative();
+    if (FFileHandle->iformat && FFileHandle->iformat->read_seek2)
+      return ff::avformat_seek_file(FFileHandle, FSeekIndex, INT64_MIN, target, INT64_MAX, AFlags);
+    return ff::av_seek_frame(FFileHandle, FSeekIndex, target, AFlags);
+  };
+  if (seek(ASeekFlags) < 0 && seek(ASeekFlags ^ sfBackward) < 0) {
+    if (ASeekFlags & sfByte)
+      Failf(llError, "%s.%s: could not seek to position %" PRId64 " bytes", cls.c_str(), SeekMethod,
+            APTS);
+    else
+      Failf(llError, "%s.%s: could not seek to position %0.3f seconds", cls.c_str(), SeekMethod,
+            double(APTS) / 1000000);
+    return false;
+  }
+  if (FFileHandle->pb)
+    Log(this, llDebug, "%s.%s: seek to position %" PRId64 " bytes", cls.c_str(), SeekMethod,
+        ReaderPosition());
+  return true;
+}
+
+bool TFFDecoder::DecodeNextKeyFrame(int AStreamIndex) {
+  int index = SelectVideoStream(AStreamIndex);
+  if (index < 0)
+    return false;
+  int64_t target = FrameDuration();
+  if (CurrentPTS() > 0)
+    target += CurrentPTS();
+  return Seek(target, 0) && Decode(index);
+}
+
+bool TFFDecoder::DecodePreviousKeyFrame(int AStreamIndex) {
+  int index = SelectVideoStream(AStreamIndex);
+  if (index < 0)
+    return false;
+  const int64_t D = FrameDuration();
+  int64_t R = 0;
+  if (CurrentPTS() != AV_NOPTS_VALUE)
+    R = CurrentPTS();
+  else if (FLastPTS != AV_NOPTS_VALUE)
+    R = FLastPTS;
+  else if (FFileHandle->duration != AV_NOPTS_VALUE)
+    R = FFileHandle->duration; // from a fresh file: the last key frame
+  const bool byteReader = FFileHandle->pb != nullptr;
+  int64_t S = ReaderPosition();
+  int64_t M = -2;
+  // Past the start by more than a few frames nothing earlier can turn up.
+  const int64_t limit = R / D + 4;
+  for (int64_t n = 1; n <= limit; ++n) {
+    const int64_t back = n * D;
+    int64_t B = ReaderPosition();
+    Seek(R - back, sfBackward);
+    int64_t A = ReaderPosition();
+    if (byteReader) {
+      if (A >= S && S > 0 && A != B && back <= R)
+        continue; // the seek moved, but not back before the starting point
+      if (M == -1)
+        M = A;
+      else if (M > 0 && A >= M && back <= R)
+        continue; // the same key frame as the last attempt
+    }
+    if (M == -2)
+      M = -1;
+    if (!Decode(index)) {
+      if (back > R || FEOF)
+        break;
+      continue;
+    }
+    int64_t cur = CurrentPTS();
+    if (cur < R || cur <= 0 || (cur == R && back > R))
+      return true;
+    if (cur >= R && A < M)
+      M = -1;
+  }
+  SetLastErrMsg("Could not seek to the previous key-frame. " + LastErrMsg());
+  return false;
+}
+
+bool TFFDecoder::DecodePreviousFrame(int AStreamIndex) {
+  int index = SelectVideoStream(AStreamIndex);
+  if (index < 0)
+    return false;
+  const int64_t D = FrameDuration();
+  int64_t R = 0;
+  if (CurrentPTS() != AV_NOPTS_VALUE)
+    R = CurrentPTS();
+  else if (FLastPTS != AV_NOPTS_VALUE)
+    R = FLastPTS;
+  const int64_t T = R - 2 * D;
+  int64_t best = AV_NOPTS_VALUE;
+  if (!DecodePreviousKeyFrame(index))
+    return false;
+  for (;;) {
+    if (CurrentPTS() != AV_NOPTS_VALUE && CurrentPTS() > T)
+      return true; // the frame just before R
+    if (!Decode(index))
+      return false;
+    if (CurrentPTS() < R)
+      best = CurrentPTS();
+    // R reached (or passed) without passing T, as with uneven frame times.
+    if (CurrentPTS() >= R && DecodePreviousKeyFrame(index))
+      break;
+  }
+  if (best == AV_NOPTS_VALUE)
+    return true;
+  while (CurrentPTS() < best && Decode(index)) {
+  }
+  return true;
+}
+
+bool TFFDecoder::CopyToBitmap(TBitmap &ABitmap) {
+  if (!FPicture.Ready) {
+    Fail(llError, "picture not ready, please decode first");
+    return false;
+  }
+  if (!FFormatConv.PictureToRGB(FPicture.Picture.data, FPicture.Picture.linesize, true,
+                                FPicture.Height, FPicture.Width, FPicture.PixFmt)) {
+    ABitmap.SetSize(FPicture.Width, FPicture.Height, FFormatConv.BMPPixFmt());
+    ABitmap.FillBlack();
+    Fail(llError, FFormatConv.LastErrMsg());
+    return false;
+  }
+  ABitmap = FFormatConv.Bitmap();
+  return true;
+}
+
+// ---- audio ----
+
+void TFFDecoder::SetDesireAudioChannels(int AChannels) {
+  if (AChannels == FDesireAudioChannels)
+    return;
+  FDesireAudioChannels = AChannels;
+  FResampler.SetOutput(FDesireAudioChannels, FDesireAudioSampleRate, FDesireAudioSampleFormat);
+  ResetWaveInfo();
+  FreeResampler();
+}
+
+void TFFDecoder::SetDesireAudioSampleRate(int ARate) {
+  if (ARate == FDesireAudioSampleRate)
+    return;
+  FDesireAudioSampleRate = ARate;
+  FResampler.SetOutput(FDesireAudioChannels, FDesireAudioSampleRate, FDesireAudioSampleFormat);
+  ResetWaveInfo();
+  FreeResampler();
+}
+
+void TFFDecoder::FreeResampler() {
+  FResampler.Free();
+}
+
+bool TFFDecoder::DecodeAudio(int AStreamIndex) {
+  int index = SelectAudioStream(AStreamIndex);
+  if (index < 0)
+    return false;
+  if (FEOF && FEOFpkt) {
+    Failf(llInfo, "%s.%s: stream eof reached.", ClassName().c_str(), DecodeAudioMethod);
+    return false;
+  }
+  if (!OpenAudioDecoder())
+    return false;
+  FLastPTS = AV_NOPTS_VALUE;
+  return ReadPackets(DecodeAudioMethod, index, &TFFDecoder::DecodeAudioPacket, true);
+}
+
+int TFFDecoder::DecodeAudioPacket(AVPacket *APacket) {
+  ResetWaveInfo();
+  if (!FAudioDecodedFrame) {
+    FAudioDecodedFrame.reset(ff::av_frame_alloc());
+    if (!FAudioDecodedFrame)
+      throw std::bad_alloc();
+  }
+  const int index = APacket->stream_index;
+  int ret = ff::avcodec_send_packet(FAudioCodec.get(), APacket);
+  if (ret < 0 && ret != AVERROR_EOF) {
+    // A damaged packet ends only this packet; decoding goes on with the next one.
+    Log(this, llError, "%s",
+        DecoderErrorText("Error while decoding audio stream #" + std::to_string(index), ret)
+            .c_str());
+    return 0;
+  }
+  AVFrame *frame = FAudioDecodedFrame.get();
+  int total = 0;
+  int64_t firstFramePTS = AV_NOPTS_VALUE;
+  for (;;) {
+    ret = ff::avcodec_receive_frame(FAudioCodec.get(), frame);
+    if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF)
+      break;
+    if (ret < 0) {
+      Log(this, llError, "%s",
+          DecoderErrorText("Error while decoding audio stream #" + std::to_string(index), ret)
+              .c_str());
+      break;
+    }
+    if (total == 0)
+      firstFramePTS = frame->best_effort_timestamp;
+    int bytes = FResampler.Resample(frame, index, FAudioBuffer, size_t(total));
+    ff::av_frame_unref(frame);
+    if (bytes < 0) {
+      SetLastErrMsg(FResampler.LastErrMsg());
+      return bytes;
+    }
+    if (total > 0)
+      Log(this, llWarning, "Multiple frames in a packet from stream %d", index);
+    total += bytes;
+  }
+  if (total <= 0)
+    return 0;
+  int64_t t = APacket->dts != AV_NOPTS_VALUE ? APacket->dts : APacket->pts;
+  if (t == AV_NOPTS_VALUE)
+    t = firstFramePTS; // the draining packet has no times of its own
+  FWaveInfo.PTS = t == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : StreamTimeToMicroseconds(index, t);
+  FWaveInfo.OriginalDTS = APacket->dts;
+  FWaveInfo.OriginalPTS = APacket->pts;
+  FWaveInfo.StreamIndex = index;
+  FWaveInfo.Ready = true;
+  FWaveInfo.Buffer = FAudioBuffer.Data();
+  FWaveInfo.Size = total;
+  if (FWaveInfo.BytesPerSample > 0)
+    FWaveInfo.Duration = std::llround(double(total) * 1000000 / FWaveInfo.BytesPerSample /
+                                      FDesireAudioSampleRate / FDesireAudioChannels);
+  return 1;
+}
