@@ -176,7 +176,6 @@ private:
   int opt_profile(TOptionsContext *o, const std::string &opt, const std::string &arg);
   int opt_bitrate(TOptionsContext *o, const std::string &opt, const std::string &arg);
   int opt_timecode(TOptionsContext *o, const std::string &opt, const std::string &arg);
-  int opt_microseconds(TOptionsContext *o, const std::string &opt, const std::string &arg);
   int opt_seconds(TOptionsContext *o, const std::string &target, const std::string &arg);
   int opt_video_hook_bits(TOptionsContext *o, const std::string &opt, const std::string &arg);
   int opt_default_row(TOptionsContext *o, const std::string &opt, const std::string &arg);

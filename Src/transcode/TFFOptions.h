@@ -111,6 +111,10 @@ extern std::string OptionErrorText;
 // are copied unchanged, and "" inside a quoted section gives one literal quote and ends it.
 std::vector<std::string> SplitOptionText(const std::string &AText);
 
+// Applies a -loglevel value ("[+|-]repeat+[+|-]level+<level>") to the library log, which the
+// logger follows. AVERROR(EINVAL) with OptionErrorText set for an unknown level.
+int SetLogLevelOption(const std::string &arg);
+
 // First row of the table whose name equals opt up to its first ':'; null when none.
 const TOptionDef *FindOption(const TOptionDef *po, const std::string &opt);
 

@@ -1,0 +1,111 @@
+#include "transcode/HWDevices.h"
+
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+std::mutex GLock;
+std::vector<std::unique_ptr<THWDevice>> GDevices;
+
+THWDevice *FindByName(const std::string &name) {
+  for (auto &d : GDevices)
+    if (d->name == name)
+      return d.get();
+  return nullptr;
+}
+
+int InvalidSpec(const std::string &arg, const char *why) {
+  ff::av_log(nullptr, AV_LOG_ERROR, "Invalid device specification \"%s\": %s\n", arg.c_str(), why);
+  return AVERROR(EINVAL);
+}
+
+} // namespace
+
+THWDevice *HWDeviceGetByName(const std::string &name) {
+  std::lock_guard<std::mutex> lock(GLock);
+  return FindByName(name);
+}
+
+THWDevice *HWDeviceGetByType(AVHWDeviceType type) {
+  std::lock_guard<std::mutex> lock(GLock);
+  THWDevice *found = nullptr;
+  for (auto &d : GDevices)
+    if (d->type_ == type) {
+      if (found)
+        return nullptr;
+      found = d.get();
+    }
+  return found;
+}
+
+int HWDeviceInitFromString(const std::string &arg, THWDevice **ADev) {
+  std::lock_guard<std::mutex> lock(GLock);
+  size_t k = arg.find_first_of(":=@,");
+  const std::string typeName = arg.substr(0, k);
+  AVHWDeviceType type = ff::av_hwdevice_find_type_by_name(typeName.c_str());
+  if (type == AV_HWDEVICE_TYPE_NONE)
+    return InvalidSpec(arg, "unknown device type");
+  std::string rest = k == std::string::npos ? std::string() : arg.substr(k);
+
+  std::string name;
+  if (!rest.empty() && rest[0] == '=') {
+    size_t e = rest.find_first_of(":@,", 1);
+    name = rest.substr(1, e == std::string::npos ? std::string::npos : e - 1);
+    if (name.empty())
+      return InvalidSpec(arg, "parse error");
+    if (FindByName(name))
+      return InvalidSpec(arg, "named device already exists");
+    rest = e == std::string::npos ? std::string() : rest.substr(e);
+  } else {
+    for (int i = 0; i < 1000 && name.empty(); ++i)
+      if (!FindByName(typeName + std::to_string(i)))
+        name = typeName + std::to_string(i);
+    if (name.empty())
+      return InvalidSpec(arg, "parse error");
+  }
+
+  AVBufferRef *ref = nullptr;
+  AVDictionary *options = nullptr;
+  int err;
+  if (rest.empty())
+    err = ff::av_hwdevice_ctx_create(&ref, type, nullptr, nullptr, 0);
+  else if (rest[0] == ':' || rest[0] == ',') {
+    size_t comma = rest[0] == ',' ? 0 : rest.find(',');
+    std::string device =
+        rest[0] == ':' ? rest.substr(1, comma == std::string::npos ? std::string::npos : comma - 1)
+                       : std::string();
+    if (comma != std::string::npos &&
+        ff::av_dict_parse_string(&options, rest.c_str() + comma + 1, "=", ",", 0) < 0) {
+      ff::av_dict_free(&options);
+      return InvalidSpec(arg, "failed to parse options");
+    }
+    err = ff::av_hwdevice_ctx_create(&ref, type, device.empty() ? nullptr : device.c_str(), options,
+                                     0);
+    ff::av_dict_free(&options);
+  } else if (rest[0] == '@') {
+    THWDevice *src = FindByName(rest.substr(1));
+    if (!src)
+      return InvalidSpec(arg, "invalid source device name");
+    err = ff::av_hwdevice_ctx_create_derived(&ref, type, src->device_ref.get(), 0);
+  } else
+    return InvalidSpec(arg, "parse error");
+  if (err < 0) {
+    ff::av_log(nullptr, AV_LOG_ERROR, "Device creation failed: %d.\n", err);
+    return err;
+  }
+  auto dev = std::make_unique<THWDevice>();
+  dev->name = name;
+  dev->type_ = type;
+  dev->device_ref.reset(ref);
+  if (ADev)
+    *ADev = dev.get();
+  GDevices.push_back(std::move(dev));
+  return 0;
+}
+
+void HWDeviceUninitAll() {
+  std::lock_guard<std::mutex> lock(GLock);
+  GDevices.clear();
+}

@@ -1,0 +1,413 @@
+// Handlers of the option table rows.
+#include <charconv>
+#include <cmath>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "components/TFFLogger.h"
+#include "transcode/FFErrorText.h"
+#include "transcode/TCustomFFmpegOpt.h"
+
+namespace {
+
+template <class T> bool ParseDecimal(const std::string &s, T &v) {
+  const char *b = s.data(), *e = s.data() + s.size();
+  if (b != e && *b == '+')
+    ++b;
+  auto r = std::from_chars(b, e, v);
+  return b != e && r.ec == std::errc() && r.ptr == e;
+}
+
+// Logs msg at error level, keeps it as the option error text and returns AVERROR(EINVAL).
+int Fail(const TObject *Sender, const std::string &msg) {
+  OptionErrorText = msg;
+  Log(Sender, llError, msg);
+  return AVERROR(EINVAL);
+}
+
+std::string SetCodecOption(TOptionsContext *o, const std::string &name, const std::string &arg) {
+  ff::av_dict_set(&o->g->codec_opts, name.c_str(), arg.c_str(), 0);
+  return name;
+}
+
+// Text of a file as UTF-8: a byte-order mark selects UTF-8 or UTF-16, else UTF-8 is assumed.
+std::string ReadTextFile(const std::string &path, bool &ok) {
+  std::ifstream f(path, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  ok = bool(f) || f.eof();
+  std::string s = ss.str();
+  if (s.compare(0, 3, "\xEF\xBB\xBF") == 0)
+    return s.substr(3);
+  bool le = s.compare(0, 2, "\xFF\xFE") == 0, be = s.compare(0, 2, "\xFE\xFF") == 0;
+  if (!le && !be)
+    return s;
+  std::string out;
+  for (size_t i = 2; i + 1 < s.size(); i += 2) {
+    uint32_t c =
+        le ? uint8_t(s[i]) | uint8_t(s[i + 1]) << 8 : uint8_t(s[i]) << 8 | uint8_t(s[i + 1]);
+    if (c >= 0xD800 && c < 0xDC00 && i + 3 < s.size()) {
+      uint32_t c2 = le ? uint8_t(s[i + 2]) | uint8_t(s[i + 3]) << 8
+                       : uint8_t(s[i + 2]) << 8 | uint8_t(s[i + 3]);
+      c = 0x10000 + ((c - 0xD800) << 10) + (c2 - 0xDC00);
+      i += 2;
+    }
+    if (c < 0x80)
+      out += char(c);
+    else if (c < 0x800) {
+      out += char(0xC0 | (c >> 6));
+      out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += char(0xE0 | (c >> 12));
+      out += char(0x80 | ((c >> 6) & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    } else {
+      out += char(0xF0 | (c >> 18));
+      out += char(0x80 | ((c >> 12) & 0x3F));
+      out += char(0x80 | ((c >> 6) & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+} // namespace
+
+int TCustomFFmpegOpt::opt_ignored(TOptionsContext *, const std::string &opt, const std::string &) {
+  Log(this, llWarning, "options \"%s\" not supported, ignore", opt.c_str());
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_refused(TOptionsContext *, const std::string &opt, const std::string &) {
+  return Fail(this, "options \"" + opt + "\" not supported");
+}
+
+int TCustomFFmpegOpt::opt_accepted(TOptionsContext *, const std::string &, const std::string &) {
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_loglevel(TOptionsContext *, const std::string &, const std::string &arg) {
+  return SetLogLevelOption(arg);
+}
+
+int TCustomFFmpegOpt::opt_max_alloc(TOptionsContext *, const std::string &,
+                                    const std::string &arg) {
+  size_t max = 0;
+  if (!ParseDecimal(arg, max)) {
+    Log(this, llFatal, "Invalid max_alloc \"%s\".", arg.c_str());
+    return AVERROR(EINVAL);
+  }
+  ff::av_max_alloc(max);
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_cpuflags(TOptionsContext *, const std::string &, const std::string &arg) {
+  unsigned flags = unsigned(ff::av_get_cpu_flags());
+  int ret = ff::av_parse_cpu_caps(&flags, arg.c_str());
+  if (ret < 0) {
+    OptionErrorText = "Failed to parse cpu flags \"" + arg + "\": " + FFErrorText(ret);
+    Log(this, llError, OptionErrorText);
+    return ret;
+  }
+  ff::av_force_cpu_flags(int(flags));
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_cpucount(TOptionsContext *, const std::string &, const std::string &arg) {
+  int count = 0;
+  if (!ParseDecimal(arg, count) || count < -1)
+    return Fail(this, "Value \"" + arg + "\" for parameter 'count' out of range [-1 - " +
+                          std::to_string(INT_MAX) + "]");
+  ff::av_cpu_force_count(count);
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_redispatch(TOptionsContext *o, const std::string &name,
+                                     const std::string &arg) {
+  int ret = ParseOption(o, name, arg);
+  return ret < 0 ? ret : 0;
+}
+
+// vtag, atag, stag, absf, vbsf: the name without its first letter, a colon and that letter.
+int TCustomFFmpegOpt::opt_type_letter(TOptionsContext *o, const std::string &opt,
+                                      const std::string &arg) {
+  return opt_redispatch(o, opt.substr(1) + ":" + opt[0], arg);
+}
+
+int TCustomFFmpegOpt::opt_qscale(TOptionsContext *o, const std::string &opt,
+                                 const std::string &arg) {
+  if (opt == "qscale") {
+    Log(this, llWarning, "Please use -q:a or -q:v, -qscale is ambiguous");
+    return opt_redispatch(o, "q:v", arg);
+  }
+  return opt_redispatch(o, "q" + opt.substr(6), arg);
+}
+
+int TCustomFFmpegOpt::opt_profile(TOptionsContext *o, const std::string &opt,
+                                  const std::string &arg) {
+  if (opt == "profile") {
+    Log(this, llWarning, "Please use -profile:a or -profile:v, -profile is ambiguous");
+    SetCodecOption(o, "profile:v", arg);
+  } else
+    SetCodecOption(o, opt, arg);
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_bitrate(TOptionsContext *o, const std::string &opt,
+                                  const std::string &arg) {
+  if (opt == "ab")
+    SetCodecOption(o, "b:a", arg);
+  else if (opt == "b") {
+    Log(this, llWarning, "Please use -b:a or -b:v, -b is ambiguous");
+    SetCodecOption(o, "b:v", arg);
+  } else
+    SetCodecOption(o, opt, arg);
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_timecode(TOptionsContext *o, const std::string &,
+                                   const std::string &arg) {
+  int ret = ParseOption(o, "metadata:g", "timecode=" + arg);
+  if (ret >= 0)
+    SetCodecOption(o, "gop_timecode", arg);
+  return ret < 0 ? ret : 0;
+}
+
+// TimeStart, TimeLength: decimal seconds, applied as microseconds to the target row.
+int TCustomFFmpegOpt::opt_seconds(TOptionsContext *o, const std::string &target,
+                                  const std::string &arg) {
+  double seconds = 0;
+  if (!ParseDecimal(arg, seconds) || !std::isfinite(seconds) || std::fabs(seconds) > 9.2e12)
+    return Fail(this, "\"" + arg + "\" is not a valid number of seconds");
+  auto us = int64_t(std::nearbyint(seconds * 1000000.0)); // halves to even
+  return opt_redispatch(o, target, std::to_string(us));
+}
+
+int TCustomFFmpegOpt::opt_video_hook_bits(TOptionsContext *, const std::string &,
+                                          const std::string &arg) {
+  int bits = 0;
+  if (!ParseDecimal(arg, bits))
+    return Fail(this, "\"" + arg + "\" is not a valid integer value");
+  SetVideoHookBitsPixel(bits);
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_default_row(TOptionsContext *, const std::string &opt,
+                                      const std::string &arg) {
+  return FOptions->opt_default(opt, arg);
+}
+
+int TCustomFFmpegOpt::opt_stats_period(TOptionsContext *, const std::string &opt,
+                                       const std::string &arg) {
+  int64_t us = 0;
+  if (ff::av_parse_time(&us, arg.c_str(), 1) < 0)
+    return Fail(this, "Invalid duration specification for \"" + opt + "\": \"" + arg + "\"");
+  if (us <= 0)
+    return Fail(this, "stats_period " + arg + " must be positive.");
+  FReportInterval = us;
+  Log(this, llInfo, "ffmpeg stats and -progress period set to %s.", arg.c_str());
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_progress(TOptionsContext *, const std::string &, const std::string &arg) {
+  const std::string url = arg == "-" ? "pipe:" : arg;
+  FLastWrite = ff::av_gettime_relative();
+  AVIOContext *avio = nullptr;
+  int ret = ff::avio_open2(&avio, url.c_str(), AVIO_FLAG_WRITE, &FWriteCallback, nullptr);
+  if (ret < 0) {
+    OptionErrorText = "Failed to open progress URL \"" + url + "\": " + FFErrorText(ret);
+    Log(this, llError, OptionErrorText);
+    return ret;
+  }
+  if (Fprogress_avio)
+    ff::avio_closep(&Fprogress_avio);
+  Fprogress_avio = avio;
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_filter_complex(TOptionsContext *, const std::string &,
+                                         const std::string &arg) {
+  auto fg = std::make_unique<TFilterGraph>();
+  fg->index = Fnb_filtergraphs();
+  fg->graph_desc = arg;
+  Ffiltergraphs.push_back(std::move(fg));
+  Finput_stream_potentially_available = 1;
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_filter_complex_script(TOptionsContext *o, const std::string &opt,
+                                                const std::string &arg) {
+  bool ok = false;
+  std::string graph;
+  if (std::filesystem::is_regular_file(arg))
+    graph = ReadTextFile(arg, ok);
+  if (!ok)
+    return Fail(this, "Cannot read the filter graph file \"" + arg + "\"");
+  return opt_filter_complex(o, opt, graph);
+}
+
+int TCustomFFmpegOpt::opt_filter_threads(TOptionsContext *, const std::string &,
+                                         const std::string &arg) {
+  Ffilter_nbthreads = arg;
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_sdp_file(TOptionsContext *, const std::string &, const std::string &arg) {
+  Fsdp_filename = arg;
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_vstats(TOptionsContext *, const std::string &, const std::string &) {
+  std::time_t now = std::time(nullptr);
+  std::tm lt{};
+  localtime_r(&now, &lt);
+  char name[64];
+  std::snprintf(name, sizeof name, "vstats_%02d%02d%02d.log", lt.tm_hour, lt.tm_min, lt.tm_sec);
+  Fvstats_filename = name;
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_vstats_file(TOptionsContext *, const std::string &,
+                                      const std::string &arg) {
+  Fvstats_filename = arg;
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_vsync(TOptionsContext *, const std::string &opt, const std::string &arg) {
+  Log(this, llWarning, "-vsync is deprecated. Use -fps_mode");
+  static const struct {
+    const char *name;
+    int method;
+  } Methods[] = {{"passthrough", 0}, {"cfr", 1}, {"vfr", 2}, {"drop", 4}};
+  for (const auto &m : Methods)
+    if (ff::av_strcasecmp(arg.c_str(), m.name) == 0) {
+      Fvideo_sync_method = m.method;
+      return 0;
+    }
+  if (Fvideo_sync_method != -1)
+    return 0;
+  Log(this, llWarning,
+      "Passing a number to -vsync is deprecated, use a string argument as "
+      "described in the manual.");
+  int method = 0;
+  if (!ParseDecimal(arg, method) || method < -1 || method > 4 || method == 3)
+    return Fail(this, "The value for \"" + opt + "\" was \"" + arg + "\" which is invalid");
+  Fvideo_sync_method = method;
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_init_hw_device(TOptionsContext *, const std::string &,
+                                         const std::string &arg) {
+  if (arg == "list") {
+    Log(this, llInfo, "Supported hardware device types:");
+    for (AVHWDeviceType t = ff::av_hwdevice_iterate_types(AV_HWDEVICE_TYPE_NONE);
+         t != AV_HWDEVICE_TYPE_NONE; t = ff::av_hwdevice_iterate_types(t))
+      Log(this, llInfo, "%s", ff::av_hwdevice_get_type_name(t));
+    return -1;
+  }
+  return HWDeviceInitFromString(arg, nullptr);
+}
+
+int TCustomFFmpegOpt::opt_filter_hw_device(TOptionsContext *, const std::string &,
+                                           const std::string &arg) {
+  if (Ffilter_hw_device) {
+    ff::av_log(nullptr, AV_LOG_ERROR, "Only one filter device can be used.\n");
+    return AVERROR(EINVAL);
+  }
+  Ffilter_hw_device = HWDeviceGetByName(arg);
+  if (!Ffilter_hw_device) {
+    ff::av_log(nullptr, AV_LOG_ERROR, "Invalid filter device %s.\n", arg.c_str());
+    return AVERROR(EINVAL);
+  }
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_qsv_device(TOptionsContext *, const std::string &,
+                                     const std::string &arg) {
+  return HWDeviceInitFromString("qsv=__qsv_device:hw_any,child_device=" + arg, nullptr);
+}
+
+int TCustomFFmpegOpt::opt_map(TOptionsContext *, const std::string &opt, const std::string &) {
+  return Fail(this, "options \"" + opt + "\" not supported");
+}
+
+int TCustomFFmpegOpt::opt_map_channel(TOptionsContext *, const std::string &opt,
+                                      const std::string &) {
+  return Fail(this, "options \"" + opt + "\" not supported");
+}
+
+int TCustomFFmpegOpt::opt_streamid(TOptionsContext *o, const std::string &opt,
+                                   const std::string &arg) {
+  size_t colon = arg.find(':');
+  int64_t index = 0, value = 0;
+  const std::string indexText = arg.substr(0, colon);
+  const std::string valueText = colon == std::string::npos ? "" : arg.substr(colon + 1);
+  if (colon == std::string::npos || !ParseDecimal(indexText, index) ||
+      !ParseDecimal(valueText, value))
+    return Fail(this, "Invalid value \"" + arg + "\" for option \"" + opt +
+                          "\", required syntax is \"index:value\"");
+  auto outOfRange = [&](const std::string &text, int64_t max) {
+    return Fail(this, "The value for \"streamid\" was \"" + text + "\" which is not within 0 - " +
+                          std::to_string(max));
+  };
+  if (index < 0 || index > 1023)
+    return outOfRange(indexText, 1023);
+  if (value < 0 || value > INT_MAX)
+    return outOfRange(valueText, INT_MAX);
+  if (o->streamid_map.size() < size_t(index) + 1)
+    o->streamid_map.resize(size_t(index) + 1, 0);
+  o->streamid_map[size_t(index)] = int(value);
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_attach(TOptionsContext *o, const std::string &, const std::string &arg) {
+  o->attachments.push_back(arg);
+  return 0;
+}
+
+int TCustomFFmpegOpt::opt_recording_timestamp(TOptionsContext *o, const std::string &opt,
+                                              const std::string &arg) {
+  int64_t us = 0;
+  if (ff::av_parse_time(&us, arg.c_str(), 0) < 0)
+    return Fail(this, "Invalid date specification for \"" + opt + "\": \"" + arg + "\"");
+  auto secs = std::time_t(std::nearbyint(double(us) / 1000000.0)); // halves to even
+  std::tm lt{};
+  if (!localtime_r(&secs, &lt))
+    return Fail(this, "Invalid date specification for \"" + opt + "\": \"" + arg + "\"");
+  char when[64];
+  std::strftime(when, sizeof when, "%Y-%m-%d %H:%M:%S", &lt);
+  // The zone as an offset from UTC: "+" when local time is ahead of UTC.
+  std::string zone = "UTC";
+  if (long off = lt.tm_gmtoff) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "UTC%s%.2ld:%.2ld", off > 0 ? "+" : "-", std::labs(off) / 3600,
+                  std::labs(off) % 3600 / 60);
+    zone = buf;
+  }
+  int ret = ParseOption(o, "metadata", std::string("creation_time=") + when + " " + zone);
+  Log(this, llWarning, "%s is deprecated, set the \"creation_time\" metadata tag instead.",
+      opt.c_str());
+  return ret < 0 ? ret : 0;
+}
+
+int TCustomFFmpegOpt::opt_preset_file(TOptionsContext *o, const std::string &,
+                                      const std::string &arg) {
+  bool ok = false;
+  std::string text;
+  if (std::filesystem::is_regular_file(arg))
+    text = ReadTextFile(arg, ok);
+  if (!ok)
+    return Fail(this, "Preset file \"" + arg + "\" not found");
+  Log(this, llInfo, "Parse preset file: %s", arg.c_str());
+  const std::string where = arg + ": ";
+  const std::string name = std::filesystem::path(arg).filename().string() + ": ";
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    int ret = ApplyPresetLine(*o, line, where, name);
+    if (ret < 0)
+      return ret;
+  }
+  return 0;
+}

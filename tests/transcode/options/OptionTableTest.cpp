@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "components/TFFLoader.h"
+#include "transcode/TCustomFFmpegOpt.h"
+
+namespace {
+
+class OptionTable : public testing::Test {
+protected:
+  static void SetUpTestSuite() { ASSERT_TRUE(FFLoader().Load(EncoderLibraries)); }
+  TCustomFFmpegOpt Engine;
+};
+
+std::vector<const TOptionDef *> Rows(TCustomFFmpegOpt &e) {
+  std::vector<const TOptionDef *> rows;
+  for (const TOptionDef *po = e.OptionDef(); !po->name.empty(); ++po)
+    rows.push_back(po);
+  return rows;
+}
+
+TEST_F(OptionTable, Has196RowsWithUniqueNames) {
+  auto rows = Rows(Engine);
+  ASSERT_EQ(rows.size(), 196u);
+  EXPECT_EQ(rows.front()->name, "L");
+  EXPECT_EQ(rows[22]->name, "loglevel");
+  EXPECT_EQ(rows[29]->name, "f");
+  EXPECT_EQ(rows[140]->name, "b");
+  EXPECT_EQ(rows[184]->name, "VideoHookBitsPixel");
+  EXPECT_EQ(rows.back()->name, "default");
+  std::set<std::string> names;
+  for (const TOptionDef *po : rows)
+    EXPECT_TRUE(names.insert(po->name).second) << "duplicate row " << po->name;
+}
+
+TEST_F(OptionTable, EveryRowHasExactlyOneTarget) {
+  for (const TOptionDef *po : Rows(Engine)) {
+    int targets = (po->u.func_arg ? 1 : 0) + (po->u.dst_ptr ? 1 : 0) +
+                  ((po->flags & (ofOffset | ofSpec)) ? 1 : 0);
+    EXPECT_EQ(targets, 1) << po->name;
+    EXPECT_FALSE(po->help.empty()) << po->name;
+  }
+}
+
+struct TRowCase {
+  const char *name;
+  uint32_t flags;
+  const char *help;
+  const char *argname;
+};
+
+class OptionRow : public OptionTable, public testing::WithParamInterface<TRowCase> {};
+
+TEST_P(OptionRow, HasFlagsHelpAndArgname) {
+  const TOptionDef *po = FindOption(Engine.OptionDef(), GetParam().name);
+  ASSERT_NE(po, nullptr);
+  EXPECT_EQ(po->flags, GetParam().flags);
+  EXPECT_EQ(po->help, GetParam().help);
+  EXPECT_EQ(po->argname, GetParam().argname);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, OptionRow,
+    testing::Values(
+        TRowCase{"f", 0xc4009, "force format", "fmt"},
+        TRowCase{"map", 0x82005, "set input stream mapping",
+                 "[-]input_file_id[:stream_specifier][,sync_file_id[:stream_specifier]]"},
+        TRowCase{"t_microsecond", 0xc4401,
+                 "record or transcode \"duration\" seconds of audio/video", "duration"},
+        TRowCase{"to_microsecond", 0x84401, "record or transcode stop time", "time_stop"},
+        TRowCase{"itsoffset_microsecond", 0x44405, "set the input ts offset", "time_off"},
+        TRowCase{"s", 0xc8219, "set frame size (WxH or abbreviation)", "size"},
+        TRowCase{"sn", 0xc4202, "disable subtitle", ""},
+        TRowCase{"hwaccel", 0x4801d, "use HW accelerated decoding", "hwaccel name"},
+        TRowCase{"autorotate", 0x48007, "automatically insert correct rotate filters", ""},
+        TRowCase{"dcodec", 0xc3005, "force data codec ('copy' to copy stream)", "codec"},
+        TRowCase{"qsv_device", 0xd,
+                 "set QSV hardware device (DirectX adapter index, DRM path or X11 display name)",
+                 "device"},
+        TRowCase{"VideoHookBitsPixel", 0x15, "VideoHookBitsPixel", "bpp"},
+        TRowCase{"timelength", 0x5, "timelength", ""},
+        TRowCase{"FrameOutputHook", 0x800, "FrameOutputHook", ""},
+        TRowCase{"default", 0x1, "AVOption passthrough", ""}));
+
+TEST_F(OptionTable, LookupMatchesNameBeforeColonOnly) {
+  const TOptionDef *table = Engine.OptionDef();
+  ASSERT_NE(FindOption(table, "b:v"), nullptr);
+  EXPECT_EQ(FindOption(table, "b:v")->name, "b");
+  EXPECT_EQ(FindOption(table, "filter_complex")->name, "filter_complex");
+  EXPECT_EQ(FindOption(table, "stdin")->flags & ofBool, 0u);
+  EXPECT_EQ(FindOption(table, "sources"), nullptr);
+  EXPECT_EQ(FindOption(table, "B"), nullptr);
+}
+
+TEST_F(OptionTable, EngineFieldsStartWithTheirDefaults) {
+  EXPECT_FLOAT_EQ(Engine.Faudio_drift_threshold, 0.1f);
+  EXPECT_FLOAT_EQ(Engine.Fdts_delta_threshold, 10.0f);
+  EXPECT_FLOAT_EQ(Engine.Fdts_error_threshold, 108000.0f);
+  EXPECT_EQ(Engine.Faudio_volume, 256);
+  EXPECT_EQ(Engine.Fvideo_sync_method, -1);
+  EXPECT_EQ(Engine.Fcopy_tb, -1);
+  EXPECT_EQ(Engine.Fprint_stats, -1);
+  EXPECT_EQ(Engine.Fvstats_version, 2);
+  EXPECT_EQ(Engine.Fauto_conversion_filters, 1);
+  EXPECT_EQ(Engine.Ffind_stream_info, 1);
+  EXPECT_EQ(Engine.FReportInterval, 500000);
+  EXPECT_EQ(Engine.FReadTimeout, 30000);
+  EXPECT_EQ(Engine.FWriteTimeout, 30000);
+  EXPECT_TRUE(Engine.HaltOnInvalidOption);
+  EXPECT_EQ(Engine.Fnb_filtergraphs(), 0);
+  EXPECT_EQ(Engine.Fnb_input_files(), 0);
+  EXPECT_EQ(Engine.FReadCallback.opaque, &Engine);
+}
+
+TEST_F(OptionTable, OptionsContextStartsWithItsDefaults) {
+  TOptionsContext o;
+  o.recording_time = 5;
+  o.codec_names.push_back({});
+  Engine.InitOptionsContext(o);
+  EXPECT_EQ(o.start_time, AV_NOPTS_VALUE);
+  EXPECT_EQ(o.start_time_eof, AV_NOPTS_VALUE);
+  EXPECT_EQ(o.recording_time, INT64_MAX);
+  EXPECT_EQ(o.stop_time, INT64_MAX);
+  EXPECT_EQ(o.limit_filesize, INT64_MAX);
+  EXPECT_EQ(o.chapters_input_file, INT_MAX);
+  EXPECT_FLOAT_EQ(o.mux_max_delay, 0.7f);
+  EXPECT_EQ(o.accurate_seek, 1);
+  EXPECT_EQ(o.thread_queue_size, -1);
+  EXPECT_EQ(o.input_sync_ref, -1);
+  EXPECT_TRUE(o.codec_names.empty());
+  EXPECT_EQ(o.g, &Engine.Options().OptionParseContext().file_opts);
+  Engine.UninitOptionsContext(o);
+}
+
+// Exposes the per-stream lookup for a test.
+class TSpecEngine : public TCustomFFmpegOpt {
+public:
+  using TCustomFFmpegOpt::MatchPerStreamOpt;
+  using TCustomFFmpegOpt::MatchPerStreamStr;
+};
+
+TEST_F(OptionTable, PerStreamLookupTakesLastMatchingElement) {
+  AVFormatContext *fc = ff::avformat_alloc_context();
+  AVStream *video = ff::avformat_new_stream(fc, nullptr);
+  video->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+  AVStream *audio = ff::avformat_new_stream(fc, nullptr);
+  audio->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
+  TSpecifierOpts opts(3);
+  opts[0].specifier = "v";
+  opts[0].u.str = "libx264";
+  opts[1].specifier = "";
+  opts[1].u.str = "all";
+  opts[2].specifier = "v";
+  opts[2].u.str = "copy";
+  EXPECT_EQ(TSpecEngine::MatchPerStreamStr(opts, fc, video), "copy");
+  EXPECT_EQ(TSpecEngine::MatchPerStreamStr(opts, fc, audio), "all");
+  opts.resize(1);
+  EXPECT_EQ(TSpecEngine::MatchPerStreamStr(opts, fc, audio, "dflt"), "dflt");
+  opts[0].specifier = "v:zz:#";
+  EXPECT_THROW(
+      {
+        try {
+          TSpecEngine::MatchPerStreamOpt(opts, fc, video);
+        } catch (const FFmpegException &e) {
+          EXPECT_EQ(std::string(e.what()).rfind("check_stream_specifier: ", 0), 0u) << e.what();
+          throw;
+        }
+      },
+      FFmpegException);
+  ff::avformat_free_context(fc);
+}
+
+} // namespace
