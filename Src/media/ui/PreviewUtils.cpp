@@ -61,3 +61,10 @@ QString PropertiesSizeText(int64_t ASize, const QLocale &ALocale) {
   plain.setNumberOptions(QLocale::OmitGroupSeparator);
   return plain.toString(ASize / 1073741824.0, 'f', 2) + QStringLiteral(" GB");
 }
+
+bool IsSinglePictureFormat(const std::string &AFormatName) {
+  static const std::string pipe = "_pipe";
+  return AFormatName == "image2" ||
+         (AFormatName.size() > pipe.size() &&
+          AFormatName.compare(AFormatName.size() - pipe.size(), pipe.size(), pipe) == 0);
+}

@@ -7,6 +7,7 @@
 #include <QRect>
 #include <QString>
 #include <cstdint>
+#include <string>
 
 #include "components/FFAPI.h"
 
@@ -31,6 +32,10 @@ TTrackBarScale TrackBarScaleOf(int ACurrentMax, int AFrames);
 // Where a w x h picture lands when fitted into a W x H area, keeping its aspect ratio and
 // centred; the rest of the area stays black. Empty when either size is empty.
 QRect FittedRect(int W, int H, int w, int h);
+
+// True for a container that holds one picture: "image2" and the picture pipes ("png_pipe",
+// "bmp_pipe", ...), which cannot be stepped through.
+bool IsSinglePictureFormat(const std::string &AFormatName);
 
 // Properties window size text: bytes, KB, MB with group separators and no decimals, GB with
 // two decimals.

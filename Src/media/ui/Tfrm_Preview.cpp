@@ -190,7 +190,7 @@ void Tfrm_Preview::LoadPreviewFile() {
     button->setEnabled(true);
   SaveImageAs1->setEnabled(true);
   // A single picture cannot be stepped through.
-  TrackBar1->setEnabled(FFDecoder1->FormatName() != "image2" && HasVideo());
+  TrackBar1->setEnabled(!IsSinglePictureFormat(FFDecoder1->FormatName()) && HasVideo());
   FDuration = FFDecoder1->FileStreamInfo().Duration;
   if (HasVideo()) {
     const TVideoStreamInfo info = FFDecoder1->FirstVideoStreamInfo();

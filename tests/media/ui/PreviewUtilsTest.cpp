@@ -120,3 +120,10 @@ TEST(PropertiesSizeText, FollowsTheLocaleSeparators) {
 }
 
 } // namespace
+
+TEST(IsSinglePictureFormat, ImageContainersAndPicturePipes) {
+  for (const char *name : {"image2", "png_pipe", "bmp_pipe", "jpeg_pipe"})
+    EXPECT_TRUE(IsSinglePictureFormat(name)) << name;
+  for (const char *name : {"mov,mp4,m4a,3gp,3g2,mj2", "avi", "h264", "_pipe", "image2x", ""})
+    EXPECT_FALSE(IsSinglePictureFormat(name)) << name;
+}

@@ -1,0 +1,275 @@
+// The preview window on generated clips: loading, stepping both ways, key frames, the track
+// bar, the fitted picture, the natural-size view and saving frames.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QImage>
+#include <QImageReader>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+#include "media/TFFDecoder.h"
+#include "media/ui/PreviewUtils.h"
+#include "media/ui/TPictureBox.h"
+#include "media/ui/Tfrm_Preview.h"
+
+namespace {
+
+QString Fixture(const char *AName) {
+  return QDir(QStringLiteral(QUILLET_FIXTURES)).filePath(QString::fromLatin1(AName));
+}
+
+// A shown preview window that has loaded its file.
+struct TOpenPreview {
+  explicit TOpenPreview(const QString &APath) : Form(nullptr, APath) {
+    Form.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&Form));
+    Loaded = QTest::qWaitFor([&] { return !Form.Timer1.isActive(); }, 5000);
+  }
+  Tfrm_Preview Form;
+  bool Loaded = false;
+};
+
+// Closes the next message box that opens and remembers its title and text.
+struct TMessageBoxCatcher {
+  TMessageBoxCatcher() {
+    QTimer::singleShot(0, [this] { Poll(); });
+  }
+  void Poll() {
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
+        Title = box->windowTitle();
+        Text = box->text();
+        box->accept();
+        return;
+      }
+    if (++Polls < 500)
+      QTimer::singleShot(10, [this] { Poll(); });
+  }
+  QString Title, Text;
+  int Polls = 0;
+};
+
+TEST(PreviewWindow, LoadsTheFirstFrameAndScalesTheTrackBarToTheFrames) {
+  TOpenPreview p(Fixture("av.mp4"));
+  ASSERT_TRUE(p.Loaded);
+  Tfrm_Preview &f = p.Form;
+  EXPECT_EQ(f.windowTitle(), Fixture("av.mp4"));
+  EXPECT_EQ(f.Frames(), 50); // 2 s at 25 fps
+  EXPECT_EQ(f.TrackBar1->maximum(), 50);
+  EXPECT_EQ(f.TrackBar1->tickInterval(), 5);
+  EXPECT_EQ(f.TrackBar1->pageStep(), 5);
+  EXPECT_TRUE(f.TrackBar1->isEnabled());
+  EXPECT_TRUE(f.SaveImageAs1->isEnabled());
+  for (QToolButton *b : {f.btn_First, f.btn_Previous, f.btn_Next, f.btn_Last})
+    EXPECT_TRUE(b->isEnabled());
+  EXPECT_EQ(f.CurrentPTS(), 0);
+  EXPECT_EQ(f.lblPTS->text(), QStringLiteral("00:00:00.000"));
+  EXPECT_EQ(f.Bitmap().Width(), 320);
+  EXPECT_EQ(f.Bitmap().Height(), 240);
+  EXPECT_EQ(f.TrackBar1->value(), 0);
+}
+
+TEST(PreviewWindow, StepsOneFrameForwardAndBackWithTheButtons) {
+  TOpenPreview p(Fixture("av.mp4"));
+  ASSERT_TRUE(p.Loaded);
+  Tfrm_Preview &f = p.Form;
+  for (int i = 1; i <= 3; ++i) {
+    QTest::mouseClick(f.btn_Next, Qt::LeftButton);
+    EXPECT_EQ(f.CurrentPTS(), i * 40000);
+  }
+  EXPECT_EQ(f.lblPTS->text(), QStringLiteral("00:00:00.120"));
+  EXPECT_EQ(f.TrackBar1->value(), 3); // round(50 x 0.12 / 2)
+  QTest::mouseClick(f.btn_Previous, Qt::LeftButton);
+  EXPECT_EQ(f.CurrentPTS(), 80000);
+  QTest::mouseClick(f.btn_Previous, Qt::LeftButton);
+  QTest::mouseClick(f.btn_Previous, Qt::LeftButton);
+  EXPECT_EQ(f.CurrentPTS(), 0);
+  EXPECT_EQ(f.TrackBar1->value(), 0);
+}
+
+TEST(PreviewWindow, KeyFrameShortcutsWorkWhicheverControlHasTheFocus) {
+  TOpenPreview p(Fixture("av.mp4")); // a key frame every 25 frames: 0 s and 1 s
+  ASSERT_TRUE(p.Loaded);
+  Tfrm_Preview &f = p.Form;
+  f.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+  f.TrackBar1->setFocus();
+  QTest::keyClick(f.TrackBar1, Qt::Key_Right, Qt::ControlModifier);
+  EXPECT_EQ(f.CurrentPTS(), 1000000);
+  EXPECT_EQ(f.TrackBar1->value(), 25);
+  f.btn_Next->setFocus();
+  QTest::keyClick(f.btn_Next, Qt::Key_Left, Qt::ControlModifier);
+  EXPECT_EQ(f.CurrentPTS(), 0);
+  // The buttons do the same.
+  QTest::mouseClick(f.btn_Last, Qt::LeftButton);
+  EXPECT_EQ(f.CurrentPTS(), 1000000);
+  QTest::mouseClick(f.btn_Next, Qt::LeftButton);
+  QTest::mouseClick(f.btn_First, Qt::LeftButton);
+  EXPECT_EQ(f.CurrentPTS(), 1000000); // the key frame before 1.04 s
+}
+
+TEST(PreviewWindow, TrackBarStepsDecodeNeighboursAndJumpsSeek) {
+  TOpenPreview p(Fixture("av.mp4"));
+  ASSERT_TRUE(p.Loaded);
+  Tfrm_Preview &f = p.Form;
+  f.TrackBar1->setValue(1);
+  EXPECT_EQ(f.CurrentPTS(), 40000);
+  f.TrackBar1->setValue(2);
+  EXPECT_EQ(f.CurrentPTS(), 80000);
+  f.TrackBar1->setValue(1);
+  EXPECT_EQ(f.CurrentPTS(), 40000);
+  f.TrackBar1->setValue(30); // 1.2 s
+  EXPECT_EQ(f.CurrentPTS(), 1200000);
+  EXPECT_EQ(f.LastPosition(), 30);
+  f.TrackBar1->setValue(0);
+  EXPECT_EQ(f.CurrentPTS(), 0);
+}
+
+TEST(PreviewWindow, TrackBarStepAfterButtonStepsFollowsThePictureShown) {
+  TOpenPreview p(Fixture("av.mp4"));
+  ASSERT_TRUE(p.Loaded);
+  Tfrm_Preview &f = p.Form;
+  QTest::mouseClick(f.btn_Next, Qt::LeftButton);
+  QTest::mouseClick(f.btn_Next, Qt::LeftButton);
+  ASSERT_EQ(f.TrackBar1->value(), 2);
+  f.TrackBar1->setValue(1); // one step left: the previous frame, not the next
+  EXPECT_EQ(f.CurrentPTS(), 40000);
+}
+
+TEST(PreviewWindow, SavesTheFrameAsJpegOrBmpByExtension) {
+  TOpenPreview p(Fixture("av.mp4"));
+  ASSERT_TRUE(p.Loaded);
+  QTemporaryDir dir;
+  struct TSaveCase {
+    const char *Name;
+    const char *Format;
+  } cases[] = {{"a.jpg", "jpeg"}, {"b.JPEG", "jpeg"}, {"c.bmp", "bmp"},
+               {"d.BMP", "bmp"},  {"e.png", "jpeg"},  {"noext", "jpeg"}};
+  for (const TSaveCase &c : cases) {
+    const QString path = dir.filePath(QString::fromLatin1(c.Name));
+    ASSERT_TRUE(p.Form.SaveImageTo(path, true)) << c.Name;
+    QImageReader reader(path);
+    reader.setDecideFormatFromContent(true);
+    EXPECT_EQ(reader.format().toStdString(), c.Format) << c.Name;
+    EXPECT_EQ(reader.read().size(), QSize(320, 240)) << c.Name;
+  }
+  EXPECT_FALSE(p.Form.SaveImageTo(dir.filePath(QStringLiteral("missing/x.bmp")), true));
+}
+
+TEST(PreviewWindow, SaveImageAsDialogWritesTheChosenFile) {
+  TOpenPreview p(Fixture("av.mp4"));
+  ASSERT_TRUE(p.Loaded);
+  QTemporaryDir dir;
+  const QString target = dir.filePath(QStringLiteral("shot.jpg"));
+  QString preset;
+  QTimer::singleShot(50, [&] {
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *dialog = qobject_cast<QFileDialog *>(w); dialog && dialog->isVisible()) {
+        auto *edit = dialog->findChild<QLineEdit *>();
+        if (!edit)
+          continue;
+        preset = edit->text();
+        dialog->setDirectory(dir.path());
+        edit->setText(QStringLiteral("shot.jpg")); // typed by the user
+        static_cast<QDialog *>(dialog)->accept();
+      }
+  });
+  p.Form.SaveImageAs1Click();
+  EXPECT_EQ(preset, QStringLiteral("av"));
+  QImageReader reader(target);
+  reader.setDecideFormatFromContent(true);
+  EXPECT_EQ(reader.format(), QByteArray("jpeg"));
+  EXPECT_EQ(reader.read().size(), QSize(320, 240));
+}
+
+TEST(PreviewWindow, NaturalSizeViewShowsTheFrameAtOneToOne) {
+  TOpenPreview p(Fixture("av.mp4"));
+  ASSERT_TRUE(p.Loaded);
+  QTest::mouseClick(p.Form.btn_Next, Qt::LeftButton);
+  std::unique_ptr<QDialog> view(p.Form.CreateNaturalSizeView());
+  ASSERT_TRUE(view);
+  view->setAttribute(Qt::WA_DeleteOnClose, false);
+  EXPECT_EQ(view->windowTitle(), QStringLiteral("320x240 @ 00:00:00.040"));
+  view->show();
+  EXPECT_EQ(view->size(), QSize(320, 240));
+  QLabel *picture = view->findChild<QLabel *>();
+  ASSERT_TRUE(picture);
+  QTest::mouseClick(picture, Qt::LeftButton);
+  EXPECT_EQ(view->result(), QDialog::Accepted);
+  EXPECT_FALSE(view->isVisible());
+}
+
+TEST(PreviewWindow, DrawsFittedWithBlackBars) {
+  TOpenPreview p(Fixture("av.mp4"));
+  ASSERT_TRUE(p.Loaded);
+  Tfrm_Preview &f = p.Form;
+  f.resize(300, 500); // a tall window: the landscape frame keeps the full width
+  QTest::qWait(20);
+  const QRect r = f.Image1->PictureRect();
+  EXPECT_EQ(r.left(), 0);
+  EXPECT_EQ(r.width(), f.Image1->width());
+  EXPECT_GT(r.top(), 0);
+  EXPECT_NEAR(double(r.width()) / r.height(), 320.0 / 240.0, 0.02);
+  const QImage shot = f.Image1->grab().toImage();
+  EXPECT_EQ(shot.pixelColor(shot.width() / 2, 1), QColor(Qt::black));
+  EXPECT_NE(shot.pixelColor(shot.width() / 2, shot.height() / 2), QColor(Qt::black));
+  f.resize(592, 473);
+  QTest::qWait(20);
+  f.grab().save(QStringLiteral(QUILLET_SCREENSHOTS "/preview.png"));
+}
+
+TEST(PreviewWindow, AStillPictureIsShownWithTheTrackBarDisabled) {
+  TOpenPreview p(Fixture("still.png"));
+  ASSERT_TRUE(p.Loaded);
+  EXPECT_FALSE(p.Form.TrackBar1->isEnabled());
+  EXPECT_EQ(p.Form.Bitmap().Width(), 320);
+  QTest::mouseClick(p.Form.btn_Next, Qt::LeftButton);
+  EXPECT_EQ(p.Form.Bitmap().Width(), 320);
+}
+
+TEST(PreviewWindow, AFileWithoutVideoShowsNothingAndIgnoresTheButtons) {
+  TOpenPreview p(Fixture("audio.mp3"));
+  ASSERT_TRUE(p.Loaded);
+  Tfrm_Preview &f = p.Form;
+  EXPECT_FALSE(f.TrackBar1->isEnabled());
+  EXPECT_TRUE(f.Bitmap().Empty());
+  for (QToolButton *b : {f.btn_First, f.btn_Previous, f.btn_Next, f.btn_Last})
+    QTest::mouseClick(b, Qt::LeftButton);
+  EXPECT_EQ(f.lblPTS->text(), QStringLiteral("00:00:00.000"));
+  EXPECT_TRUE(f.Bitmap().Empty());
+  EXPECT_FALSE(f.SaveImageTo(QDir::temp().filePath(QStringLiteral("never.bmp")), true));
+  EXPECT_EQ(f.CreateNaturalSizeView(), nullptr);
+}
+
+TEST(PreviewWindow, AFileThatCannotBeOpenedIsReportedAndTheWindowStaysEmpty) {
+  for (const char *name : {"not_media.mp4", "no_such_file.avi"}) {
+    TMessageBoxCatcher catcher;
+    TOpenPreview p(Fixture(name));
+    EXPECT_TRUE(p.Loaded);
+    EXPECT_EQ(catcher.Title, QStringLiteral("Error")) << name;
+    EXPECT_TRUE(catcher.Text.startsWith(Fixture(name))) << catcher.Text.toStdString();
+    EXPECT_TRUE(p.Form.isVisible());
+    EXPECT_FALSE(p.Form.btn_Next->isEnabled());
+    EXPECT_FALSE(p.Form.SaveImageAs1->isEnabled());
+    EXPECT_TRUE(p.Form.Bitmap().Empty());
+  }
+}
+
+TEST(PreviewWindow, ClosingReleasesTheFile) {
+  TOpenPreview p(Fixture("av.mp4"));
+  ASSERT_TRUE(p.Loaded);
+  p.Form.reject();
+  EXPECT_EQ(p.Form.Decoder().StreamCount(), -1);
+  EXPECT_TRUE(p.Form.Bitmap().Empty());
+}
+
+} // namespace
