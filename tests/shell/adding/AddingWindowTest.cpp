@@ -1,0 +1,237 @@
+// The adding window over folders of generated clips, with a plain list standing in for the
+// main window's file list.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <algorithm>
+
+#include "shell/adding/Tfrm_Adding.h"
+
+namespace {
+
+QString Fixture(const QString &AName) {
+  return QDir(QStringLiteral(QUILLET_FIXTURES)).filePath(AName);
+}
+
+// The list the adding run fills: entries in arrival order, the sort calls counted.
+struct TTestList {
+  std::vector<TFileEntry> Entries;
+  int Sorts = 0;
+
+  Tfrm_Adding::TFileListAccess Access() {
+    return {
+        [this](const QString &APath) {
+          return std::any_of(Entries.begin(), Entries.end(),
+                             [&](const TFileEntry &e) { return e.SubItems[siSource] == APath; });
+        },
+        [this](const TFileEntry &AEntry) { Entries.push_back(AEntry); },
+        [this] {
+          ++Sorts;
+          std::sort(Entries.begin(), Entries.end(), [](const TFileEntry &a, const TFileEntry &b) {
+            return CompareEntries(lcName, a, b) < 0;
+          });
+        }};
+  }
+  const TFileEntry *Find(const QString &APath) const {
+    for (const TFileEntry &e : Entries)
+      if (e.SubItems[siSource] == APath)
+        return &e;
+    return nullptr;
+  }
+  QStringList Paths() const {
+    QStringList paths;
+    for (const TFileEntry &e : Entries)
+      paths << e.SubItems[siSource];
+    paths.sort();
+    return paths;
+  }
+};
+
+// Fails the test (and closes the box) when any message box shows up during the run.
+struct TNoMessageBox {
+  TNoMessageBox() { Poll(); }
+  void Poll() {
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
+        ADD_FAILURE() << "unexpected message box: " << box->text().toStdString();
+        box->accept();
+      }
+    QTimer::singleShot(20, &FContext, [this] { Poll(); });
+  }
+  QObject FContext;
+};
+
+// A temporary folder with copies of fixtures under chosen names.
+struct TMediaFolder {
+  QTemporaryDir Dir;
+  QString Put(const QString &ARelative, const QString &AFixture) {
+    const QString target = Dir.filePath(ARelative);
+    QDir().mkpath(QFileInfo(target).absolutePath());
+    EXPECT_TRUE(QFile::copy(Fixture(AFixture), target)) << target.toStdString();
+    return target;
+  }
+  QString Path(const QString &ARelative = QString()) const {
+    return ARelative.isEmpty() ? Dir.path() : Dir.filePath(ARelative);
+  }
+};
+
+// Runs the adding window modally over the dropped paths; it closes itself.
+void RunAdding(const QStringList &ADropped, TTestList &AList,
+               const std::function<void(Tfrm_Adding &)> &ABeforeRun = {}) {
+  TNoMessageBox noBox;
+  Tfrm_Adding form(nullptr, ADropped, AList.Access());
+  if (ABeforeRun)
+    ABeforeRun(form);
+  QTimer watchdog;
+  watchdog.setSingleShot(true);
+  QObject::connect(&watchdog, &QTimer::timeout, &form, [&] {
+    ADD_FAILURE() << "the adding run did not finish";
+    form.done(QDialog::Rejected);
+  });
+  watchdog.start(60000);
+  form.exec();
+}
+
+TEST(AddingWindow, FindsMediaFilesAtDepthsOneAndThreeAndSkipsTheRestSilently) {
+  TMediaFolder folder;
+  const QString top = folder.Put(QStringLiteral("top.mp4"), QStringLiteral("av.mp4"));
+  const QString deep = folder.Put(QStringLiteral("a/b/c/deep.MP4"), QStringLiteral("ntsc.mp4"));
+  const QString hidden = folder.Put(QStringLiteral(".hidden/h.avi"), QStringLiteral("av.avi"));
+  folder.Put(QStringLiteral("a/corrupt.mp4"), QStringLiteral("not_media.mp4"));
+  folder.Put(QStringLiteral("a/b/cut.mp4"), QStringLiteral("truncated.mp4"));
+  folder.Put(QStringLiteral("a/b/still.png"), QStringLiteral("still.png"));
+  folder.Put(QStringLiteral("a/b/sound.mp3"), QStringLiteral("audio.mp3"));
+  QDir().mkpath(folder.Path(QStringLiteral("a/b/folder.avi"))); // a folder named like media
+  TTestList list;
+  RunAdding({folder.Path()}, list);
+  QStringList expected{top, deep, hidden};
+  expected.sort();
+  EXPECT_EQ(list.Paths(), expected) << list.Paths().join(QLatin1Char(' ')).toStdString();
+  EXPECT_EQ(list.Sorts, 1);
+}
+
+TEST(AddingWindow, EveryPathGivesOneEntryHoweverOftenItIsDropped) {
+  TMediaFolder folder;
+  const QString a = folder.Put(QStringLiteral("a.mp4"), QStringLiteral("av.mp4"));
+  const QString b = folder.Put(QStringLiteral("sub/b.avi"), QStringLiteral("av.avi"));
+  TTestList list;
+  RunAdding({a, a, folder.Path(), b, folder.Path(QStringLiteral("sub"))}, list);
+  QStringList expected{a, b};
+  expected.sort();
+  EXPECT_EQ(list.Paths(), expected);
+  // Adding again changes nothing: both are already listed.
+  RunAdding({folder.Path()}, list);
+  EXPECT_EQ(list.Paths(), expected);
+}
+
+TEST(AddingWindow, IgnoresPathsThatAreNotAcceptedMediaFiles) {
+  TMediaFolder folder;
+  const QString text = folder.Put(QStringLiteral("notes.txt"), QStringLiteral("av.mp4"));
+  const QString noExt = folder.Put(QStringLiteral("clip"), QStringLiteral("av.mp4"));
+  const QString upper = folder.Put(QStringLiteral("CLIP.AVI"), QStringLiteral("av.avi"));
+  TTestList list;
+  RunAdding({text, noExt, folder.Path(QStringLiteral("vanished.mp4")), upper}, list);
+  EXPECT_EQ(list.Paths(), QStringList{upper});
+}
+
+struct TSubItemCase {
+  const char *Fixture;
+  const char *Name; // the name the copy gets
+  const char *Duration, *RawDuration, *FrameRate, *BitRate, *FrameSize;
+};
+
+class AddingEntryTest : public testing::TestWithParam<TSubItemCase> {};
+
+TEST_P(AddingEntryTest, SubItemsOfTheProbedFile) {
+  const TSubItemCase &c = GetParam();
+  TMediaFolder folder;
+  const QString path = folder.Put(QString::fromLatin1(c.Name), QString::fromLatin1(c.Fixture));
+  TTestList list;
+  RunAdding({path}, list);
+  ASSERT_EQ(list.Entries.size(), 1u);
+  const TFileEntry &e = list.Entries.front();
+  EXPECT_EQ(e.Caption, QString::fromLatin1(c.Name));
+  EXPECT_EQ(e.SubItems[siDuration].toStdString(), c.Duration);
+  EXPECT_EQ(e.SubItems[siSource], path);
+  EXPECT_EQ(e.SubItems[siRawDuration].toStdString(), c.RawDuration);
+  EXPECT_EQ(e.SubItems[siRawSize].toLongLong(), QFileInfo(path).size());
+  EXPECT_EQ(e.SubItems[siSize], FormatByteCount(QFileInfo(path).size()));
+  EXPECT_EQ(e.SubItems[siFrameRate].toStdString(), c.FrameRate);
+  if (std::string(c.BitRate) == "kb")
+    EXPECT_TRUE(e.SubItems[siBitRate].endsWith(QStringLiteral(" kb")) &&
+                e.SubItems[siBitRate] != QStringLiteral("0 kb"))
+        << e.SubItems[siBitRate].toStdString();
+  else
+    EXPECT_EQ(e.SubItems[siBitRate].toStdString(), c.BitRate);
+  EXPECT_EQ(e.SubItems[siFrameSize].toStdString(), c.FrameSize);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, AddingEntryTest,
+    testing::Values(
+        TSubItemCase{"av.mp4", "av.mp4", "00:00:02", "2000000", "25.00 fps", "kb", "320x240"},
+        TSubItemCase{"ntsc.mp4", "ntsc.mp4", "00:00:02", "2002000", "29.97 fps", "kb", "320x240"},
+        TSubItemCase{"low_bitrate.mp4", "low.mp4", "00:00:03", "3000000", "1.00 fps", "0 kb",
+                     "320x240"},
+        TSubItemCase{"audio_first.mkv", "audio_first.mkv", "00:00:02", "2003000", "-", "-", "-"},
+        // An audio-only file under an accepted name.
+        TSubItemCase{"audio.mp3", "sound.mpg", "00:00:03", "3056327", "-", "-", "-"},
+        // A raw H.264 stream has no duration: shown as 00:00:00, kept as -1.
+        TSubItemCase{"unknown_duration.h264", "raw.ts", "00:00:00", "-1", "25.00 fps", "-",
+                     "320x240"}),
+    [](const testing::TestParamInfo<TSubItemCase> &info) {
+      std::string name = info.param.Name;
+      std::replace(name.begin(), name.end(), '.', '_');
+      return name;
+    });
+
+TEST(AddingWindow, ShowsProgressAndCancelStopsBeforeTheNextCandidate) {
+  TMediaFolder folder;
+  for (int i = 0; i < 5; ++i)
+    folder.Put(QStringLiteral("clip%1.mp4").arg(i), QStringLiteral("av.mp4"));
+  TTestList list;
+  QStringList progress;
+  RunAdding({folder.Path()}, list, [&](Tfrm_Adding &AForm) {
+    QObject::connect(&AForm, &Tfrm_Adding::CandidateDone, &AForm, [&AForm, &progress](int i) {
+      progress << AForm.lbl_Path->text();
+      if (i == 1)
+        QTest::mouseClick(AForm.btn_Cancel, Qt::LeftButton);
+    });
+  });
+  EXPECT_EQ(list.Entries.size(), 2u);
+  EXPECT_EQ(list.Sorts, 1);
+  ASSERT_EQ(progress.size(), 2);
+  EXPECT_TRUE(progress[0].startsWith(QStringLiteral("1 of 5\n\n"))) << progress[0].toStdString();
+  EXPECT_TRUE(progress[1].startsWith(QStringLiteral("2 of 5\n\n") + folder.Path()));
+}
+
+TEST(AddingWindow, EscapeDuringTheRunCancelsInsteadOfClosingEarly) {
+  TMediaFolder folder;
+  for (int i = 0; i < 3; ++i)
+    folder.Put(QStringLiteral("clip%1.mp4").arg(i), QStringLiteral("av.mp4"));
+  TTestList list;
+  bool stillOpenAfterEsc = false;
+  RunAdding({folder.Path()}, list, [&](Tfrm_Adding &AForm) {
+    QObject::connect(&AForm, &Tfrm_Adding::CandidateDone, &AForm, [&](int i) {
+      if (i == 0) {
+        QTest::keyClick(&AForm, Qt::Key_Escape);
+        stillOpenAfterEsc = AForm.isVisible();
+        EXPECT_TRUE(AForm.StopAdding());
+        EXPECT_FALSE(AForm.btn_Cancel->isEnabled());
+      }
+    });
+  });
+  EXPECT_TRUE(stillOpenAfterEsc);
+  EXPECT_EQ(list.Entries.size(), 1u);
+}
+
+} // namespace
