@@ -12,11 +12,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -318,6 +320,59 @@ private slots:
       QCOMPARE(QApplication::palette().color(QPalette::Window), window);
       QCOMPARE(w.btn_Convert->FaceColor(), TGlassButton::DesignFace);
     }
+  }
+
+  void helpWithoutManualWarns() {
+    Tfrm_Main w;
+    w.str_ProgramDir = QStringLiteral("/nonexistent");
+    QString shown;
+    QTimer::singleShot(0, this, [&shown] {
+      if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+        shown = box->windowTitle() + QLatin1Char('|') + box->text();
+        box->close();
+      }
+    });
+    w.mnu_Help->trigger();
+    QCOMPARE(shown,
+             QStringLiteral("Warning|The help file is not found. Please re-install the program."));
+  }
+
+  void shortcutsReachTheirActions() {
+    Tfrm_Main w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    AddThree(w);
+    w.lw_Files->setFocus();
+    QTest::keyClick(&w, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(w.SelectedEntries().size(), 3);
+    QTest::keyClick(&w, Qt::Key_F9);
+    QCOMPARE(w.str_Options, QStringLiteral("-b:a 32k -c:a libmp3lame -c:v mpeg4 -sn "));
+    QTest::keyClick(&w, Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(w.str_Options, QStringLiteral("-b:a 32k -c:a libmp3lame -vn"));
+    QTest::keyClick(&w, Qt::Key_Delete);
+    QCOMPARE(w.EntryCount(), 0);
+  }
+
+  // After the FFmpeg command dialog the encoder lists may still belong to another container;
+  // showing and reading the controls must keep that apart.
+  void encoderListsOfAnotherContainerRoundTrip() {
+    Tfrm_Main w;
+    TConversionSettings S;
+    S.VideoFormat = 2;       // MKV
+    S.EncoderListFormat = 0; // lists still hold AVI's encoders
+    S.VideoEncoder = 2;      // "DivX"
+    S.AudioEncoder = 1;      // "AC3"
+    S.Custom = "1920X816";
+    S.VideoFrameSize = 29;
+    w.PageControl1->ShowConversionSettings(S);
+    QCOMPARE(w.PageControl1->cb_VideoFormat->currentText(), QStringLiteral("MKV"));
+    QCOMPARE(w.PageControl1->cb_VideoEncoder->currentText(), QStringLiteral("DivX"));
+    QCOMPARE(w.PageControl1->cb_AudioEncoder->currentText(), QStringLiteral("AC3"));
+    QCOMPARE(w.PageControl1->cb_VideoFrameSize->currentText(), QStringLiteral("1920X816"));
+    QVERIFY(w.PageControl1->ConversionSettings() == S);
+    w.BuildVideoOptions();
+    QVERIFY(w.str_Options.contains(QStringLiteral("scale=1920:816")));
+    QVERIFY(w.str_Options.contains(QStringLiteral(" -c:v mpeg4 -tag:v DIVX")));
   }
 
   void firstStartShowsTheDefaults() {
