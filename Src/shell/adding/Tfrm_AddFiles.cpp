@@ -71,8 +71,9 @@ Tfrm_AddFiles::Tfrm_AddFiles(QWidget *AOwner, const QString &AStartFolder, int A
   tv_Details->setItemsExpandable(false);
   tv_Details->setSortingEnabled(true);
   tv_Details->sortByColumn(0, Qt::AscendingOrder);
-  tv_Details->header()->setSectionResizeMode(0, QHeaderView::Stretch);
   tv_Details->header()->setStretchLastSection(false);
+  tv_Details->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  tv_Details->header()->setSectionResizeMode(0, QHeaderView::Stretch);
   for (QAbstractItemView *view :
        {static_cast<QAbstractItemView *>(lw_Data), static_cast<QAbstractItemView *>(tv_Details)}) {
     view->setSelectionMode(QAbstractItemView::ExtendedSelection);
