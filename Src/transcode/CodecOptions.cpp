@@ -1,0 +1,80 @@
+#include "transcode/CodecOptions.h"
+
+#include "transcode/FFErrorText.h"
+#include "transcode/FFmpegException.h"
+
+namespace {
+
+// 1 match, 0 no match; a malformed specifier throws.
+bool SpecifierMatches(AVFormatContext *s, AVStream *st, const char *spec) {
+  int ret = ff::avformat_match_stream_specifier(s, st, spec);
+  if (ret < 0)
+    throw FFmpegException(FFErrorText("check_stream_specifier", ret));
+  return ret > 0;
+}
+
+} // namespace
+
+AVDictionary *FilterCodecOpts(const AVDictionary *opts, AVCodecID codec_id, AVFormatContext *s,
+                              AVStream *st, const AVCodec *codec) {
+  const bool encoding = s->oformat != nullptr;
+  int flags = encoding ? AV_OPT_FLAG_ENCODING_PARAM : AV_OPT_FLAG_DECODING_PARAM;
+  char prefix = 0;
+  if (!codec)
+    codec = encoding ? ff::avcodec_find_encoder(codec_id) : ff::avcodec_find_decoder(codec_id);
+  switch (st->codecpar->codec_type) {
+  case AVMEDIA_TYPE_VIDEO:
+    prefix = 'v';
+    flags |= AV_OPT_FLAG_VIDEO_PARAM;
+    break;
+  case AVMEDIA_TYPE_AUDIO:
+    prefix = 'a';
+    flags |= AV_OPT_FLAG_AUDIO_PARAM;
+    break;
+  case AVMEDIA_TYPE_SUBTITLE:
+    prefix = 's';
+    flags |= AV_OPT_FLAG_SUBTITLE_PARAM;
+    break;
+  default:
+    break;
+  }
+
+  AVDictionary *ret = nullptr;
+  const AVClass *cc = ff::avcodec_get_class();
+  const AVDictionaryEntry *t = nullptr;
+  try {
+    while ((t = ff::av_dict_get(opts, "", t, AV_DICT_IGNORE_SUFFIX))) {
+      std::string key = t->key;
+      size_t colon = key.find(':');
+      if (colon != std::string::npos) {
+        if (!SpecifierMatches(s, st, key.c_str() + colon + 1))
+          continue;
+        key.resize(colon);
+      }
+      const AVClass *priv = codec ? codec->priv_class : nullptr;
+      if (ff::av_opt_find(&cc, key.c_str(), nullptr, flags, AV_OPT_SEARCH_FAKE_OBJ) || !codec ||
+          (priv && ff::av_opt_find(&priv, key.c_str(), nullptr, flags, AV_OPT_SEARCH_FAKE_OBJ)))
+        ff::av_dict_set(&ret, key.c_str(), t->value, 0);
+      else if (prefix && key.size() > 1 && key[0] == prefix &&
+               ff::av_opt_find(&cc, key.c_str() + 1, nullptr, flags, AV_OPT_SEARCH_FAKE_OBJ))
+        ff::av_dict_set(&ret, key.c_str() + 1, t->value, 0);
+    }
+  } catch (...) {
+    ff::av_dict_free(&ret);
+    throw;
+  }
+  return ret;
+}
+
+AVDictionary *StripSpecifiers(const AVDictionary *opts) {
+  AVDictionary *ret = nullptr;
+  const AVDictionaryEntry *e = nullptr;
+  while ((e = ff::av_dict_get(opts, "", e, AV_DICT_IGNORE_SUFFIX))) {
+    std::string key = e->key;
+    size_t colon = key.find(':');
+    if (colon != std::string::npos)
+      key.resize(colon);
+    ff::av_dict_set(&ret, key.c_str(), e->value, 0);
+  }
+  return ret;
+}

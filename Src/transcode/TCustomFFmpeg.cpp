@@ -1,0 +1,1021 @@
+#include "transcode/TCustomFFmpeg.h"
+
+#include <sys/stat.h>
+
+#include <cinttypes>
+#include <climits>
+#include <cstring>
+
+#include "components/TFFLogger.h"
+#include "transcode/CodecOptions.h"
+#include "transcode/FFErrorText.h"
+#include "transcode/OutputMetadata.h"
+#include "transcode/StreamSelection.h"
+#include "transcode/TOutputStreamFactory.h"
+
+namespace {
+
+std::string Format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char *fmt, ...) {
+  char buf[4096];
+  va_list args;
+  va_start(args, fmt);
+  std::vsnprintf(buf, sizeof buf, fmt, args);
+  va_end(args);
+  return buf;
+}
+
+// Value of the last element whose specifier is exactly spec ("v", "a", ...), or empty.
+std::string LastOfType(const TSpecifierOpts &opts, const char *spec) {
+  std::string value;
+  for (const TSpecifierOpt &so : opts)
+    if (so.specifier == spec)
+      value = so.u.str;
+  return value;
+}
+
+uint32_t CodecTagOf(const std::string &text) {
+  char *next = nullptr;
+  uint32_t tag = uint32_t(std::strtol(text.c_str(), &next, 0));
+  if (*next) {
+    unsigned char b[4] = {0, 0, 0, 0};
+    std::memcpy(b, text.data(), std::min<size_t>(4, text.size()));
+    tag = MKTAG(b[0], b[1], b[2], b[3]);
+  }
+  return tag;
+}
+
+bool FileExists(const std::string &path) {
+  struct stat sb;
+  return ::stat(path.c_str(), &sb) == 0;
+}
+
+} // namespace
+
+[[noreturn]] static void Fatal(TCustomFFmpeg *self, const std::string &text) {
+  Log(self, llFatal, "%s", text.c_str());
+  throw FFmpegException(text);
+}
+
+int TCustomFFmpeg::OpenInputFile(TOptionsContext &o, const std::string &Options,
+                                 const std::string &FileName, const std::string &Presets) {
+  try {
+    return DoOpenInputFile(o, Options, FileName, Presets);
+  } catch (const std::exception &e) {
+    FLastErrMsg = e.what();
+    throw;
+  }
+}
+
+bool TCustomFFmpeg::ResolveStopTime(TOptionsContext &o) {
+  if (o.stop_time != INT64_MAX && o.recording_time != INT64_MAX) {
+    o.stop_time = INT64_MAX;
+    Log(this, llWarning, "-t and -to cannot be used together; using -t.");
+  }
+  if (o.stop_time != INT64_MAX && o.recording_time == INT64_MAX) {
+    int64_t start = o.start_time == AV_NOPTS_VALUE ? 0 : o.start_time;
+    if (o.stop_time <= start) {
+      FLastErrMsg = "-to value smaller than -ss; aborting.";
+      Log(this, llError, "%s", FLastErrMsg.c_str());
+      return false;
+    }
+    o.recording_time = o.stop_time - start;
+  }
+  return true;
+}
+
+const AVCodec *TCustomFFmpeg::FindCodecOrDie(const std::string &name, AVMediaType type,
+                                             bool encoder) const {
+  const char *kind = encoder ? "encoder" : "decoder";
+  const AVCodec *codec = encoder ? ff::avcodec_find_encoder_by_name(name.c_str())
+                                 : ff::avcodec_find_decoder_by_name(name.c_str());
+  if (!codec) {
+    const AVCodecDescriptor *desc = ff::avcodec_descriptor_get_by_name(name.c_str());
+    if (desc) {
+      codec = encoder ? ff::avcodec_find_encoder(desc->id) : ff::avcodec_find_decoder(desc->id);
+      if (codec)
+        Log(this, llVerbose, "Matched %s \"%s\" for codec \"%s\".", kind, codec->name, desc->name);
+    }
+  }
+  auto self = const_cast<TCustomFFmpeg *>(this);
+  if (!codec)
+    Fatal(self, Format("Unknown %s '%s'", kind, name.c_str()));
+  if (codec->type != type && !Frecast_media)
+    Fatal(self, Format("Invalid %s type '%s'", kind, name.c_str()));
+  return codec;
+}
+
+const AVCodec *TCustomFFmpeg::ChooseDecoder(TOptionsContext &o, AVFormatContext *s,
+                                            AVStream *st) const {
+  std::string name = MatchPerStreamStr(o.codec_names, s, st);
+  if (name.empty())
+    return ff::avcodec_find_decoder(st->codecpar->codec_id);
+  const AVCodec *codec = FindCodecOrDie(name, st->codecpar->codec_type, false);
+  st->codecpar->codec_id = codec->id;
+  if (Frecast_media && st->codecpar->codec_type != codec->type)
+    st->codecpar->codec_type = codec->type;
+  return codec;
+}
+
+// Per-stream values that demuxers read as their own options; the last element wins whatever
+// its specifier. ch_layout and framerate only for a forced format that has such an option.
+void TCustomFFmpeg::SetPerFormatOptions(TOptionsContext &o, const AVInputFormat *fmt) {
+  AVDictionary **fo = &o.g->format_opts;
+  auto hasPrivate = [fmt](const char *name) {
+    const AVClass *pc = fmt ? fmt->priv_class : nullptr;
+    return pc && ff::av_opt_find(&pc, name, nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ);
+  };
+  if (!o.sample_fmts.empty())
+    ff::av_dict_set(fo, "sample_fmt", o.sample_fmts.back().u.str.c_str(), 0);
+  if (!o.audio_sample_rate.empty())
+    ff::av_dict_set_int(fo, "sample_rate", o.audio_sample_rate.back().u.i, 0);
+  if (!o.audio_channels.empty() && hasPrivate("ch_layout"))
+    ff::av_dict_set(fo, "ch_layout", Format("%dC", o.audio_channels.back().u.i).c_str(), 0);
+  if (!o.audio_ch_layouts.empty() && hasPrivate("ch_layout"))
+    ff::av_dict_set(fo, "ch_layout", o.audio_ch_layouts.back().u.str.c_str(), 0);
+  if (!o.frame_rates.empty() && hasPrivate("framerate"))
+    ff::av_dict_set(fo, "framerate", o.frame_rates.back().u.str.c_str(), 0);
+  if (!o.frame_sizes.empty())
+    ff::av_dict_set(fo, "video_size", o.frame_sizes.back().u.str.c_str(), 0);
+  if (!o.frame_pix_fmts.empty())
+    ff::av_dict_set(fo, "pixel_format", o.frame_pix_fmts.back().u.str.c_str(), 0);
+}
+
+void TCustomFFmpeg::SetForcedDecoders(TOptionsContext &o, AVFormatContext *ic) {
+  struct {
+    const char *spec;
+    AVMediaType type;
+    const AVCodec **codec;
+    AVCodecID *id;
+  } forced[] = {
+      {"v", AVMEDIA_TYPE_VIDEO, &ic->video_codec, &ic->video_codec_id},
+      {"a", AVMEDIA_TYPE_AUDIO, &ic->audio_codec, &ic->audio_codec_id},
+      {"s", AVMEDIA_TYPE_SUBTITLE, &ic->subtitle_codec, &ic->subtitle_codec_id},
+      {"d", AVMEDIA_TYPE_DATA, &ic->data_codec, &ic->data_codec_id},
+  };
+  for (auto &f : forced) {
+    std::string name = LastOfType(o.codec_names, f.spec);
+    if (name.empty())
+      continue;
+    *f.codec = FindCodecOrDie(name, f.type, false);
+    *f.id = (*f.codec)->id;
+  }
+}
+
+// Format options the container did not take. Entries that are codec options are not the
+// container's business and are dropped first.
+int TCustomFFmpeg::CheckLeftoverFormatOptions(TOptionsContext &o) {
+  const AVDictionaryEntry *e = nullptr;
+  while ((e = ff::av_dict_get(o.g->codec_opts, "", e, AV_DICT_IGNORE_SUFFIX)))
+    ff::av_dict_set(&o.g->format_opts, e->key, nullptr, AV_DICT_MATCH_CASE);
+  e = ff::av_dict_get(o.g->format_opts, "", nullptr, AV_DICT_IGNORE_SUFFIX);
+  if (!e)
+    return 0;
+  std::string text = Format("Option %s not found.", e->key);
+  if (HaltOnInvalidOption)
+    Fatal(this, text);
+  FLastErrMsg = text;
+  Log(this, llError, "%s", text.c_str());
+  return 0;
+}
+
+// -ss / -sseof: timestamp receives the start (without the container's start time) and
+// o.start_time the effective seek start (AV_NOPTS_VALUE when none).
+int TCustomFFmpeg::ResolveSeek(TOptionsContext &o, AVFormatContext *ic, const std::string &FileName,
+                               int64_t &timestamp) {
+  if (o.start_time != AV_NOPTS_VALUE && o.start_time_eof != AV_NOPTS_VALUE) {
+    Log(this, llWarning, "Cannot use -ss and -sseof both, using -ss for %s", FileName.c_str());
+    o.start_time_eof = AV_NOPTS_VALUE;
+  }
+  if (o.start_time_eof != AV_NOPTS_VALUE) {
+    if (o.start_time_eof >= 0) {
+      FLastErrMsg = "-sseof value must be negative; aborting";
+      Log(this, llError, "%s", FLastErrMsg.c_str());
+      return AVERROR(EINVAL);
+    }
+    if (ic->duration > 0) {
+      o.start_time = ic->duration + o.start_time_eof;
+      if (o.start_time < 0) {
+        Log(this, llWarning, "-sseof value seeks to before start of file %s; ignored",
+            FileName.c_str());
+        o.start_time = AV_NOPTS_VALUE;
+      }
+    } else {
+      Log(this, llWarning, "Cannot use -sseof, duration of %s not known", FileName.c_str());
+    }
+  }
+  timestamp = o.start_time == AV_NOPTS_VALUE ? 0 : o.start_time;
+  return 0;
+}
+
+int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Options,
+                                   const std::string &FileName, const std::string &Presets) {
+  int ret = ParseOptions(o, Options, ofInput, FileName, "input file", Presets);
+  if (ret < 0)
+    return ret;
+  if (!ResolveStopTime(o))
+    return AVERROR(EINVAL);
+
+  const AVInputFormat *fmt = nullptr;
+  if (!o.format.empty()) {
+    fmt = ff::av_find_input_format(o.format.c_str());
+    if (!fmt) {
+      FLastErrMsg = Format("Unknown input format: \"%s\"", o.format.c_str());
+      Log(this, llFatal, "%s", FLastErrMsg.c_str());
+      return AVERROR(EINVAL);
+    }
+  }
+
+  AVFormatContext *raw = ff::avformat_alloc_context();
+  if (!raw) {
+    FLastErrMsg = "avformat_alloc_context() failed";
+    Log(this, llFatal, "%s", FLastErrMsg.c_str());
+    return AVERROR(ENOMEM);
+  }
+  SetPerFormatOptions(o, fmt);
+  SetForcedDecoders(o, raw);
+  raw->flags |= AVFMT_FLAG_NONBLOCK;
+  if (o.bitexact)
+    raw->flags |= AVFMT_FLAG_BITEXACT;
+  raw->interrupt_callback = FReadCallback;
+
+  bool scanAllPmtsSet = false;
+  if (!ff::av_dict_get(o.g->format_opts, "scan_all_pmts", nullptr, AV_DICT_MATCH_CASE)) {
+    ff::av_dict_set(&o.g->format_opts, "scan_all_pmts", "1", AV_DICT_DONT_OVERWRITE);
+    scanAllPmtsSet = true;
+  }
+  FLastRead = ff::av_gettime_relative();
+  ret = ff::avformat_open_input(&raw, FileName.c_str(), fmt, &o.g->format_opts);
+  if (ret < 0) { // raw was freed by the library
+    FLastErrMsg = FFErrorText(FileName, ret);
+    Log(this, llFatal, "%s", FLastErrMsg.c_str());
+    if (ret == AVERROR_PROTOCOL_NOT_FOUND)
+      Log(this, llError, "Did you mean file:%s?", FileName.c_str());
+    return ret;
+  }
+  TInputContextPtr ic(raw);
+  if (scanAllPmtsSet)
+    ff::av_dict_set(&o.g->format_opts, "scan_all_pmts", nullptr, AV_DICT_MATCH_CASE);
+  CheckLeftoverFormatOptions(o);
+
+  for (unsigned i = 0; i < ic->nb_streams; i++)
+    ChooseDecoder(o, ic.get(), ic->streams[i]);
+
+  if (Ffind_stream_info) {
+    std::vector<AVDictionary *> probeOpts(ic->nb_streams, nullptr);
+    auto freeProbeOpts = [&probeOpts] {
+      for (AVDictionary *&d : probeOpts)
+        ff::av_dict_free(&d);
+    };
+    try {
+      for (unsigned i = 0; i < ic->nb_streams; i++)
+        probeOpts[i] = FilterCodecOpts(o.g->codec_opts, ic->streams[i]->codecpar->codec_id,
+                                       ic.get(), ic->streams[i], nullptr);
+    } catch (...) {
+      freeProbeOpts();
+      throw;
+    }
+    if (FOnBeforeFindStreamInfo)
+      FOnBeforeFindStreamInfo(this, ic.get());
+    FLastRead = ff::av_gettime_relative();
+    ret = ff::avformat_find_stream_info(ic.get(), probeOpts.empty() ? nullptr : probeOpts.data());
+    freeProbeOpts();
+    if (ret < 0) {
+      FLastErrMsg = Format("%s: could not find codec parameters", FileName.c_str());
+      Log(this, llFatal, "%s", FLastErrMsg.c_str());
+      if (ic->nb_streams == 0)
+        return ret;
+    }
+  }
+
+  int64_t timestamp = 0;
+  ret = ResolveSeek(o, ic.get(), FileName, timestamp);
+  if (ret < 0)
+    return ret;
+  if (ic->duration > 0)
+    FInputDuration = std::max(FInputDuration, ic->duration - timestamp);
+  if (!o.seek_timestamp && ic->start_time != AV_NOPTS_VALUE)
+    timestamp += ic->start_time;
+  if (o.start_time != AV_NOPTS_VALUE) {
+    int64_t seekTo = timestamp;
+    if (!(ic->iformat->flags & AVFMT_SEEK_TO_PTS)) {
+      for (unsigned i = 0; i < ic->nb_streams; i++)
+        if (ic->streams[i]->codecpar->video_delay) {
+          seekTo -= 3 * AV_TIME_BASE / 23;
+          break;
+        }
+    }
+    FLastRead = ff::av_gettime_relative();
+    if (ff::avformat_seek_file(ic.get(), -1, INT64_MIN, seekTo, seekTo, 0) < 0)
+      Log(this, llWarning, "%s: could not seek to position %0.3f", FileName.c_str(),
+          double(timestamp) / AV_TIME_BASE);
+  }
+
+  const int fileIndex = Fnb_input_files();
+  std::vector<std::unique_ptr<TInputStream>> streams;
+  AddInputStreams(o, ic.get(), fileIndex, streams);
+  ff::av_dump_format(ic.get(), fileIndex, FileName.c_str(), 0);
+
+  auto f = std::make_unique<TInputFile>();
+  f->ist_index = Fnb_input_streams();
+  f->start_time = o.start_time;
+  f->recording_time = o.recording_time;
+  f->input_sync_ref = o.input_sync_ref;
+  f->input_ts_offset = o.input_ts_offset;
+  int64_t base = timestamp;
+  if (Fcopy_ts)
+    base = (Fstart_at_zero && ic->start_time != AV_NOPTS_VALUE) ? ic->start_time : 0;
+  f->ts_offset = o.input_ts_offset - base;
+  f->nb_streams = int(ic->nb_streams);
+  f->rate_emu = o.rate_emu;
+  f->accurate_seek = o.accurate_seek;
+  f->loop = o.loop;
+  f->readrate = o.readrate;
+  if (f->readrate < 0.0f)
+    Fatal(this, Format("Option -readrate for Input #%d is %0.3f; it must be non-negative.",
+                       fileIndex, double(f->readrate)));
+  if (f->readrate > 0.0f && f->rate_emu) {
+    Log(this, llWarning, "Both -readrate and -re set for Input #%d. Using -readrate %0.3f.",
+        fileIndex, double(f->readrate));
+    f->rate_emu = 0;
+  }
+  f->pkt.reset(ff::av_packet_alloc());
+  if (!f->pkt)
+    Fatal(this, "av_packet_alloc() failed");
+
+  ret = CheckUnusedDecoderOptions(o, fileIndex, FileName, streams);
+  if (ret < 0)
+    return ret;
+  DumpAttachments(o, ic.get());
+
+  if (f->rate_emu)
+    Frate_emu = 1;
+  f->ctx = std::move(ic);
+  for (auto &s : streams)
+    Finput_streams.push_back(std::move(s));
+  Finput_files.push_back(std::move(f));
+  Finput_stream_potentially_available = 1;
+  return fileIndex;
+}
+
+void TCustomFFmpeg::AddInputStreams(TOptionsContext &o, AVFormatContext *ic, int fileIndex,
+                                    std::vector<std::unique_ptr<TInputStream>> &streams) {
+  const AVClass *cc = ff::avcodec_get_class();
+  const AVOption *discardOpt = ff::av_opt_find(&cc, "skip_frame", nullptr, 0, 0);
+  for (unsigned i = 0; i < ic->nb_streams; i++) {
+    AVStream *st = ic->streams[i];
+    AVCodecParameters *par = st->codecpar;
+    auto ist = std::make_unique<TInputStream>();
+    ist->st = st;
+    ist->file_index = fileIndex;
+    ist->discard = 1;
+    st->discard = AVDISCARD_ALL;
+    ist->ts_scale = MatchPerStreamDouble(o.ts_scale, ic, st, 1.0);
+    ist->autorotate = MatchPerStreamInt(o.autorotate, ic, st, 1);
+    std::string tag = MatchPerStreamStr(o.codec_tags, ic, st);
+    if (!tag.empty())
+      par->codec_tag = CodecTagOf(tag);
+    ist->avdec = ChooseDecoder(o, ic, st);
+    ist->decoder_opts = FilterCodecOpts(o.g->codec_opts, par->codec_id, ic, st, ist->avdec);
+    ist->reinit_filters = MatchPerStreamInt(o.reinit_filters, ic, st, -1);
+
+    std::string discard = MatchPerStreamStr(o.discard, ic, st);
+    ist->user_set_discard = AVDISCARD_NONE;
+    if ((o.video_disable && par->codec_type == AVMEDIA_TYPE_VIDEO) ||
+        (o.audio_disable && par->codec_type == AVMEDIA_TYPE_AUDIO) ||
+        (o.subtitle_disable && par->codec_type == AVMEDIA_TYPE_SUBTITLE) ||
+        (o.data_disable && par->codec_type == AVMEDIA_TYPE_DATA))
+      ist->user_set_discard = AVDISCARD_ALL;
+    if (!discard.empty() &&
+        ff::av_opt_eval_int(&cc, discardOpt, discard.c_str(), &ist->user_set_discard) < 0)
+      Fatal(this, Format("Error parsing discard %s.", discard.c_str()));
+
+    ist->dec_ctx.reset(ff::avcodec_alloc_context3(ist->avdec));
+    if (!ist->dec_ctx)
+      Fatal(this, "Error allocating the decoder context.");
+    if (ff::avcodec_parameters_to_context(ist->dec_ctx.get(), par) < 0)
+      Fatal(this, "Error initializing the decoder context.");
+    ist->decoded_frame.reset(ff::av_frame_alloc());
+    ist->pkt.reset(ff::av_packet_alloc());
+    if (!ist->decoded_frame || !ist->pkt)
+      Fatal(this, "Error allocating the decoder context.");
+    if (o.bitexact)
+      ist->dec_ctx->flags |= AV_CODEC_FLAG_BITEXACT;
+
+    switch (par->codec_type) {
+    case AVMEDIA_TYPE_VIDEO: {
+      if (!ist->avdec)
+        ist->avdec = ff::avcodec_find_decoder(par->codec_id);
+      ist->dec_ctx->framerate = st->avg_frame_rate;
+      std::string rate = MatchPerStreamStr(o.frame_rates, ic, st);
+      if (!rate.empty() && ff::av_parse_video_rate(&ist->framerate, rate.c_str()) < 0)
+        Fatal(this, Format("Error parsing framerate %s.", rate.c_str()));
+      ist->top_field_first = MatchPerStreamInt(o.top_field_first, ic, st, -1);
+      SetupHWAccel(o, ic, *ist);
+      break;
+    }
+    case AVMEDIA_TYPE_AUDIO: {
+      ist->guess_layout_max = MatchPerStreamInt(o.guess_layout_max, ic, st, INT_MAX);
+      AVChannelLayout &cl = ist->dec_ctx->ch_layout;
+      if (cl.order == AV_CHANNEL_ORDER_UNSPEC && cl.nb_channels > 0 &&
+          cl.nb_channels <= ist->guess_layout_max) {
+        int channels = cl.nb_channels;
+        ff::av_channel_layout_uninit(&cl);
+        ff::av_channel_layout_default(&cl, channels);
+        char name[128] = "";
+        ff::av_channel_layout_describe(&cl, name, sizeof name);
+        Log(this, llWarning, "Guessed Channel Layout for Input Stream #%d.%d : %s", fileIndex,
+            st->index, name);
+      }
+      break;
+    }
+    case AVMEDIA_TYPE_DATA:
+    case AVMEDIA_TYPE_SUBTITLE: {
+      if (!ist->avdec)
+        ist->avdec = ff::avcodec_find_decoder(par->codec_id);
+      ist->fix_sub_duration = MatchPerStreamInt(o.fix_sub_duration, ic, st, 0);
+      std::string canvas = MatchPerStreamStr(o.canvas_sizes, ic, st);
+      if (!canvas.empty() &&
+          ff::av_parse_video_size(&ist->dec_ctx->width, &ist->dec_ctx->height, canvas.c_str()) < 0)
+        Fatal(this, Format("Invalid canvas size: %s.", canvas.c_str()));
+      break;
+    }
+    default:
+      break;
+    }
+    if (ff::avcodec_parameters_from_context(par, ist->dec_ctx.get()) < 0)
+      Fatal(this, "Error initializing the decoder context.");
+    streams.push_back(std::move(ist));
+  }
+}
+
+void TCustomFFmpeg::SetupHWAccel(TOptionsContext &o, AVFormatContext *ic, TInputStream &ist) {
+  std::string hwaccel = MatchPerStreamStr(o.hwaccels, ic, ist.st);
+  std::string outFormat = MatchPerStreamStr(o.hwaccel_output_formats, ic, ist.st);
+  if (!hwaccel.empty()) {
+    // Old command lines: cuvid and qsv decoders once implied their own output format.
+    if (hwaccel == "cuvid" || hwaccel == "qsv") {
+      const char *name = hwaccel == "cuvid" ? "cuda" : "qsv";
+      Log(this, llWarning,
+          "WARNING: defaulting hwaccel_output_format to %s for compatibility with old "
+          "commandlines. This behaviour is DEPRECATED and will be removed in the future. Please "
+          "explicitly set \"-hwaccel_output_format %s\".",
+          name, name);
+      if (outFormat.empty())
+        outFormat = name;
+    }
+    if (hwaccel == "nvdec" || hwaccel == "cuvid")
+      hwaccel = "cuda";
+    if (hwaccel == "none")
+      ist.hwaccel_id = HWACCEL_NONE;
+    else if (hwaccel == "auto")
+      ist.hwaccel_id = HWACCEL_AUTO;
+    else {
+      AVHWDeviceType type = ff::av_hwdevice_find_type_by_name(hwaccel.c_str());
+      if (type != AV_HWDEVICE_TYPE_NONE) {
+        ist.hwaccel_id = HWACCEL_GENERIC;
+        ist.hwaccel_device_type = type;
+      } else {
+        std::string list = "Supported hwaccels: ";
+        type = AV_HWDEVICE_TYPE_NONE;
+        while ((type = ff::av_hwdevice_iterate_types(type)) != AV_HWDEVICE_TYPE_NONE)
+          list += std::string(ff::av_hwdevice_get_type_name(type)) + " ";
+        Log(this, llFatal, "%s", list.c_str());
+        Fatal(this, Format("Unrecognized hwaccel: %s.", hwaccel.c_str()));
+      }
+    }
+  }
+  ist.hwaccel_device = MatchPerStreamStr(o.hwaccel_devices, ic, ist.st);
+  if (!outFormat.empty()) {
+    ist.hwaccel_output_format = ff::av_get_pix_fmt(outFormat.c_str());
+    if (ist.hwaccel_output_format == AV_PIX_FMT_NONE)
+      Fatal(this, Format("Unrecognised hwaccel output format: %s", outFormat.c_str()));
+  }
+  ist.hwaccel_pix_fmt = AV_PIX_FMT_NONE;
+}
+
+int TCustomFFmpeg::CheckUnusedDecoderOptions(
+    TOptionsContext &o, int fileIndex, const std::string &FileName,
+    const std::vector<std::unique_ptr<TInputStream>> &streams) {
+  std::vector<const AVDictionary *> used;
+  for (auto &s : streams)
+    used.push_back(s->decoder_opts);
+  int ret = 0;
+  ForEachUnusedCodecOption(
+      o.g->codec_opts, used, [&](const std::string &key, const AVOption *option) {
+        if (ret < 0)
+          return;
+        const char *help = option->help ? option->help : "";
+        if (!(option->flags & AV_OPT_FLAG_DECODING_PARAM)) {
+          FLastErrMsg = Format("Codec AVOption %s (%s) specified for input file #%d (%s) is not "
+                               "a decoding option.",
+                               key.c_str(), help, fileIndex, FileName.c_str());
+          Log(this, llError, "%s", FLastErrMsg.c_str());
+          ret = AVERROR(EINVAL);
+          return;
+        }
+        Log(this, llWarning,
+            "Codec AVOption %s (%s) specified for input file #%d (%s) has not been used for any "
+            "stream. The most likely reason is either wrong type (e.g. a video option with no "
+            "video streams) or that it is a private option of some decoder which was not "
+            "actually used for any stream.",
+            key.c_str(), help, fileIndex, FileName.c_str());
+      });
+  return ret;
+}
+
+void TCustomFFmpeg::DumpAttachments(TOptionsContext &o, AVFormatContext *ic) {
+  for (const TSpecifierOpt &so : o.dump_attachment)
+    for (unsigned j = 0; j < ic->nb_streams; j++)
+      if (CheckStreamSpecifier(ic, ic->streams[j], so.specifier))
+        DumpAttachment(ic->streams[j], so.u.str);
+}
+
+// Writes one attachment stream's data to a file; problems are logged, never fatal except
+// -y together with -n.
+void TCustomFFmpeg::DumpAttachment(AVStream *st, const std::string &name) {
+  const int fileIndex = Fnb_input_files();
+  if (!st->codecpar->extradata_size) {
+    Log(this, llWarning, "No extradata to dump in stream #%d:%d.", fileIndex, st->index);
+    return;
+  }
+  std::string filename = name;
+  if (filename.empty()) {
+    const AVDictionaryEntry *e = ff::av_dict_get(st->metadata, "filename", nullptr, 0);
+    if (e)
+      filename = e->value;
+  }
+  if (filename.empty()) {
+    Log(this, llError, "No filename specified and no \"filename\" tag in stream #%d:%d.", fileIndex,
+        st->index);
+    return;
+  }
+  if (Ffile_overwrite && Fno_file_overwrite)
+    Fatal(this, "Error, both -y and -n supplied.");
+  if (!Ffile_overwrite) {
+    const char *proto = ff::avio_find_protocol_name(filename.c_str());
+    if (proto && std::strcmp(proto, "file") == 0) {
+      std::string path = filename.rfind("file:", 0) == 0 ? filename.substr(5) : filename;
+      if (FileExists(path)) {
+        FLastErrMsg = Format("File \"%s\" already exists. Ignored.", filename.c_str());
+        Log(this, llWarning, "%s", FLastErrMsg.c_str());
+        return;
+      }
+      for (int i = 0; i < Fnb_input_files(); i++) {
+        AVFormatContext *ic = Finput_files[i]->ctx.get();
+        if (!(ic->iformat->flags & AVFMT_NOFILE) && ic->url && path == ic->url) {
+          FLastErrMsg = Format("Output %s same as Input #%d - ignored.", filename.c_str(), i);
+          Log(this, llWarning, "%s", FLastErrMsg.c_str());
+          return;
+        }
+      }
+    }
+  }
+  FLastWrite = ff::av_gettime_relative();
+  AVIOContext *out = nullptr;
+  if (ff::avio_open2(&out, filename.c_str(), AVIO_FLAG_WRITE, &FWriteCallback, nullptr) < 0) {
+    Log(this, llError, "Could not open file %s for writing.", filename.c_str());
+    return;
+  }
+  ff::avio_write(out, st->codecpar->extradata, st->codecpar->extradata_size);
+  ff::avio_flush(out);
+  ff::avio_close(out);
+}
+
+// ---- outputs -------------------------------------------------------------------------------
+
+int TCustomFFmpeg::OpenOutputFile(TOptionsContext &o, const std::string &Options,
+                                  const std::string &FileName, const std::string &Presets) {
+  const size_t firstStream = Foutput_streams.size();
+  const size_t fileCount = Foutput_files.size();
+  const bool fileExisted = FileExists(FileName);
+  try {
+    int ret = DoOpenOutputFile(o, Options, FileName, Presets);
+    if (ret < 0 && Foutput_files.size() > fileCount)
+      UndoOutputFile(firstStream, FileName, fileExisted);
+    return ret;
+  } catch (const std::exception &e) {
+    FLastErrMsg = e.what();
+    if (Foutput_files.size() > fileCount)
+      UndoOutputFile(firstStream, FileName, fileExisted);
+    throw;
+  }
+}
+
+// Removes the last output file and its streams; an output file left empty is deleted.
+void TCustomFFmpeg::UndoOutputFile(size_t firstStream, const std::string &FileName,
+                                   bool fileExisted) {
+  Foutput_streams.resize(firstStream);
+  std::unique_ptr<TOutputFile> of = std::move(Foutput_files.back());
+  Foutput_files.pop_back();
+  AVFormatContext *oc = of->ctx.get();
+  bool opened = oc && oc->pb && !(oc->oformat->flags & AVFMT_NOFILE);
+  of.reset(); // closes the I/O and frees the muxer context
+  struct stat sb;
+  if ((opened || !fileExisted) && ::stat(FileName.c_str(), &sb) == 0 && S_ISREG(sb.st_mode) &&
+      sb.st_size == 0)
+    std::remove(FileName.c_str());
+}
+
+void TCustomFFmpeg::ApplyInputSyncOffsets() {
+  if (FSyncOffsetsApplied)
+    return; // the offsets are relative to the inputs: apply them once per task
+  FSyncOffsetsApplied = true;
+  for (int i = 0; i < Fnb_input_files(); i++) {
+    TInputFile &self = *Finput_files[i];
+    if (self.input_sync_ref == -1 || self.input_sync_ref == i)
+      continue;
+    if (self.input_sync_ref >= Fnb_input_files() || self.input_sync_ref < -1)
+      Fatal(this, Format("-isync for input %d references non-existent input %d.", i,
+                         self.input_sync_ref));
+    if (Fcopy_ts && !Fstart_at_zero)
+      Fatal(this, "Use of -isync requires that start_at_zero be set if copyts is set.");
+    TInputFile &ref = *Finput_files[self.input_sync_ref];
+    if (ref.input_sync_ref != -1 && ref.input_sync_ref != self.input_sync_ref) {
+      Log(this, llError, "-isync for input %d references a resynced input %d. Sync not set.", i,
+          self.input_sync_ref);
+      continue;
+    }
+    int64_t selfStart, refStart;
+    if (self.ctx->start_time_realtime != AV_NOPTS_VALUE &&
+        ref.ctx->start_time_realtime != AV_NOPTS_VALUE) {
+      selfStart = self.ctx->start_time_realtime;
+      refStart = ref.ctx->start_time_realtime;
+    } else if (self.ctx->start_time != AV_NOPTS_VALUE && ref.ctx->start_time != AV_NOPTS_VALUE) {
+      selfStart = self.ctx->start_time;
+      refStart = ref.ctx->start_time;
+    } else {
+      Log(this, llInfo,
+          "Unable to identify start times for Inputs #%d and %d both. No sync adjustment made.", i,
+          self.input_sync_ref);
+      continue;
+    }
+    int64_t selfSeek = self.start_time == AV_NOPTS_VALUE ? 0 : self.start_time;
+    int64_t refSeek = ref.start_time == AV_NOPTS_VALUE ? 0 : ref.start_time;
+    int64_t adjustment =
+        (selfStart - refStart) + (Fcopy_ts ? 0 : selfSeek - refSeek) + ref.input_ts_offset;
+    self.ts_offset += adjustment;
+    Log(this, llInfo, "Adjusted ts offset for Input #%d by %" PRId64 " us to sync with Input #%d.",
+        i, adjustment, self.input_sync_ref);
+  }
+}
+
+int TCustomFFmpeg::DoOpenOutputFile(TOptionsContext &o, const std::string &Options,
+                                    const std::string &FileName, const std::string &Presets) {
+  int ret = ParseOptions(o, Options, ofOutput, FileName, "output file", Presets);
+  if (ret < 0)
+    return ret;
+  ApplyInputSyncOffsets();
+  if (!ResolveStopTime(o))
+    return AVERROR(EINVAL);
+
+  AVFormatContext *raw = nullptr;
+  ret = ff::avformat_alloc_output_context2(
+      &raw, nullptr, o.format.empty() ? nullptr : o.format.c_str(), FileName.c_str());
+  if (!raw) {
+    FLastErrMsg = FFErrorText(FileName, ret < 0 ? ret : AVERROR(ENOMEM));
+    Log(this, llError, "%s", FLastErrMsg.c_str());
+    return ret < 0 ? ret : AVERROR(ENOMEM);
+  }
+  auto ofile = std::make_unique<TOutputFile>();
+  ofile->ctx.reset(raw);
+  ofile->index = Fnb_output_files();
+  ofile->format = raw->oformat;
+  ofile->ost_index = Fnb_output_streams();
+  ofile->recording_time = o.recording_time;
+  ofile->start_time = o.start_time;
+  ofile->limit_filesize = uint64_t(o.limit_filesize);
+  ofile->shortest = o.shortest;
+  ff::av_dict_copy(&ofile->opts, o.g->format_opts, 0);
+  Foutput_files.push_back(std::move(ofile));
+  TOutputFile &of = *Foutput_files.back();
+  AVFormatContext *oc = of.ctx.get();
+  if (o.recording_time != INT64_MAX)
+    oc->duration = o.recording_time;
+  oc->interrupt_callback = FWriteCallback;
+  if (o.bitexact)
+    oc->flags |= AVFMT_FLAG_BITEXACT;
+
+  CreateOutputStreams(o, of);
+  SetDecodingNeeded(of);
+  AddAttachments(o, of);
+  ret = CheckOutputFile(o, of, FileName);
+  if (ret < 0)
+    return ret;
+
+  if (o.mux_preload != 0)
+    ff::av_dict_set_int(&of.opts, "preload", int64_t(o.mux_preload * AV_TIME_BASE), 0);
+  oc->max_delay = int(o.mux_max_delay * AV_TIME_BASE);
+  SetOutputMetadata(*this, o, of);
+  if (o.recording_time != INT64_MAX)
+    FOutputDuration = std::max(FOutputDuration, o.recording_time);
+  return of.index;
+}
+
+void TCustomFFmpeg::CreateOutputStreams(TOptionsContext &o, TOutputFile &of) {
+  if (o.stream_maps.empty()) {
+    SelectStreamsAutomatically(o, of);
+    return;
+  }
+  TOutputStreamFactory factory(*this, o, of);
+  for (const TStreamMap &map : o.stream_maps) {
+    if (map.disabled)
+      continue;
+    if (!map.linklabel.empty()) // complex graph outputs are bound by the filter-graph code
+      Fatal(this, Format("Output with label \"%s\" does not exist in any defined filter graph, "
+                         "or was already used elsewhere.",
+                         map.linklabel.c_str()));
+    const int src = Finput_files[map.file_index]->ist_index + map.stream_index;
+    TInputStream &ist = *Finput_streams[src];
+    if (ist.user_set_discard == AVDISCARD_ALL)
+      Fatal(this, Format("Stream #%d:%d is disabled and cannot be mapped.", map.file_index,
+                         map.stream_index));
+    const AVMediaType type = ist.st->codecpar->codec_type;
+    if ((o.subtitle_disable && type == AVMEDIA_TYPE_SUBTITLE) ||
+        (o.audio_disable && type == AVMEDIA_TYPE_AUDIO) ||
+        (o.video_disable && type == AVMEDIA_TYPE_VIDEO) ||
+        (o.data_disable && type == AVMEDIA_TYPE_DATA))
+      continue;
+    TOutputStream *ost = factory.NewStreamFor(src);
+    if (ost)
+      ost->sync_ist =
+          Finput_streams[Finput_files[map.sync_file_index]->ist_index + map.sync_stream_index]
+              .get();
+  }
+}
+
+void TCustomFFmpeg::SelectStreamsAutomatically(TOptionsContext &o, TOutputFile &of) {
+  AVFormatContext *oc = of.ctx.get();
+  TOutputStreamFactory factory(*this, o, of);
+  TInputsView in{Finput_files, Finput_streams};
+  auto guess = [oc](AVMediaType type) {
+    return ff::av_guess_codec(oc->oformat, nullptr, oc->url, nullptr, type);
+  };
+  if (!o.video_disable && guess(AVMEDIA_TYPE_VIDEO) != AV_CODEC_ID_NONE) {
+    int idx = BestVideoStream(in, oc->oformat);
+    if (idx >= 0)
+      factory.NewVideoStream(idx);
+  }
+  if (!o.audio_disable && guess(AVMEDIA_TYPE_AUDIO) != AV_CODEC_ID_NONE) {
+    int idx = BestAudioStream(in);
+    if (idx >= 0)
+      factory.NewAudioStream(idx);
+  }
+  const bool subtitleNamed = !LastOfType(o.codec_names, "s").empty();
+  if (!o.subtitle_disable &&
+      (ff::avcodec_find_encoder(oc->oformat->subtitle_codec) || subtitleNamed)) {
+    int idx = FirstSubtitleStream(in, oc->oformat, subtitleNamed);
+    if (idx >= 0)
+      factory.NewSubtitleStream(idx);
+  }
+  if (!o.data_disable) {
+    AVCodecID id = guess(AVMEDIA_TYPE_DATA);
+    int idx = id != AV_CODEC_ID_NONE ? FirstDataStream(in, id) : -1;
+    if (idx >= 0)
+      factory.NewDataStream(idx);
+  }
+}
+
+// Which input streams must be decoded or read for this output.
+void TCustomFFmpeg::SetDecodingNeeded(TOutputFile &of) {
+  for (int i = of.ost_index; i < Fnb_output_streams(); i++) {
+    TOutputStream &ost = *Foutput_streams[i];
+    if (ost.source_index < 0)
+      continue;
+    TInputStream &ist = *Finput_streams[ost.source_index];
+    if (ost.encoding_needed) {
+      ist.decoding_needed |= DECODING_FOR_OST;
+      ist.processing_needed = 1;
+    } else if (ost.stream_copy) {
+      ist.processing_needed = 1;
+    }
+  }
+}
+
+void TCustomFFmpeg::AddAttachments(TOptionsContext &o, TOutputFile &of) {
+  TOutputStreamFactory factory(*this, o, of);
+  for (const std::string &name : o.attachments) {
+    FLastWrite = ff::av_gettime_relative();
+    AVIOContext *pb = nullptr;
+    if (ff::avio_open2(&pb, name.c_str(), AVIO_FLAG_READ, &FWriteCallback, nullptr) < 0)
+      Fatal(this, Format("Could not open attachment file %s.", name.c_str()));
+    const int64_t len = ff::avio_size(pb);
+    if (len <= 0) {
+      ff::avio_closep(&pb);
+      Fatal(this, Format("Could not get size of the attachment %s.", name.c_str()));
+    }
+    uint8_t *data = len > INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE
+                        ? nullptr
+                        : static_cast<uint8_t *>(ff::av_malloc(len + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!data) {
+      ff::avio_closep(&pb);
+      Fatal(this, Format("Attachment %s too large.", name.c_str()));
+    }
+    const int got = ff::avio_read(pb, data, int(len));
+    ff::avio_closep(&pb);
+    std::memset(data + len, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+    TOutputStream *ost = factory.NewAttachmentStream();
+    ost->stream_copy = 0;
+    ost->attachment_filename = name;
+    ost->st->codecpar->extradata = data;
+    ost->st->codecpar->extradata_size = got < 0 ? 0 : got;
+    size_t slash = name.rfind('/');
+    if (slash == std::string::npos)
+      slash = name.rfind('\\');
+    std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+    ff::av_dict_set(&ost->st->metadata, "filename", base.c_str(), AV_DICT_DONT_OVERWRITE);
+  }
+}
+
+// Checks of a complete stream set, then the output I/O.
+int TCustomFFmpeg::CheckOutputFile(TOptionsContext &o, TOutputFile &of,
+                                   const std::string &FileName) {
+  AVFormatContext *oc = of.ctx.get();
+  if (!oc->nb_streams && !(oc->oformat->flags & AVFMT_NOSTREAMS)) {
+    ff::av_dump_format(oc, of.index, oc->url, 1);
+    FLastErrMsg = Format("Output file #%d does not contain any stream", of.index);
+    Log(this, llError, "%s", FLastErrMsg.c_str());
+    return AVERROR(EINVAL);
+  }
+
+  std::vector<const AVDictionary *> used;
+  for (int i = of.ost_index; i < Fnb_output_streams(); i++)
+    used.push_back(Foutput_streams[i]->encoder_opts);
+  int ret = 0;
+  ForEachUnusedCodecOption(
+      o.g->codec_opts, used, [&](const std::string &key, const AVOption *option) {
+        if (ret < 0 || key == "gop_timecode")
+          return;
+        const char *help = option->help ? option->help : "";
+        if (!(option->flags & AV_OPT_FLAG_ENCODING_PARAM)) {
+          FLastErrMsg = Format("Codec AVOption %s (%s) specified for output file #%d (%s) is not "
+                               "an encoding option.",
+                               key.c_str(), help, of.index, FileName.c_str());
+          Log(this, llError, "%s", FLastErrMsg.c_str());
+          ret = AVERROR(EINVAL);
+          return;
+        }
+        Log(this, llWarning,
+            "Codec AVOption %s (%s) specified for output file #%d (%s) has not been used for any "
+            "stream. The most likely reason is either wrong type (e.g. a video option with no "
+            "video streams) or that it is a private option of some encoder which was not "
+            "actually used for any stream.",
+            key.c_str(), help, of.index, FileName.c_str());
+      });
+  if (ret < 0)
+    return ret;
+
+  if ((oc->oformat->flags & AVFMT_NEEDNUMBER) && !ff::av_filename_number_test(oc->url)) {
+    FLastErrMsg = FFErrorText(FileName, AVERROR(EINVAL));
+    Log(this, llError, "%s", FLastErrMsg.c_str());
+    return AVERROR(EINVAL);
+  }
+  if (!(oc->oformat->flags & AVFMT_NOSTREAMS) && !Finput_stream_potentially_available) {
+    FLastErrMsg = "No input streams but output needs an input stream";
+    Log(this, llError, "%s", FLastErrMsg.c_str());
+    return AVERROR(EINVAL);
+  }
+  if (!(oc->oformat->flags & AVFMT_NOFILE)) {
+    FLastWrite = ff::av_gettime_relative();
+    ret = ff::avio_open2(&oc->pb, FileName.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback,
+                         &of.opts);
+    if (ret < 0) {
+      FLastErrMsg = FFErrorText(FileName, ret);
+      Log(this, llError, "%s", FLastErrMsg.c_str());
+      return ret;
+    }
+  }
+  return 0;
+}
+
+// ---- -map and -map_channel -------------------------------------------------------------------
+
+int TCustomFFmpeg::opt_map(TOptionsContext *o, const std::string &, const std::string &arg) {
+  std::string map = arg;
+  const bool negative = !map.empty() && map[0] == '-';
+  if (negative)
+    map.erase(0, 1);
+
+  int syncFile = -1, syncStream = 0;
+  size_t comma = map.find(',');
+  if (comma != std::string::npos) {
+    std::string sync = map.substr(comma + 1);
+    map.resize(comma);
+    char *p = nullptr;
+    syncFile = int(std::strtol(sync.c_str(), &p, 0));
+    if (syncFile >= Fnb_input_files() || syncFile < 0)
+      Fatal(this, Format("Invalid sync file index: %d.", syncFile));
+    const char *spec = *p ? p + 1 : p;
+    const TInputFile &f = *Finput_files[syncFile];
+    int i = 0;
+    for (; i < f.nb_streams; i++)
+      if (CheckStreamSpecifier(f.ctx.get(), f.ctx->streams[i], spec))
+        break;
+    if (i == f.nb_streams)
+      Fatal(this,
+            Format("Sync stream specification in map %s does not match any streams.", arg.c_str()));
+    if (Finput_streams[f.ist_index + i]->user_set_discard == AVDISCARD_ALL)
+      Fatal(this, Format("Sync stream specification in map %s matches a disabled input stream.",
+                         arg.c_str()));
+    syncStream = i;
+  }
+
+  if (!map.empty() && map[0] == '[') {
+    const char *c = map.c_str() + 1;
+    char *label = ff::av_get_token(&c, "]");
+    if (!label || !*label) {
+      ff::av_free(label);
+      Fatal(this, Format("Invalid output link label: %s.", map.c_str()));
+    }
+    TStreamMap m;
+    m.linklabel = label;
+    ff::av_free(label);
+    o->stream_maps.push_back(m);
+    return 0;
+  }
+
+  size_t q = map.find('?');
+  const bool optional = q != std::string::npos;
+  if (optional)
+    map.resize(q);
+  char *p = nullptr;
+  const int fileIdx = int(std::strtol(map.c_str(), &p, 0));
+  if (fileIdx >= Fnb_input_files() || fileIdx < 0)
+    Fatal(this, Format("Invalid input file index: %d.", fileIdx));
+  const std::string spec = *p == ':' ? p + 1 : p;
+  const TInputFile &f = *Finput_files[fileIdx];
+
+  bool changed = false, disabledMatch = false;
+  if (negative) {
+    for (TStreamMap &m : o->stream_maps)
+      if (m.linklabel.empty() && m.file_index == fileIdx &&
+          CheckStreamSpecifier(f.ctx.get(), f.ctx->streams[m.stream_index], spec)) {
+        m.disabled = 1;
+        changed = true;
+      }
+  } else {
+    for (int i = 0; i < f.nb_streams; i++) {
+      if (!CheckStreamSpecifier(f.ctx.get(), f.ctx->streams[i], spec))
+        continue;
+      if (Finput_streams[f.ist_index + i]->user_set_discard == AVDISCARD_ALL) {
+        disabledMatch = true;
+        continue;
+      }
+      TStreamMap m;
+      m.file_index = fileIdx;
+      m.stream_index = i;
+      m.sync_file_index = syncFile >= 0 ? syncFile : fileIdx;
+      m.sync_stream_index = syncFile >= 0 ? syncStream : i;
+      o->stream_maps.push_back(m);
+      changed = true;
+    }
+  }
+  if (changed)
+    return 0;
+  if (optional) {
+    Log(this, llVerbose, "Stream map \"%s\" matches no streams; ignoring.", map.c_str());
+    return 0;
+  }
+  Fatal(this, Format("Stream map \"%s\" matches %s streams.\r\nTo ignore this, add a trailing "
+                     "\"?\" to the map.",
+                     map.c_str(), disabledMatch ? "disabled" : "no"));
+}
+
+int TCustomFFmpeg::opt_map_channel(TOptionsContext *o, const std::string &,
+                                   const std::string &arg) {
+  o->audio_channel_maps.emplace_back();
+  TAudioChannelMap &m = o->audio_channel_maps.back();
+  // A muted channel: "-1[:ofile.ostream]".
+  int n = std::sscanf(arg.c_str(), "%d:%d.%d", &m.channel_idx, &m.ofile_idx, &m.ostream_idx);
+  if ((n == 1 || n == 3) && m.channel_idx == -1) {
+    m.file_idx = m.stream_idx = -1;
+    if (n == 1)
+      m.ofile_idx = m.ostream_idx = -1;
+    return 0;
+  }
+  m = TAudioChannelMap{};
+  n = std::sscanf(arg.c_str(), "%d.%d.%d:%d.%d", &m.file_idx, &m.stream_idx, &m.channel_idx,
+                  &m.ofile_idx, &m.ostream_idx);
+  if (n != 3 && n != 5)
+    Fatal(this, "Syntax error, mapchan usage: [file.stream.channel|-1][:syncfile:syncstream]");
+  if (n != 5)
+    m.ofile_idx = m.ostream_idx = -1;
+  if (m.file_idx < 0 || m.file_idx >= Fnb_input_files())
+    Fatal(this, Format("mapchan: invalid input file index: %d", m.file_idx));
+  const TInputFile &f = *Finput_files[m.file_idx];
+  if (m.stream_idx < 0 || m.stream_idx >= f.nb_streams)
+    Fatal(this,
+          Format("mapchan: invalid input file stream index #%d.%d", m.file_idx, m.stream_idx));
+  const TInputStream &ist = *Finput_streams[f.ist_index + m.stream_idx];
+  if (ist.st->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
+    Fatal(this, Format("mapchan: stream #%d.%d is not an audio stream.", m.file_idx, m.stream_idx));
+  if (m.channel_idx < 0 || m.channel_idx >= ist.st->codecpar->ch_layout.nb_channels ||
+      ist.user_set_discard == AVDISCARD_ALL) {
+    std::string text =
+        Format("mapchan: invalid audio channel #%d.%d.%d", m.file_idx, m.stream_idx, m.channel_idx);
+    if (arg.find('?') == std::string::npos)
+      Fatal(this, text);
+    Log(this, llVerbose, "%s", text.c_str());
+  }
+  return 0;
+}

@@ -1,0 +1,97 @@
+#include "FilesTestSupport.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <climits>
+#include <filesystem>
+#include <thread>
+
+#include "components/TFFLoader.h"
+#include "components/TFFLogger.h"
+
+std::string Fixture(const std::string &name) {
+  return std::string(QUILLET_FIXTURES) + "/" + name;
+}
+
+std::string FilesFixture(const std::string &name) {
+  return std::string(QUILLET_FILES_FIXTURES) + "/" + name;
+}
+
+std::string ScratchDir() {
+  static const std::string dir = [] {
+    auto p =
+        std::filesystem::temp_directory_path() / ("quillet_files_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(p);
+    return p.string();
+  }();
+  return dir;
+}
+
+TLogCapture::TLogCapture() {
+  TFFLogger *logger = GlobalLogger();
+  logger->SetTriggerEventInMainThread(false);
+  logger->SetLogLevel(llDebug);
+  logger->SetOnLog([this](const TObject *, uint32_t, TLogLevel, const std::string &msg) {
+    std::lock_guard lock(FLock);
+    FLines.push_back(msg);
+  });
+}
+
+TLogCapture::~TLogCapture() {
+  GlobalLogger()->SetOnLog(nullptr);
+  TFFLogger::StopLogThread();
+}
+
+bool TLogCapture::Contains(const std::string &text) {
+  for (int i = 0; i < 200; i++) {
+    {
+      std::lock_guard lock(FLock);
+      for (const std::string &line : FLines)
+        if (line.find(text) != std::string::npos)
+          return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+namespace {
+
+template <typename Open> TOpenResult Run(TCustomFFmpeg &E, Open open) {
+  TOptionsContext o;
+  E.InitOptionsContext(o);
+  TOpenResult r;
+  try {
+    r.ret = open(o);
+    r.error = E.LastErrMsg();
+  } catch (const std::exception &e) {
+    r.ret = INT_MIN;
+    r.threw = true;
+    r.error = e.what();
+  }
+  E.UninitOptionsContext(o);
+  return r;
+}
+
+} // namespace
+
+TOpenResult OpenIn(TCustomFFmpeg &E, const std::string &options, const std::string &file) {
+  return Run(E, [&](TOptionsContext &o) { return E.OpenInputFile(o, options, file, ""); });
+}
+
+TOpenResult OpenOut(TCustomFFmpeg &E, const std::string &options, const std::string &file) {
+  return Run(E, [&](TOptionsContext &o) { return E.OpenOutputFile(o, options, file, ""); });
+}
+
+void FilesTest::SetUpTestSuite() {
+  static const bool loaded = FFLoader().Load(EncoderLibraries);
+  ASSERT_TRUE(loaded) << FFLoader().LastErrMsg();
+}
+
+int main(int argc, char **argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  int rc = RUN_ALL_TESTS();
+  std::filesystem::remove_all(ScratchDir());
+  return rc;
+}
