@@ -332,9 +332,10 @@ int TFFOptions::parse_options(TOptionsContext *, const std::vector<std::string> 
       }
     }
     ff::av_log(nullptr, AV_LOG_ERROR, "Unrecognized option \"%s\".\n", opt.c_str());
-    OptionErrorText = "Unrecognized option \"" + opt + "\".";
-    if (AReturnOnInvalidOption)
+    if (AReturnOnInvalidOption) {
+      OptionErrorText = "Unrecognized option \"" + opt + "\".";
       return AVERROR_OPTION_NOT_FOUND;
+    }
   }
   FinishGroup();
   ff::av_log(nullptr, AV_LOG_DEBUG, "Finished parsing the options.\n");

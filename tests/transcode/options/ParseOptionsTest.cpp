@@ -334,6 +334,10 @@ INSTANTIATE_TEST_SUITE_P(
         TErrorCase{"InputOptionOnOutput", "-re", ofOutput, AVERROR(EINVAL),
                    "Option re (read input at native frame rate; equivalent to -readrate 1) "
                    "cannot be applied to output file file.mkv"},
+        TErrorCase{"BitrateOnInput", "-b:v 1M", ofInput, AVERROR(EINVAL),
+                   "Option b:v (video bitrate (please use -b:v)) cannot be applied to input "
+                   "file file.mkv -- you are trying to apply an input option to an output file "
+                   "or vice versa. Move this option before the file it belongs to."},
         TErrorCase{"OutputOptionOnInput", "-shortest", ofInput, AVERROR(EINVAL),
                    "cannot be applied to input file file.mkv"},
         TErrorCase{"SwscaleDimensions", "-srcw 100", ofOutput, AVERROR(EINVAL),
