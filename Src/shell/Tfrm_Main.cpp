@@ -309,7 +309,8 @@ int Tfrm_Main::EntryCount() const {
 }
 
 TFileEntry Tfrm_Main::Entry(int index) const {
-  return static_cast<const TFileListItem *>(lw_Files->topLevelItem(index))->Entry();
+  const auto *item = static_cast<const TFileListItem *>(lw_Files->topLevelItem(index));
+  return item ? item->Entry() : TFileEntry{};
 }
 
 void Tfrm_Main::AppendEntry(const TFileEntry &entry) {

@@ -59,7 +59,7 @@ public:
       *mnu_Defaults, *mnu_Exit, *mnu_AddFiles, *mnu_Paste, *mnu_SelectAll, *mnu_Effects, *mnu_Play,
       *mnu_Preview, *mnu_Properties, *mnu_Remove, *mnu_Dark, *mnu_Help, *mnu_Update, *mnu_About;
 
-  // File list entries by position (list order).
+  // File list entries by position (list order); an empty entry outside the list.
   int EntryCount() const;
   TFileEntry Entry(int index) const;
   // Appends one entry (icon by the file name); the caller re-sorts with SortList.

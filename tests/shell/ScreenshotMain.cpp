@@ -63,5 +63,9 @@ int main(int argc, char *argv[]) {
   w.PageControl1->setCurrentIndex(TSettingsPanel::tsAudio);
   w.mnu_Dark->trigger();
   Save(w, out + QStringLiteral("/quillet_light_audio.png"));
+  w.lw_Files->clear();
+  w.UpdateSize();
+  w.mnu_Dark->trigger();
+  Save(w, out + QStringLiteral("/quillet_dark_empty.png"));
   return 0;
 }
