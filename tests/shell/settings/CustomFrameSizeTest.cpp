@@ -15,6 +15,10 @@ struct TCustomCase {
   const char *Slot;
 };
 
+void PrintTo(const TCustomCase &C, std::ostream *Out) {
+  *Out << C.Name;
+}
+
 class CustomFrameSizeTest : public ::testing::TestWithParam<TCustomCase> {};
 
 TEST_P(CustomFrameSizeTest, SelectsOrReplacesTheCustomSlot) {

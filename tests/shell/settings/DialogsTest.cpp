@@ -108,6 +108,10 @@ struct TTypingCase {
   const char *Expected;
 };
 
+void PrintTo(const TTypingCase &C, std::ostream *Out) {
+  *Out << C.Name;
+}
+
 class CustomTypingTest : public ::testing::TestWithParam<TTypingCase> {};
 
 TEST_P(CustomTypingTest, EditsTakeDigitsOnly) {

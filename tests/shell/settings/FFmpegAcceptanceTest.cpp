@@ -4,10 +4,12 @@
 #include "SettingsChoice.h"
 
 #include "shell/settings/OptionBuilders.h"
+#include "shell/settings/Profiles.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <unistd.h>
@@ -70,13 +72,14 @@ protected:
   }
   void TearDown() override { fs::remove_all(Folder); }
 
-  // Converts the first 0.2 s of the fixture as the job window would: the option string is
+  // Converts the first Seconds of the fixture as the job window would: the option string is
   // handed over verbatim (the shell splits it as the engine's grammar does) and the output is
   // named by the container's extension.
-  std::string Convert(const std::string &Options, const std::string &Extension) {
+  std::string Convert(const std::string &Options, const std::string &Extension,
+                      const char *Seconds = "0.2") {
     const std::string Output = (Folder / ("out" + Extension)).string();
     const TRun R = RunCommand("ffmpeg -nostdin -v error -i " + Quote(Input) + " " + Options +
-                              " -t 0.2 -y " + Quote(Output));
+                              " -t " + Seconds + " -y " + Quote(Output));
     EXPECT_EQ(R.Status, 0) << Options << "\n" << R.Output;
     EXPECT_GT(fs::exists(Output) ? fs::file_size(Output) : 0, 0u) << Options;
     return Output;
@@ -104,6 +107,10 @@ struct TPair {
   int VideoEncoder;
   int AudioEncoder;
 };
+
+void PrintTo(const TPair &C, std::ostream *Out) {
+  *Out << C.Format << "/" << C.VideoEncoder << "/" << C.AudioEncoder;
+}
 
 std::vector<TPair> EveryEncoderPair() {
   std::vector<TPair> Pairs;
@@ -151,6 +158,10 @@ struct TSettingsCase {
   TEffects Effects;
   const char *Video; // codec,width,height
 };
+
+void PrintTo(const TSettingsCase &C, std::ostream *Out) {
+  *Out << C.Name;
+}
 
 class SettingsCaseTest : public FFmpegAcceptanceTest,
                          public ::testing::WithParamInterface<TSettingsCase> {};
@@ -212,6 +223,55 @@ const TSettingsCase SettingsCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Table, SettingsCaseTest, ::testing::ValuesIn(SettingsCases),
                          [](const auto &Info) { return std::string(Info.param.Name); });
+
+// Every profile, applied with and without "Original parameters" to the default settings.
+struct TProfileRun {
+  int Type;
+  int Format;
+  bool Original;
+};
+
+void PrintTo(const TProfileRun &C, std::ostream *Out) {
+  *Out << ProfileFormatItems(C.Type)[C.Format] << (C.Original ? " original" : "");
+}
+
+std::vector<TProfileRun> EveryProfile() {
+  std::vector<TProfileRun> Runs;
+  for (int T = 0; T < static_cast<int>(ProfileTypeItems().size()); ++T)
+    for (int F = 0; F < static_cast<int>(ProfileFormatItems(T).size()); ++F)
+      for (bool Original : {true, false})
+        Runs.push_back({T, F, Original});
+  return Runs;
+}
+
+class ProfileRunTest : public FFmpegAcceptanceTest,
+                       public ::testing::WithParamInterface<TProfileRun> {};
+
+TEST_P(ProfileRunTest, FFmpegAcceptsTheProfile) {
+  const TProfileRun &P = GetParam();
+  const std::string Name = ProfileFormatItems(P.Type)[P.Format];
+  // Their video bit rate (10000 kbit/s) is above the maximum of the target preset of their
+  // container (VCD, DVD): the engine refuses them, as the ffmpeg tool does.
+  if (!P.Original && (Name == "HD MPEG (*.mpg)" || Name == "HD VOB (*.vob)"))
+    GTEST_SKIP() << Name << " exceeds its target's maximum bit rate";
+  TConversionSettings S;
+  ApplyProfile(S, P.Type, P.Format, P.Original);
+  // One frame opens every encoder; more frames of the HD and 4K sizes only cost time.
+  const std::string Output =
+      Convert(BuildVideoOptions(S, {}), "." + Lower(VideoFormatText(S)), "0.04");
+  EXPECT_EQ(Probe(Output, "v:0", "codec_name"), CodecOf(VideoEncoderText(S)));
+  EXPECT_EQ(Probe(Output, "a:0", "codec_name"), CodecOf(AudioEncoderText(S)));
+}
+
+INSTANTIATE_TEST_SUITE_P(All, ProfileRunTest, ::testing::ValuesIn(EveryProfile()),
+                         [](const auto &Info) {
+                           std::string Name =
+                               ProfileFormatItems(Info.param.Type)[Info.param.Format];
+                           for (char &C : Name)
+                             if (!std::isalnum(static_cast<unsigned char>(C)))
+                               C = '_';
+                           return Name + (Info.param.Original ? "_Original" : "_Profile");
+                         });
 
 // Audio extraction into each audio format.
 class AudioFormatTest : public FFmpegAcceptanceTest, public ::testing::WithParamInterface<int> {};

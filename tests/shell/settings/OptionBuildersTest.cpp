@@ -44,6 +44,10 @@ struct TVideoCase {
   const char *Expected;
 };
 
+void PrintTo(const TVideoCase &C, std::ostream *Out) {
+  *Out << C.Name;
+}
+
 class BuildVideoOptionsTest : public ::testing::TestWithParam<TVideoCase> {};
 
 TEST_P(BuildVideoOptionsTest, GivesExactOptionString) {
@@ -211,6 +215,10 @@ struct TAudioCase {
   TChoice Choice;
   const char *Expected;
 };
+
+void PrintTo(const TAudioCase &C, std::ostream *Out) {
+  *Out << C.Name;
+}
 
 class BuildAudioOptionsTest : public ::testing::TestWithParam<TAudioCase> {};
 

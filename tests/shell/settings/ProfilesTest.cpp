@@ -73,6 +73,10 @@ struct TApplyCase {
   TChoice Expected; // from Busy(): items the profile leaves stay as they were
 };
 
+void PrintTo(const TApplyCase &C, std::ostream *Out) {
+  *Out << C.Profile;
+}
+
 class ApplyProfileTest : public ::testing::TestWithParam<TApplyCase> {};
 
 TEST_P(ApplyProfileTest, SetsTheProfileControls) {

@@ -151,6 +151,10 @@ struct TValueCase {
   int Expected;
 };
 
+void PrintTo(const TValueCase &C, std::ostream *Out) {
+  *Out << C.Name;
+}
+
 class SettingsValueTest : public SettingsFileTest,
                           public ::testing::WithParamInterface<TValueCase> {};
 
@@ -315,6 +319,10 @@ struct TPathCase {
   const char *Xdg;
   const char *Expected;
 };
+
+void PrintTo(const TPathCase &C, std::ostream *Out) {
+  *Out << C.Name;
+}
 
 class DefaultPathTest : public ::testing::TestWithParam<TPathCase> {};
 
