@@ -134,6 +134,11 @@ Tfrm_Preview::Tfrm_Preview(QWidget *AOwner, const QString &AFileName)
 
 Tfrm_Preview::~Tfrm_Preview() = default;
 
+void Tfrm_Preview::Execute(QWidget *AOwner, const QString &AFileName) {
+  Tfrm_Preview form(AOwner, AFileName);
+  form.exec();
+}
+
 void Tfrm_Preview::showEvent(QShowEvent *AEvent) {
   QDialog::showEvent(AEvent);
   if (!FShown) {

@@ -27,6 +27,9 @@ public:
   Tfrm_Preview(QWidget *AOwner, const QString &AFileName);
   ~Tfrm_Preview() override;
 
+  // Shows the preview of a file modally; returns when the window has closed.
+  static void Execute(QWidget *AOwner, const QString &AFileName);
+
   TPictureBox *Image1;
   QToolButton *btn_First;    // previous key frame (Ctrl+Left)
   QToolButton *btn_Previous; // previous frame

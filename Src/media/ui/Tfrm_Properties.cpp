@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 
 #include "media/ui/PreviewUtils.h"
@@ -63,6 +64,18 @@ Tfrm_Properties::Tfrm_Properties(QWidget *AOwner)
   btn_OK->setGeometry(150, 270, 75, 25);
   btn_OK->setDefault(true);
   connect(btn_OK, &QPushButton::clicked, this, &QDialog::accept);
+}
+
+void Tfrm_Properties::Execute(QWidget *AOwner, const QString &ACaption,
+                              const QStringList &ASubItems) {
+  Tfrm_Properties form(AOwner);
+  if (!form.Fill(ACaption, ASubItems)) {
+    QMessageBox::critical(
+        AOwner, QStringLiteral("Error"),
+        QStringLiteral("'%1' is not a valid integer value").arg(ASubItems.value(siRawSize)));
+    return;
+  }
+  form.exec();
 }
 
 bool Tfrm_Properties::Fill(const QString &ACaption, const QStringList &ASubItems) {

@@ -16,6 +16,10 @@ class Tfrm_Properties : public QDialog {
 public:
   explicit Tfrm_Properties(QWidget *AOwner);
 
+  // Shows the properties of an entry modally. An entry whose raw size is not a whole number
+  // is reported in an "Error" message box instead.
+  static void Execute(QWidget *AOwner, const QString &ACaption, const QStringList &ASubItems);
+
   // Fills the fields from an entry: its caption and its eight sub-items (0 duration text,
   // 2 full path, 4 size in bytes, 5 frame rate, 6 bit rate, 7 frame size). False, with the
   // fields left empty, when the raw size is not a whole number.

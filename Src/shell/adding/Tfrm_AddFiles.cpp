@@ -121,6 +121,13 @@ Tfrm_AddFiles::Tfrm_AddFiles(QWidget *AOwner, const QString &AStartFolder, int A
   cb_ViewChange(cb_View->currentIndex());
 }
 
+void Tfrm_AddFiles::Execute(QWidget *AOwner, QString &AAddPath, int &AAddView, TAddEvent AOnAdd) {
+  Tfrm_AddFiles form(AOwner, AAddPath, AAddView, std::move(AOnAdd));
+  form.exec();
+  AAddPath = form.CurrentFolder();
+  AAddView = form.ViewIndex();
+}
+
 void Tfrm_AddFiles::showEvent(QShowEvent *AEvent) {
   setWindowTitle(QStringLiteral("Add files"));
   btn_Add->setText(QStringLiteral("Add"));

@@ -30,6 +30,10 @@ public:
   // 1 list, 2 icons; any other value gives the list view.
   Tfrm_AddFiles(QWidget *AOwner, const QString &AStartFolder, int AView, TAddEvent AOnAdd);
 
+  // Shows the dialog modally from AAddPath/AAddView and writes the folder and view back to
+  // them when it closes.
+  static void Execute(QWidget *AOwner, QString &AAddPath, int &AAddView, TAddEvent AOnAdd);
+
   TBreadCrumbBar *JamShellBreadCrumbBar1;
   QListView *lw_Data;    // list and icon views
   QTreeView *tv_Details; // details view

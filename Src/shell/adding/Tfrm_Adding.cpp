@@ -43,6 +43,12 @@ Tfrm_Adding::Tfrm_Adding(QWidget *AOwner, const QStringList &ADroppedFiles,
 
 Tfrm_Adding::~Tfrm_Adding() = default;
 
+void Tfrm_Adding::Execute(QWidget *AOwner, const QStringList &ADroppedFiles,
+                          TFileListAccess AFileList) {
+  Tfrm_Adding form(AOwner, ADroppedFiles, std::move(AFileList));
+  form.exec();
+}
+
 void Tfrm_Adding::showEvent(QShowEvent *AEvent) {
   QDialog::showEvent(AEvent);
   if (!FStarted) {

@@ -35,6 +35,9 @@ public:
   Tfrm_Adding(QWidget *AOwner, const QStringList &ADroppedFiles, TFileListAccess AFileList);
   ~Tfrm_Adding() override;
 
+  // Runs the adding window modally over the pending paths; returns when it has closed.
+  static void Execute(QWidget *AOwner, const QStringList &ADroppedFiles, TFileListAccess AFileList);
+
   QLabel *lbl_Path;
   QPushButton *btn_Cancel;
 

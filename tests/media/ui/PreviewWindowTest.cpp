@@ -273,3 +273,26 @@ TEST(PreviewWindow, ClosingReleasesTheFile) {
 }
 
 } // namespace
+
+TEST(PreviewWindow, ExecuteShowsTheFileModallyWithItsPathAsCaption) {
+  QString caption;
+  int frameWidth = 0;
+  std::function<void()> poll;
+  int polls = 0;
+  poll = [&] {
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *form = qobject_cast<Tfrm_Preview *>(w);
+          form && form->isVisible() && !form->Timer1.isActive() && form->btn_Next->isEnabled()) {
+        caption = form->windowTitle();
+        frameWidth = form->Bitmap().Width();
+        form->close();
+        return;
+      }
+    if (++polls < 500)
+      QTimer::singleShot(10, poll);
+  };
+  QTimer::singleShot(10, poll);
+  Tfrm_Preview::Execute(nullptr, Fixture("ntsc.mp4"));
+  EXPECT_EQ(caption, Fixture("ntsc.mp4"));
+  EXPECT_EQ(frameWidth, 320);
+}

@@ -1,11 +1,14 @@
 // The properties window filled from file list entries.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 #include "media/ui/Tfrm_Properties.h"
 
@@ -92,6 +95,37 @@ TEST(PropertiesWindow, ARawSizeThatIsNotANumberIsRefused) {
                          {"00:00:01", "1", "/x.avi", "1000000", "12a", "-", "-", "-"}));
   EXPECT_FALSE(form.Fill(QStringLiteral("x.avi"), {"00:00:01"}));
   EXPECT_TRUE(form.txt_Name->text().isEmpty());
+}
+
+TEST(PropertiesWindow, ExecuteReportsARawSizeThatIsNotANumber) {
+  QString title, text;
+  QTimer::singleShot(50, [&] {
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
+        title = box->windowTitle();
+        text = box->text();
+        box->accept();
+      }
+  });
+  Tfrm_Properties::Execute(nullptr, QStringLiteral("x.avi"),
+                           {"00:00:01", "1", "/x.avi", "1000000", "12a", "-", "-", "-"});
+  EXPECT_EQ(title, QStringLiteral("Error"));
+  EXPECT_EQ(text, QStringLiteral("'12a' is not a valid integer value"));
+}
+
+TEST(PropertiesWindow, ExecuteShowsTheWindowModallyUntilOK) {
+  bool shown = false;
+  QTimer::singleShot(50, [&] {
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *form = qobject_cast<Tfrm_Properties *>(w); form && form->isVisible()) {
+        shown = form->isModal() && form->txt_Name->text() == QStringLiteral("av.mp4");
+        QTest::mouseClick(form->btn_OK, Qt::LeftButton);
+      }
+  });
+  Tfrm_Properties::Execute(nullptr, QStringLiteral("av.mp4"),
+                           {"00:00:02", "50,019", Fixture("av.mp4"), "2000000", "50019",
+                            "25.00 fps", "180 kb", "320x240"});
+  EXPECT_TRUE(shown);
 }
 
 TEST(PropertiesWindow, Screenshot) {

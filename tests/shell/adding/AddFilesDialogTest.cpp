@@ -1,6 +1,7 @@
 // The Add Files dialog: start folder and view, the filter, selection, Add and Close.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 #include "shell/adding/Tfrm_AddFiles.h"
@@ -186,4 +188,21 @@ TEST(AddFilesDialog, Screenshot) {
   ListedNames(form);
   Select(form, {QStringLiteral("b.mp4")});
   EXPECT_TRUE(form.grab().save(QStringLiteral(QUILLET_SCREENSHOTS "/addfiles.png")));
+}
+
+TEST(AddFilesDialog, ExecuteWritesTheFolderAndViewBack) {
+  TBrowseFolder folder;
+  QString addPath = folder.Path();
+  int addView = avIcons;
+  QTimer::singleShot(50, [&] {
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *form = qobject_cast<Tfrm_AddFiles *>(w); form && form->isVisible()) {
+        form->SetCurrentFolder(folder.Path("sub"));
+        form->cb_View->setCurrentIndex(form->cb_View->findText(QStringLiteral("Details")));
+        QTest::mouseClick(form->btn_Close, Qt::LeftButton);
+      }
+  });
+  Tfrm_AddFiles::Execute(nullptr, addPath, addView, {});
+  EXPECT_EQ(addPath, folder.Path("sub"));
+  EXPECT_EQ(addView, avDetails);
 }
