@@ -94,7 +94,7 @@ Tfrm_Main::Tfrm_Main(QWidget *parent)
   resize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
   DesignWidth = width();
   DesignHeight = height();
-  SetToolbarImages();
+  SetToolbarImages(screen() ? screen()->logicalDotsPerInch() : 96);
   UpdateSelectionActions();
   LoadSettings();
   if (mnu_Dark->isChecked())
@@ -228,9 +228,8 @@ QWidget *Tfrm_Main::CreateToolbar() {
   return bar;
 }
 
-void Tfrm_Main::SetToolbarImages() {
-  const bool large = screen() && screen()->logicalDotsPerInch() > 150;
-  const int side = large ? 48 : 24;
+void Tfrm_Main::SetToolbarImages(qreal dotsPerInch) {
+  const int side = dotsPerInch > 150 ? 48 : 24;
   const int buttonHeight = side + 16;
   const int offset = (buttonHeight - side) / 2;
   for (TGlassButton *b : findChildren<TGlassButton *>()) {

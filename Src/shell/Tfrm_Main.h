@@ -79,6 +79,8 @@ public:
   void SaveSettings();
   void BuildVideoOptions();
   void BuildAudioOptions();
+  // Toolbar icons of 24 pixels, or 48 above 150 dots per inch, centred in their buttons.
+  void SetToolbarImages(qreal dotsPerInch);
   // Light (unchecked) or dark (checked) look after a toggle of "Dark theme".
   void ApplyTheme();
   // The style in use while the dark look is on.
@@ -119,7 +121,6 @@ private:
   void CreateList();
   void CreateMenus();
   void CreateStatusLine();
-  void SetToolbarImages();
   void lw_FilesSelectItem(const QItemSelection &selected, const QItemSelection &deselected);
   void UpdateSelectionActions();
   void CenterNote();

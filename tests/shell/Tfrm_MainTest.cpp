@@ -121,6 +121,27 @@ private slots:
     QCOMPARE(w.lw_Files->header()->sortIndicatorOrder(), Tfrm_Main::SortArrowOrder(false));
   }
 
+  void toolbarImagesFollowTheScreenResolution_data() {
+    QTest::addColumn<qreal>("dpi");
+    QTest::addColumn<int>("side");
+    QTest::newRow("96 dpi") << qreal(96) << 24;
+    QTest::newRow("150 dpi") << qreal(150) << 24;
+    QTest::newRow("151 dpi") << qreal(151) << 48;
+    QTest::newRow("192 dpi") << qreal(192) << 48;
+  }
+
+  void toolbarImagesFollowTheScreenResolution() {
+    QFETCH(qreal, dpi);
+    QFETCH(int, side);
+    Tfrm_Main w;
+    w.SetToolbarImages(dpi);
+    for (TGlassButton *b : w.findChildren<TGlassButton *>()) {
+      QCOMPARE(b->iconSize(), QSize(side, side));
+      QCOMPARE(b->ImageOffset(), (b->height() - side) / 2);
+      QCOMPARE(b->ImageOffset(), w.btn_Convert->ImageOffset());
+    }
+  }
+
   void entriesKeepAllEightSubItems() {
     Tfrm_Main w;
     TFileEntry e = Entry(QStringLiteral("/m/x.avi"), 61000000, 2048);
