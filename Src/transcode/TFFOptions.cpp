@@ -164,8 +164,9 @@ int SetLogLevelOption(const std::string &arg) {
   } Levels[] = {{"quiet", AV_LOG_QUIET},     {"panic", AV_LOG_PANIC},     {"fatal", AV_LOG_FATAL},
                 {"error", AV_LOG_ERROR},     {"warning", AV_LOG_WARNING}, {"info", AV_LOG_INFO},
                 {"verbose", AV_LOG_VERBOSE}, {"debug", AV_LOG_DEBUG},     {"trace", AV_LOG_TRACE}};
-  int flags = ff::av_log_get_flags();
-  int level = ff::av_log_get_level();
+  TFFLogger *logger = GlobalLogger();
+  int flags = logger->LogFlags();
+  int level = LibraryLevel(logger->LogLevel());
   const char *p = arg.c_str();
   int tokens = 0;
   while (*p) {
@@ -189,7 +190,7 @@ int SetLogLevelOption(const std::string &arg) {
     if (*p == '+')
       ++p;
     else if (!tokens)
-      flags = ff::av_log_get_flags();
+      flags = logger->LogFlags();
     bool found = false;
     for (const auto &l : Levels)
       if (!std::strcmp(l.name, p)) {
@@ -210,8 +211,8 @@ int SetLogLevelOption(const std::string &arg) {
       return AVERROR(EINVAL);
     }
   }
-  ff::av_log_set_flags(flags);
-  ff::av_log_set_level(level);
+  logger->SetLogFlags(flags);
+  logger->SetLogLevel(LogLevelOfLibraryLevel(level));
   return 0;
 }
 
@@ -344,7 +345,7 @@ int TFFOptions::parse_options(TOptionsContext *, const std::vector<std::string> 
 
 int TFFOptions::opt_default(const std::string &opt, const std::string &arg) {
   if (opt == "debug" || opt == "fdebug")
-    ff::av_log_set_level(AV_LOG_DEBUG);
+    GlobalLogger()->SetLogLevel(llDebug);
   const std::string stripped = opt.substr(0, std::min<size_t>(opt.find(':'), 127));
   const int search = AV_OPT_SEARCH_CHILDREN | AV_OPT_SEARCH_FAKE_OBJ;
   bool consumed = false;

@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "components/TFFLoader.h"
+#include "components/TFFLogger.h"
 #include "transcode/TCustomFFmpegOpt.h"
 
 namespace {
@@ -486,20 +487,29 @@ TEST(ParsePresets, PresetFileLinesAreApplied) {
   std::filesystem::remove(path);
 }
 
-TEST(ParseOptions, LogLevelIsAppliedBeforeTheRest) {
-  const int saved = ff::av_log_get_level();
+TEST(ParseOptions, LogLevelGoesToTheLogger) {
+  TFFLogger *logger = GlobalLogger();
+  const TLogLevel savedLevel = logger->LogLevel();
+  const int savedFlags = logger->LogFlags();
+  logger->SetLogFlags(0);
   ParseFixture f;
   EXPECT_EQ(f.Parse("-an -v error"), 0);
+  EXPECT_EQ(logger->LogLevel(), llError);
   EXPECT_EQ(ff::av_log_get_level(), AV_LOG_ERROR);
   EXPECT_EQ(SetLogLevelOption("+repeat+level+verbose"), 0);
-  EXPECT_EQ(ff::av_log_get_level(), AV_LOG_VERBOSE);
-  EXPECT_TRUE(ff::av_log_get_flags() & AV_LOG_PRINT_LEVEL);
+  EXPECT_EQ(logger->LogLevel(), llVerbose);
+  EXPECT_EQ(logger->LogFlags(), LogFlagPrintLevel);
   EXPECT_EQ(SetLogLevelOption("-repeat"), 0);
-  EXPECT_TRUE(ff::av_log_get_flags() & AV_LOG_SKIP_REPEATED);
-  EXPECT_EQ(SetLogLevelOption("24"), 0);
-  EXPECT_EQ(ff::av_log_get_level(), 24);
-  ff::av_log_set_flags(0);
-  ff::av_log_set_level(saved);
+  EXPECT_EQ(logger->LogFlags(), LogFlagSkipRepeated | LogFlagPrintLevel);
+  EXPECT_EQ(SetLogLevelOption("level+24"), 0);
+  EXPECT_EQ(logger->LogLevel(), llWarning);
+  EXPECT_EQ(logger->LogFlags(), LogFlagPrintLevel);
+  EXPECT_EQ(SetLogLevelOption("trace"), 0);
+  EXPECT_EQ(logger->LogFlags(), LogFlagPrintLevel); // a bare level keeps the flags
+  EXPECT_EQ(f.Engine.Options().opt_default("debug", "1"), 0);
+  EXPECT_EQ(logger->LogLevel(), llDebug);
+  logger->SetLogFlags(savedFlags);
+  logger->SetLogLevel(savedLevel);
 }
 
 TEST(TFFOptions, GlobalAndFileGroupsAreSeparated) {
