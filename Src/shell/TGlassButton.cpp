@@ -8,6 +8,8 @@ const QColor TGlassButton::DesignFrame(164, 206, 249);
 
 TGlassButton::TGlassButton(QWidget *parent) : QToolButton(parent) {
   setAutoRaise(true);
+  // Repaint on hover so the face and frame follow the mouse.
+  setAttribute(Qt::WA_Hover);
   setFocusPolicy(Qt::NoFocus);
   setCursor(Qt::ArrowCursor);
   FFontColor = palette().color(QPalette::WindowText);

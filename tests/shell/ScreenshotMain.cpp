@@ -1,5 +1,6 @@
 // Not a test: renders the main window with a few entries in the light and the dark look and
 // saves PNGs, for looking at the layout. Usage: shell_screenshot OUTDIR [PROGRAMDIR]
+#include "shell/TGlassButton.h"
 #include "shell/TSettingsPanel.h"
 #include "shell/Tfrm_Main.h"
 
@@ -51,6 +52,9 @@ int main(int argc, char *argv[]) {
   w.SortList();
   w.UpdateSize();
   w.lw_Files->topLevelItem(1)->setSelected(true);
+  // Show a hovered and a pressed toolbar button.
+  w.btn_Convert->setAttribute(Qt::WA_UnderMouse);
+  w.btn_Paste->setDown(true);
   Save(w, out + QStringLiteral("/quillet_light.png"));
   w.PageControl1->setCurrentIndex(TSettingsPanel::tsVideo);
   Save(w, out + QStringLiteral("/quillet_light_video.png"));
