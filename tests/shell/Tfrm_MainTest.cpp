@@ -118,6 +118,10 @@ private slots:
     QVERIFY(w.prg_Win7 != nullptr);
     QVERIFY(!w.prg_Win7->Visible());
     QCOMPARE(w.lw_Files->header()->sortIndicatorSection(), 0);
+    // The hint stays centred over the list.
+    w.resize(700, 600);
+    QTRY_COMPARE(w.pnl_Note->geometry().center().x() / 4, w.lw_Files->rect().center().x() / 4);
+    QCOMPARE(w.pnl_Note->geometry().center().y() / 4, w.lw_Files->rect().center().y() / 4);
     QCOMPARE(w.lw_Files->header()->sortIndicatorOrder(), Tfrm_Main::SortArrowOrder(false));
   }
 
@@ -476,6 +480,23 @@ private slots:
     QCOMPARE(w.str_AddPath, QStringLiteral("/home/me/Videos"));
     QCOMPARE(w.int_AddView, 2);
     QCOMPARE(w.lw_Files->columnWidth(1), 123);
+  }
+
+  // The program's folder (here the test's) holds Dark.vsf: a saved dark look is applied at start.
+  void darkLookIsRestoredAtStart() {
+    {
+      Tfrm_Main w;
+      w.str_ProgramDir = QStringLiteral(QUILLET_SHELL_RESOURCES);
+      w.mnu_Dark->trigger();
+      w.show();
+      w.close();
+    }
+    QApplication::setPalette(QApplication::style()->standardPalette());
+    Tfrm_Main w;
+    QVERIFY(w.mnu_Dark->isChecked());
+    QVERIFY(w.ActiveStyle().has_value());
+    QCOMPARE(w.btn_Convert->FaceColor(), w.ActiveStyle()->ButtonHot);
+    QCOMPARE(QApplication::palette().color(QPalette::Base), w.ActiveStyle()->Base);
   }
 
   void restoreDefaultsDeletesTheFileAndResets() {
