@@ -275,6 +275,16 @@ TEST_F(SettingsFileTest, UnwritableFolderRaisesTheMessage) {
   }
 }
 
+TEST_F(SettingsFileTest, FolderInPlaceOfTheFileGivesDefaultsAndAWriteError) {
+  fs::create_directories(Path);
+  EXPECT_EQ(TSettingsFile(Path).Load(Defaults), Defaults);
+  EXPECT_THROW(TSettingsFile(Path).Save(Defaults), ESettingsWriteError);
+  EXPECT_TRUE(fs::is_directory(Path));
+  EXPECT_EQ(
+      std::distance(fs::directory_iterator(fs::path(Path).parent_path()), fs::directory_iterator()),
+      1); // no temporary file left behind
+}
+
 // A write that fails part-way (here: the file size limit) leaves the previous file intact and
 // no temporary file behind.
 TEST_F(SettingsFileTest, FailedWriteKeepsThePreviousFile) {
