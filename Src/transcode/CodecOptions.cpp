@@ -1,19 +1,16 @@
 #include "transcode/CodecOptions.h"
 
+#include <cstring>
+
 #include "transcode/FFErrorText.h"
 #include "transcode/FFmpegException.h"
 
-namespace {
-
-// 1 match, 0 no match; a malformed specifier throws.
-bool SpecifierMatches(AVFormatContext *s, AVStream *st, const char *spec) {
+bool MatchesStreamSpecifier(AVFormatContext *s, AVStream *st, const char *spec) {
   int ret = ff::avformat_match_stream_specifier(s, st, spec);
   if (ret < 0)
     throw FFmpegException(FFErrorText("check_stream_specifier", ret));
   return ret > 0;
 }
-
-} // namespace
 
 AVDictionary *FilterCodecOpts(const AVDictionary *opts, AVCodecID codec_id, AVFormatContext *s,
                               AVStream *st, const AVCodec *codec) {
@@ -47,7 +44,7 @@ AVDictionary *FilterCodecOpts(const AVDictionary *opts, AVCodecID codec_id, AVFo
       std::string key = t->key;
       size_t colon = key.find(':');
       if (colon != std::string::npos) {
-        if (!SpecifierMatches(s, st, key.c_str() + colon + 1))
+        if (!MatchesStreamSpecifier(s, st, key.c_str() + colon + 1))
           continue;
         key.resize(colon);
       }
@@ -77,4 +74,15 @@ AVDictionary *StripSpecifiers(const AVDictionary *opts) {
     ff::av_dict_set(&ret, key.c_str(), e->value, 0);
   }
   return ret;
+}
+
+uint32_t CodecTagFromText(const std::string &text) {
+  char *next = nullptr;
+  uint32_t tag = uint32_t(std::strtoul(text.c_str(), &next, 0));
+  if (*next) {
+    unsigned char b[4] = {0, 0, 0, 0};
+    std::memcpy(b, text.data(), std::min<size_t>(4, text.size()));
+    tag = MKTAG(b[0], b[1], b[2], b[3]);
+  }
+  return tag;
 }

@@ -14,6 +14,13 @@
 AVDictionary *FilterCodecOpts(const AVDictionary *opts, AVCodecID codec_id, AVFormatContext *s,
                               AVStream *st, const AVCodec *codec);
 
+// Stream-specifier test of stream st of s; a malformed specifier throws FFmpegException with
+// the error text prefixed "check_stream_specifier".
+bool MatchesStreamSpecifier(AVFormatContext *s, AVStream *st, const char *spec);
+
+// A codec tag given as a number (C notation) or as up to four characters.
+uint32_t CodecTagFromText(const std::string &text);
+
 // A copy of opts with every key cut at its first ':' (caller owns it).
 AVDictionary *StripSpecifiers(const AVDictionary *opts);
 

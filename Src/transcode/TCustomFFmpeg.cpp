@@ -10,7 +10,9 @@
 #include "transcode/CodecOptions.h"
 #include "transcode/FFErrorText.h"
 #include "transcode/OutputMetadata.h"
+#include "transcode/StreamMaps.h"
 #include "transcode/StreamSelection.h"
+#include "transcode/TInputStreamFactory.h"
 #include "transcode/TOutputStreamFactory.h"
 
 namespace {
@@ -32,17 +34,6 @@ std::string LastOfType(const TSpecifierOpts &opts, const char *spec) {
     if (so.specifier == spec)
       value = so.u.str;
   return value;
-}
-
-uint32_t CodecTagOf(const std::string &text) {
-  char *next = nullptr;
-  uint32_t tag = uint32_t(std::strtol(text.c_str(), &next, 0));
-  if (*next) {
-    unsigned char b[4] = {0, 0, 0, 0};
-    std::memcpy(b, text.data(), std::min<size_t>(4, text.size()));
-    tag = MKTAG(b[0], b[1], b[2], b[3]);
-  }
-  return tag;
 }
 
 bool FileExists(const std::string &path) {
@@ -313,7 +304,7 @@ int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Option
 
   const int fileIndex = Fnb_input_files();
   std::vector<std::unique_ptr<TInputStream>> streams;
-  AddInputStreams(o, ic.get(), fileIndex, streams);
+  TInputStreamFactory(*this, o, ic.get(), fileIndex).AddStreams(streams);
   ff::av_dump_format(ic.get(), fileIndex, FileName.c_str(), 0);
 
   auto f = std::make_unique<TInputFile>();
@@ -356,142 +347,6 @@ int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Option
   Finput_files.push_back(std::move(f));
   Finput_stream_potentially_available = 1;
   return fileIndex;
-}
-
-void TCustomFFmpeg::AddInputStreams(TOptionsContext &o, AVFormatContext *ic, int fileIndex,
-                                    std::vector<std::unique_ptr<TInputStream>> &streams) {
-  const AVClass *cc = ff::avcodec_get_class();
-  const AVOption *discardOpt = ff::av_opt_find(&cc, "skip_frame", nullptr, 0, 0);
-  for (unsigned i = 0; i < ic->nb_streams; i++) {
-    AVStream *st = ic->streams[i];
-    AVCodecParameters *par = st->codecpar;
-    auto ist = std::make_unique<TInputStream>();
-    ist->st = st;
-    ist->file_index = fileIndex;
-    ist->discard = 1;
-    st->discard = AVDISCARD_ALL;
-    ist->ts_scale = MatchPerStreamDouble(o.ts_scale, ic, st, 1.0);
-    ist->autorotate = MatchPerStreamInt(o.autorotate, ic, st, 1);
-    std::string tag = MatchPerStreamStr(o.codec_tags, ic, st);
-    if (!tag.empty())
-      par->codec_tag = CodecTagOf(tag);
-    ist->avdec = ChooseDecoder(o, ic, st);
-    ist->decoder_opts = FilterCodecOpts(o.g->codec_opts, par->codec_id, ic, st, ist->avdec);
-    ist->reinit_filters = MatchPerStreamInt(o.reinit_filters, ic, st, -1);
-
-    std::string discard = MatchPerStreamStr(o.discard, ic, st);
-    ist->user_set_discard = AVDISCARD_NONE;
-    if ((o.video_disable && par->codec_type == AVMEDIA_TYPE_VIDEO) ||
-        (o.audio_disable && par->codec_type == AVMEDIA_TYPE_AUDIO) ||
-        (o.subtitle_disable && par->codec_type == AVMEDIA_TYPE_SUBTITLE) ||
-        (o.data_disable && par->codec_type == AVMEDIA_TYPE_DATA))
-      ist->user_set_discard = AVDISCARD_ALL;
-    if (!discard.empty() &&
-        ff::av_opt_eval_int(&cc, discardOpt, discard.c_str(), &ist->user_set_discard) < 0)
-      Fatal(this, Format("Error parsing discard %s.", discard.c_str()));
-
-    ist->dec_ctx.reset(ff::avcodec_alloc_context3(ist->avdec));
-    if (!ist->dec_ctx)
-      Fatal(this, "Error allocating the decoder context.");
-    if (ff::avcodec_parameters_to_context(ist->dec_ctx.get(), par) < 0)
-      Fatal(this, "Error initializing the decoder context.");
-    ist->decoded_frame.reset(ff::av_frame_alloc());
-    ist->pkt.reset(ff::av_packet_alloc());
-    if (!ist->decoded_frame || !ist->pkt)
-      Fatal(this, "Error allocating the decoder context.");
-    if (o.bitexact)
-      ist->dec_ctx->flags |= AV_CODEC_FLAG_BITEXACT;
-
-    switch (par->codec_type) {
-    case AVMEDIA_TYPE_VIDEO: {
-      if (!ist->avdec)
-        ist->avdec = ff::avcodec_find_decoder(par->codec_id);
-      ist->dec_ctx->framerate = st->avg_frame_rate;
-      std::string rate = MatchPerStreamStr(o.frame_rates, ic, st);
-      if (!rate.empty() && ff::av_parse_video_rate(&ist->framerate, rate.c_str()) < 0)
-        Fatal(this, Format("Error parsing framerate %s.", rate.c_str()));
-      ist->top_field_first = MatchPerStreamInt(o.top_field_first, ic, st, -1);
-      SetupHWAccel(o, ic, *ist);
-      break;
-    }
-    case AVMEDIA_TYPE_AUDIO: {
-      ist->guess_layout_max = MatchPerStreamInt(o.guess_layout_max, ic, st, INT_MAX);
-      AVChannelLayout &cl = ist->dec_ctx->ch_layout;
-      if (cl.order == AV_CHANNEL_ORDER_UNSPEC && cl.nb_channels > 0 &&
-          cl.nb_channels <= ist->guess_layout_max) {
-        int channels = cl.nb_channels;
-        ff::av_channel_layout_uninit(&cl);
-        ff::av_channel_layout_default(&cl, channels);
-        char name[128] = "";
-        ff::av_channel_layout_describe(&cl, name, sizeof name);
-        Log(this, llWarning, "Guessed Channel Layout for Input Stream #%d.%d : %s", fileIndex,
-            st->index, name);
-      }
-      break;
-    }
-    case AVMEDIA_TYPE_DATA:
-    case AVMEDIA_TYPE_SUBTITLE: {
-      if (!ist->avdec)
-        ist->avdec = ff::avcodec_find_decoder(par->codec_id);
-      ist->fix_sub_duration = MatchPerStreamInt(o.fix_sub_duration, ic, st, 0);
-      std::string canvas = MatchPerStreamStr(o.canvas_sizes, ic, st);
-      if (!canvas.empty() &&
-          ff::av_parse_video_size(&ist->dec_ctx->width, &ist->dec_ctx->height, canvas.c_str()) < 0)
-        Fatal(this, Format("Invalid canvas size: %s.", canvas.c_str()));
-      break;
-    }
-    default:
-      break;
-    }
-    if (ff::avcodec_parameters_from_context(par, ist->dec_ctx.get()) < 0)
-      Fatal(this, "Error initializing the decoder context.");
-    streams.push_back(std::move(ist));
-  }
-}
-
-void TCustomFFmpeg::SetupHWAccel(TOptionsContext &o, AVFormatContext *ic, TInputStream &ist) {
-  std::string hwaccel = MatchPerStreamStr(o.hwaccels, ic, ist.st);
-  std::string outFormat = MatchPerStreamStr(o.hwaccel_output_formats, ic, ist.st);
-  if (!hwaccel.empty()) {
-    // Old command lines: cuvid and qsv decoders once implied their own output format.
-    if (hwaccel == "cuvid" || hwaccel == "qsv") {
-      const char *name = hwaccel == "cuvid" ? "cuda" : "qsv";
-      Log(this, llWarning,
-          "WARNING: defaulting hwaccel_output_format to %s for compatibility with old "
-          "commandlines. This behaviour is DEPRECATED and will be removed in the future. Please "
-          "explicitly set \"-hwaccel_output_format %s\".",
-          name, name);
-      if (outFormat.empty())
-        outFormat = name;
-    }
-    if (hwaccel == "nvdec" || hwaccel == "cuvid")
-      hwaccel = "cuda";
-    if (hwaccel == "none")
-      ist.hwaccel_id = HWACCEL_NONE;
-    else if (hwaccel == "auto")
-      ist.hwaccel_id = HWACCEL_AUTO;
-    else {
-      AVHWDeviceType type = ff::av_hwdevice_find_type_by_name(hwaccel.c_str());
-      if (type != AV_HWDEVICE_TYPE_NONE) {
-        ist.hwaccel_id = HWACCEL_GENERIC;
-        ist.hwaccel_device_type = type;
-      } else {
-        std::string list = "Supported hwaccels: ";
-        type = AV_HWDEVICE_TYPE_NONE;
-        while ((type = ff::av_hwdevice_iterate_types(type)) != AV_HWDEVICE_TYPE_NONE)
-          list += std::string(ff::av_hwdevice_get_type_name(type)) + " ";
-        Log(this, llFatal, "%s", list.c_str());
-        Fatal(this, Format("Unrecognized hwaccel: %s.", hwaccel.c_str()));
-      }
-    }
-  }
-  ist.hwaccel_device = MatchPerStreamStr(o.hwaccel_devices, ic, ist.st);
-  if (!outFormat.empty()) {
-    ist.hwaccel_output_format = ff::av_get_pix_fmt(outFormat.c_str());
-    if (ist.hwaccel_output_format == AV_PIX_FMT_NONE)
-      Fatal(this, Format("Unrecognised hwaccel output format: %s", outFormat.c_str()));
-  }
-  ist.hwaccel_pix_fmt = AV_PIX_FMT_NONE;
 }
 
 int TCustomFFmpeg::CheckUnusedDecoderOptions(
@@ -586,33 +441,42 @@ void TCustomFFmpeg::DumpAttachment(AVStream *st, const std::string &name) {
 
 int TCustomFFmpeg::OpenOutputFile(TOptionsContext &o, const std::string &Options,
                                   const std::string &FileName, const std::string &Presets) {
-  const size_t firstStream = Foutput_streams.size();
-  const size_t fileCount = Foutput_files.size();
-  const bool fileExisted = FileExists(FileName);
+  TOutputUndo undo{Foutput_streams.size(), Foutput_files.size(), FileExists(FileName), {}};
+  for (const auto &ist : Finput_streams)
+    undo.inputs.push_back(
+        {ist->discard, ist->st->discard, ist->decoding_needed, ist->processing_needed});
   try {
     int ret = DoOpenOutputFile(o, Options, FileName, Presets);
-    if (ret < 0 && Foutput_files.size() > fileCount)
-      UndoOutputFile(firstStream, FileName, fileExisted);
+    if (ret < 0)
+      UndoOutputFile(undo, FileName);
     return ret;
   } catch (const std::exception &e) {
     FLastErrMsg = e.what();
-    if (Foutput_files.size() > fileCount)
-      UndoOutputFile(firstStream, FileName, fileExisted);
+    UndoOutputFile(undo, FileName);
     throw;
   }
 }
 
-// Removes the last output file and its streams; an output file left empty is deleted.
-void TCustomFFmpeg::UndoOutputFile(size_t firstStream, const std::string &FileName,
-                                   bool fileExisted) {
-  Foutput_streams.resize(firstStream);
+// Removes what a failed OpenOutputFile made: its streams, its file record (closing the I/O
+// and freeing the muxer) and an output file left empty; the inputs get their use back.
+void TCustomFFmpeg::UndoOutputFile(const TOutputUndo &undo, const std::string &FileName) {
+  for (size_t i = 0; i < undo.inputs.size(); i++) {
+    TInputStream &ist = *Finput_streams[i];
+    ist.discard = undo.inputs[i].discard;
+    ist.st->discard = undo.inputs[i].stDiscard;
+    ist.decoding_needed = undo.inputs[i].decodingNeeded;
+    ist.processing_needed = undo.inputs[i].processingNeeded;
+  }
+  Foutput_streams.resize(undo.streams);
+  if (Foutput_files.size() <= undo.files)
+    return;
   std::unique_ptr<TOutputFile> of = std::move(Foutput_files.back());
   Foutput_files.pop_back();
   AVFormatContext *oc = of->ctx.get();
-  bool opened = oc && oc->pb && !(oc->oformat->flags & AVFMT_NOFILE);
-  of.reset(); // closes the I/O and frees the muxer context
+  const bool opened = oc && oc->pb && !(oc->oformat->flags & AVFMT_NOFILE);
+  of.reset();
   struct stat sb;
-  if ((opened || !fileExisted) && ::stat(FileName.c_str(), &sb) == 0 && S_ISREG(sb.st_mode) &&
+  if ((opened || !undo.fileExisted) && ::stat(FileName.c_str(), &sb) == 0 && S_ISREG(sb.st_mode) &&
       sb.st_size == 0)
     std::remove(FileName.c_str());
 }
@@ -891,131 +755,12 @@ int TCustomFFmpeg::CheckOutputFile(TOptionsContext &o, TOutputFile &of,
 // ---- -map and -map_channel -------------------------------------------------------------------
 
 int TCustomFFmpeg::opt_map(TOptionsContext *o, const std::string &, const std::string &arg) {
-  std::string map = arg;
-  const bool negative = !map.empty() && map[0] == '-';
-  if (negative)
-    map.erase(0, 1);
-
-  int syncFile = -1, syncStream = 0;
-  size_t comma = map.find(',');
-  if (comma != std::string::npos) {
-    std::string sync = map.substr(comma + 1);
-    map.resize(comma);
-    char *p = nullptr;
-    syncFile = int(std::strtol(sync.c_str(), &p, 0));
-    if (syncFile >= Fnb_input_files() || syncFile < 0)
-      Fatal(this, Format("Invalid sync file index: %d.", syncFile));
-    const char *spec = *p ? p + 1 : p;
-    const TInputFile &f = *Finput_files[syncFile];
-    int i = 0;
-    for (; i < f.nb_streams; i++)
-      if (CheckStreamSpecifier(f.ctx.get(), f.ctx->streams[i], spec))
-        break;
-    if (i == f.nb_streams)
-      Fatal(this,
-            Format("Sync stream specification in map %s does not match any streams.", arg.c_str()));
-    if (Finput_streams[f.ist_index + i]->user_set_discard == AVDISCARD_ALL)
-      Fatal(this, Format("Sync stream specification in map %s matches a disabled input stream.",
-                         arg.c_str()));
-    syncStream = i;
-  }
-
-  if (!map.empty() && map[0] == '[') {
-    const char *c = map.c_str() + 1;
-    char *label = ff::av_get_token(&c, "]");
-    if (!label || !*label) {
-      ff::av_free(label);
-      Fatal(this, Format("Invalid output link label: %s.", map.c_str()));
-    }
-    TStreamMap m;
-    m.linklabel = label;
-    ff::av_free(label);
-    o->stream_maps.push_back(m);
-    return 0;
-  }
-
-  size_t q = map.find('?');
-  const bool optional = q != std::string::npos;
-  if (optional)
-    map.resize(q);
-  char *p = nullptr;
-  const int fileIdx = int(std::strtol(map.c_str(), &p, 0));
-  if (fileIdx >= Fnb_input_files() || fileIdx < 0)
-    Fatal(this, Format("Invalid input file index: %d.", fileIdx));
-  const std::string spec = *p == ':' ? p + 1 : p;
-  const TInputFile &f = *Finput_files[fileIdx];
-
-  bool changed = false, disabledMatch = false;
-  if (negative) {
-    for (TStreamMap &m : o->stream_maps)
-      if (m.linklabel.empty() && m.file_index == fileIdx &&
-          CheckStreamSpecifier(f.ctx.get(), f.ctx->streams[m.stream_index], spec)) {
-        m.disabled = 1;
-        changed = true;
-      }
-  } else {
-    for (int i = 0; i < f.nb_streams; i++) {
-      if (!CheckStreamSpecifier(f.ctx.get(), f.ctx->streams[i], spec))
-        continue;
-      if (Finput_streams[f.ist_index + i]->user_set_discard == AVDISCARD_ALL) {
-        disabledMatch = true;
-        continue;
-      }
-      TStreamMap m;
-      m.file_index = fileIdx;
-      m.stream_index = i;
-      m.sync_file_index = syncFile >= 0 ? syncFile : fileIdx;
-      m.sync_stream_index = syncFile >= 0 ? syncStream : i;
-      o->stream_maps.push_back(m);
-      changed = true;
-    }
-  }
-  if (changed)
-    return 0;
-  if (optional) {
-    Log(this, llVerbose, "Stream map \"%s\" matches no streams; ignoring.", map.c_str());
-    return 0;
-  }
-  Fatal(this, Format("Stream map \"%s\" matches %s streams.\r\nTo ignore this, add a trailing "
-                     "\"?\" to the map.",
-                     map.c_str(), disabledMatch ? "disabled" : "no"));
+  ParseStreamMap(this, TInputsView{Finput_files, Finput_streams}, arg, o->stream_maps);
+  return 0;
 }
 
 int TCustomFFmpeg::opt_map_channel(TOptionsContext *o, const std::string &,
                                    const std::string &arg) {
-  o->audio_channel_maps.emplace_back();
-  TAudioChannelMap &m = o->audio_channel_maps.back();
-  // A muted channel: "-1[:ofile.ostream]".
-  int n = std::sscanf(arg.c_str(), "%d:%d.%d", &m.channel_idx, &m.ofile_idx, &m.ostream_idx);
-  if ((n == 1 || n == 3) && m.channel_idx == -1) {
-    m.file_idx = m.stream_idx = -1;
-    if (n == 1)
-      m.ofile_idx = m.ostream_idx = -1;
-    return 0;
-  }
-  m = TAudioChannelMap{};
-  n = std::sscanf(arg.c_str(), "%d.%d.%d:%d.%d", &m.file_idx, &m.stream_idx, &m.channel_idx,
-                  &m.ofile_idx, &m.ostream_idx);
-  if (n != 3 && n != 5)
-    Fatal(this, "Syntax error, mapchan usage: [file.stream.channel|-1][:syncfile:syncstream]");
-  if (n != 5)
-    m.ofile_idx = m.ostream_idx = -1;
-  if (m.file_idx < 0 || m.file_idx >= Fnb_input_files())
-    Fatal(this, Format("mapchan: invalid input file index: %d", m.file_idx));
-  const TInputFile &f = *Finput_files[m.file_idx];
-  if (m.stream_idx < 0 || m.stream_idx >= f.nb_streams)
-    Fatal(this,
-          Format("mapchan: invalid input file stream index #%d.%d", m.file_idx, m.stream_idx));
-  const TInputStream &ist = *Finput_streams[f.ist_index + m.stream_idx];
-  if (ist.st->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
-    Fatal(this, Format("mapchan: stream #%d.%d is not an audio stream.", m.file_idx, m.stream_idx));
-  if (m.channel_idx < 0 || m.channel_idx >= ist.st->codecpar->ch_layout.nb_channels ||
-      ist.user_set_discard == AVDISCARD_ALL) {
-    std::string text =
-        Format("mapchan: invalid audio channel #%d.%d.%d", m.file_idx, m.stream_idx, m.channel_idx);
-    if (arg.find('?') == std::string::npos)
-      Fatal(this, text);
-    Log(this, llVerbose, "%s", text.c_str());
-  }
+  ParseChannelMap(this, TInputsView{Finput_files, Finput_streams}, arg, o->audio_channel_maps);
   return 0;
 }

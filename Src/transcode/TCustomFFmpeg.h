@@ -27,6 +27,7 @@ protected:
   int opt_map_channel(TOptionsContext *o, const std::string &opt, const std::string &arg) override;
 
 private:
+  friend class TInputStreamFactory;
   friend class TOutputStreamFactory;
 
   int DoOpenInputFile(TOptionsContext &o, const std::string &Options, const std::string &FileName,
@@ -42,16 +43,26 @@ private:
   int CheckLeftoverFormatOptions(TOptionsContext &o);
   int ResolveSeek(TOptionsContext &o, AVFormatContext *ic, const std::string &FileName,
                   int64_t &timestamp);
-  void AddInputStreams(TOptionsContext &o, AVFormatContext *ic, int fileIndex,
-                       std::vector<std::unique_ptr<TInputStream>> &streams);
-  void SetupHWAccel(TOptionsContext &o, AVFormatContext *ic, TInputStream &ist);
   int CheckUnusedDecoderOptions(TOptionsContext &o, int fileIndex, const std::string &FileName,
                                 const std::vector<std::unique_ptr<TInputStream>> &streams);
   void DumpAttachments(TOptionsContext &o, AVFormatContext *ic);
   void DumpAttachment(AVStream *st, const std::string &name);
 
   void ApplyInputSyncOffsets();
-  void UndoOutputFile(size_t firstStream, const std::string &FileName, bool fileExisted);
+  // State to restore when an output fails half-way.
+  struct TInputUse {
+    int discard;
+    AVDiscard stDiscard;
+    int decodingNeeded;
+    int processingNeeded;
+  };
+  struct TOutputUndo {
+    size_t streams;
+    size_t files;
+    bool fileExisted;
+    std::vector<TInputUse> inputs;
+  };
+  void UndoOutputFile(const TOutputUndo &undo, const std::string &FileName);
   int CheckOutputFile(TOptionsContext &o, TOutputFile &of, const std::string &FileName);
   void CreateOutputStreams(TOptionsContext &o, TOutputFile &of);
   void SelectStreamsAutomatically(TOptionsContext &o, TOutputFile &of);

@@ -98,7 +98,6 @@ void TOutputStreamFactory::ChooseEncoder(TOutputStream &ost) {
                  "manually.",
                  ost.file_index, st->index, oc->oformat->name,
                  ff::avcodec_get_name(st->codecpar->codec_id));
-      Log(&E, llFatal, "%s", text.c_str());
       Fatal(text);
     }
   } else if (name == "copy") {
@@ -202,16 +201,8 @@ void TOutputStreamFactory::ApplyCommonOptions(TOutputStream &ost) {
   }
 
   std::string tag = TCustomFFmpeg::MatchPerStreamStr(o.codec_tags, oc, st);
-  if (!tag.empty()) {
-    char *next = nullptr;
-    uint32_t t = uint32_t(std::strtol(tag.c_str(), &next, 0));
-    if (*next) {
-      unsigned char b[4] = {0, 0, 0, 0};
-      std::memcpy(b, tag.data(), std::min<size_t>(4, tag.size()));
-      t = MKTAG(b[0], b[1], b[2], b[3]);
-    }
-    st->codecpar->codec_tag = ost.enc_ctx->codec_tag = t;
-  }
+  if (!tag.empty())
+    st->codecpar->codec_tag = ost.enc_ctx->codec_tag = CodecTagFromText(tag);
 
   double q = TCustomFFmpeg::MatchPerStreamDouble(o.qscale, oc, st, -1);
   if (q >= 0) {

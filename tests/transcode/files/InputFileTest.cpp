@@ -1,4 +1,5 @@
 // OpenInputFile: option checks and their texts, seeking fields, durations and records.
+#include <cstring>
 #include <filesystem>
 
 #include "FilesTestSupport.h"
@@ -195,6 +196,80 @@ TEST_F(InputFile, AttachmentDumpIsWrittenOnlyWhereAllowed) {
   r = OpenIn(E3, "-y -n -dump_attachment:t " + dump, mkv);
   EXPECT_TRUE(r.threw);
   EXPECT_EQ(r.error, "Error, both -y and -n supplied.");
+}
+
+} // namespace
+
+namespace {
+
+struct TInputFatalCase {
+  const char *name;
+  const char *options;
+  const char *file;
+  const char *error;
+};
+
+void PrintTo(const TInputFatalCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+// Per-stream input options whose bad values end the opening with an exception.
+const TInputFatalCase InputFatalTable[] = {
+    {"bad_discard", "-discard:v sometimes", "av.mp4", "Error parsing discard sometimes."},
+    {"bad_rate", "-r:v fast", "av.mp4", "Error parsing framerate fast."},
+    {"bad_hwaccel", "-hwaccel nosuchaccel", "av.mp4", "Unrecognized hwaccel: nosuchaccel."},
+    {"bad_hwaccel_format", "-hwaccel_output_format nosuchfmt", "av.mp4",
+     "Unrecognised hwaccel output format: nosuchfmt"},
+    {"bad_canvas", "-canvas_size huge", "f:multi.mkv", "Invalid canvas size: huge."},
+    {"wrong_decoder_type", "-c:v mp3float", "av.mp4", "Invalid decoder type 'mp3float'"},
+    {"bad_specifier", "-itsscale:q 2", "av.mp4", "check_stream_specifier"},
+};
+
+class InputFatalCases : public FilesTest, public ::testing::WithParamInterface<TInputFatalCase> {};
+
+TEST_P(InputFatalCases, ThrowsWithItsTextAndAddsNothing) {
+  const TInputFatalCase &c = GetParam();
+  TCustomFFmpeg E;
+  const std::string file =
+      std::strncmp(c.file, "f:", 2) == 0 ? FilesFixture(c.file + 2) : Fixture(c.file);
+  TOpenResult r = OpenIn(E, c.options, file);
+  EXPECT_TRUE(r.threw);
+  EXPECT_NE(r.error.find(c.error), std::string::npos) << r.error;
+  EXPECT_EQ(E.LastErrMsg(), r.error);
+  EXPECT_EQ(E.Fnb_input_files(), 0);
+  EXPECT_EQ(E.Fnb_input_streams(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, InputFatalCases, ::testing::ValuesIn(InputFatalTable),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+class InputEvents : public FilesTest {};
+
+TEST_F(InputEvents, BeforeFindStreamInfoSeesTheOpenedContext) {
+  TCustomFFmpeg E;
+  const AVInputFormat *seen = nullptr;
+  E.FOnBeforeFindStreamInfo = [&](TObject *Sender, AVFormatContext *ctx) {
+    EXPECT_EQ(Sender, &E);
+    seen = ctx->iformat;
+  };
+  ASSERT_EQ(OpenIn(E, "", Fixture("av.mp4")).ret, 0);
+  ASSERT_NE(seen, nullptr);
+  EXPECT_EQ(seen, E.Finput_files[0]->ctx->iformat);
+  // Probing switched off: the event is not called.
+  seen = nullptr;
+  ASSERT_EQ(OpenIn(E, "-nofind_stream_info", Fixture("audio.wav")).ret, 1);
+  EXPECT_EQ(seen, nullptr);
+}
+
+TEST_F(InputEvents, FailedOutputGivesTheInputsBackUnused) {
+  TCustomFFmpeg E;
+  ASSERT_EQ(OpenIn(E, "", Fixture("av.mp4")).ret, 0);
+  EXPECT_LT(OpenOut(E, "-metadata broken", ScratchDir() + "/undo.mkv").ret, 0);
+  for (const auto &ist : E.Finput_streams) {
+    EXPECT_EQ(ist->discard, 1);
+    EXPECT_EQ(ist->st->discard, AVDISCARD_ALL);
+    EXPECT_EQ(ist->decoding_needed, 0);
+  }
 }
 
 } // namespace

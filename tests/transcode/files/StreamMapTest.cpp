@@ -68,7 +68,7 @@ const TMapCase MapCases[] = {
      "mkv",
      {"0:0"},
      "",
-     "Stream map \"0:a:5\" matches no streams; ignoring."},
+     "Stream map \"0:a:5?\" matches no streams; ignoring."},
     {"map_no_match", {"f:multi.mkv"}, "-map 0:v -map 0:a:5", "mkv", {}, NoMatch, ""},
     {"map_bad_file", {"av.mp4"}, "-map 3", "mkv", {}, "Invalid input file index: 3.", ""},
     {"map_with_sync",
