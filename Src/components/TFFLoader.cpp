@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <libintl.h>
+#include <link.h>
 
 #include <algorithm>
 #include <cassert>
@@ -210,6 +211,18 @@ bool IsNotFoundError(const std::string &message, const std::string &path) {
   return message == notFound;
 }
 
+// Keeps a bound library mapped after its last dlclose. FFmpeg's own dependencies (codec,
+// TLS and device libraries) keep exit handlers and allocations in their globals; unmapping
+// them while the process still runs or exits is a classic source of crashes. A library that
+// failed to bind is not pinned, so a bad file never shadows its soname later.
+void Pin(void *handle) {
+  link_map *map = nullptr;
+  if (dlinfo(handle, RTLD_DI_LINKMAP, &map) != 0 || !map || !map->l_name || !*map->l_name)
+    return;
+  if (void *pinned = dlopen(map->l_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE))
+    dlclose(pinned);
+}
+
 struct TOpenResult {
   void *Handle = nullptr;
   int ErrorCode = 0;
@@ -317,6 +330,7 @@ bool TFFLoader::Load(TLibrary lib) {
     try {
       d.BindProc(GetLibraryName(lib), st.Handle);
       st.Fixuped = true;
+      Pin(st.Handle);
     } catch (const TBindError &e) {
       d.UnbindProc();
       FLastErrMsg = e.what();

@@ -6,6 +6,7 @@
 // otherwise by bare file name through the system search. Libraries load in dependency order
 // (the TLibrary order), and a library taken from LibraryPath first opens the FFmpeg libraries
 // it depends on from the same folder, so its dependencies resolve to those copies.
+// Unload unbinds a library and releases its handle; a library that was bound stays mapped.
 #pragma once
 
 #include <cstdint>
