@@ -94,11 +94,12 @@ void ParseStreamMap(const TObject *Sender, const TInputsView &in, const std::str
 
   bool changed = false, disabledMatch = false;
   if (negative) {
+    // As the tool does: a negative map after any earlier map is never an error, even when
+    // it disables nothing; alone it matches nothing.
+    changed = !maps.empty();
     for (TStreamMap &m : maps)
-      if (m.linklabel.empty() && m.file_index == fileIdx && Matches(f, m.stream_index, spec)) {
+      if (m.linklabel.empty() && m.file_index == fileIdx && Matches(f, m.stream_index, spec))
         m.disabled = 1;
-        changed = true;
-      }
   } else {
     for (int i = 0; i < f.nb_streams; i++) {
       if (!Matches(f, i, spec))

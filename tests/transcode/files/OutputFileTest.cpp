@@ -46,6 +46,14 @@ TEST_F(OutputFile, EncodersAndPerStreamSettingsOfABuilderString) {
   EXPECT_EQ(E.Finput_streams[0]->decoding_needed, 1);
 }
 
+TEST_F(OutputFile, CodecNamesFindTheirEncoder) {
+  TLogCapture log;
+  ASSERT_EQ(OpenOut(E, "-c:a mp3 -c:v h264", Out("by_codec.mkv")).ret, 0);
+  EXPECT_STREQ(E.Foutput_streams[0]->enc->name, "libx264");
+  EXPECT_STREQ(E.Foutput_streams[1]->enc->name, "libmp3lame");
+  EXPECT_TRUE(log.Contains("Matched encoder \"libmp3lame\" for codec \"mp3\"."));
+}
+
 TEST_F(OutputFile, DefaultEncodersOfTheContainerAndStreamCopy) {
   ASSERT_EQ(OpenOut(E, "", Out("default.mkv")).ret, 0);
   EXPECT_EQ(E.Foutput_streams[0]->st->codecpar->codec_id,

@@ -62,6 +62,13 @@ const TMapCase MapCases[] = {
      "Stream map \"0:s\" "
      "matches no streams.\r\nTo ignore this, add a trailing \"?\" to the map.",
      ""},
+    {"map_negative_disabling_nothing",
+     {"av.mp4"},
+     "-map 0 -map -0:s",
+     "mkv",
+     {"0:0", "0:1"},
+     "",
+     ""},
     {"map_optional_no_match",
      {"f:multi.mkv"},
      "-map 0:v -map 0:a:5?",
