@@ -39,24 +39,27 @@ TLogItem TLogItem::Clone() const {
 }
 
 void TLogQueue::Push(TLogItem &&item) {
+  bool wasEmpty;
   {
     std::lock_guard lock(FLock);
+    wasEmpty = FHeader == FTailer;
     size_t slot = FTailer;
     FTailer = Next(FTailer);
     if (FTailer == FHeader) { // full: drop the oldest
-      FList[FHeader] = TLogItem();
+      FList[FHeader].ExtraMsg.reset();
       FHeader = Next(FHeader);
     }
     FList[slot] = std::move(item);
   }
-  FEvent.notify_all();
+  // The consumer only waits on an empty queue.
+  if (wasEmpty)
+    FEvent.notify_all();
 }
 
 bool TLogQueue::PopLocked(TLogItem &item) {
   if (FHeader == FTailer)
     return false;
-  item = std::move(FList[FHeader]);
-  FList[FHeader] = TLogItem();
+  item = std::move(FList[FHeader]); // leaves the slot without ExtraMsg
   FHeader = Next(FHeader);
   return true;
 }
