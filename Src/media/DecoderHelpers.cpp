@@ -3,13 +3,6 @@
 #include <filesystem>
 #include <system_error>
 
-std::string DecoderErrorText(const std::string &APrefix, int ACode) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  if (ff::av_strerror(ACode, text, sizeof text) < 0)
-    std::snprintf(text, sizeof text, "Error number %d occurred", ACode);
-  return APrefix.empty() ? std::string(text) : APrefix + ": " + text;
-}
-
 AVRational GuessFrameRate(const AVStream *AStream) {
   auto valid = [](AVRational r) { return r.num > 0 && r.den > 0; };
   AVRational fr = AStream->r_frame_rate;

@@ -6,10 +6,6 @@
 
 #include "components/FFAPI.h"
 
-// The message of a library error code, prefixed with APrefix and ": " when APrefix is not
-// empty.
-std::string DecoderErrorText(const std::string &APrefix, int ACode);
-
 // The stream's guessed frame rate: its real base rate, replaced by the average rate when the
 // base rate is implausibly high (field-rate timestamps) and the average is plausible. The
 // codec's ticks per frame are not visible without a codec context, so an unknown base rate

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "components/TFFLogger.h"
-#include "media/DecoderHelpers.h"
+#include "transcode/FFErrorText.h"
 
 namespace {
 const char *SampleFormatName(AVSampleFormat AFormat) {
@@ -83,7 +83,7 @@ int TAudioResampler::Convert(const AVFrame *AFrame, const uint8_t *&ASamples) {
   int n = ff::swr_convert(FSwr.get(), &out, capacity,
                           const_cast<const uint8_t **>(AFrame->extended_data), AFrame->nb_samples);
   if (n < 0)
-    return Fail(n, DecoderErrorText("swr_convert() failed", n));
+    return Fail(n, FFErrorText("swr_convert() failed", n));
   if (n == capacity) {
     Log(FLogSender, llError, "warning: audio buffer is probably too small");
     ff::swr_init(FSwr.get());

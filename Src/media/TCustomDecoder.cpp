@@ -11,8 +11,10 @@
 #include "components/CallInMainThread.h"
 #include "components/TFFLoader.h"
 #include "media/DecoderHelpers.h"
-#include "media/TDecoderOptions.h"
 #include "media/TFileInfoText.h"
+#include "transcode/CodecOptions.h"
+#include "transcode/FFErrorText.h"
+#include "transcode/TFFOptions.h"
 
 namespace {
 
@@ -65,7 +67,7 @@ int32_t Mul32(int a, int b) {
 
 } // namespace
 
-TCustomDecoder::TCustomDecoder() : FOptions(std::make_unique<TDecoderOptions>()) {}
+TCustomDecoder::TCustomDecoder() : FOptions(std::make_unique<TFFOptions>()) {}
 
 TCustomDecoder::~TCustomDecoder() {
   // Not virtual dispatch here: derived parts are already gone; close the file itself.
@@ -82,7 +84,7 @@ bool TCustomDecoder::LoadAVLib(const std::string &APath) {
     FLastErrMsg = FFLoader().LastErrMsg();
     return false;
   }
-  FOptions->Reset();
+  FOptions->init_opts();
   return true;
 }
 
@@ -106,7 +108,7 @@ void TCustomDecoder::Failf(TLogLevel ALevel, const char *AFormat, ...) {
 
 void TCustomDecoder::FailLoad(const std::string &AMsg) {
   FLastErrMsg = AMsg;
-  FOptions->Reset();
+  FOptions->init_opts();
   CloseFile();
 }
 
@@ -114,7 +116,7 @@ bool TCustomDecoder::LoadFile(const std::string &AFileName, const std::string &A
   FFLoader().CheckLibAV(DecoderLibraries);
   CloseFile();
   if (!FOptions->sws_dict())
-    FOptions->Reset();
+    FOptions->init_opts();
 
   const AVInputFormat *format = nullptr;
   if (!AFormatName.empty()) {
@@ -130,7 +132,7 @@ bool TCustomDecoder::LoadFile(const std::string &AFileName, const std::string &A
 
   RefreshFileInfo();
   AfterFileLoaded(*FOptions);
-  FOptions->Reset();
+  FOptions->init_opts();
   FForceFormat = AFormatName;
   return true;
 }
@@ -149,7 +151,7 @@ bool TCustomDecoder::OpenInput(const std::string &AFileName, const AVInputFormat
       ff::avformat_open_input(&FFileHandle, AFileName.c_str(), AFormat, &FOptions->format_opts());
   if (ret < 0) {
     FFileHandle = nullptr;
-    FailLoad(DecoderErrorText(AFileName, ret));
+    FailLoad(FFErrorText(AFileName, ret));
     return false;
   }
   const AVDictionaryEntry *e = nullptr;
@@ -172,8 +174,8 @@ bool TCustomDecoder::FindStreamInfo(const std::string &AFileName) {
   std::vector<AVDictionary *> opts(count, nullptr);
   for (unsigned i = 0; i < count; ++i) {
     AVStream *st = FFileHandle->streams[i];
-    opts[i] = FOptions->FilterCodecOpts(FFileHandle, st,
-                                        ff::avcodec_find_decoder(st->codecpar->codec_id));
+    opts[i] =
+        FilterCodecOpts(FOptions->codec_opts(), st->codecpar->codec_id, FFileHandle, st, nullptr);
   }
   FLastRead = ff::av_gettime_relative();
   int ret = ff::avformat_find_stream_info(FFileHandle, count ? opts.data() : nullptr);
@@ -190,7 +192,7 @@ bool TCustomDecoder::FindStreamInfo(const std::string &AFileName) {
   return true;
 }
 
-void TCustomDecoder::AfterFileLoaded(TDecoderOptions &) {}
+void TCustomDecoder::AfterFileLoaded(TFFOptions &) {}
 
 int TCustomDecoder::InterruptCallback(void *AOpaque) {
   auto *self = static_cast<TCustomDecoder *>(AOpaque);

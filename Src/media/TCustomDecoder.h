@@ -23,7 +23,7 @@
 #include "components/TFFLogger.h"
 #include "media/TDecoderTypes.h"
 
-class TDecoderOptions;
+class TFFOptions;
 
 class TCustomDecoder : public TFFBaseComponent {
 public:
@@ -93,14 +93,14 @@ protected:
   // Recomputes the file size and the stream counters.
   virtual void RefreshFileInfo();
   // Called at the end of a successful LoadFile, before the option set is reset.
-  virtual void AfterFileLoaded(TDecoderOptions &AOptions);
+  virtual void AfterFileLoaded(TFFOptions &AOptions);
   // Sets LastErrMsg and logs it with this decoder as sender.
   void Fail(TLogLevel ALevel, const std::string &AMsg);
   void Failf(TLogLevel ALevel, const char *AFormat, ...) __attribute__((format(printf, 3, 4)));
   bool CheckFileLoaded();
   AVStream *StreamOfKind(int AIndex, AVMediaType AType);
   std::string CodecName(AVCodecID AId) const;
-  TDecoderOptions &Options() { return *FOptions; }
+  TFFOptions &Options() { return *FOptions; }
   void SetLastErrMsg(const std::string &AMsg) { FLastErrMsg = AMsg; }
 
   AVFormatContext *FFileHandle = nullptr;
@@ -114,7 +114,7 @@ private:
   bool FindStreamInfo(const std::string &AFileName);
   void FailLoad(const std::string &AMsg);
 
-  std::unique_ptr<TDecoderOptions> FOptions;
+  std::unique_ptr<TFFOptions> FOptions;
   std::string FLastErrMsg;
   std::string FForceFormat;
   int64_t FFileSize = -1;

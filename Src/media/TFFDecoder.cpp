@@ -6,7 +6,9 @@
 #include <strings.h>
 
 #include "media/DecoderHelpers.h"
-#include "media/TDecoderOptions.h"
+#include "transcode/CodecOptions.h"
+#include "transcode/FFErrorText.h"
+#include "transcode/TFFOptions.h"
 
 namespace {
 constexpr AVRational Microseconds{1, 1000000};
@@ -23,7 +25,7 @@ TFFDecoder::~TFFDecoder() {
   TFFDecoder::CloseFile();
 }
 
-void TFFDecoder::AfterFileLoaded(TDecoderOptions &AOptions) {
+void TFFDecoder::AfterFileLoaded(TFFOptions &AOptions) {
   if (ff::av_dict_get(AOptions.sws_dict(), "sws_flags", nullptr, 0) && AOptions.FetchSwsFlags() < 0)
     return;
   FFormatConv.set_sws_flags(int(AOptions.sws_flags()));
@@ -194,7 +196,8 @@ TCodecContextPtr TFFDecoder::OpenDecoder(int AStreamIndex, bool AVideo) {
           AStreamIndex);
     return nullptr;
   }
-  AVDictionary *opts = Options().FilterCodecOpts(FFileHandle, st, codec);
+  AVDictionary *opts =
+      FilterCodecOpts(Options().codec_opts(), st->codecpar->codec_id, FFileHandle, st, codec);
   int ret = ff::avcodec_open2(ctx.get(), codec, &opts);
   ff::av_dict_free(&opts);
   if (ret < 0) {
@@ -589,8 +592,7 @@ int TFFDecoder::DecodeAudioPacket(AVPacket *APacket) {
   if (ret < 0 && ret != AVERROR_EOF) {
     // A damaged packet ends only this packet; decoding goes on with the next one.
     Log(this, llError, "%s",
-        DecoderErrorText("Error while decoding audio stream #" + std::to_string(index), ret)
-            .c_str());
+        FFErrorText("Error while decoding audio stream #" + std::to_string(index), ret).c_str());
     return 0;
   }
   AVFrame *frame = FAudioDecodedFrame.get();
@@ -602,8 +604,7 @@ int TFFDecoder::DecodeAudioPacket(AVPacket *APacket) {
       break;
     if (ret < 0) {
       Log(this, llError, "%s",
-          DecoderErrorText("Error while decoding audio stream #" + std::to_string(index), ret)
-              .c_str());
+          FFErrorText("Error while decoding audio stream #" + std::to_string(index), ret).c_str());
       break;
     }
     if (total == 0)

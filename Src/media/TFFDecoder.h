@@ -70,7 +70,7 @@ public:
   virtual void FreeResampler();
 
 protected:
-  void AfterFileLoaded(TDecoderOptions &AOptions) override;
+  void AfterFileLoaded(TFFOptions &AOptions) override;
 
 private:
   using TPacketHandler = int (TFFDecoder::*)(AVPacket *);
