@@ -59,8 +59,22 @@ int Positive(int Value, int Default) {
   return Value > 0 ? Value : Default;
 }
 
+// A custom frame size as the custom size dialog writes it: digits, "x", digits (either side may
+// be empty). Anything else would carry arbitrary text into the option string.
+bool IsFrameSizeText(const std::string &Text) {
+  const size_t X = Text.find_first_of("xX");
+  if (X == std::string::npos)
+    return false;
+  const auto Digits = [](const std::string &Part) {
+    return Part.find_first_not_of("0123456789") == std::string::npos;
+  };
+  return Digits(Text.substr(0, X)) && Digits(Text.substr(X + 1));
+}
+
 void ReadConversion(const TIniFile &Ini, TConversionSettings &C, const TConversionSettings &D) {
   C.Custom = Ini.ReadString(Main, "Custom", D.Custom);
+  if (!IsFrameSizeText(C.Custom))
+    C.Custom = D.Custom;
   C.CPUUsage =
       InList(Ini.ReadInteger(Options, "CPUusage", D.CPUUsage), CPUUsageItems().size(), D.CPUUsage);
   C.Threads =

@@ -24,7 +24,8 @@ public:
 
   // Reads every key; a missing file or key, or a value that is not a valid integer, yields
   // the value of Defaults. Stored positions outside their lists, a tab beyond the last page and
-  // non-positive sizes fall back to Defaults too. Creates the folder if it is missing.
+  // non-positive sizes fall back to Defaults too, and so does a custom frame size that is not
+  // digits "x" digits. Creates the folder if it is missing.
   TAppSettings Load(const TAppSettings &Defaults) const;
 
   // Writes every key (other keys already in the file are kept). Creates the folder. The file is

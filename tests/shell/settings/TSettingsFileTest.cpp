@@ -242,6 +242,34 @@ const TValueCase ValueCases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, SettingsValueTest, ::testing::ValuesIn(ValueCases),
                          [](const auto &Info) { return std::string(Info.param.Name); });
 
+struct TCustomTextCase {
+  const char *Name;
+  const char *Stored;
+  const char *Loaded;
+};
+
+void PrintTo(const TCustomTextCase &C, std::ostream *Out) {
+  *Out << C.Name;
+}
+
+class CustomTextTest : public SettingsFileTest,
+                       public ::testing::WithParamInterface<TCustomTextCase> {};
+
+TEST_P(CustomTextTest, OnlyFrameSizesAreTaken) {
+  WriteText(std::string("[Quillet]\nCustom=") + GetParam().Stored + "\n");
+  EXPECT_EQ(TSettingsFile(Path).Load(Defaults).Conversion.Custom, GetParam().Loaded);
+}
+
+const TCustomTextCase CustomTextCases[] = {
+    {"Size", "1920x816", "1920x816"},     {"CapitalX", "1920X816", "1920X816"},
+    {"EmptyWidth", "x720", "x720"},       {"Empty", "", "7680x4800"},
+    {"NoSeparator", "1920", "7680x4800"}, {"MoreOptions", "1920x816\" -y /tmp/x", "7680x4800"},
+    {"Spaces", " 1920x816", "7680x4800"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, CustomTextTest, ::testing::ValuesIn(CustomTextCases),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
 TEST_F(SettingsFileTest, EncoderPositionsAreCheckedAgainstTheLoadedContainer) {
   WriteText("[Settings]\nVideoFormat2=4\nVideoEncoder2=2\nAudioEncoder2=1\n"
             "ProfileType=3\nProfileFormat=4\n");
