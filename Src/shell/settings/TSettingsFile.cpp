@@ -165,6 +165,19 @@ bool ReplaceFile(const fs::path &Path, const std::string &Text) {
   return false;
 }
 
+// A settings file that is a symbolic link (even to a file not yet there) is written where the
+// link points, so the link survives.
+fs::path LinkTarget(fs::path Path) {
+  std::error_code Error;
+  for (int Hops = 0; Hops < 40 && fs::is_symlink(Path, Error); ++Hops) {
+    const fs::path Target = fs::read_symlink(Path, Error);
+    if (Error)
+      break;
+    Path = Target.is_absolute() ? Target : Path.parent_path() / Target;
+  }
+  return Path;
+}
+
 } // namespace
 
 std::string TSettingsFile::DefaultPath() {
@@ -204,7 +217,7 @@ TAppSettings TSettingsFile::Load(const TAppSettings &D) const {
 
 void TSettingsFile::Save(const TAppSettings &Settings) const {
   const TIniFile Ini = Compose(ReadIni(FPath), Settings);
-  if (!ReplaceFile(FPath, Ini.Text()))
+  if (!ReplaceFile(LinkTarget(FPath), Ini.Text()))
     throw ESettingsWriteError("Unable to write to " + FPath);
 }
 

@@ -313,6 +313,17 @@ TEST_F(SettingsFileTest, FolderInPlaceOfTheFileGivesDefaultsAndAWriteError) {
       1); // no temporary file left behind
 }
 
+TEST_F(SettingsFileTest, SymbolicLinkIsFollowed) {
+  fs::create_directories(fs::path(Path).parent_path());
+  const fs::path Real = Folder / "dotfiles" / "quillet.ini";
+  fs::create_directories(Real.parent_path());
+  fs::create_symlink(Real, Path);
+  TSettingsFile(Path).Save(Changed(Defaults));
+  EXPECT_TRUE(fs::is_symlink(Path));
+  EXPECT_TRUE(fs::is_regular_file(Real));
+  EXPECT_EQ(TSettingsFile(Path).Load(Defaults), Changed(Defaults));
+}
+
 // A write that fails part-way (here: the file size limit) leaves the previous file intact and
 // no temporary file behind.
 TEST_F(SettingsFileTest, FailedWriteKeepsThePreviousFile) {
