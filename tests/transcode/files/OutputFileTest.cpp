@@ -299,3 +299,41 @@ TEST_F(OutputFile, UnspecificFramesWarnsForAudio) {
 }
 
 } // namespace
+
+namespace {
+
+class OutputWarnings : public OutputFile {};
+
+TEST_F(OutputWarnings, PrivateOptionOfAnUnusedEncoderIsReported) {
+  TLogCapture log;
+  ASSERT_EQ(OpenOut(E, "-c:v mpeg4 -crf 20", Out("unused.mkv")).ret, 0);
+  EXPECT_TRUE(log.Contains("Codec AVOption crf (") &&
+              log.Contains("has not been used for any stream"));
+}
+
+TEST_F(OutputWarnings, PassthroughWithAFrameRate) {
+  TLogCapture log;
+  ASSERT_EQ(OpenOut(E, "-vsync passthrough -r 25", Out("passthrough.mkv")).ret, 0);
+  EXPECT_TRUE(log.Contains("Using -vsync passthrough and -r/-fpsmax can produce invalid output "
+                           "files"));
+  EXPECT_EQ(E.Foutput_streams[0]->vsync_method, 0);
+}
+
+class InputLeftovers : public FilesTest {};
+
+TEST_F(InputLeftovers, FormatOptionTheDemuxerDidNotTake) {
+  TCustomFFmpeg E;
+  TOpenResult r = OpenIn(E, "-movflags faststart", Fixture("av.mp4"));
+  EXPECT_TRUE(r.threw);
+  EXPECT_EQ(r.error, "Option movflags not found.");
+  EXPECT_EQ(E.Fnb_input_files(), 0);
+
+  TCustomFFmpeg lenient;
+  lenient.HaltOnInvalidOption = false;
+  r = OpenIn(lenient, "-movflags faststart", Fixture("av.mp4"));
+  EXPECT_EQ(r.ret, 0);
+  EXPECT_EQ(r.error, "Option movflags not found.");
+  EXPECT_EQ(lenient.Fnb_input_files(), 1);
+}
+
+} // namespace
