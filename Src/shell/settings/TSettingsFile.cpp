@@ -4,12 +4,15 @@
 #include "shell/settings/SettingsLists.h"
 #include "shell/settings/TIniFile.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <pwd.h>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -142,13 +145,33 @@ TIniFile Compose(TIniFile Ini, const TAppSettings &S) {
   return Ini;
 }
 
-// Writes Text to a new file beside Path and renames it over Path, so a failed write leaves the
-// previous file as it was.
+// Creates a new, uniquely named file beside Path for writing. A new file gets the permissions
+// any new file gets (the umask applies); the existing file's are kept.
+int CreateTempFile(const fs::path &Path, std::string &Temp) {
+  struct stat Existing {};
+  const bool Exists = stat(Path.c_str(), &Existing) == 0;
+  for (int Attempt = 0; Attempt < 100; ++Attempt) {
+    Temp = Path.string() + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(Attempt);
+    const int Fd = open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (Fd >= 0) {
+      if (Exists && fchmod(Fd, Existing.st_mode & 07777) != 0) {
+        close(Fd);
+        std::remove(Temp.c_str());
+        return -1;
+      }
+      return Fd;
+    }
+    if (errno != EEXIST)
+      return -1;
+  }
+  return -1;
+}
+
 bool ReplaceFile(const fs::path &Path, const std::string &Text) {
   std::error_code Error;
   fs::create_directories(Path.parent_path(), Error);
-  std::string Temp = (Path.parent_path() / (Path.filename().string() + ".XXXXXX")).string();
-  const int Fd = mkstemp(Temp.data());
+  std::string Temp;
+  const int Fd = CreateTempFile(Path, Temp);
   if (Fd < 0)
     return false;
   bool Ok = true;

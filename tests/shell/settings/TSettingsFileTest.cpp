@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -311,6 +312,22 @@ TEST_F(SettingsFileTest, FolderInPlaceOfTheFileGivesDefaultsAndAWriteError) {
   EXPECT_EQ(
       std::distance(fs::directory_iterator(fs::path(Path).parent_path()), fs::directory_iterator()),
       1); // no temporary file left behind
+}
+
+TEST_F(SettingsFileTest, RewriteKeepsThePermissions) {
+  WriteText("[Quillet]\n");
+  fs::permissions(Path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  TSettingsFile(Path).Save(Defaults);
+  EXPECT_EQ(fs::status(Path).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(SettingsFileTest, NewFileFollowsTheUmask) {
+  const mode_t Old = umask(027);
+  TSettingsFile(Path).Save(Defaults);
+  umask(Old);
+  EXPECT_EQ(fs::status(Path).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
 TEST_F(SettingsFileTest, SymbolicLinkIsFollowed) {
