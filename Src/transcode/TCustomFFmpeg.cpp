@@ -217,18 +217,20 @@ int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Option
     }
   }
 
-  AVFormatContext *raw = ff::avformat_alloc_context();
-  if (!raw) {
+  // Owned here until the open takes it (the open frees it when it fails).
+  std::unique_ptr<AVFormatContext, void (*)(AVFormatContext *)> pending(
+      ff::avformat_alloc_context(), ff::avformat_free_context);
+  if (!pending) {
     FLastErrMsg = "avformat_alloc_context() failed";
     Log(this, llFatal, "%s", FLastErrMsg.c_str());
     return AVERROR(ENOMEM);
   }
   SetPerFormatOptions(o, fmt);
-  SetForcedDecoders(o, raw);
-  raw->flags |= AVFMT_FLAG_NONBLOCK;
+  SetForcedDecoders(o, pending.get());
+  pending->flags |= AVFMT_FLAG_NONBLOCK;
   if (o.bitexact)
-    raw->flags |= AVFMT_FLAG_BITEXACT;
-  raw->interrupt_callback = FReadCallback;
+    pending->flags |= AVFMT_FLAG_BITEXACT;
+  pending->interrupt_callback = FReadCallback;
 
   bool scanAllPmtsSet = false;
   if (!ff::av_dict_get(o.g->format_opts, "scan_all_pmts", nullptr, AV_DICT_MATCH_CASE)) {
@@ -236,8 +238,9 @@ int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Option
     scanAllPmtsSet = true;
   }
   FLastRead = ff::av_gettime_relative();
+  AVFormatContext *raw = pending.release();
   ret = ff::avformat_open_input(&raw, FileName.c_str(), fmt, &o.g->format_opts);
-  if (ret < 0) { // raw was freed by the library
+  if (ret < 0) {
     FLastErrMsg = FFErrorText(FileName, ret);
     Log(this, llFatal, "%s", FLastErrMsg.c_str());
     if (ret == AVERROR_PROTOCOL_NOT_FOUND)
