@@ -3,54 +3,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cassert>
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
-#include <mutex>
 #include <stdexcept>
-#include <thread>
 
 #include "components/CallInMainThread.h"
-#include "components/FFAPI.h"
-#include "components/MessageBoxHook.h"
-#include "components/TLogQueue.h"
+#include "components/LogWriter.h"
 
 namespace {
-
-// Process-wide logger state, shared by every TFFLogger instance.
-struct TLoggerState {
-  std::recursive_mutex SettingsLock; // settings, registration, OnLog
-  std::recursive_mutex CallbackLock; // AVLogCallback, PendingQueue, LastLine
-  std::mutex FileLock;               // LogFileStream
-  std::atomic<bool> Active{true};
-  std::atomic<int> LibLevel{AV_LOG_INFO};
-  std::atomic<int> LogFlags{LogFlagSkipRepeated | LogFlagPrintLevel};
-  std::atomic<bool> LogToFile{false};
-  std::atomic<bool> Synchronous{false};
-  std::atomic<bool> Skip{true};
-  std::string LogFile;             // SettingsLock
-  TFFLogger *Registered = nullptr; // SettingsLock
-  TFFLogger *AutoLogger = nullptr; // owned; SettingsLock
-  FILE *LogFileStream = nullptr;   // FileLock
-  std::string LogFileStreamName;   // FileLock
-  TLogQueue PendingQueue;          // library lines waiting for their line feed
-  TLogQueue OutputQueue;           // lines waiting for the sinks
-  TLogItem LastLine;               // last finished library line, for folding
-  std::mutex ThreadLock;
-  std::thread LogThread; // ThreadLock
-  std::atomic<bool> ThreadStarted{false};
-  std::atomic<bool> ThreadFinished{false};
-  std::atomic<bool> Terminate{false};
-};
-
-TLoggerState &State() {
-  // Never destroyed: lines logged from static destructors of other files still find it.
-  static TLoggerState *state = new TLoggerState;
-  return *state;
-}
 
 const char *const LevelNames[] = {"Quiet", "Panic",   "Fatal", "Error", "Warning",
                                   "Info",  "Verbose", "Debug", "Trace"};
@@ -58,18 +19,6 @@ const char *const LevelNames[] = {"Quiet", "Panic",   "Fatal", "Error", "Warning
 uint32_t CurrentThreadID() {
   thread_local const uint32_t id = uint32_t(gettid());
   return id;
-}
-
-std::string ErrnoText(int error) {
-  char buffer[256];
-  return strerror_r(error, buffer, sizeof buffer);
-}
-
-// SettingsLock held.
-void RecomputeSkip(TLoggerState &s) {
-  const bool onLog = s.Registered && s.Registered->OnLog();
-  const bool toFile = s.LogToFile && !s.LogFile.empty();
-  s.Skip = !(s.Active && (onLog || toFile));
 }
 
 void InitItem(TLogItem &item, TLogType type, const void *reporter, TLogLevel level) {
@@ -161,153 +110,6 @@ void ReplaceControlCodes(char *text) {
       *p = '?';
 }
 
-// Line breaks of a message become the platform's line feed.
-std::string NormalizeLineBreaks(const char *text) {
-  std::string result;
-  for (const char *p = text; *p; ++p) {
-    if (*p == '\r') {
-      result += '\n';
-      if (p[1] == '\n')
-        ++p;
-    } else {
-      result += *p;
-    }
-  }
-  return result;
-}
-
-std::string FormatLine(const TLogItem &item, int flags) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(item.LogTime);
-  const auto ms =
-      std::chrono::duration_cast<std::chrono::milliseconds>(item.LogTime.time_since_epoch()) % 1000;
-  std::tm tm{};
-  localtime_r(&seconds, &tm);
-  char head[64];
-  std::snprintf(head, sizeof head, "%02d:%02d:%02d.%03d [%08X]%s ", tm.tm_hour, tm.tm_min,
-                tm.tm_sec, int(ms.count()), item.ThreadID, item.FromMainThread ? "*" : "");
-  std::string line = head;
-  line += item.ReporterInfo;
-  if (flags & LogFlagPrintLevel)
-    line += std::string("[") + LogLevelName(item.LogLevel) + "] ";
-  line += NormalizeLineBreaks(item.Text());
-  if (item.Repeats > 1)
-    line += " (repeated " + std::to_string(item.Repeats) + " times)";
-  return line;
-}
-
-void CloseLogFile(TLoggerState &s) {
-  std::lock_guard lock(s.FileLock);
-  if (s.LogFileStream)
-    std::fclose(s.LogFileStream);
-  s.LogFileStream = nullptr;
-  s.LogFileStreamName.clear();
-}
-
-// Appends the line to the log file when one is set; returns an error text on failure.
-std::string WriteToFile(TLoggerState &s, const std::string &line) {
-  std::string file;
-  {
-    std::lock_guard lock(s.SettingsLock);
-    if (!s.LogToFile || s.LogFile.empty())
-      return {};
-    file = s.LogFile;
-  }
-  std::lock_guard lock(s.FileLock);
-  if (s.LogFileStream && s.LogFileStreamName != file) {
-    std::fclose(s.LogFileStream);
-    s.LogFileStream = nullptr;
-  }
-  if (!s.LogFileStream) {
-    s.LogFileStream = std::fopen(file.c_str(), "ae");
-    if (!s.LogFileStream)
-      return "Cannot open log file \"" + file + "\": " + ErrnoText(errno);
-    s.LogFileStreamName = file;
-  }
-  const bool written = std::fwrite(line.data(), 1, line.size(), s.LogFileStream) == line.size() &&
-                       std::fputc('\n', s.LogFileStream) != EOF &&
-                       std::fflush(s.LogFileStream) == 0;
-  if (written)
-    return {};
-  const int error = errno;
-  std::fclose(s.LogFileStream);
-  s.LogFileStream = nullptr;
-  return "Cannot write log file \"" + file + "\": " + ErrnoText(error);
-}
-
-void DisableLogToFile(TLoggerState &s) {
-  std::lock_guard lock(s.SettingsLock);
-  s.LogToFile = false;
-  RecomputeSkip(s);
-}
-
-void FireOnLog(TLoggerState &s, const TLogItem &item, const std::string &line) {
-  TLogEvent handler;
-  bool inMainThread;
-  const TObject *sender;
-  {
-    std::lock_guard lock(s.SettingsLock);
-    if (!s.Registered)
-      return;
-    handler = s.Registered->OnLog();
-    inMainThread = s.Registered->TriggerEventInMainThread();
-    sender = item.LogType == ltLogger ? static_cast<const TObject *>(item.Reporter) : s.Registered;
-  }
-  if (!handler)
-    return;
-  auto call = [&] { handler(sender, item.ThreadID, item.LogLevel, line); };
-  if (inMainThread)
-    CallInMainThread(call);
-  else
-    call();
-}
-
-// Writes one item to the sinks. A failing file turns the file sink off; every failure is
-// reported in an "Information" box and logging goes on.
-void WriteOut(TLoggerState &s, const TLogItem &item, bool fireEvent) {
-  try {
-    const std::string line = FormatLine(item, s.LogFlags);
-    const std::string fileError = WriteToFile(s, line);
-    if (!fileError.empty()) {
-      DisableLogToFile(s);
-      ShowMessageBox("Information", fileError);
-    }
-    if (fireEvent)
-      FireOnLog(s, item, line);
-  } catch (const std::exception &e) {
-    ShowMessageBox("Information", e.what());
-  }
-}
-
-void LogThreadMain() {
-  TLoggerState &s = State();
-  TLogItem item;
-  // Once asked to terminate it writes what is left to the file only: the windows are gone.
-  while (s.OutputQueue.WaitPop(item, s.Terminate))
-    WriteOut(s, item, !s.Terminate);
-  s.ThreadFinished = true;
-}
-
-void StartLogThread(TLoggerState &s) {
-  if (s.ThreadStarted)
-    return;
-  std::lock_guard lock(s.ThreadLock);
-  if (s.ThreadStarted)
-    return;
-  s.Terminate = false;
-  s.ThreadFinished = false;
-  s.LogThread = std::thread(LogThreadMain);
-  s.ThreadStarted = true;
-}
-
-void PushOutput(TLoggerState &s, TLogItem &&item) {
-  if (s.Synchronous) {
-    WriteOut(s, item, true);
-    return;
-  }
-  StartLogThread(s);
-  s.OutputQueue.Push(std::move(item));
-}
-
 // A finished library line: fold repeats, then queue it for the sinks. CallbackLock held.
 void FinishLine(TLoggerState &s, TLogItem &&item) {
   const bool fold = s.LogFlags & LogFlagSkipRepeated;
@@ -358,7 +160,7 @@ void FinishLines(TLoggerState &s, TLogItem &&item) {
 struct TLoggerShutdown {
   ~TLoggerShutdown() {
     TLoggerState &s = State();
-    TFFLogger::StopLogThread();
+    StopLogThread(s);
     {
       std::lock_guard lock(s.SettingsLock);
       delete s.AutoLogger;
@@ -527,15 +329,7 @@ bool TFFLogger::LogThreadRunning() {
 }
 
 void TFFLogger::StopLogThread() {
-  TLoggerState &s = State();
-  std::lock_guard lock(s.ThreadLock);
-  if (!s.LogThread.joinable() || s.LogThread.get_id() == std::this_thread::get_id())
-    return;
-  s.OutputQueue.Stop(s.Terminate);
-  // A line on its way to OnLog may wait for the main thread: keep serving it.
-  WaitInMainThread([&] { return bool(s.ThreadFinished); });
-  s.LogThread.join();
-  s.ThreadStarted = false;
+  ::StopLogThread(State());
 }
 
 TFFLogger *GlobalLogger() {

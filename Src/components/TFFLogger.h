@@ -6,6 +6,12 @@
 // The settings (Active, LogLevel, LogFlags, LogFile, LogToFile, Synchronous) are process-wide;
 // TriggerEventInMainThread and OnLog belong to the logger object. There is one registered
 // logger per process: GlobalLogger() creates one on demand.
+//
+// Threads: Log and AVLogCallback run on any thread and never wait for a sink (unless
+// Synchronous); the sinks are reached from the log thread only, OnLog on the main thread
+// (through CallInMainThread) unless TriggerEventInMainThread is false. A full queue (255 lines)
+// drops its oldest line. A library line that ends without a line feed waits for the same
+// thread's next call.
 #pragma once
 
 #include <cstdarg>
