@@ -20,17 +20,13 @@ std::string Format(const char *AFormat, ...) {
 }
 
 void AddLine(std::vector<std::string> &ALines, const std::string &AText) {
-  // A metadata value may span lines; keep them as separate report lines.
-  size_t start = 0;
-  for (size_t nl; (nl = AText.find('\n', start)) != std::string::npos; start = nl + 1)
-    ALines.push_back(AText.substr(start, nl - start));
-  ALines.push_back(AText.substr(start));
+  ALines.push_back(AText);
 }
 
 std::string DurationText(const AVFormatContext *ctx) {
   std::string s = "Duration: ";
   if (ctx->duration != AV_NOPTS_VALUE) {
-    int64_t d = ctx->duration + 5000;
+    int64_t d = ctx->duration + 500; // rounded to the millisecond shown
     int64_t secs = d / AV_TIME_BASE, ms = d % AV_TIME_BASE / 1000;
     s += Format("%.2d:%.2d:%.2d.%.3d", int(secs / 3600), int(secs / 60 % 60), int(secs % 60),
                 int(ms));

@@ -5,6 +5,7 @@
 
 #include "MediaTestSupport.h"
 #include "media/TFFDecoder.h"
+#include "media/TFileInfoText.h"
 
 namespace {
 
@@ -252,12 +253,52 @@ TEST(DecoderStreamInfo, TagsSubtitlesAndTheReportOfATaggedFile) {
   for (const char *line :
        {"File Name: ", "Format Name: matroska,webm", "Format Long Name: Matroska / WebM",
         "\nMetadata:\n  title           : Quillet test",
-        "\nDuration: 00:00:01.005, start: 0.000000",
+        "\nDuration: 00:00:01.000, start: 0.000000",
         "\nChapter #0: start 0.000000, end 0.500000\n  Metadata:\n    title           : First",
         "\n  Stream #0: video: mpeg4", ", SAR 4:3 DAR 16:9", "25 fps, 25 tbr, 1k tbn",
         "\n  Stream #1(eng): subtitle: subrip"})
     EXPECT_NE(text.find(line), std::string::npos) << line << "\n---\n" << text;
 }
+
+TEST(DecoderStreamInfo, TheReportShowsTheDurationToTheMillisecond) {
+  TFFDecoder dec;
+  ASSERT_TRUE(dec.LoadFile(Fixture("av.mp4")));
+  std::string text = dec.FileInfoText();
+  EXPECT_NE(text.find("\nDuration: 00:00:02.000, start: 0.000000, bitrate: 200 kb/s\n"),
+            std::string::npos)
+      << text;
+}
+
+struct TTextCase {
+  double Value;
+  const char *Text;
+};
+
+class ReportSizeText : public ::testing::TestWithParam<TTextCase> {};
+
+TEST_P(ReportSizeText, UsesTheLargestUnitTheSizeExceeds) {
+  EXPECT_EQ(FileSizeText(int64_t(GetParam().Value)), GetParam().Text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ReportSizeText,
+                         ::testing::Values(TTextCase{0, "0 Byte"}, TTextCase{1024, "1024 Byte"},
+                                           TTextCase{1025, "1.00 KB"},
+                                           TTextCase{1048576, "1024.00 KB"},
+                                           TTextCase{1048577, "1.00 MB"},
+                                           TTextCase{5368709120.0, "5.00 GB"}));
+
+class ReportRateText : public ::testing::TestWithParam<TTextCase> {};
+
+TEST_P(ReportRateText, ShowsAsFewDigitsAsTheRateNeeds) {
+  EXPECT_EQ(RateText(GetParam().Value, "fps"), GetParam().Text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, ReportRateText,
+                         ::testing::Values(TTextCase{25, "25 fps"},
+                                           TTextCase{30000.0 / 1001, "29.97 fps"},
+                                           TTextCase{12800, "12800 fps"},
+                                           TTextCase{90000, "90k fps"},
+                                           TTextCase{0.001, "0.0010 fps"}));
 
 TEST(DecoderLoad, SecondLoadReplacesTheFirstAndForceFormatIsKept) {
   TFFDecoder dec;
