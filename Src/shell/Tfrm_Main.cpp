@@ -1,8 +1,12 @@
 #include "shell/Tfrm_Main.h"
 
+#include "media/ui/Tfrm_Preview.h"
+#include "media/ui/Tfrm_Properties.h"
 #include "shell/TFileListItem.h"
 #include "shell/TGlassButton.h"
 #include "shell/TSettingsPanel.h"
+#include "shell/adding/Tfrm_AddFiles.h"
+#include "shell/adding/Tfrm_Adding.h"
 #include "shell/settings/OptionBuilders.h"
 #include "shell/settings/TAppSettings.h"
 #include "shell/settings/TSettingsFile.h"
@@ -357,7 +361,10 @@ void Tfrm_Main::ShowSortArrow(int column, bool descending) {
 }
 
 void Tfrm_Main::AddFiles() {
-  // The adding window runs here over DroppedFiles and appends the accepted files.
+  Tfrm_Adding::Execute(this, DroppedFiles,
+                       {[this](const QString &path) { return IsInFileList(path); },
+                        [this](const TFileEntry &entry) { AppendEntry(entry); },
+                        [this] { SortList(); }});
   UpdateSize();
 }
 
@@ -499,19 +506,24 @@ void Tfrm_Main::btn_BurnClick() {
 }
 
 void Tfrm_Main::btn_AddClick() {
-  // The Add Files dialog opens here.
+  Tfrm_AddFiles::Execute(this, str_AddPath, int_AddView,
+                         [this](Tfrm_AddFiles *, const QStringList &paths) {
+                           DroppedFiles = paths;
+                           AddFiles();
+                         });
 }
 
 void Tfrm_Main::btn_PlayClick() {
   if (SelectedEntries().isEmpty())
     return;
-  // The preview window opens here for the first selected entry's source.
+  Tfrm_Preview::Execute(this, Entry(SelectedEntries().first()).SubItems[siSource]);
 }
 
 void Tfrm_Main::btn_PropertiesClick() {
   if (SelectedEntries().isEmpty())
     return;
-  // The properties window opens here for the first selected entry.
+  const TFileEntry entry = Entry(SelectedEntries().first());
+  Tfrm_Properties::Execute(this, entry.Caption, entry.SubItems);
 }
 
 void Tfrm_Main::PlaySelected() {

@@ -1,0 +1,102 @@
+// The adding window, the properties and the preview windows driven through the real main
+// window: its AddFiles, its list, its sort order and its Preview/Properties actions.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "media/ui/Tfrm_Preview.h"
+#include "media/ui/Tfrm_Properties.h"
+#include "shell/Tfrm_Main.h"
+
+namespace {
+
+QString Fixture(const char *AName) {
+  return QDir(QStringLiteral(QUILLET_FIXTURES)).filePath(QString::fromLatin1(AName));
+}
+
+// A main window with its settings in a temporary folder.
+struct TMainWindow {
+  TMainWindow() {
+    qputenv("APPDATA", Config.path().toUtf8());
+    Form = std::make_unique<Tfrm_Main>();
+  }
+  QTemporaryDir Config;
+  std::unique_ptr<Tfrm_Main> Form;
+};
+
+// Runs AAction once the first visible top-level window of type T shows up.
+template <typename T> void WhenShown(std::function<void(T *)> AAction) {
+  auto polls = std::make_shared<int>(0);
+  auto poll = std::make_shared<std::function<void()>>();
+  *poll = [=] {
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *form = qobject_cast<T *>(w); form && form->isVisible()) {
+        AAction(form);
+        return;
+      }
+    if (++*polls < 500)
+      QTimer::singleShot(10, *poll);
+  };
+  QTimer::singleShot(10, *poll);
+}
+
+TEST(MainWindowAdding, AddFilesFillsTheListInItsSortOrderAndSkipsListedPaths) {
+  QTemporaryDir media;
+  for (const char *name : {"ntsc.mp4", "av.mp4", "audio_first.mkv", "not_media.mp4"})
+    ASSERT_TRUE(QFile::copy(Fixture(name), media.filePath(QString::fromLatin1(name))));
+  TMainWindow main;
+  Tfrm_Main &w = *main.Form;
+  w.lw_FilesColumnClick(lcName); // the current column again: descending by name
+  ASSERT_TRUE(w.SortDescending);
+  w.DroppedFiles = {media.path()};
+  w.AddFiles();
+  ASSERT_EQ(w.EntryCount(), 3);
+  EXPECT_EQ(w.Entry(0).Caption, QStringLiteral("ntsc.mp4"));
+  EXPECT_EQ(w.Entry(1).Caption, QStringLiteral("av.mp4"));
+  EXPECT_EQ(w.Entry(2).Caption, QStringLiteral("audio_first.mkv"));
+  EXPECT_EQ(w.Entry(0).SubItems[siFrameRate], QStringLiteral("29.97 fps"));
+  EXPECT_EQ(w.Entry(2).SubItems[siFrameSize], QStringLiteral("-"));
+  EXPECT_TRUE(w.sts_0->text().startsWith(QStringLiteral("Files: 3 ")));
+  w.DroppedFiles = {media.filePath(QStringLiteral("av.mp4")), media.path()};
+  w.AddFiles();
+  EXPECT_EQ(w.EntryCount(), 3);
+}
+
+TEST(MainWindowAdding, PropertiesAndPreviewOpenForTheFirstSelectedEntry) {
+  TMainWindow main;
+  Tfrm_Main &w = *main.Form;
+  w.DroppedFiles = {Fixture("av.mp4"), Fixture("ntsc.mp4")};
+  w.AddFiles();
+  ASSERT_EQ(w.EntryCount(), 2);
+  w.lw_Files->topLevelItem(1)->setSelected(true);
+  w.lw_Files->topLevelItem(0)->setSelected(true);
+
+  QString name, frameRate;
+  WhenShown<Tfrm_Properties>([&](Tfrm_Properties *AForm) {
+    name = AForm->txt_Name->text();
+    frameRate = AForm->txt_FrameRate->text();
+    QTest::mouseClick(AForm->btn_OK, Qt::LeftButton);
+  });
+  w.btn_PropertiesClick();
+  EXPECT_EQ(name, QStringLiteral("av.mp4"));
+  EXPECT_EQ(frameRate, QStringLiteral("25.00 fps"));
+
+  QString caption;
+  WhenShown<Tfrm_Preview>([&](Tfrm_Preview *AForm) {
+    caption = AForm->windowTitle();
+    AForm->close();
+  });
+  w.btn_PlayClick();
+  EXPECT_EQ(caption, Fixture("av.mp4"));
+}
+
+} // namespace
