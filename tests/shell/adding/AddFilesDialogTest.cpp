@@ -150,6 +150,17 @@ TEST(AddFilesDialog, AddHandsOverTheSelectedFilesAndFoldersAndStaysOpen) {
   EXPECT_FALSE(form.btn_Add->isEnabled());
 }
 
+TEST(AddFilesDialog, CtrlASelectsEverything) {
+  TBrowseFolder folder;
+  Tfrm_AddFiles form(nullptr, folder.Path(), avList, {});
+  form.show();
+  const int rows = ListedNames(form).size();
+  form.lw_Data->setFocus();
+  QTest::keyClick(form.lw_Data, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(form.lw_Data->selectionModel()->selectedRows().size(), rows);
+  EXPECT_TRUE(form.btn_Add->isEnabled());
+}
+
 TEST(AddFilesDialog, TheParentEntryAloneAddsNothing) {
   TBrowseFolder folder;
   int calls = 0;

@@ -203,6 +203,8 @@ TEST(AddingWindow, ShowsProgressAndCancelStopsBeforeTheNextCandidate) {
   RunAdding({folder.Path()}, list, [&](Tfrm_Adding &AForm) {
     QObject::connect(&AForm, &Tfrm_Adding::CandidateDone, &AForm, [&AForm, &progress](int i) {
       progress << AForm.lbl_Path->text();
+      if (i == 0)
+        AForm.grab().save(QStringLiteral(QUILLET_SCREENSHOTS "/adding.png"));
       if (i == 1)
         QTest::mouseClick(AForm.btn_Cancel, Qt::LeftButton);
     });
