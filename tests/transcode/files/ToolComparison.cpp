@@ -1,0 +1,92 @@
+#include "ToolComparison.h"
+
+#include <cstdio>
+#include <memory>
+
+std::string InputPath(const std::string &name) {
+  return name.rfind("f:", 0) == 0 ? FilesFixture(name.substr(2)) : Fixture(name);
+}
+
+std::string RunText(const std::string &cmd) {
+  std::string out;
+  std::unique_ptr<FILE, int (*)(FILE *)> p(::popen(cmd.c_str(), "r"), ::pclose);
+  if (!p)
+    return out;
+  char buf[4096];
+  size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, p.get())) > 0)
+    out.append(buf, n);
+  return out;
+}
+
+// ffprobe's default writer: [STREAM] key=value ... [/STREAM].
+std::vector<TStreamFacts> ProbeStreams(const std::string &file) {
+  std::string text = RunText("ffprobe -v error -show_entries stream=codec_type,codec_name,width,"
+                             "height,r_frame_rate,sample_rate,channels \"" +
+                             file + "\"");
+  std::vector<TStreamFacts> streams;
+  bool inProgram = false; // a program section repeats its streams
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos)
+      end = text.size();
+    std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (line == "[PROGRAM]" || line == "[/PROGRAM]")
+      inProgram = line == "[PROGRAM]";
+    else if (inProgram)
+      continue;
+    else if (line == "[STREAM]")
+      streams.emplace_back();
+    else if (line == "[/STREAM]" && streams.back()["codec_name"] == "dvd_nav_packet")
+      streams.pop_back(); // navigation packets the DVD muxer adds on its own
+    else if (!streams.empty() && line.find('=') != std::string::npos && line[0] != '[') {
+      size_t eq = line.find('=');
+      streams.back()[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+  }
+  return streams;
+}
+
+namespace {
+
+std::string Rational(AVRational q) {
+  return std::to_string(q.num) + "/" + std::to_string(q.den);
+}
+
+} // namespace
+
+// The values our output stream will be encoded with: what the options set, else the source's.
+TStreamFacts OurStream(const TCustomFFmpeg &E, const TOutputStream &ost) {
+  const AVStream *src = E.Finput_streams[ost.source_index]->st;
+  const AVCodecParameters *in = src->codecpar;
+  TStreamFacts f;
+  const AVMediaType type = ost.st->codecpar->codec_type;
+  f["codec_type"] = ff::av_get_media_type_string(type);
+  f["codec_name"] =
+      ff::avcodec_get_name(ost.stream_copy ? in->codec_id : ost.st->codecpar->codec_id);
+  if (type == AVMEDIA_TYPE_VIDEO) {
+    f["width"] = std::to_string(ost.enc_ctx->width ? ost.enc_ctx->width : in->width);
+    f["height"] = std::to_string(ost.enc_ctx->height ? ost.enc_ctx->height : in->height);
+    f["r_frame_rate"] = Rational(ost.frame_rate.num ? ost.frame_rate : src->r_frame_rate);
+  } else if (type == AVMEDIA_TYPE_AUDIO) {
+    f["sample_rate"] =
+        std::to_string(ost.enc_ctx->sample_rate ? ost.enc_ctx->sample_rate : in->sample_rate);
+    f["channels"] =
+        std::to_string(ost.enc_ctx->ch_layout.nb_channels ? ost.enc_ctx->ch_layout.nb_channels
+                                                          : in->ch_layout.nb_channels);
+  }
+  return f;
+}
+
+std::vector<TStreamFacts> RunTool(const std::vector<std::string> &inputs,
+                                  const std::string &options, const std::string &toolOut,
+                                  std::string &cmd, std::string &log) {
+  cmd = "ffmpeg -nostdin -v error -y";
+  for (const std::string &in : inputs)
+    cmd += " -i \"" + InputPath(in) + "\"";
+  cmd += " " + options + " -t 0.2 \"" + toolOut + "\" 2>&1";
+  log = RunText(cmd);
+  return ProbeStreams(toolOut);
+}

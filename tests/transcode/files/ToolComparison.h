@@ -1,0 +1,26 @@
+// Running Debian's ffmpeg/ffprobe for the differential checks, and the facts of our output
+// streams in the same terms (ffprobe's key names).
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "FilesTestSupport.h"
+
+using TStreamFacts = std::map<std::string, std::string>;
+
+// A fixture path: "f:name" = files fixture, else the shared fixtures.
+std::string InputPath(const std::string &name);
+// Standard output of a shell command.
+std::string RunText(const std::string &cmd);
+// codec_type, codec_name, width, height, r_frame_rate, sample_rate, channels per stream
+// (the DVD muxer's own navigation stream left out).
+std::vector<TStreamFacts> ProbeStreams(const std::string &file);
+// The values our output stream will be encoded with: what the options set, else the source's.
+TStreamFacts OurStream(const TCustomFFmpeg &E, const TOutputStream &ost);
+// The tool converts 0.2 s of the inputs with the options into toolOut; returns the probed
+// streams of its output (empty when it failed), the command and its messages.
+std::vector<TStreamFacts> RunTool(const std::vector<std::string> &inputs,
+                                  const std::string &options, const std::string &toolOut,
+                                  std::string &cmd, std::string &log);
