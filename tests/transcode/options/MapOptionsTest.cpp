@@ -66,3 +66,21 @@ INSTANTIATE_TEST_SUITE_P(
         TMapError{"-map_channel 0.0.1", "mapchan: invalid input file index: 0"}));
 
 } // namespace
+
+namespace {
+
+// -target without a norm prefix takes the norm from the inputs opened so far.
+TEST_F(MapOptions, TargetNormFromOpenedInput) {
+  TOptionsContext in;
+  Engine.UninitOptionsContext(O);
+  Engine.InitOptionsContext(in);
+  ASSERT_EQ(Engine.OpenInputFile(in, "", std::string(QUILLET_FIXTURES) + "/av.avi", ""), 0)
+      << Engine.LastErrMsg();
+  Engine.UninitOptionsContext(in);
+  Engine.InitOptionsContext(O);
+  ASSERT_EQ(Parse("-target dvd"), 0);
+  EXPECT_EQ(O.frame_sizes.back().u.str, "720x576");
+  EXPECT_EQ(O.frame_rates.back().u.str, "25");
+}
+
+} // namespace
