@@ -317,6 +317,8 @@ bool TFFLogger::Skipping() const {
 
 void TFFLogger::InstallAVLogCallback() {
   assert(ff::av_log_set_callback && ff::av_log_set_level);
+  if (!ff::av_log_set_callback || !ff::av_log_set_level)
+    return; // avutil not bound: nothing to install into
   TLoggerState &s = State();
   ff::av_log_set_callback(AVLogCallback);
   if (ff::av_log_set_flags)

@@ -109,16 +109,23 @@ protected:
     Logger->SetLogFlags(LogFlagSkipRepeated);
     Logger->SetSynchronous(true);
     Logger->SetTriggerEventInMainThread(false);
-    Logger->SetOnLog([this](const TObject *Sender, uint32_t AThreadID, TLogLevel ALogLevel,
-                            const std::string &ALogMsg) {
+    Logger->SetOnLog(Collector());
+  }
+  // The fixture's sink: collects every line.
+  TLogEvent Collector() {
+    return [this](const TObject *Sender, uint32_t AThreadID, TLogLevel ALogLevel,
+                  const std::string &ALogMsg) {
       {
         std::lock_guard lock(LinesLock);
         Lines.push_back({Sender, AThreadID, ALogLevel, ALogMsg});
       }
       LinesChanged.notify_all();
-    });
+    };
   }
   void TearDown() override {
+    // A test's own handler may refer to its locals, gone by now.
+    Logger->SetOnLog(Collector());
+    Logger->SetTriggerEventInMainThread(false);
     // Finish any pending piece and end a repeat run with a line of its own, so no state of
     // this test reaches the next one.
     static int testNumber = 0;
@@ -598,6 +605,33 @@ TEST_F(LoggerFileTest, AFileThatCannotBeOpenedTurnsTheFileSinkOff) {
   EXPECT_EQ(boxes[0].first, "Information");
   EXPECT_NE(boxes[0].second.find(bad.string()), std::string::npos) << boxes[0].second;
   EXPECT_EQ(Messages(), (Strings{"first", "second"})) << "OnLog keeps working";
+}
+
+TEST_F(LoggerTest, AFailingOnLogHandlerIsReportedAndLoggingGoesOn) {
+  std::vector<std::string> boxes;
+  SetMessageBoxHandler([&](const std::string &caption, const std::string &text) {
+    boxes.push_back(caption + ": " + text);
+  });
+  Logger->SetSynchronous(false);
+  std::vector<std::string> delivered;
+  std::mutex deliveredLock;
+  std::condition_variable deliveredChanged;
+  Logger->SetOnLog([&](const TObject *, uint32_t, TLogLevel, const std::string &line) {
+    if (MessageOf(line) == "bad")
+      throw std::runtime_error("handler failed");
+    std::lock_guard lock(deliveredLock);
+    delivered.push_back(MessageOf(line));
+    deliveredChanged.notify_all();
+  });
+  Log(nullptr, llInfo, "bad");
+  Log(nullptr, llInfo, "good");
+  {
+    std::unique_lock lock(deliveredLock);
+    deliveredChanged.wait(lock, [&] { return !delivered.empty(); });
+  }
+  TFFLogger::StopLogThread();
+  EXPECT_EQ(delivered, Strings{"good"});
+  EXPECT_EQ(boxes, Strings{"Information: handler failed"});
 }
 
 // --- registration ---
