@@ -273,3 +273,18 @@ TEST_F(InputEvents, FailedOutputGivesTheInputsBackUnused) {
 }
 
 } // namespace
+
+namespace {
+
+class InputUrls : public FilesTest {};
+
+TEST_F(InputUrls, UnknownProtocolSuggestsAFileName) {
+  TLogCapture log;
+  TCustomFFmpeg E;
+  TOpenResult r = OpenIn(E, "", "nosuchproto://clip.mp4");
+  EXPECT_EQ(r.ret, AVERROR_PROTOCOL_NOT_FOUND);
+  EXPECT_EQ(r.error.rfind("nosuchproto://clip.mp4: ", 0), 0u) << r.error;
+  EXPECT_TRUE(log.Contains("Did you mean file:nosuchproto://clip.mp4?"));
+}
+
+} // namespace

@@ -337,3 +337,22 @@ TEST_F(InputLeftovers, FormatOptionTheDemuxerDidNotTake) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(OutputFile, FileNameOutsideAsciiIsCreated) {
+  const std::string out = Out("sortie \xc3\xa9t\xc3\xa9 \xe6\x97\xa5\xe6\x9c\xac.mkv");
+  TOpenResult r = OpenOut(E, "", out);
+  ASSERT_EQ(r.ret, 0) << r.error;
+  EXPECT_TRUE(fs::exists(fs::u8path(out)));
+}
+
+TEST_F(OutputFile, UnwritableFolderFailsWithTheFileName) {
+  const std::string out = "/nonexistent-folder/out.mkv";
+  TOpenResult r = OpenOut(E, "", out);
+  EXPECT_EQ(r.ret, AVERROR(ENOENT));
+  EXPECT_EQ(r.error.rfind(out + ": ", 0), 0u) << r.error;
+  EXPECT_EQ(E.Fnb_output_files(), 0);
+}
+
+} // namespace
