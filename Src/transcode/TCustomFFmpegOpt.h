@@ -124,8 +124,8 @@ public:
   virtual void SetVideoHookBitsPixel(int ABitsPixel) { FVideoHookBitsPixel = ABitsPixel; }
 
 protected:
-  // -map and -map_channel need the opened inputs: TCustomFFmpeg overrides them. Here they
-  // refuse with AVERROR(ENOSYS).
+  // -map and -map_channel need the opened inputs: TCustomFFmpeg overrides them. Here they are
+  // refused like an unsupported option.
   virtual int opt_map(TOptionsContext *o, const std::string &opt, const std::string &arg);
   virtual int opt_map_channel(TOptionsContext *o, const std::string &opt, const std::string &arg);
 

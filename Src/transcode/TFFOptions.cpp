@@ -87,7 +87,7 @@ template <class T> bool ParseReal(const std::string &s, T &v) {
       Format("Expected %s for \"%s\" but found \"%s\"", what, opt.c_str(), arg.c_str()));
 }
 
-// Entry name from the option name as written for the dictionaries: the name itself.
+// Flag options whose value starts with + or - add to the entry instead of replacing it.
 int DictFlagsFor(const AVOption *o, const std::string &arg) {
   return (o->type == AV_OPT_TYPE_FLAGS && !arg.empty() && (arg[0] == '+' || arg[0] == '-'))
              ? AV_DICT_APPEND
