@@ -216,6 +216,17 @@ TEST(AddingWindow, ShowsProgressAndCancelStopsBeforeTheNextCandidate) {
   EXPECT_TRUE(progress[1].startsWith(QStringLiteral("2 of 5\n\n") + folder.Path()));
 }
 
+TEST(AddingWindow, ACancelDuringTheCollectionProbesNothing) {
+  TMediaFolder folder;
+  for (int i = 0; i < 3; ++i)
+    folder.Put(QStringLiteral("d%1/clip.mp4").arg(i), QStringLiteral("av.mp4"));
+  TTestList list;
+  RunAdding({folder.Path()}, list,
+            [](Tfrm_Adding &AForm) { QTest::mouseClick(AForm.btn_Cancel, Qt::LeftButton); });
+  EXPECT_TRUE(list.Entries.empty());
+  EXPECT_EQ(list.Sorts, 1);
+}
+
 TEST(AddingWindow, EscapeDuringTheRunCancelsInsteadOfClosingEarly) {
   TMediaFolder folder;
   for (int i = 0; i < 3; ++i)
