@@ -117,6 +117,39 @@ TEST(PreviewWindow, KeyFrameShortcutsWorkWhicheverControlHasTheFocus) {
   EXPECT_EQ(f.CurrentPTS(), 1000000); // the key frame before 1.04 s
 }
 
+struct TKeyFrameCase {
+  const char *Fixture;
+  // Microseconds: the key frame after 0, the one after that (the same when there is none)
+  // and the key frame before the second one.
+  int64_t FirstKey, SecondKey, BeforeSecond;
+};
+
+class PreviewKeyFrameTest : public testing::TestWithParam<TKeyFrameCase> {};
+
+TEST_P(PreviewKeyFrameTest, StepsAcrossKeyFramesBothWays) {
+  const TKeyFrameCase &c = GetParam();
+  TOpenPreview p(Fixture(c.Fixture));
+  ASSERT_TRUE(p.Loaded);
+  Tfrm_Preview &f = p.Form;
+  f.btn_LastClick();
+  EXPECT_EQ(f.CurrentPTS(), c.FirstKey);
+  f.btn_PreviousClick(); // back over the key frame into the previous group
+  EXPECT_EQ(f.CurrentPTS(), c.FirstKey - 40000);
+  f.btn_NextClick();
+  EXPECT_EQ(f.CurrentPTS(), c.FirstKey);
+  f.btn_LastClick();
+  EXPECT_EQ(f.CurrentPTS(), c.SecondKey);
+  f.btn_NextClick();
+  f.btn_FirstClick(); // the key frame at or before the frame shown
+  EXPECT_EQ(f.CurrentPTS(), c.SecondKey);
+  f.btn_FirstClick();
+  EXPECT_EQ(f.CurrentPTS(), c.BeforeSecond);
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, PreviewKeyFrameTest,
+                         testing::Values(TKeyFrameCase{"av.mp4", 1000000, 1000000, 0},
+                                         TKeyFrameCase{"av.avi", 520000, 1000000, 520000}));
+
 TEST(PreviewWindow, TrackBarStepsDecodeNeighboursAndJumpsSeek) {
   TOpenPreview p(Fixture("av.mp4"));
   ASSERT_TRUE(p.Loaded);
