@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -16,6 +19,7 @@
 #include "media/ui/Tfrm_Preview.h"
 #include "media/ui/Tfrm_Properties.h"
 #include "shell/Tfrm_Main.h"
+#include "shell/adding/Tfrm_AddFiles.h"
 
 namespace {
 
@@ -69,6 +73,47 @@ TEST(MainWindowAdding, AddFilesFillsTheListInItsSortOrderAndSkipsListedPaths) {
   w.DroppedFiles = {media.filePath(QStringLiteral("av.mp4")), media.path()};
   w.AddFiles();
   EXPECT_EQ(w.EntryCount(), 3);
+}
+
+TEST(MainWindowAdding, AddFilesDialogAddsFilesAndFoldersAndRemembersFolderAndView) {
+  QTemporaryDir media;
+  QDir(media.path()).mkpath(QStringLiteral("in/deeper/deepest"));
+  const char *copies[][2] = {{"av.mp4", "av.mp4"},
+                             {"ntsc.mp4", "ntsc.mp4"},
+                             {"av.avi", "in/deeper/deepest/av.avi"},
+                             {"not_media.mp4", "in/skip.mp4"}};
+  for (const auto &copy : copies)
+    ASSERT_TRUE(QFile::copy(Fixture(copy[0]), media.filePath(QString::fromLatin1(copy[1]))));
+  TMainWindow main;
+  Tfrm_Main &w = *main.Form;
+  w.str_AddPath = media.path();
+  w.int_AddView = avList;
+  bool openAfterAdd = false;
+  WhenShown<Tfrm_AddFiles>([&](Tfrm_AddFiles *AForm) {
+    QFileSystemModel *model = AForm->Model();
+    const QModelIndex root = model->index(AForm->CurrentFolder());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model->rowCount(root) >= 3; }, 5000));
+    for (int row = 0; row < model->rowCount(root); ++row) {
+      const QModelIndex index = model->index(row, 0, root);
+      if (index.data().toString() != QLatin1String(".."))
+        AForm->lw_Data->selectionModel()->select(index, QItemSelectionModel::Select |
+                                                            QItemSelectionModel::Rows);
+    }
+    QTest::mouseClick(AForm->btn_Add, Qt::LeftButton);
+    openAfterAdd = AForm->isVisible();
+    AForm->cb_View->setCurrentIndex(AForm->cb_View->findText(QStringLiteral("Details")));
+    QTest::mouseClick(AForm->btn_Close, Qt::LeftButton);
+  });
+  w.btn_AddClick();
+  EXPECT_TRUE(openAfterAdd);
+  // The two files, and below the folder the clip at depth 3; in/skip.mp4 is not a media file.
+  ASSERT_EQ(w.EntryCount(), 3);
+  QStringList sources;
+  for (int i = 0; i < w.EntryCount(); ++i)
+    sources << w.Entry(i).SubItems[siSource];
+  EXPECT_TRUE(sources.contains(media.filePath(QStringLiteral("in/deeper/deepest/av.avi"))));
+  EXPECT_EQ(w.str_AddPath, media.path());
+  EXPECT_EQ(w.int_AddView, avDetails);
 }
 
 TEST(MainWindowAdding, PropertiesAndPreviewOpenForTheFirstSelectedEntry) {
