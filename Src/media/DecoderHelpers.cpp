@@ -1,5 +1,6 @@
 #include "media/DecoderHelpers.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <charconv>
 #include <cstdarg>
+#include <cstdio>
 #include <new>
 #include <stdexcept>
 #include <vector>

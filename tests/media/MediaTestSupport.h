@@ -2,6 +2,8 @@
 // for the whole test program.
 #pragma once
 
+#include <dlfcn.h>
+
 #include <string>
 
 #include <gtest/gtest.h>
@@ -16,5 +18,10 @@ class TDecoderLibrariesEnvironment : public ::testing::Environment {
 public:
   void SetUp() override {
     ASSERT_TRUE(FFLoader().Load(DecoderLibraries)) << FFLoader().LastErrMsg();
+    // Keep the libraries mapped until the process ends: the loader unloads them at exit, and
+    // LeakSanitizer would then report their live globals as leaks.
+    for (const char *name : {"libavutil.so.57", "libswscale.so.6", "libswresample.so.4",
+                             "libavcodec.so.59", "libavformat.so.59", "libavfilter.so.8"})
+      dlopen(name, RTLD_NOW | RTLD_NOLOAD);
   }
 };
