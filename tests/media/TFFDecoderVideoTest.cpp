@@ -148,6 +148,18 @@ TEST(DecoderVideo, AnImage2StillDecodesOnceAndCannotSeek) {
   EXPECT_EQ(dec.LastErrMsg(), "\"image2\" format cannot to be seeked.");
 }
 
+TEST(DecoderVideo, StepsOnASinglePictureEndWithoutLooping) {
+  for (const char *format : {"", "image2"}) {
+    TFFDecoder dec;
+    ASSERT_TRUE(dec.LoadFile(Fixture("still.png"), format));
+    ASSERT_TRUE(dec.Decode()) << format;
+    dec.DecodePreviousFrame();
+    dec.DecodePreviousKeyFrame();
+    dec.DecodeNextKeyFrame();
+    EXPECT_EQ(dec.FrameInfo().Width, 320) << format;
+  }
+}
+
 TEST(DecoderVideo, AStreamWithoutTimesStillDecodesToTheEnd) {
   TFFDecoder dec;
   ASSERT_TRUE(dec.LoadFile(Fixture("unknown_duration.h264")));
@@ -238,6 +250,48 @@ INSTANTIATE_TEST_SUITE_P(Formats, DecoderBitmap,
                                            TBitmapCase{16, pf16bit, 640},
                                            TBitmapCase{24, pf24bit, 960},
                                            TBitmapCase{32, pf32bit, 1280}));
+
+TEST(DecoderBitmapSettings, RepeatedCopiesReuseTheBuffersOfBitmapAndConverter) {
+  TFFDecoder dec;
+  ASSERT_TRUE(dec.LoadFile(Fixture("av.mp4")));
+  TBitmap bmp;
+  ASSERT_TRUE(dec.Decode());
+  ASSERT_TRUE(dec.CopyToBitmap(bmp));
+  const uint8_t *pixels = bmp.Bits();
+  const uint8_t *rgb = dec.FormatConverter().DIB().Bits;
+  for (int i = 0; i < 10 && dec.Decode(); ++i) {
+    ASSERT_TRUE(dec.CopyToBitmap(bmp));
+    EXPECT_EQ(bmp.Bits(), pixels);
+    EXPECT_EQ(dec.FormatConverter().DIB().Bits, rgb);
+  }
+  EXPECT_EQ(dec.FormatConverter().DIB().WidthBytes, 1280);
+  EXPECT_EQ(dec.FormatConverter().DIB().BitsPixel, 32);
+}
+
+TEST(DecoderBitmapSettings, ConvertsBackFromRGBIntoTheFramesOwnFormat) {
+  TFFDecoder dec;
+  ASSERT_TRUE(dec.LoadFile(Fixture("av.mp4")));
+  ASSERT_TRUE(dec.Decode());
+  const TFrameInfo &f = dec.FrameInfo();
+  TFormatConverter &conv = dec.FormatConverter();
+  TPicturePlanes back;
+  std::vector<uint8_t> buffer(size_t(f.Width) * f.Height * 3 / 2);
+  EXPECT_FALSE(conv.RGBToPicture(back.data, back.linesize, f.Height, f.Width, f.PixFmt));
+  ASSERT_TRUE(
+      conv.PictureToRGB(f.Picture.data, f.Picture.linesize, false, f.Height, f.Width, f.PixFmt));
+  // yuv420p: a full-size luma plane and two quarter-size chroma planes.
+  back.data[0] = buffer.data();
+  back.data[1] = back.data[0] + f.Width * f.Height;
+  back.data[2] = back.data[1] + f.Width * f.Height / 4;
+  back.linesize[0] = f.Width;
+  back.linesize[1] = back.linesize[2] = f.Width / 2;
+  ASSERT_TRUE(conv.RGBToPicture(back.data, back.linesize, f.Height, f.Width, f.PixFmt));
+  for (int y : {0, 100, 239})
+    for (int x : {0, 160, 319})
+      EXPECT_NEAR(back.data[0][y * f.Width + x], f.Picture.data[0][y * f.Picture.linesize[0] + x],
+                  6)
+          << x << "," << y;
+}
 
 TEST(DecoderBitmapSettings, RejectsBitDepthsWithoutAFormat) {
   TFFDecoder dec;
