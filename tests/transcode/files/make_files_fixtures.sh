@@ -27,6 +27,11 @@ ff multi.mkv -f lavfi -i "$(src 320x240)" \
 ff two_stereo.mkv -f lavfi -i sine=frequency=440:sample_rate=44100:duration=1 \
   -f lavfi -i sine=frequency=660:sample_rate=22050:duration=1 \
   -map 0:a -map 1:a -ac 2 -c:a libvorbis -disposition:a:0 0 -disposition:a:1 0
+# MP3 with a 64x48 cover picture (an attached picture stream).
+ff cover.png -f lavfi -i "$(src 64x48)" -frames:v 1
+ff plain.mp3 -f lavfi -i sine=frequency=1000:sample_rate=44100:duration=1 -c:a libmp3lame
+ff with_cover.mp3 -i plain.mp3 -i cover.png -map 0:a -map 1:v -c:a copy -c:v png \
+  -disposition:v attached_pic -id3v2_version 3
 # A small attachment source.
 [ -s attach.txt ] || printf 'attached text\n' > attach.txt
 exit 0
