@@ -114,6 +114,11 @@ TEST(MainWindowAdding, AddFilesDialogAddsFilesAndFoldersAndRemembersFolderAndVie
   EXPECT_TRUE(sources.contains(media.filePath(QStringLiteral("in/deeper/deepest/av.avi"))));
   EXPECT_EQ(w.str_AddPath, media.path());
   EXPECT_EQ(w.int_AddView, avDetails);
+  // After a restart the dialog opens in the same folder and view.
+  w.SaveSettings();
+  Tfrm_Main restarted;
+  EXPECT_EQ(restarted.str_AddPath, media.path());
+  EXPECT_EQ(restarted.int_AddView, avDetails);
 }
 
 TEST(MainWindowAdding, PropertiesAndPreviewOpenForTheFirstSelectedEntry) {
