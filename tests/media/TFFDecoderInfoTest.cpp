@@ -1,4 +1,6 @@
 // File loading and stream information of the decoder.
+#include <unistd.h>
+
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -311,6 +313,34 @@ TEST(DecoderLoad, SecondLoadReplacesTheFirstAndForceFormatIsKept) {
   dec.CloseFile();
   EXPECT_EQ(dec.StreamCount(), -1);
   dec.CloseFile(); // harmless twice
+}
+
+// A copy of av.mp4 under a name with non-ASCII characters, several folders deep so that the
+// whole path is longer than 2047 bytes of UTF-8.
+class DecoderFileNames : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Root = std::filesystem::temp_directory_path() /
+           ("quillet_decoder_names_" + std::to_string(::getpid()));
+    std::filesystem::path dir = Root;
+    for (int i = 0; i < 10; ++i)
+      dir /= std::string(200, char('a' + i));
+    std::filesystem::create_directories(dir);
+    Path = (dir / "\u00fcn\u00efc\u00f8d\u00e9 \u6587\u4ef6.mp4").string();
+    std::filesystem::copy_file(Fixture("av.mp4"), Path);
+  }
+  void TearDown() override { std::filesystem::remove_all(Root); }
+  std::filesystem::path Root;
+  std::string Path;
+};
+
+TEST_F(DecoderFileNames, LongUtf8PathsOpenWhole) {
+  ASSERT_GT(Path.size(), 2047u);
+  TFFDecoder dec;
+  ASSERT_TRUE(dec.LoadFile(Path)) << dec.LastErrMsg();
+  EXPECT_EQ(dec.FileName(), Path);
+  EXPECT_EQ(dec.FileSize(), int64_t(std::filesystem::file_size(Path)));
+  EXPECT_TRUE(dec.Decode());
 }
 
 TEST(DecoderLoad, BeforeFindStreamInfoSeesTheOpenContext) {
