@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
 #include <QToolButton>
@@ -207,8 +208,9 @@ void Tfrm_Preview::LoadPreviewFile() {
 }
 
 void Tfrm_Preview::UpdateTrackBarScale() {
-  const bool enabled = TrackBar1->isEnabled();
-  TrackBar1->setEnabled(false); // changes made here are not the user's
+  // Changes made here are not the user's. Blocking the signal rather than disabling the
+  // track bar keeps its keyboard focus across a resize.
+  const QSignalBlocker blocker(TrackBar1);
   const int oldMax = TrackBar1->maximum();
   const double fraction = oldMax > 0 ? double(TrackBar1->value()) / oldMax : 0.0;
   const TTrackBarScale scale = TrackBarScaleOf(oldMax, FFrames);
@@ -217,7 +219,6 @@ void Tfrm_Preview::UpdateTrackBarScale() {
   TrackBar1->setPageStep(scale.Page);
   TrackBar1->setValue(int(std::nearbyint(fraction * scale.Max)));
   FLastPosition = TrackBar1->value();
-  TrackBar1->setEnabled(enabled);
 }
 
 void Tfrm_Preview::ShowFrame() {

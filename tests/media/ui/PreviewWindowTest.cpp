@@ -167,6 +167,24 @@ TEST(PreviewWindow, TrackBarStepsDecodeNeighboursAndJumpsSeek) {
   EXPECT_EQ(f.CurrentPTS(), 0);
 }
 
+TEST(PreviewWindow, ResizingKeepsThePositionAndTheTrackBarsFocus) {
+  TOpenPreview p(Fixture("av.mp4"));
+  ASSERT_TRUE(p.Loaded);
+  Tfrm_Preview &f = p.Form;
+  f.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+  f.TrackBar1->setFocus();
+  f.TrackBar1->setValue(30);
+  f.resize(700, 500);
+  QTest::qWait(20);
+  EXPECT_EQ(f.TrackBar1->value(), 30);
+  EXPECT_EQ(f.LastPosition(), 30);
+  EXPECT_EQ(f.CurrentPTS(), 1200000);
+  EXPECT_TRUE(f.TrackBar1->hasFocus());
+  QTest::keyClick(f.TrackBar1, Qt::Key_Right); // one step: the next frame
+  EXPECT_EQ(f.CurrentPTS(), 1240000);
+}
+
 TEST(PreviewWindow, TrackBarStepAfterButtonStepsFollowsThePictureShown) {
   TOpenPreview p(Fixture("av.mp4"));
   ASSERT_TRUE(p.Loaded);
