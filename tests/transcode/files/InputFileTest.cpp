@@ -288,3 +288,20 @@ TEST_F(InputUrls, UnknownProtocolSuggestsAFileName) {
 }
 
 } // namespace
+
+namespace {
+
+class Interrupts : public FilesTest {};
+
+TEST_F(Interrupts, StopRequestAbortsOpeningAnInput) {
+  TLogCapture log;
+  TCustomFFmpeg E;
+  E.FBroken = true;
+  TOpenResult r = OpenIn(E, "", Fixture("av.mp4"));
+  EXPECT_EQ(r.ret, AVERROR_EXIT);
+  EXPECT_EQ(r.error.rfind(Fixture("av.mp4") + ": ", 0), 0u) << r.error;
+  EXPECT_TRUE(log.Contains("reading/writing broken"));
+  EXPECT_EQ(E.Fnb_input_files(), 0);
+}
+
+} // namespace
