@@ -112,10 +112,15 @@ bool TFFDecoder::CheckFileHandle() {
   return true;
 }
 
+bool TFFDecoder::IsImage2() const {
+  return FFileHandle && FFileHandle->iformat && FFileHandle->iformat->name &&
+         strcasecmp(FFileHandle->iformat->name, "image2") == 0;
+}
+
 bool TFFDecoder::CheckSeekable() {
   if (!CheckFileHandle())
     return false;
-  if (strcasecmp(FormatName().c_str(), "image2") == 0) {
+  if (IsImage2()) {
     Fail(llInfo, "\"image2\" format cannot to be seeked.");
     return false;
   }
@@ -279,7 +284,7 @@ bool TFFDecoder::Decode(int AStreamIndex) {
   int index = SelectVideoStream(AStreamIndex);
   if (index < 0)
     return false;
-  if (FPicture.Ready && strcasecmp(FormatName().c_str(), "image2") == 0)
+  if (FPicture.Ready && IsImage2())
     return true; // a still image is decoded once
   if (FEOF && FEOFpkt) {
     Failf(llInfo, "%s.%s: stream eof reached.", ClassName().c_str(), DecodeVideoMethod);

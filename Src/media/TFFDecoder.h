@@ -77,6 +77,8 @@ private:
 
   bool CheckFileHandle();
   bool CheckSeekable();
+  // The container is a still-image sequence that cannot seek (compared without allocating).
+  bool IsImage2() const;
   int SelectVideoStream(int AStreamIndex);
   int SelectAudioStream(int AStreamIndex);
   int SelectStream(int AStreamIndex, AVMediaType AType, int &ADesireIndex);
