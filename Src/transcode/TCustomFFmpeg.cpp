@@ -5,6 +5,7 @@
 #include <cinttypes>
 #include <climits>
 #include <cstring>
+#include <filesystem>
 
 #include "components/TFFLogger.h"
 #include "transcode/CodecOptions.h"
@@ -386,12 +387,13 @@ void TCustomFFmpeg::DumpAttachments(TOptionsContext &o, AVFormatContext *ic) {
   for (const TSpecifierOpt &so : o.dump_attachment)
     for (unsigned j = 0; j < ic->nb_streams; j++)
       if (CheckStreamSpecifier(ic, ic->streams[j], so.specifier))
-        DumpAttachment(ic->streams[j], so.u.str);
+        DumpAttachment(ic, ic->streams[j], so.u.str);
 }
 
 // Writes one attachment stream's data to a file; problems are logged, never fatal except
 // -y together with -n.
-void TCustomFFmpeg::DumpAttachment(AVStream *st, const std::string &name) {
+void TCustomFFmpeg::DumpAttachment(AVFormatContext *current, AVStream *st,
+                                   const std::string &name) {
   const int fileIndex = Fnb_input_files();
   if (!st->codecpar->extradata_size) {
     Log(this, llWarning, "No extradata to dump in stream #%d:%d.", fileIndex, st->index);
@@ -410,22 +412,22 @@ void TCustomFFmpeg::DumpAttachment(AVStream *st, const std::string &name) {
   }
   if (Ffile_overwrite && Fno_file_overwrite)
     Fatal(this, "Error, both -y and -n supplied.");
-  if (!Ffile_overwrite) {
-    const char *proto = ff::avio_find_protocol_name(filename.c_str());
-    if (proto && std::strcmp(proto, "file") == 0) {
-      std::string path = filename.rfind("file:", 0) == 0 ? filename.substr(5) : filename;
-      if (FileExists(path)) {
-        FLastErrMsg = Format("File \"%s\" already exists. Ignored.", filename.c_str());
+  const char *proto = ff::avio_find_protocol_name(filename.c_str());
+  if (proto && std::strcmp(proto, "file") == 0) {
+    const std::string path = filename.rfind("file:", 0) == 0 ? filename.substr(5) : filename;
+    if (!Ffile_overwrite && FileExists(path)) {
+      FLastErrMsg = Format("File \"%s\" already exists. Ignored.", filename.c_str());
+      Log(this, llWarning, "%s", FLastErrMsg.c_str());
+      return;
+    }
+    // Never over an input, not even with -y. The file being opened is the last one.
+    for (int i = 0; i <= Fnb_input_files(); i++) {
+      AVFormatContext *ic = i < Fnb_input_files() ? Finput_files[i]->ctx.get() : current;
+      if (!(ic->iformat->flags & AVFMT_NOFILE) && ic->url &&
+          (path == ic->url || filename == ic->url)) {
+        FLastErrMsg = Format("Output %s same as Input #%d - ignored.", filename.c_str(), i);
         Log(this, llWarning, "%s", FLastErrMsg.c_str());
         return;
-      }
-      for (int i = 0; i < Fnb_input_files(); i++) {
-        AVFormatContext *ic = Finput_files[i]->ctx.get();
-        if (!(ic->iformat->flags & AVFMT_NOFILE) && ic->url && path == ic->url) {
-          FLastErrMsg = Format("Output %s same as Input #%d - ignored.", filename.c_str(), i);
-          Log(this, llWarning, "%s", FLastErrMsg.c_str());
-          return;
-        }
       }
     }
   }
@@ -694,6 +696,26 @@ void TCustomFFmpeg::AddAttachments(TOptionsContext &o, TOutputFile &of) {
   }
 }
 
+// Index of the opened input file (one read from a file) that name denotes, or -1.
+int TCustomFFmpeg::InputFileAt(const std::string &name) const {
+  const char *proto = ff::avio_find_protocol_name(name.c_str());
+  if (!proto || std::strcmp(proto, "file") != 0)
+    return -1;
+  const std::string path = name.rfind("file:", 0) == 0 ? name.substr(5) : name;
+  for (int i = 0; i < Fnb_input_files(); i++) {
+    const AVFormatContext *ic = Finput_files[i]->ctx.get();
+    if ((ic->iformat->flags & AVFMT_NOFILE) || !ic->url)
+      continue;
+    std::string in = ic->url;
+    if (in.rfind("file:", 0) == 0)
+      in.erase(0, 5);
+    std::error_code ec;
+    if (in == path || std::filesystem::equivalent(in, path, ec))
+      return i;
+  }
+  return -1;
+}
+
 // Checks of a complete stream set, then the output I/O.
 int TCustomFFmpeg::CheckOutputFile(TOptionsContext &o, TOutputFile &of,
                                    const std::string &FileName) {
@@ -743,6 +765,12 @@ int TCustomFFmpeg::CheckOutputFile(TOptionsContext &o, TOutputFile &of,
     return AVERROR(EINVAL);
   }
   if (!(oc->oformat->flags & AVFMT_NOFILE)) {
+    const int same = InputFileAt(FileName);
+    if (same >= 0) { // opening for writing would empty the input
+      FLastErrMsg = Format("Output %s same as Input #%d - exiting", FileName.c_str(), same);
+      Log(this, llError, "%s", FLastErrMsg.c_str());
+      return AVERROR(EINVAL);
+    }
     FLastWrite = ff::av_gettime_relative();
     ret = ff::avio_open2(&oc->pb, FileName.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback,
                          &of.opts);

@@ -46,7 +46,7 @@ private:
   int CheckUnusedDecoderOptions(TOptionsContext &o, int fileIndex, const std::string &FileName,
                                 const std::vector<std::unique_ptr<TInputStream>> &streams);
   void DumpAttachments(TOptionsContext &o, AVFormatContext *ic);
-  void DumpAttachment(AVStream *st, const std::string &name);
+  void DumpAttachment(AVFormatContext *current, AVStream *st, const std::string &name);
 
   void ApplyInputSyncOffsets();
   // State to restore when an output fails half-way.
@@ -64,6 +64,7 @@ private:
   };
   void UndoOutputFile(const TOutputUndo &undo, const std::string &FileName);
   int CheckOutputFile(TOptionsContext &o, TOutputFile &of, const std::string &FileName);
+  int InputFileAt(const std::string &name) const;
   void CreateOutputStreams(TOptionsContext &o, TOutputFile &of);
   void SelectStreamsAutomatically(TOptionsContext &o, TOutputFile &of);
   void AddAttachments(TOptionsContext &o, TOutputFile &of);

@@ -305,3 +305,41 @@ TEST_F(Interrupts, StopRequestAbortsOpeningAnInput) {
 }
 
 } // namespace
+
+namespace {
+
+class AttachmentDump : public FilesTest {};
+
+TEST_F(AttachmentDump, TagNameIsUsedAndTheInputItselfIsNeverOverwritten) {
+  namespace fs = std::filesystem;
+  const std::string dir = ScratchDir() + "/dump";
+  fs::create_directories(dir);
+  const std::string mkv = dir + "/tagged.mkv";
+  const std::string cmd = "ffmpeg -nostdin -v error -y -i " + Fixture("audio.wav") + " -attach " +
+                          FilesFixture("attach.txt") +
+                          " -metadata:s:t mimetype=text/plain -c:a copy " + mkv;
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  const fs::path old = fs::current_path();
+  fs::current_path(dir);
+  fs::remove("attach.txt");
+  TCustomFFmpeg E;
+  TOpenResult r = OpenIn(E, "-dump_attachment:t \"\"", mkv); // name from the filename tag
+  const bool written = fs::exists("attach.txt");
+  fs::current_path(old);
+  EXPECT_EQ(r.ret, 0) << r.error;
+  EXPECT_TRUE(written);
+  // Dumping onto the input file itself is refused even with -y.
+  const auto size = fs::file_size(mkv);
+  TCustomFFmpeg E2;
+  r = OpenIn(E2, "-dump_attachment:t " + mkv, mkv);
+  EXPECT_EQ(r.ret, 0);
+  EXPECT_EQ(r.error, "File \"" + mkv + "\" already exists. Ignored.");
+  EXPECT_EQ(fs::file_size(mkv), size);
+  TCustomFFmpeg E3;
+  r = OpenIn(E3, "-y -dump_attachment:t " + mkv, mkv);
+  EXPECT_EQ(r.ret, 0);
+  EXPECT_EQ(r.error, "Output " + mkv + " same as Input #0 - ignored.");
+  EXPECT_EQ(fs::file_size(mkv), size);
+}
+
+} // namespace

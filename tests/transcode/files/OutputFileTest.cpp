@@ -356,3 +356,22 @@ TEST_F(OutputFile, UnwritableFolderFailsWithTheFileName) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(OutputFile, TheInputIsNeverOpenedForWriting) {
+  const std::string copy = Out("input_copy.mp4");
+  fs::copy_file(Fixture("av.mp4"), copy);
+  const auto size = fs::file_size(copy);
+  TCustomFFmpeg E2;
+  ASSERT_EQ(OpenIn(E2, "", copy).ret, 0);
+  for (const std::string &name : {copy, "file:" + copy, ScratchDir() + "/./input_copy.mp4"}) {
+    TOpenResult r = OpenOut(E2, "", name);
+    EXPECT_EQ(r.ret, AVERROR(EINVAL)) << name;
+    EXPECT_EQ(r.error, "Output " + name + " same as Input #0 - exiting");
+    EXPECT_EQ(fs::file_size(copy), size);
+  }
+  EXPECT_EQ(E2.Fnb_output_files(), 0);
+}
+
+} // namespace
