@@ -170,6 +170,40 @@ TEST(DecoderVideo, AStreamWithoutTimesStillDecodesToTheEnd) {
   EXPECT_TRUE(dec.IsEOF());
 }
 
+struct TSeekCase {
+  int64_t Target;
+  TSeekFlags Flags;
+  int64_t Landing; // PTS of the next decoded frame
+};
+
+void PrintTo(const TSeekCase &c, std::ostream *os) {
+  *os << c.Target << " flags " << c.Flags;
+}
+
+class DecoderSeek : public ::testing::TestWithParam<TSeekCase> {};
+
+// av.mp4 has key frames at 0 and 1 s; a seek the demuxer refuses is retried with the
+// backward flag toggled.
+TEST_P(DecoderSeek, LandsOnTheKeyFrameTheFlagsAskFor) {
+  TFFDecoder dec;
+  ASSERT_TRUE(dec.LoadFile(Fixture("av.mp4")));
+  ASSERT_TRUE(dec.Decode());
+  ASSERT_TRUE(dec.Seek(GetParam().Target, GetParam().Flags)) << dec.LastErrMsg();
+  EXPECT_FALSE(dec.FrameInfo().Ready);
+  ASSERT_TRUE(dec.Decode());
+  EXPECT_EQ(dec.FrameInfo().PTS, GetParam().Landing);
+  EXPECT_TRUE(dec.FrameInfo().IsKeyFrame);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    KeyFrames, DecoderSeek,
+    ::testing::Values(TSeekCase{0, 0, 0}, TSeekCase{500000, 0, 1000000},
+                      TSeekCase{500000, sfBackward, 0}, TSeekCase{1000000, 0, 1000000},
+                      TSeekCase{1500000, sfBackward, 1000000},
+                      TSeekCase{1500000, 0, 1000000},       // nothing after: retried backward
+                      TSeekCase{9000000, 0, 1000000},       // past the end: retried backward
+                      TSeekCase{-1000000, sfBackward, 0})); // before the start: retried forward
+
 TEST(DecoderVideo, SeekFailureNamesTheTarget) {
   TFFDecoder dec;
   ASSERT_TRUE(dec.LoadFile(Fixture("av.mp4")));
