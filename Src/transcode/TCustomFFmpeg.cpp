@@ -13,6 +13,7 @@
 #include "transcode/OutputMetadata.h"
 #include "transcode/StreamMaps.h"
 #include "transcode/StreamSelection.h"
+#include "transcode/TAppFormats.h"
 #include "transcode/TInputStreamFactory.h"
 #include "transcode/TOutputStreamFactory.h"
 
@@ -210,7 +211,9 @@ int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Option
 
   const AVInputFormat *fmt = nullptr;
   if (!o.format.empty()) {
-    fmt = ff::av_find_input_format(o.format.c_str());
+    fmt = FindAppInputFormat(o.format);
+    if (!fmt)
+      fmt = ff::av_find_input_format(o.format.c_str());
     if (!fmt) {
       FLastErrMsg = Format("Unknown input format: \"%s\"", o.format.c_str());
       Log(this, llFatal, "%s", FLastErrMsg.c_str());
@@ -226,6 +229,8 @@ int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Option
     Log(this, llFatal, "%s", FLastErrMsg.c_str());
     return AVERROR(ENOMEM);
   }
+  if (fmt && fmt == FindAppInputFormat(fmt->name)) // its options are children of this class
+    pending->av_class = AppFormatContextClass();
   SetPerFormatOptions(o, fmt);
   SetForcedDecoders(o, pending.get());
   pending->flags |= AVFMT_FLAG_NONBLOCK;
@@ -539,8 +544,10 @@ int TCustomFFmpeg::DoOpenOutputFile(TOptionsContext &o, const std::string &Optio
     return AVERROR(EINVAL);
 
   AVFormatContext *raw = nullptr;
+  const AVOutputFormat *appFormat = o.format.empty() ? nullptr : FindAppOutputFormat(o.format);
   ret = ff::avformat_alloc_output_context2(
-      &raw, nullptr, o.format.empty() ? nullptr : o.format.c_str(), FileName.c_str());
+      &raw, appFormat, appFormat || o.format.empty() ? nullptr : o.format.c_str(),
+      FileName.c_str());
   if (!raw) {
     FLastErrMsg = FFErrorText(FileName, ret < 0 ? ret : AVERROR(ENOMEM));
     Log(this, llError, "%s", FLastErrMsg.c_str());
