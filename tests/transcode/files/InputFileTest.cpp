@@ -1,6 +1,7 @@
 // OpenInputFile: option checks and their texts, seeking fields, durations and records.
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 
 #include "FilesTestSupport.h"
 
@@ -340,6 +341,31 @@ TEST_F(AttachmentDump, TagNameIsUsedAndTheInputItselfIsNeverOverwritten) {
   EXPECT_EQ(r.ret, 0);
   EXPECT_EQ(r.error, "Output " + mkv + " same as Input #0 - ignored.");
   EXPECT_EQ(fs::file_size(mkv), size);
+}
+
+} // namespace
+
+namespace {
+
+class ChannelLayouts : public FilesTest {};
+
+TEST_F(ChannelLayouts, UnspecifiedLayoutIsGuessedUpToTheLimit) {
+  const std::string raw = ScratchDir() + "/silence.raw";
+  std::ofstream(raw, std::ios::binary) << std::string(16000, '\0');
+  {
+    TLogCapture log;
+    TCustomFFmpeg E;
+    ASSERT_EQ(OpenIn(E, "-f s16le -ar 8000 -ac 2", raw).ret, 0);
+    const AVChannelLayout &cl = E.Finput_streams[0]->dec_ctx->ch_layout;
+    EXPECT_EQ(cl.order, AV_CHANNEL_ORDER_NATIVE);
+    EXPECT_EQ(cl.u.mask, uint64_t(AV_CH_LAYOUT_STEREO));
+    EXPECT_EQ(E.Finput_streams[0]->st->codecpar->ch_layout.order, AV_CHANNEL_ORDER_NATIVE);
+    EXPECT_TRUE(log.Contains("Guessed Channel Layout for Input Stream #0.0 : stereo"));
+  }
+  TCustomFFmpeg E;
+  ASSERT_EQ(OpenIn(E, "-f s16le -ar 8000 -ac 2 -guess_layout_max 1", raw).ret, 0);
+  EXPECT_EQ(E.Finput_streams[0]->dec_ctx->ch_layout.order, AV_CHANNEL_ORDER_UNSPEC);
+  EXPECT_EQ(E.Finput_streams[0]->dec_ctx->ch_layout.nb_channels, 2);
 }
 
 } // namespace
