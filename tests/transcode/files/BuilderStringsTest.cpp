@@ -94,10 +94,17 @@ TEST_P(BuilderStrings, OpenLikeTheTool) {
   if (tool.empty()) {
     // The tool refused the string when it opened an encoder or wrote the header: the setup
     // compared here cannot show that; it is the conversion's business.
-    std::cout << "[ NOTE ] the tool refused: " << cmd << "\n" << toolLog;
+    std::cout << "[ NOTE ] the tool refused: " << cmd << "\n"
+              << toolLog.substr(toolLog.rfind("Error") == std::string::npos
+                                    ? toolLog.size()
+                                    : toolLog.rfind("Error"));
     return;
   }
   ASSERT_EQ(E.Fnb_output_streams(), int(tool.size())) << cmd;
+  const std::vector<std::string> toolMapping = ToolMapping(toolLog);
+  ASSERT_EQ(toolMapping.size(), tool.size()) << toolLog;
+  for (size_t i = 0; i < tool.size(); i++)
+    EXPECT_EQ(OurMapping(*E.Foutput_streams[i]), toolMapping[i]) << "stream " << i << "\n" << cmd;
   for (size_t i = 0; i < tool.size(); i++) {
     TStreamFacts ours = OurStream(E, *E.Foutput_streams[i]);
     // -s scales after the filters, so only without it the filter's size is the output's.

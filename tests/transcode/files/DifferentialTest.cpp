@@ -114,6 +114,10 @@ TEST_P(DifferentialCases, SameStreamsAndSettingsAsTheTool) {
     std::stable_sort(tool.begin(), tool.end(), [](const TStreamFacts &a, const TStreamFacts &b) {
       return a.at("codec_type") < b.at("codec_type");
     });
+  const std::vector<std::string> toolMapping = ToolMapping(toolLog);
+  ASSERT_EQ(toolMapping.size(), tool.size()) << toolLog;
+  for (size_t i = 0; i < tool.size(); i++)
+    EXPECT_EQ(OurMapping(*E.Foutput_streams[i]), toolMapping[i]) << "stream " << i << "\n" << cmd;
   for (size_t i = 0; i < tool.size(); i++) {
     TStreamFacts ours = OurStream(E, *E.Foutput_streams[order[i]]);
     if (c.sizeFromFilter && ours["codec_type"] == "video" &&

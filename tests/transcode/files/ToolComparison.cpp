@@ -83,10 +83,41 @@ TStreamFacts OurStream(const TCustomFFmpeg &E, const TOutputStream &ost) {
 std::vector<TStreamFacts> RunTool(const std::vector<std::string> &inputs,
                                   const std::string &options, const std::string &toolOut,
                                   std::string &cmd, std::string &log) {
-  cmd = "ffmpeg -nostdin -v error -y";
+  cmd = "ffmpeg -nostdin -v info -y";
   for (const std::string &in : inputs)
     cmd += " -i \"" + InputPath(in) + "\"";
   cmd += " " + options + " -t 0.2 \"" + toolOut + "\" 2>&1";
   log = RunText(cmd);
   return ProbeStreams(toolOut);
+}
+
+std::vector<std::string> ToolMapping(const std::string &log) {
+  std::vector<std::string> mapping;
+  size_t pos = log.find("Stream mapping:");
+  while (pos != std::string::npos) {
+    size_t start = log.find('\n', pos);
+    if (start == std::string::npos)
+      break;
+    size_t end = log.find('\n', start + 1);
+    const std::string line =
+        log.substr(start + 1, end == std::string::npos ? end : end - start - 1);
+    pos = end;
+    if (line.rfind("  Stream #", 0) != 0)
+      break;
+    const size_t paren = line.find(" (", line.find(" -> #"));
+    if (paren == std::string::npos)
+      break;
+    std::string text = line.substr(paren + 2, line.size() - paren - 3); // without ( and )
+    const size_t arrow = text.rfind(" -> ");
+    mapping.push_back(arrow == std::string::npos ? text : text.substr(arrow + 4));
+  }
+  return mapping;
+}
+
+std::string OurMapping(const TOutputStream &ost) {
+  if (ost.stream_copy)
+    return "copy";
+  const char *codec = ff::avcodec_get_name(ost.enc->id);
+  return std::string(codec) + " (" +
+         (std::string(ost.enc->name) == codec ? std::string("native") : ost.enc->name) + ")";
 }

@@ -24,3 +24,8 @@ TStreamFacts OurStream(const TCustomFFmpeg &E, const TOutputStream &ost);
 std::vector<TStreamFacts> RunTool(const std::vector<std::string> &inputs,
                                   const std::string &options, const std::string &toolOut,
                                   std::string &cmd, std::string &log);
+// The encoder part of the tool's "Stream mapping:" lines, per output stream: "copy" or
+// "codec (encoder)" with "native" for an encoder named like its codec.
+std::vector<std::string> ToolMapping(const std::string &log);
+// The same text for our output stream.
+std::string OurMapping(const TOutputStream &ost);
