@@ -16,6 +16,7 @@ struct TBuilderCase {
   std::string options;
   std::string ext;
   std::string scaledTo; // "WxH" when a scale filter decides the size
+  std::string input = "av.mp4";
 };
 
 void PrintTo(const TBuilderCase &c, std::ostream *os) {
@@ -61,10 +62,13 @@ std::vector<TBuilderCase> BuilderCases() {
             ChooseValues(S);
             effects.ef_VFlip = true;
           }
-          cases.push_back({Ident(formats[f] + "_" + VideoEncoderItems(f)[v] + "_" +
-                                 AudioEncoderItems(f)[a] + (chosen ? "_chosen" : "")),
-                           BuildVideoOptions(S, effects), Lower(formats[f]),
-                           chosen ? "640x480" : ""});
+          const std::string name = Ident(formats[f] + "_" + VideoEncoderItems(f)[v] + "_" +
+                                         AudioEncoderItems(f)[a] + (chosen ? "_chosen" : ""));
+          cases.push_back(
+              {name, BuildVideoOptions(S, effects), Lower(formats[f]), chosen ? "640x480" : ""});
+          if (chosen) // several audio streams and subtitles to choose from
+            cases.push_back({name + "_multi", cases.back().options, cases.back().ext,
+                             cases.back().scaledTo, "f:multi.mkv"});
         }
   const TItemList &audio = AudioFormatItems();
   for (int f = 0; f < int(audio.size()); f++)
@@ -84,13 +88,13 @@ class BuilderStrings : public FilesTest, public ::testing::WithParamInterface<TB
 TEST_P(BuilderStrings, OpenLikeTheTool) {
   const TBuilderCase &c = GetParam();
   TCustomFFmpeg E;
-  ASSERT_EQ(OpenIn(E, "", Fixture("av.mp4")).ret, 0);
+  ASSERT_EQ(OpenIn(E, "", InputPath(c.input)).ret, 0);
   TOpenResult r = OpenOut(E, c.options, ScratchDir() + "/ours_" + c.name + "." + c.ext);
   ASSERT_EQ(r.ret, 0) << r.error;
 
   std::string cmd, toolLog;
   std::vector<TStreamFacts> tool =
-      RunTool({"av.mp4"}, c.options, ScratchDir() + "/tool_" + c.name + "." + c.ext, cmd, toolLog);
+      RunTool({c.input}, c.options, ScratchDir() + "/tool_" + c.name + "." + c.ext, cmd, toolLog);
   if (tool.empty()) {
     // The tool refused the string when it opened an encoder or wrote the header: the setup
     // compared here cannot show that; it is the conversion's business.
@@ -113,6 +117,9 @@ TEST_P(BuilderStrings, OpenLikeTheTool) {
       ours["width"] = c.scaledTo.substr(0, c.scaledTo.find('x'));
       ours["height"] = c.scaledTo.substr(c.scaledTo.find('x') + 1);
     }
+    // ASF keeps only millisecond stamps: ffprobe's rate guess of a short clip is its time base.
+    if (c.ext == "wmv")
+      ours.erase("r_frame_rate");
     for (const auto &[key, value] : ours)
       EXPECT_EQ(value, tool[i][key]) << "stream " << i << " " << key << "\n" << cmd;
   }
