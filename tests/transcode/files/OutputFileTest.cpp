@@ -375,3 +375,50 @@ TEST_F(OutputFile, TheInputIsNeverOpenedForWriting) {
 }
 
 } // namespace
+
+namespace {
+
+struct TTargetCase {
+  const char *name;
+  const char *options;
+  int width, height;
+  const char *videoBitrate;
+  const char *filter;
+};
+
+void PrintTo(const TTargetCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+// Where the target preset stands decides which size wins; the text's own codec options are
+// never replaced by the preset's; of two -vf only the last counts.
+const TTargetCase TargetCases[] = {
+    {"size_before_target", "-s 640x480 -target pal-dvd", 720, 576, "6000000", "null"},
+    {"size_after_target", "-target pal-dvd -s 640x480", 640, 480, "6000000", "null"},
+    {"bitrate_before_target", "-b:v 3000k -target ntsc-dvd", 720, 480, "3000k", "null"},
+    {"bitrate_after_target", "-target ntsc-dvd -b:v 3000k", 720, 480, "3000k", "null"},
+    {"two_vf", "-vf transpose=1 -vf scale=160:120", 0, 0, nullptr, "scale=160:120"},
+};
+
+class TargetAndFilterCases : public OutputFile,
+                             public ::testing::WithParamInterface<TTargetCase> {};
+
+TEST_P(TargetAndFilterCases, SizeBitrateAndFilterOfTheVideoStream) {
+  const TTargetCase &c = GetParam();
+  TOpenResult r = OpenOut(E, c.options, Out(std::string("target_") + c.name + ".mpg"));
+  ASSERT_EQ(r.ret, 0) << r.error;
+  const TOutputStream &v = *E.Foutput_streams[0];
+  EXPECT_EQ(v.enc_ctx->width, c.width);
+  EXPECT_EQ(v.enc_ctx->height, c.height);
+  if (c.videoBitrate) {
+    const AVDictionaryEntry *b = ff::av_dict_get(v.encoder_opts, "b", nullptr, 0);
+    ASSERT_NE(b, nullptr);
+    EXPECT_STREQ(b->value, c.videoBitrate);
+  }
+  EXPECT_EQ(v.avfilter, c.filter);
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, TargetAndFilterCases, ::testing::ValuesIn(TargetCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
