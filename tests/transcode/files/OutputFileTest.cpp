@@ -422,3 +422,22 @@ INSTANTIATE_TEST_SUITE_P(Options, TargetAndFilterCases, ::testing::ValuesIn(Targ
                          [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
+
+namespace {
+
+class OutputWithoutInputs : public FilesTest {};
+
+TEST_F(OutputWithoutInputs, NeedsAnInputStream) {
+  TCustomFFmpeg E;
+  const std::string out = ScratchDir() + "/no_inputs.mkv";
+  TOpenResult r = OpenOut(E, "", out);
+  EXPECT_EQ(r.ret, AVERROR(EINVAL));
+  EXPECT_EQ(r.error, "Output file #0 does not contain any stream");
+  r = OpenOut(E, "-attach " + FilesFixture("attach.txt") + " -metadata:s:t mimetype=text/plain",
+              out);
+  EXPECT_EQ(r.ret, AVERROR(EINVAL));
+  EXPECT_EQ(r.error, "No input streams but output needs an input stream");
+  EXPECT_FALSE(std::filesystem::exists(out));
+}
+
+} // namespace
