@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -19,9 +20,12 @@ namespace {
 class SettingsFileTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    Folder = fs::temp_directory_path() /
-             ("quillet-settings-" + std::to_string(getpid()) + "-" +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    // A parameterised test's name holds a '/'; the folder must be one level, or TearDown
+    // would remove only its inner part.
+    std::string Name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(Name.begin(), Name.end(), '/', '-');
+    Folder =
+        fs::temp_directory_path() / ("quillet-settings-" + std::to_string(getpid()) + "-" + Name);
     fs::remove_all(Folder);
     Path = (Folder / "Sablewick" / "Quillet" / "quillet.ini").string();
   }
