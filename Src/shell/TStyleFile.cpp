@@ -1,36 +1,17 @@
 #include "shell/TStyleFile.h"
 
+#include "shell/settings/TIniFile.h"
+
 #include <QFile>
-#include <QHash>
 #include <QRegularExpression>
 
 namespace {
-using TIniSections = QHash<QString, QHash<QString, QString>>;
-
-// Section and key names compare case-insensitively, as INI readers do.
-TIniSections ParseIni(const QString &text) {
-  TIniSections sections;
-  QString current;
-  for (QString line : text.split(QLatin1Char('\n'))) {
-    line = line.trimmed();
-    if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
-      continue;
-    if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
-      current = line.mid(1, line.size() - 2).trimmed().toLower();
-      sections[current];
-      continue;
-    }
-    const qsizetype eq = line.indexOf(QLatin1Char('='));
-    if (eq <= 0 || current.isEmpty())
-      continue;
-    sections[current][line.left(eq).trimmed().toLower()] = line.mid(eq + 1).trimmed();
-  }
-  return sections;
-}
-
-bool ParseColor(const QHash<QString, QString> &colors, const char *key, QColor &out) {
+// The file is read like the settings file (names match case-insensitively, a byte-order mark
+// is skipped); a colour is "#rrggbb", spaces around it allowed.
+bool ParseColor(const TIniFile &ini, const char *key, QColor &out) {
   static const QRegularExpression pattern(QStringLiteral("^#[0-9A-Fa-f]{6}$"));
-  const QString value = colors.value(QString::fromLatin1(key).toLower());
+  const QString value =
+      QString::fromStdString(ini.ReadString("Colors", key, std::string())).trimmed();
   if (!pattern.match(value).hasMatch())
     return false;
   out = QColor(value);
@@ -39,23 +20,20 @@ bool ParseColor(const QHash<QString, QString> &colors, const char *key, QColor &
 } // namespace
 
 std::optional<TStyleFile> TStyleFile::Parse(const QString &text) {
-  const TIniSections ini = ParseIni(text);
-  if (!ini.contains(QStringLiteral("style")) || !ini.contains(QStringLiteral("colors")))
-    return std::nullopt;
+  const TIniFile ini = TIniFile::Parse(text.toStdString());
   TStyleFile style;
-  style.Name = ini[QStringLiteral("style")].value(QStringLiteral("name"));
+  style.Name = QString::fromStdString(ini.ReadString("Style", "Name", std::string())).trimmed();
   if (style.Name.isEmpty())
     return std::nullopt;
-  const auto &c = ini[QStringLiteral("colors")];
   const bool ok =
-      ParseColor(c, "Window", style.Window) && ParseColor(c, "WindowText", style.WindowText) &&
-      ParseColor(c, "Base", style.Base) && ParseColor(c, "Text", style.Text) &&
-      ParseColor(c, "Button", style.Button) && ParseColor(c, "ButtonText", style.ButtonText) &&
-      ParseColor(c, "Highlight", style.Highlight) &&
-      ParseColor(c, "HighlightedText", style.HighlightedText) &&
-      ParseColor(c, "ButtonHot", style.ButtonHot) &&
-      ParseColor(c, "ButtonFocused", style.ButtonFocused) &&
-      ParseColor(c, "ButtonPressed", style.ButtonPressed);
+      ParseColor(ini, "Window", style.Window) && ParseColor(ini, "WindowText", style.WindowText) &&
+      ParseColor(ini, "Base", style.Base) && ParseColor(ini, "Text", style.Text) &&
+      ParseColor(ini, "Button", style.Button) && ParseColor(ini, "ButtonText", style.ButtonText) &&
+      ParseColor(ini, "Highlight", style.Highlight) &&
+      ParseColor(ini, "HighlightedText", style.HighlightedText) &&
+      ParseColor(ini, "ButtonHot", style.ButtonHot) &&
+      ParseColor(ini, "ButtonFocused", style.ButtonFocused) &&
+      ParseColor(ini, "ButtonPressed", style.ButtonPressed);
   if (!ok)
     return std::nullopt;
   return style;

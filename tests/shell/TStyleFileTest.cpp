@@ -50,6 +50,13 @@ TEST(StyleFile, KeysAndSectionsIgnoreCaseAndSpaces) {
   EXPECT_EQ(style->WindowText, QColor(0xee, 0xee, 0xee));
 }
 
+// A style file saved by an editor that writes a UTF-8 byte-order mark.
+TEST(StyleFile, ByteOrderMarkIsSkipped) {
+  const auto style = TStyleFile::Parse(QStringLiteral("\uFEFF") + QString::fromLatin1(ValidText));
+  ASSERT_TRUE(style.has_value());
+  EXPECT_EQ(style->Name, QStringLiteral("Test Dark"));
+}
+
 struct InvalidCase {
   const char *Name;
   QString Text;
