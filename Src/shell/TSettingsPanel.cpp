@@ -16,6 +16,8 @@
 #include <QRadioButton>
 #include <QToolButton>
 
+#include <utility>
+
 namespace {
 constexpr int ComboWidth = 150;
 
@@ -66,6 +68,24 @@ void MakeBold(QLabel *label) {
 void Select(QComboBox *combo, int index) {
   combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
 }
+
+// Each combo box of the Video, Audio and CPU tabs and the position it holds.
+using TComboField = std::pair<QComboBox * TSettingsPanel::*, int TConversionSettings::*>;
+constexpr TComboField ComboFields[] = {
+    {&TSettingsPanel::cb_VideoFormat, &TConversionSettings::VideoFormat},
+    {&TSettingsPanel::cb_VideoEncoder, &TConversionSettings::VideoEncoder},
+    {&TSettingsPanel::cb_VideoAspect, &TConversionSettings::VideoAspect},
+    {&TSettingsPanel::cb_VideoFrameSize, &TConversionSettings::VideoFrameSize},
+    {&TSettingsPanel::cb_VideoFrameRate, &TConversionSettings::VideoFrameRate},
+    {&TSettingsPanel::cb_VideoBitrate, &TConversionSettings::VideoBitrate},
+    {&TSettingsPanel::cb_AudioFormat, &TConversionSettings::AudioFormat},
+    {&TSettingsPanel::cb_AudioEncoder, &TConversionSettings::AudioEncoder},
+    {&TSettingsPanel::cb_AudioSampleRate, &TConversionSettings::AudioSampleRate},
+    {&TSettingsPanel::cb_AudioChannel, &TConversionSettings::AudioChannel},
+    {&TSettingsPanel::cb_AudioBitrate, &TConversionSettings::AudioBitrate},
+    {&TSettingsPanel::cb_Threads, &TConversionSettings::Threads},
+    {&TSettingsPanel::cb_CPUUsage, &TConversionSettings::CPUUsage},
+};
 } // namespace
 
 TSettingsPanel::TSettingsPanel(QWidget *parent) : QTabWidget(parent) {
@@ -193,19 +213,8 @@ QWidget *TSettingsPanel::CreateOutputPage() {
 
 TConversionSettings TSettingsPanel::ConversionSettings() const {
   TConversionSettings S;
-  S.VideoFormat = cb_VideoFormat->currentIndex();
-  S.VideoEncoder = cb_VideoEncoder->currentIndex();
-  S.VideoAspect = cb_VideoAspect->currentIndex();
-  S.VideoFrameSize = cb_VideoFrameSize->currentIndex();
-  S.VideoFrameRate = cb_VideoFrameRate->currentIndex();
-  S.VideoBitrate = cb_VideoBitrate->currentIndex();
-  S.AudioFormat = cb_AudioFormat->currentIndex();
-  S.AudioEncoder = cb_AudioEncoder->currentIndex();
-  S.AudioSampleRate = cb_AudioSampleRate->currentIndex();
-  S.AudioChannel = cb_AudioChannel->currentIndex();
-  S.AudioBitrate = cb_AudioBitrate->currentIndex();
-  S.Threads = cb_Threads->currentIndex();
-  S.CPUUsage = cb_CPUUsage->currentIndex();
+  for (const auto &[Combo, Field] : ComboFields)
+    S.*Field = (this->*Combo)->currentIndex();
   S.Custom = cb_VideoFrameSize->itemText(cb_VideoFrameSize->count() - 1).toStdString();
   S.EncoderListFormat = FEncoderListFormat == S.VideoFormat ? -1 : FEncoderListFormat;
   return S;
@@ -216,19 +225,8 @@ void TSettingsPanel::ShowConversionSettings(const TConversionSettings &S) {
   FEncoderListFormat = S.EncoderListFormat >= 0 ? S.EncoderListFormat : S.VideoFormat;
   Fill(cb_VideoEncoder, VideoEncoderItems(FEncoderListFormat));
   Fill(cb_AudioEncoder, AudioEncoderItems(FEncoderListFormat));
-  Select(cb_VideoFormat, S.VideoFormat);
-  Select(cb_VideoEncoder, S.VideoEncoder);
-  Select(cb_VideoAspect, S.VideoAspect);
-  Select(cb_VideoFrameSize, S.VideoFrameSize);
-  Select(cb_VideoFrameRate, S.VideoFrameRate);
-  Select(cb_VideoBitrate, S.VideoBitrate);
-  Select(cb_AudioFormat, S.AudioFormat);
-  Select(cb_AudioEncoder, S.AudioEncoder);
-  Select(cb_AudioSampleRate, S.AudioSampleRate);
-  Select(cb_AudioChannel, S.AudioChannel);
-  Select(cb_AudioBitrate, S.AudioBitrate);
-  Select(cb_Threads, S.Threads);
-  Select(cb_CPUUsage, S.CPUUsage);
+  for (const auto &[Combo, Field] : ComboFields)
+    Select(this->*Combo, S.*Field);
 }
 
 int TSettingsPanel::LocOption() const {
