@@ -45,99 +45,56 @@ void Bind(T &target, const std::string &libFile, void *handle, const char *name)
 #define QUILLET_BIND(name) Bind(ff::name, libFile, handle, #name);
 #define QUILLET_UNBIND(name) ff::name = nullptr;
 
-void BindAvUtil(const std::string &libFile, void *handle) {
-  QUILLET_FF_AVUTIL_FUNCTIONS(QUILLET_BIND)
-}
-void UnbindAvUtil() {
-  QUILLET_FF_AVUTIL_FUNCTIONS(QUILLET_UNBIND)
-}
-void BindSwScale(const std::string &libFile, void *handle) {
-  QUILLET_FF_SWSCALE_FUNCTIONS(QUILLET_BIND)
-}
-void UnbindSwScale() {
-  QUILLET_FF_SWSCALE_FUNCTIONS(QUILLET_UNBIND)
-}
-void BindSwResample(const std::string &libFile, void *handle) {
-  QUILLET_FF_SWRESAMPLE_FUNCTIONS(QUILLET_BIND)
-}
-void UnbindSwResample() {
-  QUILLET_FF_SWRESAMPLE_FUNCTIONS(QUILLET_UNBIND)
-}
-void BindAvCodec(const std::string &libFile, void *handle) {
-  QUILLET_FF_AVCODEC_FUNCTIONS(QUILLET_BIND)
-}
-void UnbindAvCodec() {
-  QUILLET_FF_AVCODEC_FUNCTIONS(QUILLET_UNBIND)
-}
-void BindAvFormat(const std::string &libFile, void *handle) {
-  QUILLET_FF_AVFORMAT_FUNCTIONS(QUILLET_BIND)
-}
-void UnbindAvFormat() {
-  QUILLET_FF_AVFORMAT_FUNCTIONS(QUILLET_UNBIND)
-}
-void BindAvFilter(const std::string &libFile, void *handle) {
-  QUILLET_FF_AVFILTER_FUNCTIONS(QUILLET_BIND)
-}
-void UnbindAvFilter() {
-  QUILLET_FF_AVFILTER_FUNCTIONS(QUILLET_UNBIND)
-}
-void BindAvDevice(const std::string &libFile, void *handle) {
-  QUILLET_FF_AVDEVICE_FUNCTIONS(QUILLET_BIND)
-}
-void UnbindAvDevice() {
-  QUILLET_FF_AVDEVICE_FUNCTIONS(QUILLET_UNBIND)
-}
+// BindLib binds every function of a library's list, UnbindLib clears them again.
+#define QUILLET_BINDERS(Lib, FUNCTIONS)                                                            \
+  void Bind##Lib(const std::string &libFile, void *handle) {                                       \
+    FUNCTIONS(QUILLET_BIND)                                                                        \
+  }                                                                                                \
+  void Unbind##Lib() {                                                                             \
+    FUNCTIONS(QUILLET_UNBIND)                                                                      \
+  }
 
-#define QUILLET_CRT(var, sym) Bind(crt::var, libFile, handle, sym);
+QUILLET_BINDERS(AvUtil, QUILLET_FF_AVUTIL_FUNCTIONS)
+QUILLET_BINDERS(SwScale, QUILLET_FF_SWSCALE_FUNCTIONS)
+QUILLET_BINDERS(SwResample, QUILLET_FF_SWRESAMPLE_FUNCTIONS)
+QUILLET_BINDERS(AvCodec, QUILLET_FF_AVCODEC_FUNCTIONS)
+QUILLET_BINDERS(AvFormat, QUILLET_FF_AVFORMAT_FUNCTIONS)
+QUILLET_BINDERS(AvFilter, QUILLET_FF_AVFILTER_FUNCTIONS)
+QUILLET_BINDERS(AvDevice, QUILLET_FF_AVDEVICE_FUNCTIONS)
+
+// The crt:: pointers and the libc symbols they are bound to.
+#define QUILLET_CRT_FUNCTIONS(X)                                                                   \
+  X(atoi, "atoi")                                                                                  \
+  X(fclose, "fclose")                                                                              \
+  X(ferror, "ferror")                                                                              \
+  X(fopen, "fopen")                                                                                \
+  X(fprintf, "fprintf")                                                                            \
+  X(fread, "fread")                                                                                \
+  X(fseek, "fseek")                                                                                \
+  X(ftell, "ftell")                                                                                \
+  X(fwrite, "fwrite")                                                                              \
+  X(snprintf, "snprintf")                                                                          \
+  X(sscanf, "sscanf")                                                                              \
+  X(strchr, "strchr")                                                                              \
+  X(strcmp, "strcmp")                                                                              \
+  X(strcspn, "strcspn")                                                                            \
+  X(strncmp, "strncmp")                                                                            \
+  X(strrchr, "strrchr")                                                                            \
+  X(strstr, "strstr")                                                                              \
+  X(strtod, "strtod")                                                                              \
+  X(strtok, "strtok")                                                                              \
+  X(strtol, "strtol")                                                                              \
+  X(vsprintf, "vsprintf")                                                                          \
+  X(vsnprintf, "vsnprintf")                                                                        \
+  X(wfopen, "fopen")
+#define QUILLET_CRT_BIND(var, sym) Bind(crt::var, libFile, handle, sym);
+#define QUILLET_CRT_UNBIND(var, sym) crt::var = nullptr;
+
 void BindMyUtil(const std::string &libFile, void *handle) {
-  QUILLET_CRT(atoi, "atoi")
-  QUILLET_CRT(fclose, "fclose")
-  QUILLET_CRT(ferror, "ferror")
-  QUILLET_CRT(fopen, "fopen")
-  QUILLET_CRT(fprintf, "fprintf")
-  QUILLET_CRT(fread, "fread")
-  QUILLET_CRT(fseek, "fseek")
-  QUILLET_CRT(ftell, "ftell")
-  QUILLET_CRT(fwrite, "fwrite")
-  QUILLET_CRT(snprintf, "snprintf")
-  QUILLET_CRT(sscanf, "sscanf")
-  QUILLET_CRT(strchr, "strchr")
-  QUILLET_CRT(strcmp, "strcmp")
-  QUILLET_CRT(strcspn, "strcspn")
-  QUILLET_CRT(strncmp, "strncmp")
-  QUILLET_CRT(strrchr, "strrchr")
-  QUILLET_CRT(strstr, "strstr")
-  QUILLET_CRT(strtod, "strtod")
-  QUILLET_CRT(strtok, "strtok")
-  QUILLET_CRT(strtol, "strtol")
-  QUILLET_CRT(vsprintf, "vsprintf")
-  QUILLET_CRT(vsnprintf, "vsnprintf")
-  QUILLET_CRT(wfopen, "fopen")
+  QUILLET_CRT_FUNCTIONS(QUILLET_CRT_BIND)
 }
 void UnbindMyUtil() {
-  crt::atoi = nullptr;
-  crt::fclose = nullptr;
-  crt::ferror = nullptr;
-  crt::fopen = nullptr;
-  crt::fprintf = nullptr;
-  crt::fread = nullptr;
-  crt::fseek = nullptr;
-  crt::ftell = nullptr;
-  crt::fwrite = nullptr;
-  crt::snprintf = nullptr;
-  crt::sscanf = nullptr;
-  crt::strchr = nullptr;
-  crt::strcmp = nullptr;
-  crt::strcspn = nullptr;
-  crt::strncmp = nullptr;
-  crt::strrchr = nullptr;
-  crt::strstr = nullptr;
-  crt::strtod = nullptr;
-  crt::strtok = nullptr;
-  crt::strtol = nullptr;
-  crt::vsprintf = nullptr;
-  crt::vsnprintf = nullptr;
-  crt::wfopen = nullptr;
+  QUILLET_CRT_FUNCTIONS(QUILLET_CRT_UNBIND)
 }
 
 struct TLibraryDescriptor {
