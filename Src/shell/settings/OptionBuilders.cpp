@@ -3,15 +3,42 @@
 #include "shell/settings/SettingsLists.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace {
 
-std::string Lower(std::string Text) {
-  std::transform(Text.begin(), Text.end(), Text.begin(),
-                 [](unsigned char C) { return static_cast<char>(std::tolower(C)); });
-  return Text;
+struct TTextPair {
+  const char *Key;
+  const char *Value;
+};
+
+// The value paired with Key, or "" when the table has none.
+template <size_t N> std::string Lookup(const TTextPair (&Table)[N], const std::string &Key) {
+  for (const auto &[K, V] : Table)
+    if (Key == K)
+      return V;
+  return {};
 }
+
+// Codecs of the audio encoder items (OGG: WebM adds its own) and of the extraction formats
+// (WAV: the container's default codec).
+constexpr TTextPair AudioCodecs[] = {{"MP3", "libmp3lame"},
+                                     {"AC3", "ac3"},
+                                     {"AAC", "aac -astrict experimental"},
+                                     {"MP2", "mp2"},
+                                     {"WMA", "wmav2"}};
+constexpr TTextPair AudioFormatCodecs[] = {
+    {"MP3", "libmp3lame"}, {"OGG", "libvorbis"}, {"FLAC", "flac"}, {"WMA", "wmav2"}};
+
+// Codecs of the video encoder items; DivX writes its own options, VP8 and no selection take
+// the container's codec.
+constexpr TTextPair VideoCodecs[] = {
+    {"MPEG4", "mpeg4"},   {"WMV", "wmv2"},         {"H.264", "libx264 -threads 8 -pix_fmt yuv420p"},
+    {"H.265", "libx265"}, {"MPEG2", "mpeg2video"}, {"xVid", "libxvid"}};
+constexpr TTextPair ContainerVideoCodecs[] = {
+    {"MKV", "libx264"}, {"WMV", "wmv2"}, {"WebM", "libvpx"}};
+
+// Target presets that lead the options of their containers.
+constexpr TTextPair TargetPresets[] = {{"VOB", "-target ntsc-dvd "}, {"MPG", "-target ntsc-vcd "}};
 
 std::string ChannelOption(int AudioChannel) {
   switch (AudioChannel) {
@@ -30,64 +57,18 @@ std::string SampleRateOption(const TConversionSettings &S) {
   return " -ar " + ItemText(AudioSampleRateItems(), S.AudioSampleRate);
 }
 
-std::string AudioCodecOption(const std::string &Encoder) {
-  if (Encoder == "MP3")
-    return " -c:a libmp3lame";
-  if (Encoder == "AC3")
-    return " -c:a ac3";
-  if (Encoder == "AAC")
-    return " -c:a aac -astrict experimental";
-  if (Encoder == "MP2")
-    return " -c:a mp2";
-  if (Encoder == "WMA")
-    return " -c:a wmav2";
-  return {};
-}
-
-// The codec value the container implies before the encoder list has its say.
-std::string ContainerVideoCodec(const std::string &Format) {
-  const std::string Ext = "." + Lower(Format);
-  if (Ext == ".mkv")
-    return "libx264";
-  if (Ext == ".wmv")
-    return "wmv2";
-  if (Ext == ".webm")
-    return "libvpx";
-  return {};
-}
-
 // Video codec value from the encoder item; DivX writes its own options into Options and
 // yields an empty value.
 std::string VideoCodecValue(const TConversionSettings &S, std::string &Options) {
-  std::string V = ContainerVideoCodec(VideoFormatText(S));
   const std::string Encoder = VideoEncoderText(S);
-  if (S.VideoEncoder > 0)
-    V = Lower(Encoder);
-  if (Encoder == "MPEG4")
-    return "mpeg4";
-  if (Encoder == "WMV")
-    return "wmv2";
-  if (Encoder == "H.264")
-    return "libx264 -threads 8 -pix_fmt yuv420p";
-  if (Encoder == "H.265")
-    return "libx265";
-  if (Encoder == "MPEG2")
-    return "mpeg2video";
-  if (V == "xvid")
-    V = "libxvid";
-  if (V == "x264")
-    V = "libx264 -threads 8 -pix_fmt yuv420p";
-  if (V == "x265")
-    V = "libx265";
-  if (V == "qsv")
-    V = "h264_qsv";
-  if (V == "divx") {
-    V.clear();
+  if (Encoder == "DivX") {
     Options += " -c:v mpeg4 -tag:v DIVX -vstrict unofficial";
     if (S.VideoFrameRate == 0)
       Options += " -r 15000/1001";
+    return {};
   }
-  return V;
+  const std::string Codec = Lookup(VideoCodecs, Encoder);
+  return Codec.empty() ? Lookup(ContainerVideoCodecs, VideoFormatText(S)) : Codec;
 }
 
 // Any position outside the three choices counts as 90 degrees, as the effects dialog shows it.
@@ -130,21 +111,13 @@ std::string FilterChain(const TConversionSettings &S, const TEffects &E) {
   return F;
 }
 
-std::string TargetPreset(const std::string &Format) {
-  if (Format == "VOB")
-    return "-target ntsc-dvd ";
-  if (Format == "MPG")
-    return "-target ntsc-vcd ";
-  return {};
-}
-
 } // namespace
 
 std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effects) {
   const std::string Format = VideoFormatText(S);
   // A target preset first: it sets codecs, rates and sizes itself, so the choices that follow
   // override it instead of being silently replaced by it.
-  std::string Options = TargetPreset(Format);
+  std::string Options = Lookup(TargetPresets, Format);
   Options += "-b:a " + ItemText(AudioBitrateItems(), S.AudioBitrate) + "k";
   if (S.VideoBitrate > 0)
     Options += " -b:v " + ItemText(VideoBitrateItems(), S.VideoBitrate) + "k";
@@ -156,7 +129,8 @@ std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effe
   Options += SampleRateOption(S);
   if (S.VideoFrameRate > 0)
     Options += " -r " + ItemText(VideoFrameRateItems(), S.VideoFrameRate);
-  Options += AudioCodecOption(AudioEncoderText(S));
+  if (const std::string Codec = Lookup(AudioCodecs, AudioEncoderText(S)); !Codec.empty())
+    Options += " -c:a " + Codec;
   if (Format == "WebM")
     Options += " -c:a libvorbis";
   const std::string V = VideoCodecValue(S, Options);
@@ -179,21 +153,8 @@ std::string BuildAudioOptions(const TConversionSettings &S) {
   std::string Options = "-b:a " + ItemText(AudioBitrateItems(), S.AudioBitrate) + "k";
   Options += ChannelOption(S.AudioChannel);
   Options += SampleRateOption(S);
-  switch (S.AudioFormat) {
-  case 0:
-    Options += " -c:a libmp3lame";
-    break;
-  case 2:
-    Options += " -c:a libvorbis";
-    break;
-  case 3:
-    Options += " -c:a flac";
-    break;
-  case 4:
-    Options += " -c:a wmav2";
-    break;
-  default: // WAV: the container's default codec
-    break;
-  }
+  const std::string Codec = Lookup(AudioFormatCodecs, ItemText(AudioFormatItems(), S.AudioFormat));
+  if (!Codec.empty())
+    Options += " -c:a " + Codec;
   return Options + " -vn";
 }
