@@ -522,6 +522,21 @@ TEST(ParseOptions, LogLevelGoesToTheLogger) {
   logger->SetLogLevel(savedLevel);
 }
 
+TEST(ParseOption, ReportsWhetherTheOptionTakesAValue) {
+  ParseFixture f;
+  EXPECT_EQ(f.Engine.ParseOption(&f.O, "an", "ignored"), 0);
+  EXPECT_EQ(f.O.audio_disable, 1);
+  EXPECT_EQ(f.Engine.ParseOption(&f.O, "noan", ""), 0);
+  EXPECT_EQ(f.O.audio_disable, 0);
+  EXPECT_EQ(f.Engine.ParseOption(&f.O, "c:v", "mpeg4"), 1);
+  EXPECT_EQ(f.O.codec_names.at(0).specifier, "v");
+  // Names the table lacks go through the pass-through row.
+  EXPECT_EQ(f.Engine.ParseOption(&f.O, "threads", "4"), 1);
+  EXPECT_STREQ(f.Entry(f.Engine.Options().codec_opts(), "threads"), "4");
+  EXPECT_EQ(f.Engine.ParseOption(&f.O, "nosuch", "1"), AVERROR_OPTION_NOT_FOUND);
+  EXPECT_EQ(OptionErrorText.rfind("Option not found \"nosuch\"", 0), 0u) << OptionErrorText;
+}
+
 TEST(TFFOptions, GlobalAndFileGroupsAreSeparated) {
   ParseFixture f;
   TFFOptions &p = f.Engine.Options();
