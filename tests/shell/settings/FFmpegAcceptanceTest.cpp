@@ -121,13 +121,18 @@ std::vector<TPair> EveryEncoderPair() {
   return Pairs;
 }
 
+TConversionSettings SettingsOf(const TPair &P) {
+  TConversionSettings S;
+  SelectVideoFormat(S, P.Format);
+  S.VideoEncoder = P.VideoEncoder;
+  S.AudioEncoder = P.AudioEncoder;
+  return S;
+}
+
 class EncoderPairTest : public FFmpegAcceptanceTest, public ::testing::WithParamInterface<TPair> {};
 
 TEST_P(EncoderPairTest, FFmpegAcceptsTheOptions) {
-  TConversionSettings S;
-  SelectVideoFormat(S, GetParam().Format);
-  S.VideoEncoder = GetParam().VideoEncoder;
-  S.AudioEncoder = GetParam().AudioEncoder;
+  TConversionSettings S = SettingsOf(GetParam());
   // libvorbis refuses 32 kbit/s for 44.1 kHz stereo; 128 suits every audio encoder here.
   S.AudioBitrate = Position(AudioBitrateItems(), "128");
   const std::string Output = Convert(BuildVideoOptions(S, {}), "." + Lower(VideoFormatText(S)));
@@ -137,10 +142,7 @@ TEST_P(EncoderPairTest, FFmpegAcceptsTheOptions) {
 
 INSTANTIATE_TEST_SUITE_P(All, EncoderPairTest, ::testing::ValuesIn(EveryEncoderPair()),
                          [](const auto &Info) {
-                           TConversionSettings S;
-                           SelectVideoFormat(S, Info.param.Format);
-                           S.VideoEncoder = Info.param.VideoEncoder;
-                           S.AudioEncoder = Info.param.AudioEncoder;
+                           const TConversionSettings S = SettingsOf(Info.param);
                            std::string Name = VideoFormatText(S) + "_" + VideoEncoderText(S) + "_" +
                                               AudioEncoderText(S);
                            std::replace(Name.begin(), Name.end(), '.', '_');
@@ -175,18 +177,7 @@ TEST_P(SettingsCaseTest, FFmpegAcceptsTheOptions) {
 }
 
 const TSettingsCase SettingsCases[] = {
-    {"FullExample",
-     {.Format = "MP4",
-      .VideoEncoder = "H.264",
-      .AudioEncoder = "AAC",
-      .AudioBitrate = "128",
-      .VideoBitrate = "1500",
-      .Aspect = "16:9",
-      .Channel = "Stereo",
-      .SampleRate = "44100",
-      .FrameSize = "1280x720"},
-     Effects(true, false, false, false, false, 0),
-     "h264,1280,720"},
+    {"FullExample", FullExample, Effects(true, false, false, false, false, 0), "h264,1280,720"},
     {"MonoLowRatesAllFilters",
      {.Format = "AVI",
       .AudioBitrate = "64",
@@ -265,12 +256,9 @@ TEST_P(ProfileRunTest, FFmpegAcceptsTheProfile) {
 
 INSTANTIATE_TEST_SUITE_P(All, ProfileRunTest, ::testing::ValuesIn(EveryProfile()),
                          [](const auto &Info) {
-                           std::string Name =
-                               ProfileFormatItems(Info.param.Type)[Info.param.Format];
-                           for (char &C : Name)
-                             if (!std::isalnum(static_cast<unsigned char>(C)))
-                               C = '_';
-                           return Name + (Info.param.Original ? "_Original" : "_Profile");
+                           return ProfileCaseName(
+                               ProfileFormatItems(Info.param.Type)[Info.param.Format],
+                               Info.param.Original);
                          });
 
 // Audio extraction into each audio format.

@@ -57,17 +57,7 @@ TEST_P(BuildVideoOptionsTest, GivesExactOptionString) {
 
 const TVideoCase VideoCases[] = {
     {"Defaults", {}, {}, "-b:a 32k -c:a libmp3lame -c:v mpeg4 -sn "},
-    {"FullExampleMp4H264Aac",
-     {.Format = "MP4",
-      .VideoEncoder = "H.264",
-      .AudioEncoder = "AAC",
-      .AudioBitrate = "128",
-      .VideoBitrate = "1500",
-      .Aspect = "16:9",
-      .Channel = "Stereo",
-      .SampleRate = "44100",
-      .FrameSize = "1280x720"},
-     VFlip(),
+    {"FullExampleMp4H264Aac", FullExample, VFlip(),
      "-b:a 128k -b:v 1500k -aspect 16:9 -ac 2 -ar 44100 -c:a aac -astrict experimental -c:v "
      "libx264 -threads 8 -pix_fmt yuv420p -vf \"scale=1280:720,vflip\"  -sn "},
     {"EveryOtherSwitch",

@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cctype>
-
 namespace {
 
 int TypeOf(const char *Type) {
@@ -218,11 +216,7 @@ const TApplyCase ApplyCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Table, ApplyProfileTest, ::testing::ValuesIn(ApplyCases),
                          [](const auto &Info) {
-                           std::string Name = Info.param.Profile;
-                           for (char &C : Name)
-                             if (!std::isalnum(static_cast<unsigned char>(C)))
-                               C = '_';
-                           return Name + (Info.param.Original ? "_Original" : "_Profile");
+                           return ProfileCaseName(Info.param.Profile, Info.param.Original);
                          });
 
 TEST(ApplyProfile, OriginalParametersAlsoResetsAspect) {

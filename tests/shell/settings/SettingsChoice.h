@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <string>
+
 struct TChoice {
   const char *Format = nullptr;
   const char *VideoEncoder = nullptr;
@@ -49,4 +52,24 @@ inline TConversionSettings MakeSettings(const TChoice &C) {
   if (C.FrameSize)
     ApplyCustomFrameSize(S, C.FrameSize);
   return S;
+}
+
+// The worked example of the option strings: MP4 with H.264 and AAC, every rate and size set.
+inline constexpr TChoice FullExample{.Format = "MP4",
+                                     .VideoEncoder = "H.264",
+                                     .AudioEncoder = "AAC",
+                                     .AudioBitrate = "128",
+                                     .VideoBitrate = "1500",
+                                     .Aspect = "16:9",
+                                     .Channel = "Stereo",
+                                     .SampleRate = "44100",
+                                     .FrameSize = "1280x720"};
+
+// Test name of a profile case: the profile's name in identifier characters, then how it is
+// applied.
+inline std::string ProfileCaseName(std::string Profile, bool Original) {
+  for (char &C : Profile)
+    if (!std::isalnum(static_cast<unsigned char>(C)))
+      C = '_';
+  return Profile + (Original ? "_Original" : "_Profile");
 }
