@@ -74,46 +74,47 @@ bool IsFrameSizeText(const std::string &Text) {
   return Digits(Text.substr(0, X)) && Digits(Text.substr(X + 1));
 }
 
+// The list positions of the conversion settings and their [Settings] keys, in save order. An
+// encoder position is checked against the encoder list of the container read before it and
+// falls back to the list's first item.
+struct TPositionKey {
+  const char *Key;
+  int TConversionSettings::*Field;
+  const TItemList &(*Items)();           // the position's list, or
+  const TItemList &(*EncoderItems)(int); // the container's encoder list
+};
+
+const TPositionKey PositionKeys[] = {
+    {"CPUusage", &TConversionSettings::CPUUsage, CPUUsageItems, nullptr},
+    {"Threads", &TConversionSettings::Threads, ThreadsItems, nullptr},
+    {"VideoFormat2", &TConversionSettings::VideoFormat, VideoFormatItems, nullptr},
+    {"VideoEncoder2", &TConversionSettings::VideoEncoder, nullptr, VideoEncoderItems},
+    {"VideoAspect2", &TConversionSettings::VideoAspect, VideoAspectItems, nullptr},
+    {"VideoFrameSize2", &TConversionSettings::VideoFrameSize, VideoFrameSizeItems, nullptr},
+    {"VideoFrameRate2", &TConversionSettings::VideoFrameRate, VideoFrameRateItems, nullptr},
+    {"VideoBitRate2", &TConversionSettings::VideoBitrate, VideoBitrateItems, nullptr},
+    {"AudioFormat2", &TConversionSettings::AudioFormat, AudioFormatItems, nullptr},
+    {"AudioEncoder2", &TConversionSettings::AudioEncoder, nullptr, AudioEncoderItems},
+    {"AudioChannel2", &TConversionSettings::AudioChannel, AudioChannelItems, nullptr},
+    {"AudioSampleRate2", &TConversionSettings::AudioSampleRate, AudioSampleRateItems, nullptr},
+    {"AudioBitRate2", &TConversionSettings::AudioBitrate, AudioBitrateItems, nullptr},
+};
+
 void ReadConversion(const TIniFile &Ini, TConversionSettings &C, const TConversionSettings &D) {
   C.Custom = Ini.ReadString(Main, "Custom", D.Custom);
   if (!IsFrameSizeText(C.Custom))
     C.Custom = D.Custom;
-  C.CPUUsage =
-      InList(Ini.ReadInteger(Options, "CPUusage", D.CPUUsage), CPUUsageItems().size(), D.CPUUsage);
-  C.Threads =
-      InList(Ini.ReadInteger(Options, "Threads", D.Threads), ThreadsItems().size(), D.Threads);
-  const auto Read = [&](const char *Key, const TItemList &Items, int Default) {
-    return InList(Ini.ReadInteger(Options, Key, Default), Items.size(), Default);
-  };
-  C.VideoFormat = Read("VideoFormat2", VideoFormatItems(), D.VideoFormat);
+  for (const TPositionKey &K : PositionKeys) {
+    const TItemList &Items = K.Items ? K.Items() : K.EncoderItems(C.VideoFormat);
+    const int Default = K.Items ? D.*K.Field : 0;
+    C.*K.Field = InList(Ini.ReadInteger(Options, K.Key, Default), Items.size(), Default);
+  }
   C.EncoderListFormat = -1;
-  C.VideoEncoder = Read("VideoEncoder2", VideoEncoderItems(C.VideoFormat), 0);
-  C.VideoAspect = Read("VideoAspect2", VideoAspectItems(), D.VideoAspect);
-  C.VideoFrameSize = Read("VideoFrameSize2", VideoFrameSizeItems(), D.VideoFrameSize);
-  C.VideoFrameRate = Read("VideoFrameRate2", VideoFrameRateItems(), D.VideoFrameRate);
-  C.VideoBitrate = Read("VideoBitRate2", VideoBitrateItems(), D.VideoBitrate);
-  C.AudioFormat = Read("AudioFormat2", AudioFormatItems(), D.AudioFormat);
-  C.AudioEncoder = Read("AudioEncoder2", AudioEncoderItems(C.VideoFormat), 0);
-  C.AudioChannel = Read("AudioChannel2", AudioChannelItems(), D.AudioChannel);
-  C.AudioSampleRate = Read("AudioSampleRate2", AudioSampleRateItems(), D.AudioSampleRate);
-  C.AudioBitrate = Read("AudioBitRate2", AudioBitrateItems(), D.AudioBitrate);
 }
 
 void WriteConversionSettings(TIniFile &Ini, const TConversionSettings &C) {
-  const auto Put = [&](const char *Key, int Value) {
-    Ini.SetValue(Options, Key, std::to_string(Value));
-  };
-  Put("VideoFormat2", C.VideoFormat);
-  Put("VideoEncoder2", C.VideoEncoder);
-  Put("VideoAspect2", C.VideoAspect);
-  Put("VideoFrameSize2", C.VideoFrameSize);
-  Put("VideoFrameRate2", C.VideoFrameRate);
-  Put("VideoBitRate2", C.VideoBitrate);
-  Put("AudioFormat2", C.AudioFormat);
-  Put("AudioEncoder2", C.AudioEncoder);
-  Put("AudioChannel2", C.AudioChannel);
-  Put("AudioSampleRate2", C.AudioSampleRate);
-  Put("AudioBitRate2", C.AudioBitrate);
+  for (const TPositionKey &K : PositionKeys)
+    Ini.SetValue(Options, K.Key, std::to_string(C.*K.Field));
 }
 
 // Every key in the order the settings are saved in; a new file so begins with [Quillet].
@@ -130,8 +131,6 @@ TIniFile Compose(TIniFile Ini, const TAppSettings &S) {
   Int(Main, "Width", S.Width);
   Int(Main, "OriginalSettings", S.OriginalSettings);
   Int(Main, "Tab", S.Tab);
-  Int(Options, "CPUusage", S.Conversion.CPUUsage);
-  Int(Options, "Threads", S.Conversion.Threads);
   Int(Main, "Update", S.Update);
   Ini.SetValue(Main, "Custom", S.Conversion.Custom);
   Int(Main, "Column1", S.Column1);
