@@ -595,9 +595,11 @@ void Tfrm_Main::SetColors(bool Default) {
 
 // ---- settings -------------------------------------------------------------------------------
 
-void Tfrm_Main::SetColumnWidths(const int widths[ListColumnCount]) {
-  for (int c = 0; c < ListColumnCount; ++c)
-    lw_Files->setColumnWidth(c, widths[c]);
+void Tfrm_Main::SetColumnWidths(const TAppSettings &S) {
+  lw_Files->setColumnWidth(lcName, S.Column1);
+  lw_Files->setColumnWidth(lcDuration, S.Column2);
+  lw_Files->setColumnWidth(lcSize, S.Column3);
+  lw_Files->setColumnWidth(lcSource, S.Column4);
 }
 
 void Tfrm_Main::LoadSettings() {
@@ -610,8 +612,7 @@ void Tfrm_Main::LoadSettings() {
   int_AddView = S.AddView;
   mnu_Update->setChecked(S.Update);
   PageControl1->chk_OriginalSettings->setChecked(S.OriginalSettings);
-  const int widths[ListColumnCount] = {S.Column1, S.Column2, S.Column3, S.Column4};
-  SetColumnWidths(widths);
+  SetColumnWidths(S);
   resize(S.Width, S.Height);
   PageControl1->setCurrentIndex(S.Tab);
   if (S.Maximized)
@@ -662,9 +663,7 @@ void Tfrm_Main::Defaultsettings1Click() {
   Effects = TEffects();
   resize(DesignWidth, DesignHeight);
   // The list spans the window's width.
-  const int listWidth = DesignWidth;
-  const int widths[ListColumnCount] = {listWidth / 4, listWidth / 5, listWidth / 4, listWidth / 4};
-  SetColumnWidths(widths);
+  SetColumnWidths(DefaultAppSettings(DesignWidth, DesignWidth, DesignHeight));
 }
 
 // ---- window events --------------------------------------------------------------------------

@@ -22,6 +22,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TGlassButton;
 class TSettingsPanel;
+struct TAppSettings;
 
 class Tfrm_Main : public QMainWindow {
   Q_OBJECT
@@ -124,7 +125,8 @@ private:
   void lw_FilesSelectItem(const QItemSelection &selected, const QItemSelection &deselected);
   void UpdateSelectionActions();
   void CenterNote();
-  void SetColumnWidths(const int widths[ListColumnCount]);
+  // Column1 ... Column4 of S.
+  void SetColumnWidths(const TAppSettings &S);
   // Paths of the local files among the URLs of a drag or the clipboard.
   static QStringList LocalPaths(const QList<QUrl> &urls);
 
