@@ -1,5 +1,6 @@
 // Display texts, the sort compare and the sort direction of the main window's file list.
 #include "shell/FileListUtils.h"
+#include "ListEntry.h"
 
 #include <gtest/gtest.h>
 
@@ -7,17 +8,7 @@ namespace {
 const QLocale English(QLocale::English, QLocale::UnitedStates);
 
 TFileEntry MakeEntry(const QString &caption, const QString &path, int64_t duration, int64_t size) {
-  TFileEntry e;
-  e.Caption = caption;
-  e.SubItems[siDuration] = FormatDuration(duration);
-  e.SubItems[siSize] = FormatByteCount(size, English);
-  e.SubItems[siSource] = path;
-  e.SubItems[siRawDuration] = QString::number(duration);
-  e.SubItems[siRawSize] = QString::number(size);
-  e.SubItems[siFrameRate] = QStringLiteral("25.00 fps");
-  e.SubItems[siBitRate] = QStringLiteral("1500 kb");
-  e.SubItems[siFrameSize] = QStringLiteral("320x240");
-  return e;
+  return ListEntry(caption, path, duration, size, English);
 }
 
 struct DurationCase {

@@ -1,6 +1,7 @@
 // The main window offscreen: its parts, the file list (drop, paste, selection, removal,
 // sorting, status texts), the light and dark looks and the settings round trip through close.
 #include "shell/Tfrm_Main.h"
+#include "ListEntry.h"
 #include "shell/TGlassButton.h"
 #include "shell/TSettingsPanel.h"
 
@@ -31,17 +32,7 @@ public:
 };
 
 TFileEntry Entry(const QString &path, int64_t duration, int64_t size) {
-  TFileEntry e;
-  e.Caption = QFileInfo(path).fileName();
-  e.SubItems[siDuration] = FormatDuration(duration);
-  e.SubItems[siSize] = FormatByteCount(size);
-  e.SubItems[siSource] = path;
-  e.SubItems[siRawDuration] = QString::number(duration);
-  e.SubItems[siRawSize] = QString::number(size);
-  e.SubItems[siFrameRate] = QStringLiteral("-");
-  e.SubItems[siBitRate] = QStringLiteral("-");
-  e.SubItems[siFrameSize] = QStringLiteral("-");
-  return e;
+  return ListEntry(QFileInfo(path).fileName(), path, duration, size);
 }
 
 QStringList Captions(const Tfrm_Main &w) {
