@@ -479,30 +479,28 @@ void Tfrm_Main::CenterNote() {
 
 // ---- actions --------------------------------------------------------------------------------
 
-void Tfrm_Main::btn_ConvertClick() {
+bool Tfrm_Main::HasFilesOrAdd() {
   if (EntryCount() == 0)
     btn_AddClick();
-  if (EntryCount() == 0)
-    return;
-  BuildVideoOptions();
+  return EntryCount() > 0;
+}
+
+void Tfrm_Main::btn_ConvertClick() {
+  if (HasFilesOrAdd())
+    BuildVideoOptions();
 }
 
 void Tfrm_Main::btn_ExtractClick() {
-  if (EntryCount() == 0)
-    btn_AddClick();
-  if (EntryCount() == 0)
-    return;
-  BuildAudioOptions();
+  if (HasFilesOrAdd())
+    BuildAudioOptions();
 }
 
 void Tfrm_Main::btn_CommandClick() {
-  if (EntryCount() == 0)
-    btn_AddClick();
+  HasFilesOrAdd();
 }
 
 void Tfrm_Main::btn_BurnClick() {
-  if (EntryCount() == 0)
-    btn_AddClick();
+  HasFilesOrAdd();
 }
 
 void Tfrm_Main::btn_AddClick() {

@@ -125,6 +125,8 @@ private:
   void lw_FilesSelectItem(const QItemSelection &selected, const QItemSelection &deselected);
   void UpdateSelectionActions();
   void CenterNote();
+  // With an empty list the Add Files dialog comes first; true when the list then has entries.
+  bool HasFilesOrAdd();
   // Column1 ... Column4 of S.
   void SetColumnWidths(const TAppSettings &S);
   // Paths of the local files among the URLs of a drag or the clipboard.
