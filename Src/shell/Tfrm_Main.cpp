@@ -443,10 +443,14 @@ bool Tfrm_Main::eventFilter(QObject *watched, QEvent *event) {
   if (watched == lw_Files->viewport()) {
     switch (event->type()) {
     case QEvent::DragEnter: {
+      // Only local files are taken: a drag without any (text, remote links) is refused.
       auto *drag = static_cast<QDragEnterEvent *>(event);
       if (!drag->mimeData()->hasUrls())
         return false;
-      DroppedFiles = LocalPaths(drag->mimeData()->urls());
+      const QStringList paths = LocalPaths(drag->mimeData()->urls());
+      if (paths.isEmpty())
+        return false;
+      DroppedFiles = paths;
       drag->acceptProposedAction();
       return true;
     }

@@ -197,6 +197,20 @@ private slots:
     QVERIFY(w.DroppedFiles.isEmpty());
   }
 
+  // Links to remote files only: nothing to add, so the drag is refused like plain text.
+  void dragOfRemoteLinksOnlyIsRefused() {
+    TRecordingMain w;
+    w.show();
+    QMimeData mime;
+    mime.setUrls({QUrl(QStringLiteral("https://example.org/remote.avi"))});
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    enter.ignore();
+    QCoreApplication::sendEvent(w.lw_Files->viewport(), &enter);
+    QVERIFY(!enter.isAccepted());
+    QVERIFY(w.DroppedFiles.isEmpty());
+    QVERIFY(w.Calls.isEmpty());
+  }
+
   void pasteTakesFilesAndIgnoresText() {
     TRecordingMain w;
     QGuiApplication::clipboard()->setText(QStringLiteral("/tmp/text.avi"));
