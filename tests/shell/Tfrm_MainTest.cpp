@@ -247,8 +247,13 @@ private slots:
     QCOMPARE(w.sts_1->text(), QString());
     QVERIFY(w.btn_Remove->isEnabled());
     w.lw_Files->topLevelItem(2)->setSelected(false);
-    QVERIFY(!w.btn_Remove->isEnabled());
-    QVERIFY(!w.mnu_Properties->isEnabled());
+    // Nothing selected: every action on the selection is off, buttons and menu items alike.
+    for (QWidget *b :
+         {static_cast<QWidget *>(w.btn_Remove), static_cast<QWidget *>(w.btn_Properties),
+          static_cast<QWidget *>(w.btn_Play)})
+      QVERIFY(!b->isEnabled());
+    for (QAction *a : {w.mnu_Play, w.mnu_Preview, w.mnu_Properties, w.mnu_Remove})
+      QVERIFY(!a->isEnabled());
   }
 
   void selectAllAndRemove() {
@@ -275,6 +280,8 @@ private slots:
     w.btn_RemoveClick();
     QCOMPARE(w.EntryCount(), 0);
     QVERIFY(w.pnl_Note->isVisible());
+    QVERIFY(!w.btn_Properties->isEnabled() && !w.btn_Play->isEnabled());
+    QVERIFY(!w.mnu_Preview->isEnabled() && !w.mnu_Properties->isEnabled());
   }
 
   void headerClicksSortAndFlipTheArrow() {
