@@ -28,7 +28,7 @@ fi
 # shellcheck disable=SC2086
 "$build/tests/fuzz/options_fuzzer" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 \
   -max_len=512 $parallel -print_final_stats=1 -artifact_prefix="$build/" \
-  "$corpus" "$src/tests/fuzz/seeds" 2>&1 | tee "$build/fuzz.log" | { grep -v -E "^#[0-9]+" || true; }
+  "$corpus" "$src/tests/fuzz/seeds" 2>&1 | tee "$build/fuzz.log" | { grep -v -E "^(#[0-9]+|\s+NEW_FUNC)" || true; }
 for log in fuzz-*.log; do
   [ -e "$log" ] && cat "$log" >>"$build/fuzz.log"
 done
