@@ -109,6 +109,13 @@ const std::array<TProfileList, 6> &Catalogue() {
   return Profiles;
 }
 
+// The profiles of a type, or nullptr outside the catalogue.
+const TProfileList *ProfilesOf(int ProfileType) {
+  if (ProfileType < 0 || ProfileType >= static_cast<int>(Catalogue().size()))
+    return nullptr;
+  return &Catalogue()[ProfileType];
+}
+
 // Selects Text in Items unless the profile leaves the control as it is.
 void Select(int &Position, const TItemList &Items, const char *Text) {
   if (Text != Keep)
@@ -133,20 +140,17 @@ const TItemList &ProfileTypeItems() {
 
 TItemList ProfileFormatItems(int ProfileType) {
   TItemList Items;
-  if (ProfileType < 0 || ProfileType >= static_cast<int>(Catalogue().size()))
-    return Items;
-  for (const TProfile &P : Catalogue()[ProfileType])
-    Items.emplace_back(P.Name);
+  if (const TProfileList *Profiles = ProfilesOf(ProfileType))
+    for (const TProfile &P : *Profiles)
+      Items.emplace_back(P.Name);
   return Items;
 }
 
 const TProfile *FindProfile(int ProfileType, int ProfileFormat) {
-  if (ProfileType < 0 || ProfileType >= static_cast<int>(Catalogue().size()))
+  const TProfileList *Profiles = ProfilesOf(ProfileType);
+  if (!Profiles || ProfileFormat < 0 || ProfileFormat >= static_cast<int>(Profiles->size()))
     return nullptr;
-  const TProfileList &Profiles = Catalogue()[ProfileType];
-  if (ProfileFormat < 0 || ProfileFormat >= static_cast<int>(Profiles.size()))
-    return nullptr;
-  return &Profiles[ProfileFormat];
+  return &(*Profiles)[ProfileFormat];
 }
 
 void ApplyProfile(TConversionSettings &S, int ProfileType, int ProfileFormat,
