@@ -156,6 +156,21 @@ void FinishLines(TLoggerState &s, TLogItem &&item) {
   }
 }
 
+// Changes a setting of the file sink; a change closes the open file, so the next line opens
+// the file the settings name.
+template <typename TSetting, typename TValue>
+void ChangeFileSetting(TSetting &Setting, const TValue &Value) {
+  TLoggerState &s = State();
+  {
+    std::lock_guard lock(s.SettingsLock);
+    if (Setting == Value)
+      return;
+    Setting = Value;
+    RecomputeSkip(s);
+  }
+  CloseLogFile(s);
+}
+
 // Drops the auto-created logger, stops the log thread and closes the file at process end.
 struct TLoggerShutdown {
   ~TLoggerShutdown() {
@@ -254,15 +269,7 @@ std::string TFFLogger::LogFile() const {
 }
 
 void TFFLogger::SetLogFile(const std::string &Value) {
-  TLoggerState &s = State();
-  {
-    std::lock_guard lock(s.SettingsLock);
-    if (s.LogFile == Value)
-      return;
-    s.LogFile = Value;
-    RecomputeSkip(s);
-  }
-  CloseLogFile(s);
+  ChangeFileSetting(State().LogFile, Value);
 }
 
 bool TFFLogger::LogToFile() const {
@@ -270,15 +277,7 @@ bool TFFLogger::LogToFile() const {
 }
 
 void TFFLogger::SetLogToFile(bool Value) {
-  TLoggerState &s = State();
-  {
-    std::lock_guard lock(s.SettingsLock);
-    if (s.LogToFile == Value)
-      return;
-    s.LogToFile = Value;
-    RecomputeSkip(s);
-  }
-  CloseLogFile(s);
+  ChangeFileSetting(State().LogToFile, Value);
 }
 
 bool TFFLogger::Synchronous() const {
