@@ -185,24 +185,25 @@ private slots:
     QCOMPARE(w.Calls, QList<QStringList>{expected});
   }
 
-  void dragOfPlainTextIsRefused() {
-    TRecordingMain w;
-    w.show();
-    QMimeData mime;
-    mime.setText(QStringLiteral("/tmp/a.avi"));
-    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    enter.ignore();
-    QCoreApplication::sendEvent(w.lw_Files->viewport(), &enter);
-    QVERIFY(!enter.isAccepted());
-    QVERIFY(w.DroppedFiles.isEmpty());
+  // A drag without a local file has nothing to add: plain text, or links to remote files.
+  void dragWithoutLocalFilesIsRefused_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QList<QUrl>>("urls");
+    QTest::newRow("plain text") << QStringLiteral("/tmp/a.avi") << QList<QUrl>();
+    QTest::newRow("remote links only")
+        << QString() << QList<QUrl>{QUrl(QStringLiteral("https://example.org/remote.avi"))};
   }
 
-  // Links to remote files only: nothing to add, so the drag is refused like plain text.
-  void dragOfRemoteLinksOnlyIsRefused() {
+  void dragWithoutLocalFilesIsRefused() {
+    QFETCH(QString, text);
+    QFETCH(QList<QUrl>, urls);
     TRecordingMain w;
     w.show();
     QMimeData mime;
-    mime.setUrls({QUrl(QStringLiteral("https://example.org/remote.avi"))});
+    if (!text.isEmpty())
+      mime.setText(text);
+    if (!urls.isEmpty())
+      mime.setUrls(urls);
     QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     enter.ignore();
     QCoreApplication::sendEvent(w.lw_Files->viewport(), &enter);
