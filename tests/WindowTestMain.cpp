@@ -1,4 +1,4 @@
-// Entry point of the window tests: one offscreen application for all of them.
+// Entry point of the window test programs: one offscreen application for all their tests.
 #include <gtest/gtest.h>
 
 #include <QApplication>
