@@ -1,23 +1,13 @@
 #include "media/TFileInfoText.h"
 
 #include <cmath>
-#include <cstdarg>
 #include <cstdio>
 #include <vector>
 
 #include "media/DecoderHelpers.h"
+#include "transcode/TextFormat.h"
 
 namespace {
-
-std::string Format(const char *AFormat, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char *AFormat, ...) {
-  char buf[512];
-  va_list args;
-  va_start(args, AFormat);
-  std::vsnprintf(buf, sizeof buf, AFormat, args);
-  va_end(args);
-  return buf;
-}
 
 void AddLine(std::vector<std::string> &ALines, const std::string &AText) {
   ALines.push_back(AText);

@@ -1,22 +1,12 @@
 #include "transcode/OutputMetadata.h"
 
-#include <cstdarg>
 #include <cstring>
 
 #include "components/TFFLogger.h"
 #include "transcode/FFErrorText.h"
+#include "transcode/TextFormat.h"
 
 namespace {
-
-std::string Format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char *fmt, ...) {
-  char buf[4096];
-  va_list args;
-  va_start(args, fmt);
-  std::vsnprintf(buf, sizeof buf, fmt, args);
-  va_end(args);
-  return buf;
-}
 
 [[noreturn]] void Fatal(TCustomFFmpeg &E, const std::string &text) {
   Log(&E, llFatal, "%s", text.c_str());

@@ -1,24 +1,14 @@
 #include "transcode/StreamMaps.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 
 #include "components/TFFLogger.h"
 #include "transcode/CodecOptions.h"
 #include "transcode/FFmpegException.h"
+#include "transcode/TextFormat.h"
 
 namespace {
-
-std::string Format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char *fmt, ...) {
-  char buf[2048];
-  va_list args;
-  va_start(args, fmt);
-  std::vsnprintf(buf, sizeof buf, fmt, args);
-  va_end(args);
-  return buf;
-}
 
 [[noreturn]] void Fatal(const TObject *Sender, const std::string &text) {
   Log(Sender, llFatal, "%s", text.c_str());

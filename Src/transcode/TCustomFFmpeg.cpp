@@ -16,18 +16,9 @@
 #include "transcode/TAppFormats.h"
 #include "transcode/TInputStreamFactory.h"
 #include "transcode/TOutputStreamFactory.h"
+#include "transcode/TextFormat.h"
 
 namespace {
-
-std::string Format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char *fmt, ...) {
-  char buf[4096];
-  va_list args;
-  va_start(args, fmt);
-  std::vsnprintf(buf, sizeof buf, fmt, args);
-  va_end(args);
-  return buf;
-}
 
 // Value of the last element whose specifier is exactly spec ("v", "a", ...), or empty.
 std::string LastOfType(const TSpecifierOpts &opts, const char *spec) {

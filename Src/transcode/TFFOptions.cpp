@@ -9,25 +9,11 @@
 #include "transcode/FFErrorText.h"
 #include "transcode/FFmpegException.h"
 #include "transcode/TOptionsContext.h"
+#include "transcode/TextFormat.h"
 
 std::string OptionErrorText;
 
 namespace {
-
-std::string Format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char *fmt, ...) {
-  va_list args;
-  va_start(args, fmt);
-  va_list copy;
-  va_copy(copy, args);
-  int n = std::vsnprintf(nullptr, 0, fmt, copy);
-  va_end(copy);
-  std::string s(n > 0 ? size_t(n) : 0, '\0');
-  if (n > 0)
-    std::vsnprintf(s.data(), s.size() + 1, fmt, args);
-  va_end(args);
-  return s;
-}
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';

@@ -1,25 +1,11 @@
 #include "transcode/TInputStreamFactory.h"
 
 #include <climits>
-#include <cstdarg>
 #include <cstring>
 
 #include "components/TFFLogger.h"
 #include "transcode/CodecOptions.h"
-
-namespace {
-
-std::string Format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char *fmt, ...) {
-  char buf[2048];
-  va_list args;
-  va_start(args, fmt);
-  std::vsnprintf(buf, sizeof buf, fmt, args);
-  va_end(args);
-  return buf;
-}
-
-} // namespace
+#include "transcode/TextFormat.h"
 
 TInputStreamFactory::TInputStreamFactory(TCustomFFmpeg &engine, TOptionsContext &opts,
                                          AVFormatContext *ctx, int index)

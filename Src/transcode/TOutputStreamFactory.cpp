@@ -1,6 +1,5 @@
 #include "transcode/TOutputStreamFactory.h"
 
-#include <cstdarg>
 #include <cstring>
 #include <fstream>
 #include <sstream>
@@ -8,18 +7,9 @@
 #include "components/TFFLogger.h"
 #include "transcode/CodecOptions.h"
 #include "transcode/FFErrorText.h"
+#include "transcode/TextFormat.h"
 
 namespace {
-
-std::string Format(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-std::string Format(const char *fmt, ...) {
-  char buf[4096];
-  va_list args;
-  va_start(args, fmt);
-  std::vsnprintf(buf, sizeof buf, fmt, args);
-  va_end(args);
-  return buf;
-}
 
 bool ReadWholeFile(const std::string &path, std::string &text) {
   std::ifstream in(path, std::ios::binary);
