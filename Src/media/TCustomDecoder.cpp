@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <new>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "components/CallInMainThread.h"
@@ -16,6 +17,7 @@
 #include "transcode/CodecOptions.h"
 #include "transcode/FFErrorText.h"
 #include "transcode/TFFOptions.h"
+#include "transcode/TextFormat.h"
 
 namespace {
 
@@ -62,6 +64,19 @@ int64_t Scaled(int64_t ATime, AVRational ATimeBase) {
   return ATime == AV_NOPTS_VALUE ? -1 : ff::av_rescale_q(ATime, ATimeBase, AVRational{1, 1000000});
 }
 
+// The facts audio and video streams share: language, codec, times and bit rate.
+template <class TInfo>
+void FillStreamFacts(TInfo &AInfo, AVStream *AStream, std::string ACodecName) {
+  AInfo.Language = Tag(AStream->metadata, "language");
+  AInfo.CodecName = std::move(ACodecName);
+  AVRational tb = RepairedTimeBase(AStream);
+  AInfo.StartTime = AStream->start_time;
+  AInfo.StartTimeScaled = Scaled(AStream->start_time, tb);
+  AInfo.Duration = AStream->duration;
+  AInfo.DurationScaled = Scaled(AStream->duration, tb);
+  AInfo.BitRate = int(uint32_t(AStream->codecpar->bit_rate));
+}
+
 int32_t Mul32(int a, int b) {
   return int32_t(uint32_t(a) * uint32_t(b));
 }
@@ -97,12 +112,7 @@ void TCustomDecoder::Fail(TLogLevel ALevel, const std::string &AMsg) {
 void TCustomDecoder::Failf(TLogLevel ALevel, const char *AFormat, ...) {
   va_list args;
   va_start(args, AFormat);
-  va_list copy;
-  va_copy(copy, args);
-  int n = std::vsnprintf(nullptr, 0, AFormat, copy);
-  va_end(copy);
-  std::string text(size_t(std::max(n, 0)), '\0');
-  std::vsnprintf(text.data(), text.size() + 1, AFormat, args);
+  std::string text = FormatV(AFormat, args);
   va_end(args);
   Fail(ALevel, text);
 }
@@ -328,15 +338,8 @@ TAudioStreamInfo TCustomDecoder::AudioStreamInfos(int AIndex) {
   AVStream *st = StreamOfKind(AIndex, AVMEDIA_TYPE_AUDIO);
   if (!st)
     return info;
-  info.Language = Tag(st->metadata, "language");
-  info.CodecName = CodecName(st->codecpar->codec_id);
-  AVRational tb = RepairedTimeBase(st);
-  info.StartTime = st->start_time;
-  info.StartTimeScaled = Scaled(st->start_time, tb);
-  info.Duration = st->duration;
-  info.DurationScaled = Scaled(st->duration, tb);
+  FillStreamFacts(info, st, CodecName(st->codecpar->codec_id));
   const AVCodecParameters *par = st->codecpar;
-  info.BitRate = int(uint32_t(par->bit_rate));
   info.Channels = par->ch_layout.nb_channels;
   info.SampleRate = par->sample_rate;
   info.SampleFormat = AVSampleFormat(par->format);
@@ -348,15 +351,8 @@ TVideoStreamInfo TCustomDecoder::VideoStreamInfos(int AIndex) {
   AVStream *st = StreamOfKind(AIndex, AVMEDIA_TYPE_VIDEO);
   if (!st)
     return info;
-  info.Language = Tag(st->metadata, "language");
-  info.CodecName = CodecName(st->codecpar->codec_id);
-  AVRational tb = RepairedTimeBase(st);
-  info.StartTime = st->start_time;
-  info.StartTimeScaled = Scaled(st->start_time, tb);
-  info.Duration = st->duration;
-  info.DurationScaled = Scaled(st->duration, tb);
+  FillStreamFacts(info, st, CodecName(st->codecpar->codec_id));
   const AVCodecParameters *par = st->codecpar;
-  info.BitRate = int(uint32_t(par->bit_rate));
   info.Height = par->height;
   info.Width = par->width;
   info.SAR = st->sample_aspect_ratio.num != 0 ? st->sample_aspect_ratio : par->sample_aspect_ratio;

@@ -212,23 +212,16 @@ TCodecContextPtr TFFDecoder::OpenDecoder(int AStreamIndex, bool AVideo) {
   return ctx;
 }
 
-bool TFFDecoder::OpenVideoDecoder() {
-  if (FVideoCodec && FVideoStreamIndex == FDesireVideoIndex)
+bool TFFDecoder::OpenStreamDecoder(bool AVideo) {
+  TCodecContextPtr &codec = AVideo ? FVideoCodec : FAudioCodec;
+  int &streamIndex = AVideo ? FVideoStreamIndex : FAudioStreamIndex;
+  const int desireIndex = AVideo ? FDesireVideoIndex : FDesireAudioIndex;
+  if (codec && streamIndex == desireIndex)
     return true;
-  FVideoCodec = OpenDecoder(FDesireVideoIndex, true);
-  if (!FVideoCodec)
+  codec = OpenDecoder(desireIndex, AVideo);
+  if (!codec)
     return false;
-  FVideoStreamIndex = FDesireVideoIndex;
-  return true;
-}
-
-bool TFFDecoder::OpenAudioDecoder() {
-  if (FAudioCodec && FAudioStreamIndex == FDesireAudioIndex)
-    return true;
-  FAudioCodec = OpenDecoder(FDesireAudioIndex, false);
-  if (!FAudioCodec)
-    return false;
-  FAudioStreamIndex = FDesireAudioIndex;
+  streamIndex = desireIndex;
   return true;
 }
 
@@ -290,7 +283,7 @@ bool TFFDecoder::Decode(int AStreamIndex) {
     Failf(llInfo, "%s.%s: stream eof reached.", ClassName().c_str(), DecodeVideoMethod);
     return false;
   }
-  if (!OpenVideoDecoder())
+  if (!OpenStreamDecoder(true))
     return false;
   // A frame still held by the decoder (several delayed frames while draining, or a packet
   // that held more than one frame) is delivered before anything more is read.
@@ -579,7 +572,7 @@ bool TFFDecoder::DecodeAudio(int AStreamIndex) {
     Failf(llInfo, "%s.%s: stream eof reached.", ClassName().c_str(), DecodeAudioMethod);
     return false;
   }
-  if (!OpenAudioDecoder())
+  if (!OpenStreamDecoder(false))
     return false;
   FLastPTS = AV_NOPTS_VALUE;
   return ReadPackets(DecodeAudioMethod, index, &TFFDecoder::DecodeAudioPacket, true);

@@ -83,8 +83,8 @@ private:
   int SelectAudioStream(int AStreamIndex);
   int SelectStream(int AStreamIndex, AVMediaType AType, int &ADesireIndex);
   TCodecContextPtr OpenDecoder(int AStreamIndex, bool AVideo);
-  bool OpenVideoDecoder();
-  bool OpenAudioDecoder();
+  // Keeps the video (AVideo) or audio decoder open on the desired stream; false on failure.
+  bool OpenStreamDecoder(bool AVideo);
   // Reads packets of AStreamIndex into AHandler until it yields (> 0: true) or reading ends;
   // AStopOnError: a negative handler result ends the loop with false.
   bool ReadPackets(const char *AMethod, int AStreamIndex, TPacketHandler AHandler,
