@@ -355,26 +355,39 @@ int TCustomFFmpeg::CheckUnusedDecoderOptions(
   std::vector<const AVDictionary *> used;
   for (auto &s : streams)
     used.push_back(s->decoder_opts);
+  return CheckUnusedCodecOptions(o, used, false, fileIndex, FileName);
+}
+
+// Codec options no stream took: an error when they are not for this direction (decoding or
+// encoding), else a warning. gop_timecode, set by -timecode for every output, is never reported.
+int TCustomFFmpeg::CheckUnusedCodecOptions(TOptionsContext &o,
+                                           const std::vector<const AVDictionary *> &used,
+                                           bool encoding, int fileIndex,
+                                           const std::string &FileName) {
+  const char *direction = encoding ? "output" : "input";
+  const int paramFlag = encoding ? AV_OPT_FLAG_ENCODING_PARAM : AV_OPT_FLAG_DECODING_PARAM;
   int ret = 0;
   ForEachUnusedCodecOption(
       o.g->codec_opts, used, [&](const std::string &key, const AVOption *option) {
-        if (ret < 0)
+        if (ret < 0 || (encoding && key == "gop_timecode"))
           return;
         const char *help = option->help ? option->help : "";
-        if (!(option->flags & AV_OPT_FLAG_DECODING_PARAM)) {
-          FLastErrMsg = Format("Codec AVOption %s (%s) specified for input file #%d (%s) is not "
-                               "a decoding option.",
-                               key.c_str(), help, fileIndex, FileName.c_str());
+        if (!(option->flags & paramFlag)) {
+          FLastErrMsg = Format("Codec AVOption %s (%s) specified for %s file #%d (%s) is not "
+                               "%s option.",
+                               key.c_str(), help, direction, fileIndex, FileName.c_str(),
+                               encoding ? "an encoding" : "a decoding");
           Log(this, llError, "%s", FLastErrMsg.c_str());
           ret = AVERROR(EINVAL);
           return;
         }
         Log(this, llWarning,
-            "Codec AVOption %s (%s) specified for input file #%d (%s) has not been used for any "
+            "Codec AVOption %s (%s) specified for %s file #%d (%s) has not been used for any "
             "stream. The most likely reason is either wrong type (e.g. a video option with no "
-            "video streams) or that it is a private option of some decoder which was not "
+            "video streams) or that it is a private option of some %s which was not "
             "actually used for any stream.",
-            key.c_str(), help, fileIndex, FileName.c_str());
+            key.c_str(), help, direction, fileIndex, FileName.c_str(),
+            encoding ? "encoder" : "decoder");
       });
   return ret;
 }
@@ -728,27 +741,7 @@ int TCustomFFmpeg::CheckOutputFile(TOptionsContext &o, TOutputFile &of,
   std::vector<const AVDictionary *> used;
   for (int i = of.ost_index; i < Fnb_output_streams(); i++)
     used.push_back(Foutput_streams[i]->encoder_opts);
-  int ret = 0;
-  ForEachUnusedCodecOption(
-      o.g->codec_opts, used, [&](const std::string &key, const AVOption *option) {
-        if (ret < 0 || key == "gop_timecode")
-          return;
-        const char *help = option->help ? option->help : "";
-        if (!(option->flags & AV_OPT_FLAG_ENCODING_PARAM)) {
-          FLastErrMsg = Format("Codec AVOption %s (%s) specified for output file #%d (%s) is not "
-                               "an encoding option.",
-                               key.c_str(), help, of.index, FileName.c_str());
-          Log(this, llError, "%s", FLastErrMsg.c_str());
-          ret = AVERROR(EINVAL);
-          return;
-        }
-        Log(this, llWarning,
-            "Codec AVOption %s (%s) specified for output file #%d (%s) has not been used for any "
-            "stream. The most likely reason is either wrong type (e.g. a video option with no "
-            "video streams) or that it is a private option of some encoder which was not "
-            "actually used for any stream.",
-            key.c_str(), help, of.index, FileName.c_str());
-      });
+  int ret = CheckUnusedCodecOptions(o, used, true, of.index, FileName);
   if (ret < 0)
     return ret;
 

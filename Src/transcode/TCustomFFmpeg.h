@@ -45,6 +45,8 @@ private:
                   int64_t &timestamp);
   int CheckUnusedDecoderOptions(TOptionsContext &o, int fileIndex, const std::string &FileName,
                                 const std::vector<std::unique_ptr<TInputStream>> &streams);
+  int CheckUnusedCodecOptions(TOptionsContext &o, const std::vector<const AVDictionary *> &used,
+                              bool encoding, int fileIndex, const std::string &FileName);
   void DumpAttachments(TOptionsContext &o, AVFormatContext *ic);
   void DumpAttachment(AVFormatContext *current, AVStream *st, const std::string &name);
 
