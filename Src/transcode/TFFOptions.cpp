@@ -52,15 +52,8 @@ const char *ReadArgument(const char *p, std::string &arg) {
   return p;
 }
 
-template <class T> bool ParseInteger(const std::string &s, T &v) {
-  const char *b = s.data(), *e = s.data() + s.size();
-  if (b != e && *b == '+')
-    ++b;
-  auto r = std::from_chars(b, e, v);
-  return r.ec == std::errc() && r.ptr == e && b != e;
-}
-
-template <class T> bool ParseReal(const std::string &s, T &v) {
+// The whole of s as an integer or floating-point number (a leading + allowed).
+template <class T> bool ParseNumber(const std::string &s, T &v) {
   const char *b = s.data(), *e = s.data() + s.size();
   if (b != e && *b == '+')
     ++b;
@@ -184,7 +177,7 @@ int SetLogLevelOption(const std::string &arg) {
         found = true;
         break;
       }
-    if (!found && !ParseInteger(std::string(p), level)) {
+    if (!found && !ParseNumber(std::string(p), level)) {
       std::string msg = Format("Invalid loglevel \"%s\". Possible levels are numbers or:\r\n", p);
       for (const auto &l : Levels)
         msg += Format("\"%s\"\r\n", l.name);
@@ -449,10 +442,10 @@ int TFFOptions::WriteOption(TOptionsContext *optctx, const TOptionDef *po, const
   if (po->flags & ofString)
     *static_cast<std::string *>(dst) = arg;
   else if (po->flags & (ofBool | ofInt)) {
-    if (!ParseInteger(arg, *static_cast<int *>(dst)))
+    if (!ParseNumber(arg, *static_cast<int *>(dst)))
       ThrowExpected("integer", opt, arg);
   } else if (po->flags & ofInt64) {
-    if (!ParseInteger(arg, *static_cast<int64_t *>(dst)))
+    if (!ParseNumber(arg, *static_cast<int64_t *>(dst)))
       ThrowExpected("int64", opt, arg);
   } else if (po->flags & ofTime) {
     int64_t us = 0;
@@ -461,10 +454,10 @@ int TFFOptions::WriteOption(TOptionsContext *optctx, const TOptionDef *po, const
                                    opt.c_str(), arg.c_str()));
     *static_cast<int64_t *>(dst) = us;
   } else if (po->flags & ofFloat) {
-    if (!ParseReal(arg, *static_cast<float *>(dst)))
+    if (!ParseNumber(arg, *static_cast<float *>(dst)))
       ThrowExpected("float", opt, arg);
   } else if (po->flags & ofDouble) {
-    if (!ParseReal(arg, *static_cast<double *>(dst)))
+    if (!ParseNumber(arg, *static_cast<double *>(dst)))
       ThrowExpected("double", opt, arg);
   }
   return 0;
