@@ -450,13 +450,9 @@ bool TFFDecoder::DecodePreviousKeyFrame(int AStreamIndex) {
   if (index < 0)
     return false;
   const int64_t D = FrameDuration();
-  int64_t R = 0;
-  if (CurrentPTS() != AV_NOPTS_VALUE)
-    R = CurrentPTS();
-  else if (FLastPTS != AV_NOPTS_VALUE)
-    R = FLastPTS;
-  else if (FFileHandle->duration != AV_NOPTS_VALUE)
-    R = FFileHandle->duration; // from a fresh file: the last key frame
+  int64_t R = KnownPTS();
+  if (R == AV_NOPTS_VALUE) // from a fresh file: the last key frame
+    R = FFileHandle->duration != AV_NOPTS_VALUE ? FFileHandle->duration : 0;
   const bool byteReader = FFileHandle->pb != nullptr;
   int64_t S = ReaderPosition();
   int64_t M = -2;
@@ -497,11 +493,7 @@ bool TFFDecoder::DecodePreviousFrame(int AStreamIndex) {
   if (index < 0)
     return false;
   const int64_t D = FrameDuration();
-  int64_t R = 0;
-  if (CurrentPTS() != AV_NOPTS_VALUE)
-    R = CurrentPTS();
-  else if (FLastPTS != AV_NOPTS_VALUE)
-    R = FLastPTS;
+  const int64_t R = KnownPTS() != AV_NOPTS_VALUE ? KnownPTS() : 0;
   const int64_t T = R - 2 * D;
   int64_t best = AV_NOPTS_VALUE;
   if (!DecodePreviousKeyFrame(index))

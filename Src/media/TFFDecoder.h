@@ -100,6 +100,8 @@ private:
   int64_t FrameDuration() const;
   int64_t ReaderPosition() const;
   int64_t CurrentPTS() const { return FPicture.PTS; }
+  // The current frame's time, else the last decoded one's, else AV_NOPTS_VALUE.
+  int64_t KnownPTS() const { return CurrentPTS() != AV_NOPTS_VALUE ? CurrentPTS() : FLastPTS; }
 
   TCodecContextPtr FVideoCodec;
   int FVideoStreamIndex = -1;
