@@ -37,8 +37,6 @@ public:
   void Free() { FSwr.reset(); }
   // Frees the resampler and forgets the source format.
   void Reset();
-  bool HasResampler() const { return FSwr != nullptr; }
-  const TAudioParam &Param() const { return FParam; }
   const std::string &LastErrMsg() const { return FLastErrMsg; }
 
 private:
