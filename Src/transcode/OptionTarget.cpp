@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "components/TFFLogger.h"
+#include "transcode/FFOwners.h"
 #include "transcode/TCustomFFmpegOpt.h"
 
 namespace {
@@ -52,12 +53,12 @@ int TCustomFFmpegOpt::opt_target(TOptionsContext *o, const std::string &, const 
     if (ret >= 0)
       ret = ParseOption(o, name, value);
   };
-  AVDictionary *codecOpts = nullptr, *formatOpts = nullptr;
+  TDict codecOpts, formatOpts; // freed on every way out, a throwing option included
   auto codec = [&](const char *name, const char *value) {
-    ff::av_dict_set(&codecOpts, name, value, 0);
+    ff::av_dict_set(codecOpts.Ref(), name, value, 0);
   };
   auto format = [&](const char *name, const char *value) {
-    ff::av_dict_set(&formatOpts, name, value, 0);
+    ff::av_dict_set(formatOpts.Ref(), name, value, 0);
   };
 
   if (type == "vcd") {
@@ -123,9 +124,7 @@ int TCustomFFmpegOpt::opt_target(TOptionsContext *o, const std::string &, const 
     return AVERROR(EINVAL);
   }
   // The text's own codec and format options win, wherever they stand.
-  ff::av_dict_copy(&o->g->codec_opts, codecOpts, AV_DICT_DONT_OVERWRITE);
-  ff::av_dict_copy(&o->g->format_opts, formatOpts, AV_DICT_DONT_OVERWRITE);
-  ff::av_dict_free(&codecOpts);
-  ff::av_dict_free(&formatOpts);
+  ff::av_dict_copy(&o->g->codec_opts, codecOpts.Get(), AV_DICT_DONT_OVERWRITE);
+  ff::av_dict_copy(&o->g->format_opts, formatOpts.Get(), AV_DICT_DONT_OVERWRITE);
   return ret < 0 ? ret : 0;
 }
