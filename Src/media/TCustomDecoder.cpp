@@ -4,7 +4,6 @@
 #include <cctype>
 #include <charconv>
 #include <cstdarg>
-#include <cstdio>
 #include <new>
 #include <stdexcept>
 #include <utility>

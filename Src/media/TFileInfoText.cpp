@@ -1,7 +1,6 @@
 #include "media/TFileInfoText.h"
 
 #include <cmath>
-#include <cstdio>
 #include <vector>
 
 #include "media/DecoderHelpers.h"
