@@ -158,9 +158,7 @@ int TCustomFFmpeg::CheckLeftoverFormatOptions(TOptionsContext &o) {
   std::string text = Format("Option %s not found.", e->key);
   if (HaltOnInvalidOption)
     Fatal(this, text);
-  FLastErrMsg = text;
-  Log(this, llError, "%s", text.c_str());
-  return 0;
+  return Fail(llError, text, 0);
 }
 
 // -ss / -sseof: timestamp receives the start (without the container's start time) and
@@ -172,11 +170,8 @@ int TCustomFFmpeg::ResolveSeek(TOptionsContext &o, AVFormatContext *ic, const st
     o.start_time_eof = AV_NOPTS_VALUE;
   }
   if (o.start_time_eof != AV_NOPTS_VALUE) {
-    if (o.start_time_eof >= 0) {
-      FLastErrMsg = "-sseof value must be negative; aborting";
-      Log(this, llError, "%s", FLastErrMsg.c_str());
-      return AVERROR(EINVAL);
-    }
+    if (o.start_time_eof >= 0)
+      return Fail(llError, "-sseof value must be negative; aborting", AVERROR(EINVAL));
     if (ic->duration > 0) {
       o.start_time = ic->duration + o.start_time_eof;
       if (o.start_time < 0) {
@@ -205,21 +200,16 @@ int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Option
     fmt = FindAppInputFormat(o.format);
     if (!fmt)
       fmt = ff::av_find_input_format(o.format.c_str());
-    if (!fmt) {
-      FLastErrMsg = Format("Unknown input format: \"%s\"", o.format.c_str());
-      Log(this, llFatal, "%s", FLastErrMsg.c_str());
-      return AVERROR(EINVAL);
-    }
+    if (!fmt)
+      return Fail(llFatal, Format("Unknown input format: \"%s\"", o.format.c_str()),
+                  AVERROR(EINVAL));
   }
 
   // Owned here until the open takes it (the open frees it when it fails).
   std::unique_ptr<AVFormatContext, void (*)(AVFormatContext *)> pending(
       ff::avformat_alloc_context(), ff::avformat_free_context);
-  if (!pending) {
-    FLastErrMsg = "avformat_alloc_context() failed";
-    Log(this, llFatal, "%s", FLastErrMsg.c_str());
-    return AVERROR(ENOMEM);
-  }
+  if (!pending)
+    return Fail(llFatal, "avformat_alloc_context() failed", AVERROR(ENOMEM));
   if (fmt && fmt == FindAppInputFormat(fmt->name)) // its options are children of this class
     pending->av_class = AppFormatContextClass();
   SetPerFormatOptions(o, fmt);
@@ -347,6 +337,12 @@ int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Option
   Finput_files.push_back(std::move(f));
   Finput_stream_potentially_available = 1;
   return fileIndex;
+}
+
+int TCustomFFmpeg::Fail(TLogLevel level, const std::string &text, int err) {
+  FLastErrMsg = text;
+  Log(this, level, "%s", text.c_str());
+  return err;
 }
 
 int TCustomFFmpeg::CheckUnusedDecoderOptions(
@@ -552,11 +548,9 @@ int TCustomFFmpeg::DoOpenOutputFile(TOptionsContext &o, const std::string &Optio
   ret = ff::avformat_alloc_output_context2(
       &raw, appFormat, appFormat || o.format.empty() ? nullptr : o.format.c_str(),
       FileName.c_str());
-  if (!raw) {
-    FLastErrMsg = FFErrorText(FileName, ret < 0 ? ret : AVERROR(ENOMEM));
-    Log(this, llError, "%s", FLastErrMsg.c_str());
-    return ret < 0 ? ret : AVERROR(ENOMEM);
-  }
+  if (!raw)
+    return Fail(llError, FFErrorText(FileName, ret < 0 ? ret : AVERROR(ENOMEM)),
+                ret < 0 ? ret : AVERROR(ENOMEM));
   auto ofile = std::make_unique<TOutputFile>();
   ofile->ctx.reset(raw);
   ofile->index = Fnb_output_files();
@@ -733,9 +727,8 @@ int TCustomFFmpeg::CheckOutputFile(TOptionsContext &o, TOutputFile &of,
   AVFormatContext *oc = of.ctx.get();
   if (!oc->nb_streams && !(oc->oformat->flags & AVFMT_NOSTREAMS)) {
     ff::av_dump_format(oc, of.index, oc->url, 1);
-    FLastErrMsg = Format("Output file #%d does not contain any stream", of.index);
-    Log(this, llError, "%s", FLastErrMsg.c_str());
-    return AVERROR(EINVAL);
+    return Fail(llError, Format("Output file #%d does not contain any stream", of.index),
+                AVERROR(EINVAL));
   }
 
   std::vector<const AVDictionary *> used;
@@ -745,31 +738,21 @@ int TCustomFFmpeg::CheckOutputFile(TOptionsContext &o, TOutputFile &of,
   if (ret < 0)
     return ret;
 
-  if ((oc->oformat->flags & AVFMT_NEEDNUMBER) && !ff::av_filename_number_test(oc->url)) {
-    FLastErrMsg = FFErrorText(FileName, AVERROR(EINVAL));
-    Log(this, llError, "%s", FLastErrMsg.c_str());
-    return AVERROR(EINVAL);
-  }
-  if (!(oc->oformat->flags & AVFMT_NOSTREAMS) && !Finput_stream_potentially_available) {
-    FLastErrMsg = "No input streams but output needs an input stream";
-    Log(this, llError, "%s", FLastErrMsg.c_str());
-    return AVERROR(EINVAL);
-  }
+  if ((oc->oformat->flags & AVFMT_NEEDNUMBER) && !ff::av_filename_number_test(oc->url))
+    return Fail(llError, FFErrorText(FileName, AVERROR(EINVAL)), AVERROR(EINVAL));
+  if (!(oc->oformat->flags & AVFMT_NOSTREAMS) && !Finput_stream_potentially_available)
+    return Fail(llError, "No input streams but output needs an input stream", AVERROR(EINVAL));
   if (!(oc->oformat->flags & AVFMT_NOFILE)) {
     const int same = InputFileAt(FileName);
     if (same >= 0) { // opening for writing would empty the input
-      FLastErrMsg = Format("Output %s same as Input #%d - exiting", FileName.c_str(), same);
-      Log(this, llError, "%s", FLastErrMsg.c_str());
-      return AVERROR(EINVAL);
+      return Fail(llError, Format("Output %s same as Input #%d - exiting", FileName.c_str(), same),
+                  AVERROR(EINVAL));
     }
     FLastWrite = ff::av_gettime_relative();
     ret = ff::avio_open2(&oc->pb, FileName.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback,
                          &of.opts);
-    if (ret < 0) {
-      FLastErrMsg = FFErrorText(FileName, ret);
-      Log(this, llError, "%s", FLastErrMsg.c_str());
-      return ret;
-    }
+    if (ret < 0)
+      return Fail(llError, FFErrorText(FileName, ret), ret);
   }
   return 0;
 }

@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "components/TFFLogger.h"
 #include "transcode/TCustomFFmpegOpt.h"
 
 class TCustomFFmpeg : public TCustomFFmpegOpt {
@@ -30,6 +31,8 @@ private:
   friend class TInputStreamFactory;
   friend class TOutputStreamFactory;
 
+  // Leaves text in FLastErrMsg, logs it at level and returns err.
+  int Fail(TLogLevel level, const std::string &text, int err);
   int DoOpenInputFile(TOptionsContext &o, const std::string &Options, const std::string &FileName,
                       const std::string &Presets);
   int DoOpenOutputFile(TOptionsContext &o, const std::string &Options, const std::string &FileName,
