@@ -334,14 +334,12 @@ int TFFDecoder::ReceiveVideoFrame(const AVPacket *APacket) {
 
 bool TFFDecoder::StoreFrameInfo(const AVFrame *AFrame, const AVPacket *APacket) {
   AVPixelFormat fmt = AVPixelFormat(AFrame->format);
-  int needed = ff::av_image_get_buffer_size(fmt, AFrame->width, AFrame->height, 1);
-  if (needed < 0) {
+  TPicturePlanes planes;
+  if (!FPictureBuffer.Lay(fmt, AFrame->width, AFrame->height, planes)) {
     Failf(llError, "cannot store a frame of format %d and size %dx%d", int(fmt), AFrame->width,
           AFrame->height);
     return false;
   }
-  if (!FPictureBuffer.Reserve(size_t(needed)))
-    throw std::bad_alloc();
   FPicture.Buffer = FPictureBuffer.Data();
   FPicture.Size = int(FPictureBuffer.Size());
 
@@ -373,9 +371,7 @@ bool TFFDecoder::StoreFrameInfo(const AVFrame *AFrame, const AVPacket *APacket) 
   FPicture.StreamIndex = FVideoStreamIndex;
   FPicture.Position = AFrame->pkt_pos;
 
-  FPicture.Picture = TPicturePlanes{};
-  ff::av_image_fill_arrays(FPicture.Picture.data, FPicture.Picture.linesize, FPicture.Buffer, fmt,
-                           AFrame->width, AFrame->height, 1);
+  FPicture.Picture = planes;
   ff::av_image_copy(FPicture.Picture.data, FPicture.Picture.linesize,
                     const_cast<const uint8_t **>(AFrame->data), AFrame->linesize, fmt,
                     AFrame->width, AFrame->height);

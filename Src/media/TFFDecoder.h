@@ -113,7 +113,7 @@ private:
   bool FEOF = false;
   bool FEOFpkt = false;
   TFrameInfo FPicture;
-  TAVBuffer FPictureBuffer;
+  TPictureBuffer FPictureBuffer;
   int64_t FLastPTS = AV_NOPTS_VALUE;
   TVideoFilterGraph FFilterGraph;
 

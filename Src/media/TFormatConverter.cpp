@@ -1,6 +1,5 @@
 #include "media/TFormatConverter.h"
 
-#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -11,8 +10,6 @@ TFormatConverter::~TFormatConverter() {
     ff::sws_freeContext(FtoRGB_convert_ctx);
   if (FfromRGB_convert_ctx)
     ff::sws_freeContext(FfromRGB_convert_ctx);
-  if (FRGBBuffer)
-    ff::av_free(FRGBBuffer);
 }
 
 AVPixelFormat TFormatConverter::LibraryFormatOf(TBMPPixelFormat AFormat) {
@@ -62,23 +59,15 @@ void TFormatConverter::SetBitsPixel(int ABitsPixel) {
 }
 
 void TFormatConverter::EnsureRGBBuffer(int AWidth, int AHeight) {
-  int size = ff::av_image_get_buffer_size(FAVPixFmt, AWidth, AHeight, 1);
-  if (size < 0)
+  if (!FRGBBuffer.Lay(FAVPixFmt, AWidth, AHeight, FRGBPicture))
     throw std::invalid_argument("Invalid picture size " + std::to_string(AWidth) + "x" +
                                 std::to_string(AHeight));
-  if (FRGBBufSize < size) {
-    if (FRGBBuffer)
-      ff::av_free(FRGBBuffer);
-    FRGBBuffer = static_cast<uint8_t *>(ff::av_malloc(size_t(size)));
-    FRGBBufSize = FRGBBuffer ? size : 0;
-    if (!FRGBBuffer)
-      throw std::bad_alloc();
-  }
-  FRGBPicture = {};
-  ff::av_image_fill_arrays(FRGBPicture.data, FRGBPicture.linesize, FRGBBuffer, FAVPixFmt, AWidth,
-                           AHeight, 1);
   FRGBWidth = AWidth;
   FRGBHeight = AHeight;
+}
+
+size_t TFormatConverter::RGBRowBytes() const {
+  return size_t(FRGBWidth) * size_t(FBitsPixel == 15 ? 16 : FBitsPixel) / 8;
 }
 
 bool TFormatConverter::PictureToRGB(const uint8_t *const AData[], const int ALineSize[],
@@ -110,7 +99,7 @@ void TFormatConverter::RGBToBitmap() {
   if (FBitmap.Width() != FRGBWidth || FBitmap.Height() != FRGBHeight ||
       FBitmap.PixelFormat() != FBMPPixFmt)
     FBitmap.SetSize(FRGBWidth, FRGBHeight, FBMPPixFmt);
-  size_t row = size_t(std::min(FRGBPicture.linesize[0], FBitmap.Stride()));
+  const size_t row = RGBRowBytes();
   for (int y = 0; y < FRGBHeight; ++y)
     std::memcpy(FBitmap.ScanLine(y), FRGBPicture.data[0] + size_t(y) * FRGBPicture.linesize[0],
                 row);
@@ -120,10 +109,13 @@ void TFormatConverter::BitmapToRGB() {
   if (FBitmap.PixelFormat() != FBMPPixFmt)
     SetBMPPixFmt(FBitmap.PixelFormat());
   EnsureRGBBuffer(FBitmap.Width(), FBitmap.Height());
-  size_t row = size_t(std::min(FRGBPicture.linesize[0], FBitmap.Stride()));
-  for (int y = 0; y < FRGBHeight; ++y)
-    std::memcpy(FRGBPicture.data[0] + size_t(y) * FRGBPicture.linesize[0], FBitmap.ScanLine(y),
-                row);
+  // The rows' unused ends are cleared: the scaler reads them in blocks.
+  const size_t row = RGBRowBytes(), line = size_t(FRGBPicture.linesize[0]);
+  for (int y = 0; y < FRGBHeight; ++y) {
+    uint8_t *dst = FRGBPicture.data[0] + size_t(y) * line;
+    std::memcpy(dst, FBitmap.ScanLine(y), row);
+    std::memset(dst + row, 0, line - row);
+  }
   FRGBPictureRef = true;
   FDIB =
       TDIB{0, FRGBWidth, FRGBHeight, FRGBPicture.linesize[0], 1, FBitsPixel, FRGBPicture.data[0]};

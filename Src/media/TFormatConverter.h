@@ -8,6 +8,7 @@
 #include <string>
 
 #include "components/FFAPI.h"
+#include "media/MediaOwners.h"
 #include "media/TBitmap.h"
 #include "media/TDecoderTypes.h"
 
@@ -63,15 +64,17 @@ public:
   static AVPixelFormat LibraryFormatOf(TBMPPixelFormat AFormat);
 
 private:
+  // Lays FRGBPicture out for the size in the bitmap's library format.
   void EnsureRGBBuffer(int AWidth, int AHeight);
+  // Bytes of pixels in one row of the RGB picture (its line size adds alignment).
+  size_t RGBRowBytes() const;
 
   AVPixelFormat FAVPixFmt = AV_PIX_FMT_BGRA;
   int FBitsPixel = 32;
   TBitmap FBitmap;
   TBMPPixelFormat FBMPPixFmt = pf32bit;
   TDIB FDIB;
-  uint8_t *FRGBBuffer = nullptr; // av_malloc'd, grown, never shrunk
-  int FRGBBufSize = 0;
+  TPictureBuffer FRGBBuffer; // grown, never shrunk
   TPicturePlanes FRGBPicture;
   bool FRGBPictureRef = false;
   int FRGBWidth = 0;
