@@ -52,6 +52,9 @@ ff part_b.mp3 -f lavfi -i sine=frequency=440:sample_rate=22050:duration=1 -ac 1 
 [ -s rate_change.mp3 ] || cat part_a.mp3 part_b.mp3 > rate_change.mp3
 # Decoder: a video stream with no sample aspect ratio anywhere (0/1).
 ff no_sar.mkv -f lavfi -i testsrc=size=320x240:rate=25:duration=0.2 -vf setsar=0 -c:v ffv1
+# Decoder: every frame a key frame, and no frame rate inside the pictures (the tests patch
+# the rate the AVI headers claim).
+ff mjpeg.avi -f lavfi -i testsrc=size=320x240:rate=25:duration=1 -c:v mjpeg -q:v 20
 # Bitmap path: two lossless frames at each of many sizes and pixel formats (odd, tiny, wide,
 # tall, a portrait phone width, 856x480), named frames_WxH_FORMAT.mkv.
 for clip in 1x1:yuv420p 2x2:yuv420p 3x5:yuv420p 17x9:yuv420p 33x31:yuv444p 101x57:rgb24 \

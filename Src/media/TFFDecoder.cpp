@@ -1,5 +1,6 @@
 #include "media/TFFDecoder.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
 #include <stdexcept>
@@ -74,8 +75,10 @@ void TFFDecoder::ResetWaveInfo() {
 }
 
 int64_t TFFDecoder::FrameDuration() const {
-  if (FFrameRate.num != 0 && FFrameRate.den != 0)
-    return int64_t(1000000) * FFrameRate.den / FFrameRate.num;
+  // A file may claim any rate (two million frames per second rounds to 0 microseconds): a
+  // frame lasts at least one microsecond, so that stepping never divides by zero.
+  if (FFrameRate.num > 0 && FFrameRate.den > 0)
+    return std::max<int64_t>(1, int64_t(1000000) * FFrameRate.den / FFrameRate.num);
   return 1000000 / 25;
 }
 

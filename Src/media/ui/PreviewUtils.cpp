@@ -1,12 +1,17 @@
 #include "media/ui/PreviewUtils.h"
 
+#include <climits>
 #include <cmath>
 
 namespace {
 
-// Round to nearest, ties to even (the rounding of the track bar and frame count).
-int64_t RoundEven(double v) {
-  return int64_t(std::nearbyint(v));
+// Round to nearest, ties to even (the rounding of the track bar and frame count), kept within
+// ALow ... AHigh: a file's claims can make the value any size, and NaN gives ALow.
+int64_t RoundEven(double v, int64_t ALow, int64_t AHigh) {
+  const double r = std::nearbyint(v);
+  if (!(r > double(ALow)))
+    return ALow;
+  return r < double(AHigh) ? int64_t(r) : AHigh;
 }
 
 } // namespace
@@ -24,7 +29,19 @@ int FrameCountOf(int64_t AStreamDuration, int64_t AFileDuration, AVRational AFra
   if (duration <= 0)
     return 0;
   const double seconds = double(duration) / 1000000.0;
-  return int(RoundEven(seconds * AFrameRate.num / AFrameRate.den));
+  return int(RoundEven(seconds * AFrameRate.num / AFrameRate.den, 0, INT_MAX));
+}
+
+int TrackBarPositionOf(int64_t APTS, int64_t ADuration, int AMax) {
+  if (ADuration <= 0 || AMax <= 0)
+    return 0;
+  return int(RoundEven(double(AMax) * double(APTS) / double(ADuration), 0, AMax));
+}
+
+int64_t TrackBarTimeOf(int APosition, int AMax, int64_t ADuration) {
+  if (AMax < 1 || ADuration <= 0)
+    return 0;
+  return RoundEven(double(APosition) / AMax * double(ADuration), 0, ADuration);
 }
 
 TTrackBarScale TrackBarScaleOf(int ACurrentMax, int AFrames) {
@@ -41,10 +58,10 @@ QRect FittedRect(int W, int H, int w, int h) {
   const double rw = double(w) / W;
   const double rh = double(h) / H;
   if (rh > rw) {
-    const int margin = int(RoundEven((W - w / rh) / 2));
+    const int margin = int(RoundEven((W - w / rh) / 2, 0, W / 2));
     return QRect(margin, 0, W - 2 * margin, H);
   }
-  const int margin = int(RoundEven((H - h / rw) / 2));
+  const int margin = int(RoundEven((H - h / rw) / 2, 0, H / 2));
   return QRect(0, margin, W, H - 2 * margin);
 }
 

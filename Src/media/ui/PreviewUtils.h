@@ -14,11 +14,19 @@
 // "hh:mm:ss.mmm" of a position in microseconds (divisions truncate toward zero).
 QString TimeText(int64_t t);
 
-// Number of frames of a clip: seconds x rate, rounded to nearest (ties to even); 0 when the
-// duration is unknown or the rate has no positive denominator. AStreamDuration is the video
+// Number of frames of a clip: seconds x rate, rounded to nearest (ties to even) and kept
+// within 0 ... INT_MAX whatever the file claims; 0 when the duration is unknown or the rate
+// has no positive denominator. AStreamDuration is the video
 // stream's duration in microseconds (used when > 0), AFileDuration the container's (-1
 // unknown).
 int FrameCountOf(int64_t AStreamDuration, int64_t AFileDuration, AVRational AFrameRate);
+
+// Track bar position of a time: APTS / ADuration of AMax, rounded to nearest (ties to even)
+// and kept within 0 ... AMax; 0 when the duration is unknown (<= 0).
+int TrackBarPositionOf(int64_t APTS, int64_t ADuration, int AMax);
+// The time a track bar position stands for: APosition / AMax of ADuration, rounded to
+// nearest (ties to even) and kept within 0 ... ADuration; 0 when AMax < 1.
+int64_t TrackBarTimeOf(int APosition, int AMax, int64_t ADuration);
 
 // Maximum, tick interval and page step of the position track bar.
 struct TTrackBarScale {

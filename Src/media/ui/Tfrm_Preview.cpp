@@ -227,9 +227,7 @@ void Tfrm_Preview::ShowFrame() {
   lblPTS->setText(TimeText(FCurrentPTS));
   if (!FChanging && FDuration > 0) {
     FChanging = true;
-    const int max = TrackBar1->maximum();
-    TrackBar1->setValue(
-        std::min<int>(max, int(std::nearbyint(double(max) * FCurrentPTS / double(FDuration)))));
+    TrackBar1->setValue(TrackBarPositionOf(FCurrentPTS, FDuration, TrackBar1->maximum()));
     // The next one-step move of the track bar is counted from here.
     FLastPosition = TrackBar1->value();
     FChanging = false;
@@ -260,9 +258,7 @@ void Tfrm_Preview::TrackBar1Change(int APosition) {
   if (FChanging || !TrackBar1->isEnabled() || !HasVideo() || APosition == FLastPosition)
     return;
   FChanging = true;
-  const int max = TrackBar1->maximum();
-  const int64_t target =
-      max < 1 ? 0 : int64_t(std::nearbyint(double(APosition) / max * double(FDuration)));
+  const int64_t target = TrackBarTimeOf(APosition, TrackBar1->maximum(), FDuration);
   if (APosition == FLastPosition + 1)
     ShowStep(FFDecoder1->Decode());
   else if (APosition == FLastPosition - 1)

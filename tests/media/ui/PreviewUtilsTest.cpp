@@ -1,5 +1,8 @@
 // Texts, track bar scale, frame count and fitted rectangle of the preview and properties
 // windows.
+#include <algorithm>
+#include <climits>
+
 #include <gtest/gtest.h>
 
 #include "media/ui/PreviewUtils.h"
@@ -40,14 +43,51 @@ TEST_P(FrameCountTest, SecondsTimesRateRoundedToEven) {
 
 INSTANTIATE_TEST_SUITE_P(
     Clips, FrameCountTest,
-    testing::Values(TFramesCase{10000000, -1, {25, 1}, 250},          // 10 s at 25 fps
-                    TFramesCase{-1, 4000000, {2, 1}, 8},              // container duration used
-                    TFramesCase{0, 4000000, {2, 1}, 8},               // stream duration 0 ignored
-                    TFramesCase{2000000, 9000000, {30000, 1001}, 60}, // stream duration wins
-                    TFramesCase{-1, -1, {25, 1}, 0},                  // unknown duration
-                    TFramesCase{1000000, -1, {25, 0}, 0},             // no denominator
-                    TFramesCase{500000, -1, {5, 1}, 2},               // 2.5 -> 2 (ties to even)
-                    TFramesCase{700000, -1, {5, 1}, 4}));             // 3.5 -> 4
+    testing::Values(TFramesCase{10000000, -1, {25, 1}, 250},           // 10 s at 25 fps
+                    TFramesCase{-1, 4000000, {2, 1}, 8},               // container duration used
+                    TFramesCase{0, 4000000, {2, 1}, 8},                // stream duration 0 ignored
+                    TFramesCase{2000000, 9000000, {30000, 1001}, 60},  // stream duration wins
+                    TFramesCase{-1, -1, {25, 1}, 0},                   // unknown duration
+                    TFramesCase{1000000, -1, {25, 0}, 0},              // no denominator
+                    TFramesCase{500000, -1, {5, 1}, 2},                // 2.5 -> 2 (ties to even)
+                    TFramesCase{700000, -1, {5, 1}, 4},                // 3.5 -> 4
+                    TFramesCase{INT64_MAX, -1, {2000000, 1}, INT_MAX}, // a file's absurd claims
+                    TFramesCase{1000000, -1, {-25, 1}, 0}));
+
+struct TPositionCase {
+  int64_t PTS, Duration;
+  int Max, Position;
+};
+
+class TrackBarPositionTest : public testing::TestWithParam<TPositionCase> {};
+
+// Times and durations come from the file: any of them may be absurd.
+TEST_P(TrackBarPositionTest, TimeToPositionAndBackStayInRange) {
+  const TPositionCase &c = GetParam();
+  const int position = TrackBarPositionOf(c.PTS, c.Duration, c.Max);
+  EXPECT_EQ(position, c.Position);
+  const int64_t time = TrackBarTimeOf(position, c.Max, c.Duration);
+  EXPECT_GE(time, 0);
+  EXPECT_LE(time, std::max<int64_t>(c.Duration, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Positions, TrackBarPositionTest,
+    testing::Values(TPositionCase{1000000, 2000000, 50, 25}, TPositionCase{0, 2000000, 50, 0},
+                    TPositionCase{2000000, 2000000, 50, 50},
+                    TPositionCase{INT64_MAX, 13, 50, 50},          // far past a tiny duration
+                    TPositionCase{-5000000, 2000000, 50, 0},       // before the start
+                    TPositionCase{1000000, 0, 50, 0},              // duration unknown
+                    TPositionCase{1000000, -1, 50, 0},             // duration unknown
+                    TPositionCase{1000000, 2000000, 0, 0},         // no scale yet
+                    TPositionCase{INT64_MAX, INT64_MAX, 50, 50})); // the largest duration
+
+TEST(TrackBarTime, PositionBeyondTheScaleStaysWithinTheDuration) {
+  EXPECT_EQ(TrackBarTimeOf(10, 5, 1000), 1000);
+  EXPECT_EQ(TrackBarTimeOf(-3, 5, 1000), 0);
+  EXPECT_EQ(TrackBarTimeOf(3, 0, 1000), 0);
+  EXPECT_EQ(TrackBarTimeOf(5, 5, INT64_MAX), INT64_MAX);
+}
 
 struct TScaleCase {
   int CurrentMax, Frames;
