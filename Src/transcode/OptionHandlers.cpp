@@ -3,11 +3,11 @@
 #include <cmath>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "components/TFFLogger.h"
 #include "transcode/FFErrorText.h"
+#include "transcode/FileReader.h"
 #include "transcode/TCustomFFmpegOpt.h"
 
 namespace {
@@ -32,13 +32,9 @@ std::string SetCodecOption(TOptionsContext *o, const std::string &name, const st
   return name;
 }
 
-// Text of a file as UTF-8: a byte-order mark selects UTF-8 or UTF-16, else UTF-8 is assumed.
-std::string ReadTextFile(const std::string &path, bool &ok) {
-  std::ifstream f(path, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  ok = bool(f) || f.eof();
-  std::string s = ss.str();
+// A file's bytes as UTF-8 text: a byte-order mark selects UTF-8 or UTF-16, else UTF-8 is
+// assumed.
+std::string DecodeText(const std::string &s) {
   if (s.compare(0, 3, "\xEF\xBB\xBF") == 0)
     return s.substr(3);
   bool le = s.compare(0, 2, "\xFF\xFE") == 0, be = s.compare(0, 2, "\xFE\xFF") == 0;
@@ -239,13 +235,11 @@ int TCustomFFmpegOpt::opt_filter_complex(TOptionsContext *, const std::string &,
 
 int TCustomFFmpegOpt::opt_filter_complex_script(TOptionsContext *o, const std::string &opt,
                                                 const std::string &arg) {
-  bool ok = false;
   std::string graph;
-  if (std::filesystem::is_regular_file(arg))
-    graph = ReadTextFile(arg, ok);
-  if (!ok)
-    return Fail(this, "Cannot read the filter graph file \"" + arg + "\"");
-  return opt_filter_complex(o, opt, graph);
+  const TFileReadResult r = ReadWholeFile(arg, graph);
+  if (!r.ok)
+    return Fail(this, FileReadError("Cannot read the filter graph file \"" + arg + "\"", r));
+  return opt_filter_complex(o, opt, DecodeText(graph));
 }
 
 int TCustomFFmpegOpt::opt_filter_threads(TOptionsContext *, const std::string &,
@@ -394,12 +388,13 @@ int TCustomFFmpegOpt::opt_recording_timestamp(TOptionsContext *o, const std::str
 
 int TCustomFFmpegOpt::opt_preset_file(TOptionsContext *o, const std::string &,
                                       const std::string &arg) {
-  bool ok = false;
   std::string text;
-  if (std::filesystem::is_regular_file(arg))
-    text = ReadTextFile(arg, ok);
-  if (!ok)
+  const TFileReadResult r = ReadWholeFile(arg, text);
+  if (r.missing)
     return Fail(this, "Preset file \"" + arg + "\" not found");
+  if (!r.ok)
+    return Fail(this, "Preset file \"" + arg + "\" cannot be read: " + r.reason);
+  text = DecodeText(text);
   Log(this, llInfo, "Parse preset file: %s", arg.c_str());
   const std::string where = arg + ": ";
   const std::string name = std::filesystem::path(arg).filename().string() + ": ";

@@ -4,6 +4,7 @@
 
 #include "components/TFFLogger.h"
 #include "transcode/FFErrorText.h"
+#include "transcode/SaturatedMath.h"
 #include "transcode/TextFormat.h"
 
 namespace {
@@ -110,22 +111,25 @@ void CopyChapters(const TInputFile &ifile, const TOutputFile &of, AVFormatContex
   AVFormatContext *is = ifile.ctx.get();
   for (unsigned i = 0; i < is->nb_chapters; i++) {
     const AVChapter *in = is->chapters[i];
+    if (in->time_base.num <= 0 || in->time_base.den <= 0)
+      continue; // times in no unit: the file's claim cannot be placed
     const int64_t start = of.start_time == AV_NOPTS_VALUE ? 0 : of.start_time;
-    const int64_t tsOff = ff::av_rescale_q(start - ifile.ts_offset, AV_TIME_BASE_Q, in->time_base);
+    const int64_t tsOff =
+        ff::av_rescale_q(SatSub(start, ifile.ts_offset), AV_TIME_BASE_Q, in->time_base);
     const int64_t rt = of.recording_time == INT64_MAX
                            ? INT64_MAX
                            : ff::av_rescale_q(of.recording_time, AV_TIME_BASE_Q, in->time_base);
     if (in->end < tsOff)
       continue;
-    if (rt != INT64_MAX && in->start > rt + tsOff)
+    if (rt != INT64_MAX && in->start > SatAdd(rt, tsOff))
       break;
     auto *out = static_cast<AVChapter *>(ff::av_mallocz(sizeof(AVChapter)));
     if (!out)
       throw FFmpegException(FFErrorText(AVERROR(ENOMEM)));
     out->id = in->id;
     out->time_base = in->time_base;
-    out->start = std::max<int64_t>(0, in->start - tsOff);
-    out->end = std::min(rt, in->end - tsOff);
+    out->start = std::max<int64_t>(0, SatSub(in->start, tsOff));
+    out->end = std::min(rt, SatSub(in->end, tsOff));
     if (copyMetadata)
       ff::av_dict_copy(&out->metadata, in->metadata, 0);
     if (ff::av_dynarray_add_nofree(&os->chapters, reinterpret_cast<int *>(&os->nb_chapters), out) <

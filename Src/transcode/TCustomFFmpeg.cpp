@@ -2,15 +2,19 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cinttypes>
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 
 #include "components/TFFLogger.h"
 #include "transcode/CodecOptions.h"
 #include "transcode/FFErrorText.h"
+#include "transcode/FileReader.h"
 #include "transcode/OutputMetadata.h"
+#include "transcode/SaturatedMath.h"
 #include "transcode/StreamMaps.h"
 #include "transcode/StreamSelection.h"
 #include "transcode/TAppFormats.h"
@@ -32,6 +36,61 @@ std::string LastOfType(const TSpecifierOpts &opts, const char *spec) {
 bool FileExists(const std::string &path) {
   struct stat sb;
   return ::stat(path.c_str(), &sb) == 0;
+}
+
+// The local path a name opens through the file protocol ("file:" removed), or empty.
+std::string LocalPath(const std::string &name) {
+  const char *proto = ff::avio_find_protocol_name(name.c_str());
+  if (!proto || std::strcmp(proto, "file") != 0)
+    return {};
+  return name.rfind("file:", 0) == 0 ? name.substr(5) : name;
+}
+
+// Whether name can be a file that pattern makes: %d or %0Nd stand for a number, %% for a
+// percent sign, any other conversion (a time format of the segment muxer) for anything.
+bool PatternCanName(const char *pattern, const char *name) {
+  if (!*pattern)
+    return !*name;
+  if (pattern[0] == '%' && pattern[1] == '%')
+    return *name == '%' && PatternCanName(pattern + 2, name + 1);
+  if (pattern[0] != '%')
+    return *pattern == *name && PatternCanName(pattern + 1, name + 1);
+  const char *conv = pattern + 1;
+  while (std::isdigit(static_cast<unsigned char>(*conv)))
+    ++conv;
+  if (!*conv)
+    return false;
+  const bool number = *conv == 'd';
+  for (const char *end = name + 1; end <= name + std::strlen(name); ++end) {
+    if (number && !std::isdigit(static_cast<unsigned char>(end[-1])))
+      break;
+    if (PatternCanName(conv + 1, end))
+      return true;
+  }
+  return false;
+}
+
+// The file names a muxer that opens its files itself may write: the slaves of a tee ("[opts]name"
+// separated by '|'), else the name itself, which may be a pattern.
+std::vector<std::string> LaterOutputNames(const AVOutputFormat *fmt, const std::string &name) {
+  if (std::strcmp(fmt->name, "tee") != 0)
+    return {name};
+  std::vector<std::string> names;
+  size_t start = 0;
+  while (start <= name.size()) {
+    size_t bar = name.find('|', start);
+    std::string slave = name.substr(start, bar == std::string::npos ? bar : bar - start);
+    if (!slave.empty() && slave[0] == '[') {
+      const size_t close = slave.find(']');
+      slave = close == std::string::npos ? std::string() : slave.substr(close + 1);
+    }
+    if (!slave.empty())
+      names.push_back(slave);
+    if (bar == std::string::npos)
+      break;
+    start = bar + 1;
+  }
+  return names;
 }
 
 } // namespace
@@ -63,7 +122,7 @@ bool TCustomFFmpeg::ResolveStopTime(TOptionsContext &o) {
       Log(this, llError, "%s", FLastErrMsg.c_str());
       return false;
     }
-    o.recording_time = o.stop_time - start;
+    o.recording_time = SatSub(o.stop_time, start);
   }
   return true;
 }
@@ -274,15 +333,15 @@ int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Option
   if (ret < 0)
     return ret;
   if (ic->duration > 0)
-    FInputDuration = std::max(FInputDuration, ic->duration - timestamp);
+    FInputDuration = std::max(FInputDuration, SatSub(ic->duration, timestamp));
   if (!o.seek_timestamp && ic->start_time != AV_NOPTS_VALUE)
-    timestamp += ic->start_time;
+    timestamp = SatAdd(timestamp, ic->start_time);
   if (o.start_time != AV_NOPTS_VALUE) {
     int64_t seekTo = timestamp;
     if (!(ic->iformat->flags & AVFMT_SEEK_TO_PTS)) {
       for (unsigned i = 0; i < ic->nb_streams; i++)
         if (ic->streams[i]->codecpar->video_delay) {
-          seekTo -= 3 * AV_TIME_BASE / 23;
+          seekTo = SatSub(seekTo, 3 * AV_TIME_BASE / 23);
           break;
         }
     }
@@ -306,7 +365,7 @@ int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Option
   int64_t base = timestamp;
   if (Fcopy_ts)
     base = (Fstart_at_zero && ic->start_time != AV_NOPTS_VALUE) ? ic->start_time : 0;
-  f->ts_offset = o.input_ts_offset - base;
+  f->ts_offset = SatSub(o.input_ts_offset, base);
   f->nb_streams = int(ic->nb_streams);
   f->rate_emu = o.rate_emu;
   f->accurate_seek = o.accurate_seek;
@@ -417,24 +476,18 @@ void TCustomFFmpeg::DumpAttachment(AVFormatContext *current, AVStream *st,
   }
   if (Ffile_overwrite && Fno_file_overwrite)
     Fatal(this, "Error, both -y and -n supplied.");
-  const char *proto = ff::avio_find_protocol_name(filename.c_str());
-  if (proto && std::strcmp(proto, "file") == 0) {
-    const std::string path = filename.rfind("file:", 0) == 0 ? filename.substr(5) : filename;
-    if (!Ffile_overwrite && FileExists(path)) {
-      FLastErrMsg = Format("File \"%s\" already exists. Ignored.", filename.c_str());
-      Log(this, llWarning, "%s", FLastErrMsg.c_str());
-      return;
-    }
-    // Never over an input, not even with -y. The file being opened is the last one.
-    for (int i = 0; i <= Fnb_input_files(); i++) {
-      AVFormatContext *ic = i < Fnb_input_files() ? Finput_files[i]->ctx.get() : current;
-      if (!(ic->iformat->flags & AVFMT_NOFILE) && ic->url &&
-          (path == ic->url || filename == ic->url)) {
-        FLastErrMsg = Format("Output %s same as Input #%d - ignored.", filename.c_str(), i);
-        Log(this, llWarning, "%s", FLastErrMsg.c_str());
-        return;
-      }
-    }
+  const std::string path = LocalPath(filename);
+  if (!path.empty() && !Ffile_overwrite && FileExists(path)) {
+    FLastErrMsg = Format("File \"%s\" already exists. Ignored.", filename.c_str());
+    Log(this, llWarning, "%s", FLastErrMsg.c_str());
+    return;
+  }
+  // Never over an input, not even with -y.
+  const int same = InputFileAt(filename, current);
+  if (same >= 0) {
+    FLastErrMsg = Format("Output %s same as Input #%d - ignored.", filename.c_str(), same);
+    Log(this, llWarning, "%s", FLastErrMsg.c_str());
+    return;
   }
   FLastWrite = ff::av_gettime_relative();
   AVIOContext *out = nullptr;
@@ -451,7 +504,9 @@ void TCustomFFmpeg::DumpAttachment(AVFormatContext *current, AVStream *st,
 
 int TCustomFFmpeg::OpenOutputFile(TOptionsContext &o, const std::string &Options,
                                   const std::string &FileName, const std::string &Presets) {
-  TOutputUndo undo{Foutput_streams.size(), Foutput_files.size(), FileExists(FileName), {}};
+  const std::string path = LocalPath(FileName);
+  TOutputUndo undo{
+      Foutput_streams.size(), Foutput_files.size(), path.empty() || FileExists(path), {}};
   for (const auto &ist : Finput_streams)
     undo.inputs.push_back(
         {ist->discard, ist->st->discard, ist->decoding_needed, ist->processing_needed});
@@ -468,7 +523,7 @@ int TCustomFFmpeg::OpenOutputFile(TOptionsContext &o, const std::string &Options
 }
 
 // Removes what a failed OpenOutputFile made: its streams, its file record (closing the I/O
-// and freeing the muxer) and an output file left empty; the inputs get their use back.
+// and freeing the muxer) and an empty output file it created; the inputs get their use back.
 void TCustomFFmpeg::UndoOutputFile(const TOutputUndo &undo, const std::string &FileName) {
   for (size_t i = 0; i < undo.inputs.size(); i++) {
     TInputStream &ist = *Finput_streams[i];
@@ -480,15 +535,12 @@ void TCustomFFmpeg::UndoOutputFile(const TOutputUndo &undo, const std::string &F
   Foutput_streams.resize(undo.streams);
   if (Foutput_files.size() <= undo.files)
     return;
-  std::unique_ptr<TOutputFile> of = std::move(Foutput_files.back());
-  Foutput_files.pop_back();
-  AVFormatContext *oc = of->ctx.get();
-  const bool opened = oc && oc->pb && !(oc->oformat->flags & AVFMT_NOFILE);
-  of.reset();
+  Foutput_files.pop_back(); // closes the I/O and frees the muxer
+  // Only a file this attempt created; one that was there before is never removed.
+  const std::string path = LocalPath(FileName);
   struct stat sb;
-  if ((opened || !undo.fileExisted) && ::stat(FileName.c_str(), &sb) == 0 && S_ISREG(sb.st_mode) &&
-      sb.st_size == 0)
-    std::remove(FileName.c_str());
+  if (!undo.fileExisted && ::stat(path.c_str(), &sb) == 0 && S_ISREG(sb.st_mode) && sb.st_size == 0)
+    std::remove(path.c_str());
 }
 
 void TCustomFFmpeg::ApplyInputSyncOffsets() {
@@ -526,9 +578,10 @@ void TCustomFFmpeg::ApplyInputSyncOffsets() {
     }
     int64_t selfSeek = self.start_time == AV_NOPTS_VALUE ? 0 : self.start_time;
     int64_t refSeek = ref.start_time == AV_NOPTS_VALUE ? 0 : ref.start_time;
-    int64_t adjustment =
-        (selfStart - refStart) + (Fcopy_ts ? 0 : selfSeek - refSeek) + ref.input_ts_offset;
-    self.ts_offset += adjustment;
+    const int64_t adjustment =
+        SatAdd(SatAdd(SatSub(selfStart, refStart), Fcopy_ts ? 0 : SatSub(selfSeek, refSeek)),
+               ref.input_ts_offset);
+    self.ts_offset = SatAdd(self.ts_offset, adjustment);
     Log(this, llInfo, "Adjusted ts offset for Input #%d by %" PRId64 " us to sync with Input #%d.",
         i, adjustment, self.input_sync_ref);
   }
@@ -581,6 +634,9 @@ int TCustomFFmpeg::DoOpenOutputFile(TOptionsContext &o, const std::string &Optio
     ff::av_dict_set_int(&of.opts, "preload", int64_t(o.mux_preload * AV_TIME_BASE), 0);
   oc->max_delay = int(o.mux_max_delay * AV_TIME_BASE);
   SetOutputMetadata(*this, o, of);
+  ret = OpenOutputIO(of, FileName);
+  if (ret < 0)
+    return ret;
   if (o.recording_time != INT64_MAX)
     FOutputDuration = std::max(FOutputDuration, o.recording_time);
   return of.index;
@@ -666,33 +722,52 @@ void TCustomFFmpeg::SetDecodingNeeded(TOutputFile &of) {
   }
 }
 
-void TCustomFFmpeg::AddAttachments(TOptionsContext &o, TOutputFile &of) {
-  TOutputStreamFactory factory(*this, o, of);
-  for (const std::string &name : o.attachments) {
+// The bytes of one -attach file followed by the input padding (zeroed), and their count.
+// Local files go through the guarded reader; other URLs through the library's I/O.
+std::pair<uint8_t *, int> TCustomFFmpeg::ReadAttachment(const std::string &name) {
+  std::string bytes;
+  const std::string path = LocalPath(name);
+  if (!path.empty()) {
+    const TFileReadResult r = ReadWholeFile(path, bytes, MaxAttachmentSize);
+    if (r.tooLarge)
+      Fatal(this, Format("Attachment %s too large.", name.c_str()));
+    if (!r.ok)
+      Fatal(this, FileReadError(Format("Could not open attachment file %s.", name.c_str()), r));
+  } else {
     FLastWrite = ff::av_gettime_relative();
     AVIOContext *pb = nullptr;
     if (ff::avio_open2(&pb, name.c_str(), AVIO_FLAG_READ, &FWriteCallback, nullptr) < 0)
       Fatal(this, Format("Could not open attachment file %s.", name.c_str()));
     const int64_t len = ff::avio_size(pb);
-    if (len <= 0) {
-      ff::avio_closep(&pb);
-      Fatal(this, Format("Could not get size of the attachment %s.", name.c_str()));
-    }
-    uint8_t *data = len > INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE
-                        ? nullptr
-                        : static_cast<uint8_t *>(ff::av_malloc(len + AV_INPUT_BUFFER_PADDING_SIZE));
-    if (!data) {
+    if (len > int64_t(MaxAttachmentSize)) {
       ff::avio_closep(&pb);
       Fatal(this, Format("Attachment %s too large.", name.c_str()));
     }
-    const int got = ff::avio_read(pb, data, int(len));
+    bytes.resize(size_t(std::max<int64_t>(len, 0)));
+    const int got =
+        len > 0 ? ff::avio_read(pb, reinterpret_cast<uint8_t *>(bytes.data()), int(len)) : 0;
+    bytes.resize(size_t(std::max(got, 0)));
     ff::avio_closep(&pb);
-    std::memset(data + len, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+  }
+  if (bytes.empty())
+    Fatal(this, Format("Could not get size of the attachment %s.", name.c_str()));
+  auto *data = static_cast<uint8_t *>(ff::av_malloc(bytes.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+  if (!data)
+    Fatal(this, Format("Attachment %s too large.", name.c_str()));
+  std::memcpy(data, bytes.data(), bytes.size());
+  std::memset(data + bytes.size(), 0, AV_INPUT_BUFFER_PADDING_SIZE);
+  return {data, int(bytes.size())};
+}
+
+void TCustomFFmpeg::AddAttachments(TOptionsContext &o, TOutputFile &of) {
+  TOutputStreamFactory factory(*this, o, of);
+  for (const std::string &name : o.attachments) {
     TOutputStream *ost = factory.NewAttachmentStream();
     ost->stream_copy = 0;
     ost->attachment_filename = name;
-    ost->st->codecpar->extradata = data;
-    ost->st->codecpar->extradata_size = got < 0 ? 0 : got;
+    // The stream's parameters own the data from here on.
+    std::tie(ost->st->codecpar->extradata, ost->st->codecpar->extradata_size) =
+        ReadAttachment(name);
     size_t slash = name.rfind('/');
     if (slash == std::string::npos)
       slash = name.rfind('\\');
@@ -701,22 +776,42 @@ void TCustomFFmpeg::AddAttachments(TOptionsContext &o, TOutputFile &of) {
   }
 }
 
-// Index of the opened input file (one read from a file) that name denotes, or -1.
-int TCustomFFmpeg::InputFileAt(const std::string &name) const {
-  const char *proto = ff::avio_find_protocol_name(name.c_str());
-  if (!proto || std::strcmp(proto, "file") != 0)
+// Index of the input file that name denotes, or -1; opening, when given, is the input being
+// opened (the next index). Files are compared by identity (device and inode), so another
+// spelling of the path or a link to the file counts as the same file.
+int TCustomFFmpeg::InputFileAt(const std::string &name, const AVFormatContext *opening) const {
+  const std::string path = LocalPath(name);
+  if (path.empty())
     return -1;
-  const std::string path = name.rfind("file:", 0) == 0 ? name.substr(5) : name;
-  for (int i = 0; i < Fnb_input_files(); i++) {
-    const AVFormatContext *ic = Finput_files[i]->ctx.get();
-    if ((ic->iformat->flags & AVFMT_NOFILE) || !ic->url)
+  for (int i = 0; i <= Fnb_input_files(); i++) {
+    const AVFormatContext *ic = i < Fnb_input_files() ? Finput_files[i]->ctx.get() : opening;
+    if (!ic || (ic->iformat->flags & AVFMT_NOFILE) || !ic->url)
       continue;
-    std::string in = ic->url;
-    if (in.rfind("file:", 0) == 0)
-      in.erase(0, 5);
+    const std::string in = LocalPath(ic->url);
     std::error_code ec;
-    if (in == path || std::filesystem::equivalent(in, path, ec))
+    if (!in.empty() && (in == path || std::filesystem::equivalent(in, path, ec)))
       return i;
+  }
+  return -1;
+}
+
+// As InputFileAt for a name that may be a pattern (an image sequence or segment name): the
+// existing files that the pattern can make are compared with the inputs.
+int TCustomFFmpeg::InputFileMatching(const std::string &pattern) const {
+  const std::string path = LocalPath(pattern);
+  if (path.find('%') == std::string::npos)
+    return InputFileAt(pattern);
+  const std::filesystem::path p(path);
+  const std::string base = p.filename().string();
+  std::error_code ec;
+  std::filesystem::directory_iterator it(p.has_parent_path() ? p.parent_path() : ".", ec), end;
+  for (; !ec && it != end; it.increment(ec)) {
+    const std::string entry = it->path().filename().string();
+    if (!PatternCanName(base.c_str(), entry.c_str()))
+      continue;
+    const int same = InputFileAt("file:" + it->path().string());
+    if (same >= 0)
+      return same;
   }
   return -1;
 }
@@ -742,19 +837,38 @@ int TCustomFFmpeg::CheckOutputFile(TOptionsContext &o, TOutputFile &of,
     return Fail(llError, FFErrorText(FileName, AVERROR(EINVAL)), AVERROR(EINVAL));
   if (!(oc->oformat->flags & AVFMT_NOSTREAMS) && !Finput_stream_potentially_available)
     return Fail(llError, "No input streams but output needs an input stream", AVERROR(EINVAL));
-  if (!(oc->oformat->flags & AVFMT_NOFILE)) {
-    const int same = InputFileAt(FileName);
-    if (same >= 0) { // opening for writing would empty the input
-      return Fail(llError, Format("Output %s same as Input #%d - exiting", FileName.c_str(), same),
-                  AVERROR(EINVAL));
-    }
-    FLastWrite = ff::av_gettime_relative();
-    ret = ff::avio_open2(&oc->pb, FileName.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback,
-                         &of.opts);
-    if (ret < 0)
-      return Fail(llError, FFErrorText(FileName, ret), ret);
-  }
+  const int same = OutputNamesInput(oc->oformat, FileName);
+  if (same >= 0) // writing would destroy the input
+    return Fail(llError, Format("Output %s same as Input #%d - exiting", FileName.c_str(), same),
+                AVERROR(EINVAL));
   return 0;
+}
+
+// The input a new output would write over, or -1. Muxers that open their files themselves
+// (image sequences, segments, tee) are checked by the names they can write.
+int TCustomFFmpeg::OutputNamesInput(const AVOutputFormat *fmt, const std::string &FileName) const {
+  if (!(fmt->flags & AVFMT_NOFILE))
+    return InputFileAt(FileName);
+  if (std::strcmp(fmt->name, "null") == 0)
+    return -1;
+  for (const std::string &name : LaterOutputNames(fmt, FileName)) {
+    const int same = InputFileMatching(name);
+    if (same >= 0)
+      return same;
+  }
+  return -1;
+}
+
+// Opens the output I/O (creating or truncating the file): the last step, once everything that
+// can be checked has been.
+int TCustomFFmpeg::OpenOutputIO(TOutputFile &of, const std::string &FileName) {
+  AVFormatContext *oc = of.ctx.get();
+  if (oc->oformat->flags & AVFMT_NOFILE)
+    return 0;
+  FLastWrite = ff::av_gettime_relative();
+  const int ret =
+      ff::avio_open2(&oc->pb, FileName.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, &of.opts);
+  return ret < 0 ? Fail(llError, FFErrorText(FileName, ret), ret) : 0;
 }
 
 // ---- -map and -map_channel -------------------------------------------------------------------

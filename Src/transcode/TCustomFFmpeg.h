@@ -8,6 +8,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "components/TFFLogger.h"
 #include "transcode/TCustomFFmpegOpt.h"
@@ -69,10 +70,14 @@ private:
   };
   void UndoOutputFile(const TOutputUndo &undo, const std::string &FileName);
   int CheckOutputFile(TOptionsContext &o, TOutputFile &of, const std::string &FileName);
-  int InputFileAt(const std::string &name) const;
+  int InputFileAt(const std::string &name, const AVFormatContext *opening = nullptr) const;
+  int InputFileMatching(const std::string &pattern) const;
+  int OutputNamesInput(const AVOutputFormat *fmt, const std::string &FileName) const;
+  int OpenOutputIO(TOutputFile &of, const std::string &FileName);
   void CreateOutputStreams(TOptionsContext &o, TOutputFile &of);
   void SelectStreamsAutomatically(TOptionsContext &o, TOutputFile &of);
   void AddAttachments(TOptionsContext &o, TOutputFile &of);
+  std::pair<uint8_t *, int> ReadAttachment(const std::string &name);
   void SetDecodingNeeded(TOutputFile &of);
 
   bool FSyncOffsetsApplied = false;

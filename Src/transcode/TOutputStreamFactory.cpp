@@ -1,25 +1,17 @@
 #include "transcode/TOutputStreamFactory.h"
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "components/TFFLogger.h"
 #include "transcode/CodecOptions.h"
 #include "transcode/FFErrorText.h"
+#include "transcode/FileReader.h"
 #include "transcode/TextFormat.h"
 
 namespace {
 
-bool ReadWholeFile(const std::string &path, std::string &text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in)
-    return false;
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  text = ss.str();
-  return true;
-}
+// Statistics of a long first pass: a line per frame.
+constexpr size_t MaxPassLogSize = 1u << 30;
 
 constexpr const char *DefaultPassLogPrefix = "ffencoder2pass";
 
@@ -237,8 +229,9 @@ void TOutputStreamFactory::FinishFilters(TOutputStream &ost, AVMediaType type) {
     Fatal(Format("Both -filter and -filter_script set for output stream #%d:%d.", ost.file_index,
                  ost.index));
   if (!ost.filters_script.empty()) {
-    if (!ReadWholeFile(ost.filters_script, ost.avfilter))
-      Fatal(Format("Error reading file %s", ost.filters_script.c_str()));
+    const TFileReadResult r = ReadWholeFile(ost.filters_script, ost.avfilter);
+    if (!r.ok)
+      Fatal(FileReadError(Format("Error reading file %s", ost.filters_script.c_str()), r));
   } else if (!ost.filters.empty())
     ost.avfilter = ost.filters;
   else
@@ -359,8 +352,10 @@ void TOutputStreamFactory::ApplyTwoPass(TOutputStream &ost) {
   }
   if (enc->flags & AV_CODEC_FLAG_PASS2) {
     std::string stats;
-    if (!ReadWholeFile(name, stats))
-      Fatal(Format("Error reading log file \"%s\" for pass-2 encoding", name.c_str()));
+    const TFileReadResult r = ReadWholeFile(name, stats, MaxPassLogSize);
+    if (!r.ok)
+      Fatal(FileReadError(Format("Error reading log file \"%s\" for pass-2 encoding", name.c_str()),
+                          r));
     enc->stats_in = static_cast<char *>(ff::av_malloc(stats.size() + 1));
     if (!enc->stats_in)
       Fatal(Format("Error reading log file \"%s\" for pass-2 encoding", name.c_str()));

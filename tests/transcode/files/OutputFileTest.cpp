@@ -136,16 +136,16 @@ TEST_P(OutputFailCases, FailsAndLeavesNothingBehind) {
 INSTANTIATE_TEST_SUITE_P(Options, OutputFailCases, ::testing::ValuesIn(FailCases),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(OutputFile, AnExistingFileIsReplacedAndKeptOnlyWhenOpened) {
+TEST_F(OutputFile, AnExistingFileIsReplacedOnlyWhenTheOutputOpens) {
   const std::string out = Out("existing.mkv");
   std::ofstream(out) << "old contents";
   ASSERT_EQ(OpenOut(E, "", out).ret, 0);
   EXPECT_EQ(fs::file_size(out), 0u); // truncated for writing
-  // A failure after the file was opened removes the emptied file.
+  // A failure of a later step (metadata) comes before the file is opened: it stays as it was.
   const std::string out2 = Out("existing2.mkv");
   std::ofstream(out2) << "old contents";
   EXPECT_LT(OpenOut(E, "-metadata title", out2).ret, 0);
-  EXPECT_FALSE(fs::exists(out2));
+  EXPECT_EQ(fs::file_size(out2), 12u);
   EXPECT_EQ(E.Fnb_output_files(), 1); // the first output is untouched
 }
 
