@@ -1,5 +1,6 @@
 #include "media/TAudioResampler.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -27,10 +28,26 @@ void TAudioResampler::SetOutput(int AChannels, int ASampleRate, AVSampleFormat A
   Free();
 }
 
+void TAudioResampler::Free() {
+  FSwr.reset();
+  DropHeld();
+}
+
+void TAudioResampler::Discard() {
+  DropHeld();
+  // Re-initialising empties the resampler's buffers.
+  if (FSwr && ff::swr_init(FSwr.get()) < 0)
+    FSwr.reset();
+}
+
 void TAudioResampler::Reset() {
   Free();
   ff::av_channel_layout_uninit(&FParam.channel_layout);
   FParam = TAudioParam{};
+}
+
+int TAudioResampler::OutputFrameBytes() const {
+  return FOutChannels * ff::av_get_bytes_per_sample(FOutFormat);
 }
 
 bool TAudioResampler::SourceChanged(const AVChannelLayout &ALayout, const AVFrame *AFrame) const {
@@ -72,28 +89,59 @@ bool TAudioResampler::CreateResampler() {
   return true;
 }
 
-int TAudioResampler::Convert(const AVFrame *AFrame, const uint8_t *&ASamples) {
-  if (!FSwr && !CreateResampler())
-    return -1;
-  int capacity = int(int64_t(AFrame->nb_samples) * FOutRate / AFrame->sample_rate) + 256;
-  int bytes = ff::av_samples_get_buffer_size(nullptr, FOutChannels, capacity, FOutFormat, 1);
-  if (bytes < 0 || !FResampledBuffer.Reserve(size_t(bytes)))
+int TAudioResampler::Convert(const uint8_t *const *AIn, int AInCount, TAVBuffer &AOut,
+                             size_t AOffset, int AMaxSamples) {
+  const size_t frameBytes = size_t(OutputFrameBytes());
+  if (!AOut.Grow(AOffset + size_t(AMaxSamples) * frameBytes))
     return Fail(AVERROR(ENOMEM), "av_fast_malloc() failed");
-  uint8_t *out = FResampledBuffer.Data();
-  int n = ff::swr_convert(FSwr.get(), &out, capacity,
-                          const_cast<const uint8_t **>(AFrame->extended_data), AFrame->nb_samples);
+  // Input beyond what fits stays inside the resampler until Drain asks for it.
+  uint8_t *out = AOut.Data() + AOffset;
+  int n =
+      ff::swr_convert(FSwr.get(), &out, AMaxSamples, const_cast<const uint8_t **>(AIn), AInCount);
   if (n < 0)
     return Fail(n, FFErrorText("swr_convert() failed", n));
-  if (n == capacity) {
-    Log(FLogSender, llError, "warning: audio buffer is probably too small");
-    ff::swr_init(FSwr.get());
-  }
-  ASamples = out;
-  return n * FOutChannels * ff::av_get_bytes_per_sample(FOutFormat);
+  return n * int(frameBytes);
+}
+
+int TAudioResampler::CopySamples(const uint8_t *ASamples, int ACount, TAVBuffer &AOut,
+                                 size_t AOffset) {
+  const size_t bytes = size_t(ACount) * size_t(OutputFrameBytes());
+  if (!AOut.Grow(AOffset + bytes))
+    return Fail(AVERROR(ENOMEM), "av_fast_malloc() failed");
+  if (bytes > 0)
+    std::memcpy(AOut.Data() + AOffset, ASamples, bytes);
+  return int(bytes);
+}
+
+int TAudioResampler::CopyHeld(TAVBuffer &AOut, size_t AOffset, int AMaxSamples) {
+  const int count = std::min(FHeld->nb_samples - FHeldOffset, AMaxSamples);
+  int bytes = CopySamples(FHeld->data[0] + size_t(FHeldOffset) * size_t(OutputFrameBytes()), count,
+                          AOut, AOffset);
+  FHeldOffset += count;
+  if (bytes < 0 || FHeldOffset >= FHeld->nb_samples)
+    DropHeld();
+  return bytes;
+}
+
+void TAudioResampler::DropHeld() {
+  if (FHeld)
+    ff::av_frame_unref(FHeld.get());
+  FHeldOffset = 0;
+}
+
+int TAudioResampler::Drain(TAVBuffer &AOut, size_t AOffset, int AMaxSamples, bool AEnd) {
+  if (FHeld && FHeld->nb_samples > 0)
+    return CopyHeld(AOut, AOffset, AMaxSamples);
+  if (!FSwr)
+    return 0;
+  // No input but a real pointer: the resampler hands out what it holds without flushing;
+  // a null one at the end flushes the samples its filter still delays.
+  static const uint8_t *const none[AV_NUM_DATA_POINTERS] = {};
+  return Convert(AEnd ? nullptr : none, 0, AOut, AOffset, AMaxSamples);
 }
 
 int TAudioResampler::Resample(const AVFrame *AFrame, int AStreamIndex, TAVBuffer &AOut,
-                              size_t AOffset) {
+                              size_t AOffset, int AMaxSamples) {
   int channels = AFrame->ch_layout.nb_channels;
   AVChannelLayout layout{};
   if (AFrame->ch_layout.order != AV_CHANNEL_ORDER_UNSPEC &&
@@ -121,20 +169,25 @@ int TAudioResampler::Resample(const AVFrame *AFrame, int AStreamIndex, TAVBuffer
   if (FOutLayout.nb_channels == 0)
     ff::av_channel_layout_default(&FOutLayout, FOutChannels);
 
-  const uint8_t *samples = nullptr;
-  int bytes;
-  if (PassThrough()) {
-    // The samples themselves, without the plane's alignment padding.
-    samples = AFrame->data[0];
-    bytes = AFrame->nb_samples * channels * ff::av_get_bytes_per_sample(FOutFormat);
-  } else {
-    bytes = Convert(AFrame, samples);
-    if (bytes < 0)
-      return bytes;
+  if (!PassThrough()) {
+    if (!FSwr && !CreateResampler())
+      return -1;
+    return Convert(AFrame->extended_data, AFrame->nb_samples, AOut, AOffset, AMaxSamples);
   }
-  if (!AOut.Grow(AOffset + size_t(bytes)))
-    return Fail(AVERROR(ENOMEM), "av_fast_malloc() failed");
-  if (bytes > 0)
-    std::memcpy(AOut.Data() + AOffset, samples, size_t(bytes));
+  // The samples themselves, without the plane's alignment padding; the part of a frame that
+  // exceeds the bound is held and handed out by Drain.
+  const int count = std::min(AFrame->nb_samples, AMaxSamples);
+  int bytes = CopySamples(AFrame->data[0], count, AOut, AOffset);
+  if (bytes < 0 || count == AFrame->nb_samples)
+    return bytes;
+  if (!FHeld) {
+    FHeld.reset(ff::av_frame_alloc());
+    if (!FHeld)
+      throw std::bad_alloc();
+  }
+  int ret = ff::av_frame_ref(FHeld.get(), AFrame);
+  if (ret < 0)
+    return Fail(ret, FFErrorText("av_frame_ref() failed", ret));
+  FHeldOffset = count;
   return bytes;
 }

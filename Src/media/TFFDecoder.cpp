@@ -412,6 +412,7 @@ bool TFFDecoder::Seek(int64_t APTS, TSeekFlags ASeekFlags) {
   FEOF = FEOFpkt = false;
   ResetPicture();
   ResetWaveInfo();
+  FResampler.Discard();
 
   auto seek = [this, target](int AFlags) {
     FLastRead = ff::av_gettime_relative();
@@ -534,17 +535,21 @@ bool TFFDecoder::CopyToBitmap(TBitmap &ABitmap) {
 // ---- audio ----
 
 void TFFDecoder::SetDesireAudioChannels(int AChannels) {
-  if (AChannels == FDesireAudioChannels)
-    return;
-  FDesireAudioChannels = AChannels;
-  FResampler.SetOutput(FDesireAudioChannels, FDesireAudioSampleRate, FDesireAudioSampleFormat);
-  ResetWaveInfo();
-  FreeResampler();
+  if (AChannels < 1 || AChannels > MaxAudioChannels)
+    throw std::invalid_argument("Invalid channel count " + std::to_string(AChannels));
+  SetAudioOutput(AChannels, FDesireAudioSampleRate);
 }
 
 void TFFDecoder::SetDesireAudioSampleRate(int ARate) {
-  if (ARate == FDesireAudioSampleRate)
+  if (ARate < 1 || ARate > MaxAudioSampleRate)
+    throw std::invalid_argument("Invalid sample rate " + std::to_string(ARate));
+  SetAudioOutput(FDesireAudioChannels, ARate);
+}
+
+void TFFDecoder::SetAudioOutput(int AChannels, int ARate) {
+  if (AChannels == FDesireAudioChannels && ARate == FDesireAudioSampleRate)
     return;
+  FDesireAudioChannels = AChannels;
   FDesireAudioSampleRate = ARate;
   FResampler.SetOutput(FDesireAudioChannels, FDesireAudioSampleRate, FDesireAudioSampleFormat);
   ResetWaveInfo();
@@ -566,30 +571,52 @@ bool TFFDecoder::DecodeAudio(int AStreamIndex) {
   if (!OpenStreamDecoder(false))
     return false;
   FLastPTS = AV_NOPTS_VALUE;
+  // Samples already decoded (the rest of a block cut at the bound, or frames the decoder
+  // still holds) are delivered before anything more is read.
+  int held = CollectAudioBlock(nullptr);
+  if (held != 0)
+    return held > 0;
   return ReadPackets(DecodeAudioMethod, index, &TFFDecoder::DecodeAudioPacket, true);
 }
 
 int TFFDecoder::DecodeAudioPacket(AVPacket *APacket) {
+  int ret = ff::avcodec_send_packet(FAudioCodec.get(), APacket);
+  if (ret < 0 && ret != AVERROR_EOF) {
+    // A damaged packet ends only this packet; decoding goes on with the next one.
+    ResetWaveInfo();
+    Log(this, llError, "%s",
+        FFErrorText("Error while decoding audio stream #" + std::to_string(APacket->stream_index),
+                    ret)
+            .c_str());
+    return 0;
+  }
+  return CollectAudioBlock(APacket);
+}
+
+int TFFDecoder::CollectAudioBlock(const AVPacket *APacket) {
   ResetWaveInfo();
   if (!FAudioDecodedFrame) {
     FAudioDecodedFrame.reset(ff::av_frame_alloc());
     if (!FAudioDecodedFrame)
       throw std::bad_alloc();
   }
-  const int index = APacket->stream_index;
-  int ret = ff::avcodec_send_packet(FAudioCodec.get(), APacket);
-  if (ret < 0 && ret != AVERROR_EOF) {
-    // A damaged packet ends only this packet; decoding goes on with the next one.
-    Log(this, llError, "%s",
-        FFErrorText("Error while decoding audio stream #" + std::to_string(index), ret).c_str());
-    return 0;
-  }
-  AVFrame *frame = FAudioDecodedFrame.get();
-  int total = 0;
+  const int index = FAudioStreamIndex;
+  const int frameBytes = FResampler.OutputFrameBytes();
+  int total = FResampler.Drain(FAudioBuffer, 0, MaxAudioBlockSamples);
+  bool continued = total > 0; // the block goes on where the last one stopped
   int64_t firstFramePTS = AV_NOPTS_VALUE;
-  for (;;) {
-    ret = ff::avcodec_receive_frame(FAudioCodec.get(), frame);
-    if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF)
+  AVFrame *frame = FAudioDecodedFrame.get();
+  while (total >= 0 && total < MaxAudioBlockSamples * frameBytes) {
+    int ret = ff::avcodec_receive_frame(FAudioCodec.get(), frame);
+    if (ret == AVERROR_EOF) {
+      // The decoder is drained: so is the resampler.
+      int bytes = FResampler.Drain(FAudioBuffer, size_t(total),
+                                   MaxAudioBlockSamples - total / frameBytes, true);
+      continued = continued || (total == 0 && bytes > 0);
+      total = bytes < 0 ? bytes : total + bytes;
+      break;
+    }
+    if (ret == AVERROR(EAGAIN))
       break;
     if (ret < 0) {
       Log(this, llError, "%s",
@@ -598,30 +625,45 @@ int TFFDecoder::DecodeAudioPacket(AVPacket *APacket) {
     }
     if (total == 0)
       firstFramePTS = frame->best_effort_timestamp;
-    int bytes = FResampler.Resample(frame, index, FAudioBuffer, size_t(total));
-    ff::av_frame_unref(frame);
-    if (bytes < 0) {
-      SetLastErrMsg(FResampler.LastErrMsg());
-      return bytes;
-    }
-    if (total > 0)
+    else
       Log(this, llWarning, "Multiple frames in a packet from stream %d", index);
-    total += bytes;
+    int bytes = FResampler.Resample(frame, index, FAudioBuffer, size_t(total),
+                                    MaxAudioBlockSamples - total / frameBytes);
+    ff::av_frame_unref(frame);
+    total = bytes < 0 ? bytes : total + bytes;
   }
-  if (total <= 0)
+  if (total < 0) {
+    SetLastErrMsg(FResampler.LastErrMsg());
+    return total;
+  }
+  if (total == 0)
     return 0;
-  int64_t t = APacket->dts != AV_NOPTS_VALUE ? APacket->dts : APacket->pts;
+  StoreWaveInfo(APacket, continued, firstFramePTS, total);
+  return 1;
+}
+
+void TFFDecoder::StoreWaveInfo(const AVPacket *APacket, bool AContinued, int64_t AFramePTS,
+                               int ASize) {
+  const int index = FAudioStreamIndex;
+  int64_t t = APacket && !AContinued
+                  ? (APacket->dts != AV_NOPTS_VALUE ? APacket->dts : APacket->pts)
+                  : AV_NOPTS_VALUE;
   if (t == AV_NOPTS_VALUE)
-    t = firstFramePTS; // the draining packet has no times of its own
-  FWaveInfo.PTS = t == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : StreamTimeToMicroseconds(index, t);
-  FWaveInfo.OriginalDTS = APacket->dts;
-  FWaveInfo.OriginalPTS = APacket->pts;
+    t = AFramePTS; // the draining packet and held frames have no times of their own
+  if (AContinued)
+    FWaveInfo.PTS = FAudioBlockEnd; // the rest of a block cut at the bound
+  else
+    FWaveInfo.PTS = t == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : StreamTimeToMicroseconds(index, t);
+  FWaveInfo.OriginalDTS = APacket ? APacket->dts : AV_NOPTS_VALUE;
+  FWaveInfo.OriginalPTS = APacket ? APacket->pts : AV_NOPTS_VALUE;
   FWaveInfo.StreamIndex = index;
   FWaveInfo.Ready = true;
   FWaveInfo.Buffer = FAudioBuffer.Data();
-  FWaveInfo.Size = total;
+  FWaveInfo.Size = ASize;
   if (FWaveInfo.BytesPerSample > 0)
-    FWaveInfo.Duration = std::llround(double(total) * 1000000 / FWaveInfo.BytesPerSample /
+    FWaveInfo.Duration = std::llround(double(ASize) * 1000000 / FWaveInfo.BytesPerSample /
                                       FDesireAudioSampleRate / FDesireAudioChannels);
-  return 1;
+  FAudioBlockEnd = FWaveInfo.PTS != AV_NOPTS_VALUE && FWaveInfo.Duration != AV_NOPTS_VALUE
+                       ? FWaveInfo.PTS + FWaveInfo.Duration
+                       : AV_NOPTS_VALUE;
 }

@@ -59,10 +59,20 @@ public:
   bool IsEOF() const { return FEOF; }
 
   // --- audio ---
-  // Decodes the next packet of the audio stream (-1: the selected or first one) into
-  // WaveInfo in the output format (default signed 16-bit interleaved stereo, 44100 Hz).
+  // The most samples (per channel) one audio block holds, whatever a header claims: a packet
+  // that converts to more (a rate of 1 Hz made 358 MB of one packet) is delivered over
+  // several calls, nothing dropped.
+  static constexpr int MaxAudioBlockSamples = 65536;
+  // Decodes the next block of the audio stream (-1: the selected or first one) into WaveInfo
+  // in the output format (default signed 16-bit interleaved stereo, 44100 Hz): a packet's
+  // samples, or the rest of a block cut at the bound; the end of the stream flushes the
+  // resampler's delayed samples.
   bool DecodeAudio(int AStreamIndex = -1);
   const TWaveInfo &WaveInfo() const { return FWaveInfo; }
+  // The output format's bounds: other values throw std::invalid_argument ("Invalid channel
+  // count %d", "Invalid sample rate %d"), so that block sizes and durations stay defined.
+  static constexpr int MaxAudioChannels = 64;
+  static constexpr int MaxAudioSampleRate = 768000;
   int DesireAudioChannels() const { return FDesireAudioChannels; }
   void SetDesireAudioChannels(int AChannels);
   int DesireAudioSampleRate() const { return FDesireAudioSampleRate; }
@@ -93,6 +103,12 @@ private:
   // Takes one frame from the video decoder (APacket: the packet just sent, or null).
   int ReceiveVideoFrame(const AVPacket *APacket);
   int DecodeAudioPacket(AVPacket *APacket);
+  void SetAudioOutput(int AChannels, int ARate);
+  // Fills WaveInfo with at most MaxAudioBlockSamples: first what the resampler held back,
+  // then the frames the decoder has ready (APacket: the packet just sent, or null). 1 with a
+  // block, 0 without, negative when the resampler fails.
+  int CollectAudioBlock(const AVPacket *APacket);
+  void StoreWaveInfo(const AVPacket *APacket, bool AContinued, int64_t AFramePTS, int ASize);
   bool StoreFrameInfo(const AVFrame *AFrame, const AVPacket *APacket);
   int64_t StreamTimeToMicroseconds(int AStreamIndex, int64_t ATime) const;
   void ResetPicture();
@@ -127,6 +143,7 @@ private:
   TFramePtr FAudioDecodedFrame;
   TAVBuffer FAudioBuffer;
   TAudioResampler FResampler;
+  int64_t FAudioBlockEnd = AV_NOPTS_VALUE; // PTS + Duration of the last block
 
   AVRational FFrameRate{0, 0};
   int FSeekIndex = -1;

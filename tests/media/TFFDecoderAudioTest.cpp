@@ -1,4 +1,6 @@
 // Audio decoding into 16-bit stereo 44100 Hz blocks.
+#include <stdexcept>
+
 #include <gtest/gtest.h>
 
 #include "MediaTestSupport.h"
@@ -113,6 +115,18 @@ TEST(DecoderAudioBlocks, ChangingTheOutputRateResamplesToIt) {
   TAudioTotals t = DecodeAllAudio(dec);
   EXPECT_EQ(dec.WaveInfo().BytesPerSecond, 44100);
   EXPECT_NEAR(double(t.Bytes), 44100, 1000);
+}
+
+TEST(DecoderAudioBlocks, OutputSettingsOutsideTheirBoundsAreRefused) {
+  TFFDecoder dec;
+  for (int rate : {0, -44100, TFFDecoder::MaxAudioSampleRate + 1})
+    EXPECT_THROW(dec.SetDesireAudioSampleRate(rate), std::invalid_argument) << rate;
+  for (int channels : {0, -2, TFFDecoder::MaxAudioChannels + 1})
+    EXPECT_THROW(dec.SetDesireAudioChannels(channels), std::invalid_argument) << channels;
+  ASSERT_TRUE(dec.LoadFile(Fixture("audio.wav")));
+  ASSERT_TRUE(dec.DecodeAudio());
+  EXPECT_EQ(dec.WaveInfo().BytesPerSecond, 176400);
+  EXPECT_GT(dec.WaveInfo().Duration, 0);
 }
 
 TEST(DecoderAudioBlocks, VideoAndAudioShareTheEndOfFile) {

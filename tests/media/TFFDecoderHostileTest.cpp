@@ -1,5 +1,6 @@
 // Files whose headers claim absurd values: the decoder neither crashes nor lets the claim
 // decide how much it allocates.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
@@ -30,6 +31,11 @@ std::string WriteTemp(const std::string &AName, const TBytes &ABytes) {
 void Put32(TBytes &ABytes, size_t AOffset, uint32_t AValue) {
   for (int i = 0; i < 4; ++i)
     ABytes[AOffset + i] = uint8_t(AValue >> (8 * i));
+}
+
+void Put16(TBytes &ABytes, size_t AOffset, uint16_t AValue) {
+  ABytes[AOffset] = uint8_t(AValue);
+  ABytes[AOffset + 1] = uint8_t(AValue >> 8);
 }
 
 size_t Find(const TBytes &ABytes, const char *ATag) {
@@ -69,6 +75,49 @@ TEST(DecoderHostileHeaders, AFrameRateOfTwoMillionStepsWithoutDividingByZero) {
   ASSERT_TRUE(dec.Seek(0));
   ASSERT_TRUE(dec.Decode());
   EXPECT_EQ(dec.FrameInfo().PTS, 0);
+}
+
+// A WAV file of ASamples mono 16-bit samples (a slow ramp) whose header claims ARate
+// samples per second.
+std::string WavClaimingRate(uint32_t ARate, int ASamples) {
+  const uint32_t data = uint32_t(ASamples) * 2;
+  TBytes wav(44 + data);
+  std::memcpy(&wav[0], "RIFF", 4);
+  Put32(wav, 4, 36 + data);
+  std::memcpy(&wav[8], "WAVEfmt ", 8);
+  Put32(wav, 16, 16);
+  Put16(wav, 20, 1); // PCM
+  Put16(wav, 22, 1); // mono
+  Put32(wav, 24, ARate);
+  Put32(wav, 28, ARate * 2);
+  Put16(wav, 32, 2);
+  Put16(wav, 34, 16);
+  std::memcpy(&wav[36], "data", 4);
+  Put32(wav, 40, data);
+  for (int i = 0; i < ASamples; ++i)
+    Put16(wav, 44 + 2 * size_t(i), uint16_t(i * 256));
+  return WriteTemp("rate_" + std::to_string(ARate) + ".wav", wav);
+}
+
+TEST(DecoderHostileHeaders, AWavClaimingOneHertzComesInBoundedBlocksWithNothingLost) {
+  const int samples = 64; // 64 s at 1 Hz: 2.8 million output samples
+  TFFDecoder dec;
+  ASSERT_TRUE(dec.LoadFile(WavClaimingRate(1, samples))) << dec.LastErrMsg();
+  ASSERT_EQ(dec.FirstAudioStreamInfo().SampleRate, 1);
+  int blocks = 0, largest = 0;
+  int64_t bytes = 0, end = AV_NOPTS_VALUE;
+  while (dec.DecodeAudio()) {
+    const TWaveInfo &w = dec.WaveInfo();
+    if (blocks++ > 0) {
+      EXPECT_NEAR(double(w.PTS), double(end), 1000) << "block " << blocks;
+    }
+    end = w.PTS + w.Duration;
+    largest = std::max(largest, w.Size);
+    bytes += w.Size;
+  }
+  EXPECT_LE(largest, TFFDecoder::MaxAudioBlockSamples * 4);
+  EXPECT_NEAR(double(bytes), samples * 176400.0, 0.01 * samples * 176400);
+  EXPECT_NEAR(double(end), samples * 1e6, 0.01 * samples * 1e6);
 }
 
 } // namespace
