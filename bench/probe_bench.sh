@@ -9,13 +9,11 @@ build=${1:-$repo/build-bench}
 rounds=${2:-1}
 folder=$build/probe_bench_files
 
-[ -f "$build/build.ninja" ] || cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target probe_bench >/dev/null
+. "$repo/bench/common.sh"
+bench_build probe_bench
 
 mkdir -p "$folder"
-ff() { target=$folder/$1; shift; [ -s "$target" ] || ffmpeg -nostdin -loglevel error -y "$@" "$target"; }
-v="-f lavfi -i testsrc=size=160x120:rate=25:duration=1"
-a="-f lavfi -i sine=frequency=440:sample_rate=44100:duration=1"
+ff() { clip "$folder" "$@"; }
 # Ten kinds of file, twenty copies each under different names.
 ff base0.mp4 $v $a -c:v libx264 -pix_fmt yuv420p -c:a aac -shortest
 ff base1.mkv $v $a -c:v mpeg4 -c:a libvorbis -shortest

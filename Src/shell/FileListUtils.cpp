@@ -1,8 +1,11 @@
 #include "shell/FileListUtils.h"
 
 #include <cmath>
+#include <limits>
 
 QString FormatDuration(int64_t d) {
+  if (d < 0)
+    return QStringLiteral("-");
   const int64_t seconds = d / 1000000;
   const int64_t hours = seconds / 60 / 60;
   const int64_t minutes = (seconds / 60) % 60;
@@ -29,6 +32,23 @@ int64_t RawValue(const QString &text) {
   bool ok = false;
   const qlonglong value = text.trimmed().toLongLong(&ok);
   return ok ? value : 0;
+}
+
+int64_t SaturatingAdd(int64_t a, int64_t b) {
+  constexpr int64_t Max = std::numeric_limits<int64_t>::max();
+  constexpr int64_t Min = std::numeric_limits<int64_t>::min();
+  if (b > 0 && a > Max - b)
+    return Max;
+  if (b < 0 && a < Min - b)
+    return Min;
+  return a + b;
+}
+
+void TListTotals::Add(const TFileEntry &entry) {
+  Size = SaturatingAdd(Size, RawValue(entry.SubItems.value(siRawSize)));
+  const int64_t duration = RawValue(entry.SubItems.value(siRawDuration));
+  if (duration > 0)
+    Duration = SaturatingAdd(Duration, duration);
 }
 
 namespace {

@@ -36,7 +36,8 @@ enum TListColumn : int {
 };
 
 // "hh:mm:ss" of a duration in microseconds; divisions truncate toward zero, hours may exceed
-// two digits.
+// two digits. A negative duration is unknown (the decoder reports -1) and reads "-", like the
+// other unknown facts of an entry.
 QString FormatDuration(int64_t d);
 
 // Status line size text: whole megabytes with group separators up to and including 1 GiB,
@@ -48,6 +49,17 @@ QString FormatByteCount(int64_t bytes, const QLocale &locale = QLocale());
 
 // A raw 64-bit sub-item; text that is not a number counts as 0.
 int64_t RawValue(const QString &text);
+
+// a + b held at the limits of int64_t instead of overflowing.
+int64_t SaturatingAdd(int64_t a, int64_t b);
+
+// Totals over entries: the raw sizes, and the raw durations that are known (not negative).
+// Both are held at the int64_t limits, whatever sizes and durations the files claim.
+struct TListTotals {
+  int64_t Size = 0;
+  int64_t Duration = 0;
+  void Add(const TFileEntry &entry);
+};
 
 // Sort compare of two entries for a column: negative when A belongs before B (ascending).
 int CompareEntries(int column, const TFileEntry &A, const TFileEntry &B);

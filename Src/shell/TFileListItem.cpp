@@ -2,12 +2,14 @@
 
 #include <QTreeWidget>
 
+#include "shell/LocalPath.h"
+
 TFileListItem::TFileListItem(const TFileEntry &entry) : FEntry(entry) {
   FEntry.SubItems.resize(SubItemCount);
   setText(lcName, FEntry.Caption);
   setText(lcDuration, FEntry.SubItems[siDuration]);
   setText(lcSize, FEntry.SubItems[siSize]);
-  setText(lcSource, FEntry.SubItems[siSource]);
+  setText(lcSource, DisplayPath(FEntry.SubItems[siSource]));
   setTextAlignment(lcDuration, Qt::AlignRight | Qt::AlignVCenter);
   setTextAlignment(lcSize, Qt::AlignRight | Qt::AlignVCenter);
 }

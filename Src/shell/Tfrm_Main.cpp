@@ -2,6 +2,7 @@
 
 #include "media/ui/Tfrm_Preview.h"
 #include "media/ui/Tfrm_Properties.h"
+#include "shell/LocalPath.h"
 #include "shell/TFileListItem.h"
 #include "shell/TGlassButton.h"
 #include "shell/TSettingsPanel.h"
@@ -23,6 +24,7 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -56,6 +58,19 @@ QIcon ToolbarIcon(const QString &name) {
   icon.addFile(QStringLiteral(":/icons/%1_24.png").arg(name), QSize(24, 24));
   icon.addFile(QStringLiteral(":/icons/%1_48.png").arg(name), QSize(48, 48));
   return icon;
+}
+
+// The file-type icon of a path, looked up once per extension: the lookup may read the file and
+// the icon theme, which would cost more than probing when thousands of files are added.
+QIcon FileTypeIcon(const QString &path) {
+  static const QFileIconProvider provider;
+  static QHash<QString, QIcon> icons;
+  const QString name = DisplayPath(path);
+  const QString suffix = QFileInfo(name).suffix().toLower();
+  auto it = icons.constFind(suffix);
+  if (it == icons.constEnd())
+    it = icons.insert(suffix, provider.icon(QFileInfo(name)));
+  return *it;
 }
 
 void SetBackground(QWidget *widget, const QColor &color) {
@@ -317,17 +332,26 @@ TFileEntry Tfrm_Main::Entry(int index) const {
 }
 
 void Tfrm_Main::AppendEntry(const TFileEntry &entry) {
-  auto *item = new TFileListItem(entry);
-  static const QFileIconProvider icons;
-  item->setIcon(lcName, icons.icon(QFileInfo(entry.SubItems.value(siSource))));
-  lw_Files->addTopLevelItem(item);
+  AppendEntries({entry});
 }
 
-bool Tfrm_Main::IsInFileList(const QString &path) const {
+void Tfrm_Main::AppendEntries(const QList<TFileEntry> &entries) {
+  QList<QTreeWidgetItem *> items;
+  items.reserve(entries.size());
+  for (const TFileEntry &entry : entries) {
+    auto *item = new TFileListItem(entry);
+    item->setIcon(lcName, FileTypeIcon(entry.SubItems.value(siSource)));
+    items.append(item);
+  }
+  lw_Files->addTopLevelItems(items);
+}
+
+QStringList Tfrm_Main::ListedPaths() const {
+  QStringList paths;
+  paths.reserve(EntryCount());
   for (int i = 0; i < EntryCount(); ++i)
-    if (Entry(i).SubItems[siSource] == path)
-      return true;
-  return false;
+    paths.append(Entry(i).SubItems[siSource]);
+  return paths;
 }
 
 QList<int> Tfrm_Main::SelectedEntries() const {
@@ -362,21 +386,19 @@ void Tfrm_Main::ShowSortArrow(int column, bool descending) {
 
 void Tfrm_Main::AddFiles() {
   Tfrm_Adding::Execute(this, DroppedFiles,
-                       {[this](const QString &path) { return IsInFileList(path); },
-                        [this](const TFileEntry &entry) { AppendEntry(entry); },
+                       {[this] { return ListedPaths(); },
+                        [this](const QList<TFileEntry> &entries) { AppendEntries(entries); },
                         [this] { SortList(); }});
   UpdateSize();
 }
 
 void Tfrm_Main::UpdateSize() {
   pnl_Note->setVisible(EntryCount() == 0);
-  TotalSize = 0;
-  TotalDuration = 0;
-  for (int i = 0; i < EntryCount(); ++i) {
-    const TFileEntry entry = Entry(i);
-    TotalSize += RawValue(entry.SubItems[siRawSize]);
-    TotalDuration += RawValue(entry.SubItems[siRawDuration]);
-  }
+  TListTotals totals;
+  for (int i = 0; i < EntryCount(); ++i)
+    totals.Add(Entry(i));
+  TotalSize = totals.Size;
+  TotalDuration = totals.Duration;
   sts_0->setText(FilesStatusText(EntryCount(), TotalSize, TotalDuration));
 }
 
@@ -387,7 +409,7 @@ void Tfrm_Main::lw_FilesSelectItem(const QItemSelection &selected,
     const QList<int> indexes = SelectedEntries();
     int64_t size = 0;
     for (int i : indexes)
-      size += RawValue(Entry(i).SubItems[siRawSize]);
+      size = SaturatingAdd(size, RawValue(Entry(i).SubItems[siRawSize]));
     sts_1->setText(SelectedStatusText(int(indexes.size()), size));
   } else if (!deselected.isEmpty()) {
     sts_1->clear();
@@ -426,7 +448,7 @@ QStringList Tfrm_Main::LocalPaths(const QList<QUrl> &urls) {
   QStringList paths;
   for (const QUrl &url : urls)
     if (url.isLocalFile())
-      paths.append(url.toLocalFile());
+      paths.append(LocalPathOfUrl(url));
   return paths;
 }
 
@@ -532,7 +554,7 @@ void Tfrm_Main::PlaySelected() {
   const QList<int> selected = SelectedEntries();
   if (selected.isEmpty())
     return;
-  QDesktopServices::openUrl(QUrl::fromLocalFile(Entry(selected.first()).SubItems[siSource]));
+  QDesktopServices::openUrl(LocalPathUrl(Entry(selected.first()).SubItems[siSource]));
 }
 
 void Tfrm_Main::ShowHelp() {

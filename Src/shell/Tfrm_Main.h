@@ -63,10 +63,11 @@ public:
   // File list entries by position (list order); an empty entry outside the list.
   int EntryCount() const;
   TFileEntry Entry(int index) const;
-  // Appends one entry (icon by the file name); the caller re-sorts with SortList.
+  // Appends entries (icon by the file name's extension); the caller re-sorts with SortList.
   void AppendEntry(const TFileEntry &entry);
-  // Whether a path is already listed (sub-item 2, exact match).
-  bool IsInFileList(const QString &path) const;
+  void AppendEntries(const QList<TFileEntry> &entries);
+  // Sub-item 2 of every entry, in list order.
+  QStringList ListedPaths() const;
   // Positions of the selected entries, ascending.
   QList<int> SelectedEntries() const;
   // Re-sorts by SortColumn/SortDescending.

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <utility>
+#include <vector>
+
 namespace {
 const QLocale English(QLocale::English, QLocale::UnitedStates);
 
@@ -23,10 +27,14 @@ TEST_P(FormatDurationTest, FormatsHoursMinutesSeconds) {
 
 INSTANTIATE_TEST_SUITE_P(
     Durations, FormatDurationTest,
-    testing::Values(DurationCase{0, "00:00:00"}, DurationCase{-1, "00:00:00"},
-                    DurationCase{999999, "00:00:00"}, DurationCase{1000000, "00:00:01"},
-                    DurationCase{59999999, "00:00:59"}, DurationCase{60000000, "00:01:00"},
-                    DurationCase{3723000000, "01:02:03"}, DurationCase{86399000000, "23:59:59"},
+    testing::Values(DurationCase{0, "00:00:00"},
+                    // Negative is unknown: the decoder's -1, AV_NOPTS_VALUE, a header's claim.
+                    DurationCase{-1, "-"}, DurationCase{INT64_MIN, "-"},
+                    DurationCase{-5000000000000000000, "-"},
+                    DurationCase{INT64_MAX, "2562047788:00:54"}, DurationCase{999999, "00:00:00"},
+                    DurationCase{1000000, "00:00:01"}, DurationCase{59999999, "00:00:59"},
+                    DurationCase{60000000, "00:01:00"}, DurationCase{3723000000, "01:02:03"},
+                    DurationCase{86399000000, "23:59:59"},
                     DurationCase{360000000000, "100:00:00"}));
 
 struct SizeCase {
@@ -69,6 +77,43 @@ TEST(FileListTexts, RawValueOfBadTextIsZero) {
   EXPECT_EQ(RawValue(QStringLiteral("-1")), -1);
   EXPECT_EQ(RawValue(QStringLiteral("")), 0);
   EXPECT_EQ(RawValue(QStringLiteral("12abc")), 0);
+}
+
+struct TotalsCase {
+  const char *Name;
+  std::vector<std::pair<int64_t, int64_t>> Entries; // duration, size
+  int64_t Duration, Size;
+};
+
+class ListTotalsTest : public testing::TestWithParam<TotalsCase> {};
+
+TEST_P(ListTotalsTest, SumsKnownDurationsAndSizesHeldAtTheLimits) {
+  TListTotals totals;
+  for (const auto &[duration, size] : GetParam().Entries)
+    totals.Add(MakeEntry("a.avi", "/a.avi", duration, size));
+  EXPECT_EQ(totals.Duration, GetParam().Duration);
+  EXPECT_EQ(totals.Size, GetParam().Size);
+}
+
+constexpr int64_t Huge = 9000000000000000000;
+
+INSTANTIATE_TEST_SUITE_P(
+    Totals, ListTotalsTest,
+    testing::Values(
+        TotalsCase{"Empty", {}, 0, 0},
+        TotalsCase{"Plain", {{1000000, 10}, {2000000, 20}}, 3000000, 30},
+        TotalsCase{"UnknownDurationsLeftOut", {{-1, 1}, {5, 2}, {INT64_MIN, 3}}, 5, 6},
+        TotalsCase{
+            "HugeClaimsHoldAtTheTop", {{Huge, Huge}, {Huge, Huge}, {1, 1}}, INT64_MAX, INT64_MAX},
+        // A hand-edited list may carry negative sizes: they hold at the bottom.
+        TotalsCase{"NegativeSizesHoldAtTheBottom", {{0, -Huge}, {0, -Huge}}, 0, INT64_MIN}),
+    [](const testing::TestParamInfo<TotalsCase> &info) { return info.param.Name; });
+
+TEST(FileListTexts, SaturatingAdd) {
+  EXPECT_EQ(SaturatingAdd(INT64_MAX, 1), INT64_MAX);
+  EXPECT_EQ(SaturatingAdd(INT64_MIN, -1), INT64_MIN);
+  EXPECT_EQ(SaturatingAdd(INT64_MAX, INT64_MIN), -1);
+  EXPECT_EQ(SaturatingAdd(-3, 5), 2);
 }
 
 struct CompareCase {

@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
+#include <limits>
 
 namespace {
 // Records every AddFiles call with the pending paths it saw (and opens no adding window).
@@ -146,8 +147,7 @@ private slots:
     QCOMPARE(w.lw_Files->topLevelItem(0)->text(1), QStringLiteral("00:01:01"));
     QCOMPARE(w.lw_Files->topLevelItem(0)->text(2), QStringLiteral("2,048"));
     QCOMPARE(w.lw_Files->topLevelItem(0)->text(3), QStringLiteral("/m/x.avi"));
-    QVERIFY(w.IsInFileList(QStringLiteral("/m/x.avi")));
-    QVERIFY(!w.IsInFileList(QStringLiteral("/m/X.avi")));
+    QCOMPARE(w.ListedPaths(), QStringList{QStringLiteral("/m/x.avi")});
   }
 
   void statusTotalsCrossTheGibibyteBoundary() {
@@ -157,12 +157,30 @@ private slots:
     w.AppendEntry(Entry(QStringLiteral("/m/b.avi"), -1, 1));
     w.UpdateSize();
     QVERIFY(!w.pnl_Note->isVisible());
-    // The unknown duration (-1) lowers the total by one microsecond.
-    QCOMPARE(w.TotalDuration, int64_t(999999));
-    QCOMPARE(w.sts_0->text(), QStringLiteral("Files: 2 (Size: 1,024 MB, Duration: 00:00:00)"));
+    // The unknown duration (-1) is left out of the total.
+    QCOMPARE(w.TotalDuration, int64_t(1000000));
+    QCOMPARE(w.sts_0->text(), QStringLiteral("Files: 2 (Size: 1,024 MB, Duration: 00:00:01)"));
     w.AppendEntry(Entry(QStringLiteral("/m/c.avi"), 3723000000, 1));
     w.UpdateSize();
-    QCOMPARE(w.sts_0->text(), QStringLiteral("Files: 3 (Size: 1.00 GB, Duration: 01:02:03)"));
+    QCOMPARE(w.sts_0->text(), QStringLiteral("Files: 3 (Size: 1.00 GB, Duration: 01:02:04)"));
+  }
+
+  void statusTotalsHoldAtTheLimitWhateverTheFilesClaim() {
+    Tfrm_Main w;
+    w.show();
+    // Two files claiming about 9e18 us and bytes each, one a negative duration.
+    const int64_t huge = 9000000000000000000;
+    w.AppendEntry(Entry(QStringLiteral("/m/a.avi"), huge, huge));
+    w.AppendEntry(Entry(QStringLiteral("/m/b.avi"), huge, huge));
+    w.AppendEntry(Entry(QStringLiteral("/m/c.avi"), -5000000000000000000, 1));
+    w.UpdateSize();
+    QCOMPARE(w.TotalDuration, std::numeric_limits<int64_t>::max());
+    QCOMPARE(w.TotalSize, std::numeric_limits<int64_t>::max());
+    QCOMPARE(w.sts_0->text(),
+             QStringLiteral("Files: 3 (Size: 8589934592.00 GB, Duration: 2562047788:00:54)"));
+    QCOMPARE(w.lw_Files->topLevelItem(2)->text(lcDuration), QStringLiteral("-"));
+    w.mnu_SelectAll->trigger();
+    QCOMPARE(w.sts_1->text(), QStringLiteral("Selected: 3 files, 8589934592.00 GB"));
   }
 
   void dropOfUriListCallsAddFiles() {

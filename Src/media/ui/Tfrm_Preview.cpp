@@ -21,6 +21,7 @@
 #include "media/TFFDecoder.h"
 #include "media/ui/PreviewUtils.h"
 #include "media/ui/TPictureBox.h"
+#include "shell/LocalPath.h"
 
 namespace {
 
@@ -60,8 +61,8 @@ QToolButton *NavigationButton(QWidget *AParent, QStyle::StandardPixmap AIcon, co
 Tfrm_Preview::Tfrm_Preview(QWidget *AOwner, const QString &AFileName)
     : QDialog(AOwner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      FFDecoder1(std::make_unique<TFFDecoder>()) {
-  setWindowTitle(AFileName);
+      FFDecoder1(std::make_unique<TFFDecoder>()), FFileName(AFileName) {
+  setWindowTitle(DisplayPath(AFileName));
   setMinimumSize(200, 200);
   resize(592, 473);
 
@@ -188,7 +189,7 @@ void Tfrm_Preview::LoadPreviewFile() {
     ShowError(QString::fromStdString(FFDecoder1->LastErrMsg()));
     return;
   }
-  if (!FFDecoder1->LoadFile(windowTitle().toStdString())) {
+  if (!FFDecoder1->LoadFile(LocalPathString(FFileName))) {
     ShowError(QString::fromStdString(FFDecoder1->LastErrMsg()));
     return;
   }

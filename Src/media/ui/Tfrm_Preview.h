@@ -80,6 +80,7 @@ private:
   bool HasVideo() const;
 
   std::unique_ptr<TFFDecoder> FFDecoder1;
+  QString FFileName; // the path as the file list keeps it (shell/LocalPath.h)
   TBitmap FBitmap;
   int64_t FDuration = 0;
   int FFrames = 0;

@@ -8,6 +8,7 @@
 
 #include "media/ui/PreviewUtils.h"
 #include "media/ui/ShellInfo.h"
+#include "shell/LocalPath.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ bool Tfrm_Properties::Fill(const QString &ACaption, const QStringList &ASubItems
   if (!ok || ASubItems.size() < siCount)
     return false;
   txt_Name->setText(ACaption);
-  txt_Source->setText(ASubItems.at(siSource));
+  txt_Source->setText(DisplayPath(ASubItems.at(siSource)));
   txt_Type->setText(ShellTypeName(QFileInfo(ASubItems.at(siSource)).fileName()));
   txt_Size->setText(PropertiesSizeText(size));
   txt_Duration->setText(ASubItems.at(siDuration));

@@ -11,9 +11,11 @@ namespace fs = std::filesystem;
 namespace {
 
 std::string FolderWithDelimiter(const std::string &AFolder) {
+  // Absolute and lexically clean ("." and ".." resolved by name, links kept), so a file found
+  // here has the same path as when it is added directly.
   std::error_code ec;
   fs::path p = fs::absolute(fs::path(AFolder), ec);
-  std::string s = ec ? AFolder : p.string();
+  std::string s = ec ? AFolder : p.lexically_normal().string();
   if (s.empty() || s.back() != '/')
     s += '/';
   return s;

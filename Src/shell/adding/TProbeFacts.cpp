@@ -1,8 +1,9 @@
 #include "shell/adding/TProbeFacts.h"
 
-#include <QFileInfo>
+#include <filesystem>
 
 #include "media/TCustomDecoder.h"
+#include "shell/LocalPath.h"
 
 TProbeFacts ProbeFactsOf(TCustomDecoder &ADecoder, int64_t ASize) {
   TProbeFacts facts;
@@ -22,8 +23,9 @@ TProbeFacts ProbeFactsOf(TCustomDecoder &ADecoder, int64_t ASize) {
 }
 
 int64_t FileSizeOf(const QString &APath) {
-  QFileInfo info(APath);
-  return info.exists() ? info.size() : 0;
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(LocalPathString(APath), ec);
+  return ec ? 0 : static_cast<int64_t>(size);
 }
 
 QString FrameRateText(AVRational AFrameRate) {
@@ -42,9 +44,10 @@ QString FrameSizeText(int AWidth, int AHeight) {
 
 TFileEntry FileEntryOf(const QString &APath, const TProbeFacts &AFacts, const QLocale &ALocale) {
   TFileEntry entry;
-  entry.Caption = QFileInfo(APath).fileName();
+  // The caption is for reading (jobs name their outputs after it); the source keeps the bytes.
+  entry.Caption = DisplayPath(APath.mid(APath.lastIndexOf(QLatin1Char('/')) + 1));
   int64_t rawDuration = AFacts.Duration == AV_NOPTS_VALUE ? 0 : AFacts.Duration;
-  // FormatDuration of -1 (unknown) truncates to 00:00:00.
+  // An unknown duration (-1) reads "-".
   entry.SubItems[siDuration] = FormatDuration(rawDuration);
   entry.SubItems[siSize] = FormatByteCount(AFacts.Size, ALocale);
   entry.SubItems[siSource] = APath;

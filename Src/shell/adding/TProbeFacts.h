@@ -25,7 +25,7 @@ struct TProbeFacts {
 // The facts of the file the decoder has open; ASize is the file's size on disk.
 TProbeFacts ProbeFactsOf(TCustomDecoder &ADecoder, int64_t ASize);
 
-// Size in bytes of the file's directory entry, 0 when there is none.
+// Size in bytes of the file a path text (shell/LocalPath.h) names, 0 when there is none.
 int64_t FileSizeOf(const QString &APath);
 
 // Sub-item texts of the video columns.
@@ -33,6 +33,7 @@ QString FrameRateText(AVRational AFrameRate);
 QString BitRateText(int ABitRate);
 QString FrameSizeText(int AWidth, int AHeight);
 
-// The list entry of a probed file: caption = the file name, then the eight sub-items.
+// The list entry of a probed file: caption = the file name as displayed, then the eight
+// sub-items; sub-item 2 is APath itself.
 TFileEntry FileEntryOf(const QString &APath, const TProbeFacts &AFacts,
                        const QLocale &ALocale = QLocale());

@@ -2,15 +2,20 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <filesystem>
+
 #include "media/TFFDecoder.h"
+#include "shell/LocalPath.h"
 #include "shell/adding/MediaMasks.h"
 #include "shell/adding/TProbeFacts.h"
+
+namespace fs = std::filesystem;
 
 Tfrm_Adding::Tfrm_Adding(QWidget *AOwner, const QStringList &ADroppedFiles,
                          TFileListAccess AFileList)
@@ -34,7 +39,7 @@ Tfrm_Adding::Tfrm_Adding(QWidget *AOwner, const QStringList &ADroppedFiles,
   FFindFile1.Subfolders = true;
   FFindFile1.OnFileMatch = [this](TFindFile *, const std::string &AFolder,
                                   const std::string &AName) {
-    FCandidateList.append(QString::fromStdString(AFolder + AName));
+    FCandidateList.append(LocalPathText(QByteArray::fromStdString(AFolder + AName)));
   };
 
   tmr_Step.setInterval(0);
@@ -89,15 +94,22 @@ void Tfrm_Adding::ScanPendingPaths() {
     done(QDialog::Rejected);
     return;
   }
+  const QStringList listed = FFileList.ListedPaths();
+  FListed = QSet<QString>(listed.begin(), listed.end());
   FPhase = phCollect;
   tmr_Step.start();
 }
 
 void Tfrm_Adding::RunStep() {
-  if (FPhase == phCollect)
-    CollectStep();
-  else if (FPhase == phProbe)
-    ProbeStep();
+  QElapsedTimer slice;
+  slice.start();
+  while (slice.elapsed() < SliceMs && (FPhase == phCollect || FPhase == phProbe)) {
+    if (FPhase == phCollect)
+      CollectStep();
+    else
+      ProbeStep();
+  }
+  FlushEntries();
 }
 
 void Tfrm_Adding::CollectStep() {
@@ -115,13 +127,14 @@ void Tfrm_Adding::CollectStep() {
     FPhase = phProbe;
     return;
   }
-  const QString path = FDroppedFiles.at(FPendingIndex++);
-  QFileInfo info(path);
-  if (info.isDir()) {
-    lbl_Path->setText(QStringLiteral("Searching in folders...\n\n") + path);
-    FFindFile1.Location = path.toStdString();
+  const QString path = CleanLocalPath(FDroppedFiles.at(FPendingIndex++));
+  const std::string bytes = LocalPathString(path);
+  std::error_code ec;
+  if (fs::is_directory(bytes, ec)) {
+    lbl_Path->setText(QStringLiteral("Searching in folders...\n\n") + DisplayPath(path));
+    FFindFile1.Location = bytes;
     FFindFile1.Start();
-  } else if (info.isFile() && IsAcceptedMediaPath(path.toStdString())) {
+  } else if (fs::is_regular_file(bytes, ec) && IsAcceptedMediaPath(bytes)) {
     FCandidateList.append(path);
   }
 }
@@ -132,34 +145,38 @@ void Tfrm_Adding::ProbeStep() {
     return;
   }
   const QString path = FCandidateList.at(FCandidateIndex);
-  if (!FProgressShown) {
-    // Show "i of n" first; the probe runs in the next step, after the window has painted.
-    lbl_Path->setText(QStringLiteral("%1 of %2\n\n%3")
-                          .arg(FCandidateIndex + 1)
-                          .arg(FCandidateList.size())
-                          .arg(path));
-    FProgressShown = true;
-    return;
-  }
+  lbl_Path->setText(QStringLiteral("%1 of %2\n\n%3")
+                        .arg(FCandidateIndex + 1)
+                        .arg(FCandidateList.size())
+                        .arg(DisplayPath(path)));
   ProbeCandidate(path);
-  FProgressShown = false;
   emit CandidateDone(FCandidateIndex++);
 }
 
 void Tfrm_Adding::ProbeCandidate(const QString &APath) {
-  if (!QFileInfo(APath).isFile() || !IsAcceptedMediaPath(APath.toStdString()) ||
-      FFileList.IsInFileList(APath))
+  const std::string bytes = LocalPathString(APath);
+  std::error_code ec;
+  if (!fs::is_regular_file(bytes, ec) || !IsAcceptedMediaPath(bytes) || IsInFileList(APath))
     return;
   // A file the decoder cannot open is skipped without a message.
-  if (!FFDecoder1->LoadFile(APath.toStdString()))
+  if (!FFDecoder1->LoadFile(bytes))
     return;
-  FFileList.AddEntry(FileEntryOf(APath, ProbeFactsOf(*FFDecoder1, FileSizeOf(APath))));
+  FNewEntries.append(FileEntryOf(APath, ProbeFactsOf(*FFDecoder1, FileSizeOf(APath))));
+  FListed.insert(APath);
   ++FAddedCount;
   FFDecoder1->CloseFile();
 }
 
+void Tfrm_Adding::FlushEntries() {
+  if (FNewEntries.isEmpty())
+    return;
+  FFileList.AddEntries(FNewEntries);
+  FNewEntries.clear();
+}
+
 void Tfrm_Adding::Finish() {
   tmr_Step.stop();
+  FlushEntries();
   FFileList.SortList();
   FPhase = phDone;
   accept();

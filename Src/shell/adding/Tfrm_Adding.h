@@ -3,12 +3,18 @@
 // paths already listed, probes each remaining file once with its own decoder and appends one
 // entry per file, then re-sorts the list and closes itself.
 //
-// The run is a chain of small steps driven by a zero-interval timer (one pending path, one
-// scanned folder or one candidate per step), so the window repaints and "Cancel" gets through
-// between any two steps without spinning the event loop. Everything runs on the UI thread.
+// Paths are lexically cleaned (absolute, "." and ".." resolved by name) before the duplicate
+// check, and are path texts of shell/LocalPath.h, so names that are not valid UTF-8 get in too.
+//
+// The run is a chain of time slices driven by a zero-interval timer: each slice handles pending
+// paths, scanned folders and candidates for up to SliceMs, appends its new entries to the list
+// in one go and returns to the event loop, so the window repaints and "Cancel" gets through a
+// few times a second while a long run costs little more than the probing itself. Everything
+// runs on the UI thread.
 #pragma once
 
 #include <QDialog>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 #include <functional>
@@ -27,10 +33,13 @@ class Tfrm_Adding : public QDialog {
 public:
   // What the run needs of the list it fills (the main window binds these to lw_Files).
   struct TFileListAccess {
-    std::function<bool(const QString &APath)> IsInFileList; // exact, case-sensitive path
-    std::function<void(const TFileEntry &AEntry)> AddEntry;
+    std::function<QStringList()> ListedPaths; // sub-item 2 of every entry, read once per run
+    std::function<void(const QList<TFileEntry> &AEntries)> AddEntries; // appended unsorted
     std::function<void()> SortList; // re-sort by the list's current order
   };
+
+  // Longest stretch of work between two returns to the event loop.
+  static constexpr int SliceMs = 40;
 
   Tfrm_Adding(QWidget *AOwner, const QStringList &ADroppedFiles, TFileListAccess AFileList);
   ~Tfrm_Adding() override;
@@ -42,11 +51,13 @@ public:
   QPushButton *btn_Cancel;
 
   const QStringList &CandidateList() const { return FCandidateList; }
+  // Whether the path is listed already or was added by this run (exact, case-sensitive).
+  bool IsInFileList(const QString &APath) const { return FListed.contains(APath); }
   bool StopAdding() const { return FStopAdding; }
   int AddedCount() const { return FAddedCount; }
 
 signals:
-  // After candidate AIndex has been probed or skipped.
+  // After candidate AIndex has been probed or skipped (its entry may not be in the list yet).
   void CandidateDone(int AIndex);
 
 protected:
@@ -62,6 +73,7 @@ private:
   void CollectStep();
   void ProbeStep();
   void ProbeCandidate(const QString &APath);
+  void FlushEntries();
   void Finish();
   void btn_CancelClick();
 
@@ -73,9 +85,10 @@ private:
   bool FStopAdding = false;
   bool FStarted = false;
   TPhase FPhase = phIdle;
-  int FPendingIndex = 0;       // next entry of FDroppedFiles to collect
-  int FCandidateIndex = 0;     // next candidate to probe
-  bool FProgressShown = false; // the "i of n" text of FCandidateIndex is on screen
+  int FPendingIndex = 0;         // next entry of FDroppedFiles to collect
+  int FCandidateIndex = 0;       // next candidate to probe
+  QSet<QString> FListed;         // paths in the list and added by this run
+  QList<TFileEntry> FNewEntries; // probed in this slice, not yet in the list
   int FAddedCount = 0;
   QTimer tmr_Step;
 };

@@ -13,7 +13,9 @@
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
+#include <filesystem>
 
+#include "shell/LocalPath.h"
 #include "shell/adding/Tfrm_Adding.h"
 
 namespace {
@@ -28,18 +30,22 @@ struct TTestList {
   int Sorts = 0;
 
   Tfrm_Adding::TFileListAccess Access() {
-    return {
-        [this](const QString &APath) {
-          return std::any_of(Entries.begin(), Entries.end(),
-                             [&](const TFileEntry &e) { return e.SubItems[siSource] == APath; });
-        },
-        [this](const TFileEntry &AEntry) { Entries.push_back(AEntry); },
-        [this] {
-          ++Sorts;
-          std::sort(Entries.begin(), Entries.end(), [](const TFileEntry &a, const TFileEntry &b) {
-            return CompareEntries(lcName, a, b) < 0;
-          });
-        }};
+    return {[this] {
+              QStringList paths;
+              for (const TFileEntry &e : Entries)
+                paths << e.SubItems[siSource];
+              return paths;
+            },
+            [this](const QList<TFileEntry> &AEntries) {
+              Entries.insert(Entries.end(), AEntries.begin(), AEntries.end());
+            },
+            [this] {
+              ++Sorts;
+              std::sort(Entries.begin(), Entries.end(),
+                        [](const TFileEntry &a, const TFileEntry &b) {
+                          return CompareEntries(lcName, a, b) < 0;
+                        });
+            }};
   }
   const TFileEntry *Find(const QString &APath) const {
     for (const TFileEntry &e : Entries)
@@ -143,6 +149,49 @@ TEST(AddingWindow, IgnoresPathsThatAreNotAcceptedMediaFiles) {
   EXPECT_EQ(list.Paths(), QStringList{upper});
 }
 
+TEST(AddingWindow, NamesThatAreNotUtf8AreAddedWithTheirExactBytes) {
+  TMediaFolder folder;
+  const QByteArray root = QFile::encodeName(folder.Path());
+  const QByteArray direct = root + "/caf\xe9.mp4";      // Latin-1, dropped as a file
+  const QByteArray inFolder = root + "/d\xff/\xfe.avi"; // found by the folder scan
+  std::filesystem::create_directory(inFolder.left(inFolder.lastIndexOf('/')).toStdString());
+  for (const QByteArray &target : {direct, inFolder})
+    ASSERT_TRUE(std::filesystem::copy_file(
+        QFile::encodeName(Fixture(QStringLiteral("av.mp4"))).toStdString(), target.toStdString()));
+  TTestList list;
+  RunAdding({LocalPathText(direct), folder.Path()}, list);
+  ASSERT_EQ(list.Entries.size(), 2u);
+  QList<QByteArray> sources;
+  for (const TFileEntry &e : list.Entries) {
+    sources << LocalPathBytes(e.SubItems[siSource]);
+    // Probed: the decoder opened the file by its bytes.
+    EXPECT_EQ(e.SubItems[siRawDuration], QStringLiteral("2000000"));
+    EXPECT_EQ(e.SubItems[siRawSize].toLongLong(),
+              QFileInfo(Fixture(QStringLiteral("av.mp4"))).size());
+  }
+  std::sort(sources.begin(), sources.end());
+  EXPECT_EQ(sources, (QList<QByteArray>{direct, inFolder}));
+  EXPECT_EQ(list.Entries.front().Caption, QString::fromUtf16(u"caf\uFFFD.mp4"));
+  EXPECT_EQ(list.Entries.back().Caption, QString::fromUtf16(u"\uFFFD.avi"));
+}
+
+TEST(AddingWindow, DotAndDotDotSpellingsOfOnePathGiveOneCleanEntry) {
+  TMediaFolder folder;
+  const QString top = folder.Put(QStringLiteral("media/tree/top.avi"), QStringLiteral("av.avi"));
+  const QString old = QDir::currentPath();
+  QDir::setCurrent(folder.Path(QStringLiteral("media")));
+  TTestList list;
+  RunAdding({folder.Path(QStringLiteral("media/../media/tree")),
+             folder.Path(QStringLiteral("media/./tree/top.avi")),
+             QStringLiteral("tree/../tree//top.avi")},
+            list);
+  QDir::setCurrent(old);
+  EXPECT_EQ(list.Paths(), QStringList{top});
+  // Already listed under its clean path: another spelling adds nothing.
+  RunAdding({folder.Path(QStringLiteral("media/tree/./top.avi"))}, list);
+  EXPECT_EQ(list.Paths(), QStringList{top});
+}
+
 struct TSubItemCase {
   const char *Fixture;
   const char *Name; // the name the copy gets
@@ -185,9 +234,8 @@ INSTANTIATE_TEST_SUITE_P(
         TSubItemCase{"audio_first.mkv", "audio_first.mkv", "00:00:02", "2003000", "-", "-", "-"},
         // An audio-only file under an accepted name.
         TSubItemCase{"audio.mp3", "sound.mpg", "00:00:03", "3056327", "-", "-", "-"},
-        // A raw H.264 stream has no duration: shown as 00:00:00, kept as -1.
-        TSubItemCase{"unknown_duration.h264", "raw.ts", "00:00:00", "-1", "25.00 fps", "-",
-                     "320x240"}),
+        // A raw H.264 stream has no duration: shown as unknown, kept as -1.
+        TSubItemCase{"unknown_duration.h264", "raw.ts", "-", "-1", "25.00 fps", "-", "320x240"}),
     [](const testing::TestParamInfo<TSubItemCase> &info) {
       std::string name = info.param.Name;
       std::replace(name.begin(), name.end(), '.', '_');

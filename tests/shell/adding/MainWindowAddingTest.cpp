@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -10,14 +11,20 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
+#include <QUrl>
+#include <filesystem>
 
 #include "media/ui/Tfrm_Preview.h"
 #include "media/ui/Tfrm_Properties.h"
+#include "shell/LocalPath.h"
 #include "shell/Tfrm_Main.h"
 #include "shell/adding/Tfrm_AddFiles.h"
 
@@ -147,6 +154,40 @@ TEST(MainWindowAdding, PropertiesAndPreviewOpenForTheFirstSelectedEntry) {
   });
   w.btn_PlayClick();
   EXPECT_EQ(caption, Fixture("av.mp4"));
+}
+
+TEST(MainWindowAdding, APastedNameThatIsNotUtf8IsListedReadablyAndPreviewedByItsBytes) {
+  QTemporaryDir media;
+  const QByteArray bytes = QFile::encodeName(media.path()) + "/clip\xe9.mp4";
+  ASSERT_TRUE(std::filesystem::copy_file(QFile::encodeName(Fixture("av.mp4")).toStdString(),
+                                         bytes.toStdString()));
+  TMainWindow main;
+  Tfrm_Main &w = *main.Form;
+  auto *mime = new QMimeData;
+  mime->setUrls({QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"))});
+  QGuiApplication::clipboard()->setMimeData(mime);
+  w.btn_PasteClick();
+  ASSERT_EQ(w.EntryCount(), 1);
+  EXPECT_EQ(LocalPathBytes(w.Entry(0).SubItems[siSource]), bytes);
+  // Shown with a replacement character, as the file system's own decoding shows it.
+  EXPECT_EQ(w.lw_Files->topLevelItem(0)->text(lcSource), QFile::decodeName(bytes));
+  EXPECT_EQ(w.Entry(0).Caption, QString::fromUtf16(u"clip\uFFFD.mp4"));
+
+  w.lw_Files->topLevelItem(0)->setSelected(true);
+  QString caption;
+  bool opened = false;
+  WhenShown<Tfrm_Preview>([&](Tfrm_Preview *AForm) {
+    caption = AForm->windowTitle();
+    // The file is open once the frame buttons are enabled; a failure would show an error box.
+    opened = QTest::qWaitFor([&] { return AForm->btn_Next->isEnabled(); }, 5000);
+    for (QWidget *box : QApplication::topLevelWidgets())
+      if (qobject_cast<QMessageBox *>(box))
+        box->close();
+    AForm->close();
+  });
+  w.btn_PlayClick();
+  EXPECT_EQ(caption, QFile::decodeName(bytes));
+  EXPECT_TRUE(opened);
 }
 
 } // namespace

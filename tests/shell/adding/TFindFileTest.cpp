@@ -146,6 +146,17 @@ TEST_F(TFindFileTest, FolderGivenWithTrailingDelimiterOrRelativeGivesTheSamePath
   fs::current_path(old);
 }
 
+TEST_F(TFindFileTest, DotAndDotDotInTheFolderAreResolvedByName) {
+  const std::string top = Make("media/tree/top.avi");
+  const std::string spelled = (FRoot / "media/../media/./tree").string();
+  EXPECT_EQ(Scan(spelled), std::vector<std::string>{top});
+}
+
+TEST_F(TFindFileTest, NamesThatAreNotUtf8AreReportedWithTheirBytes) {
+  const std::string file = Make("d\xff/caf\xe9.avi");
+  EXPECT_EQ(Scan(FRoot.string()), std::vector<std::string>{file});
+}
+
 TEST_F(TFindFileTest, SeveralLocationsSeparatedBySemicolons) {
   const std::string a = Make("one/a.avi");
   const std::string b = Make("two/b.avi");
