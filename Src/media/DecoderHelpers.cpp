@@ -29,3 +29,7 @@ int64_t ContainerFileSize(const AVFormatContext *AContext) {
   }
   return size;
 }
+
+void CapFramePixels(AVDictionary **AOptions) {
+  ff::av_dict_set_int(AOptions, "max_pixels", MaxFramePixels, AV_DICT_DONT_OVERWRITE);
+}

@@ -186,6 +186,7 @@ bool TCustomDecoder::FindStreamInfo(const std::string &AFileName) {
     AVStream *st = FFileHandle->streams[i];
     opts[i] =
         FilterCodecOpts(FOptions->codec_opts(), st->codecpar->codec_id, FFileHandle, st, nullptr);
+    CapFramePixels(&opts[i]);
   }
   FLastRead = ff::av_gettime_relative();
   int ret = ff::avformat_find_stream_info(FFileHandle, count ? opts.data() : nullptr);

@@ -206,6 +206,7 @@ TCodecContextPtr TFFDecoder::OpenDecoder(int AStreamIndex, bool AVideo) {
   }
   AVDictionary *opts =
       FilterCodecOpts(Options().codec_opts(), st->codecpar->codec_id, FFileHandle, st, codec);
+  CapFramePixels(&opts);
   int ret = ff::avcodec_open2(ctx.get(), codec, &opts);
   ff::av_dict_free(&opts);
   if (ret < 0) {

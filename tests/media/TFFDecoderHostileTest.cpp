@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sys/resource.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -36,6 +37,11 @@ void Put32(TBytes &ABytes, size_t AOffset, uint32_t AValue) {
 void Put16(TBytes &ABytes, size_t AOffset, uint16_t AValue) {
   ABytes[AOffset] = uint8_t(AValue);
   ABytes[AOffset + 1] = uint8_t(AValue >> 8);
+}
+
+void Put32BE(TBytes &ABytes, size_t AOffset, uint32_t AValue) {
+  for (int i = 0; i < 4; ++i)
+    ABytes[AOffset + i] = uint8_t(AValue >> (8 * (3 - i)));
 }
 
 size_t Find(const TBytes &ABytes, const char *ATag) {
@@ -118,6 +124,81 @@ TEST(DecoderHostileHeaders, AWavClaimingOneHertzComesInBoundedBlocksWithNothingL
   EXPECT_LE(largest, TFFDecoder::MaxAudioBlockSamples * 4);
   EXPECT_NEAR(double(bytes), samples * 176400.0, 0.01 * samples * 176400);
   EXPECT_NEAR(double(end), samples * 1e6, 0.01 * samples * 1e6);
+}
+
+uint32_t Crc32(const uint8_t *AData, size_t ASize) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = 0; i < ASize; ++i) {
+    crc ^= AData[i];
+    for (int bit = 0; bit < 8; ++bit)
+      crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+  }
+  return ~crc;
+}
+
+void AddPngChunk(TBytes &APng, const char *AType, const TBytes &AData) {
+  const size_t at = APng.size();
+  APng.resize(at + 12 + AData.size());
+  Put32BE(APng, at, uint32_t(AData.size()));
+  std::memcpy(&APng[at + 4], AType, 4);
+  std::copy(AData.begin(), AData.end(), APng.begin() + long(at) + 8);
+  Put32BE(APng, at + 8 + AData.size(), Crc32(&APng[at + 4], 4 + AData.size()));
+}
+
+// A PNG picture of a few hundred bytes whose header claims AWidth x AHeight RGB pixels: its
+// only data is one stored (uncompressed) block of 400 zero bytes.
+TBytes PngClaimingSize(uint32_t AWidth, uint32_t AHeight) {
+  TBytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  TBytes header(13);
+  Put32BE(header, 0, AWidth);
+  Put32BE(header, 4, AHeight);
+  header[8] = 8; // bits per channel
+  header[9] = 2; // RGB
+  AddPngChunk(png, "IHDR", header);
+  const uint16_t stored = 400;
+  TBytes zlib = {0x78,
+                 0x01,
+                 0x01,
+                 uint8_t(stored),
+                 uint8_t(stored >> 8),
+                 uint8_t(~stored),
+                 uint8_t(~stored >> 8)};
+  zlib.resize(zlib.size() + stored + 4);
+  Put32BE(zlib, zlib.size() - 4, (uint32_t(stored) << 16) | 1); // Adler-32 of the zeros
+  AddPngChunk(png, "IDAT", zlib);
+  AddPngChunk(png, "IEND", {});
+  return png;
+}
+
+long PeakKilobytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+// The resident peak is the process's, so the test measures how far opening raises it; under
+// CTest each test runs in a process of its own.
+TEST(DecoderHostileHeaders, APictureClaiming16000x16000OpensWithoutAllocatingForIt) {
+  const std::string path = WriteTemp("huge_picture.avi", PngClaimingSize(16000, 16000));
+  const long before = PeakKilobytes();
+  TFFDecoder dec;
+  if (dec.LoadFile(path)) {
+    EXPECT_FALSE(dec.Decode());
+    TBitmap bmp;
+    EXPECT_FALSE(dec.CopyToBitmap(bmp));
+  }
+  EXPECT_LT(PeakKilobytes() - before, 100 * 1024) << "kB more at the peak";
+}
+
+TEST(DecoderHostileHeaders, ProbingDecodesFramesUpToTheCapOnly) {
+  // 8192 x 4320 is the cap itself: probing decodes the picture and learns its size; one row
+  // more is refused, and the stream's size stays unknown.
+  for (uint32_t height : {4320u, 4321u}) {
+    TFFDecoder dec;
+    ASSERT_TRUE(dec.LoadFile(WriteTemp("cap.png", PngClaimingSize(8192, height)), "png_pipe"))
+        << dec.LastErrMsg();
+    EXPECT_EQ(dec.FirstVideoStreamInfo().Height, height == 4320 ? 4320 : 0);
+  }
 }
 
 } // namespace
