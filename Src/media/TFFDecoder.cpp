@@ -13,6 +13,13 @@
 
 namespace {
 constexpr AVRational Microseconds{1, 1000000};
+// Times a file gives are kept within +-2^61 microseconds (73,000 years) before stepping
+// arithmetic adds frame durations to them.
+constexpr int64_t MaxStepTime = int64_t(1) << 61;
+
+int64_t StepTime(int64_t ATime) {
+  return std::clamp(ATime, -MaxStepTime, MaxStepTime);
+}
 const char *const DecodeVideoMethod = "Decode() for video";
 const char *const DecodeAudioMethod = "DecodeAudio()";
 const char *const SeekMethod = "Seek()";
@@ -98,8 +105,14 @@ int64_t TFFDecoder::Position() {
 
 int64_t TFFDecoder::StreamTimeToMicroseconds(int AStreamIndex, int64_t ATime) const {
   const AVStream *st = FFileHandle->streams[AStreamIndex];
-  if (st->start_time != AV_NOPTS_VALUE)
-    ATime -= st->start_time;
+  // Both times come from the file: the difference saturates instead of overflowing.
+  const int64_t start = st->start_time;
+  if (start > 0 && ATime < INT64_MIN + 1 + start)
+    ATime = INT64_MIN + 1;
+  else if (start < 0 && start != AV_NOPTS_VALUE && ATime > INT64_MAX + start)
+    ATime = INT64_MAX;
+  else if (start != AV_NOPTS_VALUE)
+    ATime -= start;
   return ff::av_rescale_q(ATime, st->time_base, Microseconds);
 }
 
@@ -442,7 +455,7 @@ bool TFFDecoder::DecodeNextKeyFrame(int AStreamIndex) {
     return false;
   int64_t target = FrameDuration();
   if (CurrentPTS() > 0)
-    target += CurrentPTS();
+    target += StepTime(CurrentPTS());
   return Seek(target, 0) && Decode(index);
 }
 
@@ -454,6 +467,7 @@ bool TFFDecoder::DecodePreviousKeyFrame(int AStreamIndex) {
   int64_t R = KnownPTS();
   if (R == AV_NOPTS_VALUE) // from a fresh file: the last key frame
     R = FFileHandle->duration != AV_NOPTS_VALUE ? FFileHandle->duration : 0;
+  R = StepTime(R);
   const bool byteReader = FFileHandle->pb != nullptr;
   int64_t S = ReaderPosition();
   int64_t M = -2;
@@ -494,7 +508,7 @@ bool TFFDecoder::DecodePreviousFrame(int AStreamIndex) {
   if (index < 0)
     return false;
   const int64_t D = FrameDuration();
-  const int64_t R = KnownPTS() != AV_NOPTS_VALUE ? KnownPTS() : 0;
+  const int64_t R = KnownPTS() != AV_NOPTS_VALUE ? StepTime(KnownPTS()) : 0;
   const int64_t T = R - 2 * D;
   int64_t best = AV_NOPTS_VALUE;
   if (!DecodePreviousKeyFrame(index))

@@ -1,5 +1,6 @@
 #include "media/TFileInfoText.h"
 
+#include <cinttypes>
 #include <cmath>
 #include <vector>
 
@@ -15,9 +16,10 @@ void AddLine(std::vector<std::string> &ALines, const std::string &AText) {
 std::string DurationText(const AVFormatContext *ctx) {
   std::string s = "Duration: ";
   if (ctx->duration != AV_NOPTS_VALUE) {
-    int64_t d = ctx->duration + 500; // rounded to the millisecond shown
+    // Rounded to the millisecond shown; a file may claim the largest duration there is.
+    int64_t d = ctx->duration < INT64_MAX - 500 ? ctx->duration + 500 : INT64_MAX;
     int64_t secs = d / AV_TIME_BASE, ms = d % AV_TIME_BASE / 1000;
-    s += Format("%.2d:%.2d:%.2d.%.3d", int(secs / 3600), int(secs / 60 % 60), int(secs % 60),
+    s += Format("%.2" PRId64 ":%.2d:%.2d.%.3d", secs / 3600, int(secs / 60 % 60), int(secs % 60),
                 int(ms));
   } else {
     s += "N/A";

@@ -271,6 +271,14 @@ TEST(DecoderStreamInfo, TheReportShowsTheDurationToTheMillisecond) {
       << text;
 }
 
+TEST(DecoderStreamInfo, TheReportShowsTheLargestClaimedDurationAsItIs) {
+  TFFDecoder dec;
+  ASSERT_TRUE(dec.LoadFile(Fixture("av.mp4")));
+  dec.FileHandle()->duration = INT64_MAX; // what a damaged header can claim
+  std::string text = dec.FileInfoText();
+  EXPECT_NE(text.find("\nDuration: 2562047788:00:54.775, "), std::string::npos) << text;
+}
+
 struct TTextCase {
   double Value;
   const char *Text;
