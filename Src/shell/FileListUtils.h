@@ -11,7 +11,7 @@
 enum TEntrySubItem : int {
   siDuration = 0,    // display duration, FormatDuration
   siSize = 1,        // display size, FormatByteCount
-  siSource = 2,      // full path of the source file
+  siSource = 2,      // full clean path, a path text of LocalPath.h (bytes: LocalPathString)
   siRawDuration = 3, // microseconds, decimal
   siRawSize = 4,     // bytes, decimal
   siFrameRate = 5,   // "25.00 fps" or "-"

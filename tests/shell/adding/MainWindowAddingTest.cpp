@@ -156,7 +156,7 @@ TEST(MainWindowAdding, PropertiesAndPreviewOpenForTheFirstSelectedEntry) {
   EXPECT_EQ(caption, Fixture("av.mp4"));
 }
 
-TEST(MainWindowAdding, APastedNameThatIsNotUtf8IsListedReadablyAndPreviewedByItsBytes) {
+TEST(MainWindowAdding, APastedNameThatIsNotUtf8IsShownReadablyAndPreviewedByItsBytes) {
   QTemporaryDir media;
   const QByteArray bytes = QFile::encodeName(media.path()) + "/clip\xe9.mp4";
   ASSERT_TRUE(std::filesystem::copy_file(QFile::encodeName(Fixture("av.mp4")).toStdString(),
@@ -174,6 +174,14 @@ TEST(MainWindowAdding, APastedNameThatIsNotUtf8IsListedReadablyAndPreviewedByIts
   EXPECT_EQ(w.Entry(0).Caption, QString::fromUtf16(u"clip\uFFFD.mp4"));
 
   w.lw_Files->topLevelItem(0)->setSelected(true);
+  QString source;
+  WhenShown<Tfrm_Properties>([&](Tfrm_Properties *AForm) {
+    source = AForm->txt_Source->text();
+    QTest::mouseClick(AForm->btn_OK, Qt::LeftButton);
+  });
+  w.btn_PropertiesClick();
+  EXPECT_EQ(source, QFile::decodeName(bytes));
+
   QString caption;
   bool opened = false;
   WhenShown<Tfrm_Preview>([&](Tfrm_Preview *AForm) {
