@@ -1,5 +1,6 @@
 #include "shell/TStyleFile.h"
 
+#include "shell/settings/RegularFile.h"
 #include "shell/settings/TIniFile.h"
 
 #include <QFile>
@@ -40,10 +41,12 @@ std::optional<TStyleFile> TStyleFile::Parse(const QString &text) {
 }
 
 std::optional<TStyleFile> TStyleFile::Load(const QString &path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+  // A style file is a few hundred bytes; a FIFO or device in its place is not read at all.
+  constexpr size_t maxSize = 64 * 1024;
+  const TFileText file = ReadRegularFile(QFile::encodeName(path).toStdString(), maxSize);
+  if (file.State != TFileText::fsRead)
     return std::nullopt;
-  return Parse(QString::fromUtf8(file.readAll()));
+  return Parse(QString::fromStdString(file.Text));
 }
 
 QPalette TStyleFile::Palette() const {

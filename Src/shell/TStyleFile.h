@@ -15,7 +15,8 @@ struct TStyleFile {
 
   // Parses the file's text; nullopt when a section, the name or any colour is missing or bad.
   static std::optional<TStyleFile> Parse(const QString &text);
-  // Reads and parses a file; nullopt when it cannot be read or is invalid.
+  // Reads and parses a file; nullopt when it is not a regular file, cannot be read or is
+  // invalid.
   static std::optional<TStyleFile> Load(const QString &path);
 
   // The palette this style gives the widgets (used with the Fusion style).

@@ -6,6 +6,7 @@
 #include "shell/TFileListItem.h"
 #include "shell/TGlassButton.h"
 #include "shell/TSettingsPanel.h"
+#include "shell/TStretchedLastColumn.h"
 #include "shell/adding/Tfrm_AddFiles.h"
 #include "shell/adding/Tfrm_Adding.h"
 #include "shell/settings/OptionBuilders.h"
@@ -34,6 +35,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -119,8 +121,8 @@ Tfrm_Main::Tfrm_Main(QWidget *parent)
   if (mnu_Dark->isChecked())
     ApplyTheme();
   setWindowTitle(QStringLiteral("Quillet"));
-  if (QScreen *s = screen())
-    move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+  if (const QRect area = AvailableArea(); !area.isEmpty())
+    move(area.center() - QPoint(width() / 2, height() / 2));
 }
 
 Tfrm_Main::~Tfrm_Main() = default;
@@ -281,7 +283,8 @@ void Tfrm_Main::CreateList() {
   lw_Files->installEventFilter(this);
   lw_Files->header()->setSectionsClickable(true);
   lw_Files->header()->setSortIndicatorShown(true);
-  lw_Files->header()->setStretchLastSection(true);
+  // "Source" fills the rest of the list, while the width the user gave it is what is saved.
+  FSourceColumn = new TStretchedLastColumn(lw_Files);
 
   pnl_Note = new QWidget(lw_Files);
   pnl_Note->setObjectName(QStringLiteral("pnl_Note"));
@@ -438,6 +441,17 @@ void Tfrm_Main::btn_RemoveClick() {
   UpdateSelectionActions();
   sts_1->clear();
   UpdateSize();
+}
+
+void Tfrm_Main::CloseWithModals() {
+  QWidget *modal = QApplication::activeModalWidget();
+  // A window that refuses to close ends the walk.
+  while (modal && modal != this) {
+    modal->close();
+    QWidget *next = QApplication::activeModalWidget();
+    modal = next == modal ? nullptr : next;
+  }
+  close();
 }
 
 void Tfrm_Main::SelectAll() {
@@ -623,13 +637,20 @@ void Tfrm_Main::SetColumnWidths(const TAppSettings &S) {
   lw_Files->setColumnWidth(lcName, S.Column1);
   lw_Files->setColumnWidth(lcDuration, S.Column2);
   lw_Files->setColumnWidth(lcSize, S.Column3);
-  lw_Files->setColumnWidth(lcSource, S.Column4);
+  FSourceColumn->SetWidth(S.Column4);
+}
+
+QRect Tfrm_Main::AvailableArea() const {
+  const QScreen *s = screen();
+  return s ? s->availableGeometry() : QRect();
 }
 
 void Tfrm_Main::LoadSettings() {
   const int listWidth = isVisible() ? lw_Files->width() : width();
-  const TAppSettings S =
-      TSettingsFile().Load(DefaultAppSettings(listWidth, DesignWidth, DesignHeight));
+  TAppSettings S = FSettingsFile.Load(DefaultAppSettings(listWidth, DesignWidth, DesignHeight));
+  // Whatever the file says, the window and its columns fit the screen.
+  if (const QRect area = AvailableArea(); !area.isEmpty())
+    S = FittedToArea(S, area.width(), area.height());
   PageControl1->SetLocOption(S.LocOption);
   PageControl1->txt_Path->setText(QString::fromStdString(S.Location));
   str_AddPath = QString::fromStdString(S.AddPath);
@@ -663,20 +684,20 @@ void Tfrm_Main::SaveSettings() {
   S.Column1 = lw_Files->columnWidth(lcName);
   S.Column2 = lw_Files->columnWidth(lcDuration);
   S.Column3 = lw_Files->columnWidth(lcSize);
-  S.Column4 = lw_Files->columnWidth(lcSource);
+  S.Column4 = FSourceColumn->Width();
   S.Conversion = PageControl1->ConversionSettings();
   S.Dark = mnu_Dark->isChecked();
   S.ProfileType = PageControl1->cb_Type->currentIndex();
   S.ProfileFormat = PageControl1->cb_Format->currentIndex();
   try {
-    TSettingsFile().Save(S);
+    FSettingsFile.Save(S);
   } catch (const ESettingsWriteError &e) {
     QMessageBox::critical(this, QStringLiteral("Error"), QString::fromUtf8(e.what()));
   }
 }
 
 void Tfrm_Main::Defaultsettings1Click() {
-  TSettingsFile().Delete();
+  FSettingsFile.Delete();
   if (isMaximized())
     showNormal();
   LoadSettings();
@@ -686,8 +707,28 @@ void Tfrm_Main::Defaultsettings1Click() {
   PageControl1->cb_TypeSelect();
   Effects = TEffects();
   resize(DesignWidth, DesignHeight);
+  KeepOnScreen();
   // The list spans the window's width.
   SetColumnWidths(DefaultAppSettings(DesignWidth, DesignWidth, DesignHeight));
+}
+
+void Tfrm_Main::KeepOnScreen() {
+  const QRect area = AvailableArea();
+  if (area.isEmpty() || isMaximized() || isFullScreen())
+    return;
+  const QSize decoration = frameGeometry().size() - size();
+  resize(size().boundedTo(area.size() - decoration));
+  const QRect frame = frameGeometry();
+  move(std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width())),
+       std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height())));
+}
+
+void Tfrm_Main::WarnUnreadableSettings() {
+  QMessageBox::warning(this, QStringLiteral("Warning"),
+                       QStringLiteral("The settings file %1 cannot be read (%2). The default "
+                                      "settings are used and the file is left unchanged.")
+                           .arg(QString::fromStdString(FSettingsFile.Path()),
+                                QString::fromStdString(FSettingsFile.ReadError())));
 }
 
 // ---- window events --------------------------------------------------------------------------
@@ -699,8 +740,13 @@ void Tfrm_Main::showEvent(QShowEvent *event) {
   bool_Shown = true;
   prg_Win7 = std::make_unique<TWin7TaskProgressBar>(uintptr_t(winId()));
   prg_Win7->SetVisible(false);
+  // Now that the window has its frame, the frame too must fit.
+  KeepOnScreen();
   ShowSortArrow(lcName, false);
   UpdateSize();
+  // After the window has painted, so the warning stands over it.
+  if (!FSettingsFile.ReadError().empty())
+    QTimer::singleShot(0, this, [this] { WarnUnreadableSettings(); });
 }
 
 void Tfrm_Main::closeEvent(QCloseEvent *event) {

@@ -7,6 +7,7 @@
 #include "shell/FileListUtils.h"
 #include "shell/TStyleFile.h"
 #include "shell/settings/TConversionSettings.h"
+#include "shell/settings/TSettingsFile.h"
 
 #include <QMainWindow>
 #include <QStringList>
@@ -22,6 +23,7 @@ class QTreeWidget;
 class QTreeWidgetItem;
 class TGlassButton;
 class TSettingsPanel;
+class TStretchedLastColumn;
 struct TAppSettings;
 
 class Tfrm_Main : public QMainWindow {
@@ -101,6 +103,9 @@ public:
   void btn_EffectsClick();
   void Defaultsettings1Click();
   void SelectAll();
+  // Closes the modal windows open over this one, innermost first, then this window (so the
+  // settings are saved); used when the program is told to end.
+  void CloseWithModals();
   void PlaySelected();
   void ShowHelp();
   void lw_FilesColumnClick(int column);
@@ -130,9 +135,17 @@ private:
   bool HasFilesOrAdd();
   // Column1 ... Column4 of S.
   void SetColumnWidths(const TAppSettings &S);
+  // The screen's area for windows; empty without a screen.
+  QRect AvailableArea() const;
+  // Keeps the window, frame included, within that area: no larger, and moved inside.
+  void KeepOnScreen();
+  // Tells the user once that the settings file could not be read (and is left alone).
+  void WarnUnreadableSettings();
   // Paths of the local files among the URLs of a drag or the clipboard.
   static QStringList LocalPaths(const QList<QUrl> &urls);
 
   bool bool_Shown = false;
   std::optional<TStyleFile> FActiveStyle;
+  TSettingsFile FSettingsFile;
+  TStretchedLastColumn *FSourceColumn;
 };

@@ -1,5 +1,6 @@
 // Quillet: starts the application and shows the main window; the program ends when it closes.
 #include "shell/MainThreadDispatcher.h"
+#include "shell/TTerminationSignals.h"
 #include "shell/Tfrm_Main.h"
 
 #include <QApplication>
@@ -16,6 +17,8 @@ int main(int argc, char *argv[]) {
   QApplication::setPalette(QApplication::style()->standardPalette());
   InstallMainThreadDispatcher(&app);
   Tfrm_Main frm_Main;
+  // A logout, Ctrl+C or kill closes the window as the user would, so the settings are saved.
+  TTerminationSignals termination([&frm_Main](int) { frm_Main.CloseWithModals(); });
   frm_Main.show();
   return QApplication::exec();
 }

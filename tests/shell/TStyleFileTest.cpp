@@ -1,6 +1,10 @@
 // The dark look's style file: the shipped file is valid; a missing name, section or colour, or a
 // colour that is not #rrggbb, makes the whole file invalid.
 #include "shell/TStyleFile.h"
+#include "WithoutHanging.h"
+
+#include <QTemporaryDir>
+#include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
@@ -83,5 +87,14 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(StyleFile, MissingFileIsInvalid) {
   EXPECT_FALSE(TStyleFile::Load(QStringLiteral("/nonexistent/Dark.vsf")));
+}
+
+// Only a regular file is read: a FIFO would block the start-up, a folder is not a style.
+TEST(StyleFile, SpecialFilesAreInvalidAndNeverBlock) {
+  QTemporaryDir folder;
+  const QString fifo = folder.filePath(QStringLiteral("fifo.vsf"));
+  ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  WithoutHanging([&] { EXPECT_FALSE(TStyleFile::Load(fifo)); }, fifo.toStdString());
+  EXPECT_FALSE(TStyleFile::Load(folder.path()));
 }
 } // namespace

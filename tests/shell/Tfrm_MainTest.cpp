@@ -4,25 +4,32 @@
 #include "ListEntry.h"
 #include "shell/TGlassButton.h"
 #include "shell/TSettingsPanel.h"
+#include "shell/TTerminationSignals.h"
+#include "shell/settings/TIniFile.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStyle>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QtTest>
+#include <csignal>
 #include <limits>
+#include <unistd.h>
 
 namespace {
 // Records every AddFiles call with the pending paths it saw (and opens no adding window).
@@ -55,6 +62,36 @@ void AddThree(Tfrm_Main &w) {
 QString SettingsFile(const QTemporaryDir &dir) {
   return dir.path() + QStringLiteral("/Sablewick/Quillet/quillet.ini");
 }
+
+void WriteSettings(const QTemporaryDir &dir, const QByteArray &text) {
+  QDir().mkpath(QFileInfo(SettingsFile(dir)).path());
+  QFile file(SettingsFile(dir));
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(text);
+}
+
+int SavedInteger(const QTemporaryDir &dir, const char *key) {
+  QFile file(SettingsFile(dir));
+  if (!file.open(QIODevice::ReadOnly))
+    return -1;
+  return TIniFile::Parse(file.readAll().toStdString()).ReadInteger("Quillet", key, -1);
+}
+
+// Closes every message box that shows up and keeps its title and text.
+struct TMessageBoxCatcher {
+  QStringList Shown;
+  QTimer Poll;
+  TMessageBoxCatcher() {
+    QObject::connect(&Poll, &QTimer::timeout, [this] {
+      for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
+          Shown.append(box->windowTitle() + QLatin1Char('|') + box->text());
+          box->close();
+        }
+    });
+    Poll.start(10);
+  }
+};
 } // namespace
 
 class Tfrm_MainTest : public QObject {
@@ -527,6 +564,131 @@ private slots:
     QCOMPARE(QApplication::palette().color(QPalette::Base), w.ActiveStyle()->Base);
   }
 
+  // Sizes the screen cannot show are not applied, and so not saved again either.
+  void storedSizesFitTheScreen() {
+    WriteSettings(*FConfig, "[Quillet]\nWidth=16000\nHeight=16000\nColumn1=16000\nColumn4=16000\n");
+    QRect area;
+    {
+      Tfrm_Main w;
+      w.show();
+      area = w.screen()->availableGeometry();
+      QVERIFY(area.contains(w.frameGeometry()));
+      QVERIFY(w.lw_Files->columnWidth(0) <= area.width());
+      w.close();
+    }
+    QVERIFY(SavedInteger(*FConfig, "Width") <= area.width());
+    QVERIFY(SavedInteger(*FConfig, "Height") <= area.height());
+    QVERIFY(SavedInteger(*FConfig, "Column1") <= area.width());
+    QVERIFY(SavedInteger(*FConfig, "Column4") <= area.width());
+  }
+
+  // "Source" fills the rest of the list on screen, but its saved width is the one set: by
+  // default a quarter of the list, else what the file or the user gave it.
+  void sourceColumnSavesTheSetWidthNotTheFilledOne() {
+    int designWidth = 0;
+    {
+      Tfrm_Main w;
+      w.show();
+      designWidth = w.DesignWidth;
+      w.close();
+    }
+    QCOMPARE(SavedInteger(*FConfig, "Column4"), designWidth / 4);
+    WriteSettings(*FConfig, "[Quillet]\nColumn1=100\nColumn2=100\nColumn3=100\nColumn4=120\n");
+    {
+      Tfrm_Main w;
+      w.show();
+      QHeaderView *header = w.lw_Files->header();
+      QTRY_COMPARE(header->sectionPosition(3) + header->sectionSize(3),
+                   w.lw_Files->viewport()->width());
+      QVERIFY(header->sectionSize(3) > 120);
+      w.close();
+    }
+    QCOMPARE(SavedInteger(*FConfig, "Column4"), 120);
+    {
+      Tfrm_Main w;
+      w.show();
+      QHeaderView *header = w.lw_Files->header();
+      header->resizeSection(3, 150); // as a drag of its edge does
+      QCOMPARE(header->sectionPosition(3) + header->sectionSize(3),
+               w.lw_Files->viewport()->width());
+      w.close();
+    }
+    QCOMPARE(SavedInteger(*FConfig, "Column4"), 150);
+  }
+
+  // A settings file that cannot be read (here a folder in its place; as root even mode 000
+  // reads) gives the defaults, one warning, and is left as it is at close.
+  void unreadableSettingsAreLeftAloneWithOneWarning() {
+    QVERIFY(QDir().mkpath(SettingsFile(*FConfig)));
+    TMessageBoxCatcher boxes;
+    {
+      Tfrm_Main w;
+      QCOMPARE(w.PageControl1->cb_VideoFormat->currentText(), QStringLiteral("AVI"));
+      w.show();
+      QTRY_COMPARE(boxes.Shown.size(), 1);
+      w.PageControl1->setCurrentIndex(3);
+      w.close();
+      QTest::qWait(50);
+    }
+    QCOMPARE(boxes.Shown.size(), 1);
+    QVERIFY2(boxes.Shown[0].startsWith(QStringLiteral("Warning|The settings file %1 cannot be "
+                                                      "read (not a regular file).")
+                                           .arg(SettingsFile(*FConfig))),
+             qPrintable(boxes.Shown[0]));
+    QVERIFY(QFileInfo(SettingsFile(*FConfig)).isDir());
+  }
+
+  void terminationSignalsCloseTheWindowAndSave_data() {
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+  }
+
+  // The signal arrives while a modal window is open over the main window: both close.
+  void terminationSignalsCloseTheWindowAndSave() {
+    QFETCH(int, signal);
+    std::signal(signal, SIG_DFL); // as at an ordinary start, not under nohup
+    {
+      Tfrm_Main w;
+      TTerminationSignals termination([&w](int) { w.CloseWithModals(); });
+      w.show();
+      w.PageControl1->setCurrentIndex(3);
+      QDialog dialog(&w);
+      QTimer::singleShot(0, [signal] { raise(signal); });
+      dialog.exec();
+      QTRY_VERIFY(!w.isVisible());
+    }
+    std::signal(signal, SIG_DFL);
+    QCOMPARE(SavedInteger(*FConfig, "Tab"), 3);
+  }
+
+  // The program itself: a SIGTERM blocked until the program can handle it closes the window
+  // normally (exit status 0) with the settings saved.
+  void programEndsNormallyOnSigterm() {
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("APPDATA"), FConfig->path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.setChildProcessModifier([] {
+      sigset_t set;
+      sigemptyset(&set);
+      sigaddset(&set, SIGTERM);
+      sigprocmask(SIG_BLOCK, &set, nullptr);
+    });
+    program.start(QStringLiteral(QUILLET_PROGRAM), {});
+    QVERIFY(program.waitForStarted());
+    ::kill(pid_t(program.processId()), SIGTERM);
+    const bool finished = program.waitForFinished(30000);
+    if (!finished)
+      program.kill();
+    QVERIFY(finished);
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+    QVERIFY(QFile::exists(SettingsFile(*FConfig)));
+  }
+
   void restoreDefaultsDeletesTheFileAndResets() {
     Tfrm_Main w;
     w.show();
@@ -544,7 +706,11 @@ private slots:
     QCOMPARE(w.PageControl1->currentIndex(), 0);
     QCOMPARE(w.PageControl1->cb_VideoFormat->currentText(), QStringLiteral("AVI"));
     QVERIFY(w.Effects == TEffects());
-    QCOMPARE(w.size(), QSize(w.DesignWidth, w.DesignHeight));
+    // The design size, as far as the screen has room for it with the window's frame.
+    const QRect area = w.screen()->availableGeometry();
+    const QSize frame = w.frameGeometry().size() - w.size();
+    QCOMPARE(w.size(), QSize(w.DesignWidth, w.DesignHeight).boundedTo(area.size() - frame));
+    QVERIFY(area.contains(w.frameGeometry()));
     QCOMPARE(w.lw_Files->columnWidth(1), w.DesignWidth / 5);
   }
 };

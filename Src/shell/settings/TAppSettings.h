@@ -36,5 +36,13 @@ struct TAppSettings {
 // window's design size.
 TAppSettings DefaultAppSettings(int ListWidth, int DesignWidth, int DesignHeight);
 
+// S with the window no larger than the screen's area for windows and no column wider than it.
+TAppSettings FittedToArea(TAppSettings S, int AreaWidth, int AreaHeight);
+
 // Number of settings pages (Tab is 0 .. SettingsPageCount - 1).
 constexpr int SettingsPageCount = 5;
+// The Add Files dialog's list view, which any AddView outside 0 .. 2 stands for.
+constexpr int AddViewList = 1;
+// Largest window or column extent in pixels taken from the file (the window then fits itself
+// to the screen).
+constexpr int MaxPixelExtent = 16384;

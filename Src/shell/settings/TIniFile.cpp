@@ -87,7 +87,7 @@ TIniFile TIniFile::Parse(const std::string &Text) {
     if (Key.empty() || Trimmed.front() == ';')
       Ini.FSections.back().Lines.push_back({"", "", Line});
     else
-      Ini.FSections.back().Lines.push_back({Key, Line.substr(Equal + 1), ""});
+      Ini.FSections.back().Lines.push_back({Key, Trim(Line.substr(Equal + 1)), ""});
   }
   return Ini;
 }

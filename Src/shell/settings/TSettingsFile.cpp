@@ -1,6 +1,7 @@
 #include "shell/settings/TSettingsFile.h"
 
 #include "shell/settings/Profiles.h"
+#include "shell/settings/RegularFile.h"
 #include "shell/settings/SettingsLists.h"
 #include "shell/settings/TIniFile.h"
 
@@ -9,9 +10,7 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <pwd.h>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,22 +43,17 @@ std::string ConfigFolder() {
   return (fs::path(HomeFolder()) / ".config").string();
 }
 
-TIniFile ReadIni(const std::string &Path) {
-  std::ifstream In(Path, std::ios::binary);
-  if (!In)
-    return TIniFile::Parse("");
-  std::ostringstream Text;
-  Text << In.rdbuf();
-  return TIniFile::Parse(Text.str());
-}
+// A settings file is a few kilobytes; anything much larger is not one.
+constexpr size_t MaxFileSize = 1 << 20;
 
 // Position within a list of Count items, else Default.
 int InList(int Position, size_t Count, int Default) {
   return Position >= 0 && Position < static_cast<int>(Count) ? Position : Default;
 }
 
-int Positive(int Value, int Default) {
-  return Value > 0 ? Value : Default;
+// A window or column extent in pixels, else Default.
+int Extent(int Value, int Default) {
+  return Value > 0 && Value <= MaxPixelExtent ? Value : Default;
 }
 
 // A custom frame size as the custom size dialog writes it: digits, "x", digits (either side may
@@ -144,6 +138,14 @@ TIniFile Compose(TIniFile Ini, const TAppSettings &S) {
   return Ini;
 }
 
+// The replaced file's owner and group where we may set them (root saving a user's file; else
+// the file stays ours), then its permission bits.
+bool KeepOwnerAndMode(int Fd, const struct stat &Existing) {
+  if (fchown(Fd, Existing.st_uid, Existing.st_gid) != 0 && errno != EPERM)
+    return false;
+  return fchmod(Fd, Existing.st_mode & 07777) == 0;
+}
+
 // Creates a new, uniquely named file beside Path for writing. A new file gets the permissions
 // any new file gets (the umask applies); the existing file's are kept.
 int CreateTempFile(const fs::path &Path, std::string &Temp) {
@@ -153,7 +155,7 @@ int CreateTempFile(const fs::path &Path, std::string &Temp) {
     Temp = Path.string() + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(Attempt);
     const int Fd = open(Temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (Fd >= 0) {
-      if (Exists && fchmod(Fd, Existing.st_mode & 07777) != 0) {
+      if (Exists && !KeepOwnerAndMode(Fd, Existing)) {
         close(Fd);
         std::remove(Temp.c_str());
         return -1;
@@ -200,6 +202,15 @@ fs::path LinkTarget(fs::path Path) {
   return Path;
 }
 
+// Whether an existing file may be replaced: writable for us and not made read-only by its
+// owner (a check of the mode bits too, since root may write anything).
+bool MayReplace(const fs::path &Path) {
+  struct stat Status {};
+  if (stat(Path.c_str(), &Status) != 0)
+    return errno == ENOENT;
+  return (Status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0 && access(Path.c_str(), W_OK) == 0;
+}
+
 } // namespace
 
 std::string TSettingsFile::DefaultPath() {
@@ -208,24 +219,26 @@ std::string TSettingsFile::DefaultPath() {
 
 TSettingsFile::TSettingsFile(std::string Path) : FPath(std::move(Path)) {}
 
-TAppSettings TSettingsFile::Load(const TAppSettings &D) const {
+TAppSettings TSettingsFile::Load(const TAppSettings &D) {
   std::error_code Error;
   fs::create_directories(fs::path(FPath).parent_path(), Error); // a failure shows up on saving
-  const TIniFile Ini = ReadIni(FPath);
+  const TFileText File = ReadRegularFile(FPath, MaxFileSize);
+  FReadError = File.Error;
+  const TIniFile Ini = TIniFile::Parse(File.Text);
   TAppSettings S = D;
   const int LocOption = Ini.ReadInteger(Main, "LocOption", D.LocOption);
   S.LocOption = LocOption >= 1 && LocOption <= 3 ? LocOption : 1;
   S.Location = Ini.ReadString(Main, "Location", D.Location);
   S.AddPath = Ini.ReadString(Main, "AddPath", D.AddPath);
-  S.AddView = InList(Ini.ReadInteger(Main, "AddView", D.AddView), 3, D.AddView);
+  S.AddView = InList(Ini.ReadInteger(Main, "AddView", D.AddView), 3, AddViewList);
   S.Update = Ini.ReadBool(Main, "Update", D.Update);
   S.OriginalSettings = Ini.ReadBool(Main, "OriginalSettings", D.OriginalSettings);
-  S.Column1 = Positive(Ini.ReadInteger(Main, "Column1", D.Column1), D.Column1);
-  S.Column2 = Positive(Ini.ReadInteger(Main, "Column2", D.Column2), D.Column2);
-  S.Column3 = Positive(Ini.ReadInteger(Main, "Column3", D.Column3), D.Column3);
-  S.Column4 = Positive(Ini.ReadInteger(Main, "Column4", D.Column4), D.Column4);
-  S.Height = Positive(Ini.ReadInteger(Main, "Height", D.Height), D.Height);
-  S.Width = Positive(Ini.ReadInteger(Main, "Width", D.Width), D.Width);
+  S.Column1 = Extent(Ini.ReadInteger(Main, "Column1", D.Column1), D.Column1);
+  S.Column2 = Extent(Ini.ReadInteger(Main, "Column2", D.Column2), D.Column2);
+  S.Column3 = Extent(Ini.ReadInteger(Main, "Column3", D.Column3), D.Column3);
+  S.Column4 = Extent(Ini.ReadInteger(Main, "Column4", D.Column4), D.Column4);
+  S.Height = Extent(Ini.ReadInteger(Main, "Height", D.Height), D.Height);
+  S.Width = Extent(Ini.ReadInteger(Main, "Width", D.Width), D.Width);
   S.Tab = InList(Ini.ReadInteger(Main, "Tab", D.Tab), SettingsPageCount, D.Tab);
   S.Maximized = Ini.ReadBool(Main, "Maximized", D.Maximized);
   S.Dark = Ini.ReadBool(Options, "Dark", D.Dark);
@@ -238,8 +251,12 @@ TAppSettings TSettingsFile::Load(const TAppSettings &D) const {
 }
 
 void TSettingsFile::Save(const TAppSettings &Settings) const {
-  const TIniFile Ini = Compose(ReadIni(FPath), Settings);
-  if (!ReplaceFile(LinkTarget(FPath), Ini.Text()))
+  if (!FReadError.empty())
+    return;
+  const TFileText File = ReadRegularFile(FPath, MaxFileSize);
+  const fs::path Target = LinkTarget(FPath);
+  if (File.State == TFileText::fsFailed || !MayReplace(Target) ||
+      !ReplaceFile(Target, Compose(TIniFile::Parse(File.Text), Settings).Text()))
     throw ESettingsWriteError("Unable to write to " + FPath);
 }
 

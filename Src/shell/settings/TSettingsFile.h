@@ -24,13 +24,21 @@ public:
 
   // Reads every key; a missing file or key, or a value that is not a valid integer, yields
   // the value of Defaults. Stored positions outside their lists, a tab beyond the last page and
-  // non-positive sizes fall back to Defaults too, and so does a custom frame size that is not
-  // digits "x" digits. Creates the folder if it is missing.
-  TAppSettings Load(const TAppSettings &Defaults) const;
+  // sizes outside 1 .. MaxPixelExtent fall back to Defaults too (an AddView outside its three
+  // views to the list view), and so does a custom frame size that is not digits "x" digits.
+  // A file that exists but cannot be read (not a regular file, an I/O error, no permission)
+  // also yields Defaults and is remembered in ReadError. Creates the folder if it is missing.
+  TAppSettings Load(const TAppSettings &Defaults);
 
-  // Writes every key (other keys already in the file are kept). Creates the folder. The file is
-  // replaced atomically: on failure the previous file stays intact and ESettingsWriteError is
-  // raised.
+  // Why the last Load could not read the file; empty when it was read or missing.
+  const std::string &ReadError() const { return FReadError; }
+
+  // Writes every key (other keys already in the file are kept). Creates the folder. Does
+  // nothing after a Load that could not read the file, so settings never read are never
+  // written over. A symbolic link is followed and the file it names replaced. The file is
+  // replaced atomically, keeping its permissions; ESettingsWriteError is raised, and the
+  // previous file stays intact, when it cannot be read now, is not a regular file, is
+  // read-only or the write fails.
   void Save(const TAppSettings &Settings) const;
 
   // "Restore default settings": deletes the file if it exists. False when it could not be
@@ -39,4 +47,5 @@ public:
 
 private:
   std::string FPath;
+  std::string FReadError;
 };

@@ -1,4 +1,5 @@
 #include "shell/settings/TSettingsFile.h"
+#include "../WithoutHanging.h"
 #include "shell/settings/TIniFile.h"
 
 #include <gtest/gtest.h>
@@ -130,9 +131,12 @@ TEST_F(SettingsFileTest, SavingKeepsOtherKeysAndComments) {
 }
 
 TEST_F(SettingsFileTest, ReaderAcceptsCrLfCaseAndSpacing) {
-  WriteText("\xEF\xBB\xBF[quillet]\r\n  width = 1024\r\nCUSTOM=1920x816\r\n[SETTINGS]\r\n"
+  WriteText("\xEF\xBB\xBF[quillet]\r\n  width = 1024\r\nCUSTOM=1920x816\r\n"
+            "Location = /tmp/spaced \t\r\nAddPath=\t/home/q\r\n[SETTINGS]\r\n"
             "videoformat2=8\r\n");
   const TAppSettings S = TSettingsFile(Path).Load(Defaults);
+  EXPECT_EQ(S.Location, "/tmp/spaced");
+  EXPECT_EQ(S.AddPath, "/home/q");
   EXPECT_EQ(S.Width, 1024);
   EXPECT_EQ(S.Conversion.Custom, "1920x816");
   EXPECT_EQ(S.Conversion.VideoFormat, 8);
@@ -228,7 +232,13 @@ const TValueCase ValueCases[] = {
     {"TabLastPage", "Quillet", "Tab=4", Tab, 4},
     {"LocOptionOriginal", "Quillet", "LocOption=2", LocOption, 2},
     {"LocOptionUnknownIsSpecify", "Quillet", "LocOption=7", LocOption, 1},
-    {"AddViewOutOfRange", "Quillet", "AddView=3", AddView, 0},
+    {"AddViewIcons", "Quillet", "AddView=2", AddView, 2},
+    {"AddViewOutOfRangeIsList", "Quillet", "AddView=3", AddView, 1},
+    {"AddViewNegativeIsList", "Quillet", "AddView=-1", AddView, 1},
+    {"HugeWidth", "Quillet", "Width=100000", Width, 900},
+    {"IntMaxHeight", "Quillet", "Height=2147483647", Height, 720},
+    {"LargestExtent", "Quillet", "Width=16384", Width, 16384},
+    {"HugeColumn", "Quillet", "Column1=0x7FFFFFFF", Column1, 200},
     {"BoolZero", "Quillet", "Update=0", Update, 0},
     {"BoolAnyNonZero", "Quillet", "Maximized=2", Maximized, 1},
     {"BoolHex", "Quillet", "Maximized=0x1", Maximized, 1},
@@ -266,10 +276,14 @@ TEST_P(CustomTextTest, OnlyFrameSizesAreTaken) {
 }
 
 const TCustomTextCase CustomTextCases[] = {
-    {"Size", "1920x816", "1920x816"},     {"CapitalX", "1920X816", "1920X816"},
-    {"EmptyWidth", "x720", "x720"},       {"Empty", "", "7680x4800"},
-    {"NoSeparator", "1920", "7680x4800"}, {"MoreOptions", "1920x816\" -y /tmp/x", "7680x4800"},
-    {"Spaces", " 1920x816", "7680x4800"},
+    {"Size", "1920x816", "1920x816"},
+    {"CapitalX", "1920X816", "1920X816"},
+    {"EmptyWidth", "x720", "x720"},
+    {"Empty", "", "7680x4800"},
+    {"NoSeparator", "1920", "7680x4800"},
+    {"MoreOptions", "1920x816\" -y /tmp/x", "7680x4800"},
+    {"SpacesAround", " 1920x816 ", "1920x816"},
+    {"SpaceInside", "1920 x816", "7680x4800"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, CustomTextTest, ::testing::ValuesIn(CustomTextCases),
@@ -316,6 +330,114 @@ TEST_F(SettingsFileTest, FolderInPlaceOfTheFileGivesDefaultsAndAWriteError) {
   EXPECT_EQ(
       std::distance(fs::directory_iterator(fs::path(Path).parent_path()), fs::directory_iterator()),
       1); // no temporary file left behind
+}
+
+// Something in place of the settings file that cannot be read. The tests run as root, for whom
+// a file of mode 000 is readable: a link to /proc/self/mem stands in for a file whose reading
+// fails for everyone (a regular file whose first read is an I/O error).
+struct TUnreadableCase {
+  const char *Name;
+  // Makes it at Path; returns what must still be there, unchanged, afterwards.
+  std::string (*Make)(const fs::path &Path, const fs::path &Folder);
+};
+
+void PrintTo(const TUnreadableCase &C, std::ostream *Out) {
+  *Out << C.Name;
+}
+
+// What is at Path, told apart enough to see a replacement.
+std::string Kind(const fs::path &Path) {
+  std::error_code Error;
+  const fs::file_status Link = fs::symlink_status(Path, Error);
+  if (fs::is_symlink(Link))
+    return "link to " + fs::read_symlink(Path).string() + " (" + Kind(fs::read_symlink(Path)) + ")";
+  return std::to_string(static_cast<int>(Link.type()));
+}
+
+const TUnreadableCase UnreadableCases[] = {
+    {"Folder",
+     [](const fs::path &Path, const fs::path &) {
+       fs::create_directories(Path);
+       return Kind(Path);
+     }},
+    {"Fifo",
+     [](const fs::path &Path, const fs::path &) {
+       mkfifo(Path.c_str(), 0600);
+       return Kind(Path);
+     }},
+    {"LinkToFifo",
+     [](const fs::path &Path, const fs::path &Folder) {
+       mkfifo((Folder / "fifo").c_str(), 0600);
+       fs::create_symlink(Folder / "fifo", Path);
+       return Kind(Path);
+     }},
+    {"ReadError",
+     [](const fs::path &Path, const fs::path &) {
+       fs::create_symlink("/proc/self/mem", Path);
+       return Kind(Path);
+     }},
+};
+
+class UnreadableSettingsTest : public SettingsFileTest,
+                               public ::testing::WithParamInterface<TUnreadableCase> {};
+
+TEST_P(UnreadableSettingsTest, GivesDefaultsAndIsNeverWrittenOver) {
+  fs::create_directories(fs::path(Path).parent_path());
+  const std::string Before = GetParam().Make(Path, Folder);
+  const fs::path Fifo = fs::exists(Folder / "fifo") ? Folder / "fifo" : fs::path(Path);
+  TSettingsFile File(Path);
+  WithoutHanging([&] { EXPECT_EQ(File.Load(Defaults), Defaults); }, Fifo);
+  EXPECT_NE(File.ReadError(), "");
+  WithoutHanging([&] { File.Save(Changed(Defaults)); }, Fifo);
+  EXPECT_EQ(Kind(Path), Before);
+  // A save without a load first finds it unreadable too.
+  WithoutHanging([&] { EXPECT_THROW(TSettingsFile(Path).Save(Defaults), ESettingsWriteError); },
+                 Fifo);
+  EXPECT_EQ(Kind(Path), Before);
+  EXPECT_EQ(
+      std::distance(fs::directory_iterator(fs::path(Path).parent_path()), fs::directory_iterator()),
+      1); // no temporary file left behind
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, UnreadableSettingsTest, ::testing::ValuesIn(UnreadableCases),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+TEST_F(SettingsFileTest, ReadOnlyFileIsNotReplaced) {
+  WriteText("[Quillet]\nWidth=1234\n");
+  fs::permissions(Path, fs::perms::owner_read | fs::perms::group_read);
+  TSettingsFile File(Path);
+  EXPECT_EQ(File.Load(Defaults).Width, 1234);
+  EXPECT_EQ(File.ReadError(), "");
+  EXPECT_THROW(File.Save(Defaults), ESettingsWriteError);
+  EXPECT_EQ(ReadText(), "[Quillet]\nWidth=1234\n");
+  EXPECT_EQ(fs::status(Path).permissions(), fs::perms::owner_read | fs::perms::group_read);
+}
+
+// Root saving a user's settings file (sudo) leaves it the user's.
+TEST_F(SettingsFileTest, RewriteKeepsTheOwner) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "only root can give a file to another user";
+  WriteText("[Quillet]\n");
+  ASSERT_EQ(chown(Path.c_str(), 4321, 4322), 0);
+  TSettingsFile(Path).Save(Defaults);
+  struct stat Status {};
+  ASSERT_EQ(stat(Path.c_str(), &Status), 0);
+  EXPECT_EQ(Status.st_uid, 4321u);
+  EXPECT_EQ(Status.st_gid, 4322u);
+}
+
+TEST(AppSettings, FittedToAreaBoundsTheWindowAndColumns) {
+  TAppSettings S = DefaultAppSettings(800, 900, 720);
+  S.Width = 16000;
+  S.Height = 9000;
+  S.Column4 = 3000;
+  const TAppSettings F = FittedToArea(S, 1920, 1040);
+  EXPECT_EQ(F.Width, 1920);
+  EXPECT_EQ(F.Height, 1040);
+  EXPECT_EQ(F.Column4, 1920);
+  EXPECT_EQ(F.Column1, 200); // what fits stays
+  EXPECT_EQ(FittedToArea(DefaultAppSettings(800, 900, 720), 1920, 1040),
+            DefaultAppSettings(800, 900, 720));
 }
 
 TEST_F(SettingsFileTest, RewriteKeepsThePermissions) {
@@ -425,9 +547,9 @@ TEST(IniInteger, Parsing) {
   EXPECT_EQ(ParseIniInteger("-0x1"), std::nullopt);
 }
 
-TEST(IniFile, FirstOccurrenceWinsAndValuesStayUnchanged) {
-  const TIniFile Ini = TIniFile::Parse("[A]\nK= spaced value \nK=second\n[a]\nL=1\n");
-  EXPECT_EQ(Ini.ReadString("a", "k", "d"), " spaced value ");
+TEST(IniFile, FirstOccurrenceWinsAndValuesAreTrimmed) {
+  const TIniFile Ini = TIniFile::Parse("[A]\nK= spaced\tvalue \t\nK=second\n[a]\nL=1\n");
+  EXPECT_EQ(Ini.ReadString("a", "k", "d"), "spaced\tvalue");
   EXPECT_EQ(Ini.ReadString("A", "L", "d"), "d"); // the first [A] section is the one used
   EXPECT_EQ(Ini.ReadString("B", "K", "d"), "d");
 }
