@@ -339,6 +339,7 @@ struct TUnreadableCase {
   const char *Name;
   // Makes it at Path; returns what must still be there, unchanged, afterwards.
   std::string (*Make)(const fs::path &Path, const fs::path &Folder);
+  bool RootReads = false; // only unreadable for other users
 };
 
 void PrintTo(const TUnreadableCase &C, std::ostream *Out) {
@@ -376,12 +377,21 @@ const TUnreadableCase UnreadableCases[] = {
        fs::create_symlink("/proc/self/mem", Path);
        return Kind(Path);
      }},
+    {"ModeZero",
+     [](const fs::path &Path, const fs::path &) {
+       std::ofstream(Path) << "[Quillet]\nWidth=1234\n";
+       fs::permissions(Path, fs::perms::none);
+       return Kind(Path);
+     },
+     true},
 };
 
 class UnreadableSettingsTest : public SettingsFileTest,
                                public ::testing::WithParamInterface<TUnreadableCase> {};
 
 TEST_P(UnreadableSettingsTest, GivesDefaultsAndIsNeverWrittenOver) {
+  if (GetParam().RootReads && geteuid() == 0)
+    GTEST_SKIP() << "root reads a file of mode 000";
   fs::create_directories(fs::path(Path).parent_path());
   const std::string Before = GetParam().Make(Path, Folder);
   const fs::path Fifo = fs::exists(Folder / "fifo") ? Folder / "fifo" : fs::path(Path);
