@@ -640,7 +640,7 @@ int TFFDecoder::CollectAudioBlock(const AVPacket *APacket) {
     }
     if (total == 0)
       firstFramePTS = frame->best_effort_timestamp;
-    else
+    else if (!continued)
       Log(this, llWarning, "Multiple frames in a packet from stream %d", index);
     int bytes = FResampler.Resample(frame, index, FAudioBuffer, size_t(total),
                                     MaxAudioBlockSamples - total / frameBytes);
