@@ -275,7 +275,7 @@
   X(av_rdft_calc)                                                                                  \
   X(av_rdft_end)
 
-// avformat: 67 entry points, in binding order.
+// avformat: 68 entry points, in binding order.
 #define QUILLET_FF_AVFORMAT_FUNCTIONS(X)                                                           \
   X(avformat_configuration)                                                                        \
   X(avformat_license)                                                                              \
@@ -292,6 +292,7 @@
   X(av_format_inject_global_side_data)                                                             \
   X(av_guess_codec)                                                                                \
   X(av_guess_format)                                                                               \
+  X(av_guess_frame_rate)                                                                           \
   X(av_interleaved_write_frame)                                                                    \
   X(av_muxer_iterate)                                                                              \
   X(av_new_program)                                                                                \
@@ -345,7 +346,7 @@
   X(avio_write)                                                                                    \
   X(avpriv_set_pts_info)
 
-// avfilter: 40 entry points, in binding order.
+// avfilter: 42 entry points, in binding order.
 #define QUILLET_FF_AVFILTER_FUNCTIONS(X)                                                           \
   X(avfilter_configuration)                                                                        \
   X(avfilter_license)                                                                              \
@@ -357,7 +358,9 @@
   X(av_buffersink_get_frame_flags)                                                                 \
   X(av_buffersink_get_h)                                                                           \
   X(av_buffersink_get_hw_frames_ctx)                                                               \
+  X(av_buffersink_get_sample_aspect_ratio)                                                         \
   X(av_buffersink_get_sample_rate)                                                                 \
+  X(av_buffersink_get_time_base)                                                                   \
   X(av_buffersink_get_type)                                                                        \
   X(av_buffersink_get_w)                                                                           \
   X(av_buffersink_set_frame_size)                                                                  \

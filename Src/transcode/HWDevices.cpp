@@ -40,6 +40,12 @@ THWDevice *HWDeviceGetByType(AVHWDeviceType type) {
   return found;
 }
 
+THWDevice *HWDeviceLast(int &count) {
+  std::lock_guard<std::mutex> lock(GLock);
+  count = int(GDevices.size());
+  return GDevices.empty() ? nullptr : GDevices.back().get();
+}
+
 int HWDeviceInitFromString(const std::string &arg, THWDevice **ADev) {
   std::lock_guard<std::mutex> lock(GLock);
   size_t k = arg.find_first_of(":=@,");

@@ -12,6 +12,9 @@
 THWDevice *HWDeviceGetByName(const std::string &name);
 // The one device of that type; null when there is none or more than one.
 THWDevice *HWDeviceGetByType(AVHWDeviceType type);
+// The device added last (filters use it unless -filter_hw_device names one), or null; count
+// receives the number of devices.
+THWDevice *HWDeviceLast(int &count);
 // Creates a device from "type[=name][:device[,key=value...]]", "type[=name]@source" or
 // "type[=name],key=value..."; AVERROR code on failure (logged). ADev receives the new device.
 int HWDeviceInitFromString(const std::string &arg, THWDevice **ADev);

@@ -505,8 +505,11 @@ void TCustomFFmpeg::DumpAttachment(AVFormatContext *current, AVStream *st,
 int TCustomFFmpeg::OpenOutputFile(TOptionsContext &o, const std::string &Options,
                                   const std::string &FileName, const std::string &Presets) {
   const std::string path = LocalPath(FileName);
-  TOutputUndo undo{
-      Foutput_streams.size(), Foutput_files.size(), path.empty() || FileExists(path), {}};
+  TOutputUndo undo{Foutput_streams.size(),
+                   Foutput_files.size(),
+                   Ffiltergraphs.size(),
+                   path.empty() || FileExists(path),
+                   {}};
   for (const auto &ist : Finput_streams)
     undo.inputs.push_back(
         {ist->discard, ist->st->discard, ist->decoding_needed, ist->processing_needed});
@@ -532,6 +535,7 @@ void TCustomFFmpeg::UndoOutputFile(const TOutputUndo &undo, const std::string &F
     ist.decoding_needed = undo.inputs[i].decodingNeeded;
     ist.processing_needed = undo.inputs[i].processingNeeded;
   }
+  FFilterGraphs.UndoOutput(undo.graphs, undo.streams);
   Foutput_streams.resize(undo.streams);
   if (Foutput_files.size() <= undo.files)
     return;
@@ -593,6 +597,9 @@ int TCustomFFmpeg::DoOpenOutputFile(TOptionsContext &o, const std::string &Optio
   if (ret < 0)
     return ret;
   ApplyInputSyncOffsets();
+  ret = FFilterGraphs.init_complex_filters();
+  if (ret < 0)
+    return Fail(llError, FFErrorText("Error initializing complex filters", ret), ret);
   if (!ResolveStopTime(o))
     return AVERROR(EINVAL);
 
@@ -625,6 +632,7 @@ int TCustomFFmpeg::DoOpenOutputFile(TOptionsContext &o, const std::string &Optio
 
   CreateOutputStreams(o, of);
   SetDecodingNeeded(of);
+  CreateSimpleFilterGraphs(of);
   AddAttachments(o, of);
   ret = CheckOutputFile(o, of, FileName);
   if (ret < 0)
@@ -642,19 +650,31 @@ int TCustomFFmpeg::DoOpenOutputFile(TOptionsContext &o, const std::string &Optio
   return of.index;
 }
 
+// "[label]" maps: the complex graph output with that label feeds a new stream.
+void TCustomFFmpeg::MapComplexGraphOutput(TOutputStreamFactory &factory, const std::string &label) {
+  TOutputFilter *ofilter = FFilterGraphs.FindUnboundOutput(label);
+  if (!ofilter)
+    Fatal(this, Format("Output with label \"%s\" does not exist in any defined filter graph, "
+                       "or was already used elsewhere.",
+                       label.c_str()));
+  FFilterGraphs.init_output_filter(ofilter, factory);
+}
+
 void TCustomFFmpeg::CreateOutputStreams(TOptionsContext &o, TOutputFile &of) {
+  TOutputStreamFactory factory(*this, o, of);
+  FFilterGraphs.BindUnlabelledOutputs(factory, o.video_disable, o.audio_disable,
+                                      o.subtitle_disable);
   if (o.stream_maps.empty()) {
     SelectStreamsAutomatically(o, of);
     return;
   }
-  TOutputStreamFactory factory(*this, o, of);
   for (const TStreamMap &map : o.stream_maps) {
     if (map.disabled)
       continue;
-    if (!map.linklabel.empty()) // complex graph outputs are bound by the filter-graph code
-      Fatal(this, Format("Output with label \"%s\" does not exist in any defined filter graph, "
-                         "or was already used elsewhere.",
-                         map.linklabel.c_str()));
+    if (!map.linklabel.empty()) {
+      MapComplexGraphOutput(factory, map.linklabel);
+      continue;
+    }
     const int src = Finput_files[map.file_index]->ist_index + map.stream_index;
     TInputStream &ist = *Finput_streams[src];
     if (ist.user_set_discard == AVDISCARD_ALL)
@@ -720,6 +740,23 @@ void TCustomFFmpeg::SetDecodingNeeded(TOutputFile &of) {
       ist.processing_needed = 1;
     }
   }
+}
+
+// Every encoded video or audio stream of the file without a complex graph gets a simple graph
+// fed by its source stream; then the graphs' outputs learn what the encoders want.
+void TCustomFFmpeg::CreateSimpleFilterGraphs(TOutputFile &of) {
+  for (int i = of.ost_index; i < Fnb_output_streams(); i++) {
+    TOutputStream &ost = *Foutput_streams[i];
+    const AVMediaType type = ost.st->codecpar->codec_type;
+    if (!ost.encoding_needed || ost.source_index < 0 || ost.filter ||
+        (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO))
+      continue;
+    TInputStream &ist = *Finput_streams[ost.source_index];
+    if (FFilterGraphs.init_simple_filtergraph(&ist, &ost) < 0)
+      Fatal(this, Format("Error initializing a simple filtergraph between streams %d:%d->%d:%d",
+                         ist.file_index, ist.st->index, ost.file_index, ost.index));
+  }
+  FFilterGraphs.SetOutputConstraints(of.ost_index);
 }
 
 // The bytes of one -attach file followed by the input padding (zeroed), and their count.

@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "components/TFFLogger.h"
+#include "transcode/FilterGraphs.h"
 #include "transcode/TCustomFFmpegOpt.h"
 
 class TCustomFFmpeg : public TCustomFFmpegOpt {
@@ -23,6 +24,9 @@ public:
                     const std::string &Presets);
   int OpenOutputFile(TOptionsContext &o, const std::string &Options, const std::string &FileName,
                      const std::string &Presets);
+
+  // The task's filter graphs (configuring, feeding; the transcode loop's side).
+  TFilterGraphs &FilterGraphs() { return FFilterGraphs; }
 
 protected:
   int opt_map(TOptionsContext *o, const std::string &opt, const std::string &arg) override;
@@ -65,6 +69,7 @@ private:
   struct TOutputUndo {
     size_t streams;
     size_t files;
+    size_t graphs;
     bool fileExisted;
     std::vector<TInputUse> inputs;
   };
@@ -79,6 +84,9 @@ private:
   void AddAttachments(TOptionsContext &o, TOutputFile &of);
   std::pair<uint8_t *, int> ReadAttachment(const std::string &name);
   void SetDecodingNeeded(TOutputFile &of);
+  void CreateSimpleFilterGraphs(TOutputFile &of);
+  void MapComplexGraphOutput(TOutputStreamFactory &factory, const std::string &label);
 
   bool FSyncOffsetsApplied = false;
+  TFilterGraphs FFilterGraphs{*this};
 };
