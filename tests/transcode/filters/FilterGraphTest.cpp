@@ -417,3 +417,78 @@ TEST_F(FilesTest, TwoInputGraphQueuesFramesUntilEveryInputIsKnown) {
 }
 
 } // namespace
+
+namespace {
+
+// A bitmap subtitle of one w x h rectangle at (x, y) painted with palette entry 1.
+struct TBitmapSub {
+  std::vector<uint8_t> pixels;
+  uint32_t palette[256] = {0, 0xFF00FF00};
+  AVSubtitleRect rect{};
+  AVSubtitleRect *rects[1] = {&rect};
+  AVSubtitle sub{};
+  TBitmapSub(int x, int y, int w, int h, int64_t ptsUs) : pixels(size_t(w * h), 1) {
+    rect.type = SUBTITLE_BITMAP;
+    rect.x = x;
+    rect.y = y;
+    rect.w = w;
+    rect.h = h;
+    rect.nb_colors = 2;
+    rect.data[0] = pixels.data();
+    rect.data[1] = reinterpret_cast<uint8_t *>(palette);
+    rect.linesize[0] = w;
+    sub.num_rects = 1;
+    sub.rects = rects;
+    sub.pts = ptsUs;
+    sub.end_display_time = 500;
+  }
+};
+
+uint32_t Pixel(const AVFrame *f, int x, int y) {
+  return reinterpret_cast<const uint32_t *>(f->data[0] + y * f->linesize[0])[x];
+}
+
+TEST_F(FilesTest, SubtitlesAreDrawnOnACanvasTheSizeOfTheVideo) {
+  TLogCapture log;
+  TCustomFFmpeg E;
+  OpenTask(E, "tagged.mkv", "", "-filter_complex \"[0:v][0:s]overlay[v]\" -map \"[v]\" -c:v mpeg4",
+           "s2v.avi");
+  TFilterGraph *fg = E.Ffiltergraphs[0].get();
+  ASSERT_EQ(fg->nb_inputs(), 2);
+  TInputStream *subs = fg->inputs[1]->ist;
+  EXPECT_EQ(fg->inputs[1]->type_, AVMEDIA_TYPE_SUBTITLE);
+  EXPECT_EQ(subs->decoding_needed & DECODING_FOR_FILTER, DECODING_FOR_FILTER);
+
+  // Before the canvas exists a subtitle is queued and drawn at configuration.
+  TBitmapSub early(10, 10, 4, 2, 0);
+  AVSubtitle queued = early.sub;
+  queued.rects = nullptr; // the queue frees what it holds: give it nothing to free
+  queued.num_rects = 0;
+  EXPECT_TRUE(E.FilterGraphs().sub2video_process(subs, queued));
+
+  ASSERT_EQ(ConfigureFromStreams(E, fg), 0);
+  EXPECT_TRUE(log.Contains("sub2video: using 320x240 canvas"));
+  const AVFrame *canvas = subs->sub2video.frame.get();
+  ASSERT_TRUE(canvas);
+  EXPECT_EQ(canvas->format, AV_PIX_FMT_RGB32);
+  EXPECT_EQ(subs->sub2video.initialize, 0u); // the queued subtitle was drawn
+
+  TBitmapSub sub(10, 10, 4, 2, 0);
+  E.FilterGraphs().sub2video_update(subs, INT64_MIN, &sub.sub);
+  EXPECT_EQ(Pixel(canvas, 10, 10), 0xFF00FF00u);
+  EXPECT_EQ(Pixel(canvas, 13, 11), 0xFF00FF00u);
+  EXPECT_EQ(Pixel(canvas, 14, 10), 0u);
+  EXPECT_EQ(subs->sub2video.end_pts, 500); // 500 ms in the stream's 1/1000 time base
+
+  TBitmapSub outside(318, 0, 4, 2, 0);
+  E.FilterGraphs().sub2video_update(subs, INT64_MIN, &outside.sub);
+  EXPECT_TRUE(log.Contains("sub2video: rectangle (318 0 4 2) overflowing 320 240"));
+  EXPECT_EQ(Pixel(canvas, 10, 10), 0u); // repainted blank
+
+  // A heartbeat past the end blanks the canvas and stamps it with the heartbeat time.
+  E.FilterGraphs().sub2video_heartbeat(subs, 1000);
+  EXPECT_EQ(subs->sub2video.end_pts, INT64_MAX);
+  E.FilterGraphs().sub2video_flush(subs);
+}
+
+} // namespace
