@@ -1,8 +1,8 @@
 // A small INI document in the format of the platform's profile-string services: "[Section]"
 // lines followed by "key=value" lines. Section and key names match case-insensitively and the
 // first occurrence of a key wins; spaces and tabs around a value are dropped, as INI readers
-// do, so "Location = /tmp/out" reads "/tmp/out". Lines that are not
-// entries (comments) are kept in place when the document is written again.
+// do, so "Location = /tmp/out" reads "/tmp/out". Lines that are not entries (comments) are
+// kept in place when the document is written again.
 #pragma once
 
 #include <optional>

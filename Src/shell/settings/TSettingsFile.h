@@ -35,10 +35,10 @@ public:
 
   // Writes every key (other keys already in the file are kept). Creates the folder. Does
   // nothing after a Load that could not read the file, so settings never read are never
-  // written over. A symbolic link is followed and the file it names replaced. The file is
-  // replaced atomically, keeping its permissions; ESettingsWriteError is raised, and the
-  // previous file stays intact, when it cannot be read now, is not a regular file, is
-  // read-only or the write fails.
+  // written over. A symbolic link is followed and the file it names replaced (or created, for
+  // a link to nothing yet). The file is replaced atomically, keeping its permissions and,
+  // where we may set it, its owner; ESettingsWriteError is raised, and the previous file stays
+  // intact, when it cannot be read now, is not a regular file, is read-only or the write fails.
   void Save(const TAppSettings &Settings) const;
 
   // "Restore default settings": deletes the file if it exists. False when it could not be
