@@ -492,3 +492,26 @@ TEST_F(FilesTest, SubtitlesAreDrawnOnACanvasTheSizeOfTheVideo) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(FilesTest, LabelledOutputsOfOneGraphFeedTwoOutputFilesOnce) {
+  TCustomFFmpeg E;
+  OpenTask(E, "av.mp4", "", "-filter_complex \"[0:v]split[a][b]\" -map \"[a]\" -c:v mpeg4",
+           "first.avi");
+  TOpenResult second = OpenOut(E, "-map \"[b]\" -s 160x120 -c:v mpeg4", ScratchDir() + "/2.avi");
+  ASSERT_GE(second.ret, 0) << second.error;
+  TOpenResult third = OpenOut(E, "-map \"[a]\" -c:v mpeg4", ScratchDir() + "/3.avi");
+  EXPECT_EQ(third.error, "Output with label \"a\" does not exist in any defined filter graph, "
+                         "or was already used elsewhere.");
+  TFilterGraph *fg = E.Ffiltergraphs[0].get();
+  ASSERT_EQ(fg->nb_outputs(), 2);
+  for (auto &ofilter : fg->outputs)
+    EXPECT_EQ(ofilter->ost->file_index, std::string(ofilter->out_tmp->name) == "a" ? 0 : 1);
+  EXPECT_NO_THROW(E.FilterGraphs().check_filter_outputs());
+  ASSERT_EQ(ConfigureFromStreams(E, fg), 0);
+  EXPECT_EQ(Chain(*fg), "graph 0 input from stream 0:0 > Parsed_split_0 > format > out_0_0");
+  EXPECT_EQ(Option(*fg, "scaler_out_1_0", "w"), "160");
+}
+
+} // namespace
