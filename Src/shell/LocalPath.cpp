@@ -46,19 +46,19 @@ bool IsKeptByte(QStringView AText, qsizetype APos) {
 
 QString LocalPathText(const QByteArray &ABytes) {
   QString text;
-  text.reserve(ABytes.size());
+  qsizetype runStart = 0; // start of the valid UTF-8 not yet decoded
   qsizetype pos = 0;
   while (pos < ABytes.size()) {
     const int length = Utf8SequenceLength(ABytes, pos);
-    if (length == 0) {
-      text.append(QChar(char16_t(KeptByteBase + static_cast<unsigned char>(ABytes[pos]))));
-      ++pos;
-    } else {
-      text.append(QString::fromUtf8(ABytes.constData() + pos, length));
+    if (length > 0) {
       pos += length;
+      continue;
     }
+    text += QString::fromUtf8(ABytes.constData() + runStart, pos - runStart);
+    text += QChar(char16_t(KeptByteBase + static_cast<unsigned char>(ABytes[pos])));
+    runStart = ++pos;
   }
-  return text;
+  return text + QString::fromUtf8(ABytes.constData() + runStart, pos - runStart);
 }
 
 QByteArray LocalPathBytes(const QString &APath) {
