@@ -24,6 +24,8 @@ ff audio.wav -f lavfi -i sine=frequency=1000:sample_rate=44100:duration=1 -ac 2
 ff audio_first.mkv -f lavfi -i sine=frequency=440:sample_rate=48000:duration=2 \
   -f lavfi -i testsrc=size=320x240:rate=25:duration=2 -map 0:a -map 1:v \
   -c:a libvorbis -c:v mpeg4
+# An MPEG transport stream: ".ts" is also the extension of Qt message catalogs.
+ff clip.ts -f lavfi -i testsrc=size=320x240:rate=25:duration=1 -c:v mpeg2video -f mpegts
 # A still image.
 ff still.png -f lavfi -i testsrc=size=320x240:rate=1 -frames:v 1
 # A file with an unknown duration (raw MPEG-TS piped through stdin has none in its header;

@@ -1,16 +1,22 @@
 #include "shell/adding/Tfrm_AddFiles.h"
 
+#include <QAction>
 #include <QComboBox>
 #include <QDir>
+#include <QFileIconProvider>
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QListView>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -24,6 +30,27 @@ QStringList MediaNameFilters() {
   QStringList filters;
   for (const std::string &mask : SplitList(MediaMasks))
     filters << QString::fromStdString(mask);
+  return filters;
+}
+
+// Folder and file-type icons as Qt's own file dialog shows them (the model alone has none
+// without a desktop's icon theme). Every folder, ".." and "/" included, is a "Folder".
+class TBrowserIcons : public QFileIconProvider {
+public:
+  using QFileIconProvider::icon;
+  QIcon icon(const QFileInfo &AInfo) const override {
+    return AInfo.isDir() ? icon(Folder) : QFileIconProvider::icon(AInfo);
+  }
+  QString type(const QFileInfo &AInfo) const override {
+    return AInfo.isDir() ? QStringLiteral("Folder") : QFileIconProvider::type(AInfo);
+  }
+};
+
+// Dot-files and dot-folders stay out of sight; ".." is offered except at the root.
+QDir::Filters FiltersAt(const QString &AFolder) {
+  QDir::Filters filters = QDir::AllDirs | QDir::Files | QDir::System | QDir::NoDot;
+  if (AFolder == QLatin1String("/"))
+    filters |= QDir::NoDotDot;
   return filters;
 }
 
@@ -51,15 +78,18 @@ Tfrm_AddFiles::Tfrm_AddFiles(QWidget *AOwner, const QString &AStartFolder, int A
   setMinimumSize(200, 200);
   resize(560, 420);
 
+  FIcons = std::make_unique<TBrowserIcons>();
   FModel = new QFileSystemModel(this);
+  FModel->setIconProvider(FIcons.get());
   FModel->setOption(QFileSystemModel::DontWatchForChanges);
   FModel->setReadOnly(true);
-  FModel->setFilter(QDir::AllDirs | QDir::Files | QDir::Hidden | QDir::System | QDir::NoDot);
   FModel->setNameFilters(MediaNameFilters());
   FModel->setNameFilterDisables(false);
   FModel->setRootPath(QStringLiteral("/"));
 
   JamShellBreadCrumbBar1 = new TBreadCrumbBar(this);
+  txt_Location = new QLineEdit(this);
+  txt_Location->setClearButtonEnabled(true);
   lw_Data = new QListView(this);
   tv_Details = new QTreeView(this);
   lw_Data->setModel(FModel);
@@ -100,6 +130,7 @@ Tfrm_AddFiles::Tfrm_AddFiles(QWidget *AOwner, const QString &AStartFolder, int A
   buttons->addWidget(btn_Close);
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(JamShellBreadCrumbBar1);
+  layout->addWidget(txt_Location);
   layout->addWidget(FViews, 1);
   layout->addLayout(buttons);
 
@@ -110,6 +141,13 @@ Tfrm_AddFiles::Tfrm_AddFiles(QWidget *AOwner, const QString &AStartFolder, int A
   connect(btn_Close, &QPushButton::clicked, this, &QDialog::reject);
   connect(JamShellBreadCrumbBar1, &TBreadCrumbBar::FolderClicked, this,
           &Tfrm_AddFiles::SetCurrentFolder);
+  connect(txt_Location, &QLineEdit::returnPressed, this, &Tfrm_AddFiles::txt_LocationReturn);
+  // Backspace goes up only from the views, so that it still edits the location field.
+  auto *back = new QShortcut(QKeySequence(Qt::Key_Backspace), FViews, nullptr, nullptr,
+                             Qt::WidgetWithChildrenShortcut);
+  connect(back, &QShortcut::activated, this, &Tfrm_AddFiles::GoUp);
+  auto *up = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Up), this);
+  connect(up, &QShortcut::activated, this, &Tfrm_AddFiles::GoUp);
 
   QString start = AStartFolder;
   if (start.isEmpty() || !QFileInfo(start).isDir())
@@ -119,6 +157,11 @@ Tfrm_AddFiles::Tfrm_AddFiles(QWidget *AOwner, const QString &AStartFolder, int A
   SetCurrentFolder(start);
   cb_View->setCurrentIndex(RowOfView(AView));
   cb_ViewChange(cb_View->currentIndex());
+}
+
+Tfrm_AddFiles::~Tfrm_AddFiles() {
+  // The model goes before the icon provider it uses.
+  delete FModel;
 }
 
 void Tfrm_AddFiles::Execute(QWidget *AOwner, QString &AAddPath, int &AAddView, TAddEvent AOnAdd) {
@@ -133,15 +176,62 @@ void Tfrm_AddFiles::showEvent(QShowEvent *AEvent) {
   btn_Add->setText(QStringLiteral("Add"));
   btn_Close->setText(QStringLiteral("Close"));
   QDialog::showEvent(AEvent);
+  // The keys (Backspace, Ctrl+A) go to the list, not to the location field.
+  FViews->currentWidget()->setFocus();
 }
 
 void Tfrm_AddFiles::SetCurrentFolder(const QString &AFolder) {
   FCurrentFolder = QDir::cleanPath(QFileInfo(AFolder).absoluteFilePath());
   FSelection->clearSelection();
+  FModel->setFilter(FiltersAt(FCurrentFolder));
   QModelIndex root = FModel->setRootPath(FCurrentFolder);
   lw_Data->setRootIndex(root);
   tv_Details->setRootIndex(root);
   JamShellBreadCrumbBar1->SetPath(FCurrentFolder);
+  txt_Location->setText(FCurrentFolder);
+}
+
+void Tfrm_AddFiles::GoUp() {
+  if (FCurrentFolder == QLatin1String("/"))
+    return;
+  const QString child = FCurrentFolder;
+  SetCurrentFolder(QFileInfo(child).absolutePath());
+  SelectPath(child);
+}
+
+bool Tfrm_AddFiles::GoToLocation(const QString &APath) {
+  QString path = APath.trimmed();
+  if (path.startsWith(QLatin1String("file:")))
+    path = QUrl(path).toLocalFile();
+  if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/")))
+    path = QDir::homePath() + path.mid(1);
+  const QFileInfo info(QDir(FCurrentFolder), path);
+  if (path.isEmpty() || !info.exists())
+    return false;
+  if (info.isDir()) {
+    SetCurrentFolder(info.absoluteFilePath());
+    return true;
+  }
+  SetCurrentFolder(info.absolutePath());
+  SelectPath(info.absoluteFilePath());
+  return true;
+}
+
+void Tfrm_AddFiles::txt_LocationReturn() {
+  if (GoToLocation(txt_Location->text()))
+    return;
+  QMessageBox::warning(this, QStringLiteral("Warning"),
+                       QStringLiteral("\"%1\" is not found.").arg(txt_Location->text().trimmed()));
+  txt_Location->setFocus();
+}
+
+void Tfrm_AddFiles::SelectPath(const QString &APath) {
+  const QModelIndex index = FModel->index(APath);
+  if (!index.isValid())
+    return;
+  FSelection->setCurrentIndex(index,
+                              QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  static_cast<QAbstractItemView *>(FViews->currentWidget())->scrollTo(index);
 }
 
 int Tfrm_AddFiles::ViewIndex() const {

@@ -7,9 +7,12 @@
 #include <QDialog>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class QComboBox;
+class QFileIconProvider;
 class QFileSystemModel;
+class QLineEdit;
 class QItemSelectionModel;
 class QListView;
 class QPushButton;
@@ -29,20 +32,29 @@ public:
   // AStartFolder: opened when it names an existing folder, else the desktop. AView: 0 details,
   // 1 list, 2 icons; any other value gives the list view.
   Tfrm_AddFiles(QWidget *AOwner, const QString &AStartFolder, int AView, TAddEvent AOnAdd);
+  ~Tfrm_AddFiles() override;
 
   // Shows the dialog modally from AAddPath/AAddView and writes the folder and view back to
   // them when it closes.
   static void Execute(QWidget *AOwner, QString &AAddPath, int &AAddView, TAddEvent AOnAdd);
 
   TBreadCrumbBar *JamShellBreadCrumbBar1;
-  QListView *lw_Data;    // list and icon views
-  QTreeView *tv_Details; // details view
-  QComboBox *cb_View;    // "Icons", "List", "Details"
+  QLineEdit *txt_Location; // the current folder; a typed or pasted path is opened on Enter
+  QListView *lw_Data;      // list and icon views
+  QTreeView *tv_Details;   // details view
+  QComboBox *cb_View;      // "Icons", "List", "Details"
   QPushButton *btn_Add;
   QPushButton *btn_Close;
 
   QString CurrentFolder() const { return FCurrentFolder; }
   void SetCurrentFolder(const QString &AFolder);
+  // Opens the parent of the current folder with the folder left selected (Backspace, Alt+Up);
+  // nothing at the root.
+  void GoUp();
+  // Opens a typed path: "~" is the home folder, a relative path is taken from the current
+  // folder; a file opens its folder with the file selected. False, with the field kept for
+  // correcting, when nothing is there.
+  bool GoToLocation(const QString &APath);
   // 0 details, 1 list, 2 icons.
   int ViewIndex() const;
   // Full paths of the selected items in list order, without "..".
@@ -58,7 +70,10 @@ private:
   void cb_ViewChange(int AIndex);
   void OpenItem(const QModelIndex &AIndex);
   void SelectionChanged();
+  void txt_LocationReturn();
+  void SelectPath(const QString &APath);
 
+  std::unique_ptr<QFileIconProvider> FIcons;
   QFileSystemModel *FModel;
   QItemSelectionModel *FSelection;
   QStackedWidget *FViews;

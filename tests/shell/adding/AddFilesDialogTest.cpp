@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileSystemModel>
+#include <QIcon>
+#include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -19,10 +21,12 @@
 
 namespace {
 
-// A folder with two media files, a text file and a subfolder holding a third media file.
+// A folder with two media files, a text file, a subfolder holding a third media file and a
+// dot-file and dot-folder.
 struct TBrowseFolder {
   TBrowseFolder() {
-    for (const char *name : {"b.mp4", "a.AVI", "notes.txt", "sub/c.mkv", ".hidden.ts"}) {
+    for (const char *name :
+         {"b.mp4", "a.AVI", "notes.txt", "sub/c.mkv", ".hidden.ts", ".config/d.mp4"}) {
       const QString path = Dir.filePath(QString::fromLatin1(name));
       QDir().mkpath(QFileInfo(path).absolutePath());
       QFile file(path);
@@ -63,7 +67,7 @@ void Select(Tfrm_AddFiles &AForm, const QStringList &ANames) {
   }
 }
 
-TEST(AddFilesDialog, ListsFoldersAndAcceptedMediaFilesIncludingHiddenOnes) {
+TEST(AddFilesDialog, ListsFoldersAndAcceptedMediaFilesButNoDotFiles) {
   TBrowseFolder folder;
   Tfrm_AddFiles form(nullptr, folder.Path(), avList, {});
   form.show();
@@ -72,10 +76,111 @@ TEST(AddFilesDialog, ListsFoldersAndAcceptedMediaFilesIncludingHiddenOnes) {
   const QStringList names = ListedNames(form);
   EXPECT_TRUE(names.contains(QStringLiteral("a.AVI")));
   EXPECT_TRUE(names.contains(QStringLiteral("b.mp4")));
-  EXPECT_TRUE(names.contains(QStringLiteral(".hidden.ts")));
   EXPECT_TRUE(names.contains(QStringLiteral("sub")));
+  EXPECT_TRUE(names.contains(QStringLiteral("..")));
   EXPECT_FALSE(names.contains(QStringLiteral("notes.txt")));
   EXPECT_FALSE(names.contains(QStringLiteral(".")));
+  EXPECT_FALSE(names.contains(QStringLiteral(".hidden.ts")));
+  EXPECT_FALSE(names.contains(QStringLiteral(".config")));
+  EXPECT_EQ(form.txt_Location->text(), folder.Path());
+}
+
+// The row shown under this name in the current folder.
+QModelIndex RowNamed(Tfrm_AddFiles &AForm, const QString &AName, int AColumn = 0) {
+  QFileSystemModel *model = AForm.Model();
+  const QModelIndex root = model->index(AForm.CurrentFolder());
+  for (int row = 0; row < model->rowCount(root); ++row)
+    if (model->index(row, 0, root).data().toString() == AName)
+      return model->index(row, AColumn, root);
+  return {};
+}
+
+TEST(AddFilesDialog, EveryEntryHasItsIconInEveryView) {
+  TBrowseFolder folder;
+  Tfrm_AddFiles form(nullptr, folder.Path(), avIcons, {});
+  form.show();
+  for (const QString &name : ListedNames(form)) {
+    const QModelIndex index = RowNamed(form, name);
+    // The list, icon and details views all draw the model's decoration of column 0.
+    EXPECT_FALSE(index.data(Qt::DecorationRole).value<QIcon>().isNull()) << name.toStdString();
+  }
+  EXPECT_EQ(form.tv_Details->model(), form.lw_Data->model());
+}
+
+TEST(AddFilesDialog, TheRootHasNoParentEntryAndAParentIsAFolderNotADrive) {
+  Tfrm_AddFiles atRoot(nullptr, QStringLiteral("/"), avDetails, {});
+  atRoot.show();
+  EXPECT_FALSE(ListedNames(atRoot).contains(QStringLiteral("..")));
+
+  // A folder right below the root: its ".." is "/".
+  QString top = QStringLiteral("/") + QDir::tempPath().split(u'/', Qt::SkipEmptyParts).value(0);
+  Tfrm_AddFiles belowRoot(nullptr, top, avDetails, {});
+  belowRoot.show();
+  ASSERT_TRUE(ListedNames(belowRoot).contains(QStringLiteral("..")));
+  const QModelIndex type = RowNamed(belowRoot, QStringLiteral(".."), 2);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !type.data().toString().isEmpty(); }, 2000));
+  EXPECT_EQ(type.data().toString(), QStringLiteral("Folder"));
+}
+
+struct TLocationCase {
+  const char *Typed;    // "@" stands for the test folder and a slash
+  const char *Folder;   // expected folder below the test folder; nullptr: home; "=": unchanged
+  const char *Selected; // the item selected afterwards, or nullptr
+};
+
+class AddFilesLocationTest : public testing::TestWithParam<TLocationCase> {};
+
+TEST_P(AddFilesLocationTest, ATypedPathOpensItsFolder) {
+  const TLocationCase &c = GetParam();
+  TBrowseFolder folder;
+  Tfrm_AddFiles form(nullptr, folder.Path(), avList, {});
+  form.show();
+  ListedNames(form);
+  const QString typed = QString::fromLatin1(c.Typed).replace(u'@', folder.Path() + u'/');
+  const bool found = form.GoToLocation(typed);
+  EXPECT_EQ(found, std::string(c.Folder) != "=");
+  const QString expected = !found                         ? folder.Path()
+                           : std::string(c.Folder) == "~" ? QDir::homePath()
+                                                          : folder.Path(c.Folder);
+  EXPECT_EQ(form.CurrentFolder(), QDir::cleanPath(expected));
+  const QStringList selected = form.SelectedPaths();
+  if (c.Selected) {
+    EXPECT_EQ(selected, QStringList{folder.Path(c.Selected)});
+  } else {
+    EXPECT_TRUE(selected.isEmpty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Typed, AddFilesLocationTest,
+    testing::Values(TLocationCase{"sub", "sub", nullptr},            // relative to the folder
+                    TLocationCase{" @sub ", "sub", nullptr},         // absolute, spaces around
+                    TLocationCase{"@sub/c.mkv", "sub", "sub/c.mkv"}, // a file: its folder
+                    TLocationCase{"@sub/..", ".", nullptr},          // cleaned
+                    TLocationCase{"~", "~", nullptr},                // the home folder
+                    TLocationCase{"@missing", "=", nullptr},         // nothing there
+                    TLocationCase{"", "=", nullptr}));
+
+TEST(AddFilesDialog, BackspaceAndAltUpOpenTheParentWithTheFolderSelected) {
+  TBrowseFolder folder;
+  Tfrm_AddFiles form(nullptr, folder.Path("sub"), avList, {});
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  ListedNames(form);
+  // In the location field Backspace edits the text.
+  form.txt_Location->setFocus();
+  QTest::keyClick(form.txt_Location, Qt::Key_Backspace);
+  EXPECT_EQ(form.CurrentFolder(), folder.Path("sub"));
+  form.lw_Data->setFocus();
+  QTest::keyClick(form.lw_Data, Qt::Key_Backspace);
+  EXPECT_EQ(form.CurrentFolder(), folder.Path());
+  EXPECT_EQ(form.SelectedPaths(), QStringList{folder.Path("sub")});
+  EXPECT_EQ(form.txt_Location->text(), folder.Path());
+  QTest::keyClick(form.txt_Location, Qt::Key_Up, Qt::AltModifier);
+  EXPECT_EQ(form.CurrentFolder(), QFileInfo(folder.Path()).absolutePath());
+  form.SetCurrentFolder(QStringLiteral("/"));
+  form.GoUp();
+  EXPECT_EQ(form.CurrentFolder(), QStringLiteral("/"));
 }
 
 struct TViewCase {
