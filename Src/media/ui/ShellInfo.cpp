@@ -1,12 +1,17 @@
 #include "media/ui/ShellInfo.h"
 
 #include <QFileIconProvider>
+#include <QFileInfo>
 #include <QMimeDatabase>
 
 namespace {
 
+// By name, and by content where the name is ambiguous (".ts": transport stream or message
+// catalog) and the file is there to read.
 QMimeType MimeTypeOfName(const QString &AFileName) {
-  return QMimeDatabase().mimeTypeForFile(AFileName, QMimeDatabase::MatchExtension);
+  const QFileInfo info(AFileName);
+  return info.isFile() ? QMimeDatabase().mimeTypeForFile(info, QMimeDatabase::MatchDefault)
+                       : QMimeDatabase().mimeTypeForFile(AFileName, QMimeDatabase::MatchExtension);
 }
 
 } // namespace

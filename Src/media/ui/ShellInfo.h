@@ -1,5 +1,6 @@
 // File-type facts by file name, as a desktop shell gives them: the type's description and
-// its icon. Looked up by name (extension) only, so the file need not exist.
+// its icon. Looked up by name (extension), so the file need not exist; an existing file whose
+// name fits several types is told apart by its content.
 #pragma once
 
 #include <QIcon>

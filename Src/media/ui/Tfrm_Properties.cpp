@@ -86,7 +86,7 @@ bool Tfrm_Properties::Fill(const QString &ACaption, const QStringList &ASubItems
     return false;
   txt_Name->setText(ACaption);
   txt_Source->setText(DisplayPath(ASubItems.at(siSource)));
-  txt_Type->setText(ShellTypeName(QFileInfo(ASubItems.at(siSource)).fileName()));
+  txt_Type->setText(ShellTypeName(ASubItems.at(siSource)));
   txt_Size->setText(PropertiesSizeText(size));
   txt_Duration->setText(ASubItems.at(siDuration));
   txt_FrameRate->setText(ASubItems.at(siFrameRate));

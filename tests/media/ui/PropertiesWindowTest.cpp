@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -81,13 +82,27 @@ INSTANTIATE_TEST_SUITE_P(
       return std::string(info.param.Label);
     });
 
-TEST(PropertiesWindow, TheTypeNameComesFromTheFileName) {
+struct TTypeCase {
+  QString Source;
+  const char *Type; // a part of the type name
+};
+
+class PropertiesTypeTest : public testing::TestWithParam<TTypeCase> {};
+
+TEST_P(PropertiesTypeTest, TheTypeNameComesFromTheNameAndWhereAmbiguousFromTheContent) {
+  const TTypeCase &c = GetParam();
   Tfrm_Properties form(nullptr);
-  ASSERT_TRUE(form.Fill(QStringLiteral("x.mp4"),
-                        {"00:00:01", "1", "/nowhere/x.mp4", "1000000", "1", "-", "-", "-"}));
-  EXPECT_TRUE(form.txt_Type->text().contains(QStringLiteral("MPEG-4"), Qt::CaseInsensitive))
+  ASSERT_TRUE(form.Fill(QFileInfo(c.Source).fileName(),
+                        {"00:00:01", "1", c.Source, "1000000", "1", "-", "-", "-"}));
+  EXPECT_TRUE(form.txt_Type->text().contains(QString::fromLatin1(c.Type), Qt::CaseInsensitive))
       << form.txt_Type->text().toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(Types, PropertiesTypeTest,
+                         testing::Values(TTypeCase{"/nowhere/x.mp4", "MPEG-4"},
+                                         // ".ts" names a Qt message catalog too
+                                         TTypeCase{Fixture("clip.ts"), "transport stream"},
+                                         TTypeCase{Fixture("av.mp4"), "MPEG-4"}));
 
 TEST(PropertiesWindow, ARawSizeThatIsNotANumberIsRefused) {
   Tfrm_Properties form(nullptr);
