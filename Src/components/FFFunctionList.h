@@ -2,12 +2,13 @@
 // Each list is an X-macro: X(name) is expanded once per function.
 #pragma once
 
-// avutil: 176 entry points, in binding order.
+// avutil: 178 entry points, in binding order.
 #define QUILLET_FF_AVUTIL_FUNCTIONS(X)                                                             \
   X(avutil_configuration)                                                                          \
   X(avutil_license)                                                                                \
   X(avutil_version)                                                                                \
   X(av_version_info)                                                                               \
+  X(av_add_q)                                                                                      \
   X(av_asprintf)                                                                                   \
   X(av_bprint_chars)                                                                               \
   X(av_bprint_clear)                                                                               \
@@ -134,6 +135,7 @@
   X(av_mallocz_array)                                                                              \
   X(av_max_alloc)                                                                                  \
   X(av_memdup)                                                                                     \
+  X(av_mul_q)                                                                                      \
   X(av_opt_eval_flags)                                                                             \
   X(av_opt_eval_int)                                                                               \
   X(av_opt_find)                                                                                   \
@@ -275,7 +277,7 @@
   X(av_rdft_calc)                                                                                  \
   X(av_rdft_end)
 
-// avformat: 68 entry points, in binding order.
+// avformat: 69 entry points, in binding order.
 #define QUILLET_FF_AVFORMAT_FUNCTIONS(X)                                                           \
   X(avformat_configuration)                                                                        \
   X(avformat_license)                                                                              \
@@ -304,6 +306,7 @@
   X(av_sdp_create)                                                                                 \
   X(av_seek_frame)                                                                                 \
   X(av_stream_get_class)                                                                           \
+  X(av_stream_get_codec_timebase)                                                                  \
   X(av_stream_get_end_pts)                                                                         \
   X(av_stream_get_parser)                                                                          \
   X(av_stream_get_side_data)                                                                       \

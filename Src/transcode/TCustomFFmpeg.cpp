@@ -20,7 +20,9 @@
 #include "transcode/TAppFormats.h"
 #include "transcode/TInputStreamFactory.h"
 #include "transcode/TOutputStreamFactory.h"
+#include "transcode/TaskControl.h"
 #include "transcode/TextFormat.h"
+#include "transcode/TranscodeLoop.h"
 
 namespace {
 
@@ -919,4 +921,164 @@ int TCustomFFmpeg::opt_map_channel(TOptionsContext *o, const std::string &,
                                    const std::string &arg) {
   ParseChannelMap(this, TInputsView{Finput_files, Finput_streams}, arg, o->audio_channel_maps);
   return 0;
+}
+
+// ---- the task: control, phases, release ----------------------------------------------------
+
+TCustomFFmpeg::TCustomFFmpeg() : FTask(std::make_unique<TTaskControl>(*this)) {}
+
+TCustomFFmpeg::~TCustomFFmpeg() {
+  if (FOnDestroy)
+    FOnDestroy(this);
+  Stop(true);
+  Cleanup();
+  FTask.reset(); // joins the task's threads
+}
+
+void TCustomFFmpeg::StartConvert(bool AUseThread, TThreadPriority APriority) {
+  FTask->StartConvert(AUseThread, APriority);
+}
+void TCustomFFmpeg::Pause() {
+  FTask->Pause();
+}
+void TCustomFFmpeg::Resume() {
+  FTask->Resume();
+}
+void TCustomFFmpeg::Stop(bool AWaitForStop) {
+  FTask->Stop(AWaitForStop);
+}
+void TCustomFFmpeg::RequestTerminate(bool AWaitForStop) {
+  FTask->RequestTerminate(AWaitForStop);
+}
+void TCustomFFmpeg::Run() {
+  FTask->Run();
+}
+bool TCustomFFmpeg::Converting() const {
+  return FTask->Converting();
+}
+bool TCustomFFmpeg::Terminated() const {
+  return FTask->Terminated();
+}
+bool TCustomFFmpeg::Finished() const {
+  return FTask->Finished();
+}
+bool TCustomFFmpeg::FatalException() const {
+  return FTask->FatalException();
+}
+std::string TCustomFFmpeg::FatalMessage() const {
+  return FTask->FatalMessage();
+}
+int TCustomFFmpeg::Suspended() const {
+  return FTask->Suspended();
+}
+uint64_t TCustomFFmpeg::ThreadID() const {
+  return FTask->ThreadID();
+}
+
+// Position of the first stream of f that has one, in microseconds.
+static int64_t FirstKnownPosition(const TCustomFFmpeg &E, const TInputFile &f) {
+  for (int i = 0; i < f.nb_streams; i++) {
+    const TInputStream &ist = *E.Finput_streams[f.ist_index + i];
+    if (ist.saw_first_ts && ist.dts != AV_NOPTS_VALUE)
+      return ist.dts;
+  }
+  return AV_NOPTS_VALUE;
+}
+
+void TCustomFFmpeg::SetRateEmu(bool Value) {
+  if (bool(Frate_emu) == Value)
+    return;
+  if (Value) {
+    // Pacing continues from where the task is now, not from where it stopped pacing.
+    for (auto &f : Finput_files) {
+      const int64_t pos = FirstKnownPosition(*this, *f);
+      if (pos == AV_NOPTS_VALUE)
+        continue;
+      FTask->ShiftTotalPauseTime(pos - (f->last_pts == AV_NOPTS_VALUE ? 0 : f->last_pts));
+      break;
+    }
+  } else {
+    for (auto &f : Finput_files)
+      f->last_pts = FirstKnownPosition(*this, *f);
+  }
+  Frate_emu = Value;
+  for (auto &f : Finput_files)
+    f->rate_emu = Value;
+}
+
+bool TCustomFFmpeg::PrepareTranscode() {
+  if (FTranscodeInitialized)
+    return true;
+  if (FOutputDuration <= 0) // no output had -t
+    FOutputDuration = FInputDuration > 0 ? FInputDuration : -1;
+  FLastErrMsg.clear();
+  try {
+    FLoop = std::make_unique<TTranscodeLoop>(*this, *FTask);
+    const int ret = FLoop->transcode_init();
+    if (ret < 0) {
+      if (FLastErrMsg.empty())
+        FLastErrMsg = FFErrorText("transcode_init() error", ret) +
+                      ". Please check error log message(reported by FFLogger) to find out more "
+                      "detail information.";
+      FinishTranscode();
+      return false;
+    }
+  } catch (const std::exception &e) {
+    FLastErrMsg = e.what();
+    FinishTranscode();
+    return false;
+  }
+  FTranscodeInitialized = true;
+  return true;
+}
+
+void TCustomFFmpeg::Transcode() {
+  const bool trailersWritten = FLoop->Transcode();
+  FTask->SetFinished(!FBroken && trailersWritten);
+  FinishTranscode();
+  if (!trailersWritten)
+    FLoop->Fatal("At least one output file failed to be written trailer");
+}
+
+void TCustomFFmpeg::PrintReport(bool is_last, int64_t timer_start, int64_t cur_time) {
+  FLoop->Report.print_report(is_last, timer_start, cur_time);
+}
+
+void TCustomFFmpeg::FinishTranscode() {
+  for (auto &ost : Foutput_streams) {
+    if (ost->logfile && std::fclose(ost->logfile))
+      Log(this, llError, "Error closing logfile, loss of information possible: %s",
+          FFErrorText(AVERROR(errno)).c_str());
+    ost->logfile = nullptr;
+    ost->forced_kf_pts.clear();
+    ost->forced_keyframes_pexpr.reset();
+    ff::av_dict_free(&ost->encoder_opts);
+    ff::av_dict_free(&ost->sws_dict);
+    ff::av_dict_free(&ost->swr_opts);
+    if (ost->enc_ctx)
+      ff::av_freep(&ost->enc_ctx->stats_in);
+  }
+  FTranscodeCleanuped = true;
+}
+
+// Releases everything the task opened. An output whose header was never written and that is
+// still an empty file is removed, so that a failed start leaves nothing behind.
+void TCustomFFmpeg::Cleanup() {
+  if (FTranscodeInitialized && !FTranscodeCleanuped)
+    FinishTranscode();
+  FLoop.reset();
+  Foutput_streams.clear();
+  Ffiltergraphs.clear();
+  std::vector<std::string> emptyOutputs;
+  for (auto &of : Foutput_files)
+    if (!of->header_written && of->ctx && of->ctx->pb && of->ctx->url)
+      emptyOutputs.push_back(of->ctx->url);
+  Foutput_files.clear();
+  for (const std::string &name : emptyOutputs) {
+    struct stat sb;
+    if (::stat(name.c_str(), &sb) == 0 && S_ISREG(sb.st_mode) && sb.st_size == 0)
+      std::remove(name.c_str());
+  }
+  Finput_streams.clear();
+  Finput_files.clear();
 }

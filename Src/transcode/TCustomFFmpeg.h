@@ -7,15 +7,31 @@
 // removes what it had made (an output file it created is deleted when still empty).
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 
 #include "components/TFFLogger.h"
 #include "transcode/FilterGraphs.h"
+#include "components/ThreadPriority.h"
 #include "transcode/TCustomFFmpegOpt.h"
+
+class TTaskControl;
+class TTranscodeLoop;
+
+// Progress report: file index (always -1), frames and fps of the first video output (-1 without
+// video), quality, bit rate (kbit/s), bytes written, microseconds written and expected.
+using TFFProgressEvent = std::function<void(
+    TObject *Sender, int AFileIndex, int AFrameNumber, int AFPS, float AQuality, float ABitRate,
+    int64_t ACurrentSize, int64_t ACurrentDuration, int64_t ATotalDuration)>;
+using TNotifyEvent = std::function<void(TObject *Sender)>;
 
 class TCustomFFmpeg : public TCustomFFmpegOpt {
 public:
+  TCustomFFmpeg();
+  // Fires FOnDestroy, stops a running task (waiting for it) and releases everything.
+  ~TCustomFFmpeg() override;
   std::string ClassName() const override { return "TCustomFFmpeg"; }
 
   // o: prepared by InitOptionsContext, released by the caller with UninitOptionsContext.
@@ -27,6 +43,39 @@ public:
 
   // The task's filter graphs (configuring, feeding; the transcode loop's side).
   TFilterGraphs &FilterGraphs() { return FFilterGraphs; }
+  // ---- task control (the conversion thread and loop) ------------------------------------------
+  // Runs the task on a worker thread of APriority (AUseThread) or on the calling thread (then it
+  // returns when the task has ended). Nothing happens while converting or once terminated.
+  void StartConvert(bool AUseThread, TThreadPriority APriority = tpNormal);
+  // Pause / Resume take effect at the loop's next checkpoint; only while running / paused.
+  void Pause();
+  void Resume();
+  // Asks the loop to end (it still flushes and writes the trailers); AWaitForStop waits for it.
+  void Stop(bool AWaitForStop);
+  // Stop while converting; before a start, reports the termination from a thread of its own.
+  void RequestTerminate(bool AWaitForStop);
+  // Switches native-rate pacing of every input on or off during a task.
+  void SetRateEmu(bool Value);
+
+  bool Converting() const;
+  bool Terminated() const;
+  bool Finished() const;       // ran to completion: not stopped, every trailer written
+  bool FatalException() const; // a fatal error ended the task
+  std::string FatalMessage() const;
+  int Suspended() const; // -1 not started, 0 running, 1 paused
+  uint64_t ThreadID() const;
+
+  TFFProgressEvent FOnProgress;
+  TNotifyEvent FOnTerminate; // fired once, on the task's thread, when the task has ended
+  TNotifyEvent FOnDestroy;
+
+  // The task body and its phases (called by the task's thread).
+  void Run();
+  bool PrepareTranscode();
+  void Transcode();
+  void Cleanup();
+  void FinishTranscode();
+  void PrintReport(bool is_last, int64_t timer_start, int64_t cur_time);
 
 protected:
   int opt_map(TOptionsContext *o, const std::string &opt, const std::string &arg) override;
@@ -35,6 +84,8 @@ protected:
 private:
   friend class TInputStreamFactory;
   friend class TOutputStreamFactory;
+  friend class TTaskControl;
+  friend class TTranscodeLoop;
 
   // Leaves text in FLastErrMsg, logs it at level and returns err.
   int Fail(TLogLevel level, const std::string &text, int err);
@@ -89,4 +140,9 @@ private:
 
   bool FSyncOffsetsApplied = false;
   TFilterGraphs FFilterGraphs{*this};
+
+  std::unique_ptr<TTaskControl> FTask;
+  std::unique_ptr<TTranscodeLoop> FLoop; // the running task's stage state (transcode_init..Cleanup)
+  bool FTranscodeInitialized = false;
+  bool FTranscodeCleanuped = false;
 };

@@ -258,13 +258,15 @@ double TCustomFFmpegOpt::MatchPerStreamDouble(const TSpecifierOpts &opts, AVForm
   return so ? so->u.dbl : def;
 }
 
-int TCustomFFmpegOpt::InterruptCheck(int64_t AStamp, int ATimeoutMs) const {
-  if (FBroken) {
+// A stop request aborts reads only: writing must go on so that a stopped task still gets its
+// trailers. AStamp 0: not stamped yet.
+int TCustomFFmpegOpt::InterruptCheck(int64_t AStamp, int ATimeoutMs, bool AReading) const {
+  if (AReading && FBroken) {
     Log(this, llInfo, "reading/writing broken");
     return 1;
   }
-  if (ATimeoutMs > 0 && ff::av_gettime_relative() - AStamp > int64_t(ATimeoutMs) * 1000) {
-    Log(this, llInfo, "connecting/reading timeout");
+  if (AStamp && ATimeoutMs > 0 && ff::av_gettime_relative() - AStamp > int64_t(ATimeoutMs) * 1000) {
+    Log(this, llInfo, AReading ? "connecting/reading timeout" : "connecting/writing timeout");
     return 1;
   }
   return 0;
@@ -272,10 +274,10 @@ int TCustomFFmpegOpt::InterruptCheck(int64_t AStamp, int ATimeoutMs) const {
 
 int TCustomFFmpegOpt::ReadInterrupt(void *AEngine) {
   auto *e = static_cast<TCustomFFmpegOpt *>(AEngine);
-  return e->InterruptCheck(e->FLastRead, e->FReadTimeout);
+  return e->InterruptCheck(e->FLastRead, e->FReadTimeout, true);
 }
 
 int TCustomFFmpegOpt::WriteInterrupt(void *AEngine) {
   auto *e = static_cast<TCustomFFmpegOpt *>(AEngine);
-  return e->InterruptCheck(e->FLastWrite, e->FWriteTimeout);
+  return e->InterruptCheck(e->FLastWrite, e->FWriteTimeout, false);
 }

@@ -108,8 +108,8 @@ public:
   int Fnb_output_streams() const { return int(Foutput_streams.size()); }
   int Fnb_output_files() const { return int(Foutput_files.size()); }
 
-  // Interrupt callbacks for blocking reads and writes: a stop request (FBroken) or more than
-  // FReadTimeout / FWriteTimeout ms since the stamp aborts the operation.
+  // Interrupt callbacks for blocking reads and writes: more than FReadTimeout / FWriteTimeout ms
+  // since the stamp aborts the operation; a stop request (FBroken) aborts reads.
   AVIOInterruptCB FReadCallback{};
   AVIOInterruptCB FWriteCallback{};
   std::atomic<int64_t> FLastRead{0};  // av_gettime_relative() stamp
@@ -160,7 +160,7 @@ private:
   void AddHandler(const char *name, uint32_t flags, Tfunc_arg handler, const char *help,
                   const char *argname);
   int ParseLogLevel(const std::vector<std::string> &argv);
-  int InterruptCheck(int64_t AStamp, int ATimeoutMs) const;
+  int InterruptCheck(int64_t AStamp, int ATimeoutMs, bool AReading) const;
 
   // Handlers (optctx, name as written, value).
   int opt_ignored(TOptionsContext *o, const std::string &opt, const std::string &arg);

@@ -1,0 +1,65 @@
+// Conversions run to their end, the outputs reopened: streams, codecs, frame size, and the
+// duration compared with what Debian's ffmpeg writes for the same options.
+#include "LoopTestSupport.h"
+
+namespace {
+
+struct TConversionCase {
+  const char *name;
+  const char *input;  // shared fixture, or "l:" + loop fixture
+  const char *output; // file name in the scratch folder
+  const char *options;
+  std::vector<std::string> codecs; // expected codec per output stream
+  int width;                       // of the video stream, 0: no video
+};
+
+std::string CasePath(const std::string &name) {
+  return name.rfind("l:", 0) == 0 ? LoopFixture(name.substr(2)) : Fixture(name);
+}
+
+class ConversionTest : public LoopTest, public ::testing::WithParamInterface<TConversionCase> {};
+
+TEST_P(ConversionTest, OutputHasTheStreamsCodecsSizeAndDuration) {
+  const TConversionCase &c = GetParam();
+  const std::string out = Scratch(c.output);
+  TTask task;
+  ASSERT_TRUE(task.OpenInput(CasePath(c.input))) << task.Error;
+  ASSERT_TRUE(task.OpenOutput(out, c.options)) << task.Error;
+  task.Start(false);
+  EXPECT_EQ(task.Terminations, 1);
+  EXPECT_TRUE(task.E->Finished()) << task.E->FatalMessage();
+  EXPECT_FALSE(task.E->FatalException()) << task.E->FatalMessage();
+
+  std::vector<TStreamFacts> streams = ProbeStreams(out);
+  ASSERT_EQ(streams.size(), c.codecs.size());
+  for (size_t i = 0; i < streams.size(); i++) {
+    EXPECT_EQ(streams[i]["codec_name"], c.codecs[i]) << "stream " << i;
+    if (streams[i]["codec_type"] == "video") {
+      EXPECT_EQ(streams[i]["width"], std::to_string(c.width));
+    }
+  }
+  const std::string toolOut = Scratch(std::string("tool_") + c.output);
+  RunText("ffmpeg -nostdin -v error -y -i \"" + CasePath(c.input) + "\" " + c.options + " \"" +
+          toolOut + "\"");
+  EXPECT_NEAR(ProbeDuration(out), ProbeDuration(toolOut), 0.04); // within a frame
+  EXPECT_TRUE(DecodesCleanly(out));
+}
+
+const TConversionCase CopyCases[] = {
+    {"mp4_to_mkv", "av.mp4", "copy.mkv", "-c copy", {"h264", "aac"}, 320},
+    {"avi_to_mkv", "av.avi", "copy_avi.mkv", "-c copy", {"mpeg4", "mp3"}, 320},
+    {"ts_to_mp4",
+     "l:av.ts",
+     "copy_ts.mp4",
+     "-c copy",
+     {"mpeg2video", "mp3"},
+     320}, // mp2 reads back as mp3 from MP4
+    {"mp3_audio_only", "audio.mp3", "copy.mka", "-c copy", {"mp3"}, 0},
+    {"video_only_with_t", "av.mp4", "copy_t.mkv", "-an -c:v copy -t 1", {"h264"}, 320},
+    {"seek_and_stop", "l:av.ts", "copy_ss.mkv", "-ss 0.5 -t 1 -c copy", {"mpeg2video", "mp2"}, 320},
+};
+
+INSTANTIATE_TEST_SUITE_P(Copy, ConversionTest, ::testing::ValuesIn(CopyCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace

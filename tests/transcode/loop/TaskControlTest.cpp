@@ -1,0 +1,156 @@
+// The task's thread and state model: start, pause, resume, stop, termination reported once,
+// fatal errors recorded, inputs and outputs that fail while converting.
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "LoopTestSupport.h"
+
+namespace {
+
+using namespace std::chrono;
+using std::this_thread::sleep_for;
+
+double Seconds(steady_clock::time_point since) {
+  return duration<double>(steady_clock::now() - since).count();
+}
+
+TEST_F(LoopTest, NoOutputFileEndsAtOnceWithTheFatalMessage) {
+  TTask task;
+  ASSERT_TRUE(task.OpenInput(Fixture("av.mp4")));
+  task.Start(true); // the report comes on this thread, without a worker
+  EXPECT_EQ(task.Terminations, 1);
+  EXPECT_TRUE(task.E->Terminated());
+  EXPECT_FALSE(task.E->Converting());
+  EXPECT_TRUE(task.E->FatalException());
+  EXPECT_EQ(task.E->FatalMessage(), "At least one output file must be specified");
+  task.Start(true); // a terminated task does not start again
+  EXPECT_EQ(task.Terminations, 1);
+}
+
+TEST_F(LoopTest, StartTwiceRunsOnceAndPauseResumeOutsideTheirStatesDoNothing) {
+  TTask task;
+  ASSERT_TRUE(task.OpenInput(Fixture("av.mp4"), "-re"));
+  ASSERT_TRUE(task.OpenOutput(Scratch("twice.mkv"), "-c copy"));
+  task.E->Resume(); // not paused
+  task.E->Pause();  // not started
+  EXPECT_EQ(task.E->Suspended(), -1);
+  task.Start(true);
+  task.Start(true);
+  task.Start(false); // would block this thread if it ran
+  EXPECT_EQ(task.E->Suspended(), 0);
+  task.E->Resume();
+  EXPECT_EQ(task.E->Suspended(), 0);
+  task.E->Stop(true);
+  EXPECT_EQ(task.Terminations, 1);
+}
+
+// A paced (-re) 2 s input paused for 1 s: nothing is written while paused, and after the
+// pause the input is still read at its native rate (no burst for the paused second).
+TEST_F(LoopTest, PauseHoldsTheLoopAndPacingIgnoresPausedTime) {
+  TTask task;
+  ASSERT_TRUE(task.OpenInput(Fixture("av.mp4"), "-re"));
+  const std::string out = Scratch("paused.mkv");
+  ASSERT_TRUE(task.OpenOutput(out, "-c copy"));
+  task.E->FReportInterval = 10000;
+  const auto start = steady_clock::now();
+  task.Start(true);
+  sleep_for(milliseconds(500));
+  task.E->Pause();
+  EXPECT_EQ(task.E->Suspended(), 1);
+  sleep_for(milliseconds(100)); // the step in progress completes
+  const int eventsAtPause = task.ProgressEvents;
+  sleep_for(milliseconds(1000));
+  EXPECT_EQ(task.ProgressEvents, eventsAtPause);
+  task.E->Resume();
+  ASSERT_TRUE(task.WaitTerminated());
+  EXPECT_GT(Seconds(start), 2.0 + 1.0 - 0.3);
+  EXPECT_TRUE(task.E->Finished());
+  EXPECT_EQ(task.Terminations, 1);
+  EXPECT_NEAR(ProbeDuration(out), 2.0, 0.05);
+}
+
+struct TStopCase {
+  const char *name;
+  bool paused;
+};
+
+class StopTest : public LoopTest, public ::testing::WithParamInterface<TStopCase> {};
+
+// Stopped half-way: the trailer is written, the output plays, Finished is false, one event.
+TEST_P(StopTest, StoppedTaskWritesItsTrailerAndReportsOnce) {
+  TTask task;
+  ASSERT_TRUE(task.OpenInput(Fixture("av.mp4"), "-re"));
+  const std::string out = Scratch(std::string("stopped_") + GetParam().name + ".mkv");
+  ASSERT_TRUE(task.OpenOutput(out, "-c copy"));
+  task.Start(true);
+  sleep_for(milliseconds(700));
+  if (GetParam().paused)
+    task.E->Pause();
+  const auto stopAt = steady_clock::now();
+  task.E->Stop(true);
+  EXPECT_LT(Seconds(stopAt), 0.5);
+  EXPECT_TRUE(task.E->Terminated());
+  EXPECT_FALSE(task.E->Finished());
+  EXPECT_FALSE(task.E->FatalException()) << task.E->FatalMessage();
+  sleep_for(milliseconds(50));
+  EXPECT_EQ(task.Terminations, 1);
+  const double written = ProbeDuration(out);
+  EXPECT_GT(written, 0.3);
+  EXPECT_LT(written, 1.6);
+  EXPECT_TRUE(DecodesCleanly(out));
+}
+
+INSTANTIATE_TEST_SUITE_P(Loop, StopTest,
+                         ::testing::Values(TStopCase{"running", false}, TStopCase{"paused", true}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(LoopTest, RequestTerminateBeforeStartReportsOnceFromAnotherThread) {
+  TTask task;
+  ASSERT_TRUE(task.OpenInput(Fixture("av.mp4")));
+  ASSERT_TRUE(task.OpenOutput(Scratch("never.mkv"), "-c copy"));
+  task.E->RequestTerminate(true);
+  task.E->RequestTerminate(true);
+  EXPECT_EQ(task.Terminations, 1);
+  EXPECT_TRUE(task.E->Terminated());
+  EXPECT_FALSE(task.E->Finished());
+  task.Start(false);
+  EXPECT_EQ(task.Terminations, 1);
+}
+
+// The device is full: writing fails, the task ends with the trailer failure as its fatal error.
+TEST_F(LoopTest, UnwritableOutputEndsWithTheTrailerFailure) {
+  TTask task;
+  ASSERT_TRUE(task.OpenInput(Fixture("av.mp4")));
+  ASSERT_TRUE(task.OpenOutput("/dev/full", "-c copy -f matroska"));
+  task.Start(false);
+  EXPECT_EQ(task.Terminations, 1);
+  EXPECT_FALSE(task.E->Finished());
+  EXPECT_TRUE(task.E->FatalException());
+  EXPECT_EQ(task.E->FatalMessage(), "At least one output file failed to be written trailer");
+}
+
+// Damaged inputs convert what they can (or end with a message); they never crash or hang.
+class DamagedInputTest : public LoopTest, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(DamagedInputTest, ConvertsWhatItCanWithoutCrashing) {
+  TTask task;
+  ASSERT_TRUE(task.OpenInput(LoopFixture(GetParam())));
+  const std::string out = Scratch(std::string("damaged_") + GetParam() + ".mkv");
+  ASSERT_TRUE(task.OpenOutput(out, "-c copy"));
+  task.Start(false);
+  EXPECT_EQ(task.Terminations, 1);
+  if (task.E->FatalException())
+    EXPECT_FALSE(task.E->FatalMessage().empty());
+  else
+    EXPECT_GT(ProbeDuration(out), 0.5);
+}
+
+INSTANTIATE_TEST_SUITE_P(Copy, DamagedInputTest,
+                         ::testing::Values("truncated.ts", "zeroed.ts", "flipped.ts"),
+                         [](const auto &info) {
+                           std::string n = info.param;
+                           return n.substr(0, n.find('.'));
+                         });
+
+} // namespace
