@@ -79,6 +79,21 @@ const TDiffCase DiffCases[] = {
     {"an", {"av.avi"}, "-an", "mp4", false, ""},
     {"vn", {"av.avi"}, "-vn", "m4a", false, ""},
     {"size_rate_aspect", {"av.mp4"}, "-s 160x120 -r 10 -aspect 4:3", "mp4", false, ""},
+    // Complex graphs: an unlabelled output feeds the output (and the automatic choice of
+    // video stops), a labelled one is mapped.
+    {"complex_unlabelled", {"av.mp4"}, "-filter_complex \"[0:v]scale=160:120\"", "mp4", false, ""},
+    {"complex_labelled",
+     {"f:multi.mkv"},
+     "-filter_complex \"[0:v]scale=80:60[v]\" -map \"[v]\" -map 0:a:1",
+     "mkv",
+     false,
+     ""},
+    {"lavfi_audio",
+     {"av.mp4"},
+     "-lavfi \"[0:a]aresample=22050,pan=mono|c0=c0[a]\" -map \"[a]\" -c:a libmp3lame",
+     "mp3",
+     false,
+     ""},
 };
 
 void PrintTo(const TDiffCase &c, std::ostream *os) {

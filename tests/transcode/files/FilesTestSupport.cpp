@@ -84,6 +84,22 @@ TOpenResult OpenOut(TCustomFFmpeg &E, const std::string &options, const std::str
   return Run(E, [&](TOptionsContext &o) { return E.OpenOutputFile(o, options, file, ""); });
 }
 
+int ConfigureFromStreams(TCustomFFmpeg &E, TFilterGraph *fg) {
+  for (auto &ifilter : fg->inputs) {
+    const AVCodecParameters *par = ifilter->ist->st->codecpar;
+    AVFrame *frame = ff::av_frame_alloc();
+    frame->format = par->format;
+    frame->width = par->width;
+    frame->height = par->height;
+    frame->sample_aspect_ratio = par->sample_aspect_ratio;
+    frame->sample_rate = par->sample_rate;
+    ff::av_channel_layout_copy(&frame->ch_layout, &par->ch_layout);
+    TFilterGraphs::ifilter_parameters_from_frame(ifilter.get(), frame);
+    ff::av_frame_free(&frame);
+  }
+  return E.FilterGraphs().configure_filtergraph(fg);
+}
+
 void FilesTest::SetUpTestSuite() {
   static const bool loaded = FFLoader().Load(EncoderLibraries);
   ASSERT_TRUE(loaded) << FFLoader().LastErrMsg();

@@ -36,6 +36,10 @@ struct TOpenResult {
 TOpenResult OpenIn(TCustomFFmpeg &E, const std::string &options, const std::string &file);
 TOpenResult OpenOut(TCustomFFmpeg &E, const std::string &options, const std::string &file);
 
+// Configures graph fg as a first decoded frame on every input would: each input takes its
+// parameters from its stream. Result of configure_filtergraph.
+int ConfigureFromStreams(TCustomFFmpeg &E, TFilterGraph *fg);
+
 // Loads the libraries once; every test suite of this program derives from it.
 class FilesTest : public ::testing::Test {
 protected:

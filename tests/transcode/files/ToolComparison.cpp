@@ -57,8 +57,32 @@ std::string Rational(AVRational q) {
 
 } // namespace
 
+// A stream fed by a complex graph: what its configured graph's sink delivers.
+TStreamFacts GraphStream(TCustomFFmpeg &E, const TOutputStream &ost) {
+  TOutputFilter *out = ost.filter;
+  if (!out->graph->graph) {
+    EXPECT_EQ(ConfigureFromStreams(E, out->graph), 0);
+  }
+  TStreamFacts f;
+  const AVMediaType type = ost.st->codecpar->codec_type;
+  f["codec_type"] = ff::av_get_media_type_string(type);
+  f["codec_name"] = ff::avcodec_get_name(ost.st->codecpar->codec_id);
+  if (type == AVMEDIA_TYPE_VIDEO) {
+    f["width"] = std::to_string(out->width);
+    f["height"] = std::to_string(out->height);
+    const AVStream *src = out->graph->inputs[0]->ist->st;
+    f["r_frame_rate"] = Rational(ost.frame_rate.num ? ost.frame_rate : src->r_frame_rate);
+  } else if (type == AVMEDIA_TYPE_AUDIO) {
+    f["sample_rate"] = std::to_string(out->sample_rate);
+    f["channels"] = std::to_string(out->ch_layout.nb_channels);
+  }
+  return f;
+}
+
 // The values our output stream will be encoded with: what the options set, else the source's.
-TStreamFacts OurStream(const TCustomFFmpeg &E, const TOutputStream &ost) {
+TStreamFacts OurStream(TCustomFFmpeg &E, const TOutputStream &ost) {
+  if (ost.source_index < 0)
+    return GraphStream(E, ost);
   const AVStream *src = E.Finput_streams[ost.source_index]->st;
   const AVCodecParameters *in = src->codecpar;
   TStreamFacts f;
@@ -102,8 +126,15 @@ std::vector<std::string> ToolMapping(const std::string &log) {
     const std::string line =
         log.substr(start + 1, end == std::string::npos ? end : end - start - 1);
     pos = end;
-    if (line.rfind("  Stream #", 0) != 0)
+    if (line.rfind("  ", 0) != 0)
       break;
+    const bool fromInput = line.rfind("  Stream #", 0) == 0;
+    if (fromInput && line.find(" -> #") == std::string::npos)
+      continue;       // "  Stream #0:0 (h264) -> scale:default": feeds a graph
+    if (!fromInput) { // "  scale:default -> Stream #0:0 (libx264)": the encoder only
+      mapping.push_back(line.substr(line.rfind('(') + 1, line.size() - line.rfind('(') - 2));
+      continue;
+    }
     const size_t paren = line.find(" (", line.find(" -> #"));
     if (paren == std::string::npos)
       break;
@@ -117,6 +148,8 @@ std::vector<std::string> ToolMapping(const std::string &log) {
 std::string OurMapping(const TOutputStream &ost) {
   if (ost.stream_copy)
     return "copy";
+  if (ost.source_index < 0) // fed by a complex graph
+    return ost.enc->name;
   const char *codec = ff::avcodec_get_name(ost.enc->id);
   return std::string(codec) + " (" +
          (std::string(ost.enc->name) == codec ? std::string("native") : ost.enc->name) + ")";

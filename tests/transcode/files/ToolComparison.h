@@ -18,14 +18,16 @@ std::string RunText(const std::string &cmd);
 // (the DVD muxer's own navigation stream left out).
 std::vector<TStreamFacts> ProbeStreams(const std::string &file);
 // The values our output stream will be encoded with: what the options set, else the source's.
-TStreamFacts OurStream(const TCustomFFmpeg &E, const TOutputStream &ost);
+// (A stream fed by a complex graph: its graph is configured from the streams' parameters.)
+TStreamFacts OurStream(TCustomFFmpeg &E, const TOutputStream &ost);
 // The tool converts 0.2 s of the inputs with the options into toolOut; returns the probed
 // streams of its output (empty when it failed), the command and its messages.
 std::vector<TStreamFacts> RunTool(const std::vector<std::string> &inputs,
                                   const std::string &options, const std::string &toolOut,
                                   std::string &cmd, std::string &log);
 // The encoder part of the tool's "Stream mapping:" lines, per output stream: "copy" or
-// "codec (encoder)" with "native" for an encoder named like its codec.
+// "codec (encoder)" with "native" for an encoder named like its codec; the encoder name alone
+// for a stream fed by a complex graph.
 std::vector<std::string> ToolMapping(const std::string &log);
 // The same text for our output stream.
 std::string OurMapping(const TOutputStream &ost);

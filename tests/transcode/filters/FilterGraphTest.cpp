@@ -27,23 +27,6 @@ void OpenTask(TCustomFFmpeg &E, const std::string &input, const std::string &inO
   ASSERT_GE(out.ret, 0) << out.error;
 }
 
-// Every input learns its parameters from its stream, as from a first decoded frame.
-int ConfigureFromStreams(TCustomFFmpeg &E, TFilterGraph *fg) {
-  for (auto &ifilter : fg->inputs) {
-    const AVCodecParameters *par = ifilter->ist->st->codecpar;
-    AVFrame *frame = ff::av_frame_alloc();
-    frame->format = par->format;
-    frame->width = par->width;
-    frame->height = par->height;
-    frame->sample_aspect_ratio = par->sample_aspect_ratio;
-    frame->sample_rate = par->sample_rate;
-    ff::av_channel_layout_copy(&frame->ch_layout, &par->ch_layout);
-    TFilterGraphs::ifilter_parameters_from_frame(ifilter.get(), frame);
-    ff::av_frame_free(&frame);
-  }
-  return E.FilterGraphs().configure_filtergraph(fg);
-}
-
 // Instance names from the source of input 0 to the sink, without the library's automatic
 // conversion filters.
 std::string Chain(const TFilterGraph &fg, int input = 0) {
