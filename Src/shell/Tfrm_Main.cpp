@@ -111,11 +111,12 @@ Tfrm_Main::Tfrm_Main(QWidget *parent)
   column->addWidget(pnl_Settings);
   setCentralWidget(central);
   CreateStatusLine();
-  setMinimumSize(400, 400);
   resize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
   DesignWidth = width();
   DesignHeight = height();
   SetToolbarImages(screen() ? screen()->logicalDotsPerInch() : 96);
+  // 400 × 400, or wider where the toolbar's captions or a settings page need more.
+  setMinimumSize(minimumSizeHint().expandedTo(QSize(400, 400)));
   UpdateSelectionActions();
   LoadSettings();
   if (mnu_Dark->isChecked())
@@ -624,9 +625,6 @@ void Tfrm_Main::SetColors(bool Default) {
       b->SetColors(font, FActiveStyle->ButtonHot, FActiveStyle->ButtonFocused,
                    FActiveStyle->ButtonPressed);
   }
-  pnl_Note->setAutoFillBackground(!Default);
-  if (!Default)
-    SetBackground(pnl_Note, FActiveStyle->Window);
   if (auto *line = findChild<QFrame *>(QStringLiteral("pnl_Line")))
     SetBackground(line, Default ? SeparatorColor : FActiveStyle->Button);
 }

@@ -1,5 +1,6 @@
 // Quillet: starts the application and shows the main window; the program ends when it closes.
 #include "shell/MainThreadDispatcher.h"
+#include "shell/TLookStyle.h"
 #include "shell/TTerminationSignals.h"
 #include "shell/Tfrm_Main.h"
 
@@ -13,7 +14,7 @@ int main(int argc, char *argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillet"));
   QApplication::setDesktopFileName(QStringLiteral("quillet"));
-  QApplication::setStyle(QStringLiteral("Fusion"));
+  QApplication::setStyle(new TLookStyle);
   QApplication::setPalette(QApplication::style()->standardPalette());
   InstallMainThreadDispatcher(&app);
   Tfrm_Main frm_Main;

@@ -1,6 +1,7 @@
 // Not a test: renders the main window with a few entries in the light and the dark look and
 // saves PNGs, for looking at the layout. Usage: shell_screenshot OUTDIR [PROGRAMDIR]
 #include "shell/TGlassButton.h"
+#include "shell/TLookStyle.h"
 #include "shell/TSettingsPanel.h"
 #include "shell/Tfrm_Main.h"
 
@@ -33,7 +34,7 @@ void Save(QWidget &w, const QString &file) {
 
 int main(int argc, char *argv[]) {
   QApplication app(argc, argv);
-  QApplication::setStyle(QStringLiteral("Fusion"));
+  QApplication::setStyle(new TLookStyle);
   QApplication::setPalette(QApplication::style()->standardPalette());
   const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/tmp");
   QTemporaryDir config;
@@ -71,5 +72,16 @@ int main(int argc, char *argv[]) {
   w.UpdateSize();
   w.mnu_Dark->trigger();
   Save(w, out + QStringLiteral("/quillet_dark_empty.png"));
+  // Every page at the smallest size the window allows, in both looks.
+  w.resize(w.minimumSize());
+  for (bool dark : {true, false}) {
+    for (int page = 0; page < w.PageControl1->count(); ++page) {
+      w.PageControl1->setCurrentIndex(page);
+      Save(w, out + QStringLiteral("/quillet_min_%1_%2.png")
+                        .arg(dark ? QStringLiteral("dark") : QStringLiteral("light"))
+                        .arg(page));
+    }
+    w.mnu_Dark->trigger();
+  }
   return 0;
 }

@@ -1,8 +1,10 @@
 // The main window offscreen: its parts, the file list (drop, paste, selection, removal,
 // sorting, status texts), the light and dark looks and the settings round trip through close.
 #include "shell/Tfrm_Main.h"
+#include "../LayoutFaults.h"
 #include "ListEntry.h"
 #include "shell/TGlassButton.h"
+#include "shell/TLookStyle.h"
 #include "shell/TSettingsPanel.h"
 #include "shell/TTerminationSignals.h"
 #include "shell/settings/TIniFile.h"
@@ -18,11 +20,13 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyle>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -383,7 +387,6 @@ private slots:
     QCOMPARE(w.btn_Remove->FaceColor(), style.ButtonHot);
     QCOMPARE(w.btn_Remove->FrameColor(), style.ButtonFocused);
     QCOMPARE(w.btn_Remove->PressedColor(), style.ButtonPressed);
-    QVERIFY(w.pnl_Note->autoFillBackground());
     w.mnu_Dark->trigger();
     QVERIFY(!w.ActiveStyle().has_value());
     QCOMPARE(QApplication::palette().color(QPalette::Window),
@@ -391,7 +394,76 @@ private slots:
     QCOMPARE(w.btn_Command->FaceColor(), QColor(232, 239, 247));
     QCOMPARE(w.btn_Command->FrameColor(), QColor(98, 162, 228));
     QCOMPARE(w.btn_Command->PressedColor(), QColor(201, 224, 247));
-    QVERIFY(!w.pnl_Note->autoFillBackground());
+  }
+
+  // The empty-list hint draws no patch of its own: the list shows through around the text.
+  void emptyListHintHasNoPatchInEitherLook() {
+    Tfrm_Main w;
+    w.str_ProgramDir = QStringLiteral(QUILLET_SHELL_RESOURCES);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    for (int look = 0; look < 2; ++look) {
+      QApplication::processEvents();
+      const QImage list = w.lw_Files->grab().toImage();
+      const QPoint corner = w.pnl_Note->geometry().topLeft() + QPoint(1, 1);
+      QCOMPARE(list.pixelColor(corner), w.lw_Files->palette().color(QPalette::Base));
+      w.mnu_Dark->trigger();
+    }
+  }
+
+  // In the dark look the box of a check box and the ring of a radio button stand out from
+  // the box's colour, and so does the dot of a checked radio button.
+  void indicatorsAreReadableInTheDarkLook_data() {
+    QTest::addColumn<int>("element");
+    QTest::addColumn<bool>("checked");
+    QTest::newRow("check box") << int(QStyle::PE_IndicatorCheckBox) << false;
+    QTest::newRow("radio button") << int(QStyle::PE_IndicatorRadioButton) << false;
+    QTest::newRow("radio dot") << int(QStyle::PE_IndicatorRadioButton) << true;
+  }
+  void indicatorsAreReadableInTheDarkLook() {
+    QFETCH(int, element);
+    QFETCH(bool, checked);
+    const auto style = TStyleFile::Load(QStringLiteral(QUILLET_SHELL_RESOURCES "/Dark.vsf"));
+    QVERIFY(style.has_value());
+    TLookStyle look;
+    QStyleOptionButton option;
+    option.palette = style->Palette();
+    option.state = QStyle::State_Enabled | (checked ? QStyle::State_On : QStyle::State_Off);
+    option.rect = QRect(0, 0, 16, 16);
+    QImage image(16, 16, QImage::Format_ARGB32);
+    image.fill(style->Window);
+    QPainter painter(&image);
+    look.drawPrimitive(QStyle::PrimitiveElement(element), &option, &painter);
+    painter.end();
+    // The ring or box is the brightest part of an unchecked indicator; the dot of a checked
+    // one is brighter still, at the centre.
+    const int base = style->Base.lightness();
+    int brightest = 0;
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16; ++x)
+        brightest = std::max(brightest, image.pixelColor(x, y).lightness());
+    QVERIFY2(brightest - base >= 60, qPrintable(QString::number(brightest - base)));
+    if (checked)
+      QVERIFY(image.pixelColor(8, 8).lightness() - base >= 60);
+  }
+
+  // At its smallest size the window still shows every page's labels and combo boxes whole
+  // and apart, the toolbar's captions and the status line's text.
+  void smallestSizeCutsNothing() {
+    Tfrm_Main w;
+    AddThree(w);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.resize(w.minimumSize());
+    QTRY_COMPARE(w.size(), w.minimumSize());
+    QVERIFY(w.minimumWidth() >= 400 && w.minimumHeight() >= 400);
+    for (int page = 0; page < w.PageControl1->count(); ++page) {
+      w.PageControl1->setCurrentIndex(page);
+      QApplication::processEvents();
+      const QStringList faults = LayoutFaults(&w);
+      QVERIFY2(faults.isEmpty(), qPrintable(w.PageControl1->tabText(page) + QLatin1Char(':') +
+                                            faults.join(QStringLiteral("; "))));
+    }
   }
 
   void missingOrInvalidStyleFileChangesNothing() {
