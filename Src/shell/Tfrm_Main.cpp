@@ -1,5 +1,6 @@
 #include "shell/Tfrm_Main.h"
 
+#include "burn/ui/Tfrm_Burn.h"
 #include "media/ui/Tfrm_Preview.h"
 #include "media/ui/Tfrm_Properties.h"
 #include "shell/LocalPath.h"
@@ -541,7 +542,15 @@ void Tfrm_Main::btn_CommandClick() {
 }
 
 void Tfrm_Main::btn_BurnClick() {
-  HasFilesOrAdd();
+  if (!HasFilesOrAdd())
+    return;
+  QList<TFileEntry> files;
+  for (int i = 0; i < EntryCount(); ++i)
+    files << Entry(i);
+  std::optional<QColor> darkText;
+  if (FActiveStyle)
+    darkText = btn_Convert->FontColor();
+  Tfrm_Burn::Execute(this, files, prg_Win7.get(), darkText);
 }
 
 void Tfrm_Main::btn_AddClick() {

@@ -1,0 +1,53 @@
+#include "burn/ui/BurnTexts.h"
+
+#include "shell/FileListUtils.h"
+
+#include <cmath>
+
+QColor LogColor(TLogColor Color, const std::optional<QColor> &DarkText) {
+  switch (Color) {
+  case clBlue:
+    return DarkText ? QColor(0x62, 0xa2, 0xe4) : QColor(0, 0, 255);
+  case clGreen:
+    return DarkText ? QColor(0x37, 0xdd, 0x82) : QColor(0, 128, 0);
+  case clRed:
+    return DarkText ? QColor(0xe4, 0x61, 0x61) : QColor(255, 0, 0);
+  case clBlack:
+    break;
+  }
+  return DarkText ? *DarkText : QColor(0, 0, 0);
+}
+
+QString DataLineText(int FileCount, int64_t ProjectSize, const QLocale &Locale) {
+  return QStringLiteral("Data: %1%2%3")
+      .arg(FileCount)
+      .arg(FileCount == 1 ? QStringLiteral(" file, ") : QStringLiteral(" files, "),
+           SizeText(ProjectSize + 1048576, Locale));
+}
+
+QString DiscLineText(const QString &MediumType, int64_t FreeSize, const QLocale &Locale) {
+  return QStringLiteral("Disc: ") + MediumType + QStringLiteral(", ") + SizeText(FreeSize, Locale);
+}
+
+QString WrittenText(double BytesWritten, double ImageSize, const QLocale &Locale) {
+  auto mb = [&](double bytes) { return Locale.toString(std::round(bytes / 1048576.0), 'f', 0); };
+  return QStringLiteral("Written: ") + mb(BytesWritten) + QStringLiteral(" of ") + mb(ImageSize) +
+         QStringLiteral(" MB");
+}
+
+QString BurnElapsedText(int Seconds) {
+  return FormatDuration(int64_t(Seconds) * 1000000);
+}
+
+QString EraseElapsedText(int Seconds) {
+  return QStringLiteral("%1:%2")
+      .arg(Seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+      .arg(Seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString MediumTypeText(const QString &MediumType, int MediumTypeCode) {
+  // MMC profiles 0x13 (restricted overwrite) and 0x14 (sequential recording).
+  if (MediumTypeCode == 0x13 || MediumTypeCode == 0x14)
+    return QStringLiteral("DVD-RW");
+  return MediumType;
+}

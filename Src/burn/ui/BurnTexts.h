@@ -1,0 +1,28 @@
+// Texts and colours of the burn dialog and its windows, kept apart from the widgets so that
+// they can be tested headlessly.
+#pragma once
+
+#include <QColor>
+#include <QLocale>
+#include <QString>
+#include <cstdint>
+#include <optional>
+
+// Colours of the burn log. In the dark look black becomes the main window's button text
+// colour and the others lighter shades.
+enum TLogColor { clBlack, clBlue, clGreen, clRed };
+QColor LogColor(TLogColor Color, const std::optional<QColor> &DarkText);
+
+// "Data: 3 files, 12 MB": the project with one MiB added for the file system.
+QString DataLineText(int FileCount, int64_t ProjectSize, const QLocale &Locale = QLocale());
+// "Disc: DVD+R, 4,482 MB".
+QString DiscLineText(const QString &MediumType, int64_t FreeSize,
+                     const QLocale &Locale = QLocale());
+// "Written: 12 of 300 MB".
+QString WrittenText(double BytesWritten, double ImageSize, const QLocale &Locale = QLocale());
+// Elapsed time of a burn, "hh:mm:ss".
+QString BurnElapsedText(int Seconds);
+// Elapsed time of an erase, "mm:ss" (minutes of the hour).
+QString EraseElapsedText(int Seconds);
+// The disc type shown to the user: both DVD-RW recording modes read "DVD-RW".
+QString MediumTypeText(const QString &MediumType, int MediumTypeCode);
