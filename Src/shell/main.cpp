@@ -1,4 +1,5 @@
 // Quillet: starts the application and shows the main window; the program ends when it closes.
+#include "media/ui/TPreviewerForm.h"
 #include "shell/MainThreadDispatcher.h"
 #include "shell/TLookStyle.h"
 #include "shell/TTerminationSignals.h"
@@ -17,6 +18,7 @@ int main(int argc, char *argv[]) {
   QApplication::setStyle(new TLookStyle);
   QApplication::setPalette(QApplication::style()->standardPalette());
   InstallMainThreadDispatcher(&app);
+  InstallPreviewerWindows();
   Tfrm_Main frm_Main;
   // A logout, Ctrl+C or kill closes the window as the user would, so the settings are saved.
   TTerminationSignals termination([&frm_Main](int) { frm_Main.CloseWithModals(); });
