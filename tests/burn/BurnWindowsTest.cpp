@@ -231,8 +231,9 @@ TEST_F(TBurnDialogTest, BurnsTheListIntoAnImageWithLogAndProgress) {
   EXPECT_EQ(LogLineColor(*dialog.log_Main, "Success!"), QColor(0, 128, 0));
   EXPECT_EQ(LogLineColor(*dialog.log_Main, "Devices found:"), QColor(0, 0, 0));
   EXPECT_EQ(driver.BurnLabels.last(), "100%");
-  // Closing the dialog hides the taskbar progress again.
+  // Closing the dialog hides the taskbar progress again and clears the project.
   EXPECT_FALSE(Taskbar.Visible());
+  EXPECT_EQ(dialog.Burner.ProjectFileCount(), 0);
 
   const TIsoImage iso = ReadIsoImage(Image, TIsoNames::RockRidge, true);
   ASSERT_TRUE(iso.Ok) << iso.Error;
@@ -243,6 +244,27 @@ TEST_F(TBurnDialogTest, BurnsTheListIntoAnImageWithLogAndProgress) {
                 iso.Files.at(name).Contents == FileContents(Fixture(source)))
         << name;
   EXPECT_EQ(ReadIsoImage(Image, TIsoNames::Joliet, false).VolumeId, "Holiday 2026");
+}
+
+TEST_F(TBurnDialogTest, NoToTheFailedFilesQuestionBurnsNothing) {
+  TPseudoDrives drives("stdio:" + Image);
+  const std::string fifo = Dir / "pipe.mp4";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  Tfrm_Burn dialog(nullptr, {EntryOf("Song.mp3", Fixture("audio.mp3")), EntryOf("Pipe.mp4", fifo)},
+                   &Taskbar, std::nullopt);
+  TDialogDriver driver(dialog);
+  driver.Answer = QMessageBox::No;
+  int projectFiles = -1;
+  driver.Run({[](Tfrm_Burn &d) { d.btn_Burn->click(); },
+              [&](Tfrm_Burn &d) {
+                projectFiles = d.Burner.ProjectFileCount();
+                d.Button1->click();
+              }});
+  EXPECT_EQ(driver.Boxes,
+            QStringList{"Some files were not added. Would you like to continue with burning?"});
+  EXPECT_EQ(projectFiles, 1); // the project stays as built
+  EXPECT_FALSE(dialog.log_Main->toPlainText().contains("Burning disc..."));
+  EXPECT_FALSE(std::filesystem::exists(Image));
 }
 
 TEST_F(TBurnDialogTest, CancelDuringABurnEndsItAndKeepsTheDialog) {
