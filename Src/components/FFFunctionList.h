@@ -2,7 +2,7 @@
 // Each list is an X-macro: X(name) is expanded once per function.
 #pragma once
 
-// avutil: 178 entry points, in binding order.
+// avutil: 179 entry points, in binding order.
 #define QUILLET_FF_AVUTIL_FUNCTIONS(X)                                                             \
   X(avutil_configuration)                                                                          \
   X(avutil_license)                                                                                \
@@ -78,6 +78,7 @@
   X(av_frame_get_side_data)                                                                        \
   X(av_frame_make_writable)                                                                        \
   X(av_frame_move_ref)                                                                             \
+  X(av_frame_new_side_data)                                                                        \
   X(av_frame_ref)                                                                                  \
   X(av_frame_remove_side_data)                                                                     \
   X(av_frame_unref)                                                                                \

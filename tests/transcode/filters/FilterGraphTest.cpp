@@ -371,6 +371,24 @@ TEST_F(FrameFlow, ReinitFilterZeroKeepsTheGraph) {
   EXPECT_EQ(reaps, 1);
 }
 
+TEST_F(FrameFlow, DisplayMatrixChangeReconfiguresEvenWithReinitFilterZero) {
+  Open("-reinit_filter 0", "-c:v mpeg4 -an");
+  TInputFilter *in = fg->inputs[0].get();
+  ASSERT_EQ(Send(E, in, Picture(320, 240, 0)), 0);
+  const AVFilterGraph *first = fg->graph.get();
+  AVFrame *turned = Picture(320, 240, 1);
+  AVFrameSideData *sd =
+      ff::av_frame_new_side_data(turned, AV_FRAME_DATA_DISPLAYMATRIX, sizeof(TDisplayMatrix));
+  ASSERT_TRUE(sd);
+  ff::av_display_rotation_set(reinterpret_cast<int32_t *>(sd->data), 90);
+  ASSERT_EQ(Send(E, in, turned), 0);
+  EXPECT_NE(fg->graph.get(), first);
+  EXPECT_TRUE(in->displaymatrix.has_value());
+  // Turned, and scaled back to the size the first frames set for the encoder.
+  EXPECT_EQ(Chain(*fg), "graph 0 input from stream 0:0 > transpose > Parsed_null_0 > "
+                        "scaler_out_0_0 > format > out_0_0");
+}
+
 TEST_F(FrameFlow, AsyncAddsFirstPtsOnlyAtTheFirstConfiguration) {
   OpenTask(E, "av.mp4", "", "-vn -async 1 -c:a aac", "async.m4a");
   fg = E.Ffiltergraphs[0].get();
