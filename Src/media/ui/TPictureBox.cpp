@@ -33,6 +33,11 @@ void TPictureBox::SetBitmap(const TBitmap *ABitmap) {
   update();
 }
 
+void TPictureBox::SetNote(const QString &ANote) {
+  FNote = ANote;
+  update();
+}
+
 QRect TPictureBox::PictureRect() const {
   if (!FBitmap || FBitmap->Empty())
     return {};
@@ -43,8 +48,11 @@ void TPictureBox::paintEvent(QPaintEvent *) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::black);
   const QRect target = PictureRect();
-  if (target.isEmpty())
+  if (target.isEmpty()) {
+    painter.setPen(Qt::lightGray);
+    painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, FNote);
     return;
+  }
   painter.setRenderHint(QPainter::SmoothPixmapTransform);
   painter.drawImage(target, ImageOf(*FBitmap));
 }

@@ -16,6 +16,9 @@ public:
   explicit TPictureBox(QWidget *AParent = nullptr);
 
   void SetBitmap(const TBitmap *ABitmap);
+  // A line shown in the middle while there is no picture ("This file has no video.").
+  void SetNote(const QString &ANote);
+  QString Note() const { return FNote; }
   // Where the picture is drawn now; empty when there is nothing to draw.
   QRect PictureRect() const;
 
@@ -28,6 +31,7 @@ protected:
 
 private:
   const TBitmap *FBitmap = nullptr;
+  QString FNote;
 };
 
 // A QImage over the bitmap's pixels (no copy); valid while the bitmap keeps its size. Null for

@@ -9,11 +9,12 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
 #include <QSlider>
-#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <cmath>
@@ -44,10 +45,44 @@ private:
   QDialog *FDialog;
 };
 
-QToolButton *NavigationButton(QWidget *AParent, QStyle::StandardPixmap AIcon, const QString &AHint,
-                              int ALeft) {
+// The step buttons' pictures, drawn rather than taken from the style so that they follow the
+// palette: the style's media icons are dark grey whatever the look.
+enum TStepIcon { siPreviousKey, siPrevious, siNext, siNextKey };
+
+QPixmap StepPixmap(TStepIcon AKind, const QColor &AColor, int ASide) {
+  QPixmap pixmap(ASide, ASide);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.scale(ASide / 16.0, ASide / 16.0);
+  // Drawn pointing left; the forward ones are mirrored.
+  if (AKind == siNext || AKind == siNextKey)
+    painter.setTransform(QTransform(-1, 0, 0, 1, 16, 0), true);
+  QPainterPath path;
+  if (AKind == siPreviousKey || AKind == siNextKey) {
+    path.addRect(3, 3, 2, 10);
+    path.addPolygon(QPolygonF({{13, 3}, {13, 13}, {6, 8}}));
+  } else {
+    path.addPolygon(QPolygonF({{8, 3}, {8, 13}, {2, 8}}));
+    path.addPolygon(QPolygonF({{14, 3}, {14, 13}, {8, 8}}));
+  }
+  painter.fillPath(path, AColor);
+  return pixmap;
+}
+
+QIcon StepIcon(TStepIcon AKind, const QPalette &APalette) {
+  QIcon icon;
+  for (int side : {16, 32}) {
+    icon.addPixmap(StepPixmap(AKind, APalette.color(QPalette::Active, QPalette::ButtonText), side));
+    icon.addPixmap(
+        StepPixmap(AKind, APalette.color(QPalette::Disabled, QPalette::ButtonText), side),
+        QIcon::Disabled);
+  }
+  return icon;
+}
+
+QToolButton *NavigationButton(QWidget *AParent, const QString &AHint, int ALeft) {
   auto *button = new QToolButton(AParent);
-  button->setIcon(AParent->style()->standardIcon(AIcon));
   button->setIconSize(QSize(16, 16));
   button->setToolTip(AHint);
   button->setAutoRaise(true);
@@ -78,18 +113,17 @@ Tfrm_Preview::Tfrm_Preview(QWidget *AOwner, const QString &AFileName)
   pnl_Top->setFixedHeight(38);
   auto *Panel2 = new QWidget(pnl_Top);
   Panel2->setFixedSize(209, 32);
-  btn_First = NavigationButton(Panel2, QStyle::SP_MediaSkipBackward,
-                               QStringLiteral("Previous key frame (Ctrl+Left)"), 2);
-  btn_Previous =
-      NavigationButton(Panel2, QStyle::SP_MediaSeekBackward, QStringLiteral("Previous frame"), 28);
+  btn_First = NavigationButton(Panel2, QStringLiteral("Previous key frame (Ctrl+Left)"), 2);
+  btn_Previous = NavigationButton(Panel2, QStringLiteral("Previous frame"), 28);
   lblPTS = new QLabel(Panel2);
   lblPTS->setGeometry(58, 0, 82, 32);
   lblPTS->setAlignment(Qt::AlignCenter);
-  btn_Next =
-      NavigationButton(Panel2, QStyle::SP_MediaSeekForward, QStringLiteral("Next frame"), 145);
-  btn_Last = NavigationButton(Panel2, QStyle::SP_MediaSkipForward,
-                              QStringLiteral("Next key frame (Ctrl+Right)"), 171);
+  btn_Next = NavigationButton(Panel2, QStringLiteral("Next frame"), 145);
+  btn_Last = NavigationButton(Panel2, QStringLiteral("Next key frame (Ctrl+Right)"), 171);
+  UpdateStepIcons();
   TrackBar1 = new QSlider(Qt::Horizontal, pnl_Top);
+  // Room to drag the slider at the window's smallest size.
+  TrackBar1->setMinimumWidth(100);
   TrackBar1->setTickPosition(QSlider::TicksBelow);
   TrackBar1->setRange(0, 10);
   TrackBar1->setEnabled(false);
@@ -132,9 +166,13 @@ Tfrm_Preview::Tfrm_Preview(QWidget *AOwner, const QString &AFileName)
   connect(Image1, &QWidget::customContextMenuRequested, this,
           [this](const QPoint &APos) { PopupMenu1->popup(Image1->mapToGlobal(APos)); });
   ResetDisplay();
+  // 200 × 200, or wider where the buttons, the time and the track bar need it.
+  setMinimumSize(minimumSizeHint().expandedTo(QSize(200, 200)));
 }
 
 Tfrm_Preview::~Tfrm_Preview() = default;
+
+QString Tfrm_Preview::LastSaveFolder;
 
 void Tfrm_Preview::Execute(QWidget *AOwner, const QString &AFileName) {
   Tfrm_Preview form(AOwner, AFileName);
@@ -154,6 +192,19 @@ void Tfrm_Preview::showEvent(QShowEvent *AEvent) {
 void Tfrm_Preview::resizeEvent(QResizeEvent *AEvent) {
   QDialog::resizeEvent(AEvent);
   UpdateTrackBarScale();
+}
+
+void Tfrm_Preview::changeEvent(QEvent *AEvent) {
+  QDialog::changeEvent(AEvent);
+  if (AEvent->type() == QEvent::PaletteChange)
+    UpdateStepIcons();
+}
+
+void Tfrm_Preview::UpdateStepIcons() {
+  btn_First->setIcon(StepIcon(siPreviousKey, palette()));
+  btn_Previous->setIcon(StepIcon(siPrevious, palette()));
+  btn_Next->setIcon(StepIcon(siNext, palette()));
+  btn_Last->setIcon(StepIcon(siNextKey, palette()));
 }
 
 void Tfrm_Preview::done(int AResult) {
@@ -193,9 +244,11 @@ void Tfrm_Preview::LoadPreviewFile() {
     ShowError(QString::fromStdString(FFDecoder1->LastErrMsg()));
     return;
   }
+  // Without video there is nothing to step through or save.
+  Image1->SetNote(HasVideo() ? QString() : QStringLiteral("This file has no video."));
   for (QToolButton *button : {btn_Next, btn_Previous, btn_First, btn_Last})
-    button->setEnabled(true);
-  SaveImageAs1->setEnabled(true);
+    button->setEnabled(HasVideo());
+  SaveImageAs1->setEnabled(HasVideo());
   // A single picture cannot be stepped through.
   TrackBar1->setEnabled(!IsSinglePictureFormat(FFDecoder1->FormatName()) && HasVideo());
   FDuration = FFDecoder1->FileStreamInfo().Duration;
@@ -252,7 +305,17 @@ void Tfrm_Preview::btn_NextClick() {
   ShowStep(FFDecoder1->Decode());
 }
 void Tfrm_Preview::btn_LastClick() {
-  ShowStep(FFDecoder1->DecodeNextKeyFrame());
+  // With no key frame ahead the decoder lands on the last one, behind the frame shown; the
+  // window then stays where it is and takes the decoder back there.
+  const int64_t shown = FFDecoder1->FrameInfo().PTS;
+  const bool stepped = FFDecoder1->DecodeNextKeyFrame();
+  if (shown == AV_NOPTS_VALUE || (stepped && FFDecoder1->FrameInfo().PTS > shown)) {
+    ShowStep(stepped);
+    return;
+  }
+  FChanging = true; // the track bar stays as it is
+  SeekAndShow(shown);
+  FChanging = false;
 }
 
 void Tfrm_Preview::TrackBar1Change(int APosition) {
@@ -325,10 +388,14 @@ void Tfrm_Preview::SaveImageAs1Click() {
   dialog.setNameFilters(
       {QStringLiteral("Bitmaps (*.bmp)"), QStringLiteral("JPEG Image File (*.jpg *.jpeg)")});
   dialog.setDefaultSuffix(QStringLiteral("bmp"));
+  dialog.setDirectory(LastSaveFolder.isEmpty() ? QFileInfo(windowTitle()).absolutePath()
+                                               : LastSaveFolder);
   dialog.selectFile(QFileInfo(windowTitle()).completeBaseName());
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
     return;
-  SaveImageTo(dialog.selectedFiles().constFirst());
+  const QString target = dialog.selectedFiles().constFirst();
+  LastSaveFolder = QFileInfo(target).absolutePath();
+  SaveImageTo(target);
 }
 
 bool Tfrm_Preview::SaveImageTo(const QString &AFileName, bool AQuiet) {

@@ -30,6 +30,10 @@ public:
   // Shows the preview of a file modally; returns when the window has closed.
   static void Execute(QWidget *AOwner, const QString &AFileName);
 
+  // The folder a frame was last saved to in this session; empty until then, when the Save
+  // dialog opens in the video's own folder.
+  static QString LastSaveFolder;
+
   TPictureBox *Image1;
   QToolButton *btn_First;    // previous key frame (Ctrl+Left)
   QToolButton *btn_Previous; // previous frame
@@ -67,6 +71,7 @@ public:
 protected:
   void showEvent(QShowEvent *AEvent) override;
   void resizeEvent(QResizeEvent *AEvent) override;
+  void changeEvent(QEvent *AEvent) override;
   void done(int AResult) override;
 
 private:
@@ -76,6 +81,8 @@ private:
   void UpdateTrackBarScale();
   void TrackBar1Change(int APosition);
   void ShowStep(bool AStepped);
+  // The step buttons' icons in the palette's button text colour.
+  void UpdateStepIcons();
   void ShowError(const QString &AText);
   bool HasVideo() const;
 

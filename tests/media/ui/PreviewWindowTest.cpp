@@ -16,6 +16,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "../../LayoutFaults.h"
 #include "media/TFFDecoder.h"
 #include "media/ui/PreviewUtils.h"
 #include "media/ui/TPictureBox.h"
@@ -76,6 +77,48 @@ TEST(PreviewWindow, LoadsTheFirstFrameAndScalesTheTrackBarToTheFrames) {
   EXPECT_EQ(f.Bitmap().Width(), 320);
   EXPECT_EQ(f.Bitmap().Height(), 240);
   EXPECT_EQ(f.TrackBar1->value(), 0);
+  EXPECT_TRUE(f.Image1->Note().isEmpty());
+}
+
+// The step buttons' pictures stand out from the window in the light and the dark look.
+TEST(PreviewWindow, StepButtonsAreReadableInBothLooks) {
+  TOpenPreview p(Fixture("av.mp4"));
+  ASSERT_TRUE(p.Loaded);
+  Tfrm_Preview &f = p.Form;
+  for (const auto &[window, text] :
+       {std::pair{QColor(0xef, 0xef, 0xef), QColor(Qt::black)},
+        std::pair{QColor(0x2b, 0x2d, 0x31), QColor(0xe6, 0xe6, 0xe6)}}) {
+    QPalette look = f.palette();
+    look.setColor(QPalette::Window, window);
+    look.setColor(QPalette::Button, window);
+    look.setColor(QPalette::ButtonText, text);
+    f.setPalette(look);
+    for (QToolButton *b : {f.btn_First, f.btn_Previous, f.btn_Next, f.btn_Last}) {
+      const QImage picture = b->icon().pixmap(16, 16).toImage();
+      int contrast = 0;
+      for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x) {
+          const QColor pixel = picture.pixelColor(x, y);
+          if (pixel.alpha() == 255)
+            contrast = std::max(contrast, std::abs(pixel.lightness() - window.lightness()));
+        }
+      EXPECT_GE(contrast, 150) << b->toolTip().toStdString() << " on "
+                               << window.name().toStdString();
+    }
+    f.grab().save(QStringLiteral(QUILLET_SCREENSHOTS "/preview_") + window.name().mid(1) +
+                  QStringLiteral(".png"));
+  }
+}
+
+TEST(PreviewWindow, AtItsSmallestSizeNothingIsCut) {
+  TOpenPreview p(Fixture("av.mp4"));
+  ASSERT_TRUE(p.Loaded);
+  p.Form.resize(p.Form.minimumSize());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return p.Form.size() == p.Form.minimumSize(); }, 2000));
+  EXPECT_GE(p.Form.minimumWidth(), 200);
+  EXPECT_GE(p.Form.TrackBar1->width(), 100);
+  EXPECT_EQ(LayoutFaults(&p.Form), QStringList());
+  p.Form.grab().save(QStringLiteral(QUILLET_SCREENSHOTS "/preview_min.png"));
 }
 
 TEST(PreviewWindow, StepsOneFrameForwardAndBackWithTheButtons) {
@@ -115,6 +158,23 @@ TEST(PreviewWindow, KeyFrameShortcutsWorkWhicheverControlHasTheFocus) {
   QTest::mouseClick(f.btn_Next, Qt::LeftButton);
   QTest::mouseClick(f.btn_First, Qt::LeftButton);
   EXPECT_EQ(f.CurrentPTS(), 1000000); // the key frame before 1.04 s
+}
+
+TEST(PreviewWindow, NextKeyFrameAfterTheLastKeyFrameStaysOnTheFrameShown) {
+  TOpenPreview p(Fixture("av.mp4")); // key frames at 0 s and 1 s only
+  ASSERT_TRUE(p.Loaded);
+  Tfrm_Preview &f = p.Form;
+  f.btn_LastClick();
+  ASSERT_EQ(f.CurrentPTS(), 1000000);
+  f.btn_NextClick();
+  ASSERT_EQ(f.CurrentPTS(), 1040000);
+  const int position = f.TrackBar1->value();
+  f.btn_LastClick(); // no key frame ahead
+  EXPECT_EQ(f.CurrentPTS(), 1040000);
+  EXPECT_EQ(f.lblPTS->text(), QStringLiteral("00:00:01.040"));
+  EXPECT_EQ(f.TrackBar1->value(), position);
+  f.btn_NextClick(); // the decoder stayed there too
+  EXPECT_EQ(f.CurrentPTS(), 1080000);
 }
 
 struct TKeyFrameCase {
@@ -217,29 +277,48 @@ TEST(PreviewWindow, SavesTheFrameAsJpegOrBmpByExtension) {
 }
 
 TEST(PreviewWindow, SaveImageAsDialogWritesTheChosenFile) {
+  Tfrm_Preview::LastSaveFolder.clear();
   TOpenPreview p(Fixture("av.mp4"));
   ASSERT_TRUE(p.Loaded);
   QTemporaryDir dir;
   const QString target = dir.filePath(QStringLiteral("shot.jpg"));
-  QString preset;
-  QTimer::singleShot(50, [&] {
-    for (QWidget *w : QApplication::topLevelWidgets())
-      if (auto *dialog = qobject_cast<QFileDialog *>(w); dialog && dialog->isVisible()) {
-        auto *edit = dialog->findChild<QLineEdit *>();
-        if (!edit)
-          continue;
-        preset = edit->text();
-        dialog->setDirectory(dir.path());
-        edit->setText(QStringLiteral("shot.jpg")); // typed by the user
-        static_cast<QDialog *>(dialog)->accept();
-      }
-  });
+  QString preset, opened;
+  // Answers the Save dialog: remembers where it opened, then saves to the chosen name or
+  // cancels.
+  auto answer = [&](const QString &AName) {
+    QTimer::singleShot(50, [&, AName] {
+      for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *dialog = qobject_cast<QFileDialog *>(w); dialog && dialog->isVisible()) {
+          auto *edit = dialog->findChild<QLineEdit *>();
+          if (!edit)
+            continue;
+          preset = edit->text();
+          opened = dialog->directory().absolutePath();
+          if (AName.isEmpty()) {
+            static_cast<QDialog *>(dialog)->reject();
+            continue;
+          }
+          dialog->setDirectory(dir.path());
+          edit->setText(AName); // typed by the user
+          static_cast<QDialog *>(dialog)->accept();
+        }
+    });
+  };
+  answer(QStringLiteral("shot.jpg"));
   p.Form.SaveImageAs1Click();
   EXPECT_EQ(preset, QStringLiteral("av"));
+  EXPECT_EQ(opened, QFileInfo(Fixture("av.mp4")).absolutePath()); // the video's folder
   QImageReader reader(target);
   reader.setDecideFormatFromContent(true);
   EXPECT_EQ(reader.format(), QByteArray("jpeg"));
   EXPECT_EQ(reader.read().size(), QSize(320, 240));
+  // The next time, also from another preview window, it opens where the last frame went.
+  TOpenPreview other(Fixture("av.avi"));
+  ASSERT_TRUE(other.Loaded);
+  answer(QString());
+  other.Form.SaveImageAs1Click();
+  EXPECT_EQ(opened, QFileInfo(dir.path()).absoluteFilePath());
+  Tfrm_Preview::LastSaveFolder.clear();
 }
 
 TEST(PreviewWindow, NaturalSizeViewShowsTheFrameAtOneToOne) {
@@ -299,6 +378,12 @@ TEST(PreviewWindow, AFileWithoutVideoShowsNothingAndIgnoresTheButtons) {
   EXPECT_TRUE(f.Bitmap().Empty());
   EXPECT_FALSE(f.SaveImageTo(QDir::temp().filePath(QStringLiteral("never.bmp")), true));
   EXPECT_EQ(f.CreateNaturalSizeView(), nullptr);
+  // It says so instead of a plain black window, and offers no steps.
+  EXPECT_EQ(f.Image1->Note(), QStringLiteral("This file has no video."));
+  for (QToolButton *b : {f.btn_First, f.btn_Previous, f.btn_Next, f.btn_Last})
+    EXPECT_FALSE(b->isEnabled());
+  EXPECT_FALSE(f.SaveImageAs1->isEnabled());
+  f.grab().save(QStringLiteral(QUILLET_SCREENSHOTS "/preview_audio.png"));
 }
 
 TEST(PreviewWindow, AFileThatCannotBeOpenedIsReportedAndTheWindowStaysEmpty) {
