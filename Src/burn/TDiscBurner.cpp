@@ -26,18 +26,29 @@ std::atomic<TDiscBurner *> ActiveBurner{nullptr};
 constexpr int SectorSize = 2048;
 constexpr auto PollInterval = 100ms;
 
-// Drains libburn's message queue; returns the newest message of severity SORRY or worse.
+// Rank of a libburn severity from SORRY (0) up.
+int SeverityRank(const std::string &Severity) {
+  static const char *const order[] = {"SORRY", "FAILURE", "FATAL", "ABORT"};
+  for (int i = 3; i > 0; --i)
+    if (Severity == order[i])
+      return i;
+  return 0;
+}
+
+// Drains libburn's message queue; returns the first of its most severe messages (SORRY or
+// worse): the cause rather than the follow-ups.
 bool TakeEngineMessage(int &Code, std::string &Text) {
   char text[BURN_MSGS_MESSAGE_LEN];
   char severity[80];
-  int code = 0, osErrno = 0;
-  bool found = false;
+  int code = 0, osErrno = 0, best = -1;
   while (burn_msgs_obtain(const_cast<char *>("SORRY"), &code, text, &osErrno, severity) == 1) {
+    if (SeverityRank(severity) <= best)
+      continue;
+    best = SeverityRank(severity);
     Code = code;
     Text = text;
-    found = true;
   }
-  return found;
+  return best >= 0;
 }
 
 void DiscardEngineMessages() {

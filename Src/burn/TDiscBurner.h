@@ -128,7 +128,6 @@ public:
   bool AddFile(const std::string &SourceFilePath, const std::string &FileName);
   int64_t ProjectSize() const { return FProject.Size(); }
   int ProjectFileCount() const { return FProject.FileCount(); }
-  const TDiscProject &Project() const { return FProject; }
 
   // Checks the project against the disc in the selected drive and builds the image.
   bool Prepare();

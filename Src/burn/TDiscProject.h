@@ -23,7 +23,6 @@ public:
   void Clear() { FFiles.clear(); }
   // Adds a file under Name (made unique); returns the name used.
   std::string Add(const std::string &SourcePath, const std::string &Name);
-  const std::vector<TDiscFile> &Files() const { return FFiles; }
   int FileCount() const { return int(FFiles.size()); }
   // Sum of the sizes the files have on disk now (files gone since count 0).
   int64_t Size() const;

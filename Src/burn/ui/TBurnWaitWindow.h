@@ -11,7 +11,6 @@ class TBurnWaitWindow : public QDialog {
   Q_OBJECT
 public:
   bool bool_Done = false;
-  int Seconds() const { return FSeconds; }
 
   QTimer *Timer1;      // 100 ms: closes the window when done
   QTimer *tmr_Elapsed; // 1000 ms: counts the seconds
