@@ -350,7 +350,7 @@
   X(avio_write)                                                                                    \
   X(avpriv_set_pts_info)
 
-// avfilter: 42 entry points, in binding order.
+// avfilter: 43 entry points, in binding order.
 #define QUILLET_FF_AVFILTER_FUNCTIONS(X)                                                           \
   X(avfilter_configuration)                                                                        \
   X(avfilter_license)                                                                              \
@@ -359,6 +359,7 @@
   X(av_buffersink_get_channel_layout)                                                              \
   X(av_buffersink_get_channels)                                                                    \
   X(av_buffersink_get_format)                                                                      \
+  X(av_buffersink_get_frame_rate)                                                                  \
   X(av_buffersink_get_frame_flags)                                                                 \
   X(av_buffersink_get_h)                                                                           \
   X(av_buffersink_get_hw_frames_ctx)                                                               \

@@ -13,8 +13,8 @@
 #include <utility>
 
 #include "components/TFFLogger.h"
-#include "transcode/FilterGraphs.h"
 #include "components/ThreadPriority.h"
+#include "transcode/FilterGraphs.h"
 #include "transcode/TCustomFFmpegOpt.h"
 
 class TTaskControl;

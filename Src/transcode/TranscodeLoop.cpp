@@ -8,7 +8,13 @@
 
 TTranscodeLoop::TTranscodeLoop(TCustomFFmpeg &AEngine, TTaskControl &ATask)
     : E(AEngine), Task(ATask), Demux(AEngine, *this), Decode(AEngine, *this),
-      Encode(AEngine, *this), Mux(AEngine, *this), Report(AEngine, *this) {}
+      Encode(AEngine, *this), Mux(AEngine, *this), Report(AEngine, *this) {
+  E.FilterGraphs().reap_filters = [this](bool flush) { return Encode.reap_filters(flush); };
+}
+
+TTranscodeLoop::~TTranscodeLoop() {
+  E.FilterGraphs().reap_filters = nullptr;
+}
 
 void TTranscodeLoop::Fatal(const std::string &AText) {
   E.FLastErrMsg = AText;
@@ -195,7 +201,7 @@ int TTranscodeLoop::transcode_step() {
   }
   if (read < 0)
     return read == AVERROR_EOF ? 0 : read;
-  return Decode.after_input();
+  return Encode.reap_filters(false);
 }
 
 // End of input: drain the decoders of files not yet at their end, then the encoders.

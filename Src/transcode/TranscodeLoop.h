@@ -23,6 +23,9 @@ class TTaskControl;
 class TTranscodeLoop {
 public:
   TTranscodeLoop(TCustomFFmpeg &AEngine, TTaskControl &ATask);
+  ~TTranscodeLoop();
+  TTranscodeLoop(const TTranscodeLoop &) = delete;
+  TTranscodeLoop &operator=(const TTranscodeLoop &) = delete;
 
   // Opens decoders, prepares stream copy, writes headers where possible. Negative on failure
   // (the reason logged); fatal conditions throw FFmpegException.

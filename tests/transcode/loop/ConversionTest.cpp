@@ -42,6 +42,9 @@ TEST_P(ConversionTest, OutputHasTheStreamsCodecsSizeAndDuration) {
   RunText("ffmpeg -nostdin -v error -y -i \"" + CasePath(c.input) + "\" " + c.options + " \"" +
           toolOut + "\"");
   EXPECT_NEAR(ProbeDuration(out), ProbeDuration(toolOut), 0.04); // within a frame
+  if (c.width) {
+    EXPECT_EQ(CountVideoFrames(out), CountVideoFrames(toolOut));
+  }
   EXPECT_TRUE(DecodesCleanly(out));
 }
 
@@ -60,6 +63,37 @@ const TConversionCase CopyCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Copy, ConversionTest, ::testing::ValuesIn(CopyCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+const TConversionCase TranscodeCases[] = {
+    {"app_default_avi",
+     "av.mp4",
+     "default.avi",
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -sn",
+     {"mpeg4", "mp3"},
+     320},
+    {"h264_scaled_vflip",
+     "av.avi",
+     "scaled.mp4",
+     "-c:v libx264 -preset ultrafast -c:a aac -vf scale=160:120,vflip",
+     {"h264", "aac"},
+     160},
+    {"ts_to_mkv_defaults", "l:av.ts", "ts.mkv", "", {"h264", "vorbis"}, 320},
+    {"audio_to_mp3", "av.mp4", "extract.mp3", "-vn -c:a libmp3lame -b:a 128k", {"mp3"}, 0},
+    {"audio_to_flac", "audio.mp3", "extract.flac", "-vn", {"flac"}, 0},
+    {"wav_to_ogg", "audio.wav", "extract.ogg", "-c:a libvorbis", {"vorbis"}, 0},
+    {"frame_rate_down", "av.mp4", "rate10.mkv", "-an -c:v mpeg4 -r 10", {"mpeg4"}, 320},
+    {"frames_limit", "av.mp4", "frames.mkv", "-an -c:v mpeg4 -frames:v 10", {"mpeg4"}, 320},
+    {"ntsc_to_pal_rate",
+     "ntsc.mp4",
+     "pal.mp4",
+     "-c:v libx264 -preset ultrafast -r 25",
+     {"h264"},
+     320},
+    {"copy_video_encode_audio", "av.mp4", "mixed.mkv", "-c:v copy -c:a mp2", {"h264", "mp2"}, 320},
+};
+
+INSTANTIATE_TEST_SUITE_P(Transcode, ConversionTest, ::testing::ValuesIn(TranscodeCases),
                          [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -34,6 +34,17 @@ TEST_F(LoopTest, LastProgressEventCarriesTheFinalValues) {
   EXPECT_NEAR(last.bitRate, last.currentSize * 8 / (last.currentDuration / 1000.0), 0.5);
 }
 
+TEST_F(LoopTest, EncodedVideoReportsFramesAndItsQuality) {
+  TTask task;
+  ASSERT_TRUE(task.OpenInput(Fixture("av.mp4")));
+  ASSERT_TRUE(task.OpenOutput(Scratch("quality.mkv"), "-an -c:v mpeg4 -q:v 5"));
+  task.Start(false);
+  ASSERT_TRUE(task.E->Finished()) << task.E->FatalMessage();
+  ASSERT_FALSE(task.Progress.empty());
+  EXPECT_EQ(task.Progress.back().frameNumber, 50);
+  EXPECT_FLOAT_EQ(task.Progress.back().quality, 5);
+}
+
 TEST_F(LoopTest, ProgressWithoutVideoHasNoFrameCountAndExpectedDurationFromT) {
   TTask task;
   ASSERT_TRUE(task.OpenInput(Fixture("audio.mp3")));

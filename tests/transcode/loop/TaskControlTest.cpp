@@ -131,13 +131,19 @@ TEST_F(LoopTest, UnwritableOutputEndsWithTheTrailerFailure) {
 }
 
 // Damaged inputs convert what they can (or end with a message); they never crash or hang.
-class DamagedInputTest : public LoopTest, public ::testing::WithParamInterface<const char *> {};
+struct TDamagedCase {
+  const char *name;
+  const char *file;
+  const char *options;
+};
+
+class DamagedInputTest : public LoopTest, public ::testing::WithParamInterface<TDamagedCase> {};
 
 TEST_P(DamagedInputTest, ConvertsWhatItCanWithoutCrashing) {
   TTask task;
-  ASSERT_TRUE(task.OpenInput(LoopFixture(GetParam())));
-  const std::string out = Scratch(std::string("damaged_") + GetParam() + ".mkv");
-  ASSERT_TRUE(task.OpenOutput(out, "-c copy"));
+  ASSERT_TRUE(task.OpenInput(LoopFixture(GetParam().file)));
+  const std::string out = Scratch(std::string("damaged_") + GetParam().name + ".mkv");
+  ASSERT_TRUE(task.OpenOutput(out, GetParam().options));
   task.Start(false);
   EXPECT_EQ(task.Terminations, 1);
   if (task.E->FatalException())
@@ -146,11 +152,16 @@ TEST_P(DamagedInputTest, ConvertsWhatItCanWithoutCrashing) {
     EXPECT_GT(ProbeDuration(out), 0.5);
 }
 
-INSTANTIATE_TEST_SUITE_P(Copy, DamagedInputTest,
-                         ::testing::Values("truncated.ts", "zeroed.ts", "flipped.ts"),
-                         [](const auto &info) {
-                           std::string n = info.param;
-                           return n.substr(0, n.find('.'));
-                         });
+const TDamagedCase DamagedCases[] = {
+    {"truncated_copy", "truncated.ts", "-c copy"},
+    {"zeroed_copy", "zeroed.ts", "-c copy"},
+    {"flipped_copy", "flipped.ts", "-c copy"},
+    {"truncated_encoded", "truncated.ts", "-c:v mpeg4 -c:a mp2"},
+    {"zeroed_encoded", "zeroed.ts", "-c:v mpeg4 -c:a mp2"},
+    {"flipped_encoded", "flipped.ts", "-c:v mpeg4 -c:a mp2"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Loop, DamagedInputTest, ::testing::ValuesIn(DamagedCases),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
