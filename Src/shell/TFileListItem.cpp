@@ -14,6 +14,20 @@ TFileListItem::TFileListItem(const TFileEntry &entry) : FEntry(entry) {
   setTextAlignment(lcSize, Qt::AlignRight | Qt::AlignVCenter);
 }
 
+QVariant TFileListItem::data(int column, int role) const {
+  if (role != Qt::ToolTipRole || !treeWidget())
+    return QTreeWidgetItem::data(column, role);
+  // The cell's room for text: its width less the icon and the style's padding.
+  const QTreeWidget *tree = treeWidget();
+  int room = tree->columnWidth(column) - 8;
+  if (!icon(column).isNull())
+    room -= tree->iconSize().width() + 4;
+  const QString shown = text(column);
+  if (tree->fontMetrics().horizontalAdvance(shown) <= room)
+    return {};
+  return shown;
+}
+
 bool TFileListItem::operator<(const QTreeWidgetItem &other) const {
   const int column = treeWidget() ? treeWidget()->sortColumn() : lcName;
   return CompareEntries(column, FEntry, static_cast<const TFileListItem &>(other).FEntry) < 0;

@@ -12,6 +12,9 @@ public:
 
   const TFileEntry &Entry() const { return FEntry; }
 
+  // The whole text as the tooltip of a cell too narrow to show it.
+  QVariant data(int column, int role) const override;
+
   // Ascending order of the tree's current sort column (the view reverses it for descending).
   bool operator<(const QTreeWidgetItem &other) const override;
 

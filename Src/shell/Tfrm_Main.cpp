@@ -3,6 +3,7 @@
 #include "burn/ui/Tfrm_Burn.h"
 #include "media/ui/Tfrm_Preview.h"
 #include "media/ui/Tfrm_Properties.h"
+#include "shell/DefaultApp.h"
 #include "shell/LocalPath.h"
 #include "shell/TFileListItem.h"
 #include "shell/TGlassButton.h"
@@ -22,7 +23,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDesktopServices>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -505,7 +505,7 @@ bool Tfrm_Main::eventFilter(QObject *watched, QEvent *event) {
       return false;
     }
   }
-  if (watched == lw_Files && event->type() == QEvent::Resize)
+  if (watched == lw_Files && event->type() == QEvent::Resize && pnl_Note)
     CenterNote();
   if (watched == lbl_Note && event->type() == QEvent::MouseButtonRelease) {
     btn_AddClick();
@@ -578,13 +578,13 @@ void Tfrm_Main::PlaySelected() {
   const QList<int> selected = SelectedEntries();
   if (selected.isEmpty())
     return;
-  QDesktopServices::openUrl(LocalPathUrl(Entry(selected.first()).SubItems[siSource]));
+  OpenWithDefaultApp(this, Entry(selected.first()).SubItems[siSource]);
 }
 
 void Tfrm_Main::ShowHelp() {
   const QString path = str_ProgramDir + QStringLiteral("/Quillet.html");
   if (QFileInfo::exists(path)) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    OpenWithDefaultApp(this, path);
     return;
   }
   QMessageBox::warning(

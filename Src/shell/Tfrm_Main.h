@@ -52,8 +52,9 @@ public:
   TGlassButton *btn_Convert, *btn_Command, *btn_Extract, *btn_Burn, *btn_Add, *btn_Paste, *btn_Play,
       *btn_Properties, *btn_Remove;
   QTreeWidget *lw_Files;
-  QWidget *pnl_Note;
-  QLabel *lbl_Note;
+  // Created after the list, whose events this window filters from the start.
+  QWidget *pnl_Note = nullptr;
+  QLabel *lbl_Note = nullptr;
   TSettingsPanel *PageControl1;
   QLabel *sts_0;
   QLabel *sts_1;

@@ -499,6 +499,53 @@ private slots:
              QStringLiteral("Warning|The help file is not found. Please re-install the program."));
   }
 
+  // Help and Play with no application to open the file (no opener, or one that finds no
+  // application): a message names the file instead of nothing happening.
+  void openingWithoutAnApplicationNamesTheFile_data() {
+    QTest::addColumn<bool>("openerThere");
+    QTest::newRow("no opener") << false;
+    QTest::newRow("opener fails") << true;
+  }
+  void openingWithoutAnApplicationNamesTheFile() {
+    QFETCH(bool, openerThere);
+    QTemporaryDir bin;
+    if (openerThere) {
+      QFile opener(bin.path() + QStringLiteral("/xdg-open"));
+      QVERIFY(opener.open(QIODevice::WriteOnly));
+      opener.write("#!/bin/sh\nexit 3\n");
+      opener.close();
+      opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", bin.path().toUtf8());
+    Tfrm_Main w;
+    w.str_ProgramDir = QStringLiteral(QUILLET_SHELL_RESOURCES);
+    TMessageBoxCatcher catcher;
+    w.mnu_Help->trigger();
+    QTRY_COMPARE(catcher.Shown.size(), 1);
+    QVERIFY(catcher.Shown[0].contains(QStringLiteral(QUILLET_SHELL_RESOURCES "/Quillet.html")));
+    w.AppendEntry(Entry(QStringLiteral("/media/a/clip.mp4"), 1000000, 10));
+    w.lw_Files->topLevelItem(0)->setSelected(true);
+    w.PlaySelected();
+    QTRY_COMPARE(catcher.Shown.size(), 2);
+    QVERIFY(catcher.Shown[1].contains(QStringLiteral("/media/a/clip.mp4")));
+    qputenv("PATH", path);
+  }
+
+  // A name or path cut by its column shows whole as a tooltip; a whole one has none.
+  void cutNamesShowWholeAsTooltips() {
+    Tfrm_Main w;
+    w.AppendEntry(
+        Entry(QStringLiteral("/media/a/the holiday by the sea, second week.mp4"), 1000000, 10));
+    QTreeWidgetItem *item = w.lw_Files->topLevelItem(0);
+    for (int column : {int(lcName), int(lcSource)}) {
+      w.lw_Files->setColumnWidth(column, 60);
+      QCOMPARE(item->data(column, Qt::ToolTipRole).toString(), item->text(column));
+      w.lw_Files->setColumnWidth(column, 2000);
+      QVERIFY(!item->data(column, Qt::ToolTipRole).isValid());
+    }
+  }
+
   void shortcutsReachTheirActions() {
     Tfrm_Main w;
     w.show();

@@ -6,10 +6,12 @@
 #include <string_view>
 #include <vector>
 
-// The twenty accepted extensions as a mask list (trailing separator included).
+// The accepted extensions as a mask list (trailing separator included): twenty long-standing
+// ones, then the containers the program writes itself beyond those (M4V, WebM), so that its
+// own outputs can be added again.
 inline constexpr std::string_view MediaMasks =
     "*.3GP;*.ASF;*.AVI;*.AVM;*.AVS;*.DAT;*.FLV;*.MKV;*.MOV;*.MP4;*.MPEG;*.MPG;*.NSV;*.OGM;*.RM;"
-    "*.RMVB;*.TP;*.TS;*.VOB;*.WMV;";
+    "*.RMVB;*.TP;*.TS;*.VOB;*.WMV;*.M4V;*.WEBM;";
 
 // Splits a ";"-separated list, trimming every item and dropping empty and repeated ones.
 std::vector<std::string> SplitList(std::string_view AText);

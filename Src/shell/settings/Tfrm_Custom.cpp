@@ -12,6 +12,8 @@
 namespace {
 
 constexpr int MaxSide = 99999;
+// Room for a title bar's buttons and margins beside the title text.
+constexpr int TitleBarButtonsWidth = 96;
 
 QLineEdit *NewSizeEdit(QWidget *Parent) {
   auto *Edit = new QLineEdit(QStringLiteral("1"), Parent);
@@ -45,6 +47,8 @@ Tfrm_Custom::Tfrm_Custom(QWidget *Owner)
   Buttons->addButton(OK, QDialogButtonBox::AcceptRole);
   Buttons->addButton(Cancel, QDialogButtonBox::RejectRole);
   OK->setDefault(true);
+  // Wide enough for the title and the title bar's buttons: the fields alone would cut it.
+  Buttons->setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + TitleBarButtonsWidth);
   Layout->addWidget(Buttons, 2, 0, 1, 5);
   Layout->setSizeConstraint(QLayout::SetFixedSize);
   connect(Buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

@@ -55,11 +55,13 @@ INSTANTIATE_TEST_SUITE_P(
                     TAcceptCase{"/v.mp4/clip", false}, TAcceptCase{"/v/a.3gp", true},
                     TAcceptCase{"/v/a.RmVb", true}, TAcceptCase{"/v/a.tp", true},
                     TAcceptCase{"/v/a.mpeg", true}, TAcceptCase{"/v/a.wmv", true},
-                    TAcceptCase{"/v/a.mp3", false}, TAcceptCase{"/v/a.mkv.part", false}));
+                    TAcceptCase{"/v/a.mp3", false}, TAcceptCase{"/v/a.mkv.part", false},
+                    // containers the program writes
+                    TAcceptCase{"/v/a.webm", true}, TAcceptCase{"/v/a.M4V", true}));
 
 TEST(SplitList, TrimsAndDropsEmptyAndRepeatedItems) {
   EXPECT_EQ(SplitList(" *.AVI ; ;*.MP4;*.AVI;"), (std::vector<std::string>{"*.AVI", "*.MP4"}));
-  EXPECT_EQ(SplitList(MediaMasks).size(), 20u);
+  EXPECT_EQ(SplitList(MediaMasks).size(), 22u);
   EXPECT_TRUE(SplitList("").empty());
 }
 

@@ -94,6 +94,15 @@ TEST(Tfrm_Effects, CancelChangesNothing) {
   EXPECT_EQ(Effects, Switches(true, true, true, true, true, 2));
 }
 
+// The title "Custom Frame Size" fits the title bar beside its buttons (a bold title font is
+// up to a fifth wider).
+TEST(Tfrm_Custom, IsWideEnoughForItsTitle) {
+  Tfrm_Custom Dialog(nullptr);
+  Dialog.show();
+  const int title = Dialog.fontMetrics().horizontalAdvance(QStringLiteral("Custom Frame Size"));
+  EXPECT_GE(Dialog.width(), title * 6 / 5 + 60);
+}
+
 TEST(Tfrm_Custom, StartsAtOneByOne) {
   Tfrm_Custom Dialog(nullptr);
   EXPECT_EQ(Dialog.windowTitle(), "Custom Frame Size");
