@@ -11,6 +11,7 @@ struct TConversionCase {
   const char *options;
   std::vector<std::string> codecs; // expected codec per output stream
   int width;                       // of the video stream, 0: no video
+  const char *inputOptions = "";
 };
 
 std::string CasePath(const std::string &name) {
@@ -23,7 +24,7 @@ TEST_P(ConversionTest, OutputHasTheStreamsCodecsSizeAndDuration) {
   const TConversionCase &c = GetParam();
   const std::string out = Scratch(c.output);
   TTask task;
-  ASSERT_TRUE(task.OpenInput(CasePath(c.input))) << task.Error;
+  ASSERT_TRUE(task.OpenInput(CasePath(c.input), c.inputOptions)) << task.Error;
   ASSERT_TRUE(task.OpenOutput(out, c.options)) << task.Error;
   task.Start(false);
   EXPECT_EQ(task.Terminations, 1);
@@ -39,13 +40,13 @@ TEST_P(ConversionTest, OutputHasTheStreamsCodecsSizeAndDuration) {
     }
   }
   const std::string toolOut = Scratch(std::string("tool_") + c.output);
-  RunText("ffmpeg -nostdin -v error -y -i \"" + CasePath(c.input) + "\" " + c.options + " \"" +
-          toolOut + "\"");
+  RunText(std::string("ffmpeg -nostdin -v error -y ") + c.inputOptions + " -i \"" +
+          CasePath(c.input) + "\" " + c.options + " \"" + toolOut + "\"");
   EXPECT_NEAR(ProbeDuration(out), ProbeDuration(toolOut), 0.04); // within a frame
+  EXPECT_EQ(DecodesCleanly(out), DecodesCleanly(toolOut));
   if (c.width) {
     EXPECT_EQ(CountVideoFrames(out), CountVideoFrames(toolOut));
   }
-  EXPECT_TRUE(DecodesCleanly(out));
 }
 
 const TConversionCase CopyCases[] = {
@@ -60,6 +61,8 @@ const TConversionCase CopyCases[] = {
     {"mp3_audio_only", "audio.mp3", "copy.mka", "-c copy", {"mp3"}, 0},
     {"video_only_with_t", "av.mp4", "copy_t.mkv", "-an -c:v copy -t 1", {"h264"}, 320},
     {"seek_and_stop", "l:av.ts", "copy_ss.mkv", "-ss 0.5 -t 1 -c copy", {"mpeg2video", "mp2"}, 320},
+    {"stream_loop", "av.mp4", "copy_loop.mkv", "-c copy", {"h264", "aac"}, 320, "-stream_loop 1"},
+    {"subtitles", "tagged.mkv", "copy_subs.mkv", "-c copy", {"mpeg4", "subrip"}, 320},
 };
 
 INSTANTIATE_TEST_SUITE_P(Copy, ConversionTest, ::testing::ValuesIn(CopyCases),
@@ -91,6 +94,14 @@ const TConversionCase TranscodeCases[] = {
      {"h264"},
      320},
     {"copy_video_encode_audio", "av.mp4", "mixed.mkv", "-c:v copy -c:a mp2", {"h264", "mp2"}, 320},
+    {"subtitles_to_ass", "tagged.mkv", "subs.mkv", "-c:v copy -c:s ass", {"mpeg4", "ass"}, 320},
+    {"input_seek_encoded",
+     "av.mp4",
+     "seek.mkv",
+     "-c:v mpeg4 -c:a mp2",
+     {"mpeg4", "mp2"},
+     320,
+     "-ss 0.6 -t 1"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Transcode, ConversionTest, ::testing::ValuesIn(TranscodeCases),

@@ -70,6 +70,30 @@ TEST_F(LoopTest, PauseHoldsTheLoopAndPacingIgnoresPausedTime) {
   EXPECT_NEAR(ProbeDuration(out), 2.0, 0.05);
 }
 
+// Pacing switched off during a task lets it run at full speed; switched on again it continues
+// from where the task is, without a catch-up pause.
+TEST_F(LoopTest, SetRateEmuSwitchesPacingDuringATask) {
+  TTask task;
+  ASSERT_TRUE(task.OpenInput(Fixture("av.mp4"), "-re"));
+  ASSERT_TRUE(task.OpenOutput(Scratch("rate_emu.mkv"), "-c copy"));
+  const auto start = steady_clock::now();
+  task.Start(true);
+  sleep_for(milliseconds(300));
+  task.E->SetRateEmu(false);
+  ASSERT_TRUE(task.WaitTerminated());
+  EXPECT_LT(Seconds(start), 1.5);
+  EXPECT_TRUE(task.E->Finished());
+
+  TTask paced;
+  ASSERT_TRUE(paced.OpenInput(Fixture("av.mp4")));
+  ASSERT_TRUE(paced.OpenOutput(Scratch("rate_emu_on.mkv"), "-c copy"));
+  paced.E->SetRateEmu(true);
+  const auto pacedStart = steady_clock::now();
+  paced.Start(false);
+  EXPECT_GT(Seconds(pacedStart), 1.7);
+  EXPECT_TRUE(paced.E->Finished());
+}
+
 struct TStopCase {
   const char *name;
   bool paused;
