@@ -9,5 +9,5 @@ apt-get install -y -qq --no-install-recommends \
   libswscale-dev libswresample-dev libavutil-dev ffmpeg \
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins \
   libsdl2-dev libburn-dev libisofs-dev \
-  libgtest-dev googletest \
+  libgtest-dev googletest time \
   xvfb xauth dbus dbus-x11 fonts-dejavu-core valgrind

@@ -1,9 +1,6 @@
 // Every option string the shell's builders make for the containers and encoders of the
 // settings lists opens on a real clip, and where Debian's ffmpeg converts with the same string
 // it chooses the same streams, codecs, sizes, rates and channel counts.
-#include <algorithm>
-#include <cctype>
-
 #include "FilesTestSupport.h"
 #include "ToolComparison.h"
 #include "shell/settings/OptionBuilders.h"
@@ -21,18 +18,6 @@ struct TBuilderCase {
 
 void PrintTo(const TBuilderCase &c, std::ostream *os) {
   *os << c.name << ": " << c.options;
-}
-
-std::string Lower(std::string s) {
-  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-  return s;
-}
-
-std::string Ident(std::string s) {
-  for (char &c : s)
-    if (!std::isalnum(static_cast<unsigned char>(c)))
-      c = '_';
-  return s;
 }
 
 // The user's typical changes on top of the defaults.
@@ -62,10 +47,10 @@ std::vector<TBuilderCase> BuilderCases() {
             ChooseValues(S);
             effects.ef_VFlip = true;
           }
-          const std::string name = Ident(formats[f] + "_" + VideoEncoderItems(f)[v] + "_" +
-                                         AudioEncoderItems(f)[a] + (chosen ? "_chosen" : ""));
-          cases.push_back(
-              {name, BuildVideoOptions(S, effects), Lower(formats[f]), chosen ? "640x480" : ""});
+          const std::string name = TestName(formats[f] + "_" + VideoEncoderItems(f)[v] + "_" +
+                                            AudioEncoderItems(f)[a] + (chosen ? "_chosen" : ""));
+          cases.push_back({name, BuildVideoOptions(S, effects), LowerCase(formats[f]),
+                           chosen ? "640x480" : ""});
           if (chosen) // several audio streams and subtitles to choose from
             cases.push_back({name + "_multi", cases.back().options, cases.back().ext,
                              cases.back().scaledTo, "f:multi.mkv"});
@@ -77,8 +62,8 @@ std::vector<TBuilderCase> BuilderCases() {
       S.AudioFormat = f;
       if (chosen)
         ChooseValues(S);
-      cases.push_back({Ident("audio_" + audio[f] + (chosen ? "_chosen" : "")), BuildAudioOptions(S),
-                       Lower(audio[f]), ""});
+      cases.push_back({TestName("audio_" + audio[f] + (chosen ? "_chosen" : "")),
+                       BuildAudioOptions(S), LowerCase(audio[f]), ""});
     }
   return cases;
 }

@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <climits>
 #include <filesystem>
@@ -26,6 +28,18 @@ std::string ScratchDir() {
     return p.string();
   }();
   return dir;
+}
+
+std::string LowerCase(std::string s) {
+  std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+  return s;
+}
+
+std::string TestName(std::string s) {
+  for (char &c : s)
+    if (!std::isalnum(static_cast<unsigned char>(c)))
+      c = '_';
+  return s;
 }
 
 TLogCapture::TLogCapture() {

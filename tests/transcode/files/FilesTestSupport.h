@@ -13,6 +13,9 @@
 std::string Fixture(const std::string &name);      // tests/make_fixtures.sh media
 std::string FilesFixture(const std::string &name); // make_files_fixtures.sh media
 std::string ScratchDir();                          // a fresh folder per test process
+std::string LowerCase(std::string s);
+// s with every character that is not a letter or digit made '_' (a test name).
+std::string TestName(std::string s);
 
 // Collects the logger's lines from the moment it is made until it is destroyed.
 class TLogCapture {

@@ -49,6 +49,16 @@ std::vector<TStreamFacts> ProbeStreams(const std::string &file) {
   return streams;
 }
 
+double ProbeDuration(const std::string &file) {
+  const std::string text = RunText(
+      "ffprobe -v error -show_entries format=duration -of default=nw=1:nk=1 \"" + file + "\"");
+  try {
+    return std::stod(text);
+  } catch (const std::exception &) {
+    return -1;
+  }
+}
+
 namespace {
 
 std::string Rational(AVRational q) {

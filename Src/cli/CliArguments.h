@@ -1,0 +1,20 @@
+// The command line of quillet-cli:
+//   quillet-cli [-I "input options"] INPUT [-O "output options"] OUTPUT
+//   quillet-cli --help
+#pragma once
+
+#include <string>
+
+struct TCliArguments {
+  std::string InputOptions;
+  std::string Input;
+  std::string OutputOptions;
+  std::string Output;
+  bool Help = false;
+};
+
+// Fills AArgs; returns an empty text, or what is wrong with the command line.
+std::string ParseCliArguments(int argc, const char *const *argv, TCliArguments &AArgs);
+
+// The --help text.
+std::string CliUsage();

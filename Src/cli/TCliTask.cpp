@@ -1,0 +1,84 @@
+#include "cli/TCliTask.h"
+
+#include <filesystem>
+#include <sstream>
+
+#include "cli/ProgressLine.h"
+#include "components/CallInMainThread.h"
+
+TCliTask::TCliTask(const TCliArguments &AArgs, const std::atomic<bool> &AStopRequest, FILE *AOut)
+    : FArgs(AArgs), FStopRequest(AStopRequest), FOut(AOut) {
+  FEncoder.OnProgress = [this](TObject *, TProgressInfo *AInfo) { ShowProgress(*AInfo); };
+  FEncoder.OnTerminate = [this](TObject *, const TTerminateInfo &AInfo) { Ended(AInfo); };
+}
+
+namespace {
+
+bool HasWord(const std::string &AText, const std::string &AWord) {
+  std::istringstream words(AText);
+  std::string word;
+  while (words >> word)
+    if (word == AWord)
+      return true;
+  return false;
+}
+
+} // namespace
+
+int TCliTask::Run(const std::string &ALibraryPath) {
+  if (!FEncoder.AVLibLoaded() && !FEncoder.LoadAVLib(ALibraryPath))
+    return Refused(FEncoder.LastErrMsg());
+  // The engine replaces an existing file (the app asks first); the command line asks for -y,
+  // as the ffmpeg tool does.
+  std::error_code error;
+  if (!HasWord(FArgs.OutputOptions, "-y") && std::filesystem::exists(FArgs.Output, error))
+    return Refused("File \"" + FArgs.Output +
+                   "\" already exists. Add -y to the output options to overwrite it.");
+  TInputOptions input;
+  input.Options = FArgs.InputOptions;
+  const int task = FEncoder.AddTask(FArgs.Input, &input);
+  if (task < 0)
+    return Refused(FEncoder.LastErrMsg());
+  TOutputOptions output;
+  output.Options = FArgs.OutputOptions;
+  if (FEncoder.SetOutput(task, FArgs.Output, &output) < 0)
+    return Refused(FEncoder.LastErrMsg());
+  FStarted = std::chrono::steady_clock::now();
+  FEncoder.Start(1);
+  WaitInMainThread([this] { return Done(); });
+  std::fprintf(FOut, "\n%s", TerminationRecord(FTaskEnd).c_str());
+  if (FTaskEnd.Finished && !FTaskEnd.Exception)
+    return 0;
+  return FStopSent && !FTaskEnd.Exception ? 130 : 1;
+}
+
+int TCliTask::Refused(const std::string &AMessage) {
+  std::fprintf(FOut, "%s\n", AMessage.c_str());
+  return 1;
+}
+
+void TCliTask::ShowProgress(const TProgressInfo &AInfo) {
+  const double elapsed =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - FStarted).count();
+  const std::string line = ProgressLine(AInfo, elapsed);
+  // Blanks over what is left of a longer previous line.
+  const size_t pad = FLineWidth > line.size() ? FLineWidth - line.size() : 0;
+  std::fprintf(FOut, "\r%s%*s", line.c_str(), int(pad), "");
+  std::fflush(FOut);
+  FLineWidth = line.size();
+}
+
+void TCliTask::Ended(const TTerminateInfo &AInfo) {
+  if (AInfo.TaskIndex >= 0)
+    FTaskEnd = AInfo;
+  else
+    FAllEnded = true;
+}
+
+bool TCliTask::Done() {
+  if (FStopRequest && !FStopSent) {
+    FStopSent = true;
+    FEncoder.Stop(false);
+  }
+  return FAllEnded;
+}

@@ -1,0 +1,53 @@
+// quillet-cli: converts one file with Quillet's engine, without windows.
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+
+#include "cli/CliArguments.h"
+#include "cli/TCliTask.h"
+#include "components/CallInMainThread.h"
+
+namespace {
+
+std::atomic<bool> StopRequest{false};
+
+void OnStopSignal(int) {
+  StopRequest = true;
+}
+
+// The first Ctrl+C (or SIGTERM) asks for a clean stop; a second one ends the program.
+void InstallStopHandler() {
+  struct sigaction action = {};
+  action.sa_handler = OnStopSignal;
+  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+std::string ProgramFolder() {
+  std::error_code error;
+  const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : exe.parent_path().string();
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  TCliArguments args;
+  const std::string wrong = ParseCliArguments(argc, argv, args);
+  if (args.Help) {
+    std::fputs(CliUsage().c_str(), stdout);
+    return 0;
+  }
+  if (!wrong.empty()) {
+    std::fprintf(stderr, "%s\n\n%s", wrong.c_str(), CliUsage().c_str());
+    return 2;
+  }
+  // Worker threads queue their events; the main thread serves them while it waits for the
+  // task (WaitInMainThread), so the dispatcher has nothing to wake.
+  SetMainThreadDispatcher([](const std::function<void()> &) {});
+  InstallStopHandler();
+  TCliTask task(args, StopRequest, stderr);
+  return task.Run(ProgramFolder());
+}

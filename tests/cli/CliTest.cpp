@@ -1,0 +1,173 @@
+// quillet-cli as its users meet it: run as a program, checked by exit status, messages and the
+// file it writes.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "../transcode/files/ToolComparison.h"
+
+extern char **environ;
+
+namespace {
+
+struct TCliRun {
+  int status = -1; // exit status; -1 when it did not exit normally
+  std::string out;
+  std::string err;
+};
+
+std::string FileText(const std::string &AFile) {
+  std::ifstream in(AFile, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class TCliProcess {
+public:
+  explicit TCliProcess(const std::vector<std::string> &AArgs) {
+    const std::string base = ScratchDir() + "/cli" + std::to_string(++Count);
+    FOut = base + ".out";
+    FErr = base + ".err";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, FOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, FErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> args{QUILLET_CLI};
+    args.insert(args.end(), AArgs.begin(), AArgs.end());
+    std::vector<char *> argv;
+    for (std::string &a : args)
+      argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&FPid, QUILLET_CLI, &actions, nullptr, argv.data(), environ) != 0)
+      FPid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+
+  // Waits up to 10 s until stderr holds AText.
+  bool WaitForError(const std::string &AText) {
+    for (int i = 0; i < 1000; i++) {
+      if (FileText(FErr).find(AText) != std::string::npos)
+        return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+  void Signal(int ASignal) { ::kill(FPid, ASignal); }
+
+  TCliRun Wait() {
+    TCliRun run;
+    int status = 0;
+    if (FPid > 0 && ::waitpid(FPid, &status, 0) == FPid && WIFEXITED(status))
+      run.status = WEXITSTATUS(status);
+    run.out = FileText(FOut);
+    run.err = FileText(FErr);
+    return run;
+  }
+
+private:
+  static inline int Count = 0;
+  pid_t FPid = -1;
+  std::string FOut, FErr;
+};
+
+TCliRun RunCli(const std::vector<std::string> &AArgs) {
+  return TCliProcess(AArgs).Wait();
+}
+
+class CliTest : public ::testing::Test {};
+
+TEST_F(CliTest, HelpExplainsTheCommandLine) {
+  const TCliRun run = RunCli({"--help"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("Usage: quillet-cli [-I \"input options\"] INPUT [-O \"output options\"] "
+                         "OUTPUT"),
+            std::string::npos)
+      << run.out;
+}
+
+struct TRefusalCase {
+  const char *name;
+  std::vector<std::string> args;
+  int status;
+  const char *message; // part of stderr
+};
+
+void PrintTo(const TRefusalCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+class CliRefusal : public CliTest, public ::testing::WithParamInterface<TRefusalCase> {};
+
+TEST_P(CliRefusal, PrintsTheReasonAndFails) {
+  const TRefusalCase &c = GetParam();
+  const TCliRun run = RunCli(c.args);
+  EXPECT_EQ(run.status, c.status) << run.err;
+  EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+  EXPECT_EQ(run.err.find("Task 0 ended"), std::string::npos) << run.err;
+}
+
+std::vector<TRefusalCase> RefusalCases() {
+  const std::string in = Fixture("av.mp4");
+  const std::string out = ScratchDir() + "/refused.avi";
+  const std::string existing = ScratchDir() + "/existing.avi";
+  std::ofstream(existing) << "kept";
+  return {
+      {"NoArguments", {}, 2, "An input and an output file are needed."},
+      {"OnlyAnInput", {in}, 2, "An input and an output file are needed."},
+      {"OptionsWithoutText", {in, out, "-O"}, 2, "Option -O needs an option string."},
+      {"ThirdFile", {in, out, out}, 2, "Unexpected argument: "},
+      {"MissingInput", {ScratchDir() + "/missing.mp4", out}, 1, "No such file or directory"},
+      {"NotMedia", {Fixture("not_media.mp4"), out}, 1, "Invalid data found"},
+      {"UnknownOption", {in, "-O", "-y -nosuchoption 1", out}, 1, "nosuchoption"},
+      {"UnknownEncoder", {in, "-O", "-y -c:v nosuchencoder", out}, 1, "nosuchencoder"},
+      {"ExistingOutputWithoutY", {in, existing}, 1, "already exists"},
+      {"UnwritableOutput", {in, "-O", "-y", "/nonexistent/dir/out.avi"}, 1, "No such file"},
+  };
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, CliRefusal, ::testing::ValuesIn(RefusalCases()),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(CliTest, ConvertsAndReportsTheFinishedTask) {
+  const std::string out = ScratchDir() + "/converted.mkv";
+  const TCliRun run = RunCli({Fixture("av.mp4"), "-O", "-y -t 1.5 -c copy", out});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("Task 0 ended: Finished=true Exception=false"), std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("100.0% time=00:00:01."), std::string::npos) << run.err;
+  const std::vector<TStreamFacts> streams = ProbeStreams(out);
+  ASSERT_EQ(streams.size(), 2u);
+  EXPECT_EQ(streams[0].at("codec_name"), "h264");
+  EXPECT_EQ(streams[1].at("codec_name"), "aac");
+  const std::string tool = ScratchDir() + "/converted_by_tool.mkv";
+  RunText("ffmpeg -nostdin -v error -y -i \"" + Fixture("av.mp4") + "\" -t 1.5 -c copy \"" + tool +
+          "\"");
+  EXPECT_NEAR(ProbeDuration(out), ProbeDuration(tool), 0.04);
+}
+
+TEST_F(CliTest, CtrlCStopsWithAPlayableOutputAndAFailureStatus) {
+  const std::string out = ScratchDir() + "/interrupted.mkv";
+  TCliProcess cli({"-I", "-re", Fixture("av.mp4"), "-O", "-y -c copy", out});
+  ASSERT_TRUE(cli.WaitForError("time="));
+  cli.Signal(SIGINT);
+  const TCliRun run = cli.Wait();
+  EXPECT_EQ(run.status, 130) << run.err;
+  EXPECT_NE(run.err.find("Task 0 ended: Finished=false Exception=false"), std::string::npos)
+      << run.err;
+  // The trailer is written: ffprobe reads both streams and a duration short of the clip's.
+  EXPECT_EQ(ProbeStreams(out).size(), 2u);
+  const double duration = ProbeDuration(out);
+  EXPECT_GT(duration, 0.0);
+  EXPECT_LT(duration, 1.9);
+}
+
+} // namespace
