@@ -82,6 +82,27 @@ TEST(BurnProgressWindows, ElapsedTimesAndASingleCancel) {
   burn.btn_CancelClick(); // no second request reaches the engine
   EXPECT_FALSE(burn.btn_Cancel->isEnabled());
 
+  // Closing the window (a logout, a signal) cancels the burn and waits for its end.
+  Tfrm_BurnProcess closing(nullptr, burner);
+  closing.show();
+  EXPECT_FALSE(closing.close());
+  EXPECT_FALSE(closing.btn_Cancel->isEnabled());
+  EXPECT_TRUE(closing.isVisible());
+  closing.bool_Done = true;
+  EXPECT_TRUE(closing.close());
+
+  // An engine that refuses the work (here: not active) sends no done event; the windows end
+  // their wait instead of waiting forever.
+  Tfrm_BurnProcess refused(nullptr, burner);
+  Tfrm_Erase refusedErase(nullptr, burner);
+  for (QDialog *w : std::initializer_list<QDialog *>{&refused, &refusedErase}) {
+    QTimer::singleShot(3000, w, [w] { w->done(0); }); // a guard only
+    QElapsedTimer clock;
+    clock.start();
+    w->exec();
+    EXPECT_LT(clock.elapsed(), 2000);
+  }
+
   Tfrm_Erase erase(nullptr, burner);
   for (int i = 0; i < 65; ++i)
     erase.tmr_ElapsedTimer();

@@ -1,5 +1,7 @@
 #include "burn/ui/TBurnWaitWindow.h"
 
+#include "burn/TDiscBurner.h"
+
 #include <QCloseEvent>
 #include <QTimer>
 
@@ -16,6 +18,14 @@ TBurnWaitWindow::TBurnWaitWindow(QWidget *AOwner) : QDialog(AOwner) {
 void TBurnWaitWindow::StartElapsed() {
   FSeconds = 0;
   tmr_Elapsed->start();
+}
+
+void TBurnWaitWindow::StartWork(const std::function<void()> &AWork) {
+  try {
+    AWork();
+  } catch (const EDiscBurnerError &) {
+    bool_Done = true;
+  }
 }
 
 void TBurnWaitWindow::tmr_ElapsedTimer() {

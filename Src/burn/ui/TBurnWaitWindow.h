@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QDialog>
+#include <functional>
 
 class QTimer;
 
@@ -24,6 +25,9 @@ protected:
   virtual void ShowElapsed(int ASeconds) = 0;
   // Counts from 0 again.
   void StartElapsed();
+  // Starts the engine's work; work the engine refuses to take (no done event will follow)
+  // ends the wait at once.
+  void StartWork(const std::function<void()> &AWork);
   void closeEvent(QCloseEvent *AEvent) override;
 
 private:

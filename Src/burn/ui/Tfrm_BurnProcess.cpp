@@ -15,7 +15,7 @@ Tfrm_BurnProcess::Tfrm_BurnProcess(QWidget *AOwner, TDiscBurner &ABurner)
   setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   setFixedSize(368, 158);
   CreateControls();
-  tmr_Burn = NewStartTimer(this, [this] { FBurner.Burn(); });
+  tmr_Burn = NewStartTimer(this, [this] { StartWork([this] { FBurner.Burn(); }); });
 }
 
 void Tfrm_BurnProcess::CreateControls() {
@@ -57,4 +57,10 @@ void Tfrm_BurnProcess::btn_CancelClick() {
     return;
   btn_Cancel->setEnabled(false);
   FBurner.Abort();
+}
+
+void Tfrm_BurnProcess::closeEvent(QCloseEvent *AEvent) {
+  if (!bool_Done)
+    btn_CancelClick();
+  TBurnWaitWindow::closeEvent(AEvent);
 }

@@ -29,6 +29,8 @@ public:
 protected:
   void showEvent(QShowEvent *AEvent) override;
   void reject() override { btn_CancelClick(); }
+  // A request to close (a logout, a signal) cancels the burn; the window closes at its end.
+  void closeEvent(QCloseEvent *AEvent) override;
   void ShowElapsed(int ASeconds) override;
 
 private:

@@ -12,7 +12,7 @@ Tfrm_Erase::Tfrm_Erase(QWidget *AOwner, TDiscBurner &ABurner)
   pnl_Erase = SetPanelWindowLook(this);
   str_Erasing = QStringLiteral("Erasing disc... ");
   ShowElapsed(0);
-  tmr_Erase = NewStartTimer(this, [this] { FBurner.Erase(true, false); });
+  tmr_Erase = NewStartTimer(this, [this] { StartWork([this] { FBurner.Erase(true, false); }); });
 }
 
 void Tfrm_Erase::showEvent(QShowEvent *AEvent) {
