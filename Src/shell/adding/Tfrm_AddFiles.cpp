@@ -75,7 +75,6 @@ Tfrm_AddFiles::Tfrm_AddFiles(QWidget *AOwner, const QString &AStartFolder, int A
     : QDialog(AOwner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       FOnAdd(std::move(AOnAdd)) {
-  setMinimumSize(200, 200);
   resize(560, 420);
 
   FIcons = std::make_unique<TBrowserIcons>();
@@ -189,6 +188,8 @@ void Tfrm_AddFiles::SetCurrentFolder(const QString &AFolder) {
   tv_Details->setRootIndex(root);
   JamShellBreadCrumbBar1->SetPath(FCurrentFolder);
   txt_Location->setText(FCurrentFolder);
+  // 200 × 200, or more where the buttons or the current folder's crumb need it.
+  setMinimumSize(layout()->minimumSize().expandedTo(QSize(200, 200)));
 }
 
 void Tfrm_AddFiles::GoUp() {

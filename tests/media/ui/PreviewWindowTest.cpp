@@ -117,7 +117,7 @@ TEST(PreviewWindow, AtItsSmallestSizeNothingIsCut) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return p.Form.size() == p.Form.minimumSize(); }, 2000));
   EXPECT_GE(p.Form.minimumWidth(), 200);
   EXPECT_GE(p.Form.TrackBar1->width(), 100);
-  EXPECT_EQ(LayoutFaults(&p.Form), QStringList());
+  EXPECT_EQ(LayoutFaults(&p.Form).join(QStringLiteral("; ")).toStdString(), "");
   p.Form.grab().save(QStringLiteral(QUILLET_SCREENSHOTS "/preview_min.png"));
 }
 

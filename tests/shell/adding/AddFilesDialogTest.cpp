@@ -15,8 +15,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 
+#include "../../LayoutFaults.h"
+#include "shell/adding/TBreadCrumbBar.h"
 #include "shell/adding/Tfrm_AddFiles.h"
 
 namespace {
@@ -160,6 +163,28 @@ INSTANTIATE_TEST_SUITE_P(
                     TLocationCase{"~", "~", nullptr},                // the home folder
                     TLocationCase{"@missing", "=", nullptr},         // nothing there
                     TLocationCase{"", "=", nullptr}));
+
+// At its smallest size every control shows whole: the buttons, the location field and the
+// current folder's crumb (the crumbs nearer the root give way).
+TEST(AddFilesDialog, AtItsSmallestSizeNothingIsCut) {
+  TBrowseFolder folder;
+  const QString deep = folder.Path("a folder with a rather long name/and another one below it");
+  QDir().mkpath(deep);
+  Tfrm_AddFiles form(nullptr, deep, avIcons, {});
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+  form.resize(form.minimumSize());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return form.size() == form.minimumSize(); }, 2000));
+  QTest::qWait(50); // the crumbs that give way are hidden after the resize
+  EXPECT_GE(form.minimumWidth(), 200);
+  EXPECT_GE(form.minimumHeight(), 200);
+  EXPECT_EQ(LayoutFaults(&form).join(QStringLiteral("; ")).toStdString(), "");
+  const QList<QToolButton *> crumbs = form.JamShellBreadCrumbBar1->findChildren<QToolButton *>();
+  ASSERT_FALSE(crumbs.isEmpty());
+  EXPECT_TRUE(crumbs.constLast()->isVisible());
+  EXPECT_FALSE(crumbs.constFirst()->isVisible()); // "/" gave way
+  form.grab().save(QStringLiteral(QUILLET_SCREENSHOTS "/addfiles_min.png"));
+}
 
 TEST(AddFilesDialog, BackspaceAndAltUpOpenTheParentWithTheFolderSelected) {
   TBrowseFolder folder;
