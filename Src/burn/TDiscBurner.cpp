@@ -57,6 +57,14 @@ void DiscardEngineMessages() {
   TakeEngineMessage(code, text);
 }
 
+// An inquiry text without the blanks that pad it.
+std::string Trimmed(const char *Text) {
+  std::string text = Text;
+  text.erase(text.find_last_not_of(' ') + 1);
+  text.erase(0, text.find_first_not_of(' '));
+  return text;
+}
+
 // libburn's refusal while the thread of the previous job still ends (its drive already idle).
 constexpr int EngineStillBusy = 0x20102;
 
@@ -219,7 +227,7 @@ void TDiscBurner::ScanOpticalDrives() {
   for (unsigned i = 0; i < count; ++i) {
     char address[BURN_DRIVE_ADR_LEN];
     if (burn_drive_get_adr(&infos[i], address) > 0)
-      FDevices.push_back({address, {infos[i].vendor, infos[i].product}});
+      FDevices.push_back({address, {Trimmed(infos[i].vendor), Trimmed(infos[i].product)}});
   }
   if (infos)
     burn_drive_info_free(infos); // unlocks the drives until one is opened
