@@ -8,6 +8,7 @@
 #include "components/TFFLogger.h"
 #include "transcode/FFErrorText.h"
 #include "transcode/FilterGraphs.h"
+#include "transcode/Hooks.h"
 #include "transcode/TCustomFFmpeg.h"
 #include "transcode/TextFormat.h"
 #include "transcode/TimestampText.h"
@@ -83,6 +84,8 @@ int TEncoding::init_output_stream_streamcopy(TOutputStream &ost) {
     ost.st->duration = ff::av_rescale_q(ist.st->duration, ist.st->time_base, ost.st->time_base);
   copy_stream_side_data(ost, ist.st);
 
+  if (const std::string conflict = E.Hooks().StreamCopyConflict(dst->codec_type); !conflict.empty())
+    L.Fatal(conflict);
   switch (dst->codec_type) {
   case AVMEDIA_TYPE_AUDIO:
     if (E.Faudio_volume != 256)

@@ -13,6 +13,7 @@
 #include "transcode/CodecOptions.h"
 #include "transcode/FFErrorText.h"
 #include "transcode/FileReader.h"
+#include "transcode/Hooks.h"
 #include "transcode/OutputMetadata.h"
 #include "transcode/SaturatedMath.h"
 #include "transcode/StreamMaps.h"
@@ -925,7 +926,8 @@ int TCustomFFmpeg::opt_map_channel(TOptionsContext *o, const std::string &,
 
 // ---- the task: control, phases, release ----------------------------------------------------
 
-TCustomFFmpeg::TCustomFFmpeg() : FTask(std::make_unique<TTaskControl>(*this)) {}
+TCustomFFmpeg::TCustomFFmpeg()
+    : FHooks(std::make_unique<THooks>(*this)), FTask(std::make_unique<TTaskControl>(*this)) {}
 
 TCustomFFmpeg::~TCustomFFmpeg() {
   if (FOnDestroy)
@@ -940,9 +942,19 @@ void TCustomFFmpeg::StartConvert(bool AUseThread, TThreadPriority APriority) {
 }
 void TCustomFFmpeg::Pause() {
   FTask->Pause();
+  FHooks->Pause();
 }
 void TCustomFFmpeg::Resume() {
   FTask->Resume();
+  FHooks->Resume();
+}
+void TCustomFFmpeg::SetVideoHookBitsPixel(int ABitsPixel) {
+  TCustomFFmpegOpt::SetVideoHookBitsPixel(ABitsPixel);
+  try {
+    FHooks->SetVideoHookBitsPixel(ABitsPixel);
+  } catch (const std::invalid_argument &e) {
+    Log(this, llWarning, "%s: the hook bitmaps keep their depth", e.what());
+  }
 }
 void TCustomFFmpeg::Stop(bool AWaitForStop) {
   FTask->Stop(AWaitForStop);
@@ -1066,6 +1078,8 @@ void TCustomFFmpeg::FinishTranscode() {
 void TCustomFFmpeg::Cleanup() {
   if (FTranscodeInitialized && !FTranscodeCleanuped)
     FinishTranscode();
+  FHooks->EndOfRun();
+  FHooks->Cleanup();
   FLoop.reset();
   Foutput_streams.clear();
   Ffiltergraphs.clear();

@@ -17,6 +17,7 @@
 #include "transcode/FilterGraphs.h"
 #include "transcode/TCustomFFmpegOpt.h"
 
+class THooks;
 class TTaskControl;
 class TTranscodeLoop;
 
@@ -41,6 +42,8 @@ public:
   int OpenOutputFile(TOptionsContext &o, const std::string &Options, const std::string &FileName,
                      const std::string &Presets);
 
+  // The task's hooks and previews (events, post hooks, preview interval and audio preview).
+  THooks &Hooks() { return *FHooks; }
   // The task's filter graphs (configuring, feeding; the transcode loop's side).
   TFilterGraphs &FilterGraphs() { return FFilterGraphs; }
   // ---- task control (the conversion thread and loop) ------------------------------------------
@@ -78,6 +81,7 @@ public:
   void PrintReport(bool is_last, int64_t timer_start, int64_t cur_time);
 
 protected:
+  void SetVideoHookBitsPixel(int ABitsPixel) override;
   int opt_map(TOptionsContext *o, const std::string &opt, const std::string &arg) override;
   int opt_map_channel(TOptionsContext *o, const std::string &opt, const std::string &arg) override;
 
@@ -141,6 +145,7 @@ private:
   bool FSyncOffsetsApplied = false;
   TFilterGraphs FFilterGraphs{*this};
 
+  std::unique_ptr<THooks> FHooks;
   std::unique_ptr<TTaskControl> FTask;
   std::unique_ptr<TTranscodeLoop> FLoop; // the running task's stage state (transcode_init..Cleanup)
   bool FTranscodeInitialized = false;
