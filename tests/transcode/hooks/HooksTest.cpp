@@ -12,13 +12,14 @@
 #include <thread>
 #include <vector>
 
-#include "../loop/LoopTestSupport.h"
+#include "../files/FilesTestSupport.h"
 #include "media/TPreviewer.h"
 #include "transcode/Hooks.h"
+#include "transcode/TCustomFFmpeg.h"
 
 namespace {
 
-class HooksTest : public LoopTest {
+class HooksTest : public FilesTest {
 protected:
   TCustomFFmpeg Engine;
   THooks &Hooks = Engine.Hooks();
@@ -219,7 +220,7 @@ TEST_F(HooksTest, WithoutASoundDeviceTheAudioPreviewSwitchesOff) {
 
 // Played through SDL's disk driver, the converted tone reaches the device.
 TEST_F(HooksTest, TheAudioPreviewPlaysTheTone) {
-  const std::string path = Scratch("preview_audio.raw");
+  const std::string path = ScratchDir() + "/preview_audio.raw";
   TEnvironment driver("SDL_AUDIODRIVER", "disk");
   setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
   Hooks.SetPreviewAudio(true);
@@ -269,13 +270,14 @@ TEST_F(HooksTest, StreamCopyIsRefusedWhileSomethingNeedsDecodedFrames) {
        "-acodec/-c:audio copy and AudioHook are incompatible (frames are not decoded)"},
   };
   for (const auto &c : cases) {
-    TTask task;
-    c.Set(task.E->Hooks());
-    ASSERT_TRUE(task.OpenInput(Fixture("av.mp4"))) << task.Error;
-    ASSERT_TRUE(task.OpenOutput(Scratch("hooked_copy.mkv"), c.Options)) << task.Error;
-    task.Start(false);
-    EXPECT_TRUE(task.E->FatalException()) << c.Text;
-    EXPECT_NE(task.E->FatalMessage().find(c.Text), std::string::npos) << task.E->FatalMessage();
+    TCustomFFmpeg engine;
+    c.Set(engine.Hooks());
+    ASSERT_GE(OpenIn(engine, "", Fixture("av.mp4")).ret, 0);
+    const TOpenResult out = OpenOut(engine, c.Options, ScratchDir() + "/hooked_copy.mkv");
+    ASSERT_GE(out.ret, 0) << out.error;
+    engine.StartConvert(false);
+    EXPECT_TRUE(engine.FatalException()) << c.Text;
+    EXPECT_NE(engine.FatalMessage().find(c.Text), std::string::npos) << engine.FatalMessage();
   }
 }
 
