@@ -5,6 +5,7 @@
 #include "components/TFFLogger.h"
 #include "transcode/FFErrorText.h"
 #include "transcode/FilterGraphs.h"
+#include "transcode/Hooks.h"
 #include "transcode/TCustomFFmpeg.h"
 #include "transcode/TextFormat.h"
 #include "transcode/TimestampText.h"
@@ -139,6 +140,7 @@ int TDecoding::decode_audio(TInputStream &ist, const AVPacket *pkt, bool &got, b
                                       frame->nb_samples, &ist.filter_in_rescale_delta_last,
                                       AVRational{1, avctx->sample_rate});
   ist.nb_samples = frame->nb_samples;
+  E.Hooks().InputAudio(frame, ist.pts);
   const int err = send_frame_to_filters(ist, frame);
   ff::av_frame_unref(frame);
   return err < 0 ? err : ret;
@@ -210,6 +212,7 @@ int TDecoding::decode_video(TInputStream &ist, AVPacket *pkt, bool &got, int64_t
           ist.st->time_base.num, ist.st->time_base.den);
     if (ist.st->sample_aspect_ratio.num)
       frame->sample_aspect_ratio = ist.st->sample_aspect_ratio;
+    E.Hooks().InputVideo(frame, int(ist.frames_decoded), ist.pts);
     err = send_frame_to_filters(ist, frame);
   }
   ff::av_frame_unref(frame);

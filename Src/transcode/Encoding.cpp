@@ -590,7 +590,10 @@ void TEncoding::do_video_out(TOutputFile &of, TOutputStream &ost, AVFrame *next)
       Log(&E, llDebug, "Forced keyframe at time %f",
           double(picture->pts - ost.forced_kf_ref_pts) * av_q2d(enc->time_base));
     }
-    if (encode_frame(of, ost, picture) < 0)
+    AVFrame *hooked =
+        E.Hooks().OutputVideo(picture, int(ost.frame_number) + 1,
+                              ff::av_rescale_q(picture->pts, enc->time_base, AV_TIME_BASE_Q));
+    if (encode_frame(of, ost, hooked) < 0)
       L.Fatal("Video encoding failed");
     ost.sync_opts++;
     ost.frame_number++;
@@ -607,6 +610,8 @@ void TEncoding::do_audio_out(TOutputFile &of, TOutputStream &ost, AVFrame *frame
   if (frame->pts == AV_NOPTS_VALUE || E.Faudio_sync_method < 0)
     frame->pts = ost.sync_opts;
   ost.sync_opts = frame->pts + frame->nb_samples;
+  E.Hooks().OutputAudio(frame, ff::av_rescale_q(frame->pts, ost.enc_ctx->time_base, AV_TIME_BASE_Q),
+                        PacedAtNativeRate(E, ost));
   if (encode_frame(of, ost, frame) < 0)
     L.Fatal("Audio encoding failed");
 }

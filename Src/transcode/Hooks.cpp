@@ -1,5 +1,6 @@
 #include "transcode/Hooks.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <exception>
@@ -8,6 +9,7 @@
 #include "components/TFFLogger.h"
 #include "media/TPreviewer.h"
 #include "media/TWavePlayer.h"
+#include "transcode/TCustomFFmpeg.h"
 
 namespace {
 
@@ -21,6 +23,16 @@ int PlayerChannels(int AChannels) {
 }
 
 } // namespace
+
+bool PacedAtNativeRate(const TCustomFFmpeg &E, const TOutputStream &ost) {
+  if (E.Frate_emu)
+    return true;
+  if (ost.source_index < 0 || size_t(ost.source_index) >= E.Finput_streams.size())
+    return false;
+  const TInputFile &f =
+      *E.Finput_files[size_t(E.Finput_streams[size_t(ost.source_index)]->file_index)];
+  return f.rate_emu || f.readrate > 0;
+}
 
 THooks::THooks(TObject &AEngine) : FEngine(AEngine), FResampler(&AEngine) {
   // The conversion never waits for the sound device: what does not fit is dropped.
@@ -74,42 +86,74 @@ std::string THooks::StreamCopyConflict(AVMediaType AType) const {
 
 // ---- video ---------------------------------------------------------------------------------
 
+// The decoded frame goes on with the hooks' changes (made writable first: the decoder may
+// still read the picture it handed out).
 void THooks::InputVideo(AVFrame *AFrame, int AFrameNumber, int64_t APosition) {
-  RunSide(FInput, AFrame, AFrameNumber, APosition, true);
-}
-
-void THooks::OutputVideo(AVFrame *AFrame, int AFrameNumber, int64_t APosition) {
-  FOutput.BitmapCurrent = false;
-  RunSide(FOutput, AFrame, AFrameNumber, APosition, false);
-  RunPreviews(AFrame, AFrameNumber, APosition);
-}
-
-// The hooks work on a private copy of the picture, which then replaces the frame's.
-void THooks::RunSide(TSide &ASide, AVFrame *AFrame, int AFrameNumber, int64_t APosition,
-                     bool AFrameHookFirst) {
-  const bool video = *ASide.VideoHook && !ASide.VideoHookStopped;
-  const bool frame = bool(*ASide.FrameHook);
-  if (!video && !frame)
-    return;
   TPicturePlanes picture;
-  if (!CopyPicture(ASide, AFrame, picture))
+  if (!RunSide(FInput, AFrame, AFrameNumber, APosition, true, picture))
     return;
-  const auto frameHook = [&] {
-    (*ASide.FrameHook)(&FEngine, picture, AVPixelFormat(AFrame->format), AFrameNumber,
-                       AFrame->width, AFrame->height, APosition);
-  };
-  if (frame && AFrameHookFirst)
-    frameHook();
-  if (video)
-    RunVideoHook(ASide, picture, AFrame, AFrameNumber, APosition);
-  if (frame && !AFrameHookFirst)
-    frameHook();
   if (ff::av_frame_make_writable(AFrame) < 0) {
     Log(&FEngine, llError, "Could not make the hooked frame writable.");
     return;
   }
   ff::av_image_copy(AFrame->data, AFrame->linesize, const_cast<const uint8_t **>(picture.data),
                     picture.linesize, AVPixelFormat(AFrame->format), AFrame->width, AFrame->height);
+}
+
+// The frame itself stays as it is (the loop may encode it again as a duplicate): the encoder
+// gets the hooked copy.
+AVFrame *THooks::OutputVideo(AVFrame *AFrame, int AFrameNumber, int64_t APosition) {
+  FOutput.BitmapCurrent = false;
+  TPicturePlanes picture;
+  AVFrame *encoded = AFrame;
+  if (RunSide(FOutput, AFrame, AFrameNumber, APosition, false, picture))
+    encoded = HookedFrame(AFrame, picture);
+  RunPreviews(encoded, AFrameNumber, APosition);
+  return encoded;
+}
+
+// True when hooks ran on APicture, the private copy of the frame's picture.
+bool THooks::RunSide(TSide &ASide, AVFrame *AFrame, int AFrameNumber, int64_t APosition,
+                     bool AFrameHookFirst, TPicturePlanes &APicture) {
+  const bool video = *ASide.VideoHook && !ASide.VideoHookStopped;
+  const bool frame = bool(*ASide.FrameHook);
+  // Pictures in device memory have no planes to hand out.
+  if ((!video && !frame) || AFrame->hw_frames_ctx || !CopyPicture(ASide, AFrame, APicture))
+    return false;
+  const auto frameHook = [&] {
+    (*ASide.FrameHook)(&FEngine, APicture, AVPixelFormat(AFrame->format), AFrameNumber,
+                       AFrame->width, AFrame->height, APosition);
+  };
+  if (frame && AFrameHookFirst)
+    frameHook();
+  if (video)
+    RunVideoHook(ASide, APicture, AFrame, AFrameNumber, APosition);
+  if (frame && !AFrameHookFirst)
+    frameHook();
+  return true;
+}
+
+// A frame with AFrame's properties over the planes of APicture (not reference-counted: the
+// encoder copies it).
+AVFrame *THooks::HookedFrame(AVFrame *AFrame, const TPicturePlanes &APicture) {
+  if (!FHookedFrame)
+    FHookedFrame.reset(ff::av_frame_alloc());
+  AVFrame *hooked = FHookedFrame.get();
+  if (!hooked) {
+    Log(&FEngine, llError, "hook buf malloc error.");
+    return AFrame;
+  }
+  ff::av_frame_unref(hooked);
+  if (ff::av_frame_copy_props(hooked, AFrame) < 0) {
+    Log(&FEngine, llError, "hook buf malloc error.");
+    return AFrame;
+  }
+  hooked->format = AFrame->format;
+  hooked->width = AFrame->width;
+  hooked->height = AFrame->height;
+  std::copy(std::begin(APicture.data), std::end(APicture.data), hooked->data);
+  std::copy(std::begin(APicture.linesize), std::end(APicture.linesize), hooked->linesize);
+  return hooked;
 }
 
 // The copy is laid out as the libraries lay out their frames, so the converters' block-wise
@@ -318,6 +362,7 @@ void THooks::Cleanup() {
   FResampler.Reset();
   FInput.PictureBuf.reset();
   FOutput.PictureBuf.reset();
+  FHookedFrame.reset();
   std::shared_ptr<TPreviewer> freed; // freed outside the lock: on the main thread
   std::lock_guard lock(FHookLock);
   freed = std::move(FPreviewer);

@@ -26,8 +26,11 @@
 #include "media/TCircularBuffer.h"
 #include "media/TDecoderTypes.h"
 #include "media/TFormatConverter.h"
+#include "transcode/FFOwners.h"
 
+class TCustomFFmpeg;
 class TPreviewer;
+struct TOutputStream;
 class TWavePlayer;
 
 // Which previews run after the output hooks (bit numbers of TPostHooks).
@@ -52,6 +55,9 @@ using TFFFrameHookEvent =
 using TFFAudioHookEvent =
     std::function<void(TObject *Sender, int64_t APTS, const AVFrame *AFrame, int ASize,
                        int ASampleRate, int AChannels, AVSampleFormat ASampleFormat)>;
+
+// Whether the input that feeds ost is paced at its native rate (-re, -readrate or SetRateEmu).
+bool PacedAtNativeRate(const TCustomFFmpeg &E, const TOutputStream &ost);
 
 class THooks {
 public:
@@ -82,8 +88,9 @@ public:
   // ---- call points (task thread) -------------------------------------------------------------
   // A decoded video frame before filtering (AFrameNumber counts from 1).
   void InputVideo(AVFrame *AFrame, int AFrameNumber, int64_t APosition);
-  // A video frame about to be encoded: the output hooks, then the previews.
-  void OutputVideo(AVFrame *AFrame, int AFrameNumber, int64_t APosition);
+  // A video frame about to be encoded: the output hooks, then the previews. Returns the frame
+  // to encode: AFrame, or the hooked copy (valid until the next call).
+  AVFrame *OutputVideo(AVFrame *AFrame, int AFrameNumber, int64_t APosition);
   void InputAudio(const AVFrame *AFrame, int64_t APosition);
   // An audio frame about to be encoded: the output hook, then the audio preview (ANativeRate:
   // the input is paced at its native rate, so the preview never falls behind).
@@ -111,8 +118,9 @@ private:
     bool VideoHookStopped = false;
     bool BitmapCurrent = false; // the converter's bitmap shows the frame as it is now
   };
-  void RunSide(TSide &ASide, AVFrame *AFrame, int AFrameNumber, int64_t APosition,
-               bool AFrameHookFirst);
+  bool RunSide(TSide &ASide, AVFrame *AFrame, int AFrameNumber, int64_t APosition,
+               bool AFrameHookFirst, TPicturePlanes &APicture);
+  AVFrame *HookedFrame(AVFrame *AFrame, const TPicturePlanes &APicture);
   bool CopyPicture(TSide &ASide, const AVFrame *AFrame, TPicturePlanes &APicture);
   void RunVideoHook(TSide &ASide, TPicturePlanes &APicture, const AVFrame *AFrame, int AFrameNumber,
                     int64_t APosition);
@@ -128,6 +136,7 @@ private:
   TObject &FEngine;
   TSide FInput{&FOnInputVideoHook, &FOnInputFrameHook, {}, {}};
   TSide FOutput{&FOnOutputVideoHook, &FOnOutputFrameHook, {}, {}};
+  TFramePtr FHookedFrame; // what the encoder gets after output hooks
 
   std::mutex FHookLock; // FPostHooks, FPostHooksChanged, FPreviewer
   TPostHooks FPostHooks = 0;

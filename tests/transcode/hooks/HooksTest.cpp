@@ -70,12 +70,17 @@ TEST_F(HooksTest, VideoAndFrameHooksChangeThePicture) {
       (c.Output ? hooks.FOnOutputVideoHook : hooks.FOnInputVideoHook) = Invert;
     TFramePtr frame = GreyFrame(50);
     TFramePtr shared(ff::av_frame_clone(frame.get())); // the decoder's reference stays intact
+    // Output: the encoder gets a hooked copy, the frame stays for duplicates.
+    const AVFrame *encoded = frame.get();
     if (c.Output)
-      hooks.OutputVideo(frame.get(), 1, 0);
+      encoded = hooks.OutputVideo(frame.get(), 1, 0);
     else
       hooks.InputVideo(frame.get(), 1, 0);
-    EXPECT_NEAR(CentreLuma(frame.get()), c.Luma, 6) << c.Output << c.Frame;
+    EXPECT_NEAR(CentreLuma(encoded), c.Luma, 6) << c.Output << c.Frame;
     EXPECT_EQ(CentreLuma(shared.get()), 50);
+    if (c.Output) {
+      EXPECT_EQ(CentreLuma(frame.get()), 50);
+    }
   }
 }
 
@@ -278,6 +283,54 @@ TEST_F(HooksTest, StreamCopyIsRefusedWhileSomethingNeedsDecodedFrames) {
     engine.StartConvert(false);
     EXPECT_TRUE(engine.FatalException()) << c.Text;
     EXPECT_NE(engine.FatalMessage().find(c.Text), std::string::npos) << engine.FatalMessage();
+  }
+}
+
+} // namespace
+
+namespace {
+
+// Mean luma of the first frame of a file, decoded by Debian's ffmpeg.
+double FirstFrameLuma(const std::string &AFile) {
+  const std::string cmd =
+      "ffmpeg -nostdin -v error -i '" + AFile + "' -frames:v 1 -f rawvideo -pix_fmt gray -";
+  FILE *pipe = popen(cmd.c_str(), "r");
+  if (!pipe)
+    return -1;
+  double sum = 0;
+  long count = 0;
+  for (int c; (c = std::fgetc(pipe)) != EOF; ++count)
+    sum += c;
+  pclose(pipe);
+  return count ? sum / double(count) : -1;
+}
+
+void White(TObject *, TBitmap &ABitmap, int, int64_t, bool &, bool &) {
+  for (int y = 0; y < ABitmap.Height(); ++y)
+    std::memset(ABitmap.ScanLine(y), 255, size_t(ABitmap.Stride()));
+}
+
+// A conversion with a hook that paints every picture white writes white pictures, whether the
+// hook sees the decoded frames or the frames going to the encoder; the preview event comes
+// for the first frame.
+TEST_F(HooksTest, HookedConversionWritesTheHookedPictures) {
+  for (bool output : {false, true}) {
+    TCustomFFmpeg engine;
+    (output ? engine.Hooks().FOnOutputVideoHook : engine.Hooks().FOnInputVideoHook) = White;
+    std::vector<int> previewed;
+    engine.Hooks().FOnPreviewBitmap = [&](TObject *, const TBitmap &, int AFrame, int64_t) {
+      previewed.push_back(AFrame);
+    };
+    engine.Hooks().SetPostHooks(PostHookBit(phBitmap));
+    const std::string out = ScratchDir() + "/hooked.mkv";
+    ASSERT_GE(OpenIn(engine, "", Fixture("av.mp4")).ret, 0);
+    const TOpenResult opened = OpenOut(engine, "-c:v mpeg4 -q:v 2 -an -frames:v 10", out);
+    ASSERT_GE(opened.ret, 0) << opened.error;
+    engine.StartConvert(false);
+    ASSERT_TRUE(engine.Finished()) << engine.FatalMessage();
+    EXPECT_GT(FirstFrameLuma(out), 225) << output;
+    ASSERT_FALSE(previewed.empty());
+    EXPECT_EQ(previewed.front(), 1);
   }
 }
 
