@@ -1,9 +1,14 @@
 // Not a test: renders the main window with a few entries in the light and the dark look and
 // saves PNGs, for looking at the layout. Usage: shell_screenshot OUTDIR [PROGRAMDIR]
+#include "media/ui/Tfrm_Properties.h"
 #include "shell/TGlassButton.h"
 #include "shell/TLookStyle.h"
 #include "shell/TSettingsPanel.h"
 #include "shell/Tfrm_Main.h"
+#include "shell/adding/Tfrm_AddFiles.h"
+#include "shell/settings/Tfrm_About.h"
+#include "shell/settings/Tfrm_Custom.h"
+#include "shell/settings/Tfrm_Effects.h"
 
 #include <QApplication>
 #include <QStyle>
@@ -29,6 +34,29 @@ TFileEntry Sample(const QString &path, int64_t seconds, int64_t bytes, const QSt
 void Save(QWidget &w, const QString &file) {
   QApplication::processEvents();
   w.grab().save(file);
+}
+
+// The dialogs opened from the main window, shown without their modal loop, at their default
+// and their smallest size.
+void SaveDialogs(Tfrm_Main &w, const QString &out, const QString &look) {
+  const auto save = [&](QDialog &d, const char *name) {
+    d.show();
+    QApplication::processEvents();
+    Save(d, out + QStringLiteral("/dialog_%1_%2.png").arg(QLatin1String(name), look));
+    d.resize(d.minimumSize());
+    Save(d, out + QStringLiteral("/dialog_%1_%2_min.png").arg(QLatin1String(name), look));
+  };
+  Tfrm_AddFiles add(&w, QStringLiteral("/usr/share"), avIcons, {});
+  save(add, "addfiles");
+  Tfrm_Properties properties(&w);
+  properties.Fill(w.Entry(0).Caption, w.Entry(0).SubItems);
+  save(properties, "properties");
+  Tfrm_About about(&w);
+  save(about, "about");
+  Tfrm_Effects effects(&w);
+  save(effects, "effects");
+  Tfrm_Custom custom(&w);
+  save(custom, "custom");
 }
 } // namespace
 
@@ -72,6 +100,12 @@ int main(int argc, char *argv[]) {
   w.UpdateSize();
   w.mnu_Dark->trigger();
   Save(w, out + QStringLiteral("/quillet_dark_empty.png"));
+  w.AppendEntry(Sample(QStringLiteral("/home/me/Videos/interview.avi"), 3723, 1293942784,
+                       QStringLiteral("1280x720")));
+  SaveDialogs(w, out, QStringLiteral("dark"));
+  w.mnu_Dark->trigger();
+  SaveDialogs(w, out, QStringLiteral("light"));
+  w.mnu_Dark->trigger();
   // Every page at the smallest size the window allows, in both looks.
   w.resize(w.minimumSize());
   for (bool dark : {true, false}) {

@@ -45,7 +45,7 @@ Tfrm_Properties::Tfrm_Properties(QWidget *AOwner)
   txt_Name->setFrame(false);
   // Reads as a caption: the window's colour instead of an edit's base.
   QPalette namePalette = txt_Name->palette();
-  namePalette.setColor(QPalette::Base, namePalette.color(QPalette::Button));
+  namePalette.setColor(QPalette::Base, namePalette.color(QPalette::Window));
   txt_Name->setPalette(namePalette);
 
   const char *captions[] = {
