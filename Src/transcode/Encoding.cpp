@@ -152,6 +152,8 @@ constexpr int VSYNC_AUTO = -1, VSYNC_PASSTHROUGH = 0, VSYNC_CFR = 1, VSYNC_VFR =
               VSYNC_DROP = 4;
 constexpr int MaxCopiesWhileStopping = 11;
 constexpr int64_t GenericDefaultBitRate = 200000;
+// Constants of a -force_key_frames expression, by position.
+enum { FKF_N, FKF_N_FORCED, FKF_PREV_FORCED_N, FKF_PREV_FORCED_T, FKF_T };
 
 int Log2(unsigned v) {
   return v ? 31 - __builtin_clz(v) : 0;
@@ -317,6 +319,8 @@ int TEncoding::init_output_stream_encode(TOutputStream &ost, AVFrame *frame) {
     if (!ost.last_frame)
       return AVERROR(ENOMEM);
     init_video_encoder(ost, frame);
+    if (const int ret = init_forced_keyframes(ost); ret < 0)
+      return ret;
     break;
   case AVMEDIA_TYPE_SUBTITLE:
     enc->time_base = AVRational{1, AV_TIME_BASE};
@@ -471,6 +475,85 @@ double TEncoding::frame_duration(TOutputStream &ost, const AVFrame *next) {
   return duration;
 }
 
+// -force_key_frames: a list of times (and "chapters" with an optional offset), or "expr:"
+// with an expression of n, n_forced, prev_forced_n, prev_forced_t and t; "source" and
+// "source_no_drop" follow the input's key frames when a frame is encoded.
+int TEncoding::init_forced_keyframes(TOutputStream &ost) {
+  const std::string &kf = ost.forced_keyframes;
+  if (kf.empty() || kf.rfind("source", 0) == 0)
+    return 0;
+  if (kf.rfind("expr:", 0) == 0) {
+    static const char *const names[] = {"n", "n_forced", "prev_forced_n", "prev_forced_t",
+                                        "t", nullptr};
+    AVExpr *expr = nullptr;
+    const int ret = ff::av_expr_parse(&expr, kf.c_str() + 5, names, nullptr, nullptr, nullptr,
+                                      nullptr, 0, nullptr);
+    if (ret < 0) {
+      Log(&E, llError, "Invalid force_key_frames expression '%s'", kf.c_str() + 5);
+      return ret;
+    }
+    ost.forced_keyframes_pexpr.reset(expr);
+    double *v = ost.forced_keyframes_expr_const_values;
+    v[FKF_N] = v[FKF_N_FORCED] = 0;
+    v[FKF_PREV_FORCED_N] = v[FKF_PREV_FORCED_T] = NAN;
+    return 0;
+  }
+  const AVRational tb = ost.enc_ctx->time_base;
+  std::vector<int64_t> &pts = ost.forced_kf_pts;
+  pts.clear();
+  for (size_t pos = 0; pos <= kf.size();) {
+    size_t comma = kf.find(',', pos);
+    if (comma == std::string::npos)
+      comma = kf.size();
+    const std::string item = kf.substr(pos, comma - pos);
+    pos = comma + 1;
+    const bool chapters = item.rfind("chapters", 0) == 0;
+    const std::string timeText = chapters ? item.substr(8) : item;
+    int64_t t = 0;
+    if ((!chapters || !timeText.empty()) && ff::av_parse_time(&t, timeText.c_str(), 1) < 0)
+      L.Fatal(Format("Invalid duration specification for force_key_frames: %s", timeText.c_str()));
+    t = ff::av_rescale_q(t, AVRational{1, AV_TIME_BASE}, tb);
+    if (!chapters) {
+      pts.push_back(t);
+      continue;
+    }
+    const AVFormatContext *oc = E.Foutput_files[ost.file_index]->ctx.get();
+    for (unsigned j = 0; j < oc->nb_chapters; j++)
+      pts.push_back(ff::av_rescale_q(oc->chapters[j]->start, oc->chapters[j]->time_base, tb) + t);
+  }
+  std::sort(pts.begin(), pts.end());
+  ost.forced_kf_count = int(pts.size());
+  return 0;
+}
+
+bool TEncoding::forced_keyframe_due(TOutputStream &ost, const AVFrame &picture, bool first) {
+  if (ost.forced_kf_index < ost.forced_kf_count &&
+      picture.pts >= ost.forced_kf_pts[size_t(ost.forced_kf_index)]) {
+    ost.forced_kf_index++;
+    return true;
+  }
+  if (ost.forced_keyframes_pexpr) {
+    double *v = ost.forced_keyframes_expr_const_values;
+    v[FKF_T] = picture.pts != AV_NOPTS_VALUE
+                   ? double(picture.pts - ost.forced_kf_ref_pts) * av_q2d(ost.enc_ctx->time_base)
+                   : NAN;
+    const bool due = ff::av_expr_eval(ost.forced_keyframes_pexpr.get(), v, nullptr) != 0;
+    if (due) {
+      v[FKF_PREV_FORCED_N] = v[FKF_N];
+      v[FKF_PREV_FORCED_T] = v[FKF_T];
+      v[FKF_N_FORCED] += 1;
+    }
+    v[FKF_N] += 1;
+    return due;
+  }
+  if (ost.forced_keyframes.rfind("source_no_drop", 0) == 0 && first) {
+    const bool due = picture.key_frame == 1 || ost.dropped_keyframe;
+    ost.dropped_keyframe = 0;
+    return due;
+  }
+  return ost.forced_keyframes.rfind("source", 0) == 0 && picture.key_frame == 1 && first;
+}
+
 void TEncoding::do_video_out(TOutputFile &of, TOutputStream &ost, AVFrame *next) {
   AVCodecContext *enc = ost.enc_ctx.get();
   init_output_stream_wrapper(ost, next);
@@ -574,18 +657,7 @@ void TEncoding::do_video_out(TOutputFile &of, TOutputStream &ost, AVFrame *next)
     picture->pict_type = AV_PICTURE_TYPE_NONE;
     if (ost.forced_kf_ref_pts == AV_NOPTS_VALUE && picture->pts != AV_NOPTS_VALUE)
       ost.forced_kf_ref_pts = picture->pts;
-    bool forced = false;
-    if (ost.forced_kf_index < ost.forced_kf_count &&
-        picture->pts >= ost.forced_kf_pts[size_t(ost.forced_kf_index)]) {
-      ost.forced_kf_index++;
-      forced = true;
-    } else if (ost.forced_keyframes.rfind("source_no_drop", 0) == 0 && !i) {
-      forced = picture->key_frame == 1 || ost.dropped_keyframe;
-      ost.dropped_keyframe = 0;
-    } else if (ost.forced_keyframes.rfind("source", 0) == 0 && picture->key_frame == 1 && !i) {
-      forced = true;
-    }
-    if (forced) {
+    if (forced_keyframe_due(ost, *picture, i == 0)) {
       picture->pict_type = AV_PICTURE_TYPE_I;
       Log(&E, llDebug, "Forced keyframe at time %f",
           double(picture->pts - ost.forced_kf_ref_pts) * av_q2d(enc->time_base));

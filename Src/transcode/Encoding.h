@@ -41,6 +41,8 @@ private:
   bool check_recording_time(TOutputStream &ost);
   double adjust_frame_pts_to_encoder_tb(TOutputFile &of, TOutputStream &ost, AVFrame *frame);
   double frame_duration(TOutputStream &ost, const AVFrame *next);
+  int init_forced_keyframes(TOutputStream &ost);
+  bool forced_keyframe_due(TOutputStream &ost, const AVFrame &picture, bool first);
   void do_video_out(TOutputFile &of, TOutputStream &ost, AVFrame *next);
   void do_audio_out(TOutputFile &of, TOutputStream &ost, AVFrame *frame);
   // AVERROR_EOF once the encoder is drained.

@@ -46,6 +46,7 @@ TEST_P(ConversionTest, OutputHasTheStreamsCodecsSizeAndDuration) {
   EXPECT_EQ(DecodesCleanly(out), DecodesCleanly(toolOut));
   if (c.width) {
     EXPECT_EQ(CountVideoFrames(out), CountVideoFrames(toolOut));
+    EXPECT_EQ(CountKeyFrames(out), CountKeyFrames(toolOut));
   }
 }
 
@@ -94,6 +95,18 @@ const TConversionCase TranscodeCases[] = {
      {"h264"},
      320},
     {"copy_video_encode_audio", "av.mp4", "mixed.mkv", "-c:v copy -c:a mp2", {"h264", "mp2"}, 320},
+    {"forced_key_frames",
+     "av.mp4",
+     "kf.mkv",
+     "-an -c:v mpeg4 -g 100 -force_key_frames 0.5,1.2",
+     {"mpeg4"},
+     320},
+    {"forced_key_frames_expr",
+     "av.mp4",
+     "kf_expr.mkv",
+     "-an -c:v mpeg4 -g 100 -force_key_frames \"expr:gte(t,n_forced*0.6)\"",
+     {"mpeg4"},
+     320},
     {"subtitles_to_ass", "tagged.mkv", "subs.mkv", "-c:v copy -c:s ass", {"mpeg4", "ass"}, 320},
     {"input_seek_encoded",
      "av.mp4",

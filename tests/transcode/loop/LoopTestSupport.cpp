@@ -53,6 +53,13 @@ int CountVideoFrames(const std::string &file) {
   return text.empty() ? -1 : std::atoi(text.c_str());
 }
 
+int CountKeyFrames(const std::string &file) {
+  std::string text = RunText("ffprobe -v error -select_streams v:0 -show_entries packet=flags "
+                             "-of csv=p=0 \"" +
+                             file + "\" | grep -c K");
+  return text.empty() ? -1 : std::atoi(text.c_str());
+}
+
 bool DecodesCleanly(const std::string &file) {
   return RunText("ffmpeg -nostdin -v error -i \"" + file + "\" -f null - 2>&1").empty();
 }

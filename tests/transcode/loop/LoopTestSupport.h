@@ -41,6 +41,8 @@ public:
 double ProbeDuration(const std::string &file);
 // Number of decodable frames of the file's first video stream (ffprobe -count_frames).
 int CountVideoFrames(const std::string &file);
+// Number of key frame packets of the file's first video stream.
+int CountKeyFrames(const std::string &file);
 // True when every packet of the file decodes without an error message.
 bool DecodesCleanly(const std::string &file);
 std::string Scratch(const std::string &name);
