@@ -98,6 +98,7 @@ void TTranscodeLoop::dump_stream_mapping() {
 }
 
 int TTranscodeLoop::transcode_init() {
+  E.FilterGraphs().check_filter_outputs(); // every output of every graph is used
   for (auto &f : E.Finput_files)
     if (f->readrate > 0 || f->rate_emu)
       for (int j = 0; j < f->nb_streams; j++)

@@ -75,6 +75,9 @@ const TFilterConversion Cases[] = {
      "-filter_complex \"[0:v:0][0:v:1]overlay=10:10[v]\" -map \"[v]\" -c:v mpeg4", "avi"},
     {"size_change", "f:size_change.ts", "", "-c:v mpeg4", "avi"},
     {"size_change_no_reinit", "f:size_change.ts", "-reinit_filter 0", "-c:v mpeg4", "avi"},
+    {"graph_without_inputs", "av.mp4", "",
+     "-filter_complex \"testsrc=duration=1:size=160x120:rate=25[v]\" -map \"[v]\" -map 0:a "
+     "-c:v mpeg4 -c:a aac", "mkv"},
     {"lavfi_audio", "av.mp4", "",
      "-lavfi \"[0:a]aresample=22050,pan=mono|c0=c0[a]\" -map \"[a]\" -c:a libmp3lame", "mp3"},
 };
