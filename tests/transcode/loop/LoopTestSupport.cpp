@@ -40,12 +40,6 @@ bool TTask::WaitTerminated() {
   return Terminations > 0;
 }
 
-double ProbeDuration(const std::string &file) {
-  std::string text =
-      RunText("ffprobe -v error -show_entries format=duration -of csv=p=0 \"" + file + "\"");
-  return text.empty() ? -1 : std::atof(text.c_str());
-}
-
 int CountVideoFrames(const std::string &file) {
   std::string text = RunText("ffprobe -v error -select_streams v:0 -count_frames -show_entries "
                              "stream=nb_read_frames -of csv=p=0 \"" +

@@ -37,8 +37,6 @@ public:
   std::vector<TProgressRecord> Progress;
 };
 
-// Duration of a file in seconds from its container (ffprobe), -1 when unreadable.
-double ProbeDuration(const std::string &file);
 // Number of decodable frames of the file's first video stream (ffprobe -count_frames).
 int CountVideoFrames(const std::string &file);
 // Number of key frame packets of the file's first video stream.
