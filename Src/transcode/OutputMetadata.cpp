@@ -9,11 +9,6 @@
 
 namespace {
 
-[[noreturn]] void Fatal(TCustomFFmpeg &E, const std::string &text) {
-  Log(&E, llFatal, "%s", text.c_str());
-  throw FFmpegException(text);
-}
-
 bool Matches(AVFormatContext *s, AVStream *st, const char *spec) {
   int ret = ff::avformat_match_stream_specifier(s, st, spec);
   if (ret < 0)
@@ -37,7 +32,7 @@ TMetaSpec ParseMetaType(TCustomFFmpeg &E, const std::string &arg) {
     break;
   case 's':
     if (arg.size() > 1 && arg[1] != ':')
-      Fatal(E, Format("Invalid metadata specifier %s.", arg.c_str()));
+      Fatal(&E, Format("Invalid metadata specifier %s.", arg.c_str()));
     m.streamSpec = arg.size() > 1 ? arg.substr(2) : "";
     break;
   case 'c':
@@ -46,7 +41,7 @@ TMetaSpec ParseMetaType(TCustomFFmpeg &E, const std::string &arg) {
       m.index = int(std::strtol(arg.c_str() + 2, nullptr, 0));
     break;
   default:
-    Fatal(E, Format("Invalid metadata type %c.", arg[0]));
+    Fatal(&E, Format("Invalid metadata type %c.", arg[0]));
   }
   return m;
 }
@@ -58,7 +53,7 @@ struct TManual {
 AVDictionary **MetaOf(TCustomFFmpeg &E, AVFormatContext *ctx, const TMetaSpec &m) {
   auto check = [&E](int index, unsigned count, const char *desc) {
     if (index < 0 || unsigned(index) >= count)
-      Fatal(E, Format("Invalid %s index %d while processing metadata maps.", desc, index));
+      Fatal(&E, Format("Invalid %s index %d while processing metadata maps.", desc, index));
   };
   switch (m.type) {
   case 'c':
@@ -95,7 +90,7 @@ void CopyMetadata(TCustomFFmpeg &E, const std::string &outspec, const std::strin
       if (Matches(ic, ic->streams[i], in.streamSpec.c_str()))
         metaIn = &ic->streams[i]->metadata;
     if (!metaIn)
-      Fatal(E, Format("Stream specifier %s does not match  any streams.", in.streamSpec.c_str()));
+      Fatal(&E, Format("Stream specifier %s does not match  any streams.", in.streamSpec.c_str()));
   }
   if (out.type == 's') {
     for (unsigned i = 0; i < oc->nb_streams; i++)
@@ -159,7 +154,7 @@ std::vector<std::pair<std::string, std::string>> ProgramPairs(TCustomFFmpeg &E,
     ff::av_free(key);
     ff::av_free(tok);
     if (!hasValue)
-      Fatal(E, Format("No \"=\" character in program string %s.", text.c_str()));
+      Fatal(&E, Format("No \"=\" character in program string %s.", text.c_str()));
     pairs.emplace_back(k, v);
   }
   return pairs;
@@ -169,7 +164,7 @@ void SetPrograms(TCustomFFmpeg &E, TOptionsContext &o, AVFormatContext *oc) {
   for (size_t i = 0; i < o.program.size(); i++) {
     const std::string &text = o.program[i].u.str;
     if (text.empty())
-      Fatal(E, "program string is empty.");
+      Fatal(&E, "program string is empty.");
     auto pairs = ProgramPairs(E, text);
     int progid = int(i) + 1;
     for (auto &[k, v] : pairs)
@@ -177,14 +172,14 @@ void SetPrograms(TCustomFFmpeg &E, TOptionsContext &o, AVFormatContext *oc) {
         progid = int(std::strtol(v.c_str(), nullptr, 0));
     AVProgram *program = ff::av_new_program(oc, progid);
     if (!program)
-      Fatal(E, "Could not allocate program");
+      Fatal(&E, "Could not allocate program");
     for (auto &[k, v] : pairs) {
       if (k == "title")
         ff::av_dict_set(&program->metadata, "title", v.c_str(), 0);
       else if (k == "st")
         ff::av_program_add_stream_index(oc, progid, unsigned(std::strtol(v.c_str(), nullptr, 0)));
       else if (k != "program_num")
-        Fatal(E, Format("Unknown program key %s.", k.c_str()));
+        Fatal(&E, Format("Unknown program key %s.", k.c_str()));
     }
   }
 }
@@ -195,7 +190,7 @@ void SetManualMetadata(TCustomFFmpeg &E, TOptionsContext &o, TOutputFile &of) {
     const std::string &text = so.u.str;
     size_t eq = text.find('=');
     if (eq == std::string::npos)
-      Fatal(E, Format("No \"=\" character in metadata string %s.", text.c_str()));
+      Fatal(&E, Format("No \"=\" character in metadata string %s.", text.c_str()));
     std::string key = text.substr(0, eq), val = text.substr(eq + 1);
     const char *value = val.empty() ? nullptr : val.c_str();
     TMetaSpec m = ParseMetaType(E, so.specifier);
@@ -219,11 +214,11 @@ void SetManualMetadata(TCustomFFmpeg &E, TOptionsContext &o, TOutputFile &of) {
     AVDictionary **dict = &oc->metadata;
     if (m.type == 'c') {
       if (m.index < 0 || unsigned(m.index) >= oc->nb_chapters)
-        Fatal(E, Format("Invalid chapter index %d in metadata specifier.", m.index));
+        Fatal(&E, Format("Invalid chapter index %d in metadata specifier.", m.index));
       dict = &oc->chapters[m.index]->metadata;
     } else if (m.type == 'p') {
       if (m.index < 0 || unsigned(m.index) >= oc->nb_programs)
-        Fatal(E, Format("Invalid program index %d in metadata specifier.", m.index));
+        Fatal(&E, Format("Invalid program index %d in metadata specifier.", m.index));
       dict = &oc->programs[m.index]->metadata;
     }
     ff::av_dict_set(dict, key.c_str(), value, 0);
@@ -259,7 +254,7 @@ void SetDispositions(TCustomFFmpeg &E, TOutputFile &of) {
         continue;
       if (!opt ||
           ff::av_opt_eval_flags(&sc, opt, ost.disposition.c_str(), &ost.st->disposition) < 0)
-        Fatal(E, "Error setting output stream dispositions");
+        Fatal(&E, "Error setting output stream dispositions");
     }
     return;
   }
@@ -283,7 +278,7 @@ void SetOutputMetadata(TCustomFFmpeg &E, TOptionsContext &o, TOutputFile &of) {
     char *p = nullptr;
     int inIndex = int(std::strtol(so.u.str.c_str(), &p, 0));
     if (inIndex >= E.Fnb_input_files())
-      Fatal(E, Format("Invalid input file index %d while processing metadata maps", inIndex));
+      Fatal(&E, Format("Invalid input file index %d while processing metadata maps", inIndex));
     CopyMetadata(E, so.specifier, *p ? p + 1 : p, oc,
                  inIndex >= 0 ? E.Finput_files[inIndex]->ctx.get() : nullptr, manual);
   }
@@ -291,7 +286,7 @@ void SetOutputMetadata(TCustomFFmpeg &E, TOptionsContext &o, TOutputFile &of) {
   int chapters = o.chapters_input_file;
   if (chapters >= E.Fnb_input_files()) {
     if (chapters != INT_MAX)
-      Fatal(E, Format("Invalid input file index %d in chapter mapping.", chapters));
+      Fatal(&E, Format("Invalid input file index %d in chapter mapping.", chapters));
     chapters = -1;
     for (int i = 0; i < E.Fnb_input_files(); i++)
       if (E.Finput_files[i]->ctx->nb_chapters) {

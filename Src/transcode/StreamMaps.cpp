@@ -10,11 +10,6 @@
 
 namespace {
 
-[[noreturn]] void Fatal(const TObject *Sender, const std::string &text) {
-  Log(Sender, llFatal, "%s", text.c_str());
-  throw FFmpegException(text);
-}
-
 bool Matches(const TInputFile &f, int stream, const char *spec) {
   return MatchesStreamSpecifier(f.ctx.get(), f.ctx->streams[stream], spec);
 }

@@ -98,11 +98,6 @@ std::vector<std::string> LaterOutputNames(const AVOutputFormat *fmt, const std::
 
 } // namespace
 
-[[noreturn]] static void Fatal(TCustomFFmpeg *self, const std::string &text) {
-  Log(self, llFatal, "%s", text.c_str());
-  throw FFmpegException(text);
-}
-
 int TCustomFFmpeg::OpenInputFile(TOptionsContext &o, const std::string &Options,
                                  const std::string &FileName, const std::string &Presets) {
   try {
@@ -143,11 +138,10 @@ const AVCodec *TCustomFFmpeg::FindCodecOrDie(const std::string &name, AVMediaTyp
         Log(this, llVerbose, "Matched %s \"%s\" for codec \"%s\".", kind, codec->name, desc->name);
     }
   }
-  auto self = const_cast<TCustomFFmpeg *>(this);
   if (!codec)
-    Fatal(self, Format("Unknown %s '%s'", kind, name.c_str()));
+    Fatal(this, Format("Unknown %s '%s'", kind, name.c_str()));
   if (codec->type != type && !Frecast_media)
-    Fatal(self, Format("Invalid %s type '%s'", kind, name.c_str()));
+    Fatal(this, Format("Invalid %s type '%s'", kind, name.c_str()));
   return codec;
 }
 

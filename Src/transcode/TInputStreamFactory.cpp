@@ -11,11 +11,6 @@ TInputStreamFactory::TInputStreamFactory(TCustomFFmpeg &engine, TOptionsContext 
                                          AVFormatContext *ctx, int index)
     : E(engine), o(opts), ic(ctx), fileIndex(index) {}
 
-void TInputStreamFactory::Fatal(const std::string &text) {
-  Log(&E, llFatal, "%s", text.c_str());
-  throw FFmpegException(text);
-}
-
 void TInputStreamFactory::AddStreams(std::vector<std::unique_ptr<TInputStream>> &streams) {
   const AVClass *cc = ff::avcodec_get_class();
   const AVOption *discardOpt = ff::av_opt_find(&cc, "skip_frame", nullptr, 0, 0);
@@ -45,17 +40,17 @@ void TInputStreamFactory::AddStreams(std::vector<std::unique_ptr<TInputStream>> 
       ist->user_set_discard = AVDISCARD_ALL;
     if (!discard.empty() &&
         ff::av_opt_eval_int(&cc, discardOpt, discard.c_str(), &ist->user_set_discard) < 0)
-      Fatal(Format("Error parsing discard %s.", discard.c_str()));
+      Fatal(&E, Format("Error parsing discard %s.", discard.c_str()));
 
     ist->dec_ctx.reset(ff::avcodec_alloc_context3(ist->avdec));
     if (!ist->dec_ctx)
-      Fatal("Error allocating the decoder context.");
+      Fatal(&E, "Error allocating the decoder context.");
     if (ff::avcodec_parameters_to_context(ist->dec_ctx.get(), par) < 0)
-      Fatal("Error initializing the decoder context.");
+      Fatal(&E, "Error initializing the decoder context.");
     ist->decoded_frame.reset(ff::av_frame_alloc());
     ist->pkt.reset(ff::av_packet_alloc());
     if (!ist->decoded_frame || !ist->pkt)
-      Fatal("Error allocating the decoder context.");
+      Fatal(&E, "Error allocating the decoder context.");
     if (o.bitexact)
       ist->dec_ctx->flags |= AV_CODEC_FLAG_BITEXACT;
 
@@ -66,7 +61,7 @@ void TInputStreamFactory::AddStreams(std::vector<std::unique_ptr<TInputStream>> 
       ist->dec_ctx->framerate = st->avg_frame_rate;
       std::string rate = TCustomFFmpeg::MatchPerStreamStr(o.frame_rates, ic, st);
       if (!rate.empty() && ff::av_parse_video_rate(&ist->framerate, rate.c_str()) < 0)
-        Fatal(Format("Error parsing framerate %s.", rate.c_str()));
+        Fatal(&E, Format("Error parsing framerate %s.", rate.c_str()));
       ist->top_field_first = TCustomFFmpeg::MatchPerStreamInt(o.top_field_first, ic, st, -1);
       SetupHWAccel(*ist);
       break;
@@ -94,14 +89,14 @@ void TInputStreamFactory::AddStreams(std::vector<std::unique_ptr<TInputStream>> 
       std::string canvas = TCustomFFmpeg::MatchPerStreamStr(o.canvas_sizes, ic, st);
       if (!canvas.empty() &&
           ff::av_parse_video_size(&ist->dec_ctx->width, &ist->dec_ctx->height, canvas.c_str()) < 0)
-        Fatal(Format("Invalid canvas size: %s.", canvas.c_str()));
+        Fatal(&E, Format("Invalid canvas size: %s.", canvas.c_str()));
       break;
     }
     default:
       break;
     }
     if (ff::avcodec_parameters_from_context(par, ist->dec_ctx.get()) < 0)
-      Fatal("Error initializing the decoder context.");
+      Fatal(&E, "Error initializing the decoder context.");
     streams.push_back(std::move(ist));
   }
 }
@@ -138,7 +133,7 @@ void TInputStreamFactory::SetupHWAccel(TInputStream &ist) {
         while ((type = ff::av_hwdevice_iterate_types(type)) != AV_HWDEVICE_TYPE_NONE)
           list += std::string(ff::av_hwdevice_get_type_name(type)) + " ";
         Log(&E, llFatal, "%s", list.c_str());
-        Fatal(Format("Unrecognized hwaccel: %s.", hwaccel.c_str()));
+        Fatal(&E, Format("Unrecognized hwaccel: %s.", hwaccel.c_str()));
       }
     }
   }
@@ -146,7 +141,7 @@ void TInputStreamFactory::SetupHWAccel(TInputStream &ist) {
   if (!outFormat.empty()) {
     ist.hwaccel_output_format = ff::av_get_pix_fmt(outFormat.c_str());
     if (ist.hwaccel_output_format == AV_PIX_FMT_NONE)
-      Fatal(Format("Unrecognised hwaccel output format: %s", outFormat.c_str()));
+      Fatal(&E, Format("Unrecognised hwaccel output format: %s", outFormat.c_str()));
   }
   ist.hwaccel_pix_fmt = AV_PIX_FMT_NONE;
 }

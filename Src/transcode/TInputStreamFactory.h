@@ -17,7 +17,6 @@ public:
 
 private:
   void SetupHWAccel(TInputStream &ist);
-  [[noreturn]] void Fatal(const std::string &text);
 
   TCustomFFmpeg &E;
   TOptionsContext &o;

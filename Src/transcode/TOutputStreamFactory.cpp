@@ -21,11 +21,6 @@ TOutputStreamFactory::TOutputStreamFactory(TCustomFFmpeg &engine, TOptionsContex
                                            TOutputFile &file)
     : E(engine), o(opts), of(file), oc(file.ctx.get()) {}
 
-void TOutputStreamFactory::Fatal(const std::string &text) {
-  Log(&E, llFatal, "%s", text.c_str());
-  throw FFmpegException(text);
-}
-
 TOutputStream *TOutputStreamFactory::NewStreamFor(int source) {
   const AVStream *st = E.Finput_streams[source]->st;
   switch (st->codecpar->codec_type) {
@@ -55,8 +50,8 @@ TOutputStream *TOutputStreamFactory::NewStreamFor(int source) {
     Log(&E, llWarning, "%s", text.c_str());
     return nullptr;
   }
-  Fatal(text + "\r\nIf you want unsupported types ignored instead of failing, please use the "
-               "-ignore_unknown option\r\nIf you want them copied, please use -copy_unknown");
+  Fatal(&E, text + "\r\nIf you want unsupported types ignored instead of failing, please use the "
+                   "-ignore_unknown option\r\nIf you want them copied, please use -copy_unknown");
 }
 
 void TOutputStreamFactory::ChooseEncoder(TOutputStream &ost) {
@@ -80,7 +75,7 @@ void TOutputStreamFactory::ChooseEncoder(TOutputStream &ost) {
                  "manually.",
                  ost.file_index, st->index, oc->oformat->name,
                  ff::avcodec_get_name(st->codecpar->codec_id));
-      Fatal(text);
+      Fatal(&E, text);
     }
   } else if (name == "copy") {
     ost.stream_copy = 1;
@@ -94,7 +89,7 @@ void TOutputStreamFactory::ChooseEncoder(TOutputStream &ost) {
 TOutputStream *TOutputStreamFactory::NewOutputStream(AVMediaType type, int source) {
   AVStream *st = ff::avformat_new_stream(oc, nullptr);
   if (!st)
-    Fatal("Could not alloc stream.");
+    Fatal(&E, "Could not alloc stream.");
   const int idx = int(oc->nb_streams) - 1;
   if (idx < o.nb_streamid_map())
     st->id = o.streamid_map[idx];
@@ -110,13 +105,13 @@ TOutputStream *TOutputStreamFactory::NewOutputStream(AVMediaType type, int sourc
 
   ost.enc_ctx.reset(ff::avcodec_alloc_context3(ost.enc));
   if (!ost.enc_ctx)
-    Fatal("Error allocating the encoding context.");
+    Fatal(&E, "Error allocating the encoding context.");
   ost.enc_ctx->codec_type = type;
   ost.ref_par.reset(ff::avcodec_parameters_alloc());
   ost.filtered_frame.reset(ff::av_frame_alloc());
   ost.pkt.reset(ff::av_packet_alloc());
   if (!ost.ref_par || !ost.filtered_frame || !ost.pkt)
-    Fatal("Error allocating the encoding context.");
+    Fatal(&E, "Error allocating the encoding context.");
 
   ost.encoder_opts =
       FilterCodecOpts(o.g->codec_opts, ost.enc ? ost.enc->id : AV_CODEC_ID_NONE, oc, st, ost.enc);
@@ -139,7 +134,7 @@ TOutputStream *TOutputStreamFactory::NewOutputStream(AVMediaType type, int sourc
   ost.last_mux_dts = AV_NOPTS_VALUE;
   ost.muxing_queue = ff::av_fifo_alloc2(8, sizeof(AVPacket *), 0);
   if (!ost.muxing_queue)
-    Fatal("Error allocating the encoding context.");
+    Fatal(&E, "Error allocating the encoding context.");
   return &ost;
 }
 
@@ -151,14 +146,14 @@ void TOutputStreamFactory::ApplyCommonOptions(TOutputStream &ost) {
   if (!tb.empty()) {
     AVRational q;
     if (ff::av_parse_ratio(&q, tb.c_str(), INT_MAX, 0, nullptr) < 0 || q.num <= 0 || q.den <= 0)
-      Fatal(Format("Invalid time base: %s", tb.c_str()));
+      Fatal(&E, Format("Invalid time base: %s", tb.c_str()));
     st->time_base = q;
   }
   std::string etb = TCustomFFmpeg::MatchPerStreamStr(o.enc_time_bases, oc, st);
   if (!etb.empty()) {
     AVRational q;
     if (ff::av_parse_ratio(&q, etb.c_str(), INT_MAX, 0, nullptr) < 0 || q.den <= 0)
-      Fatal(Format("Invalid time base: %s", etb.c_str()));
+      Fatal(&E, Format("Invalid time base: %s", etb.c_str()));
     ost.enc_timebase = q;
   }
 
@@ -177,8 +172,8 @@ void TOutputStreamFactory::ApplyCommonOptions(TOutputStream &ost) {
     AVBSFContext *bsf = nullptr;
     int ret = ff::av_bsf_list_parse_str(bsfs.c_str(), &bsf);
     if (ret < 0)
-      Fatal(Format("Error parsing bitstream filter sequence \"%s\": %s", bsfs.c_str(),
-                   FFErrorText(ret).c_str()));
+      Fatal(&E, Format("Error parsing bitstream filter sequence \"%s\": %s", bsfs.c_str(),
+                       FFErrorText(ret).c_str()));
     ost.bsf_ctx.reset(bsf);
   }
 
@@ -219,19 +214,19 @@ void TOutputStreamFactory::FinishFilters(TOutputStream &ost, AVMediaType type) {
     if (ost.filters_script.empty() && ost.filters.empty())
       return;
     const bool script = !ost.filters_script.empty();
-    Fatal(Format("%s \"%s\" was defined for %s output stream %d:%d but codec copy was "
-                 "selected.\r\nFiltering and streamcopy cannot be used together.",
-                 script ? "Filtergraph script" : "Filtergraph",
-                 script ? ost.filters_script.c_str() : ost.filters.c_str(), kind, ost.file_index,
-                 ost.index));
+    Fatal(&E, Format("%s \"%s\" was defined for %s output stream %d:%d but codec copy was "
+                     "selected.\r\nFiltering and streamcopy cannot be used together.",
+                     script ? "Filtergraph script" : "Filtergraph",
+                     script ? ost.filters_script.c_str() : ost.filters.c_str(), kind,
+                     ost.file_index, ost.index));
   }
   if (!ost.filters_script.empty() && !ost.filters.empty())
-    Fatal(Format("Both -filter and -filter_script set for output stream #%d:%d.", ost.file_index,
-                 ost.index));
+    Fatal(&E, Format("Both -filter and -filter_script set for output stream #%d:%d.",
+                     ost.file_index, ost.index));
   if (!ost.filters_script.empty()) {
     const TFileReadResult r = ReadWholeFile(ost.filters_script, ost.avfilter);
     if (!r.ok)
-      Fatal(FileReadError(Format("Error reading file %s", ost.filters_script.c_str()), r));
+      Fatal(&E, FileReadError(Format("Error reading file %s", ost.filters_script.c_str()), r));
   } else if (!ost.filters.empty())
     ost.avfilter = ost.filters;
   else
@@ -241,12 +236,12 @@ void TOutputStreamFactory::FinishFilters(TOutputStream &ost, AVMediaType type) {
 void TOutputStreamFactory::ApplyVideoRate(TOutputStream &ost) {
   std::string rate = TCustomFFmpeg::MatchPerStreamStr(o.frame_rates, oc, ost.st);
   if (!rate.empty() && ff::av_parse_video_rate(&ost.frame_rate, rate.c_str()) < 0)
-    Fatal(Format("Invalid framerate value: %s", rate.c_str()));
+    Fatal(&E, Format("Invalid framerate value: %s", rate.c_str()));
   std::string maxRate = TCustomFFmpeg::MatchPerStreamStr(o.max_frame_rates, oc, ost.st);
   if (!maxRate.empty() && ff::av_parse_video_rate(&ost.max_frame_rate, maxRate.c_str()) < 0)
-    Fatal(Format("Invalid maximum framerate value: %s", maxRate.c_str()));
+    Fatal(&E, Format("Invalid maximum framerate value: %s", maxRate.c_str()));
   if (!rate.empty() && !maxRate.empty())
-    Fatal("Only one of -fpsmax and -r can be set for a stream.");
+    Fatal(&E, "Only one of -fpsmax and -r can be set for a stream.");
   if ((!rate.empty() || !maxRate.empty()) && E.Fvideo_sync_method == 0)
     Log(&E, llError, "Using -vsync passthrough and -r/-fpsmax can produce invalid output files");
 
@@ -254,7 +249,7 @@ void TOutputStreamFactory::ApplyVideoRate(TOutputStream &ost) {
   if (!aspect.empty()) {
     AVRational q;
     if (ff::av_parse_ratio(&q, aspect.c_str(), 255, 0, nullptr) < 0 || q.num <= 0 || q.den <= 0)
-      Fatal(Format("Invalid aspect ratio: %s", aspect.c_str()));
+      Fatal(&E, Format("Invalid aspect ratio: %s", aspect.c_str()));
     ost.frame_aspect_ratio = q;
   }
 }
@@ -263,14 +258,14 @@ void TOutputStreamFactory::ApplyVideoPicture(TOutputStream &ost) {
   AVCodecContext *enc = ost.enc_ctx.get();
   std::string size = TCustomFFmpeg::MatchPerStreamStr(o.frame_sizes, oc, ost.st);
   if (!size.empty() && ff::av_parse_video_size(&enc->width, &enc->height, size.c_str()) < 0)
-    Fatal(Format("Invalid frame size: %s.", size.c_str()));
+    Fatal(&E, Format("Invalid frame size: %s.", size.c_str()));
   std::string pix = TCustomFFmpeg::MatchPerStreamStr(o.frame_pix_fmts, oc, ost.st);
   if (!pix.empty() && pix[0] == '+') {
     ost.keep_pix_fmt = 1;
     pix.erase(0, 1);
   }
   if (!pix.empty() && (enc->pix_fmt = ff::av_get_pix_fmt(pix.c_str())) == AV_PIX_FMT_NONE)
-    Fatal(Format("Unknown pixel format requested: %s.", pix.c_str()));
+    Fatal(&E, Format("Unknown pixel format requested: %s.", pix.c_str()));
   ost.st->sample_aspect_ratio = enc->sample_aspect_ratio;
 }
 
@@ -287,7 +282,7 @@ void TOutputStreamFactory::ApplyMatrices(TOutputStream &ost) {
       continue;
     auto *dest = static_cast<uint16_t *>(ff::av_mallocz(sizeof(uint16_t) * 64));
     if (!dest)
-      Fatal("Could not allocate memory for matrix.");
+      Fatal(&E, "Could not allocate memory for matrix.");
     ost.enc_ctx.get()->*m.field = dest; // freed with the context
     const char *p = text.c_str();
     for (int i = 0;; i++) {
@@ -296,7 +291,7 @@ void TOutputStreamFactory::ApplyMatrices(TOutputStream &ost) {
         break;
       p = std::strchr(p, ',');
       if (!p)
-        Fatal(Format("Syntax error in matrix \"%s\" at coeff %d", text.c_str(), i));
+        Fatal(&E, Format("Syntax error in matrix \"%s\" at coeff %d", text.c_str(), i));
       p++;
     }
   }
@@ -312,10 +307,10 @@ void TOutputStreamFactory::ApplyRcOverride(TOutputStream &ost) {
   for (; p; i++) {
     int start, end, q;
     if (std::sscanf(p, "%d,%d,%d", &start, &end, &q) != 3)
-      Fatal("error parsing rc_override");
+      Fatal(&E, "error parsing rc_override");
     void *grown = ff::av_realloc_array(enc->rc_override, i + 1, sizeof(RcOverride));
     if (!grown)
-      Fatal("Could not (re)allocate memory for rc_override.");
+      Fatal(&E, "Could not (re)allocate memory for rc_override.");
     enc->rc_override = static_cast<RcOverride *>(grown);
     RcOverride &r = enc->rc_override[i];
     r.start_frame = start;
@@ -354,17 +349,17 @@ void TOutputStreamFactory::ApplyTwoPass(TOutputStream &ost) {
     std::string stats;
     const TFileReadResult r = ReadWholeFile(name, stats, MaxPassLogSize);
     if (!r.ok)
-      Fatal(FileReadError(Format("Error reading log file \"%s\" for pass-2 encoding", name.c_str()),
-                          r));
+      Fatal(&E, FileReadError(
+                    Format("Error reading log file \"%s\" for pass-2 encoding", name.c_str()), r));
     enc->stats_in = static_cast<char *>(ff::av_malloc(stats.size() + 1));
     if (!enc->stats_in)
-      Fatal(Format("Error reading log file \"%s\" for pass-2 encoding", name.c_str()));
+      Fatal(&E, Format("Error reading log file \"%s\" for pass-2 encoding", name.c_str()));
     std::memcpy(enc->stats_in, stats.c_str(), stats.size() + 1);
   }
   if (enc->flags & AV_CODEC_FLAG_PASS1) {
     ost.logfile = std::fopen(name.c_str(), "wb");
     if (!ost.logfile)
-      Fatal(Format("Cannot write log file \"%s\" for pass-1 encoding", name.c_str()));
+      Fatal(&E, Format("Cannot write log file \"%s\" for pass-1 encoding", name.c_str()));
   }
 }
 
@@ -385,8 +380,8 @@ void TOutputStreamFactory::ApplySyncMethod(TOutputStream &ost) {
         known = true;
       }
     if (!known)
-      Fatal(Format("Invalid value %s specified for fps_mode of #%d:%d.", ost.fps_mode.c_str(),
-                   ost.file_index, ost.index));
+      Fatal(&E, Format("Invalid value %s specified for fps_mode of #%d:%d.", ost.fps_mode.c_str(),
+                       ost.file_index, ost.index));
   }
   if (ost.vsync_method == -1) {
     const int flags = oc->oformat->flags;
@@ -440,14 +435,14 @@ void TOutputStreamFactory::ApplyAudioFormat(TOutputStream &ost) {
   if (!layout.empty() && ff::av_channel_layout_from_string(&enc->ch_layout, layout.c_str()) < 0) {
     uint64_t mask = ff::av_get_channel_layout(layout.c_str());
     if (!mask)
-      Fatal(Format("Unknown channel layout: %s", layout.c_str()));
+      Fatal(&E, Format("Unknown channel layout: %s", layout.c_str()));
     Log(&E, llWarning, "Channel layout \"%s\" uses a deprecated syntax.", layout.c_str());
     ff::av_channel_layout_uninit(&enc->ch_layout);
     ff::av_channel_layout_from_mask(&enc->ch_layout, mask);
   }
   std::string fmt = TCustomFFmpeg::MatchPerStreamStr(o.sample_fmts, oc, ost.st);
   if (!fmt.empty() && (enc->sample_fmt = ff::av_get_sample_fmt(fmt.c_str())) == AV_SAMPLE_FMT_NONE)
-    Fatal(Format("Invalid sample format \"%s\"", fmt.c_str()));
+    Fatal(&E, Format("Invalid sample format \"%s\"", fmt.c_str()));
   enc->sample_rate = TCustomFFmpeg::MatchPerStreamInt(o.audio_sample_rate, oc, ost.st, 0);
   ost.apad = TCustomFFmpeg::MatchPerStreamStr(o.apad, oc, ost.st);
 }
@@ -460,8 +455,8 @@ void TOutputStreamFactory::ApplyChannelMaps(TOutputStream &ost) {
     const TInputStream *ist = nullptr;
     if (map.channel_idx != -1) {
       if (ost.source_index < 0)
-        Fatal(Format("Cannot determine input stream for channel mapping %d.%d", ost.file_index,
-                     ost.st->index));
+        Fatal(&E, Format("Cannot determine input stream for channel mapping %d.%d", ost.file_index,
+                         ost.st->index));
       ist = E.Finput_streams[ost.source_index].get();
     }
     if (!ist || (ist->file_index == map.file_idx && ist->st->index == map.stream_idx)) {
@@ -488,7 +483,7 @@ TOutputStream *TOutputStreamFactory::NewSubtitleStream(int source) {
     std::string size = TCustomFFmpeg::MatchPerStreamStr(o.frame_sizes, oc, ost.st);
     if (!size.empty() &&
         ff::av_parse_video_size(&ost.enc_ctx->width, &ost.enc_ctx->height, size.c_str()) < 0)
-      Fatal(Format("Invalid frame size: %s.", size.c_str()));
+      Fatal(&E, Format("Invalid frame size: %s.", size.c_str()));
   }
   return &ost;
 }
@@ -496,14 +491,14 @@ TOutputStream *TOutputStreamFactory::NewSubtitleStream(int source) {
 TOutputStream *TOutputStreamFactory::NewDataStream(int source) {
   TOutputStream &ost = *NewOutputStream(AVMEDIA_TYPE_DATA, source);
   if (!ost.stream_copy)
-    Fatal("Data stream encoding not supported yet (only streamcopy)");
+    Fatal(&E, "Data stream encoding not supported yet (only streamcopy)");
   return &ost;
 }
 
 TOutputStream *TOutputStreamFactory::NewUnknownStream(int source) {
   TOutputStream &ost = *NewOutputStream(AVMEDIA_TYPE_UNKNOWN, source);
   if (!ost.stream_copy)
-    Fatal("Unknown stream encoding not supported yet (only streamcopy)");
+    Fatal(&E, "Unknown stream encoding not supported yet (only streamcopy)");
   return &ost;
 }
 

@@ -36,7 +36,6 @@ private:
   void ApplySyncMethod(TOutputStream &ost);
   void ApplyAudioFormat(TOutputStream &ost);
   void ApplyChannelMaps(TOutputStream &ost);
-  [[noreturn]] void Fatal(const std::string &text);
 
   TCustomFFmpeg &E;
   TOptionsContext &o;
