@@ -20,10 +20,11 @@ template <class T> bool ParseDecimal(const std::string &s, T &v) {
   return b != e && r.ec == std::errc() && r.ptr == e;
 }
 
-// Logs msg at error level, keeps it as the option error text and returns AVERROR(EINVAL).
-int Fail(const TObject *Sender, const std::string &msg) {
-  OptionErrorText = msg;
-  Log(Sender, llError, msg);
+// Logs msg at error level, keeps it as the engine's option error text and returns
+// AVERROR(EINVAL).
+int Fail(TCustomFFmpegOpt *E, const std::string &msg) {
+  E->Options().ErrorText() = msg;
+  Log(E, llError, msg);
   return AVERROR(EINVAL);
 }
 
@@ -85,7 +86,7 @@ int TCustomFFmpegOpt::opt_accepted(TOptionsContext *, const std::string &, const
 }
 
 int TCustomFFmpegOpt::opt_loglevel(TOptionsContext *, const std::string &, const std::string &arg) {
-  return SetLogLevelOption(arg);
+  return SetLogLevelOption(arg, &OptionErrorText());
 }
 
 int TCustomFFmpegOpt::opt_max_alloc(TOptionsContext *, const std::string &,
@@ -103,8 +104,8 @@ int TCustomFFmpegOpt::opt_cpuflags(TOptionsContext *, const std::string &, const
   unsigned flags = unsigned(ff::av_get_cpu_flags());
   int ret = ff::av_parse_cpu_caps(&flags, arg.c_str());
   if (ret < 0) {
-    OptionErrorText = "Failed to parse cpu flags \"" + arg + "\": " + FFErrorText(ret);
-    Log(this, llError, OptionErrorText);
+    OptionErrorText() = "Failed to parse cpu flags \"" + arg + "\": " + FFErrorText(ret);
+    Log(this, llError, OptionErrorText());
     return ret;
   }
   ff::av_force_cpu_flags(int(flags));
@@ -213,8 +214,8 @@ int TCustomFFmpegOpt::opt_progress(TOptionsContext *, const std::string &, const
   AVIOContext *avio = nullptr;
   int ret = ff::avio_open2(&avio, url.c_str(), AVIO_FLAG_WRITE, &FWriteCallback, nullptr);
   if (ret < 0) {
-    OptionErrorText = "Failed to open progress URL \"" + url + "\": " + FFErrorText(ret);
-    Log(this, llError, OptionErrorText);
+    OptionErrorText() = "Failed to open progress URL \"" + url + "\": " + FFErrorText(ret);
+    Log(this, llError, OptionErrorText());
     return ret;
   }
   if (Fprogress_avio)

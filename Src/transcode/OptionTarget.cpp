@@ -119,8 +119,8 @@ int TCustomFFmpegOpt::opt_target(TOptionsContext *o, const std::string &, const 
     opt("ar", "48000");
     opt("ac", "2");
   } else {
-    OptionErrorText = "Unknown target: " + type;
-    Log(this, llError, OptionErrorText);
+    OptionErrorText() = "Unknown target: " + type;
+    Log(this, llError, OptionErrorText());
     return AVERROR(EINVAL);
   }
   // The text's own codec and format options win, wherever they stand.

@@ -111,7 +111,7 @@ int TCustomFFmpegOpt::ParseOptions(TOptionsContext &optctx, const std::string &t
     Log(this, llInfo, "ParseOptions for %s: %s", role.c_str(), text.c_str());
     std::vector<std::string> argv = SplitOptionText(text);
     ParseLogLevel(argv);
-    OptionErrorText.clear();
+    OptionErrorText().clear();
     r = FOptions->parse_options(&optctx, argv, FOptionDef, role, HaltOnInvalidOption);
     TOptionParseContext &ctx = FOptions->OptionParseContext();
     // Global rows write engine fields; the file's record is passed along all the same so
@@ -130,7 +130,7 @@ int TCustomFFmpegOpt::ParseOptions(TOptionsContext &optctx, const std::string &t
   Log(this, llFatal, err);
   if (!HaltOnInvalidOption)
     return 0;
-  FLastErrMsg = OptionErrorText.empty() ? err : OptionErrorText + "\r\n" + err;
+  FLastErrMsg = OptionErrorText().empty() ? err : OptionErrorText() + "\r\n" + err;
   return r;
 }
 
@@ -168,13 +168,13 @@ int TCustomFFmpegOpt::ApplyPresetLine(TOptionsContext &o, const std::string &raw
     std::string msg = where + "Invalid syntax: \"" + line + "\"";
     Log(this, llError, msg);
     if (HaltOnInvalidOption) {
-      OptionErrorText = msg;
+      OptionErrorText() = msg;
       return AVERROR(EINVAL);
     }
   }
   ff::av_log(nullptr, AV_LOG_DEBUG, "Applying preset %s with argument %s.\n", key.c_str(),
              value.c_str());
-  OptionErrorText.clear();
+  OptionErrorText().clear();
   int ret;
   static const char *const CodecKeys[][2] = {
       {"acodec", "codec:a"}, {"vcodec", "codec:v"}, {"scodec", "codec:s"}, {"dcodec", "codec:d"}};
@@ -204,7 +204,7 @@ int TCustomFFmpegOpt::ApplyPresetLine(TOptionsContext &o, const std::string &raw
                       key + "\" = \"" + value + "\"";
     Log(this, llError, msg);
     if (HaltOnInvalidOption) {
-      OptionErrorText = OptionErrorText.empty() ? msg : OptionErrorText + "\r\n" + msg;
+      OptionErrorText() = OptionErrorText().empty() ? msg : OptionErrorText() + "\r\n" + msg;
       return ret;
     }
   }

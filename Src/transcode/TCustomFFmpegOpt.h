@@ -150,6 +150,7 @@ protected:
   static int WriteInterrupt(void *AEngine);
 
   std::unique_ptr<TFFOptions> FOptions;
+  std::string &OptionErrorText() { return FOptions->ErrorText(); }
 
 private:
   void BuildOptionTable();

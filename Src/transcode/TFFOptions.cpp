@@ -11,8 +11,6 @@
 #include "transcode/TOptionsContext.h"
 #include "transcode/TextFormat.h"
 
-std::string OptionErrorText;
-
 namespace {
 
 bool IsBlank(char c) {
@@ -136,7 +134,7 @@ const TOptionDef *FindOption(const TOptionDef *po, const std::string &opt) {
   return nullptr;
 }
 
-int SetLogLevelOption(const std::string &arg) {
+int SetLogLevelOption(const std::string &arg, std::string *AErrorText) {
   static const struct {
     const char *name;
     int level;
@@ -181,7 +179,8 @@ int SetLogLevelOption(const std::string &arg) {
       std::string msg = Format("Invalid loglevel \"%s\". Possible levels are numbers or:\r\n", p);
       for (const auto &l : Levels)
         msg += Format("\"%s\"\r\n", l.name);
-      OptionErrorText = msg;
+      if (AErrorText)
+        *AErrorText = msg;
       std::string lf;
       for (char c : msg)
         if (c != '\r')
@@ -260,7 +259,7 @@ int TFFOptions::parse_options(TOptionsContext *, const std::vector<std::string> 
       std::string msg =
           a.empty() ? "Failed to parse options" : "Failed to parse options on \"" + a + "\"";
       if (AReturnOnInvalidOption) {
-        OptionErrorText = msg;
+        FErrorText = msg;
         ff::av_log(nullptr, AV_LOG_ERROR, "%s\n", msg.c_str());
         return AVERROR(EINVAL);
       }
@@ -278,7 +277,7 @@ int TFFOptions::parse_options(TOptionsContext *, const std::vector<std::string> 
       if (po->flags & ofHasArg) {
         if (!hasNext) {
           ff::av_log(nullptr, AV_LOG_ERROR, "Missing argument for option \"%s\".\n", opt.c_str());
-          OptionErrorText = "Missing argument for option \"" + opt + "\".";
+          FErrorText = "Missing argument for option \"" + opt + "\".";
           return AVERROR(EINVAL);
         }
         val = argv[++i];
@@ -313,7 +312,7 @@ int TFFOptions::parse_options(TOptionsContext *, const std::vector<std::string> 
     }
     ff::av_log(nullptr, AV_LOG_ERROR, "Unrecognized option \"%s\".\n", opt.c_str());
     if (AReturnOnInvalidOption) {
-      OptionErrorText = "Unrecognized option \"" + opt + "\".";
+      FErrorText = "Unrecognized option \"" + opt + "\".";
       return AVERROR_OPTION_NOT_FOUND;
     }
   }
@@ -354,9 +353,9 @@ int TFFOptions::opt_default(const std::string &opt, const std::string &arg) {
                                           "dsth", "src_format", "dst_format"};
     for (const char *r : Refused)
       if (opt == r) {
-        OptionErrorText = "Directly using swscale dimensions/format options is not supported, "
-                          "please use the -s or -pix_fmt options";
-        ff::av_log(nullptr, AV_LOG_ERROR, "%s\n", OptionErrorText.c_str());
+        FErrorText = "Directly using swscale dimensions/format options is not supported, "
+                     "please use the -s or -pix_fmt options";
+        ff::av_log(nullptr, AV_LOG_ERROR, "%s\n", FErrorText.c_str());
         return AVERROR(EINVAL);
       }
     ff::av_dict_set(&Fsws_dict, opt.c_str(), arg.c_str(), DictFlagsFor(o, arg));
@@ -370,7 +369,7 @@ int TFFOptions::opt_default(const std::string &opt, const std::string &arg) {
 
   if (consumed)
     return 0;
-  OptionErrorText = "Option not found \"" + opt + "\"";
+  FErrorText = "Option not found \"" + opt + "\"";
   return AVERROR_OPTION_NOT_FOUND;
 }
 
@@ -425,12 +424,12 @@ int TFFOptions::WriteOption(TOptionsContext *optctx, const TOptionDef *po, const
   }
 
   if (po->u.func_arg) {
-    OptionErrorText.clear();
+    FErrorText.clear();
     int ret = po->u.func_arg(optctx, opt, arg);
     if (ret < 0) {
       std::string msg = Format("Failed to set value \"%s\" for option \"%s\": %s", arg.c_str(),
                                opt.c_str(), FFErrorText(ret).c_str());
-      OptionErrorText = OptionErrorText.empty() ? msg : OptionErrorText + "\r\n" + msg;
+      FErrorText = FErrorText.empty() ? msg : FErrorText + "\r\n" + msg;
       ff::av_log(nullptr, AV_LOG_ERROR, "%s\n", msg.c_str());
       return ret;
     }
@@ -479,13 +478,13 @@ int TFFOptions::ParseOption(TOptionsContext *optctx, const std::string &opt, con
   if (!po)
     po = FindOption(options, "default");
   if (!po) {
-    OptionErrorText = "Unrecognized option \"" + opt + "\"";
-    ff::av_log(nullptr, AV_LOG_ERROR, "%s\n", OptionErrorText.c_str());
+    FErrorText = "Unrecognized option \"" + opt + "\"";
+    ff::av_log(nullptr, AV_LOG_ERROR, "%s\n", FErrorText.c_str());
     return AVERROR(EINVAL);
   }
   if ((po->flags & ofHasArg) && !val) {
-    OptionErrorText = "Missing argument for option \"" + opt + "\"";
-    ff::av_log(nullptr, AV_LOG_ERROR, "%s\n", OptionErrorText.c_str());
+    FErrorText = "Missing argument for option \"" + opt + "\"";
+    ff::av_log(nullptr, AV_LOG_ERROR, "%s\n", FErrorText.c_str());
     return AVERROR(EINVAL);
   }
   int ret = WriteOption(optctx, po, opt, val ? *val : One);
@@ -503,7 +502,7 @@ int TFFOptions::ParseOptionGroup(TOptionsContext *optctx, TOptionGroup &g, const
                                "apply an input option to an output file or vice versa. Move "
                                "this option before the file it belongs to.",
                                o.key.c_str(), o.opt->help.c_str(), role.c_str(), fileName.c_str());
-      OptionErrorText = msg;
+      FErrorText = msg;
       ff::av_log(nullptr, AV_LOG_ERROR, "%s\n", msg.c_str());
       return AVERROR(EINVAL);
     }

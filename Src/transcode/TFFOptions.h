@@ -103,17 +103,14 @@ struct TOptionParseContext {
   TOptionGroup file_opts;
 };
 
-// The last option error message of the process (main thread only).
-extern std::string OptionErrorText;
-
 // Splits an option text into arguments: blanks are space and tab, double quotes group, a run
 // of backslashes before a quote escapes it (pairs give one backslash each), other backslashes
 // are copied unchanged, and "" inside a quoted section gives one literal quote and ends it.
 std::vector<std::string> SplitOptionText(const std::string &AText);
 
 // Applies a -loglevel value ("[+|-]repeat+[+|-]level+<level>") to the library log, which the
-// logger follows. AVERROR(EINVAL) with OptionErrorText set for an unknown level.
-int SetLogLevelOption(const std::string &arg);
+// logger follows. AVERROR(EINVAL) for an unknown level, the message left in AErrorText.
+int SetLogLevelOption(const std::string &arg, std::string *AErrorText = nullptr);
 
 // First row of the table whose name equals opt up to its first ':'; null when none.
 const TOptionDef *FindOption(const TOptionDef *po, const std::string &opt);
@@ -131,6 +128,9 @@ public:
   AVDictionary *&format_opts() { return Fformat_opts; }
   AVDictionary *&codec_opts() { return Fcodec_opts; }
   TOptionParseContext &OptionParseContext() { return Foctx; }
+  // The last option error message of this parse context: every parse step clears or appends
+  // to it. Each engine and decoder has its own, so parses never overwrite each other's text.
+  std::string &ErrorText() { return FErrorText; }
 
   void init_opts();
   void uninit_opts();
@@ -171,4 +171,5 @@ private:
   AVDictionary *Fformat_opts = nullptr;
   AVDictionary *Fcodec_opts = nullptr;
   TOptionParseContext Foctx;
+  std::string FErrorText;
 };

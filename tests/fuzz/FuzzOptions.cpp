@@ -81,7 +81,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   } else
     engine.Options().parse_options(&o, argv, engine.OptionDef(), "output file", mode & 1);
   engine.UninitOptionsContext(o);
-  OptionErrorText.clear();
   ff::av_log_set_level(AV_LOG_QUIET);
   ff::av_log_set_flags(0);
   return 0;

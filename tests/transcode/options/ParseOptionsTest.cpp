@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "components/TFFLoader.h"
 #include "components/TFFLogger.h"
@@ -534,7 +535,8 @@ TEST(ParseOption, ReportsWhetherTheOptionTakesAValue) {
   EXPECT_EQ(f.Engine.ParseOption(&f.O, "threads", "4"), 1);
   EXPECT_STREQ(f.Entry(f.Engine.Options().codec_opts(), "threads"), "4");
   EXPECT_EQ(f.Engine.ParseOption(&f.O, "nosuch", "1"), AVERROR_OPTION_NOT_FOUND);
-  EXPECT_EQ(OptionErrorText.rfind("Option not found \"nosuch\"", 0), 0u) << OptionErrorText;
+  const std::string &text = f.Engine.Options().ErrorText();
+  EXPECT_EQ(text.rfind("Option not found \"nosuch\"", 0), 0u) << text;
 }
 
 TEST(TFFOptions, GlobalAndFileGroupsAreSeparated) {
@@ -564,6 +566,31 @@ TEST(TFFOptions, FetchSwsFlagsEvaluatesTheScalerFlags) {
   EXPECT_EQ(p.sws_flags(), unsigned(SWS_LANCZOS | SWS_ACCURATE_RND));
   ASSERT_EQ(p.opt_default("sws_flags", "nonsense"), 0);
   EXPECT_LT(p.FetchSwsFlags(), 0);
+}
+
+} // namespace
+
+namespace {
+
+// Two tasks parse at once (tasks are set up while others run): each keeps its own error text.
+TEST(ParseOptions, ConcurrentParsesKeepTheirOwnErrorText) {
+  auto run = [](const std::string &option, std::string &wrong) {
+    for (int i = 0; i < 5000 && wrong.empty(); i++) {
+      ParseFixture f;
+      f.Parse("-" + option);
+      const std::string expected = "Missing argument for option \"" + option + "\".";
+      if (f.Engine.LastErrMsg().rfind(expected, 0) != 0 ||
+          f.Engine.Options().ErrorText() != expected)
+        wrong = f.Engine.LastErrMsg();
+    }
+  };
+  std::string wrongA, wrongB;
+  std::thread a(run, "vcodec", std::ref(wrongA));
+  std::thread b(run, "acodec", std::ref(wrongB));
+  a.join();
+  b.join();
+  EXPECT_EQ(wrongA, "");
+  EXPECT_EQ(wrongB, "");
 }
 
 } // namespace
