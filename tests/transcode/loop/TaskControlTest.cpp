@@ -94,6 +94,39 @@ TEST_F(LoopTest, SetRateEmuSwitchesPacingDuringATask) {
   EXPECT_TRUE(paced.E->Finished());
 }
 
+// Tasks share no state: two conversions running at once write the same bytes as each alone.
+TEST_F(LoopTest, TwoTasksAtOnceWriteWhatEachWritesAlone) {
+  const char *inputs[] = {"av.mp4", "av.avi"};
+  const std::string options = "-bitexact -c:v mpeg4 -threads 1 -c:a mp2 -fflags +bitexact";
+  auto convert = [&](const std::string &prefix, bool together) {
+    std::vector<std::unique_ptr<TTask>> tasks;
+    for (const char *in : inputs) {
+      tasks.push_back(std::make_unique<TTask>());
+      ASSERT_TRUE(tasks.back()->OpenInput(Fixture(in)));
+      ASSERT_TRUE(tasks.back()->OpenOutput(Scratch(prefix + in + ".mkv"), options));
+      if (!together) {
+        tasks.back()->Start(false);
+        EXPECT_TRUE(tasks.back()->E->Finished());
+      }
+    }
+    if (!together)
+      return;
+    for (auto &t : tasks)
+      t->Start(true);
+    for (auto &t : tasks) {
+      ASSERT_TRUE(t->WaitTerminated());
+      EXPECT_TRUE(t->E->Finished()) << t->E->FatalMessage();
+    }
+  };
+  convert("alone_", false);
+  convert("together_", true);
+  for (const char *in : inputs)
+    EXPECT_EQ(RunText("cmp -s " + Scratch(std::string("alone_") + in + ".mkv") + " " +
+                      Scratch(std::string("together_") + in + ".mkv") + " && echo same"),
+              "same\n")
+        << in;
+}
+
 struct TStopCase {
   const char *name;
   bool paused;
