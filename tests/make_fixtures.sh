@@ -65,4 +65,13 @@ for clip in 1x1:yuv420p 2x2:yuv420p 3x5:yuv420p 17x9:yuv420p 33x31:yuv444p 101x5
   ff "frames_${size}_${pix}.mkv" -f lavfi -i testsrc=size=$size:rate=25:duration=0.08 \
     -pix_fmt "$pix" -c:v ffv1
 done
+# Frame-exact stepping: H.264 with B-frames in TS and MKV, open-GOP MPEG-2 in PS and TS, and a
+# variable frame rate (jittered cadence) in MP4; 3 s each with short groups.
+steps="-f lavfi -i testsrc=size=320x240:rate=25:duration=3"
+ff bframes.ts $steps -c:v libx264 -pix_fmt yuv420p -bf 2 -g 12 -f mpegts
+ff bframes.mkv $steps -c:v libx264 -pix_fmt yuv420p -bf 2 -g 12
+ff open_gop.mpg $steps -c:v mpeg2video -bf 2 -g 12 -f mpeg
+ff open_gop.ts $steps -c:v mpeg2video -bf 2 -g 12 -f mpegts
+ff vfr.mp4 $steps -vf "settb=1/1000,setpts=(N*0.04+0.03*random(0))/TB" -fps_mode vfr \
+  -enc_time_base 1/1000 -c:v libx264 -pix_fmt yuv420p -bf 2 -g 10 -video_track_timescale 1000
 exit 0

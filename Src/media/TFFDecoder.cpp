@@ -44,6 +44,9 @@ void TFFDecoder::CloseFile() {
   FDesireVideoIndex = -1;
   FFrameRate = AVRational{0, 0};
   FEOF = FEOFpkt = false;
+  FHeld = false;
+  FIndex.Clear();
+  FIndexTriedStream = -1;
   ResetPicture();
   FLastPTS = AV_NOPTS_VALUE;
   FResampler.Reset();
@@ -79,6 +82,20 @@ void TFFDecoder::ResetWaveInfo() {
       ff::av_get_bytes_per_sample ? ff::av_get_bytes_per_sample(FDesireAudioSampleFormat) : 0;
   w.BytesPerSecond = w.BytesPerSample * w.SampleRate * w.Channels;
   w.PTS = w.OriginalDTS = w.OriginalPTS = w.Duration = AV_NOPTS_VALUE;
+}
+
+void TFFDecoder::ResetDecoding() {
+  if (FVideoCodec)
+    ff::avcodec_flush_buffers(FVideoCodec.get());
+  if (FAudioCodec)
+    ff::avcodec_flush_buffers(FAudioCodec.get());
+  FEOF = FEOFpkt = false;
+  if (FHeld)
+    ff::av_packet_unref(FPacket.get());
+  FHeld = false;
+  ResetPicture();
+  ResetWaveInfo();
+  FResampler.Discard();
 }
 
 int64_t TFFDecoder::FrameDuration() const {
@@ -173,6 +190,7 @@ int TFFDecoder::SelectVideoStream(int AStreamIndex) {
     return -1;
   if (index != FDesireVideoIndex) {
     ResetPicture();
+    FHeld = false;
     FFrameRate = GuessFrameRate(FFileHandle->streams[index]);
   }
   FDesireVideoIndex = FSeekIndex = index;
@@ -244,13 +262,17 @@ bool TFFDecoder::OpenStreamDecoder(bool AVideo) {
 
 // ---- the packet loop shared by video and audio ----
 
-bool TFFDecoder::ReadPackets(const char *AMethod, int AStreamIndex, TPacketHandler AHandler,
-                             bool AStopOnError) {
+void TFFDecoder::AllocPacket() {
   if (!FPacket) {
     FPacket.reset(ff::av_packet_alloc());
     if (!FPacket)
       throw std::bad_alloc();
   }
+}
+
+bool TFFDecoder::ReadPackets(const char *AMethod, int AStreamIndex, TPacketHandler AHandler,
+                             bool AStopOnError) {
+  AllocPacket();
   AVPacket *pkt = FPacket.get();
   const std::string cls = ClassName();
   for (;;) {
@@ -296,6 +318,14 @@ bool TFFDecoder::Decode(int AStreamIndex) {
     return false;
   if (FPicture.Ready && IsImage2())
     return true; // a still image is decoded once
+  if (FHeld) {
+    // A seek left the reader on a key frame's packet: it is decoded first.
+    FHeld = false;
+    const int held = OpenStreamDecoder(true) ? DecodeVideoPacket(FPacket.get()) : 0;
+    ff::av_packet_unref(FPacket.get());
+    if (held > 0)
+      return true;
+  }
   if (FEOF && FEOFpkt) {
     Failf(llInfo, "%s.%s: stream eof reached.", ClassName().c_str(), DecodeVideoMethod);
     return false;
@@ -403,6 +433,8 @@ bool TFFDecoder::Seek(int64_t APTS, TSeekFlags ASeekFlags) {
   if (FFileHandle->pb)
     Log(this, llDebug, "%s.%s: current position %" PRId64 " bytes", cls.c_str(), SeekMethod,
         ReaderPosition());
+  if (SeekIndexedKey(APTS, ASeekFlags))
+    return true;
   int64_t target = APTS;
   bool videoIndex = FSeekIndex >= 0 &&
                     FFileHandle->streams[FSeekIndex]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
@@ -419,14 +451,7 @@ bool TFFDecoder::Seek(int64_t APTS, TSeekFlags ASeekFlags) {
         target += st->start_time;
     }
   }
-  if (FVideoCodec)
-    ff::avcodec_flush_buffers(FVideoCodec.get());
-  if (FAudioCodec)
-    ff::avcodec_flush_buffers(FAudioCodec.get());
-  FEOF = FEOFpkt = false;
-  ResetPicture();
-  ResetWaveInfo();
-  FResampler.Discard();
+  ResetDecoding();
 
   auto seek = [this, target](int AFlags) {
     FLastRead = ff::av_gettime_relative();
@@ -449,20 +474,16 @@ bool TFFDecoder::Seek(int64_t APTS, TSeekFlags ASeekFlags) {
   return true;
 }
 
-bool TFFDecoder::DecodeNextKeyFrame(int AStreamIndex) {
-  int index = SelectVideoStream(AStreamIndex);
-  if (index < 0)
-    return false;
+bool TFFDecoder::SearchNextKeyFrame(int AStreamIndex) {
+  const int index = AStreamIndex;
   int64_t target = FrameDuration();
   if (CurrentPTS() > 0)
     target += StepTime(CurrentPTS());
   return Seek(target, 0) && Decode(index);
 }
 
-bool TFFDecoder::DecodePreviousKeyFrame(int AStreamIndex) {
-  int index = SelectVideoStream(AStreamIndex);
-  if (index < 0)
-    return false;
+bool TFFDecoder::SearchPreviousKeyFrame(int AStreamIndex) {
+  const int index = AStreamIndex;
   const int64_t D = FrameDuration();
   int64_t R = KnownPTS();
   if (R == AV_NOPTS_VALUE) // from a fresh file: the last key frame
@@ -503,15 +524,13 @@ bool TFFDecoder::DecodePreviousKeyFrame(int AStreamIndex) {
   return false;
 }
 
-bool TFFDecoder::DecodePreviousFrame(int AStreamIndex) {
-  int index = SelectVideoStream(AStreamIndex);
-  if (index < 0)
-    return false;
+bool TFFDecoder::SearchPreviousFrame(int AStreamIndex) {
+  const int index = AStreamIndex;
   const int64_t D = FrameDuration();
   const int64_t R = KnownPTS() != AV_NOPTS_VALUE ? StepTime(KnownPTS()) : 0;
   const int64_t T = R - 2 * D;
   int64_t best = AV_NOPTS_VALUE;
-  if (!DecodePreviousKeyFrame(index))
+  if (!SearchPreviousKeyFrame(index))
     return false;
   for (;;) {
     if (CurrentPTS() != AV_NOPTS_VALUE && CurrentPTS() > T)
@@ -521,7 +540,7 @@ bool TFFDecoder::DecodePreviousFrame(int AStreamIndex) {
     if (CurrentPTS() < R)
       best = CurrentPTS();
     // R reached (or passed) without passing T, as with uneven frame times.
-    if (CurrentPTS() >= R && DecodePreviousKeyFrame(index))
+    if (CurrentPTS() >= R && SearchPreviousKeyFrame(index))
       break;
   }
   if (best == AV_NOPTS_VALUE)
@@ -529,6 +548,203 @@ bool TFFDecoder::DecodePreviousFrame(int AStreamIndex) {
   while (CurrentPTS() < best && Decode(index)) {
   }
   return true;
+}
+
+// ---- frame-exact stepping ----
+
+namespace {
+// Key frames tried, one group earlier each time, before a landing gives up: a frame of an
+// open group needs the group before it.
+constexpr int MaxLandingAttempts = 3;
+} // namespace
+
+bool TFFDecoder::DecodeNextKeyFrame(int AStreamIndex) {
+  int index = SelectVideoStream(AStreamIndex);
+  if (index < 0)
+    return false;
+  if (!IndexReady(index))
+    return SearchNextKeyFrame(index);
+  const int64_t shown = KnownPTS();
+  const int key = FIndex.KeyAfter(shown == AV_NOPTS_VALUE ? FIndex.FirstFrame() : shown);
+  if (key < 0) {
+    Fail(llInfo, "no key frame after the current frame.");
+    return false;
+  }
+  return LandOn(index, FIndex.Key(key).Time);
+}
+
+bool TFFDecoder::DecodePreviousKeyFrame(int AStreamIndex) {
+  int index = SelectVideoStream(AStreamIndex);
+  if (index < 0)
+    return false;
+  if (!IndexReady(index))
+    return SearchPreviousKeyFrame(index);
+  const int64_t shown = KnownPTS();
+  // From a fresh file: the last key frame.
+  const int key = shown == AV_NOPTS_VALUE ? FIndex.LastKey() : FIndex.KeyBefore(shown);
+  if (key < 0) {
+    SetLastErrMsg("Could not seek to the previous key-frame. no key frame before the current "
+                  "frame.");
+    Log(this, llInfo, "%s", LastErrMsg().c_str());
+    return false;
+  }
+  return LandOn(index, FIndex.Key(key).Time);
+}
+
+bool TFFDecoder::DecodePreviousFrame(int AStreamIndex) {
+  int index = SelectVideoStream(AStreamIndex);
+  if (index < 0)
+    return false;
+  if (!IndexReady(index))
+    return SearchPreviousFrame(index);
+  const int64_t shown = KnownPTS();
+  int64_t target = shown == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : FIndex.FrameBefore(shown);
+  if (target == AV_NOPTS_VALUE)
+    target = FIndex.FirstFrame(); // on the first frame: shown again
+  return LandOn(index, target);
+}
+
+int64_t TFFDecoder::VideoFrameCount() {
+  int index = SelectVideoStream(-1);
+  if (index < 0 || IsImage2())
+    return 0;
+  IndexReady(index);
+  return FIndex.Stream() == index ? int64_t(FIndex.PacketCount()) : 0;
+}
+
+bool TFFDecoder::SeekIndexedKey(int64_t APTS, TSeekFlags ASeekFlags) {
+  if ((ASeekFlags & (sfByte | sfAny | sfFrame)) || FSeekIndex < 0 ||
+      FSeekIndex != FDesireVideoIndex || !IndexReady(FSeekIndex))
+    return false;
+  const bool backward = ASeekFlags & sfBackward;
+  int key = APTS == 0 ? 0 : backward ? FIndex.KeyAtOrBefore(APTS) : FIndex.KeyAtOrAfter(APTS);
+  if (key < 0) // nothing that way: the nearest key frame the other way
+    key = backward ? 0 : FIndex.LastKey();
+  if (key < 0)
+    return false;
+  ResetDecoding();
+  const TFrameIndex::TKey &k = FIndex.Key(key);
+  // The next Decode starts with the key frame's packet.
+  FHeld = ReadToKeyPacket(k, false) || ReadToKeyPacket(k, true);
+  return FHeld;
+}
+
+bool TFFDecoder::IndexReady(int AStreamIndex) {
+  if (FIndexTriedStream == AStreamIndex)
+    return FIndex.Stream() == AStreamIndex && FIndex.HasTimes();
+  if (!FFileHandle->pb && !FFileHandle->iformat->read_seek && !FFileHandle->iformat->read_seek2)
+    return false;
+  FIndexTriedStream = AStreamIndex;
+  const int64_t shown = FPicture.Ready ? CurrentPTS() : AV_NOPTS_VALUE;
+  BuildIndex(AStreamIndex);
+  const bool timed = FIndex.HasTimes();
+  ResetDecoding();
+  if (shown == AV_NOPTS_VALUE || (timed && !LandOn(AStreamIndex, shown))) {
+    RewindInput();
+    ResetDecoding();
+  } else if (!timed && Seek(shown, sfBackward)) {
+    while (Decode(AStreamIndex) && CurrentPTS() < shown) {
+    }
+  }
+  return timed;
+}
+
+void TFFDecoder::BuildIndex(int AStreamIndex) {
+  ResetDecoding();
+  const auto toMicroseconds = [this, AStreamIndex](int64_t ATime) {
+    return StreamTimeToMicroseconds(AStreamIndex, ATime);
+  };
+  FLastRead = ff::av_gettime_relative();
+  if (!RewindInput() || !FIndex.Scan(FFileHandle, AStreamIndex, toMicroseconds)) {
+    FIndex.Clear();
+    return;
+  }
+  if (!FIndex.HasTimes())
+    RecordDecodedTimes(AStreamIndex);
+}
+
+void TFFDecoder::RecordDecodedTimes(int AStreamIndex) {
+  ResetDecoding();
+  if (!RewindInput())
+    return;
+  FIndex.StartDecodedTimes();
+  while (Decode(AStreamIndex))
+    FIndex.AddDecodedFrame(CurrentPTS(), FPicture.IsKeyFrame);
+  FIndex.FinishDecodedTimes();
+}
+
+bool TFFDecoder::SeeksByByte() const {
+  const AVInputFormat *fmt = FFileHandle->iformat;
+  return FFileHandle->pb && !(fmt->flags & AVFMT_NO_BYTE_SEEK) && !fmt->read_seek &&
+         !fmt->read_seek2;
+}
+
+bool TFFDecoder::RewindInput() {
+  FLastRead = ff::av_gettime_relative();
+  if (SeeksByByte())
+    return ff::av_seek_frame(FFileHandle, -1, 0, AVSEEK_FLAG_BYTE) >= 0;
+  const AVStream *st = FFileHandle->streams[FDesireVideoIndex];
+  const int64_t start = st->start_time != AV_NOPTS_VALUE ? st->start_time : 0;
+  return ff::av_seek_frame(FFileHandle, FDesireVideoIndex, start, AVSEEK_FLAG_BACKWARD) >= 0 ||
+         ff::avformat_seek_file(FFileHandle, -1, INT64_MIN, INT64_MIN, INT64_MAX, 0) >= 0;
+}
+
+bool TFFDecoder::ReadToKeyPacket(const TFrameIndex::TKey &AKey, bool AFromStart) {
+  AllocPacket();
+  FLastRead = ff::av_gettime_relative();
+  bool placed;
+  if (AFromStart)
+    placed = RewindInput();
+  else if (SeeksByByte() && AKey.Pos >= 0)
+    placed = ff::av_seek_frame(FFileHandle, -1, AKey.Pos, AVSEEK_FLAG_BYTE) >= 0;
+  else
+    placed = ff::av_seek_frame(FFileHandle, FDesireVideoIndex,
+                               AKey.StreamDTS != AV_NOPTS_VALUE ? AKey.StreamDTS : AKey.StreamPTS,
+                               AVSEEK_FLAG_BACKWARD) >= 0;
+  if (!placed)
+    return false;
+  const bool byDTS = AKey.StreamDTS != AV_NOPTS_VALUE;
+  AVPacket *pkt = FPacket.get();
+  for (;;) {
+    FLastRead = ff::av_gettime_relative();
+    if (ff::av_read_frame(FFileHandle, pkt) < 0)
+      return false;
+    if (pkt->stream_index == FDesireVideoIndex) {
+      if (byDTS ? pkt->dts == AKey.StreamDTS
+                : (AKey.StreamPTS != AV_NOPTS_VALUE ? pkt->pts == AKey.StreamPTS
+                                                    : pkt->pos == AKey.Pos))
+        return true;
+      if (byDTS && pkt->dts != AV_NOPTS_VALUE && pkt->dts > AKey.StreamDTS)
+        break; // the seek went past the key frame
+    }
+    ff::av_packet_unref(pkt);
+  }
+  ff::av_packet_unref(pkt);
+  return false;
+}
+
+bool TFFDecoder::LandOn(int AStreamIndex, int64_t ATime) {
+  int key = std::max(FIndex.KeyAtOrBefore(ATime), 0);
+  for (int attempt = 0; attempt < MaxLandingAttempts && key >= 0; ++attempt, --key) {
+    ResetDecoding();
+    if (!OpenStreamDecoder(true))
+      return false;
+    const TFrameIndex::TKey &k = FIndex.Key(key);
+    if (!ReadToKeyPacket(k, false) && !ReadToKeyPacket(k, true))
+      break;
+    bool have = DecodeVideoPacket(FPacket.get()) > 0;
+    ff::av_packet_unref(FPacket.get());
+    while (!have || CurrentPTS() == AV_NOPTS_VALUE || CurrentPTS() < ATime) {
+      if (!(have = Decode(AStreamIndex)))
+        return false;
+    }
+    if (CurrentPTS() == ATime)
+      return true;
+    // The frame came out of the decoder before this key frame's group (open GOP).
+  }
+  Failf(llError, "%s.%s: could not reach the frame at %0.3f seconds", ClassName().c_str(),
+        SeekMethod, double(ATime) / 1000000);
+  return false;
 }
 
 bool TFFDecoder::CopyToBitmap(TBitmap &ABitmap) {
@@ -585,6 +801,10 @@ bool TFFDecoder::DecodeAudio(int AStreamIndex) {
   }
   if (!OpenStreamDecoder(false))
     return false;
+  if (FHeld) { // a video key frame's packet a seek left: audio reads on from there
+    ff::av_packet_unref(FPacket.get());
+    FHeld = false;
+  }
   FLastPTS = AV_NOPTS_VALUE;
   // Samples already decoded (the rest of a block cut at the bound, or frames the decoder
   // still holds) are delivered before anything more is read.

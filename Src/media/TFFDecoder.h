@@ -21,6 +21,7 @@
 #include "media/TAudioResampler.h"
 #include "media/TCustomDecoder.h"
 #include "media/TFormatConverter.h"
+#include "media/TFrameIndex.h"
 #include "media/TVideoFilterGraph.h"
 
 class TFFDecoder : public TCustomDecoder {
@@ -37,9 +38,15 @@ public:
   bool Decode(int AStreamIndex = -1);
   // Seeks to APTS microseconds; leaves the end-of-file state.
   virtual bool Seek(int64_t APTS, TSeekFlags ASeekFlags = 0);
+  // Key-frame and previous-frame steps land on the exact frame wherever the stream's frame
+  // times are known (a scan made once per stream); false, staying put, when there is no such
+  // frame (no key frame after the last one, none before the first).
   bool DecodeNextKeyFrame(int AStreamIndex = -1);
   bool DecodePreviousKeyFrame(int AStreamIndex = -1);
   bool DecodePreviousFrame(int AStreamIndex = -1);
+  // Number of frames of the selected (or first) video stream, counted by a scan of its packets
+  // made once; 0 when unknown. The frame shown stays as it is.
+  int64_t VideoFrameCount();
   // Copies the current frame into ABitmap in the converter's bitmap format (reusing its
   // buffer). False without a frame ("picture not ready, please decode first"), or when the
   // conversion fails (ABitmap is then sized to the frame and black).
@@ -99,6 +106,7 @@ private:
   // AStopOnError: a negative handler result ends the loop with false.
   bool ReadPackets(const char *AMethod, int AStreamIndex, TPacketHandler AHandler,
                    bool AStopOnError);
+  void AllocPacket();
   int DecodeVideoPacket(AVPacket *APacket);
   // Takes one frame from the video decoder (APacket: the packet just sent, or null).
   int ReceiveVideoFrame(const AVPacket *APacket);
@@ -118,6 +126,30 @@ private:
   int64_t CurrentPTS() const { return FPicture.PTS; }
   // The current frame's time, else the last decoded one's, else AV_NOPTS_VALUE.
   int64_t KnownPTS() const { return CurrentPTS() != AV_NOPTS_VALUE ? CurrentPTS() : FLastPTS; }
+  // Flushes the decoders and forgets the current frame and audio block.
+  void ResetDecoding();
+
+  // --- frame-exact stepping over the frame index ---
+  // Builds the stream's index once (the frame shown is kept); true when its frame times are
+  // known.
+  bool IndexReady(int AStreamIndex);
+  void BuildIndex(int AStreamIndex);
+  void RecordDecodedTimes(int AStreamIndex);
+  // Puts the reader at the start of the file.
+  bool RewindInput();
+  // The container can be positioned by byte (generic demuxers without a seek of their own).
+  bool SeeksByByte() const;
+  // Reads up to the key frame's packet (left in FPacket), from a seek near it or from the
+  // start of the file (AFromStart).
+  bool ReadToKeyPacket(const TFrameIndex::TKey &AKey, bool AFromStart);
+  // Decodes the frame at ATime: from the key frame at or before it, or from earlier key
+  // frames when it depends on the group before (open GOP).
+  bool LandOn(int AStreamIndex, int64_t ATime);
+  bool SeekIndexedKey(int64_t APTS, TSeekFlags ASeekFlags);
+  // Stepping by frame durations, for streams whose frame times are not known.
+  bool SearchNextKeyFrame(int AStreamIndex);
+  bool SearchPreviousKeyFrame(int AStreamIndex);
+  bool SearchPreviousFrame(int AStreamIndex);
 
   TCodecContextPtr FVideoCodec;
   int FVideoStreamIndex = -1;
@@ -147,4 +179,9 @@ private:
 
   AVRational FFrameRate{0, 0};
   int FSeekIndex = -1;
+
+  TFrameIndex FIndex;
+  int FIndexTriedStream = -1;
+  // FPacket holds the key frame's packet a seek stopped at, for the next Decode.
+  bool FHeld = false;
 };

@@ -17,6 +17,8 @@
 #include <QSlider>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "media/TFFDecoder.h"
@@ -254,7 +256,10 @@ void Tfrm_Preview::LoadPreviewFile() {
   FDuration = FFDecoder1->FileStreamInfo().Duration;
   if (HasVideo()) {
     const TVideoStreamInfo info = FFDecoder1->FirstVideoStreamInfo();
-    FFrames = FrameCountOf(info.DurationScaled, FDuration, info.FrameRate);
+    // Frames counted in the file where its packets can be read, else duration x rate.
+    const int64_t counted = FFDecoder1->VideoFrameCount();
+    FFrames = counted > 0 ? int(std::min<int64_t>(counted, INT_MAX))
+                          : FrameCountOf(info.DurationScaled, FDuration, info.FrameRate);
     if (FFDecoder1->Decode())
       ShowFrame();
   }
@@ -334,15 +339,21 @@ void Tfrm_Preview::TrackBar1Change(int APosition) {
 }
 
 void Tfrm_Preview::SeekAndShow(int64_t ATarget) {
-  if (!FFDecoder1->Seek(ATarget) && !FFDecoder1->Seek(ATarget, sfBackward) &&
+  // From the key frame at or before the target to the frame at or before it.
+  if (!FFDecoder1->Seek(ATarget, sfBackward) && !FFDecoder1->Seek(ATarget) &&
       !FFDecoder1->Seek(ATarget, sfAny))
     return;
+  bool first = true;
   while (FFDecoder1->Decode()) {
-    if (FFDecoder1->FrameInfo().PTS >= ATarget || ATarget <= 0) {
-      ShowFrame();
-      return;
-    }
+    const int64_t pts = FFDecoder1->FrameInfo().PTS;
+    if (pts > ATarget && !first && FFDecoder1->DecodePreviousFrame())
+      break;
+    if (pts >= ATarget || ATarget <= 0)
+      break;
+    first = false;
   }
+  if (FFDecoder1->FrameInfo().Ready)
+    ShowFrame();
 }
 
 QDialog *Tfrm_Preview::CreateNaturalSizeView() {

@@ -227,6 +227,46 @@ TEST(PreviewWindow, TrackBarStepsDecodeNeighboursAndJumpsSeek) {
   EXPECT_EQ(f.CurrentPTS(), 0);
 }
 
+struct TTrackBarJumpCase {
+  const char *Fixture;
+  int Frames;      // the track bar's maximum: frames counted in the file
+  int Position;    // a jump there
+  int64_t Shown;   // the frame at or before the position's time
+  int64_t LastKey; // Previous key frame from the last frame
+};
+
+class PreviewTrackBarJumpTest : public testing::TestWithParam<TTrackBarJumpCase> {};
+
+// MPEG streams and a jittered frame rate: the slider's time shows the frame at or before it,
+// position 0 the first frame, and Previous works through the last group of frames.
+TEST_P(PreviewTrackBarJumpTest, JumpsShowTheFrameAtOrBeforeTheSlidersTime) {
+  const TTrackBarJumpCase &c = GetParam();
+  TOpenPreview p(Fixture(c.Fixture));
+  ASSERT_TRUE(p.Loaded);
+  Tfrm_Preview &f = p.Form;
+  EXPECT_EQ(f.TrackBar1->maximum(), c.Frames);
+  f.TrackBar1->setValue(c.Position);
+  EXPECT_EQ(f.CurrentPTS(), c.Shown);
+  f.TrackBar1->setValue(f.TrackBar1->maximum());
+  const int64_t last = f.CurrentPTS();
+  f.btn_PreviousClick();
+  EXPECT_LT(f.CurrentPTS(), last);
+  f.TrackBar1->setValue(f.TrackBar1->maximum());
+  f.btn_FirstClick();
+  EXPECT_EQ(f.CurrentPTS(), c.LastKey);
+  f.TrackBar1->setValue(0);
+  EXPECT_EQ(f.CurrentPTS(), 0);
+  EXPECT_EQ(f.lblPTS->text(), QStringLiteral("00:00:00.000"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, PreviewTrackBarJumpTest,
+                         testing::Values(TTrackBarJumpCase{"bframes.ts", 75, 30, 1200000, 2880000},
+                                         TTrackBarJumpCase{"open_gop.mpg", 75, 50, 1960000,
+                                                           2880000},
+                                         TTrackBarJumpCase{"open_gop.ts", 75, 31, 1240000, 2880000},
+                                         // 75 frames at a claimed 1000 fps: counted, not 3007
+                                         TTrackBarJumpCase{"vfr.mp4", 75, 40, 1577000, 2800000}));
+
 TEST(PreviewWindow, ResizingKeepsThePositionAndTheTrackBarsFocus) {
   TOpenPreview p(Fixture("av.mp4"));
   ASSERT_TRUE(p.Loaded);
