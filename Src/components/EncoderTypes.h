@@ -7,7 +7,11 @@
 #include <functional>
 #include <string>
 
+#include "components/FFAPI.h"
 #include "components/TObject.h"
+
+class TBitmap;
+struct TPicturePlanes;
 
 // One input of a task.
 struct TInputOptions {
@@ -18,8 +22,7 @@ struct TInputOptions {
   void *Data = nullptr;
 };
 
-// One output of a task. The hook flags route the engine's hooks to the component's hook
-// events (the hook layer is not built yet: the flags are kept and handed on as words).
+// One output of a task. The hook flags route the engine's hooks to the component's hook events.
 struct TOutputOptions {
   std::string FileName;
   std::string Options;
@@ -56,6 +59,41 @@ struct TTerminateInfo {
   std::string ExceptionMsg;
 };
 
+// OnPreviewBitmap: a picture of the task's output, at most once per PreviewInterval. The bitmap
+// belongs to the engine and is valid during the event only.
+struct TPreviewInfo {
+  int TaskIndex = 0;
+  const TBitmap *Bitmap = nullptr;
+  int FrameNumber = 0;
+  int64_t PTS = 0; // microseconds
+};
+// OnVideoInputHook / OnVideoOutputHook: the picture as a bitmap the handler may change.
+struct THookInfo {
+  int TaskIndex = 0;
+  TBitmap *Bitmap = nullptr;
+  int FrameNumber = 0;
+  int64_t PTS = 0;
+  bool Update = true;    // rebuild the frame from the bitmap afterwards
+  bool StopHook = false; // no more calls of this hook for the task
+};
+// OnFrameInputHook / OnFrameOutputHook: the picture's planes (a private copy the handler may
+// change).
+struct TFrameHookInfo {
+  int TaskIndex = 0;
+  int FrameNumber = 0;
+  TPicturePlanes *Picture = nullptr;
+  int PixFmt = -1; // library pixel format
+  int Width = 0;
+  int Height = 0;
+  int64_t PTS = 0;
+};
+
 using TStartEvent = std::function<void(TObject *Sender, int ATaskIndex)>;
 using TProgressEvent = std::function<void(TObject *Sender, TProgressInfo *AProgressInfo)>;
+using TPreviewBitmapEvent = std::function<void(TObject *Sender, const TPreviewInfo &APreviewInfo)>;
+using TVideoHookEvent = std::function<void(TObject *Sender, THookInfo *AHookInfo)>;
+using TFrameHookEvent = std::function<void(TObject *Sender, TFrameHookInfo *AHookInfo)>;
+using TAudioHookEvent =
+    std::function<void(TObject *Sender, int ATaskIndex, int64_t APTS, const AVFrame *AFrame,
+                       int ASize, int ASampleRate, int AChannels, AVSampleFormat ASampleFormat)>;
 using TTerminateEvent = std::function<void(TObject *Sender, const TTerminateInfo &ATerminateInfo)>;

@@ -77,6 +77,7 @@ void TCustomEncoder::CopySettings(TFFmpeg &AEngine) const {
   AEngine.HaltOnInvalidOption = FHaltOnInvalidOption;
   AEngine.FReadTimeout = FReadTimeout;
   AEngine.FWriteTimeout = FWriteTimeout;
+  CopyPreviewSettings(AEngine);
 }
 
 int TCustomEncoder::AddTask(const std::string &AFileName, TInputOptions *AOptions) {
@@ -90,6 +91,7 @@ int TCustomEncoder::AddTask(const std::string &AFileName, TInputOptions *AOption
     engine->FOnBeforeFindStreamInfo = [this](TObject *Sender, AVFormatContext *AContext) {
       DoBeforeFindStreamInfo(Sender, AContext);
     };
+    RoutePreviewBitmap(*engine);
     CopySettings(*engine);
     const int ret = OpenInput(*engine, AFileName, AOptions);
     if (ret < 0) {
@@ -157,6 +159,7 @@ int TCustomEncoder::OpenOutput(TFFmpeg &AEngine, const std::string &AFileName,
       AOptions->FileName = AFileName;
     output = *AOptions;
     AEngine.SetVideoHookBitsPixel(output.VideoHookBitsPixel);
+    RouteHooks(AEngine, output);
   }
   if (AEngine.FOutputOptions.size() <= position)
     AEngine.FOutputOptions.resize(position + 1);

@@ -70,6 +70,17 @@ public:
   void SetFrameRateEmulation(bool Value);
   TThreadPriority ThreadPriority() const { return FThreadPriority; }
   void SetThreadPriority(TThreadPriority Value) { FThreadPriority = Value; }
+  // Previews of every task (reach running tasks too): the audio played while converting, the
+  // output pictures in the preview window (PreviewVideo) or through OnPreviewBitmap
+  // (PreviewBitmap), at most once per PreviewInterval ms (values of 10 or less store 10).
+  bool PreviewAudio() const { return FPreviewAudio; }
+  void SetPreviewAudio(bool Value);
+  bool PreviewVideo() const { return FPreviewVideo; }
+  void SetPreviewVideo(bool Value);
+  bool PreviewBitmap() const { return FPreviewBitmap; }
+  void SetPreviewBitmap(bool Value);
+  int PreviewInterval() const { return FPreviewInterval; }
+  void SetPreviewInterval(int Value);
   bool TriggerEventInMainThread() const { return FTriggerEventInMainThread; }
   void SetTriggerEventInMainThread(bool Value) { FTriggerEventInMainThread = Value; }
   void *UserData() const { return FData; }
@@ -87,6 +98,12 @@ public:
   TProgressEvent OnProgress;
   TTerminateEvent OnTerminate;
   TBeforeFindStreamInfoEvent OnBeforeFindStreamInfo;
+  // Like OnProgress.
+  TPreviewBitmapEvent OnPreviewBitmap;
+  // Hooks, routed per output by the hook flags of TOutputOptions: always on the task's thread.
+  TVideoHookEvent OnVideoInputHook, OnVideoOutputHook;
+  TFrameHookEvent OnFrameInputHook, OnFrameOutputHook;
+  TAudioHookEvent OnAudioInputHook, OnAudioOutputHook;
 
   // The option text SetOutput hands to the engine: the hook words in their canonical letter
   // case wherever they stand between blanks, leading and trailing blanks trimmed.
@@ -98,10 +115,20 @@ protected:
                           int64_t ACurrentDuration, int64_t ATotalDuration);
   virtual void DoTerminate(TFFmpeg *Sender);
   void DoBeforeFindStreamInfo(TObject *Sender, AVFormatContext *AFormatContext);
+  void DoPreviewBitmap(TFFmpeg *Sender, const TBitmap &ABitmap, int AFrameNumber, int64_t APTS);
+  void DoVideoHook(const TVideoHookEvent &AEvent, TFFmpeg *Sender, TBitmap &ABitmap,
+                   int AFrameNumber, int64_t APTS, bool &AUpdate, bool &AStopHook);
+  void DoFrameHook(const TFrameHookEvent &AEvent, TFFmpeg *Sender, TPicturePlanes &APicture,
+                   AVPixelFormat APixFmt, int AFrameNumber, int AWidth, int AHeight, int64_t APTS);
 
 private:
   void CheckNotWorking(const char *AOperation) const;
   void CopySettings(TFFmpeg &AEngine) const;
+  // The preview settings and the preview event, onto one engine.
+  void CopyPreviewSettings(TFFmpeg &AEngine) const;
+  void RoutePreviewBitmap(TFFmpeg &AEngine);
+  // The engine's hooks to this component's events, as the output's flags say.
+  void RouteHooks(TFFmpeg &AEngine, const TOutputOptions &AOutput);
   int OpenInput(TFFmpeg &AEngine, const std::string &AFileName, TInputOptions *AOptions);
   int OpenOutput(TFFmpeg &AEngine, const std::string &AFileName, TOutputOptions *AOptions);
   void StartNextTask();
@@ -118,6 +145,10 @@ private:
   int FProgressInterval = 500;
   TThreadPriority FThreadPriority = tpNormal;
   bool FTriggerEventInMainThread = true;
+  bool FPreviewAudio = false;
+  bool FPreviewVideo = false;
+  bool FPreviewBitmap = false;
+  int FPreviewInterval = 100;
 
   // Staging records, each filled under its family's lock.
   TProgressInfo FProgressInfo;
@@ -127,6 +158,13 @@ private:
   std::mutex FProgressLock;
   std::recursive_mutex FTerminateLock; // re-entered by a task that ends inside StartConvert
   std::mutex FFindStreamLock;
+  TPreviewInfo FPreviewInfo;
+  THookInfo FVideoHookInfo;
+  TFrameHookInfo FFrameHookInfo;
+  std::mutex FPreviewLock;
+  std::mutex FVideoHookLock;
+  std::mutex FFrameHookLock;
+  std::mutex FAudioHookLock;
 
   // Termination deliveries still under way (replaces a single "delivered" flag, which two
   // tasks ending close together would overwrite).

@@ -44,6 +44,8 @@ public:
 
   // The task's hooks and previews (events, post hooks, preview interval and audio preview).
   THooks &Hooks() { return *FHooks; }
+  // Bit depth of the hook bitmaps (8, 15, 16, 24, 32; another value is logged and ignored).
+  void SetVideoHookBitsPixel(int ABitsPixel) override;
   // The task's filter graphs (configuring, feeding; the transcode loop's side).
   TFilterGraphs &FilterGraphs() { return FFilterGraphs; }
   // ---- task control (the conversion thread and loop) ------------------------------------------
@@ -81,7 +83,6 @@ public:
   void PrintReport(bool is_last, int64_t timer_start, int64_t cur_time);
 
 protected:
-  void SetVideoHookBitsPixel(int ABitsPixel) override;
   int opt_map(TOptionsContext *o, const std::string &opt, const std::string &arg) override;
   int opt_map_channel(TOptionsContext *o, const std::string &opt, const std::string &arg) override;
 

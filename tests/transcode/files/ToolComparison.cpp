@@ -19,6 +19,15 @@ std::string RunText(const std::string &cmd) {
   return out;
 }
 
+double FirstFrameLuma(const std::string &file) {
+  const std::string pixels = RunText("ffmpeg -nostdin -v error -i \"" + file +
+                                     "\" -frames:v 1 -f rawvideo -pix_fmt gray -");
+  double sum = 0;
+  for (unsigned char c : pixels)
+    sum += c;
+  return pixels.empty() ? -1 : sum / double(pixels.size());
+}
+
 // ffprobe's default writer: [STREAM] key=value ... [/STREAM].
 std::vector<TStreamFacts> ProbeStreams(const std::string &file) {
   std::string text = RunText("ffprobe -v error -show_entries stream=codec_type,codec_name,width,"

@@ -20,6 +20,8 @@ std::vector<TStreamFacts> ProbeStreams(const std::string &file);
 // The values our output stream will be encoded with: what the options set, else the source's.
 // (A stream fed by a complex graph: its graph is configured from the streams' parameters.)
 TStreamFacts OurStream(TCustomFFmpeg &E, const TOutputStream &ost);
+// Mean luma (0-255) of the first video frame of a file as ffmpeg decodes it; -1 when none.
+double FirstFrameLuma(const std::string &file);
 // The container's duration in seconds by ffprobe; -1 when unreadable.
 double ProbeDuration(const std::string &file);
 // The tool converts 0.2 s of the inputs with the options into toolOut; returns the probed

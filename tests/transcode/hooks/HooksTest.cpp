@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "../files/FilesTestSupport.h"
+#include "../files/ToolComparison.h"
 #include "media/TPreviewer.h"
 #include "transcode/Hooks.h"
 #include "transcode/TCustomFFmpeg.h"
@@ -284,25 +285,6 @@ TEST_F(HooksTest, StreamCopyIsRefusedWhileSomethingNeedsDecodedFrames) {
     EXPECT_TRUE(engine.FatalException()) << c.Text;
     EXPECT_NE(engine.FatalMessage().find(c.Text), std::string::npos) << engine.FatalMessage();
   }
-}
-
-} // namespace
-
-namespace {
-
-// Mean luma of the first frame of a file, decoded by Debian's ffmpeg.
-double FirstFrameLuma(const std::string &AFile) {
-  const std::string cmd =
-      "ffmpeg -nostdin -v error -i '" + AFile + "' -frames:v 1 -f rawvideo -pix_fmt gray -";
-  FILE *pipe = popen(cmd.c_str(), "r");
-  if (!pipe)
-    return -1;
-  double sum = 0;
-  long count = 0;
-  for (int c; (c = std::fgetc(pipe)) != EOF; ++count)
-    sum += c;
-  pclose(pipe);
-  return count ? sum / double(count) : -1;
 }
 
 void White(TObject *, TBitmap &ABitmap, int, int64_t, bool &, bool &) {
