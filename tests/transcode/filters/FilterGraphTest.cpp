@@ -103,6 +103,10 @@ const TGraphCase GraphCases[] = {
     {"FrameSizeAddsScaler", "av.mp4", "", "-s 160x120 -c:v mpeg4 -an", "s.avi", 0,
      "graph 0 input from stream 0:0 > Parsed_null_0 > scaler_out_0_0 > format > out_0_0",
      {{"scaler_out_0_0/w", "160"}, {"scaler_out_0_0/h", "120"}}},
+    {"ScalerOptionsReachTheScaler", "av.mp4", "", "-s 160x120 -sws_flags lanczos -c:v mpeg4 -an",
+     "sws.avi", 0,
+     "graph 0 input from stream 0:0 > Parsed_null_0 > scaler_out_0_0 > format > out_0_0", {},
+     {"Setting 'sws_flags' to value 'lanczos'"}},
     {"UserChainKeepsItsOrder", "av.mp4", "", "-vf \"scale=160:-2,vflip\" -an", "u.mp4", 0,
      "graph 0 input from stream 0:0 > Parsed_scale_0 > Parsed_vflip_1 > format > out_0_0",
      {{"Parsed_scale_0/w", "160"}}},
@@ -249,6 +253,26 @@ TEST_F(FilesTest, LabelledOutputNobodyMapsIsReportedUnconnected) {
   } catch (const FFmpegException &e) {
     EXPECT_STREQ(e.what(), "Filter null:default has an unconnected output");
   }
+}
+
+TEST_F(FilesTest, GraphOptionsComeFromTheThreadOptionsAndTheScalerOptions) {
+  TCustomFFmpeg E;
+  OpenTask(E, "av.mp4", "",
+           "-filter_threads 3 -filter_complex_threads 2 -filter_complex \"[0:a]anull\" "
+           "-sws_flags lanczos -c:v mpeg4 -c:a aac",
+           "threads.mkv");
+  ASSERT_EQ(E.Fnb_filtergraphs(), 2);
+  TFilterGraph *complex = E.Ffiltergraphs[0].get();
+  TFilterGraph *simple = E.Ffiltergraphs[1].get();
+  ASSERT_EQ(ConfigureFromStreams(E, complex), 0);
+  ASSERT_EQ(ConfigureFromStreams(E, simple), 0);
+  EXPECT_EQ(complex->graph->nb_threads, 2);
+  EXPECT_EQ(simple->graph->nb_threads, 3);
+  ASSERT_TRUE(simple->graph->scale_sws_opts);
+  // Every scaler option as "key=value", joined with ':'.
+  const std::string sws = simple->graph->scale_sws_opts;
+  EXPECT_NE(sws.find("sws_flags=lanczos"), std::string::npos) << sws;
+  EXPECT_NE(sws.back(), ':');
 }
 
 TEST_F(FilesTest, SplitInASimpleGraphIsRefusedAtConfiguration) {
