@@ -75,7 +75,7 @@ std::string THooks::StreamCopyConflict(AVMediaType AType) const {
       return "-vcodec/-c:video copy and VideoHook are incompatible (frames are not decoded)";
     if (FOnInputFrameHook || FOnOutputFrameHook)
       return "-vcodec/-c:video copy and FrameHook are incompatible (frames are not decoded)";
-    std::lock_guard lock(const_cast<std::mutex &>(FHookLock));
+    std::lock_guard lock(FHookLock);
     if (FPostHooks != 0)
       return "-vcodec/-c:video copy and Preview are incompatible (frames are not decoded)";
   }

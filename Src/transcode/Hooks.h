@@ -138,7 +138,7 @@ private:
   TSide FOutput{&FOnOutputVideoHook, &FOnOutputFrameHook, {}, {}};
   TFramePtr FHookedFrame; // what the encoder gets after output hooks
 
-  std::mutex FHookLock; // FPostHooks, FPostHooksChanged, FPreviewer
+  mutable std::mutex FHookLock; // FPostHooks, FPostHooksChanged, FPreviewer
   TPostHooks FPostHooks = 0;
   bool FPostHooksChanged = false;
   std::shared_ptr<TPreviewer> FPreviewer;
