@@ -138,18 +138,20 @@ INSTANTIATE_TEST_SUITE_P(Cli, CliRefusal, ::testing::ValuesIn(RefusalCases()),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(CliTest, ConvertsAndReportsTheFinishedTask) {
+  const std::string options = "-t 1.5 -c:v mpeg4 -c:a libvorbis -vf scale=160:120";
   const std::string out = ScratchDir() + "/converted.mkv";
-  const TCliRun run = RunCli({Fixture("av.mp4"), "-O", "-y -t 1.5 -c copy", out});
+  const TCliRun run = RunCli({Fixture("av.mp4"), "-O", "-y " + options, out});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("Task 0 ended: Finished=true Exception=false"), std::string::npos)
       << run.err;
   EXPECT_NE(run.err.find("100.0% time=00:00:01."), std::string::npos) << run.err;
   const std::vector<TStreamFacts> streams = ProbeStreams(out);
   ASSERT_EQ(streams.size(), 2u);
-  EXPECT_EQ(streams[0].at("codec_name"), "h264");
-  EXPECT_EQ(streams[1].at("codec_name"), "aac");
+  EXPECT_EQ(streams[0].at("codec_name"), "mpeg4");
+  EXPECT_EQ(streams[0].at("width"), "160");
+  EXPECT_EQ(streams[1].at("codec_name"), "vorbis");
   const std::string tool = ScratchDir() + "/converted_by_tool.mkv";
-  RunText("ffmpeg -nostdin -v error -y -i \"" + Fixture("av.mp4") + "\" -t 1.5 -c copy \"" + tool +
+  RunText("ffmpeg -nostdin -v error -y -i \"" + Fixture("av.mp4") + "\" " + options + " \"" + tool +
           "\"");
   EXPECT_NEAR(ProbeDuration(out), ProbeDuration(tool), 0.04);
 }

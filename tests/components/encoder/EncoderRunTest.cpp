@@ -64,7 +64,8 @@ TEST_F(EncoderRunTest, OneThreadStartsEachNextTaskFromTheTaskThatEnded) {
 TEST_F(EncoderRunTest, TwoTasksAtOnceWriteWhatOneAtATimeWrites) {
   const std::vector<std::string> inputs{Fixture("av.mp4"), Fixture("av.avi")};
   const std::vector<std::pair<std::string, std::string>> outputs{
-      {"-y -c copy -fflags +bitexact", "mkv"}, {"-y -c copy", "avi"}};
+      {"-y -c:v mpeg4 -c:a libmp3lame -vf vflip", "avi"},
+      {"-y -c:v libx264 -c:a aac -vf scale=160:120 -fflags +bitexact", "mkv"}};
   std::vector<std::string> serial, parallel;
   for (int threads : {0, 2}) {
     TFFEncoder encoder;
