@@ -654,8 +654,8 @@ void TFFDecoder::BuildIndex(int AStreamIndex) {
   const auto toMicroseconds = [this, AStreamIndex](int64_t ATime) {
     return StreamTimeToMicroseconds(AStreamIndex, ATime);
   };
-  FLastRead = ff::av_gettime_relative();
-  if (!RewindInput() || !FIndex.Scan(FFileHandle, AStreamIndex, toMicroseconds)) {
+  const auto onRead = [this] { FLastRead = ff::av_gettime_relative(); };
+  if (!RewindInput() || !FIndex.Scan(FFileHandle, AStreamIndex, toMicroseconds, onRead)) {
     FIndex.Clear();
     return;
   }

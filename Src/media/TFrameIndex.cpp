@@ -4,14 +4,16 @@
 #include <new>
 
 bool TFrameIndex::Scan(AVFormatContext *AContext, int AStream,
-                       const TTimeConverter &AToMicroseconds) {
+                       const TTimeConverter &AToMicroseconds,
+                       const std::function<void()> &AOnRead) {
   Clear();
   FStream = AStream;
   AVPacket *pkt = ff::av_packet_alloc();
   if (!pkt)
     throw std::bad_alloc();
   bool timed = true;
-  while (ff::av_read_frame(AContext, pkt) >= 0) {
+  int ret;
+  while (AOnRead(), (ret = ff::av_read_frame(AContext, pkt)) >= 0) {
     if (pkt->stream_index == AStream) {
       ++FPacketCount;
       const int64_t time = pkt->pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : AToMicroseconds(pkt->pts);
@@ -24,6 +26,10 @@ bool TFrameIndex::Scan(AVFormatContext *AContext, int AStream,
     ff::av_packet_unref(pkt);
   }
   ff::av_packet_free(&pkt);
+  if (ret != AVERROR_EOF) { // a read error or time-out: an index of part of the file misleads
+    Clear();
+    return false;
+  }
   FKeysTimed = timed;
   if (!timed) { // decoding order stays, for pairing with the decoded key frames
     FFrames.clear();

@@ -24,9 +24,11 @@ public:
   };
   using TTimeConverter = std::function<int64_t(int64_t)>;
 
-  // Reads every packet of AStream from the current position to the end. False when reading
-  // fails before any packet of the stream was seen.
-  bool Scan(AVFormatContext *AContext, int AStream, const TTimeConverter &AToMicroseconds);
+  // Reads every packet of AStream from the current position to the end (AOnRead runs before
+  // each read). False, leaving the index empty, when reading fails before the end of the file
+  // or the stream has no packet.
+  bool Scan(AVFormatContext *AContext, int AStream, const TTimeConverter &AToMicroseconds,
+            const std::function<void()> &AOnRead);
   void Clear();
   int Stream() const { return FStream; }
   size_t PacketCount() const { return FPacketCount; }
