@@ -306,6 +306,7 @@ void THooks::AudioPreview(const AVFrame *AFrame, bool ANativeRate) {
 bool THooks::OpenWavePlayer(const AVFrame *AFrame) {
   FDesireRate = AFrame->sample_rate;
   FDesireChannels = PlayerChannels(AFrame->ch_layout.nb_channels);
+  FWaveBuffer.InitBuffer(TCircularBuffer::DefaultCapacity);
   FWaveBuffer.Reset();
   FWaveCanWrite = 0;
   FTaskEnded = false;
@@ -359,6 +360,7 @@ void THooks::Cleanup() {
     player = std::move(FWavePlayer);
   }
   player.reset(); // outside the lock: stopping its refill thread may take a moment
+  FWaveBuffer.InitBuffer(0);
   FResampler.Reset();
   FInput.PictureBuf.reset();
   FOutput.PictureBuf.reset();

@@ -149,7 +149,7 @@ private:
   std::atomic<bool> FPreviewAudio{false};
   std::atomic<bool> FTaskEnded{false};
   std::atomic<int> FWaveCanWrite{0};
-  TCircularBuffer FWaveBuffer;
+  TCircularBuffer FWaveBuffer{0}; // its area exists only while the audio preview plays
   // The player is made and freed on the task's thread; Pause and Resume come from others.
   std::mutex FWaveLock;
   std::unique_ptr<TWavePlayer> FWavePlayer;
