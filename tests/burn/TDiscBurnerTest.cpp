@@ -92,6 +92,9 @@ TEST_F(TDiscBurnerTest, BurnsThreeFilesUnderTheirListNamesIntoAnImage) {
 
 TEST_F(TDiscBurnerTest, FileOver4GiBReachesTheImageWhole) {
   const off_t size = off_t(4) * 1024 * 1024 * 1024 + 123457;
+  // The image takes the file's whole size on disk; a machine without the room skips this case.
+  if (std::filesystem::space(Dir.Path).available < uintmax_t(size) + (uintmax_t(1) << 30))
+    GTEST_SKIP() << "not enough free space for a 4 GiB image in " << Dir.Path;
   NewProject();
   ASSERT_TRUE(Burner.AddFile(SparseFile("big.bin", size), "big.bin"));
   ASSERT_TRUE(Burner.Prepare()) << Burner.GetLastErrorText();
