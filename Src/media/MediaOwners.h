@@ -32,7 +32,10 @@ public:
   static constexpr size_t Padding = AV_INPUT_BUFFER_PADDING_SIZE;
 
   TAVBuffer() = default;
-  ~TAVBuffer() { ff::av_free(FData); }
+  ~TAVBuffer() {
+    if (FData) // never allocated: the libraries may not even be loaded
+      ff::av_free(FData);
+  }
   TAVBuffer(const TAVBuffer &) = delete;
   TAVBuffer &operator=(const TAVBuffer &) = delete;
   // Makes room for at least ASize bytes; contents are not kept when it grows (it is zeroed

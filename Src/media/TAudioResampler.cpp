@@ -12,16 +12,23 @@ const char *SampleFormatName(AVSampleFormat AFormat) {
   const char *name = ff::av_get_sample_fmt_name(AFormat);
   return name ? name : "none";
 }
+
+// An unset layout owns nothing: leaving it alone keeps a resampler that never met the
+// libraries (they may not be loaded) from calling into them.
+void UninitLayout(AVChannelLayout &ALayout) {
+  if (ALayout.order != AV_CHANNEL_ORDER_UNSPEC || ALayout.nb_channels != 0)
+    ff::av_channel_layout_uninit(&ALayout);
+}
 } // namespace
 
 TAudioResampler::~TAudioResampler() {
   Reset();
-  ff::av_channel_layout_uninit(&FOutLayout);
+  UninitLayout(FOutLayout);
 }
 
 void TAudioResampler::SetOutput(int AChannels, int ASampleRate, AVSampleFormat AFormat) {
   if (AChannels != FOutChannels)
-    ff::av_channel_layout_uninit(&FOutLayout); // the default for the new count on first use
+    UninitLayout(FOutLayout); // the default for the new count on first use
   FOutChannels = AChannels;
   FOutRate = ASampleRate;
   FOutFormat = AFormat;
@@ -42,7 +49,7 @@ void TAudioResampler::Discard() {
 
 void TAudioResampler::Reset() {
   Free();
-  ff::av_channel_layout_uninit(&FParam.channel_layout);
+  UninitLayout(FParam.channel_layout);
   FParam = TAudioParam{};
 }
 

@@ -12,6 +12,12 @@
 #include "transcode/TextFormat.h"
 
 namespace {
+// An empty dictionary owns nothing; skipping it keeps an options object that never met the
+// libraries (they may not be loaded) from calling into them.
+void FreeDict(AVDictionary **ADict) {
+  if (*ADict)
+    ff::av_dict_free(ADict);
+}
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t';
@@ -206,10 +212,10 @@ void TFFOptions::init_opts() {
 }
 
 void TFFOptions::uninit_opts() {
-  ff::av_dict_free(&Fsws_dict);
-  ff::av_dict_free(&Fswr_opts);
-  ff::av_dict_free(&Fformat_opts);
-  ff::av_dict_free(&Fcodec_opts);
+  FreeDict(&Fsws_dict);
+  FreeDict(&Fswr_opts);
+  FreeDict(&Fformat_opts);
+  FreeDict(&Fcodec_opts);
 }
 
 void TFFOptions::init_parse_context() {
@@ -219,15 +225,15 @@ void TFFOptions::init_parse_context() {
 
 void TFFOptions::uninit_parse_context() {
   TOptionGroup &f = Foctx.file_opts;
-  ff::av_dict_free(&f.codec_opts);
-  ff::av_dict_free(&f.format_opts);
-  ff::av_dict_free(&f.sws_dict);
-  ff::av_dict_free(&f.swr_opts);
+  FreeDict(&f.codec_opts);
+  FreeDict(&f.format_opts);
+  FreeDict(&f.sws_dict);
+  FreeDict(&f.swr_opts);
   TOptionGroup &g = Foctx.global_opts;
-  ff::av_dict_free(&g.codec_opts);
-  ff::av_dict_free(&g.format_opts);
-  ff::av_dict_free(&g.sws_dict);
-  ff::av_dict_free(&g.swr_opts);
+  FreeDict(&g.codec_opts);
+  FreeDict(&g.format_opts);
+  FreeDict(&g.sws_dict);
+  FreeDict(&g.swr_opts);
   f.opts.clear();
   g.opts.clear();
   uninit_opts();
