@@ -147,9 +147,6 @@ void TEncoding::init_output_stream_wrapper(TOutputStream &ost, AVFrame *frame) {
 
 namespace {
 
-// Video sync methods.
-constexpr int VSYNC_AUTO = -1, VSYNC_PASSTHROUGH = 0, VSYNC_CFR = 1, VSYNC_VFR = 2, VSYNC_VSCFR = 3,
-              VSYNC_DROP = 4;
 constexpr int MaxCopiesWhileStopping = 11;
 constexpr int64_t GenericDefaultBitRate = 200000;
 // Constants of a -force_key_frames expression, by position.

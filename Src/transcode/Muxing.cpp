@@ -140,7 +140,7 @@ void TMuxing::fix_timestamps(TOutputFile &of, TOutputStream &ost, AVPacket *pkt)
   AVFormatContext *s = of.ctx.get();
   AVStream *st = ost.st;
   const AVMediaType type = st->codecpar->codec_type;
-  if ((type == AVMEDIA_TYPE_VIDEO && ost.vsync_method == 4 /* drop */) ||
+  if ((type == AVMEDIA_TYPE_VIDEO && ost.vsync_method == VSYNC_DROP) ||
       (type == AVMEDIA_TYPE_AUDIO && E.Faudio_sync_method < 0))
     pkt->pts = pkt->dts = AV_NOPTS_VALUE;
   if (type == AVMEDIA_TYPE_VIDEO && ost.frame_rate.num && ost.is_cfr) {

@@ -37,6 +37,16 @@ struct TAudioChannelMap {
   int ostream_idx = -1;
 };
 
+// Video sync methods (vsync_method, -vsync / -fps_mode).
+enum TVideoSync : int {
+  VSYNC_AUTO = -1,
+  VSYNC_PASSTHROUGH = 0,
+  VSYNC_CFR = 1,
+  VSYNC_VFR = 2,
+  VSYNC_VSCFR = 3,
+  VSYNC_DROP = 4
+};
+
 // finished bits of an output stream.
 enum : int { ENCODER_FINISHED = 1, MUXER_FINISHED = 2 };
 
