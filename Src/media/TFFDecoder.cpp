@@ -47,6 +47,7 @@ void TFFDecoder::CloseFile() {
   FHeld = false;
   FIndex.Clear();
   FIndexTriedStream = -1;
+  FTimesDecoded = false;
   ResetPicture();
   FLastPTS = AV_NOPTS_VALUE;
   FResampler.Reset();
@@ -562,7 +563,7 @@ bool TFFDecoder::DecodeNextKeyFrame(int AStreamIndex) {
   int index = SelectVideoStream(AStreamIndex);
   if (index < 0)
     return false;
-  if (!IndexReady(index))
+  if (!IndexReady(index, true))
     return SearchNextKeyFrame(index);
   const int64_t shown = KnownPTS();
   const int key = FIndex.KeyAfter(shown == AV_NOPTS_VALUE ? FIndex.FirstFrame() : shown);
@@ -577,7 +578,7 @@ bool TFFDecoder::DecodePreviousKeyFrame(int AStreamIndex) {
   int index = SelectVideoStream(AStreamIndex);
   if (index < 0)
     return false;
-  if (!IndexReady(index))
+  if (!IndexReady(index, true))
     return SearchPreviousKeyFrame(index);
   const int64_t shown = KnownPTS();
   // From a fresh file: the last key frame.
@@ -595,7 +596,7 @@ bool TFFDecoder::DecodePreviousFrame(int AStreamIndex) {
   int index = SelectVideoStream(AStreamIndex);
   if (index < 0)
     return false;
-  if (!IndexReady(index))
+  if (!IndexReady(index, true))
     return SearchPreviousFrame(index);
   const int64_t shown = KnownPTS();
   int64_t target = shown == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : FIndex.FrameBefore(shown);
@@ -608,13 +609,13 @@ int64_t TFFDecoder::VideoFrameCount() {
   int index = SelectVideoStream(-1);
   if (index < 0 || IsImage2())
     return 0;
-  IndexReady(index);
+  IndexReady(index, false); // the count needs no frame times
   return FIndex.Stream() == index ? int64_t(FIndex.PacketCount()) : 0;
 }
 
 bool TFFDecoder::SeekIndexedKey(int64_t APTS, TSeekFlags ASeekFlags) {
   if ((ASeekFlags & (sfByte | sfAny | sfFrame)) || FSeekIndex < 0 ||
-      FSeekIndex != FDesireVideoIndex || !IndexReady(FSeekIndex))
+      FSeekIndex != FDesireVideoIndex || !IndexReady(FSeekIndex, true))
     return false;
   const bool backward = ASeekFlags & sfBackward;
   int key = APTS == 0 ? 0 : backward ? FIndex.KeyAtOrBefore(APTS) : FIndex.KeyAtOrAfter(APTS);
@@ -629,15 +630,23 @@ bool TFFDecoder::SeekIndexedKey(int64_t APTS, TSeekFlags ASeekFlags) {
   return FHeld;
 }
 
-bool TFFDecoder::IndexReady(int AStreamIndex) {
-  if (FIndexTriedStream == AStreamIndex)
+bool TFFDecoder::IndexReady(int AStreamIndex, bool ANeedTimes) {
+  const bool scanned = FIndexTriedStream == AStreamIndex;
+  if (scanned && !(ANeedTimes && NeedsDecodedTimes()))
     return FIndex.Stream() == AStreamIndex && FIndex.HasTimes();
   if (!FFileHandle->pb && !FFileHandle->iformat->read_seek && !FFileHandle->iformat->read_seek2)
     return false;
-  FIndexTriedStream = AStreamIndex;
   const int64_t shown = FPicture.Ready ? CurrentPTS() : AV_NOPTS_VALUE;
-  BuildIndex(AStreamIndex);
-  const bool timed = FIndex.HasTimes();
+  if (!scanned) {
+    FIndexTriedStream = AStreamIndex;
+    FTimesDecoded = false;
+    BuildIndex(AStreamIndex);
+  }
+  if (ANeedTimes && NeedsDecodedTimes()) {
+    FTimesDecoded = true;
+    RecordDecodedTimes(AStreamIndex);
+  }
+  const bool timed = FIndex.Stream() == AStreamIndex && FIndex.HasTimes();
   ResetDecoding();
   if (shown == AV_NOPTS_VALUE || (timed && !LandOn(AStreamIndex, shown))) {
     RewindInput();
@@ -649,18 +658,19 @@ bool TFFDecoder::IndexReady(int AStreamIndex) {
   return timed;
 }
 
+bool TFFDecoder::NeedsDecodedTimes() const {
+  return FIndex.Stream() == FIndexTriedStream && FIndex.PacketCount() > 0 && !FIndex.HasTimes() &&
+         !FTimesDecoded;
+}
+
 void TFFDecoder::BuildIndex(int AStreamIndex) {
   ResetDecoding();
   const auto toMicroseconds = [this, AStreamIndex](int64_t ATime) {
     return StreamTimeToMicroseconds(AStreamIndex, ATime);
   };
   const auto onRead = [this] { FLastRead = ff::av_gettime_relative(); };
-  if (!RewindInput() || !FIndex.Scan(FFileHandle, AStreamIndex, toMicroseconds, onRead)) {
+  if (!RewindInput() || !FIndex.Scan(FFileHandle, AStreamIndex, toMicroseconds, onRead))
     FIndex.Clear();
-    return;
-  }
-  if (!FIndex.HasTimes())
-    RecordDecodedTimes(AStreamIndex);
 }
 
 void TFFDecoder::RecordDecodedTimes(int AStreamIndex) {

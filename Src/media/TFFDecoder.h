@@ -130,9 +130,11 @@ private:
   void ResetDecoding();
 
   // --- frame-exact stepping over the frame index ---
-  // Builds the stream's index once (the frame shown is kept); true when its frame times are
+  // Builds the stream's index once (the frame shown is kept); with ANeedTimes, also frame
+  // times from a decoding pass where the packets lack them. True when the frame times are
   // known.
-  bool IndexReady(int AStreamIndex);
+  bool IndexReady(int AStreamIndex, bool ANeedTimes);
+  bool NeedsDecodedTimes() const;
   void BuildIndex(int AStreamIndex);
   void RecordDecodedTimes(int AStreamIndex);
   // Puts the reader at the start of the file.
@@ -182,6 +184,7 @@ private:
 
   TFrameIndex FIndex;
   int FIndexTriedStream = -1;
+  bool FTimesDecoded = false;
   // FPacket holds the key frame's packet a seek stopped at, for the next Decode.
   bool FHeld = false;
 };
