@@ -62,7 +62,7 @@ public:
   float Fdts_error_threshold = 108000.0f;
   int Faudio_volume = 256;
   int Faudio_sync_method = 0;
-  int Fvideo_sync_method = -1; // VSYNC_AUTO
+  int Fvideo_sync_method = VSYNC_AUTO;
   float Fframe_drop_threshold = 0;
   int Fdo_hex_dump = 0;
   int Fdo_pkt_dump = 0;

@@ -15,6 +15,7 @@ struct TOptionsContext;
 
 // Row flags.
 enum : uint32_t {
+  ofNone = 0,
   ofHasArg = 0x1,
   ofBool = 0x2,
   ofExpert = 0x4,

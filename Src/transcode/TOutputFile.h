@@ -43,12 +43,29 @@ enum TVideoSync : int {
   VSYNC_PASSTHROUGH = 0,
   VSYNC_CFR = 1,
   VSYNC_VFR = 2,
-  VSYNC_VSCFR = 3,
-  VSYNC_DROP = 4
+  VSYNC_VSCFR = 3, // constant rate without duplicating the first frames
+  VSYNC_DROP = 4,
+  VSYNC_UNKNOWN = -2 // a -vsync / -fps_mode name that is none of these
 };
 
 // finished bits of an output stream.
 enum : int { ENCODER_FINISHED = 1, MUXER_FINISHED = 2 };
+
+// The method a -vsync or -fps_mode name stands for (case ignored); "auto" only when allowed.
+inline int VideoSyncMethodByName(const std::string &name, bool allowAuto) {
+  static const struct {
+    const char *name;
+    int method;
+  } Methods[] = {{"passthrough", VSYNC_PASSTHROUGH},
+                 {"cfr", VSYNC_CFR},
+                 {"vfr", VSYNC_VFR},
+                 {"drop", VSYNC_DROP},
+                 {"auto", VSYNC_AUTO}};
+  for (const auto &m : Methods)
+    if (ff::av_strcasecmp(name.c_str(), m.name) == 0 && (allowAuto || m.method != VSYNC_AUTO))
+      return m.method;
+  return VSYNC_UNKNOWN;
+}
 
 struct TOutputStream {
   TOutputStream() = default;
@@ -82,7 +99,7 @@ struct TOutputStream {
 
   AVRational frame_rate{0, 0};
   AVRational max_frame_rate{0, 0};
-  int vsync_method = -1;
+  int vsync_method = VSYNC_AUTO;
   int is_cfr = 0;
   std::string fps_mode;
   int force_fps = 0;

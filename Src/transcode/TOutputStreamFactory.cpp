@@ -242,7 +242,7 @@ void TOutputStreamFactory::ApplyVideoRate(TOutputStream &ost) {
     Fatal(&E, Format("Invalid maximum framerate value: %s", maxRate.c_str()));
   if (!rate.empty() && !maxRate.empty())
     Fatal(&E, "Only one of -fpsmax and -r can be set for a stream.");
-  if ((!rate.empty() || !maxRate.empty()) && E.Fvideo_sync_method == 0)
+  if ((!rate.empty() || !maxRate.empty()) && E.Fvideo_sync_method == VSYNC_PASSTHROUGH)
     Log(&E, llError, "Using -vsync passthrough and -r/-fpsmax can produce invalid output files");
 
   std::string aspect = TCustomFFmpeg::MatchPerStreamStr(o.frame_aspect_ratios, oc, ost.st);
@@ -369,37 +369,28 @@ void TOutputStreamFactory::ApplySyncMethod(TOutputStream &ost) {
   ost.vsync_method = E.Fvideo_sync_method;
   ost.fps_mode = TCustomFFmpeg::MatchPerStreamStr(o.fps_mode, oc, ost.st);
   if (!ost.fps_mode.empty()) {
-    static const struct {
-      const char *name;
-      int method;
-    } modes[] = {{"passthrough", 0}, {"cfr", 1}, {"vfr", 2}, {"drop", 4}, {"auto", -1}};
-    bool known = false;
-    for (auto &m : modes)
-      if (ff::av_strcasecmp(ost.fps_mode.c_str(), m.name) == 0) {
-        ost.vsync_method = m.method;
-        known = true;
-      }
-    if (!known)
+    ost.vsync_method = VideoSyncMethodByName(ost.fps_mode, true);
+    if (ost.vsync_method == VSYNC_UNKNOWN)
       Fatal(&E, Format("Invalid value %s specified for fps_mode of #%d:%d.", ost.fps_mode.c_str(),
                        ost.file_index, ost.index));
   }
-  if (ost.vsync_method == -1) {
+  if (ost.vsync_method == VSYNC_AUTO) {
     const int flags = oc->oformat->flags;
     if (std::strcmp(oc->oformat->name, "avi") == 0)
-      ost.vsync_method = 2;
+      ost.vsync_method = VSYNC_VFR;
     else if (flags & AVFMT_VARIABLE_FPS)
-      ost.vsync_method = (flags & AVFMT_NOTIMESTAMPS) ? 0 : 2;
+      ost.vsync_method = (flags & AVFMT_NOTIMESTAMPS) ? VSYNC_PASSTHROUGH : VSYNC_VFR;
     else
-      ost.vsync_method = 1;
-    if (ost.vsync_method == 1 && ost.source_index >= 0) {
+      ost.vsync_method = VSYNC_CFR;
+    if (ost.vsync_method == VSYNC_CFR && ost.source_index >= 0) {
       const TInputFile &f = *E.Finput_files[E.Finput_streams[ost.source_index]->file_index];
       if (f.nb_streams == 1 && f.input_ts_offset == 0)
-        ost.vsync_method = 3;
+        ost.vsync_method = VSYNC_VSCFR;
     }
-    if (ost.vsync_method == 1 && E.Fcopy_ts)
-      ost.vsync_method = 3;
+    if (ost.vsync_method == VSYNC_CFR && E.Fcopy_ts)
+      ost.vsync_method = VSYNC_VSCFR;
   }
-  ost.is_cfr = ost.vsync_method == 1 || ost.vsync_method == 3;
+  ost.is_cfr = ost.vsync_method == VSYNC_CFR || ost.vsync_method == VSYNC_VSCFR;
 }
 
 TOutputStream *TOutputStreamFactory::NewVideoStream(int source) {
