@@ -1,5 +1,7 @@
 #include "components/TFFLoader.h"
 
+#include <mutex>
+
 #include <dlfcn.h>
 #include <libintl.h>
 #include <link.h>
@@ -297,6 +299,11 @@ bool TFFLoader::Load(TLibrary lib) {
     Unload(lib);
   if (st.Fixuped && lib == avUtil && InstallLogger)
     GlobalLogger()->InstallAVLogCallback();
+  if (st.Fixuped && lib == avDevice) {
+    // Device and virtual formats (lavfi, x11grab, alsa ...) join the format lists once.
+    static std::once_flag registered;
+    std::call_once(registered, [] { ff::avdevice_register_all(); });
+  }
   return st.Fixuped;
 }
 

@@ -272,22 +272,19 @@ int TCustomFFmpegOpt::opt_vstats_file(TOptionsContext *, const std::string &,
 
 int TCustomFFmpegOpt::opt_vsync(TOptionsContext *, const std::string &opt, const std::string &arg) {
   Log(this, llWarning, "-vsync is deprecated. Use -fps_mode");
-  static const struct {
-    const char *name;
-    int method;
-  } Methods[] = {{"passthrough", 0}, {"cfr", 1}, {"vfr", 2}, {"drop", 4}};
-  for (const auto &m : Methods)
-    if (ff::av_strcasecmp(arg.c_str(), m.name) == 0) {
-      Fvideo_sync_method = m.method;
-      return 0;
-    }
-  if (Fvideo_sync_method != -1)
+  const int named = VideoSyncMethodByName(arg, false);
+  if (named != VSYNC_UNKNOWN) {
+    Fvideo_sync_method = named;
+    return 0;
+  }
+  if (Fvideo_sync_method != VSYNC_AUTO)
     return 0;
   Log(this, llWarning,
       "Passing a number to -vsync is deprecated, use a string argument as "
       "described in the manual.");
+  // As the tool: numbers only for auto, passthrough, cfr and vfr (drop has no number).
   int method = 0;
-  if (!ParseDecimal(arg, method) || method < -1 || method > 4 || method == 3)
+  if (!ParseDecimal(arg, method) || method < VSYNC_AUTO || method > VSYNC_VFR)
     return Fail(this, "The value for \"" + opt + "\" was \"" + arg + "\" which is invalid");
   Fvideo_sync_method = method;
   return 0;

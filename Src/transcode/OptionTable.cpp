@@ -150,8 +150,8 @@ void TCustomFFmpegOpt::BuildOptionTable() {
   AddHandler("benchmark_all", ofExit, H(opt_refused), "add timings for each task", "");
   AddHandler("progress", ofHasArg | ofExpert, H(opt_progress),
              "write program-readable progress information", "url");
-  AddHandler("stdin", ofExit, H(opt_refused), "enable or disable interaction on standard input",
-             "");
+  AddHandler("stdin", ofBool | ofExpert, H(opt_accepted),
+             "enable or disable interaction on standard input", "");
   AddHandler("timelimit", ofExit, H(opt_refused), "set max runtime in seconds in CPU user time",
              "limit");
   AddField("dump", ofBool | ofExpert, &Fdo_pkt_dump, "dump each input packet", "");
@@ -289,8 +289,8 @@ void TCustomFFmpegOpt::BuildOptionTable() {
             OFF(chroma_intra_matrices), "specify intra matrix coeffs", "matrix");
   AddOffset("top", ofHasArg | ofExpert | ofVideo | ofInt | ofSpec | ofInput | ofOutput,
             OFF(top_field_first), "top=1/bottom=0/auto=-1 field first", "");
-  AddHandler("vtag", ofHasArg | ofExpert | ofVideo | ofPerFile | ofOutput, H(opt_type_letter),
-             "force video tag/fourcc", "fourcc/tag");
+  AddHandler("vtag", ofHasArg | ofExpert | ofVideo | ofPerFile | ofInput | ofOutput,
+             H(opt_type_letter), "force video tag/fourcc", "fourcc/tag");
   AddField("qphist", ofBool | ofExpert | ofVideo, &Fqp_hist, "show QP histogram", "");
   AddOffset("fps_mode", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofOutput, OFF(fps_mode),
             "set framerate mode for matching video streams; overrides vsync", "");
@@ -314,7 +314,7 @@ void TCustomFFmpegOpt::BuildOptionTable() {
   AddHandler("hwaccels", ofExit, H(opt_refused), "show available HW acceleration methods", "");
   AddOffset("autorotate", ofHasArg | ofBool | ofExpert | ofSpec | ofInput, OFF(autorotate),
             "automatically insert correct rotate filters", "");
-  AddOffset("autoscale", ofHasArg | ofBool | ofExpert | ofSpec | ofInput, OFF(autoscale),
+  AddOffset("autoscale", ofHasArg | ofBool | ofExpert | ofSpec | ofOutput, OFF(autoscale),
             "automatically insert a scale filter at the end of the filter graph", "");
 
   // Audio options.

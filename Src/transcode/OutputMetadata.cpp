@@ -32,7 +32,8 @@ TMetaSpec ParseMetaType(TCustomFFmpeg &E, const std::string &arg) {
     break;
   case 's':
     if (arg.size() > 1 && arg[1] != ':')
-      Fatal(&E, Format("Invalid metadata specifier %s.", arg.c_str()));
+      Fatal(&E,
+            Format("Invalid metadata specifier %s.", arg.c_str() + 1)); // as the tool: "x" of "sx"
     m.streamSpec = arg.size() > 1 ? arg.substr(2) : "";
     break;
   case 'c':

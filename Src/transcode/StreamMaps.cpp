@@ -10,8 +10,10 @@
 
 namespace {
 
+// A malformed specifier matches nothing (as in the tool: "0:x?" is ignored, "0:x" matches no
+// streams).
 bool Matches(const TInputFile &f, int stream, const char *spec) {
-  return MatchesStreamSpecifier(f.ctx.get(), f.ctx->streams[stream], spec);
+  return ff::avformat_match_stream_specifier(f.ctx.get(), f.ctx->streams[stream], spec) > 0;
 }
 
 bool Discarded(const TInputsView &in, const TInputFile &f, int stream) {

@@ -165,8 +165,6 @@ void TCustomFFmpeg::SetPerFormatOptions(TOptionsContext &o, const AVInputFormat 
     const AVClass *pc = fmt ? fmt->priv_class : nullptr;
     return pc && ff::av_opt_find(&pc, name, nullptr, 0, AV_OPT_SEARCH_FAKE_OBJ);
   };
-  if (!o.sample_fmts.empty())
-    ff::av_dict_set(fo, "sample_fmt", o.sample_fmts.back().u.str.c_str(), 0);
   if (!o.audio_sample_rate.empty())
     ff::av_dict_set_int(fo, "sample_rate", o.audio_sample_rate.back().u.i, 0);
   if (!o.audio_channels.empty() && hasPrivate("ch_layout"))

@@ -3,7 +3,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <stdexcept>
+#include <type_traits>
 
 #include "components/TFFLogger.h"
 #include "transcode/FFErrorText.h"
@@ -63,6 +65,28 @@ template <class T> bool ParseNumber(const std::string &s, T &v) {
     ++b;
   auto r = std::from_chars(b, e, v);
   return r.ec == std::errc() && r.ptr == e && b != e;
+}
+
+// An option value as the tool reads numbers: an exact decimal first, else the library's
+// number reader (SI suffixes such as k or M, hexadecimal); integer rows take only integral
+// values within their type's range.
+template <class T> bool ParseOptionNumber(const std::string &s, T &v) {
+  if (ParseNumber(s, v))
+    return true;
+  if (s.empty())
+    return false;
+  char *tail = nullptr;
+  const double d = ff::av_strtod(s.c_str(), &tail);
+  if (!tail || *tail || std::isnan(d))
+    return false;
+  if constexpr (std::is_integral_v<T>) {
+    const double lo = double(std::numeric_limits<T>::min());
+    const double hi = double(std::numeric_limits<T>::max()) + 1.0; // exact: a power of two
+    if (!(d >= lo && d < hi) || d != std::trunc(d))
+      return false;
+  }
+  v = T(d);
+  return true;
 }
 
 [[noreturn]] void ThrowExpected(const char *what, const std::string &opt, const std::string &arg) {
@@ -447,10 +471,10 @@ int TFFOptions::WriteOption(TOptionsContext *optctx, const TOptionDef *po, const
   if (po->flags & ofString)
     *static_cast<std::string *>(dst) = arg;
   else if (po->flags & (ofBool | ofInt)) {
-    if (!ParseNumber(arg, *static_cast<int *>(dst)))
+    if (!ParseOptionNumber(arg, *static_cast<int *>(dst)))
       ThrowExpected("integer", opt, arg);
   } else if (po->flags & ofInt64) {
-    if (!ParseNumber(arg, *static_cast<int64_t *>(dst)))
+    if (!ParseOptionNumber(arg, *static_cast<int64_t *>(dst)))
       ThrowExpected("int64", opt, arg);
   } else if (po->flags & ofTime) {
     int64_t us = 0;
@@ -459,10 +483,10 @@ int TFFOptions::WriteOption(TOptionsContext *optctx, const TOptionDef *po, const
                                    opt.c_str(), arg.c_str()));
     *static_cast<int64_t *>(dst) = us;
   } else if (po->flags & ofFloat) {
-    if (!ParseNumber(arg, *static_cast<float *>(dst)))
+    if (!ParseOptionNumber(arg, *static_cast<float *>(dst)))
       ThrowExpected("float", opt, arg);
   } else if (po->flags & ofDouble) {
-    if (!ParseNumber(arg, *static_cast<double *>(dst)))
+    if (!ParseOptionNumber(arg, *static_cast<double *>(dst)))
       ThrowExpected("double", opt, arg);
   }
   return 0;

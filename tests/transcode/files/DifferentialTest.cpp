@@ -155,3 +155,87 @@ INSTANTIATE_TEST_SUITE_P(Tool, DifferentialCases, ::testing::ValuesIn(DiffCases)
                          [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
+
+namespace {
+
+// Where opening differs from the tool in whether an option string is taken at all: the tool
+// and the engine must both accept the string or both refuse it, and a refusal must carry the
+// tool's message (quotes and line breaks aside).
+struct TAgreeCase {
+  const char *name;
+  const char *inOptions;
+  const char *input; // a fixture, or "lavfi:<graph>" for a virtual input
+  const char *outOptions;
+  const char *ext;
+  const char *toolError; // null: both accept
+};
+
+const TAgreeCase AgreeCases[] = {
+    {"lavfi_input", "-f lavfi", "lavfi:testsrc=duration=1:size=320x240", "", "mkv", nullptr},
+    {"autoscale_on_output", "", "av.mp4", "-autoscale 0", "mkv", nullptr},
+    {"vtag_on_input", "-vtag XVID", "av.mp4", "", "mkv", nullptr},
+    {"sample_fmt_on_input", "-sample_fmt s16", "audio.wav", "", "mkv", nullptr},
+    {"fs_si_suffix", "", "av.mp4", "-fs 10M", "mkv", nullptr},
+    {"ar_si_suffix", "", "av.mp4", "-ar 22.05k", "mkv", nullptr},
+    {"ar_hexadecimal", "", "av.mp4", "-ar 0x5622", "mkv", nullptr},
+    {"ac_integral_float", "", "av.mp4", "-ac 2.0", "mkv", nullptr},
+    {"frames_integral_float", "", "av.mp4", "-frames:v 10.0", "mkv", nullptr},
+    {"nostdin", "", "av.mp4", "-nostdin", "mkv", nullptr},
+    {"vsync_4", "", "av.mp4", "-vsync 4", "mkv", "The value for vsync was 4 which is not within"},
+    {"metadata_stream_specifier", "", "av.mp4", "-metadata:sx a=b", "mkv",
+     "Invalid metadata specifier x."},
+    {"map_malformed_optional", "", "av.mp4", "-map 0:x? -map 0:v", "mkv", nullptr},
+    {"map_malformed", "", "av.mp4", "-map 0:x", "mkv",
+     "Stream map '0:x' matches no streams.\nTo ignore this, add a trailing '?' to the map."},
+};
+
+void PrintTo(const TAgreeCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+std::string Normalized(std::string s) {
+  std::string r;
+  for (char c : s)
+    if (c != '\r')
+      r += c == '"' ? '\'' : c;
+  return r;
+}
+
+class ToolAgreementCases : public FilesTest, public ::testing::WithParamInterface<TAgreeCase> {};
+
+TEST_P(ToolAgreementCases, AcceptsAndRefusesAsTheTool) {
+  const TAgreeCase &c = GetParam();
+  const std::string input = std::string(c.input).rfind("lavfi:", 0) == 0
+                                ? std::string(c.input).substr(6)
+                                : InputPath(c.input);
+  const std::string toolOut = ScratchDir() + "/agree_tool_" + c.name + "." + c.ext;
+  const std::string cmd = std::string("ffmpeg -nostdin -v error -y ") + c.inOptions + " -i \"" +
+                          input + "\" " + c.outOptions + " -t 0.2 \"" + toolOut +
+                          "\" 2>&1; echo \"status=$?\"";
+  const std::string toolLog = RunText(cmd);
+  const bool toolAccepts = toolLog.find("status=0") != std::string::npos;
+  ASSERT_EQ(toolAccepts, c.toolError == nullptr) << cmd << "\n" << toolLog;
+
+  TCustomFFmpeg E;
+  TOpenResult in = OpenIn(E, c.inOptions, input);
+  TOpenResult out =
+      in.ret < 0 ? in
+                 : OpenOut(E, c.outOptions, ScratchDir() + "/agree_ours_" + c.name + "." + c.ext);
+  if (!c.toolError) {
+    EXPECT_EQ(in.ret, 0) << in.error;
+    EXPECT_GE(out.ret, 0) << out.error;
+    return;
+  }
+  EXPECT_LT(out.ret, 0);
+  EXPECT_NE(toolLog.find(c.toolError), std::string::npos) << toolLog;
+  // Our text is the tool's, except for -vsync numbers, which keep the engine's own text.
+  const std::string ours = std::string(c.name) == "vsync_4"
+                               ? "The value for \"vsync\" was \"4\" which is invalid"
+                               : c.toolError;
+  EXPECT_NE(Normalized(out.error).find(Normalized(ours)), std::string::npos) << out.error;
+}
+
+INSTANTIATE_TEST_SUITE_P(Tool, ToolAgreementCases, ::testing::ValuesIn(AgreeCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace

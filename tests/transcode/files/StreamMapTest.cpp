@@ -143,7 +143,13 @@ const TMapCase MapCases[] = {
      "Output with label \"out\" does not exist in any defined filter graph, or was already used "
      "elsewhere.",
      ""},
-    {"map_bad_specifier", {"av.mp4"}, "-map 0:x:y", "mkv", {}, "check_stream_specifier", ""},
+    {"map_bad_specifier",
+     {"av.mp4"},
+     "-map 0:x:y",
+     "mkv",
+     {},
+     "Stream map \"0:x:y\" matches no streams.",
+     ""},
     {"map_an_skips_audio", {"av.mp4"}, "-map 0 -an", "mkv", {"0:0"}, "", ""},
 };
 

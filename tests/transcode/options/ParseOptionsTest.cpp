@@ -258,6 +258,24 @@ INSTANTIATE_TEST_SUITE_P(
                    [](ParseFixture &f) { EXPECT_EQ(f.Engine.Fvideo_sync_method, 1); }},
         TValueCase{"VsyncNumberWhileAutomatic", "-vsync 2", ofOutput,
                    [](ParseFixture &f) { EXPECT_EQ(f.Engine.Fvideo_sync_method, 2); }},
+        // Numbers as the tool reads them: SI suffixes, hexadecimal, integral floats.
+        TValueCase{"NumbersAsTheToolReadsThem",
+                   "-fs 10M -ar 22.05k -ac 2.0 -frames:v 10.0 -muxdelay 1.5", ofOutput,
+                   [](ParseFixture &f) {
+                     EXPECT_EQ(f.O.limit_filesize, 10000000);
+                     EXPECT_EQ(f.O.audio_sample_rate.at(0).u.i, 22050);
+                     EXPECT_EQ(f.O.audio_channels.at(0).u.i, 2);
+                     EXPECT_EQ(f.O.max_frames.at(0).u.i64, 10);
+                     EXPECT_FLOAT_EQ(f.O.mux_max_delay, 1.5f);
+                   }},
+        TValueCase{"HexadecimalNumber", "-ar 0x5622", ofOutput,
+                   [](ParseFixture &f) { EXPECT_EQ(f.O.audio_sample_rate.at(0).u.i, 22050); }},
+        TValueCase{"NoStdinIsAccepted", "-nostdin -an", ofOutput,
+                   [](ParseFixture &f) { EXPECT_EQ(f.O.audio_disable, 1); }},
+        TValueCase{"VtagOnInput", "-vtag XVID", ofInput,
+                   [](ParseFixture &f) { EXPECT_EQ(f.O.codec_tags.at(0).u.str, "XVID"); }},
+        TValueCase{"AutoscaleOnOutput", "-autoscale 0", ofOutput,
+                   [](ParseFixture &f) { EXPECT_EQ(f.O.autoscale.at(0).u.i, 0); }},
         TValueCase{"StatsPeriod", "-stats_period 0.25", ofOutput,
                    [](ParseFixture &f) { EXPECT_EQ(f.Engine.FReportInterval, 250000); }},
         TValueCase{"InformationalRowsAreIgnored", "-h -version -hide_banner -abort_on empty_output",
@@ -320,7 +338,7 @@ TEST_P(ParseErrors, AreSkippedWhenNotHalting) {
 INSTANTIATE_TEST_SUITE_P(
     Texts, ParseErrors,
     testing::Values(
-        TErrorCase{"UnknownOption", "-nostdin", ofOutput, AVERROR_OPTION_NOT_FOUND,
+        TErrorCase{"UnknownOption", "-nosuchswitch", ofOutput, AVERROR_OPTION_NOT_FOUND,
                    "Option not found"},
         TErrorCase{"UnknownOptionWithValue", "-foo bar", ofOutput, AVERROR_OPTION_NOT_FOUND,
                    "Unrecognized option \"foo\"."},
@@ -356,6 +374,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "\"index:value\""},
         TErrorCase{"BadVsyncNumber", "-vsync 7", ofOutput, AVERROR(EINVAL),
                    "The value for \"vsync\" was \"7\" which is invalid"},
+        // The tool has no number for drop.
+        TErrorCase{"VsyncDropHasNoNumber", "-vsync 4", ofOutput, AVERROR(EINVAL),
+                   "The value for \"vsync\" was \"4\" which is invalid"},
+        TErrorCase{"AutoscaleNotOnInput", "-autoscale 0", ofInput, AVERROR(EINVAL),
+                   "Option autoscale (automatically insert a scale filter at the end of the "
+                   "filter graph) cannot be applied to input file"},
         TErrorCase{"StatsPeriodNotPositive", "-stats_period 0", ofOutput, AVERROR(EINVAL),
                    "stats_period 0 must be positive."},
         TErrorCase{"TimeStartNotANumber", "-TimeStart abc", ofInput, AVERROR(EINVAL),
@@ -432,10 +456,11 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, ParseValueErrors,
     testing::Values(
         TThrowCase{"-ar abc", ofOutput, "Expected integer for \"ar\" but found \"abc\""},
-        TThrowCase{"-ac 1k", ofOutput, "Expected integer for \"ac\" but found \"1k\""},
+        TThrowCase{"-ac 1.5", ofOutput, "Expected integer for \"ac\" but found \"1.5\""},
         TThrowCase{"-ar 99999999999", ofOutput,
                    "Expected integer for \"ar\" but found \"99999999999\""},
-        TThrowCase{"-fs 1k", ofOutput, "Expected int64 for \"fs\" but found \"1k\""},
+        TThrowCase{"-fs 1.5", ofOutput, "Expected int64 for \"fs\" but found \"1.5\""},
+        TThrowCase{"-ar 3G", ofOutput, "Expected integer for \"ar\" but found \"3G\""},
         TThrowCase{"-t xyz", ofOutput, "Invalid duration specification for \"t\": \"xyz\""},
         TThrowCase{"-readrate fast", ofInput, "Expected float for \"readrate\" but found \"fast\""},
         TThrowCase{"-itsscale:v x", ofInput, "Expected double for \"itsscale:v\" but found \"x\""},
