@@ -52,6 +52,11 @@ ff surround.mp4 -f lavfi -i sine=frequency=440:sample_rate=48000:duration=1 -ac 
 ff part_a.mp3 -f lavfi -i sine=frequency=440:sample_rate=44100:duration=1 -ac 2 -write_xing 0
 ff part_b.mp3 -f lavfi -i sine=frequency=440:sample_rate=22050:duration=1 -ac 1 -write_xing 0
 [ -s rate_change.mp3 ] || cat part_a.mp3 part_b.mp3 > rate_change.mp3
+# Decoder: Opus with its pre-skip, for a seek back to the start.
+ff opus.ogg -f lavfi -i sine=frequency=440:sample_rate=48000:duration=1 -ac 2 -c:a libopus
+# Decoder: a DVD-like program stream whose aspect ratio is only in the MPEG-2 headers.
+ff dvd.vob -f lavfi -i testsrc=size=720x480:rate=30000/1001:duration=0.2 -c:v mpeg2video \
+  -aspect 16:9 -f vob
 # Decoder: a video stream with no sample aspect ratio anywhere (0/1).
 ff no_sar.mkv -f lavfi -i testsrc=size=320x240:rate=25:duration=0.2 -vf setsar=0 -c:v ffv1
 # Decoder: every frame a key frame, and no frame rate inside the pictures (the tests patch

@@ -41,6 +41,7 @@ void TFFDecoder::AfterFileLoaded(TFFOptions &AOptions) {
 
 void TFFDecoder::CloseFile() {
   FSeekIndex = -1;
+  FAudioStart = TAudioStart{};
   FDesireVideoIndex = -1;
   FFrameRate = AVRational{0, 0};
   FEOF = FEOFpkt = false;
@@ -441,7 +442,13 @@ bool TFFDecoder::Seek(int64_t APTS, TSeekFlags ASeekFlags) {
                     FFileHandle->streams[FSeekIndex]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
   if (APTS == 0 && FFrameRate.den != 0 && videoIndex)
     target = -FrameDuration() / 2; // so that the first frame is not skipped
-  if (!(ASeekFlags & sfByte)) {
+  const bool audioStart = APTS == 0 && !(ASeekFlags & sfByte) && FSeekIndex >= 0 &&
+                          FSeekIndex == FAudioStart.Stream && FAudioStart.PTS != AV_NOPTS_VALUE;
+  if (audioStart) {
+    // The first packet's own time: a start time moved on by the codec's priming (MP3)
+    // would land one frame late.
+    target = FAudioStart.PTS;
+  } else if (!(ASeekFlags & sfByte)) {
     if (FSeekIndex < 0) {
       if (FFileHandle->start_time != AV_NOPTS_VALUE)
         target += FFileHandle->start_time;
@@ -469,6 +476,8 @@ bool TFFDecoder::Seek(int64_t APTS, TSeekFlags ASeekFlags) {
             double(APTS) / 1000000);
     return false;
   }
+  FAudioStart.Seeked = true;
+  FAudioStart.Restarted = APTS == 0 && !(ASeekFlags & sfByte);
   if (FFileHandle->pb)
     Log(this, llDebug, "%s.%s: seek to position %" PRId64 " bytes", cls.c_str(), SeekMethod,
         ReaderPosition());
@@ -824,7 +833,30 @@ bool TFFDecoder::DecodeAudio(int AStreamIndex) {
   return ReadPackets(DecodeAudioMethod, index, &TFFDecoder::DecodeAudioPacket, true);
 }
 
+void TFFDecoder::KeepStartSkip(AVPacket *APacket) {
+  if (FAudioStart.Stream < 0 && !FAudioStart.Seeked) { // the first audio packet read
+    FAudioStart.Stream = APacket->stream_index;
+    FAudioStart.PTS = APacket->pts;
+    size_t size = 0;
+    if (const uint8_t *skip = ff::av_packet_get_side_data(APacket, AV_PKT_DATA_SKIP_SAMPLES, &size))
+      FAudioStart.Skip.assign(skip, skip + size);
+    return;
+  }
+  const bool restarted = FAudioStart.Restarted;
+  FAudioStart.Restarted = false;
+  if (!restarted || APacket->stream_index != FAudioStart.Stream || FAudioStart.Skip.empty() ||
+      APacket->pts != FAudioStart.PTS ||
+      ff::av_packet_get_side_data(APacket, AV_PKT_DATA_SKIP_SAMPLES, nullptr))
+    return;
+  uint8_t *skip =
+      ff::av_packet_new_side_data(APacket, AV_PKT_DATA_SKIP_SAMPLES, FAudioStart.Skip.size());
+  if (skip)
+    std::copy(FAudioStart.Skip.begin(), FAudioStart.Skip.end(), skip);
+}
+
 int TFFDecoder::DecodeAudioPacket(AVPacket *APacket) {
+  if (APacket->data) // not the empty packet that drains the decoder
+    KeepStartSkip(APacket);
   int ret = ff::avcodec_send_packet(FAudioCodec.get(), APacket);
   if (ret < 0 && ret != AVERROR_EOF) {
     // A damaged packet ends only this packet; decoding goes on with the next one.

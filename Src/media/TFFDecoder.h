@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "media/MediaOwners.h"
 #include "media/TAudioResampler.h"
@@ -111,6 +112,10 @@ private:
   // Takes one frame from the video decoder (APacket: the packet just sent, or null).
   int ReceiveVideoFrame(const AVPacket *APacket);
   int DecodeAudioPacket(AVPacket *APacket);
+  // Notes the time of the first audio packet read after opening and the samples to skip at
+  // its start; after a seek to the start gives that packet back, sets the same skip on it (demuxers
+  // such as Ogg do not), so the stream starts over as on a fresh open.
+  void KeepStartSkip(AVPacket *APacket);
   void SetAudioOutput(int AChannels, int ARate);
   // Fills WaveInfo with at most MaxAudioBlockSamples: first what the resampler held back,
   // then the frames the decoder has ready (APacket: the packet just sent, or null). 1 with a
@@ -178,6 +183,13 @@ private:
   TAVBuffer FAudioBuffer;
   TAudioResampler FResampler;
   int64_t FAudioBlockEnd = AV_NOPTS_VALUE; // PTS + Duration of the last block
+  struct TAudioStart {
+    int Stream = -1;
+    int64_t PTS = AV_NOPTS_VALUE;
+    std::vector<uint8_t> Skip; // the skip-samples side data of the first packet, if any
+    bool Seeked = false;       // since the file was opened: the start is no longer known
+    bool Restarted = false;    // a seek to the start happened: the next packet may need Skip
+  } FAudioStart;
 
   AVRational FFrameRate{0, 0};
   int FSeekIndex = -1;

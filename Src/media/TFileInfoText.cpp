@@ -1,7 +1,9 @@
 #include "media/TFileInfoText.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "media/DecoderHelpers.h"
@@ -88,6 +90,8 @@ std::string StreamText(const AVFormatContext *ctx, int AIndex) {
     s += Format("(%s)", lang->value);
   s += ": " + CodecDescription(st->codecpar);
   AVRational sar = st->sample_aspect_ratio;
+  if (!sar.num || !sar.den) // the container has none: the codec's (MPEG-2 headers, say)
+    sar = st->codecpar->sample_aspect_ratio;
   if (sar.num && sar.den && st->codecpar->width && st->codecpar->height) {
     int dn = 0, dd = 0;
     ff::av_reduce(&dn, &dd, int64_t(st->codecpar->width) * sar.num,
@@ -118,6 +122,23 @@ void AddStream(std::vector<std::string> &ALines, const AVFormatContext *ctx, int
   std::string meta = MetadataText(ctx->streams[AIndex]->metadata, "    ");
   if (!meta.empty())
     AddLine(ALines, meta);
+}
+
+// Appends a tag value: each run between control characters is cut at 255 characters, a
+// carriage return becomes a space and a line feed starts a new line with an empty key.
+void AppendTagValue(std::string &AText, const char *AValue, const std::string &AIndent) {
+  const size_t MaxRun = 255;
+  for (const char *p = AValue; *p;) {
+    const size_t len = std::strcspn(p, "\b\n\v\f\r");
+    AText.append(p, std::min(len, MaxRun));
+    p += len;
+    if (*p == '\r')
+      AText += ' ';
+    else if (*p == '\n')
+      AText += "\n" + Format("%s  %-16s: ", AIndent.c_str(), "");
+    if (*p)
+      ++p;
+  }
 }
 
 } // namespace
@@ -155,22 +176,7 @@ std::string MetadataText(const AVDictionary *AMetadata, const std::string &AInde
     if (std::string(e->key) == "language")
       continue;
     s += "\n" + Format("%s  %-16s: ", AIndent.c_str(), e->key);
-    for (const char *p = e->value; *p; ++p) {
-      switch (*p) {
-      case '\r':
-        s += ' ';
-        break;
-      case '\n':
-        s += "\n" + Format("%s  %-16s: ", AIndent.c_str(), "");
-        break;
-      case '\b':
-      case '\v':
-      case '\f':
-        break;
-      default:
-        s += *p;
-      }
-    }
+    AppendTagValue(s, e->value, AIndent);
   }
   return s;
 }

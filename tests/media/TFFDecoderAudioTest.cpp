@@ -80,6 +80,34 @@ INSTANTIATE_TEST_SUITE_P(
                       TAudioCase{"rate_change.mp3", 2000000, 120000},
                       TAudioCase{"audio_first.mkv", 2000000, 50000})); // 48 kHz Vorbis
 
+// A seek to the start plays the stream again exactly as a fresh open does: the codec's
+// priming or pre-skip handled the same way, no samples left over from before the seek.
+class DecoderAudioRestart : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(DecoderAudioRestart, SeekToStartGivesTheSamplesOfAFreshOpen) {
+  TFFDecoder fresh;
+  ASSERT_TRUE(fresh.LoadFile(Fixture(GetParam()))) << fresh.LastErrMsg();
+  const TAudioTotals whole = DecodeAllAudio(fresh);
+  ASSERT_GT(whole.Bytes, 0);
+
+  TFFDecoder dec;
+  ASSERT_TRUE(dec.LoadFile(Fixture(GetParam())));
+  for (int i = 0; i < 5; ++i) // stop mid-stream, with samples held in the resampler
+    ASSERT_TRUE(dec.DecodeAudio());
+  for (int pass = 0; pass < 2; ++pass) { // after a part and after the whole stream
+    ASSERT_TRUE(dec.Seek(0, sfAny)) << dec.LastErrMsg();
+    const TAudioTotals again = DecodeAllAudio(dec);
+    EXPECT_EQ(again.Bytes, whole.Bytes) << "pass " << pass;
+    EXPECT_EQ(again.FirstPTS, whole.FirstPTS) << "pass " << pass;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fixtures, DecoderAudioRestart,
+                         ::testing::Values("audio.mp3",    // MP3 priming, 22.05 kHz resampled
+                                           "opus.ogg",     // Opus pre-skip, 48 kHz resampled
+                                           "surround.mp4", // 5.1 AAC resampled
+                                           "audio.wav"));  // passed through
+
 TEST(DecoderAudioBlocks, APlanarFloatAacFrameBecomesOneBlockOf4096Bytes) {
   TFFDecoder dec;
   ASSERT_TRUE(dec.LoadFile(Fixture("av.mp4")));

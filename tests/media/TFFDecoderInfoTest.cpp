@@ -262,6 +262,40 @@ TEST(DecoderStreamInfo, TagsSubtitlesAndTheReportOfATaggedFile) {
     EXPECT_NE(text.find(line), std::string::npos) << line << "\n---\n" << text;
 }
 
+TEST(DecoderStreamInfo, TheReportTakesTheCodecsAspectRatioWhenTheStreamHasNone) {
+  TFFDecoder dec;
+  ASSERT_TRUE(dec.LoadFile(Fixture("dvd.vob"))) << dec.LastErrMsg();
+  std::string text = dec.FileInfoText();
+  EXPECT_NE(text.find("720x480, SAR 32:27 DAR 16:9"), std::string::npos) << text;
+}
+
+struct TTagCase {
+  std::string Value;
+  std::string Shown;
+};
+
+void PrintTo(const TTagCase &c, std::ostream *os) {
+  *os << c.Value.size() << " characters";
+}
+
+class ReportTagValue : public ::testing::TestWithParam<TTagCase> {};
+
+TEST_P(ReportTagValue, IsCutAt255CharactersBetweenControlCharacters) {
+  AVDictionary *d = nullptr;
+  ff::av_dict_set(&d, "comment", GetParam().Value.c_str(), 0);
+  EXPECT_EQ(MetadataText(d, "  "), "  Metadata:\n    comment         : " + GetParam().Shown);
+  ff::av_dict_free(&d);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, ReportTagValue,
+    ::testing::Values(TTagCase{std::string(255, 'a'), std::string(255, 'a')},
+                      TTagCase{std::string(300, 'a') + "b", std::string(255, 'a')},
+                      TTagCase{std::string(256, 'a') + "\n" + std::string(256, 'b'),
+                               std::string(255, 'a') + "\n    " + std::string(16, ' ') + ": " +
+                                   std::string(255, 'b')},
+                      TTagCase{"one\rtwo\bthree\vfour\ffive", "one twothreefourfive"}));
+
 TEST(DecoderStreamInfo, TheReportShowsTheDurationToTheMillisecond) {
   TFFDecoder dec;
   ASSERT_TRUE(dec.LoadFile(Fixture("av.mp4")));
