@@ -1,10 +1,14 @@
 #include "shell/Tfrm_Main.h"
 
 #include "burn/ui/Tfrm_Burn.h"
+#include "jobs/Tfrm_Audio.h"
+#include "jobs/Tfrm_Video.h"
 #include "media/ui/Tfrm_Preview.h"
 #include "media/ui/Tfrm_Properties.h"
 #include "shell/DefaultApp.h"
+#include "shell/ListDocument.h"
 #include "shell/LocalPath.h"
+#include "shell/OutputFolder.h"
 #include "shell/TFileListItem.h"
 #include "shell/TGlassButton.h"
 #include "shell/TSettingsPanel.h"
@@ -15,6 +19,7 @@
 #include "shell/settings/TAppSettings.h"
 #include "shell/settings/TSettingsFile.h"
 #include "shell/settings/Tfrm_About.h"
+#include "shell/settings/Tfrm_Command.h"
 #include "shell/settings/Tfrm_Effects.h"
 
 #include <QAction>
@@ -23,6 +28,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -33,6 +39,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QRadioButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
@@ -136,9 +143,6 @@ void Tfrm_Main::CreateMenus() {
   mnu_New = NewAction(this, QStringLiteral("New"), QKeySequence(QStringLiteral("Ctrl+N")));
   mnu_Open = NewAction(this, QStringLiteral("Open"), QKeySequence(QStringLiteral("Ctrl+O")));
   mnu_Save = NewAction(this, QStringLiteral("Save"), QKeySequence(QStringLiteral("Ctrl+S")));
-  // File-list documents are not available yet.
-  for (QAction *a : {mnu_New, mnu_Open, mnu_Save})
-    a->setEnabled(false);
   mnu_Convert = NewAction(this, QStringLiteral("Convert"), QKeySequence(Qt::Key_F9));
   mnu_Command = NewAction(this, QStringLiteral("FFMpeg command"));
   mnu_Extract =
@@ -191,6 +195,9 @@ void Tfrm_Main::CreateMenus() {
   pop_List->addSeparator();
   pop_List->addActions({mnu_Play, mnu_Preview, mnu_Properties, mnu_Remove});
 
+  connect(mnu_New, &QAction::triggered, this, [this] { New1Click(); });
+  connect(mnu_Open, &QAction::triggered, this, [this] { Open1Click(); });
+  connect(mnu_Save, &QAction::triggered, this, [this] { Save1Click(); });
   connect(mnu_Convert, &QAction::triggered, this, [this] { btn_ConvertClick(); });
   connect(mnu_Command, &QAction::triggered, this, [this] { btn_CommandClick(); });
   connect(mnu_Extract, &QAction::triggered, this, [this] { btn_ExtractClick(); });
@@ -528,17 +535,166 @@ bool Tfrm_Main::HasFilesOrAdd() {
 }
 
 void Tfrm_Main::btn_ConvertClick() {
-  if (HasFilesOrAdd())
-    BuildVideoOptions();
+  LaunchJob(false);
 }
 
 void Tfrm_Main::btn_ExtractClick() {
-  if (HasFilesOrAdd())
+  LaunchJob(true);
+}
+
+void Tfrm_Main::LaunchJob(bool AAudio) {
+  if (!HasFilesOrAdd())
+    return;
+  const std::optional<QString> folder = JobOutputFolder(true);
+  if (!folder)
+    return;
+  if (AAudio)
     BuildAudioOptions();
+  else
+    BuildVideoOptions();
+  RunJob(AAudio, *folder);
 }
 
 void Tfrm_Main::btn_CommandClick() {
-  HasFilesOrAdd();
+  if (!HasFilesOrAdd())
+    return;
+  str_Options.clear();
+  const int format =
+      Tfrm_Command::Execute(this, PageControl1->cb_VideoFormat->currentIndex(), str_Options);
+  if (str_Options.isEmpty())
+    return;
+  // The dialog's container decides the extension; the encoder lists stay as they are.
+  {
+    const QSignalBlocker quiet(PageControl1->cb_VideoFormat);
+    PageControl1->cb_VideoFormat->setCurrentIndex(format);
+  }
+  const std::optional<QString> folder = JobOutputFolder(false);
+  if (!folder)
+    return;
+  RunJob(false, *folder);
+}
+
+std::optional<QString> Tfrm_Main::JobOutputFolder(bool AUseCommandLine) {
+  if (AUseCommandLine && CommandLine.Active)
+    return CommandLine.OutputFolder;
+  if (PageControl1->chk_Specify->isChecked()) {
+    const QString chosen = ChooseOutputFolder();
+    if (chosen.isEmpty())
+      return std::nullopt;
+    if (!CanWriteToFolder(chosen)) {
+      QMessageBox::critical(this, QStringLiteral("Error"),
+                            QStringLiteral("Access is denied. Unable to save to the selected "
+                                           "directory."));
+      return std::nullopt;
+    }
+    return WithDelimiter(chosen);
+  }
+  if (PageControl1->chk_Original->isChecked())
+    return QString();
+  if (PageControl1->txt_Path->text().isEmpty()) {
+    QMessageBox::critical(this, QStringLiteral("Error"),
+                          QStringLiteral("Output path is not specified."));
+    PageControl1->setCurrentIndex(TSettingsPanel::tsOutput);
+    return std::nullopt;
+  }
+  return WithDelimiter(PageControl1->txt_Path->text());
+}
+
+QString Tfrm_Main::ChooseOutputFolder() {
+  return QFileDialog::getExistingDirectory(this, QStringLiteral("Specify destination folder."));
+}
+
+TJobRecord Tfrm_Main::JobRecord(const QString &AOutputPath) const {
+  TJobRecord job;
+  for (int i = 0; i < EntryCount(); ++i)
+    job.Entries << Entry(i);
+  job.Options = str_Options;
+  job.OutputPath = AOutputPath;
+  job.VideoFormat = PageControl1->cb_VideoFormat->currentText();
+  job.AudioFormat = PageControl1->cb_AudioFormat->currentIndex();
+  job.CPUUsage = PageControl1->cb_CPUUsage->currentIndex();
+  job.Threads = PageControl1->cb_Threads->currentText().toInt();
+  job.Win7 = prg_Win7.get();
+  if (FActiveStyle)
+    job.DarkText = btn_Convert->FontColor();
+  job.SaveLogAndQuit = CommandLine.SaveLogAndQuit;
+  return job;
+}
+
+void Tfrm_Main::RunJob(bool AAudio, const QString &AOutputPath) {
+  const TJobRecord job = JobRecord(AOutputPath);
+  const bool finished = AAudio ? Tfrm_Audio::Execute(this, job) : Tfrm_Video::Execute(this, job);
+  if (finished && job.SaveLogAndQuit)
+    QTimer::singleShot(0, this, &QWidget::close);
+}
+
+// ---- list documents and command line --------------------------------------------------------
+
+void Tfrm_Main::RemoveAll() {
+  if (EntryCount() == 0)
+    return;
+  lw_Files->selectAll();
+  btn_RemoveClick();
+}
+
+void Tfrm_Main::New1Click() {
+  RemoveAll();
+}
+
+void Tfrm_Main::Open1Click() {
+  DroppedFiles.clear();
+  const QString name = ChooseOpenDocument();
+  if (name.isEmpty() || !QFileInfo::exists(QFile::decodeName(LocalPathBytes(name))))
+    return;
+  RemoveAll();
+  QString error;
+  if (!ReadListDocument(name, DroppedFiles, error)) {
+    QMessageBox::critical(this, QStringLiteral("Error"), error);
+    return;
+  }
+  AddFiles();
+}
+
+void Tfrm_Main::Save1Click() {
+  DroppedFiles.clear();
+  const QString name = ChooseSaveDocument();
+  if (!name.isEmpty() && EntryCount() > 0) {
+    DroppedFiles = ListedPaths();
+    QString error;
+    if (!WriteListDocument(name, DroppedFiles, error))
+      QMessageBox::critical(this, QStringLiteral("Error"), error);
+  }
+  DroppedFiles.clear();
+}
+
+QString Tfrm_Main::ChooseOpenDocument() {
+  return QFileDialog::getOpenFileName(this, {}, {}, QStringLiteral("Quillet Filelist (*.fls)"));
+}
+
+QString Tfrm_Main::ChooseSaveDocument() {
+  QFileDialog dialog(this, {}, {}, QStringLiteral("Quillet Filelist (*.fls)"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(QStringLiteral("fls"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return {};
+  return dialog.selectedFiles().first();
+}
+
+void Tfrm_Main::tmr_ParamTimer() {
+  DroppedFiles.clear();
+  if (!CommandLine.ListDocument.isEmpty()) {
+    QString error;
+    ReadListDocument(CommandLine.ListDocument, DroppedFiles, error);
+  } else {
+    for (const QString &file : CommandLine.Files)
+      if (QFileInfo(file).isFile())
+        DroppedFiles << file;
+  }
+  AddFiles();
+  if (CommandLine.Mode == TCommandLine::cmExtract)
+    btn_ExtractClick();
+  else if (CommandLine.Mode == TCommandLine::cmConvert)
+    btn_ConvertClick();
 }
 
 void Tfrm_Main::btn_BurnClick() {
@@ -751,6 +907,8 @@ void Tfrm_Main::showEvent(QShowEvent *event) {
   KeepOnScreen();
   ShowSortArrow(lcName, false);
   UpdateSize();
+  if (CommandLine.Active)
+    QTimer::singleShot(100, this, [this] { tmr_ParamTimer(); });
   // After the window has painted, so the warning stands over it.
   if (!FSettingsFile.ReadError().empty())
     QTimer::singleShot(0, this, [this] { WarnUnreadableSettings(); });

@@ -3,7 +3,9 @@
 // the public fields and controls below.
 #pragma once
 
+#include "jobs/TJobRecord.h"
 #include "jobs/TWin7TaskProgressBar.h"
+#include "shell/CommandLine.h"
 #include "shell/FileListUtils.h"
 #include "shell/TStyleFile.h"
 #include "shell/settings/TConversionSettings.h"
@@ -47,6 +49,8 @@ public:
   int64_t TotalDuration = 0;
   int DesignWidth = 0;
   int DesignHeight = 0;
+  // The command line the program was started with.
+  TCommandLine CommandLine;
 
   // Controls.
   TGlassButton *btn_Convert, *btn_Command, *btn_Extract, *btn_Burn, *btn_Add, *btn_Paste, *btn_Play,
@@ -96,6 +100,13 @@ public:
   void btn_CommandClick();
   void btn_ExtractClick();
   void btn_BurnClick();
+  void New1Click();
+  void Open1Click();
+  void Save1Click();
+  // The command-line work, once after the first show.
+  void tmr_ParamTimer();
+  // What a job window takes from this window when it starts.
+  TJobRecord JobRecord(const QString &AOutputPath) const;
   void btn_AddClick();
   void btn_PasteClick();
   void btn_PlayClick();       // Preview
@@ -117,6 +128,11 @@ public:
   }
 
 protected:
+  // The folder dialog of "Specify output path"; empty when cancelled.
+  virtual QString ChooseOutputFolder();
+  // The list-document dialogs; empty when cancelled.
+  virtual QString ChooseOpenDocument();
+  virtual QString ChooseSaveDocument();
   void showEvent(QShowEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
   void resizeEvent(QResizeEvent *event) override;
@@ -134,6 +150,14 @@ private:
   void CenterNote();
   // With an empty list the Add Files dialog comes first; true when the list then has entries.
   bool HasFilesOrAdd();
+  // The output folder of a job by the " Output " choice (and the command line's folder when
+  // AUseCommandLine); nothing when no job is to start.
+  std::optional<QString> JobOutputFolder(bool AUseCommandLine);
+  // Convert or Extract audio: files, output folder, option string, then the job window.
+  void LaunchJob(bool AAudio);
+  // Runs a job window; a command line ending in "x" ends the program after a finished job.
+  void RunJob(bool AAudio, const QString &AOutputPath);
+  void RemoveAll();
   // Column1 ... Column4 of S.
   void SetColumnWidths(const TAppSettings &S);
   // The screen's area for windows; empty without a screen.

@@ -1,5 +1,6 @@
 // Quillet: starts the application and shows the main window; the program ends when it closes.
 #include "media/ui/TPreviewerForm.h"
+#include "shell/CommandLine.h"
 #include "shell/MainThreadDispatcher.h"
 #include "shell/TLookStyle.h"
 #include "shell/TTerminationSignals.h"
@@ -20,6 +21,7 @@ int main(int argc, char *argv[]) {
   InstallMainThreadDispatcher(&app);
   InstallPreviewerWindows();
   Tfrm_Main frm_Main;
+  frm_Main.CommandLine = ParseCommandLine(QCoreApplication::arguments());
   // A logout, Ctrl+C or kill closes the window as the user would, so the settings are saved.
   TTerminationSignals termination([&frm_Main](int) { frm_Main.CloseWithModals(); });
   frm_Main.show();

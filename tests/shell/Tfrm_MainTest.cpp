@@ -554,10 +554,25 @@ private slots:
     w.lw_Files->setFocus();
     QTest::keyClick(&w, Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(w.SelectedEntries().size(), 3);
+    // With "Use following path:" and no path, Convert and Extract audio stop at the error box;
+    // the list gets the focus back afterwards.
+    w.PageControl1->chk_Path->click();
+    w.PageControl1->txt_Path->clear();
+    auto refocus = [&w] {
+      w.activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(&w));
+      w.lw_Files->setFocus();
+    };
+    TMessageBoxCatcher boxes;
     QTest::keyClick(&w, Qt::Key_F9);
-    QCOMPARE(w.str_Options, QStringLiteral("-b:a 32k -c:a libmp3lame -c:v mpeg4 -sn "));
+    refocus();
     QTest::keyClick(&w, Qt::Key_E, Qt::ControlModifier);
+    QCOMPARE(boxes.Shown, QStringList(2, QStringLiteral("Error|Output path is not specified.")));
+    w.BuildVideoOptions();
+    QCOMPARE(w.str_Options, QStringLiteral("-b:a 32k -c:a libmp3lame -c:v mpeg4 -sn "));
+    w.BuildAudioOptions();
     QCOMPARE(w.str_Options, QStringLiteral("-b:a 32k -c:a libmp3lame -vn"));
+    refocus();
     QTest::keyClick(&w, Qt::Key_Delete);
     QCOMPARE(w.EntryCount(), 0);
   }

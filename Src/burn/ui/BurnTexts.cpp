@@ -4,20 +4,6 @@
 
 #include <cmath>
 
-QColor LogColor(TLogColor Color, const std::optional<QColor> &DarkText) {
-  switch (Color) {
-  case clBlue:
-    return DarkText ? QColor(0x62, 0xa2, 0xe4) : QColor(0, 0, 255);
-  case clGreen:
-    return DarkText ? QColor(0x37, 0xdd, 0x82) : QColor(0, 128, 0);
-  case clRed:
-    return DarkText ? QColor(0xe4, 0x61, 0x61) : QColor(255, 0, 0);
-  case clBlack:
-    break;
-  }
-  return DarkText ? *DarkText : QColor(0, 0, 0);
-}
-
 QString DataLineText(int FileCount, int64_t ProjectSize, const QLocale &Locale) {
   return QStringLiteral("Data: %1%2%3")
       .arg(FileCount)

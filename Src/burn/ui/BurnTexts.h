@@ -1,4 +1,4 @@
-// Texts and colours of the burn dialog and its windows, kept apart from the widgets so that
+// Texts of the burn dialog and its windows, kept apart from the widgets so that
 // they can be tested headlessly.
 #pragma once
 
@@ -8,10 +8,8 @@
 #include <cstdint>
 #include <optional>
 
-// Colours of the burn log. In the dark look black becomes the main window's button text
-// colour and the others lighter shades.
-enum TLogColor { clBlack, clBlue, clGreen, clRed };
-QColor LogColor(TLogColor Color, const std::optional<QColor> &DarkText);
+// The burn log's colours are those of the job windows' logs.
+#include "jobs/LogColors.h"
 
 // "Data: 3 files, 12 MB": the project with one MiB added for the file system.
 QString DataLineText(int FileCount, int64_t ProjectSize, const QLocale &Locale = QLocale());

@@ -1,0 +1,39 @@
+#include "jobs/JobTexts.h"
+
+#include <cmath>
+
+QString ClockText(int64_t seconds) {
+  if (seconds < 0)
+    seconds = 0;
+  return QStringLiteral("%1:%2:%3")
+      .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
+      .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
+      .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString JobSizeText(int64_t bytes, const QLocale &locale) {
+  if (bytes <= 1048576)
+    return locale.toString(double(bytes) / 1024, 'f', 0) + QStringLiteral(" KB");
+  return locale.toString(double(bytes) / 1048576, 'f', 2) + QStringLiteral(" MB");
+}
+
+QString OutputFileName(const QString &ACaption, const QString &AExtension) {
+  const qsizetype dot = ACaption.lastIndexOf(QLatin1Char('.'));
+  const QString base = dot > 0 ? ACaption.left(dot) : ACaption;
+  return base + AExtension;
+}
+
+int ProgressPercent(int64_t current, int64_t total) {
+  if (total <= 0 || current >= total || current < 0)
+    return -1;
+  return int(current * 100 / total);
+}
+
+QString RemainingText(int64_t current, int64_t total, int fileSeconds) {
+  if (fileSeconds <= 5)
+    return QStringLiteral("calculation...");
+  if (current <= 0 || total <= 0)
+    return QStringLiteral("N/A");
+  const double left = double(total) / double(current) * fileSeconds - fileSeconds;
+  return ClockText(int64_t(std::llround(std::max(0.0, left))));
+}

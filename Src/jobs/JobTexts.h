@@ -1,0 +1,26 @@
+// Texts and figures of the job windows, kept apart from the windows so they can be checked
+// alone.
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <cstdint>
+
+// "hh:nn:ss" of whole seconds (hours keep counting past 99).
+QString ClockText(int64_t seconds);
+
+// Size written so far: up to 1 MiB in kilobytes ("#,0 KB"), above in megabytes with two
+// decimals ("#,0.00 MB").
+QString JobSizeText(int64_t bytes, const QLocale &locale = QLocale());
+
+// The output's file name: the caption with its extension replaced by AExtension (".mp4"),
+// or AExtension added when the caption has none. An empty AExtension removes the extension.
+QString OutputFileName(const QString &ACaption, const QString &AExtension);
+
+// Percent done (remainder dropped), or -1 when there is nothing to show: no known total, or
+// the current position has reached it.
+int ProgressPercent(int64_t current, int64_t total);
+
+// Remaining time of the current file: "calculation..." for its first five seconds, then the
+// estimate from the share done, "N/A" when nothing or an unknown total has been reported.
+QString RemainingText(int64_t current, int64_t total, int fileSeconds);

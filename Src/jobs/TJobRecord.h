@@ -1,0 +1,25 @@
+// What a job window takes from the main window once, when the job starts. The window never
+// reaches back into the main window while it runs.
+#pragma once
+
+#include "shell/FileListUtils.h"
+
+#include <QColor>
+#include <QList>
+#include <QString>
+#include <optional>
+
+class TWin7TaskProgressBar;
+
+struct TJobRecord {
+  QList<TFileEntry> Entries;
+  QString Options;     // the option string every task gets
+  QString OutputPath;  // folder ending with "/", or empty: each output next to its source
+  QString VideoFormat; // container name of the video job ("MP4")
+  int AudioFormat = 0; // audio job: item index of the audio format choice
+  int CPUUsage = 2;    // 0 idle, 1 low, 2 normal, 3 high
+  int Threads = 1;     // thread count handed to Start
+  TWin7TaskProgressBar *Win7 = nullptr;
+  std::optional<QColor> DarkText; // set while the dark look is on: its plain text colour
+  bool SaveLogAndQuit = false;    // command line ending in "x"
+};

@@ -1,0 +1,47 @@
+#include "jobs/Tfrm_Audio.h"
+
+#include "components/EncoderTypes.h"
+#include "jobs/JobTexts.h"
+#include "media/TFFDecoder.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+Tfrm_Audio::Tfrm_Audio(QWidget *AOwner, TJobRecord AJob) : Tfrm_Video(AOwner, std::move(AJob)) {
+  resize(478, 374);
+  lbl_File->setText(QStringLiteral("Saving audio..."));
+}
+
+bool Tfrm_Audio::Execute(QWidget *AOwner, const TJobRecord &AJob) {
+  Tfrm_Audio window(AOwner, AJob);
+  window.exec();
+  return window.Completed();
+}
+
+QString Tfrm_Audio::AudioExtension(int AFormatIndex) {
+  static const char *const extensions[] = {".mp3", ".wav", ".ogg", ".flac", ".wma", ".ac3"};
+  if (AFormatIndex < 0 || AFormatIndex >= int(std::size(extensions)))
+    return {};
+  return QString::fromLatin1(extensions[AFormatIndex]);
+}
+
+QString Tfrm_Audio::OutputExtension() const {
+  return AudioExtension(FJob.AudioFormat);
+}
+
+void Tfrm_Audio::SourceLoaded(TFFDecoder &ADecoder) {
+  FSourceDuration = ADecoder.FileStreamInfo().Duration;
+}
+
+int64_t Tfrm_Audio::ProgressTotalOf(const TProgressInfo &) const {
+  return FSourceDuration;
+}
+
+void Tfrm_Audio::FinishCancelled() {
+  SetTaskbar(-1);
+  AddLog(QString(), clGreen);
+  AddLog(QStringLiteral("Done."), clBlue);
+  btn_Stop->setEnabled(false);
+  btn_Pause->setEnabled(false);
+  StopRunning();
+}

@@ -1,0 +1,25 @@
+// The modal window of an audio extraction job: the conversion job window with the audio
+// format's extension, progress measured against the source's own duration, and Stop and Pause
+// left visible (disabled) after a stop.
+#pragma once
+
+#include "jobs/Tfrm_Video.h"
+
+class Tfrm_Audio : public Tfrm_Video {
+  Q_OBJECT
+public:
+  Tfrm_Audio(QWidget *AOwner, TJobRecord AJob);
+  static bool Execute(QWidget *AOwner, const TJobRecord &AJob);
+
+  // ".mp3", ".wav", ".ogg", ".flac", ".wma", ".ac3" by the format index; empty otherwise.
+  static QString AudioExtension(int AFormatIndex);
+
+protected:
+  QString OutputExtension() const override;
+  void SourceLoaded(TFFDecoder &ADecoder) override;
+  int64_t ProgressTotalOf(const TProgressInfo &AInfo) const override;
+  void FinishCancelled() override;
+
+private:
+  int64_t FSourceDuration = -1;
+};

@@ -1,0 +1,420 @@
+#include "jobs/Tfrm_Video.h"
+
+#include "components/TFFEncoder.h"
+#include "jobs/JobTexts.h"
+#include "jobs/TWin7TaskProgressBar.h"
+#include "media/TFFDecoder.h"
+#include "shell/LocalPath.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+QTimer *NewTimer(QObject *AOwner, int AInterval) {
+  auto *timer = new QTimer(AOwner);
+  timer->setInterval(AInterval);
+  return timer;
+}
+
+TThreadPriority PriorityOf(int ACPUUsage, TThreadPriority ACurrent) {
+  switch (ACPUUsage) {
+  case 0:
+    return tpIdle;
+  case 1:
+    return tpLowest;
+  case 2:
+    return tpNormal;
+  case 3:
+    return tpHighest;
+  default:
+    return ACurrent;
+  }
+}
+
+QString FolderOf(const QString &APath) {
+  return APath.left(APath.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+} // namespace
+
+Tfrm_Video::Tfrm_Video(QWidget *AOwner, TJobRecord AJob)
+    : QDialog(AOwner), FJob(std::move(AJob)), FFDecoder(std::make_unique<TFFDecoder>()),
+      FFEncoder(std::make_unique<TFFEncoder>()) {
+  setWindowTitle(QStringLiteral("Saving..."));
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint);
+  CreateControls();
+  FFEncoder->OnProgress = [this](TObject *, TProgressInfo *AInfo) { FFEncoderProgress(*AInfo); };
+  FFEncoder->OnTerminate = [this](TObject *, const TTerminateInfo &AInfo) {
+    FFEncoderTerminate(AInfo);
+  };
+}
+
+Tfrm_Video::~Tfrm_Video() {
+  // The encoder waits for its tasks; their events must not reach a half-destroyed window.
+  FFEncoder->OnProgress = nullptr;
+  FFEncoder->OnTerminate = nullptr;
+  FFEncoder.reset();
+}
+
+bool Tfrm_Video::Execute(QWidget *AOwner, const TJobRecord &AJob) {
+  Tfrm_Video window(AOwner, AJob);
+  window.exec();
+  return window.Completed();
+}
+
+void Tfrm_Video::CreateControls() {
+  lbl_File = new QLabel(QStringLiteral("Saving video..."));
+  lbl_Percent = new QLabel;
+  lbl_Percent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  prg_Process = new QProgressBar;
+  prg_Process->setRange(0, 100);
+  prg_Process->setTextVisible(false);
+  lbl_ElapsedValue = new QLabel(QStringLiteral("00:00:00"));
+  lbl_RemainingValue = new QLabel;
+  lbl_FPS = new QLabel;
+  lbl_FPS->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+  auto *top = new QWidget;
+  top->setFixedHeight(113);
+  auto *grid = new QGridLayout(top);
+  grid->addWidget(lbl_File, 0, 0, 1, 2);
+  grid->addWidget(lbl_Percent, 0, 2);
+  grid->addWidget(prg_Process, 1, 0, 1, 3);
+  grid->addWidget(new QLabel(QStringLiteral("Time elapsed:")), 2, 0);
+  grid->addWidget(lbl_ElapsedValue, 2, 1);
+  grid->addWidget(new QLabel(QStringLiteral("Time remaining:")), 3, 0);
+  grid->addWidget(lbl_RemainingValue, 3, 1);
+  grid->addWidget(lbl_FPS, 3, 2);
+  grid->setColumnStretch(1, 1);
+
+  log_Main = new QTextEdit;
+  log_Main->setReadOnly(true);
+  log_Main->setFrameShape(QFrame::NoFrame);
+  log_Main->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  log_Main->setContentsMargins(4, 0, 4, 0);
+
+  btn_Pause = new QPushButton(QStringLiteral("Pause"));
+  btn_Stop = new QPushButton(QStringLiteral("Stop"));
+  btn_Close = new QPushButton(QStringLiteral("Close"));
+  btn_Pause->setEnabled(false);
+  btn_Stop->setEnabled(false);
+  auto *buttons = new QHBoxLayout;
+  buttons->addWidget(btn_Pause);
+  buttons->addWidget(btn_Stop);
+  buttons->addStretch();
+  buttons->addWidget(btn_Close);
+
+  auto *layout = new QVBoxLayout(this);
+  layout->addWidget(top);
+  layout->addWidget(log_Main, 1);
+  layout->addLayout(buttons);
+  resize(494, 405);
+
+  tmr_Start = NewTimer(this, 100);
+  tmr_Elapsed = NewTimer(this, 1000);
+  tmr_Process = NewTimer(this, 100);
+  connect(tmr_Start, &QTimer::timeout, this, [this] { tmr_StartTimer(); });
+  connect(tmr_Elapsed, &QTimer::timeout, this, [this] { tmr_ElapsedTimer(); });
+  connect(tmr_Process, &QTimer::timeout, this, [this] { tmr_ProcessTimer(); });
+  connect(btn_Pause, &QPushButton::clicked, this, [this] { btn_PauseClick(); });
+  connect(btn_Stop, &QPushButton::clicked, this, [this] { btn_StopClick(); });
+  connect(btn_Close, &QPushButton::clicked, this, [this] { close(); });
+}
+
+void Tfrm_Video::AddLog(const QString &AText, TLogColor AColor, bool ABold) {
+  QTextCharFormat format;
+  format.setForeground(LogColor(AColor, FJob.DarkText));
+  format.setFontWeight(ABold ? QFont::Bold : QFont::Normal);
+  QTextCursor cursor(log_Main->document());
+  cursor.movePosition(QTextCursor::End);
+  if (!log_Main->document()->isEmpty())
+    cursor.insertBlock();
+  cursor.insertText(AText, format);
+  log_Main->verticalScrollBar()->setValue(log_Main->verticalScrollBar()->maximum());
+}
+
+void Tfrm_Video::ErrorLog(const QString &AText) {
+  AddLog(AText, clRed);
+  QApplication::beep();
+}
+
+void Tfrm_Video::SetTaskbar(int AValue, int AMax) {
+  if (!FJob.Win7)
+    return;
+  if (AMax >= 0)
+    FJob.Win7->SetMax(AMax);
+  FJob.Win7->SetProgress(AValue < 0 ? FJob.Win7->Max() : AValue);
+}
+
+void Tfrm_Video::showEvent(QShowEvent *event) {
+  QDialog::showEvent(event);
+  if (FShown)
+    return;
+  FShown = true;
+  FileCount = int(FJob.Entries.size());
+  setWindowTitle(QStringLiteral("Saving... [1/%1]").arg(FileCount));
+  lbl_RemainingValue->setText(QStringLiteral("calculation..."));
+  if (!FJob.OutputPath.isEmpty())
+    QDir().mkpath(FJob.OutputPath);
+  tmr_Elapsed->start();
+  tmr_Start->start();
+}
+
+void Tfrm_Video::tmr_StartTimer() {
+  tmr_Start->stop();
+  if (FJob.Win7) {
+    FJob.Win7->SetVisible(true);
+    FJob.Win7->SetStyle(tbpsNormal);
+  }
+  AddLog(QStringLiteral("Loading AV components..."), clBlack);
+  if (!FFEncoder->AVLibLoaded() &&
+      !FFEncoder->LoadAVLib(QCoreApplication::applicationDirPath().toStdString())) {
+    ErrorLog(QString::fromStdString(FFEncoder->LastErrMsg()));
+    tmr_Elapsed->stop();
+    return;
+  }
+  if (!FFDecoder->AVLibLoaded())
+    FFDecoder->LoadAVLib(QCoreApplication::applicationDirPath().toStdString());
+  TFFBaseComponent::DisableFPUExceptions();
+  AddLog(QStringLiteral("Success!"), clGreen);
+  btn_Close->setEnabled(false);
+  ProcessFile(CurrentFile);
+}
+
+void Tfrm_Video::ProcessFile(int AIndex) {
+  if (AIndex >= FileCount) {
+    FinishJob();
+    return;
+  }
+  FileSeconds = 0;
+  lbl_RemainingValue->setText(QStringLiteral("calculation..."));
+  setWindowTitle(QStringLiteral("Saving... [%1/%2]").arg(CurrentFile + 1).arg(FileCount));
+  const TFileEntry &entry = FJob.Entries[AIndex];
+  const QString source = entry.SubItems[siSource];
+  if (!QFileInfo::exists(QFile::decodeName(LocalPathBytes(source)))) {
+    tmr_Process->start();
+    return;
+  }
+  AddLog(QString(), clGreen);
+  lbl_File->setText(DisplayPath(entry.Caption));
+  AddLog(QStringLiteral("File #%1").arg(AIndex + 1), clBlack, true);
+  AddLog(DisplayPath(source), clBlack);
+  const QString folder = FJob.OutputPath.isEmpty() ? FolderOf(source) : FJob.OutputPath;
+  const QString output = folder + OutputFileName(entry.Caption, OutputExtension());
+  if (!QFileInfo::exists(QFile::decodeName(LocalPathBytes(output)))) {
+    ConvertFile(source, output);
+    return;
+  }
+  tmr_Elapsed->stop();
+  const auto answer =
+      QMessageBox::warning(this, QStringLiteral("Warning"),
+                           QStringLiteral("File \"%1\" already exists!\r\rOverwrite existing file?")
+                               .arg(DisplayPath(OutputFileName(entry.Caption, OutputExtension()))),
+                           QMessageBox::Yes | QMessageBox::No);
+  tmr_Elapsed->start();
+  if (answer == QMessageBox::Yes) {
+    ConvertFile(source, output);
+    return;
+  }
+  AddLog(QStringLiteral("Skipped!"), clRed);
+  tmr_Process->start();
+}
+
+void Tfrm_Video::ConvertFile(const QString &ASource, const QString &AOutput) {
+  prg_Process->setValue(0);
+  ProgressTotal = 0;
+  ProgressCurrent = 0;
+  if (!FFDecoder->LoadFile(LocalPathString(ASource))) {
+    ErrorLog(QStringLiteral("Loading file... Error! ") +
+             QString::fromStdString(FFDecoder->LastErrMsg()));
+    tmr_Process->start();
+    return;
+  }
+  SourceLoaded(*FFDecoder);
+  FFDecoder->CloseFile();
+  AddLog(QStringLiteral("Loading file... OK"), clGreen);
+  btn_Stop->setEnabled(true);
+  btn_Pause->setEnabled(true);
+  FFEncoder->ClearTasks();
+  TInputOptions input;
+  input.FileName = LocalPathString(ASource);
+  const int task = FFEncoder->AddTask(input.FileName, &input);
+  if (task < 0) {
+    ErrorLog(QStringLiteral("Adding task... Error! ") +
+             QString::fromStdString(FFEncoder->LastErrMsg()));
+    tmr_Process->start();
+    return;
+  }
+  AddLog(QStringLiteral("Adding task... OK"), clGreen);
+  AddLog(QStringLiteral("Parameters ") + FJob.Options, clGrey);
+  TOutputOptions output;
+  output.Options = FJob.Options.toStdString();
+  if (FFEncoder->SetOutput(task, LocalPathString(AOutput), &output) < 0) {
+    FFEncoder->RemoveTask(task);
+    ErrorLog(QStringLiteral("Applying parameters... Error! ") +
+             QString::fromStdString(FFEncoder->LastErrMsg()));
+    tmr_Process->start();
+    return;
+  }
+  AddLog(QStringLiteral("Applying parameters... OK"), clGreen);
+  AddLog(QStringLiteral("Processing file..."), clGreen);
+  lbl_File->setText(DisplayPath(AOutput.mid(AOutput.lastIndexOf(QLatin1Char('/')) + 1)));
+  AddLog(DisplayPath(AOutput), clBlack);
+  FFEncoder->SetThreadPriority(PriorityOf(FJob.CPUUsage, FFEncoder->ThreadPriority()));
+  FFEncoder->Start(FJob.Threads);
+}
+
+int64_t Tfrm_Video::ProgressTotalOf(const TProgressInfo &AInfo) const {
+  return AInfo.TotalDuration;
+}
+
+void Tfrm_Video::FFEncoderProgress(const TProgressInfo &AInfo) {
+  ProgressTotal = ProgressTotalOf(AInfo);
+  ProgressCurrent = AInfo.CurrentDuration;
+  const int percent = ProgressPercent(ProgressCurrent, ProgressTotal);
+  if (percent >= 0) {
+    prg_Process->setValue(percent);
+    lbl_Percent->setText(QStringLiteral("%1%").arg(percent));
+    if (FileCount == 1)
+      SetTaskbar(percent);
+  }
+  lbl_FPS->setText(JobSizeText(AInfo.CurrentSize));
+}
+
+void Tfrm_Video::FFEncoderTerminate(const TTerminateInfo &AInfo) {
+  prg_Process->setValue(100);
+  lbl_Percent->setText(QStringLiteral("100%"));
+  lbl_RemainingValue->setText(QStringLiteral("00:00:00"));
+  SetTaskbar(-1);
+  if (!FCancelled) {
+    if (AInfo.TaskIndex == -1)
+      AddLog(QStringLiteral("Success!"), clGreen);
+    else if (AInfo.Exception)
+      AddLog(QString::fromStdString(AInfo.ExceptionMsg), clRed);
+  }
+  tmr_Process->start();
+}
+
+void Tfrm_Video::tmr_ProcessTimer() {
+  tmr_Process->stop();
+  // A task still ending after Stop: its termination events start this timer again.
+  if (FFEncoder->Working() && !FFEncoder->Terminated())
+    return;
+  if (FCancelled) {
+    FinishCancelled();
+    return;
+  }
+  ++CurrentFile;
+  if (FileCount == 1)
+    SetTaskbar(0, 100);
+  else
+    SetTaskbar(CurrentFile, FileCount);
+  btn_Stop->setEnabled(false);
+  btn_Pause->setEnabled(false);
+  ProcessFile(CurrentFile);
+}
+
+void Tfrm_Video::StopRunning() {
+  tmr_Elapsed->stop();
+  lbl_File->setText(QStringLiteral("Done."));
+  lbl_RemainingValue->setText(QStringLiteral("00:00:00"));
+  btn_Close->setEnabled(true);
+  QApplication::beep();
+}
+
+void Tfrm_Video::FinishCancelled() {
+  SetTaskbar(-1);
+  AddLog(QStringLiteral("Done."), clBlue);
+  lbl_FPS->clear();
+  btn_Stop->hide();
+  btn_Pause->hide();
+  StopRunning();
+}
+
+void Tfrm_Video::FinishJob() {
+  AddLog(QString(), clGreen);
+  SetTaskbar(-1);
+  AddLog(QStringLiteral("Done."), clBlue);
+  btn_Stop->setEnabled(false);
+  btn_Pause->setEnabled(false);
+  StopRunning();
+  FCompleted = true;
+  if (FJob.SaveLogAndQuit) {
+    SaveLog();
+    accept();
+  }
+}
+
+void Tfrm_Video::SaveLog() {
+  QFile file(QCoreApplication::applicationDirPath() + QStringLiteral("/log.txt"));
+  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    file.write(log_Main->toPlainText().toUtf8());
+}
+
+void Tfrm_Video::tmr_ElapsedTimer() {
+  ++FileSeconds;
+  ++FJobSeconds;
+  lbl_ElapsedValue->setText(ClockText(FJobSeconds));
+  if (FileSeconds > 5)
+    lbl_RemainingValue->setText(RemainingText(ProgressCurrent, ProgressTotal, FileSeconds));
+}
+
+void Tfrm_Video::btn_PauseClick() {
+  if (btn_Pause->text() == QStringLiteral("Pause")) {
+    btn_Pause->setText(QStringLiteral("Resume"));
+    AddLog(QStringLiteral("Paused!"), clMaroon);
+    tmr_Elapsed->stop();
+    FFEncoder->Pause();
+    return;
+  }
+  btn_Pause->setText(QStringLiteral("Pause"));
+  AddLog(QStringLiteral("Resumed!"), clMaroon);
+  tmr_Elapsed->start();
+  FFEncoder->Resume();
+}
+
+void Tfrm_Video::btn_StopClick() {
+  btn_Stop->setEnabled(false);
+  btn_Pause->setEnabled(false);
+  FCancelled = true;
+  ErrorLog(QStringLiteral("Cancelled by user!"));
+  if (FFEncoder->Paused())
+    FFEncoder->Resume();
+  FFEncoder->Stop(false);
+  tmr_Process->start();
+}
+
+void Tfrm_Video::closeEvent(QCloseEvent *event) {
+  if (!btn_Close->isEnabled()) {
+    event->ignore();
+    return;
+  }
+  if (FJob.Win7) {
+    FJob.Win7->SetProgress(0);
+    FJob.Win7->SetVisible(false);
+  }
+  QDialog::closeEvent(event);
+}
+
+void Tfrm_Video::reject() {
+  if (btn_Close->isEnabled())
+    QDialog::reject();
+}
+
+QString Tfrm_Video::OutputExtension() const {
+  return QLatin1Char('.') + FJob.VideoFormat.toLower();
+}

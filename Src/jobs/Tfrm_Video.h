@@ -1,0 +1,93 @@
+// The modal window of a conversion job: converts every entry of the job record, one after
+// another, each through one task of its own encoder component with the record's option string;
+// shows percent, size written, elapsed and remaining time and a coloured log, and offers
+// Pause/Resume and Stop. Tfrm_Audio differs only where its virtual members say.
+//
+// Stop does not wait inside the click: it asks the task to end and the job ends when the
+// task's termination events arrive through the ordinary event loop, so the window keeps
+// painting meanwhile and no event loop runs inside another.
+#pragma once
+
+#include "jobs/LogColors.h"
+#include "jobs/TJobRecord.h"
+
+#include <QDialog>
+#include <memory>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QTextEdit;
+class QTimer;
+class TFFDecoder;
+class TFFEncoder;
+struct TProgressInfo;
+struct TTerminateInfo;
+
+class Tfrm_Video : public QDialog {
+  Q_OBJECT
+public:
+  Tfrm_Video(QWidget *AOwner, TJobRecord AJob);
+  ~Tfrm_Video() override;
+
+  // Runs the job modally; true when it went to its end (not stopped, libraries loaded).
+  static bool Execute(QWidget *AOwner, const TJobRecord &AJob);
+
+  QLabel *lbl_File, *lbl_Percent, *lbl_ElapsedValue, *lbl_RemainingValue, *lbl_FPS;
+  QProgressBar *prg_Process;
+  QTextEdit *log_Main;
+  QPushButton *btn_Pause, *btn_Stop, *btn_Close;
+  QTimer *tmr_Start, *tmr_Elapsed, *tmr_Process;
+
+  bool Cancelled() const { return FCancelled; }
+  bool Completed() const { return FCompleted; }
+  int JobSeconds() const { return FJobSeconds; }
+
+  void btn_PauseClick();
+  void btn_StopClick();
+
+protected:
+  // Extension of the outputs (".mp4").
+  virtual QString OutputExtension() const;
+  // Called once the decoder has opened a source (the audio job keeps its duration).
+  virtual void SourceLoaded(TFFDecoder &) {}
+  // The expected total of the current file from a progress report.
+  virtual int64_t ProgressTotalOf(const TProgressInfo &AInfo) const;
+  // The end after Stop.
+  virtual void FinishCancelled();
+
+  void AddLog(const QString &AText, TLogColor AColor, bool ABold = false);
+  void StopRunning();
+  void SetTaskbar(int AValue, int AMax = -1);
+
+  const TJobRecord FJob;
+
+  void showEvent(QShowEvent *event) override;
+  void closeEvent(QCloseEvent *event) override;
+  void reject() override;
+
+private:
+  void CreateControls();
+  void tmr_StartTimer();
+  void tmr_ElapsedTimer();
+  void tmr_ProcessTimer();
+  void ProcessFile(int AIndex);
+  void ConvertFile(const QString &ASource, const QString &AOutput);
+  void FinishJob();
+  void SaveLog();
+  void FFEncoderProgress(const TProgressInfo &AInfo);
+  void FFEncoderTerminate(const TTerminateInfo &AInfo);
+  void ErrorLog(const QString &AText);
+
+  std::unique_ptr<TFFDecoder> FFDecoder;
+  std::unique_ptr<TFFEncoder> FFEncoder;
+  int FileCount = 0;
+  int CurrentFile = 0;
+  int FJobSeconds = 0;
+  int FileSeconds = 0;
+  bool FCancelled = false;
+  bool FCompleted = false;
+  bool FShown = false;
+  int64_t ProgressTotal = 0;
+  int64_t ProgressCurrent = 0;
+};

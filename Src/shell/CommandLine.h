@@ -1,0 +1,19 @@
+// The program's command line: mode, output folder, a list document or media files, and an
+// optional trailing "x" that saves the job log and ends the program.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+struct TCommandLine {
+  enum TMode { cmLoadOnly, cmConvert, cmExtract };
+  bool Active = false; // an output folder was given
+  TMode Mode = cmLoadOnly;
+  QString OutputFolder; // with a trailing "/"
+  QString ListDocument; // the third argument when it names a *.fls document
+  QStringList Files;    // otherwise: the arguments from the third on (at most 999th)
+  bool SaveLogAndQuit = false;
+};
+
+// AArguments as the program received them, the program itself first.
+TCommandLine ParseCommandLine(const QStringList &AArguments);

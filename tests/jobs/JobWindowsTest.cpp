@@ -1,0 +1,189 @@
+// The job windows on real files: every entry converted through the engine, the per-file
+// failures reported while the batch goes on, the overwrite question, a source that would be
+// its own output, Pause/Resume/Stop and audio extraction.
+#include <gtest/gtest.h>
+
+#include "JobTestSupport.h"
+#include "jobs/Tfrm_Audio.h"
+#include "jobs/Tfrm_Video.h"
+#include "shell/MainThreadDispatcher.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTextEdit>
+
+namespace {
+
+class JobWindows : public testing::Test {
+protected:
+  void SetUp() override { InstallMainThreadDispatcher(qApp); }
+
+  // Shows the window and waits until its job has ended (Close enabled again).
+  static void RunToEnd(Tfrm_Video &AWindow, int ASeconds = 120) {
+    AWindow.show();
+    ASSERT_TRUE(WaitFor([&] { return AWindow.Completed() || AWindow.Cancelled(); }, ASeconds));
+    ASSERT_TRUE(WaitFor([&] { return AWindow.btn_Close->isEnabled(); }, ASeconds));
+  }
+  static QString Log(Tfrm_Video &AWindow) { return AWindow.log_Main->toPlainText(); }
+
+  TJobRecord VideoJob(const QList<TFileEntry> &AEntries, const QString &AOptions,
+                      const QString &AFormat) {
+    TJobRecord job;
+    job.Entries = AEntries;
+    job.Options = AOptions;
+    job.OutputPath = Out.path() + QLatin1Char('/');
+    job.VideoFormat = AFormat;
+    return job;
+  }
+  QTemporaryDir Out;
+};
+
+QByteArray Digest(const QString &APath) {
+  QFile file(APath);
+  file.open(QIODevice::ReadOnly);
+  return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1);
+}
+
+TEST_F(JobWindows, BatchGoesOnPastVanishedAndCorruptSources) {
+  QTemporaryDir sources;
+  const QString vanished = sources.filePath(QStringLiteral("vanished.mp4"));
+  QFile::copy(Fixture("av.mp4"), vanished);
+  const QString corrupt = sources.filePath(QStringLiteral("corrupt.mp4"));
+  {
+    QFile file(corrupt);
+    file.open(QIODevice::WriteOnly);
+    file.write(QByteArray(4096, '\x5a'));
+  }
+  TJobRecord job =
+      VideoJob({EntryFor(Fixture("av.mp4")), EntryFor(vanished), EntryFor(corrupt),
+                EntryFor(Fixture("av.avi"))},
+               QStringLiteral("-c:v mpeg4 -b:v 400k -c:a aac -b:a 64k"), QStringLiteral("MKV"));
+  // A folder that does not exist yet is created with its parents.
+  job.OutputPath = Out.filePath(QStringLiteral("new/deeper/"));
+  QFile::remove(vanished);
+  // The fourth entry's output is the first one's name: the question comes once.
+  TBoxAnswerer answerer(QMessageBox::Yes);
+  Tfrm_Video window(nullptr, job);
+  RunToEnd(window);
+  EXPECT_EQ(answerer.Answered, 1);
+  EXPECT_TRUE(window.Completed());
+  const QString log = Log(window);
+  const QString output = job.OutputPath + QStringLiteral("av.mkv");
+  EXPECT_EQ(ProbeFacts(output), QStringLiteral("mpeg4,aac"));
+  EXPECT_NEAR(ProbeDuration(output), 2.0, 0.2);
+  EXPECT_TRUE(log.contains(QStringLiteral("File #4\n") + Fixture("av.avi")));
+  EXPECT_TRUE(log.contains(QStringLiteral("File #1\n")));
+  EXPECT_FALSE(log.contains(QStringLiteral("File #2")));
+  EXPECT_TRUE(log.contains(QStringLiteral("File #3\n") + corrupt +
+                           QStringLiteral("\nLoading file... Error! ")));
+  EXPECT_TRUE(log.contains(QStringLiteral("Parameters -c:v mpeg4 -b:v 400k -c:a aac -b:a 64k")));
+  EXPECT_TRUE(log.contains(QStringLiteral("Applying parameters... OK\nProcessing file...\n") +
+                           job.OutputPath + QStringLiteral("av.mkv")));
+  EXPECT_TRUE(log.endsWith(QStringLiteral("\n\nDone.")));
+  EXPECT_EQ(window.lbl_File->text(), QStringLiteral("Done."));
+  EXPECT_EQ(window.lbl_Percent->text(), QStringLiteral("100%"));
+  EXPECT_TRUE(window.lbl_FPS->text().endsWith(QStringLiteral(" KB")));
+}
+
+TEST_F(JobWindows, OverwriteQuestionNoKeepsTheFileYesReplacesIt) {
+  const QString output = Out.filePath(QStringLiteral("av.mp4"));
+  for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+    {
+      QFile file(output);
+      file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+      file.write("old contents");
+    }
+    TBoxAnswerer answerer(answer);
+    Tfrm_Video window(nullptr,
+                      VideoJob({EntryFor(Fixture("av.avi"))}, QStringLiteral("-c:v mpeg4 -c:a aac"),
+                               QStringLiteral("MP4")));
+    RunToEnd(window);
+    ASSERT_EQ(answerer.Answered, 1);
+    EXPECT_EQ(answerer.Texts.first(),
+              QStringLiteral("File \"av.mp4\" already exists!\r\rOverwrite existing file?"));
+    if (answer == QMessageBox::No) {
+      EXPECT_TRUE(Log(window).contains(QStringLiteral("Skipped!")));
+      QFile file(output);
+      file.open(QIODevice::ReadOnly);
+      EXPECT_EQ(file.readAll(), QByteArray("old contents"));
+    } else {
+      EXPECT_FALSE(Log(window).contains(QStringLiteral("Skipped!")));
+      EXPECT_EQ(ProbeFacts(output), QStringLiteral("mpeg4,aac"));
+    }
+  }
+}
+
+TEST_F(JobWindows, OriginalPathNeverWritesOverItsOwnSource) {
+  const QString source = Out.filePath(QStringLiteral("clip.avi"));
+  QFile::copy(Fixture("av.avi"), source);
+  const QByteArray before = Digest(source);
+  TJobRecord job =
+      VideoJob({EntryFor(source)}, QStringLiteral("-c:v mpeg4 -c:a mp3"), QStringLiteral("AVI"));
+  job.OutputPath.clear();
+  TBoxAnswerer answerer(QMessageBox::Yes);
+  Tfrm_Video window(nullptr, job);
+  RunToEnd(window);
+  EXPECT_EQ(answerer.Answered, 1);
+  EXPECT_TRUE(Log(window).contains(QStringLiteral("Applying parameters... Error! ")));
+  EXPECT_EQ(Digest(source), before);
+}
+
+TEST_F(JobWindows, PauseResumeAndStopOnALongerClip) {
+  const QString source = Out.filePath(QStringLiteral("long.avi"));
+  ASSERT_EQ(QProcess::execute(QStringLiteral("ffmpeg"),
+                              {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
+                               QStringLiteral("error"), QStringLiteral("-f"),
+                               QStringLiteral("lavfi"), QStringLiteral("-i"),
+                               QStringLiteral("testsrc=size=320x240:rate=25:duration=60"),
+                               QStringLiteral("-c:v"), QStringLiteral("mpeg4"), source}),
+            0);
+  TJobRecord job = VideoJob({EntryFor(source)}, QStringLiteral("-c:v libx264 -preset veryslow"),
+                            QStringLiteral("MKV"));
+  Tfrm_Video window(nullptr, job);
+  window.show();
+  ASSERT_TRUE(WaitFor([&] { return window.lbl_FPS->text().endsWith(QStringLiteral("KB")); }));
+  window.btn_PauseClick();
+  EXPECT_EQ(window.btn_Pause->text(), QStringLiteral("Resume"));
+  const int elapsed = window.JobSeconds();
+  QTest::qWait(2500);
+  EXPECT_EQ(window.JobSeconds(), elapsed); // paused time is not counted
+  window.btn_PauseClick();
+  EXPECT_EQ(window.btn_Pause->text(), QStringLiteral("Pause"));
+  QTest::qWait(300);
+  window.btn_StopClick();
+  // The window answers while the task ends.
+  EXPECT_FALSE(window.btn_Stop->isEnabled());
+  ASSERT_TRUE(WaitFor([&] { return window.btn_Close->isEnabled(); }));
+  const QString log = Log(window);
+  EXPECT_TRUE(log.contains(QStringLiteral("Paused!\nResumed!\nCancelled by user!\nDone.")))
+      << log.toStdString();
+  EXPECT_FALSE(log.contains(QStringLiteral("Success!\n\nDone.")));
+  EXPECT_TRUE(window.btn_Stop->isHidden());
+  EXPECT_TRUE(window.lbl_FPS->text().isEmpty());
+  EXPECT_FALSE(window.Completed());
+  // What was written before the stop is a playable file.
+  const QString output = job.OutputPath + QStringLiteral("long.mkv");
+  EXPECT_EQ(ProbeFacts(output), QStringLiteral("h264"));
+  EXPECT_GT(ProbeDuration(output), 0.0);
+  EXPECT_LT(ProbeDuration(output), 60.0);
+}
+
+TEST_F(JobWindows, AudioExtractionWritesTheFormatsExtension) {
+  TJobRecord job =
+      VideoJob({EntryFor(Fixture("av.mp4"))}, QStringLiteral("-vn -c:a libmp3lame -b:a 128k"), {});
+  job.AudioFormat = 0;
+  Tfrm_Audio window(nullptr, job);
+  EXPECT_EQ(window.lbl_File->text(), QStringLiteral("Saving audio..."));
+  RunToEnd(window);
+  EXPECT_TRUE(window.Completed());
+  const QString output = job.OutputPath + QStringLiteral("av.mp3");
+  EXPECT_EQ(ProbeFacts(output), QStringLiteral("mp3"));
+  EXPECT_NEAR(ProbeDuration(output), 2.0, 0.2);
+  EXPECT_EQ(Tfrm_Audio::AudioExtension(3), QStringLiteral(".flac"));
+  EXPECT_EQ(Tfrm_Audio::AudioExtension(6), QString());
+}
+
+} // namespace

@@ -1,0 +1,292 @@
+// Jobs as a user starts them from the main window: Convert with the default settings and with
+// a profile, Extract audio, the FFmpeg command, the three output choices with their error
+// boxes, list documents; and the program itself run from the command line without a display.
+#include <gtest/gtest.h>
+
+#include "JobTestSupport.h"
+#include "jobs/Tfrm_Video.h"
+#include "shell/ListDocument.h"
+#include "shell/MainThreadDispatcher.h"
+#include "shell/TSettingsPanel.h"
+#include "shell/Tfrm_Main.h"
+#include "shell/settings/Tfrm_Command.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTextEdit>
+#include <QTreeWidget>
+
+namespace {
+
+class TTestMain : public Tfrm_Main {
+public:
+  QString Folder;   // what the folder dialog returns
+  QString Document; // what the list-document dialogs return
+  int FolderDialogs = 0;
+
+protected:
+  QString ChooseOutputFolder() override {
+    ++FolderDialogs;
+    return Folder;
+  }
+  QString ChooseOpenDocument() override { return Document; }
+  QString ChooseSaveDocument() override { return Document; }
+};
+
+// Closes every job window once its job has ended; keeps their logs.
+class TJobCloser : public QObject {
+public:
+  TJobCloser() {
+    FTimer.callOnTimeout([this] {
+      for (QWidget *w : QApplication::topLevelWidgets())
+        if (auto *job = qobject_cast<Tfrm_Video *>(w); job && job->isVisible() &&
+                                                       (job->Completed() || job->Cancelled()) &&
+                                                       job->btn_Close->isEnabled()) {
+          Logs << job->log_Main->toPlainText();
+          job->btn_Close->click();
+        }
+    });
+    FTimer.start(50);
+  }
+  QStringList Logs;
+
+private:
+  QTimer FTimer;
+};
+
+class MainWindowJobs : public testing::Test {
+protected:
+  void SetUp() override {
+    InstallMainThreadDispatcher(qApp);
+    qputenv("APPDATA", Config.path().toUtf8());
+    Form = std::make_unique<TTestMain>();
+  }
+  void Add(const QStringList &APaths) {
+    Form->DroppedFiles = APaths;
+    Form->AddFiles();
+    ASSERT_EQ(Form->EntryCount(), APaths.size());
+  }
+  void UseFollowingPath(const QString &APath) {
+    Form->PageControl1->chk_Path->click();
+    Form->PageControl1->txt_Path->setText(APath);
+  }
+  QTemporaryDir Config, Out;
+  std::unique_ptr<TTestMain> Form;
+};
+
+TEST_F(MainWindowJobs, ConvertWithDefaultsAndWithAProfileThenExtractAudio) {
+  Add({Fixture("av.mp4"), Fixture("audio_first.mkv")});
+  UseFollowingPath(Out.path()); // no trailing "/": one is added
+  const QString format = Form->PageControl1->cb_VideoFormat->currentText().toLower();
+  {
+    TJobCloser closer;
+    Form->btn_ConvertClick();
+    ASSERT_EQ(closer.Logs.size(), 1);
+    EXPECT_TRUE(closer.Logs[0].contains(QStringLiteral("Parameters ") + Form->str_Options))
+        << closer.Logs[0].toStdString();
+    EXPECT_FALSE(closer.Logs[0].contains(QStringLiteral("Error!"))) << closer.Logs[0].toStdString();
+  }
+  for (const char *name : {"av", "audio_first"}) {
+    const QString output = Out.filePath(QString::fromLatin1(name) + QLatin1Char('.') + format);
+    EXPECT_FALSE(ProbeFacts(output).isEmpty()) << output.toStdString();
+    EXPECT_NEAR(ProbeDuration(output), 2.0, 0.3) << output.toStdString();
+  }
+
+  // The iPhone profile "MPEG4": an MP4 with H.264 and AAC.
+  Form->PageControl1->cb_Type->setCurrentIndex(3);
+  Form->PageControl1->cb_Format->setCurrentIndex(1);
+  Form->PageControl1->btn_Apply->click();
+  const QString profileFormat = Form->PageControl1->cb_VideoFormat->currentText().toLower();
+  QTemporaryDir profileOut;
+  UseFollowingPath(profileOut.path());
+  {
+    TJobCloser closer;
+    Form->btn_ConvertClick();
+    ASSERT_EQ(closer.Logs.size(), 1);
+    EXPECT_FALSE(closer.Logs[0].contains(QStringLiteral("Error!"))) << closer.Logs[0].toStdString();
+  }
+  const QString output = profileOut.filePath(QStringLiteral("av.") + profileFormat);
+  EXPECT_EQ(ProbeFacts(output), QStringLiteral("h264,aac")) << output.toStdString();
+  EXPECT_NEAR(ProbeDuration(output), 2.0, 0.3);
+
+  Form->PageControl1->cb_AudioFormat->setCurrentIndex(0); // MP3
+  {
+    TJobCloser closer;
+    Form->btn_ExtractClick();
+    ASSERT_EQ(closer.Logs.size(), 1);
+  }
+  for (const char *name : {"av.mp3", "audio_first.mp3"}) {
+    EXPECT_EQ(ProbeFacts(profileOut.filePath(QString::fromLatin1(name))), QStringLiteral("mp3"))
+        << name;
+  }
+}
+
+TEST_F(MainWindowJobs, OutputChoicesAndTheirErrors) {
+  Add({Fixture("av.mp4")});
+  // "Use following path:" with an empty path: an error box, the Output tab, no job.
+  UseFollowingPath({});
+  Form->PageControl1->setCurrentIndex(TSettingsPanel::tsProfiles);
+  {
+    TBoxAnswerer boxes(QMessageBox::Ok);
+    TJobCloser closer;
+    Form->btn_ConvertClick();
+    EXPECT_EQ(boxes.Texts, QStringList{QStringLiteral("Output path is not specified.")});
+    EXPECT_TRUE(closer.Logs.isEmpty());
+    EXPECT_EQ(Form->PageControl1->currentIndex(), int(TSettingsPanel::tsOutput));
+  }
+  // "Specify output path": the dialog at every start; a folder that cannot be written to and
+  // a cancelled dialog start nothing.
+  Form->PageControl1->chk_Specify->click();
+  Form->Folder = Out.filePath(QStringLiteral("missing/folder"));
+  {
+    TBoxAnswerer boxes(QMessageBox::Ok);
+    TJobCloser closer;
+    Form->btn_ConvertClick();
+    EXPECT_EQ(boxes.Texts, QStringList{QStringLiteral(
+                               "Access is denied. Unable to save to the selected directory.")});
+    Form->Folder.clear();
+    Form->btn_ExtractClick();
+    EXPECT_EQ(boxes.Answered, 1);
+    EXPECT_TRUE(closer.Logs.isEmpty());
+  }
+  EXPECT_EQ(Form->FolderDialogs, 2);
+  EXPECT_EQ(QDir(Out.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+
+  // "Use original path": the output next to its source.
+  const QString source = Out.filePath(QStringLiteral("copy.mp4"));
+  QFile::copy(Fixture("av.mp4"), source);
+  Form->btn_RemoveClick();
+  Form->SelectAll();
+  Form->btn_RemoveClick();
+  Add({source});
+  Form->PageControl1->chk_Original->click();
+  Form->PageControl1->cb_AudioFormat->setCurrentIndex(1); // WAV
+  {
+    TJobCloser closer;
+    Form->btn_ExtractClick();
+    ASSERT_EQ(closer.Logs.size(), 1);
+  }
+  EXPECT_EQ(ProbeFacts(Out.filePath(QStringLiteral("copy.wav"))), QStringLiteral("pcm_s16le"));
+}
+
+TEST_F(MainWindowJobs, FFmpegCommandRunsTheTypedTextWithTheDialogsContainer) {
+  Add({Fixture("av.mp4")});
+  UseFollowingPath(Out.path());
+  QTimer::singleShot(50, [] {
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *dialog = qobject_cast<Tfrm_Command *>(w); dialog && dialog->isVisible()) {
+        dialog->txt_Command->setText(QStringLiteral("-c:v mpeg4 -an"));
+        dialog->cb_VideoFormat->setCurrentText(QStringLiteral("MKV"));
+        dialog->accept();
+      }
+  });
+  TJobCloser closer;
+  Form->btn_CommandClick();
+  ASSERT_EQ(closer.Logs.size(), 1);
+  EXPECT_TRUE(closer.Logs[0].contains(QStringLiteral("Parameters -c:v mpeg4 -an\n")));
+  EXPECT_EQ(ProbeFacts(Out.filePath(QStringLiteral("av.mkv"))), QStringLiteral("mpeg4"));
+  EXPECT_EQ(Form->PageControl1->cb_VideoFormat->currentText(), QStringLiteral("MKV"));
+}
+
+TEST_F(MainWindowJobs, ListDocumentRoundTripKeepsTheDisplayOrder) {
+  Add({Fixture("av.mp4"), Fixture("av.avi"), Fixture("audio_first.mkv")});
+  Form->lw_FilesColumnClick(lcSize);
+  Form->lw_FilesColumnClick(lcSize); // size, descending
+  const QStringList shown = Form->ListedPaths();
+  Form->Document = Out.filePath(QStringLiteral("list.fls"));
+  Form->Save1Click();
+  QFile file(Form->Document);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), shown.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
+  Form->New1Click();
+  EXPECT_EQ(Form->EntryCount(), 0);
+  Form->Open1Click();
+  EXPECT_EQ(Form->EntryCount(), 3);
+  // A document that does not exist leaves the list alone.
+  Form->Document = Out.filePath(QStringLiteral("none.fls"));
+  Form->Open1Click();
+  EXPECT_EQ(Form->EntryCount(), 3);
+}
+
+TEST(ListDocument, ByteOrderMarksLineEndsAndBlankLines) {
+  const struct {
+    QByteArray Bytes;
+    QStringList Lines;
+  } cases[] = {
+      {"/a.mp4\r\n/b.mp4\r\n", {"/a.mp4", "/b.mp4"}},
+      {"\xEF\xBB\xBF/\xC3\xA9.mp4\r\n\r\n/b.mp4", {"/\u00e9.mp4", "", "/b.mp4"}},
+      {QByteArray("\xFF\xFE/\0a\0\r\0\n\0", 10), {"/a"}},
+      {QByteArray("\xFE\xFF\0/\0b", 6), {"/b"}},
+      {"/unix\n/mac\r/last", {"/unix", "/mac", "/last"}},
+      {"", {}},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(ListDocumentLines(c.Bytes), c.Lines) << c.Bytes.toHex().toStdString();
+  // A name that is not UTF-8 comes back with its exact bytes.
+  const QStringList odd = ListDocumentLines("/clip\xE9.avi\r\n");
+  EXPECT_EQ(ListDocumentBytes(odd), QByteArray("/clip\xE9.avi\r\n"));
+
+  QStringList many;
+  for (int i = 0; i < 10000; ++i)
+    many << QStringLiteral("/media/clip%1.mp4").arg(i);
+  EXPECT_EQ(ListDocumentLines(ListDocumentBytes(many)), many);
+}
+
+// The program without a display: converts (or extracts) the given files into the folder,
+// saves log.txt next to itself and ends.
+TEST(CommandLine, ConvertsHeadlesslyWritesTheLogAndExits) {
+  QTemporaryDir config, out;
+  const QString program = QStringLiteral(QUILLET_PROGRAM);
+  const QString logFile = QFileInfo(program).dir().filePath(QStringLiteral("log.txt"));
+  const QString list = out.filePath(QStringLiteral("list.fls"));
+  {
+    QFile file(list);
+    file.open(QIODevice::WriteOnly);
+    file.write(ListDocumentBytes({Fixture("av.avi"), Fixture("audio_first.mkv")}));
+  }
+  const struct {
+    QStringList Arguments;
+    QStringList Outputs;
+  } cases[] = {
+      {{QStringLiteral("-v"), out.filePath(QStringLiteral("video")), Fixture("av.mp4"),
+        Fixture("audio_first.mkv"), QStringLiteral("x")},
+       {QStringLiteral("video/av.avi"),
+        QStringLiteral("video/audio_first.avi")}}, // the default AVI
+      {{QStringLiteral("-A"), out.filePath(QStringLiteral("audio")) + QLatin1Char('/'), list,
+        QStringLiteral("X")},
+       {QStringLiteral("audio/av.mp3"), QStringLiteral("audio/audio_first.mp3")}},
+  };
+  for (const auto &c : cases) {
+    QFile::remove(logFile);
+    QProcess run;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.insert(QStringLiteral("APPDATA"), config.path());
+    run.setProcessEnvironment(env);
+    run.start(program, c.Arguments);
+    ASSERT_TRUE(run.waitForFinished(180000)) << c.Arguments.join(' ').toStdString();
+    EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+    for (const QString &output : c.Outputs) {
+      const QString path = out.filePath(output);
+      EXPECT_FALSE(ProbeFacts(path).isEmpty()) << path.toStdString();
+    }
+    QFile log(logFile);
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly)) << logFile.toStdString();
+    const QString text = QString::fromUtf8(log.readAll());
+    EXPECT_TRUE(text.contains(QStringLiteral("Loading AV components...")));
+    EXPECT_TRUE(text.contains(QStringLiteral("File #2")));
+    EXPECT_TRUE(text.contains(QStringLiteral("\nParameters -")));
+    EXPECT_TRUE(text.trimmed().endsWith(QStringLiteral("Done.")));
+  }
+  QFile::remove(logFile);
+}
+
+} // namespace
