@@ -60,7 +60,7 @@ INSTANTIATE_TEST_SUITE_P(
                                "23.98 fps", "-", "2x2"},
                     TEntryCase{"unknown rate", Video(1000000, {0, 0}, -1, 16, 16), "00:00:01",
                                "1000000", "0.00 fps", "-", "16x16"},
-                    TEntryCase{"unknown duration", NoVideo(-1), "00:00:00", "-1", "-", "-", "-"},
+                    TEntryCase{"unknown duration", NoVideo(-1), "-", "-1", "-", "-", "-"},
                     TEntryCase{"no container time", NoVideo(AV_NOPTS_VALUE), "00:00:00", "0", "-",
                                "-", "-"},
                     TEntryCase{"long", NoVideo(int64_t(100) * 3600 * 1000000 + 999999), "100:00:00",
