@@ -186,8 +186,7 @@ std::string ChooseChannelLayouts(const TOutputFilter *ofilter) {
 } // namespace
 
 void TFilterGraphs::Fatal(const std::string &text) const {
-  Log(&E, llFatal, "%s", text.c_str());
-  throw FFmpegException(text);
+  ::Fatal(&E, text);
 }
 
 // ---- creating and binding ------------------------------------------------------------------

@@ -18,8 +18,7 @@ TTranscodeLoop::~TTranscodeLoop() {
 
 void TTranscodeLoop::Fatal(const std::string &AText) {
   E.FLastErrMsg = AText;
-  Log(&E, llFatal, "%s", AText.c_str());
-  throw FFmpegException(AText);
+  ::Fatal(&E, AText);
 }
 
 void TTranscodeLoop::close_output_stream(TOutputStream &ost) {
