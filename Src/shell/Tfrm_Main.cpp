@@ -13,6 +13,8 @@
 #include "shell/TGlassButton.h"
 #include "shell/TSettingsPanel.h"
 #include "shell/TStretchedLastColumn.h"
+#include "shell/TWebData.h"
+#include "shell/UpdateCheck.h"
 #include "shell/adding/Tfrm_AddFiles.h"
 #include "shell/adding/Tfrm_Adding.h"
 #include "shell/settings/OptionBuilders.h"
@@ -28,6 +30,7 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileIconProvider>
 #include <QFileInfo>
@@ -697,6 +700,24 @@ void Tfrm_Main::tmr_ParamTimer() {
     btn_ConvertClick();
 }
 
+// ---- update check ---------------------------------------------------------------------------
+
+void Tfrm_Main::tmr_UpdateTimer() {
+  Update = new TWebData(this);
+  Update->URL = VersionFileURL();
+  Update->OnData = [this](TWebData *, const QString &AData) { UpdateDataReceived(AData); };
+  Update->ThreadCollectData();
+}
+
+void Tfrm_Main::UpdateDataReceived(const QString &AData) {
+  if (!OffersNewerVersion(QString::fromLatin1(Tfrm_About::Version), AData))
+    return;
+  QMessageBox box(QMessageBox::Information, QStringLiteral("Update"), UpdateQuestion(AData),
+                  QMessageBox::Yes | QMessageBox::No, this);
+  if (box.exec() == QMessageBox::Yes)
+    QDesktopServices::openUrl(QUrl(DownloadPageURL()));
+}
+
 void Tfrm_Main::btn_BurnClick() {
   if (!HasFilesOrAdd())
     return;
@@ -909,6 +930,8 @@ void Tfrm_Main::showEvent(QShowEvent *event) {
   UpdateSize();
   if (CommandLine.Active)
     QTimer::singleShot(100, this, [this] { tmr_ParamTimer(); });
+  else if (mnu_Update->isChecked())
+    QTimer::singleShot(100, this, [this] { tmr_UpdateTimer(); });
   // After the window has painted, so the warning stands over it.
   if (!FSettingsFile.ReadError().empty())
     QTimer::singleShot(0, this, [this] { WarnUnreadableSettings(); });

@@ -26,6 +26,7 @@ class QTreeWidgetItem;
 class TGlassButton;
 class TSettingsPanel;
 class TStretchedLastColumn;
+class TWebData;
 struct TAppSettings;
 
 class Tfrm_Main : public QMainWindow {
@@ -105,6 +106,11 @@ public:
   void Save1Click();
   // The command-line work, once after the first show.
   void tmr_ParamTimer();
+  // The update check, once after the first show when not started from the command line: the
+  // version file is downloaded on a worker thread into Update.
+  void tmr_UpdateTimer();
+  // The version file's text: asks whether to open the download page when it is newer.
+  void UpdateDataReceived(const QString &AData);
   // What a job window takes from this window when it starts.
   TJobRecord JobRecord(const QString &AOutputPath) const;
   void btn_AddClick();
@@ -170,6 +176,7 @@ private:
   static QStringList LocalPaths(const QList<QUrl> &urls);
 
   bool bool_Shown = false;
+  TWebData *Update = nullptr;
   std::optional<TStyleFile> FActiveStyle;
   TSettingsFile FSettingsFile;
   TStretchedLastColumn *FSourceColumn;

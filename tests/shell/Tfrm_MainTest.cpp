@@ -104,6 +104,9 @@ class Tfrm_MainTest : public QObject {
 
 private slots:
   void initTestCase() {
+    // The windows shown here (and the program run once) check for an update on a closed local
+    // port, never online.
+    qputenv("QUILLET_UPDATE_URL", "http://127.0.0.1:1/upd_converter.ini");
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     QApplication::setStyle(QStringLiteral("Fusion"));
   }

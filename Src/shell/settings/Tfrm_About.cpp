@@ -9,6 +9,7 @@
 #include <QPixmap>
 
 const char *const Tfrm_About::HomePage = "https://sablewick.example/quillet/";
+const char *const Tfrm_About::Version = "6.1";
 
 namespace {
 
@@ -40,8 +41,8 @@ QDate Tfrm_About::BuildDate() {
 Tfrm_About::Tfrm_About(QWidget *Owner)
     : QDialog(Owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint), img_Logo(new QLabel(this)),
       lbl_Product(new QLabel(QStringLiteral("Quillet"), this)),
-      lbl_Version(new QLabel(QStringLiteral("Version 6.1"), this)), lbl_Compiled(new QLabel(this)),
-      lbl_Link(new QLabel(this)) {
+      lbl_Version(new QLabel(QStringLiteral("Version ") + QString::fromLatin1(Version), this)),
+      lbl_Compiled(new QLabel(this)), lbl_Link(new QLabel(this)) {
   setWindowTitle(QStringLiteral("About"));
   setFont(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
 

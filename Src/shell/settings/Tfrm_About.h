@@ -16,6 +16,8 @@ public:
 
   // The maker's web page the link opens.
   static const char *const HomePage;
+  // The program's own version, "major.minor".
+  static const char *const Version;
   // Build date shown as "Compiled on <date>" in the user's short date format.
   static QDate BuildDate();
 
