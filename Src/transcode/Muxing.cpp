@@ -1,6 +1,8 @@
 #include "transcode/Muxing.h"
 
 #include <cinttypes>
+#include <cstring>
+#include <vector>
 
 #include "components/TFFLogger.h"
 #include "transcode/FFErrorText.h"
@@ -12,6 +14,7 @@
 namespace {
 
 constexpr AVRational TimeBaseQ{1, AV_TIME_BASE};
+constexpr size_t MaxSdpSize = 16384;
 constexpr const char *CheckLogHint =
     "Please check error log message(reported by FFLogger) to find out more detail information.";
 
@@ -243,6 +246,13 @@ int TMuxing::of_check_init(TOutputFile &of) {
   of.header_written = 1;
   ff::av_dump_format(of.ctx.get(), of.index, of.ctx->url, 1);
   L.Fnb_output_dumped++;
+  if (!E.Fsdp_filename.empty() || L.Fwant_sdp) {
+    ret = print_sdp();
+    if (ret < 0) {
+      Log(&E, llError, "Error writing the SDP.");
+      return ret;
+    }
+  }
   for (int i = 0; i < int(of.ctx->nb_streams); i++) {
     TOutputStream &ost = *E.Foutput_streams[of.ost_index + i];
     AVPacket *pkt = nullptr;
@@ -253,6 +263,39 @@ int TMuxing::of_check_init(TOutputFile &of) {
     }
   }
   return 0;
+}
+
+int TMuxing::print_sdp() {
+  std::vector<AVFormatContext *> rtp;
+  for (auto &of : E.Foutput_files) {
+    if (!of->header_written)
+      return 0;
+    if (std::strcmp(of->ctx->oformat->name, "rtp") == 0)
+      rtp.push_back(of->ctx.get());
+  }
+  if (rtp.empty()) {
+    Log(&E, llError, "No output streams in the SDP.");
+    return AVERROR(EINVAL);
+  }
+  std::vector<char> sdp(MaxSdpSize);
+  int ret = ff::av_sdp_create(rtp.data(), int(rtp.size()), sdp.data(), int(sdp.size()));
+  if (ret < 0)
+    return ret;
+  const std::string text(sdp.data());
+  if (E.Fsdp_filename.empty()) {
+    const size_t end = text.find_last_not_of(" \t\r\n");
+    Log(&E, llInfo, "SDP:\r\n%s", text.substr(0, end == std::string::npos ? 0 : end + 1).c_str());
+    return 0;
+  }
+  AVIOContext *pb = nullptr;
+  E.FLastWrite = ff::av_gettime_relative();
+  ret = ff::avio_open2(&pb, E.Fsdp_filename.c_str(), AVIO_FLAG_WRITE, &E.FWriteCallback, nullptr);
+  if (ret < 0) {
+    Log(&E, llError, "Failed to open sdp file \"%s\"", E.Fsdp_filename.c_str());
+    return ret;
+  }
+  ff::avio_write(pb, reinterpret_cast<const unsigned char *>(text.data()), int(text.size()));
+  return ff::avio_closep(&pb);
 }
 
 int TMuxing::of_write_trailer(TOutputFile &of) {

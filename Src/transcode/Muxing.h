@@ -1,6 +1,7 @@
 // TMuxing: the output side of the loop. Copies packets of stream-copied streams, runs the
 // output bitstream filters, holds packets in a stream's muxing queue until its file's header is
-// written, fixes timestamps for the muxer and writes interleaved; writes headers and trailers.
+// written, fixes timestamps for the muxer and writes interleaved; writes headers (and the SDP of
+// rtp outputs) and trailers.
 // Task thread only.
 #pragma once
 
@@ -32,6 +33,8 @@ private:
   void queue_packet(TOutputStream &ost, AVPacket *pkt);
   void fix_timestamps(TOutputFile &of, TOutputStream &ost, AVPacket *pkt);
   void close_all_output_streams(TOutputStream &failed);
+  // The SDP of every rtp output once all headers are written: to -sdp_file, else to the log.
+  int print_sdp();
 
   TCustomFFmpeg &E;
   TTranscodeLoop &L;

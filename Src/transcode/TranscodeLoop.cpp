@@ -1,5 +1,7 @@
 #include "transcode/TranscodeLoop.h"
 
+#include <cstring>
+
 #include "components/TFFLogger.h"
 #include "transcode/FFErrorText.h"
 #include "transcode/TCustomFFmpeg.h"
@@ -98,6 +100,9 @@ void TTranscodeLoop::dump_stream_mapping() {
 
 int TTranscodeLoop::transcode_init() {
   E.FilterGraphs().check_filter_outputs(); // every output of every graph is used
+  for (auto &of : E.Foutput_files)
+    if (std::strcmp(of->ctx->oformat->name, "rtp") != 0)
+      Fwant_sdp = false;
   for (auto &f : E.Finput_files)
     if (f->readrate > 0 || f->rate_emu)
       for (int j = 0; j < f->nb_streams; j++)

@@ -56,6 +56,7 @@ public:
   uint64_t Fdecode_error_stat[2] = {0, 0}; // frames decoded without / with error
   int Fnb_output_dumped = 0;
   int64_t Fcopy_ts_first_pts = AV_NOPTS_VALUE;
+  bool Fwant_sdp = true; // every output is rtp: its SDP is logged
   bool FShowDupOrDrop = false;
 
 private:

@@ -5,20 +5,12 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "FilesTestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Contents(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 // A fresh folder of its own for one test.
 std::string Folder(const std::string &name) {
@@ -56,7 +48,7 @@ TEST_P(KeepExistingCases, AFailedOutputKeepsTheFileThatWasThere) {
   const std::string out = Folder(GetParam().name) + "/existing.mkv";
   std::ofstream(out) << "precious contents";
   EXPECT_LT(OpenOut(E, GetParam().options, out).ret, 0);
-  EXPECT_EQ(Contents(out), "precious contents");
+  EXPECT_EQ(FileContents(out), "precious contents");
   EXPECT_EQ(E.Fnb_output_files(), 0);
 }
 
@@ -102,7 +94,7 @@ TEST_P(SameAsInputCases, AnOutputCannotNameAnInput) {
   const std::string input = dir + "/" + c.input_name;
   fs::copy_file(Fixture(c.fixture), input);
   fs::create_symlink(input, dir + "/link.mp4");
-  const std::string before = Contents(input);
+  const std::string before = FileContents(input);
   const fs::path old = fs::current_path();
   fs::current_path(dir); // tee slaves name files relative to the working folder
   TCustomFFmpeg E;
@@ -116,7 +108,7 @@ TEST_P(SameAsInputCases, AnOutputCannotNameAnInput) {
   } else {
     EXPECT_EQ(r.ret, 0) << r.error;
   }
-  EXPECT_EQ(Contents(input), before);
+  EXPECT_EQ(FileContents(input), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Outputs, SameAsInputCases, ::testing::ValuesIn(SameCases),
@@ -130,13 +122,13 @@ TEST_F(FileSafety, AttachmentDumpComparesFileIdentity) {
                           " -metadata:s:t mimetype=text/plain -c:a copy " + mkv;
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   fs::create_symlink(mkv, dir + "/link.mkv");
-  const std::string before = Contents(mkv);
+  const std::string before = FileContents(mkv);
   for (const std::string &spelling : {dir + "/./tagged.mkv", dir + "/link.mkv"}) {
     TCustomFFmpeg E;
     TOpenResult r = OpenIn(E, "-y -dump_attachment:t " + spelling, mkv);
     EXPECT_EQ(r.ret, 0) << r.error;
     EXPECT_EQ(r.error, "Output " + spelling + " same as Input #0 - ignored.");
-    EXPECT_EQ(Contents(mkv), before) << spelling;
+    EXPECT_EQ(FileContents(mkv), before) << spelling;
   }
 }
 

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <climits>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "components/TFFLoader.h"
@@ -40,6 +42,13 @@ std::string TestName(std::string s) {
     if (!std::isalnum(static_cast<unsigned char>(c)))
       c = '_';
   return s;
+}
+
+std::string FileContents(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
 }
 
 TLogCapture::TLogCapture() {

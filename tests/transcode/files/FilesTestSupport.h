@@ -16,6 +16,8 @@ std::string ScratchDir();                          // a fresh folder per test pr
 std::string LowerCase(std::string s);
 // s with every character that is not a letter or digit made '_' (a test name).
 std::string TestName(std::string s);
+// The bytes of a file (empty when it cannot be read).
+std::string FileContents(const std::string &path);
 
 // Collects the logger's lines from the moment it is made until it is destroyed.
 class TLogCapture {

@@ -1,19 +1,10 @@
 // Progress reports on known clips: the event's values, the status of the last report, the
 // -progress block.
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "LoopTestSupport.h"
 
 namespace {
-
-std::string ReadFile(const std::string &path) {
-  std::ifstream in(path);
-  std::stringstream ss;
-  ss << in.rdbuf();
-  return ss.str();
-}
 
 TEST_F(LoopTest, LastProgressEventCarriesTheFinalValues) {
   TTask task;
@@ -65,7 +56,7 @@ TEST_F(LoopTest, ProgressUrlReceivesKeyValueBlocksEndingWithEnd) {
   ASSERT_TRUE(task.OpenOutput(Scratch("progress_url.mkv"), "-progress " + log + " -c copy"));
   task.Start(false);
   ASSERT_TRUE(task.E->Finished());
-  const std::string text = ReadFile(log);
+  const std::string text = FileContents(log);
   const size_t lastBlock = text.rfind("frame=");
   ASSERT_NE(lastBlock, std::string::npos) << text;
   const std::string block = text.substr(lastBlock);
