@@ -29,9 +29,10 @@ int TCliTask::Run(const std::string &ALibraryPath) {
   if (!FEncoder.AVLibLoaded() && !FEncoder.LoadAVLib(ALibraryPath))
     return Refused(FEncoder.LastErrMsg());
   // The engine replaces an existing file (the app asks first); the command line asks for -y,
-  // as the ffmpeg tool does.
+  // as the ffmpeg tool does. "-" is standard output, never a file.
   std::error_code error;
-  if (!HasWord(FArgs.OutputOptions, "-y") && std::filesystem::exists(FArgs.Output, error))
+  if (FArgs.Output != "-" && !HasWord(FArgs.OutputOptions, "-y") &&
+      std::filesystem::exists(FArgs.Output, error))
     return Refused("File \"" + FArgs.Output +
                    "\" already exists. Add -y to the output options to overwrite it.");
   TInputOptions input;

@@ -148,7 +148,7 @@ void ParseChannelMap(const TObject *Sender, const TInputsView &in, const std::st
     const std::string text =
         Format("mapchan: invalid audio channel #%d.%d.%d", m.file_idx, m.stream_idx, m.channel_idx);
     if (arg.find('?') == std::string::npos)
-      Fatal(Sender, text);
+      Fatal(Sender, text + "\r\nTo ignore this, add a trailing '?' to the map_channel.");
     Log(Sender, llVerbose, "%s", text.c_str());
   }
 }

@@ -49,6 +49,11 @@ std::string LocalPath(const std::string &name) {
   return name.rfind("file:", 0) == 0 ? name.substr(5) : name;
 }
 
+// "-" stands for standard input or output, as in the ffmpeg tool.
+std::string PipeName(const std::string &name) {
+  return name == "-" ? "pipe:" : name;
+}
+
 // Whether name can be a file that pattern makes: %d or %0Nd stand for a number, %% for a
 // percent sign, any other conversion (a time format of the segment muxer) for anything.
 bool PatternCanName(const char *pattern, const char *name) {
@@ -101,7 +106,7 @@ std::vector<std::string> LaterOutputNames(const AVOutputFormat *fmt, const std::
 int TCustomFFmpeg::OpenInputFile(TOptionsContext &o, const std::string &Options,
                                  const std::string &FileName, const std::string &Presets) {
   try {
-    return DoOpenInputFile(o, Options, FileName, Presets);
+    return DoOpenInputFile(o, Options, PipeName(FileName), Presets);
   } catch (const std::exception &e) {
     FLastErrMsg = e.what();
     throw;
@@ -366,12 +371,13 @@ int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Option
   f->accurate_seek = o.accurate_seek;
   f->loop = o.loop;
   f->readrate = o.readrate;
+  // These two texts count the inputs from 1, as the tool's do.
   if (f->readrate < 0.0f)
     Fatal(this, Format("Option -readrate for Input #%d is %0.3f; it must be non-negative.",
-                       fileIndex, double(f->readrate)));
+                       fileIndex + 1, double(f->readrate)));
   if (f->readrate > 0.0f && f->rate_emu) {
     Log(this, llWarning, "Both -readrate and -re set for Input #%d. Using -readrate %0.3f.",
-        fileIndex, double(f->readrate));
+        fileIndex + 1, double(f->readrate));
     f->rate_emu = 0;
   }
   f->pkt.reset(ff::av_packet_alloc());
@@ -498,7 +504,8 @@ void TCustomFFmpeg::DumpAttachment(AVFormatContext *current, AVStream *st,
 // ---- outputs -------------------------------------------------------------------------------
 
 int TCustomFFmpeg::OpenOutputFile(TOptionsContext &o, const std::string &Options,
-                                  const std::string &FileName, const std::string &Presets) {
+                                  const std::string &AFileName, const std::string &Presets) {
+  const std::string FileName = PipeName(AFileName);
   const std::string path = LocalPath(FileName);
   TOutputUndo undo{Foutput_streams.size(),
                    Foutput_files.size(),
@@ -794,7 +801,7 @@ std::pair<uint8_t *, int> TCustomFFmpeg::ReadAttachment(const std::string &name)
 void TCustomFFmpeg::AddAttachments(TOptionsContext &o, TOutputFile &of) {
   TOutputStreamFactory factory(*this, o, of);
   for (const std::string &name : o.attachments) {
-    TOutputStream *ost = factory.NewAttachmentStream();
+    TOutputStream *ost = factory.NewAttachmentStream(-1);
     ost->stream_copy = 0;
     ost->attachment_filename = name;
     // The stream's parameters own the data from here on.
@@ -1080,9 +1087,10 @@ void TCustomFFmpeg::Cleanup() {
     if (!of->header_written && of->ctx && of->ctx->pb && of->ctx->url)
       emptyOutputs.push_back(of->ctx->url);
   Foutput_files.clear();
-  for (const std::string &name : emptyOutputs) {
+  for (const std::string &url : emptyOutputs) {
+    const std::string name = LocalPath(url);
     struct stat sb;
-    if (::stat(name.c_str(), &sb) == 0 && S_ISREG(sb.st_mode) && sb.st_size == 0)
+    if (!name.empty() && ::stat(name.c_str(), &sb) == 0 && S_ISREG(sb.st_mode) && sb.st_size == 0)
       std::remove(name.c_str());
   }
   Finput_streams.clear();

@@ -32,17 +32,13 @@ TOutputStream *TOutputStreamFactory::NewStreamFor(int source) {
     return NewSubtitleStream(source);
   case AVMEDIA_TYPE_DATA:
     return NewDataStream(source);
-  case AVMEDIA_TYPE_ATTACHMENT: {
-    TOutputStream *ost = NewOutputStream(AVMEDIA_TYPE_ATTACHMENT, source);
-    ost->stream_copy = 1;
-    ost->encoding_needed = 0;
-    return ost;
-  }
+  case AVMEDIA_TYPE_ATTACHMENT:
+    return NewAttachmentStream(source);
   default:
     break;
   }
   if (E.Fcopy_unknown_streams)
-    return NewUnknownStream(source);
+    return NewOutputStream(AVMEDIA_TYPE_UNKNOWN, source);
   const TInputStream &ist = *E.Finput_streams[source];
   std::string text =
       Format("Cannot map stream #%d:%d - unsupported type.", ist.file_index, ist.st->index);
@@ -59,10 +55,9 @@ void TOutputStreamFactory::ChooseEncoder(TOutputStream &ost) {
   const AVMediaType type = st->codecpar->codec_type;
   std::string name = TCustomFFmpeg::MatchPerStreamStr(o.codec_names, oc, st);
   if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_SUBTITLE) {
-    ost.stream_copy = 1; // other media types can only be copied
+    // Other media types have no encoders: they are copied whatever -c names.
+    ost.stream_copy = 1;
     ost.encoding_needed = 0;
-    if (!name.empty() && name != "copy")
-      ost.stream_copy = 0; // refused by the caller with its own text
     return;
   }
   if (name.empty()) {
@@ -220,9 +215,9 @@ void TOutputStreamFactory::FinishFilters(TOutputStream &ost, AVMediaType type) {
                      script ? ost.filters_script.c_str() : ost.filters.c_str(), kind,
                      ost.file_index, ost.index));
   }
-  if (!ost.filters_script.empty() && !ost.filters.empty())
+  if (!ost.filters_script.empty() && !ost.filters.empty()) // the tool counts files from 1 here
     Fatal(&E, Format("Both -filter and -filter_script set for output stream #%d:%d.",
-                     ost.file_index, ost.index));
+                     ost.file_index + 1, ost.index));
   if (!ost.filters_script.empty()) {
     const TFileReadResult r = ReadWholeFile(ost.filters_script, ost.avfilter);
     if (!r.ok)
@@ -480,21 +475,12 @@ TOutputStream *TOutputStreamFactory::NewSubtitleStream(int source) {
 }
 
 TOutputStream *TOutputStreamFactory::NewDataStream(int source) {
-  TOutputStream &ost = *NewOutputStream(AVMEDIA_TYPE_DATA, source);
-  if (!ost.stream_copy)
-    Fatal(&E, "Data stream encoding not supported yet (only streamcopy)");
-  return &ost;
+  return NewOutputStream(AVMEDIA_TYPE_DATA, source);
 }
 
-TOutputStream *TOutputStreamFactory::NewUnknownStream(int source) {
-  TOutputStream &ost = *NewOutputStream(AVMEDIA_TYPE_UNKNOWN, source);
-  if (!ost.stream_copy)
-    Fatal(&E, "Unknown stream encoding not supported yet (only streamcopy)");
-  return &ost;
-}
-
-TOutputStream *TOutputStreamFactory::NewAttachmentStream() {
-  TOutputStream &ost = *NewOutputStream(AVMEDIA_TYPE_ATTACHMENT, -1);
+// An attachment is written with the header: the loop never waits for packets of it.
+TOutputStream *TOutputStreamFactory::NewAttachmentStream(int source) {
+  TOutputStream &ost = *NewOutputStream(AVMEDIA_TYPE_ATTACHMENT, source);
   ost.stream_copy = 1;
   ost.encoding_needed = 0;
   ost.finished = ENCODER_FINISHED | MUXER_FINISHED;

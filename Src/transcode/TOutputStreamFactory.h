@@ -17,8 +17,7 @@ public:
   TOutputStream *NewAudioStream(int source);
   TOutputStream *NewSubtitleStream(int source);
   TOutputStream *NewDataStream(int source);
-  TOutputStream *NewUnknownStream(int source);
-  TOutputStream *NewAttachmentStream();
+  TOutputStream *NewAttachmentStream(int source);
   // The stream for input stream source by its media type; null when the type is skipped.
   TOutputStream *NewStreamFor(int source);
 

@@ -156,6 +156,56 @@ TEST_F(CliTest, ConvertsAndReportsTheFinishedTask) {
   EXPECT_NEAR(ProbeDuration(out), ProbeDuration(tool), 0.04);
 }
 
+// "-" is standard input or output: media streams through pipes, stdout carries nothing else,
+// and a file that happens to be called "-" in the working folder is neither a reason to refuse
+// (no -y given) nor touched, even when the conversion fails before anything is written.
+struct TPipeCase {
+  const char *name;
+  const char *options;
+  int status;
+};
+
+void PrintTo(const TPipeCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+class CliPipe : public CliTest, public ::testing::WithParamInterface<TPipeCase> {};
+
+TEST_P(CliPipe, StreamsFromStdinToStdout) {
+  const TPipeCase &c = GetParam();
+  const std::string dir = ScratchDir() + "/pipe_" + c.name;
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir + "/-").close();
+  const std::string in = Fixture("tagged.mkv");
+  const std::string cmd = "cd \"" + dir + "\" && cat \"" + in + "\" | \"" + QUILLET_CLI +
+                          "\" - -O \"" + c.options + "\" - 2>err.txt >out.mkv; echo status=$?";
+  EXPECT_NE(RunText(cmd).find("status=" + std::to_string(c.status)), std::string::npos)
+      << FileText(dir + "/err.txt");
+  EXPECT_TRUE(std::filesystem::exists(dir + "/-"));
+  EXPECT_EQ(std::filesystem::file_size(dir + "/-"), 0u);
+  const std::string out = FileText(dir + "/out.mkv");
+  EXPECT_EQ(out.find("Task 0"), std::string::npos);
+  EXPECT_EQ(out.find("time="), std::string::npos);
+  EXPECT_NE(FileText(dir + "/err.txt").find("Task 0 ended"), std::string::npos);
+  if (c.status != 0)
+    return;
+  EXPECT_EQ(out.substr(0, 4), "\x1a\x45\xdf\xa3"); // starts as Matroska, no text before
+  const std::vector<TStreamFacts> streams = ProbeStreams(dir + "/out.mkv");
+  ASSERT_EQ(streams.size(), 2u);
+  EXPECT_EQ(streams[0].at("codec_name"), "mpeg4");
+  EXPECT_EQ(streams[1].at("codec_name"), "subrip");
+  EXPECT_NEAR(ProbeDuration(dir + "/out.mkv"), ProbeDuration(in), 0.04);
+}
+
+const TPipeCase PipeCases[] = {
+    {"copy", "-f matroska -c copy", 0},
+    // The encoder refuses the profile when the task starts: before the header is written.
+    {"failing_encoder", "-f matroska -c:v libx264 -profile:v baseline -pix_fmt yuv444p", 1},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cli, CliPipe, ::testing::ValuesIn(PipeCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
 TEST_F(CliTest, CtrlCStopsWithAPlayableOutputAndAFailureStatus) {
   const std::string out = ScratchDir() + "/interrupted.mkv";
   TCliProcess cli({"-I", "-re", Fixture("av.mp4"), "-O", "-y -c copy", out});

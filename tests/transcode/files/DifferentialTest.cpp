@@ -2,6 +2,9 @@
 // streams an output gets and the codec, frame size, frame rate, sample rate and channel count
 // set on each must match what the tool writes (read back with ffprobe). Only the setup is
 // compared: the conversion loop is not part of opening files.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "FilesTestSupport.h"
@@ -79,6 +82,15 @@ const TDiffCase DiffCases[] = {
     {"an", {"av.avi"}, "-an", "mp4", false, ""},
     {"vn", {"av.avi"}, "-vn", "m4a", false, ""},
     {"size_rate_aspect", {"av.mp4"}, "-s 160x120 -r 10 -aspect 4:3", "mp4", false, ""},
+    // Streams without encoders are copied: a timecode track with -c naming a video encoder,
+    // a mapped font attachment.
+    {"data_stream_with_encoder",
+     {"f:timecode.mov"},
+     "-map 0:v -map 0:d -c mpeg4",
+     "mov",
+     false,
+     ""},
+    {"font_attachment_mapped", {"f:with_font.mkv"}, "-map 0 -c:v mpeg4", "mkv", false, ""},
     // Complex graphs: an unlabelled output feeds the output (and the automatic choice of
     // video stops), a labelled one is mapped.
     {"complex_unlabelled", {"av.mp4"}, "-filter_complex \"[0:v]scale=160:120\"", "mp4", false, ""},
@@ -164,9 +176,11 @@ namespace {
 struct TAgreeCase {
   const char *name;
   const char *inOptions;
-  const char *input; // a fixture, or "lavfi:<graph>" for a virtual input
+  // A fixture, "lavfi:<graph>" for a virtual input, or "stdin:<fixture>" for the input "-"
+  // reading that fixture from standard input.
+  const char *input;
   const char *outOptions;
-  const char *ext;
+  const char *ext;       // "-": the output is "-" (standard output)
   const char *toolError; // null: both accept
 };
 
@@ -187,6 +201,20 @@ const TAgreeCase AgreeCases[] = {
     {"map_malformed_optional", "", "av.mp4", "-map 0:x? -map 0:v", "mkv", nullptr},
     {"map_malformed", "", "av.mp4", "-map 0:x", "mkv",
      "Stream map '0:x' matches no streams.\nTo ignore this, add a trailing '?' to the map."},
+    // A data stream has no encoder: it is copied whatever -c names.
+    {"data_stream_with_encoder", "", "f:timecode.mov", "-map 0:v -map 0:d -c mpeg4", "mov",
+     nullptr},
+    {"data_stream_encoder_named", "", "f:timecode.mov", "-map 0 -c:d mpeg4", "mov", nullptr},
+    {"stdin_input", "", "stdin:f:multi.mkv", "", "mkv", nullptr},
+    {"stdout_output", "", "av.mp4", "-f matroska", "-", nullptr},
+    {"stdout_output_without_format", "", "av.mp4", "", "-", "pipe:: Invalid argument"},
+    {"map_channel_invalid", "", "av.mp4", "-map_channel 0.1.9", "mkv",
+     "mapchan: invalid audio channel #0.1.9\nTo ignore this, add a trailing '?' to the "
+     "map_channel."},
+    {"filter_and_filter_script", "", "av.mp4", "-filter:v null -filter_script:v /dev/null", "mkv",
+     "Both -filter and -filter_script set for output stream #1:0."},
+    {"readrate_negative", "-readrate -1", "av.mp4", "", "mkv",
+     "Option -readrate for Input #1 is -1.000; it must be non-negative."},
 };
 
 void PrintTo(const TAgreeCase &c, std::ostream *os) {
@@ -203,24 +231,53 @@ std::string Normalized(std::string s) {
 
 class ToolAgreementCases : public FilesTest, public ::testing::WithParamInterface<TAgreeCase> {};
 
+// Standard input read from a file while it lives.
+class TStdinFrom {
+public:
+  explicit TStdinFrom(const std::string &file)
+      : FSaved(::dup(STDIN_FILENO)), FFile(::open(file.c_str(), O_RDONLY)) {
+    ::dup2(FFile, STDIN_FILENO);
+  }
+  ~TStdinFrom() {
+    ::dup2(FSaved, STDIN_FILENO);
+    ::close(FSaved);
+    ::close(FFile);
+  }
+  TStdinFrom(const TStdinFrom &) = delete;
+  TStdinFrom &operator=(const TStdinFrom &) = delete;
+
+private:
+  int FSaved, FFile;
+};
+
+std::string AgreeOutput(const TAgreeCase &c, const char *who) {
+  return std::string(c.ext) == "-" ? "-"
+                                   : ScratchDir() + "/agree_" + who + "_" + c.name + "." + c.ext;
+}
+
 TEST_P(ToolAgreementCases, AcceptsAndRefusesAsTheTool) {
   const TAgreeCase &c = GetParam();
-  const std::string input = std::string(c.input).rfind("lavfi:", 0) == 0
-                                ? std::string(c.input).substr(6)
-                                : InputPath(c.input);
-  const std::string toolOut = ScratchDir() + "/agree_tool_" + c.name + "." + c.ext;
+  const std::string given = c.input;
+  const bool fromStdin = given.rfind("stdin:", 0) == 0;
+  const std::string input = given.rfind("lavfi:", 0) == 0 ? given.substr(6)
+                            : fromStdin                   ? InputPath(given.substr(6))
+                                                          : InputPath(given);
   const std::string cmd = std::string("ffmpeg -nostdin -v error -y ") + c.inOptions + " -i \"" +
-                          input + "\" " + c.outOptions + " -t 0.2 \"" + toolOut +
-                          "\" 2>&1; echo \"status=$?\"";
+                          (fromStdin ? "-\" <\"" + input : input) + "\" " + c.outOptions +
+                          " -t 0.2 \"" + AgreeOutput(c, "tool") +
+                          "\" 2>&1 >/dev/null; echo \"status=$?\"";
   const std::string toolLog = RunText(cmd);
   const bool toolAccepts = toolLog.find("status=0") != std::string::npos;
   ASSERT_EQ(toolAccepts, c.toolError == nullptr) << cmd << "\n" << toolLog;
 
   TCustomFFmpeg E;
-  TOpenResult in = OpenIn(E, c.inOptions, input);
-  TOpenResult out =
-      in.ret < 0 ? in
-                 : OpenOut(E, c.outOptions, ScratchDir() + "/agree_ours_" + c.name + "." + c.ext);
+  TOpenResult in;
+  if (fromStdin) {
+    TStdinFrom redirect(input);
+    in = OpenIn(E, c.inOptions, "-");
+  } else
+    in = OpenIn(E, c.inOptions, input);
+  TOpenResult out = in.ret < 0 ? in : OpenOut(E, c.outOptions, AgreeOutput(c, "ours"));
   if (!c.toolError) {
     EXPECT_EQ(in.ret, 0) << in.error;
     EXPECT_GE(out.ret, 0) << out.error;

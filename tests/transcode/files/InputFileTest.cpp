@@ -116,7 +116,7 @@ TEST_F(InputFile, ReadRateReplacesRealTimePacing) {
   TLogCapture log;
   TCustomFFmpeg E;
   ASSERT_EQ(OpenIn(E, "-re -readrate 2", Fixture("av.mp4")).ret, 0);
-  EXPECT_TRUE(log.Contains("Both -readrate and -re set for Input #0. Using -readrate 2.000."));
+  EXPECT_TRUE(log.Contains("Both -readrate and -re set for Input #1. Using -readrate 2.000."));
   EXPECT_EQ(E.Finput_files[0]->rate_emu, 0);
   EXPECT_FLOAT_EQ(E.Finput_files[0]->readrate, 2.0f);
   EXPECT_EQ(E.Frate_emu, 0);
@@ -128,7 +128,7 @@ TEST_F(InputFile, NegativeReadRateIsFatal) {
   TCustomFFmpeg E;
   TOpenResult r = OpenIn(E, "-readrate -1", Fixture("av.mp4"));
   EXPECT_TRUE(r.threw);
-  EXPECT_EQ(r.error, "Option -readrate for Input #0 is -1.000; it must be non-negative.");
+  EXPECT_EQ(r.error, "Option -readrate for Input #1 is -1.000; it must be non-negative.");
   EXPECT_EQ(E.Fnb_input_files(), 0);
 }
 

@@ -207,7 +207,11 @@ const TChannelMapCase ChannelMapTable[] = {
     {"to_output_stream", "-map_channel 0.1.0:0.1", {0}, ""},
     {"other_output_stream", "-map_channel 0.1.0:0.0", {}, ""},
     {"bad_channel_optional", "-map_channel 0.1.9? -map_channel 0.1.0", {9, 0}, ""},
-    {"bad_channel", "-map_channel 0.1.9", {}, "mapchan: invalid audio channel #0.1.9"},
+    {"bad_channel",
+     "-map_channel 0.1.9",
+     {},
+     "mapchan: invalid audio channel #0.1.9\r\nTo ignore this, add a trailing '?' to the "
+     "map_channel."},
     {"not_audio", "-map_channel 0.0.0", {}, "mapchan: stream #0.0 is not an audio stream."},
     {"bad_file", "-map_channel 4.1.0", {}, "mapchan: invalid input file index: 4"},
     {"bad_stream", "-map_channel 0.7.0", {}, "mapchan: invalid input file stream index #0.7"},

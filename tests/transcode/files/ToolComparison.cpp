@@ -107,8 +107,8 @@ TStreamFacts OurStream(TCustomFFmpeg &E, const TOutputStream &ost) {
   TStreamFacts f;
   const AVMediaType type = ost.st->codecpar->codec_type;
   f["codec_type"] = ff::av_get_media_type_string(type);
-  f["codec_name"] =
-      ff::avcodec_get_name(ost.stream_copy ? in->codec_id : ost.st->codecpar->codec_id);
+  const AVCodecID id = ost.stream_copy ? in->codec_id : ost.st->codecpar->codec_id;
+  f["codec_name"] = id == AV_CODEC_ID_NONE ? "unknown" : ff::avcodec_get_name(id); // as ffprobe
   if (type == AVMEDIA_TYPE_VIDEO) {
     f["width"] = std::to_string(ost.enc_ctx->width ? ost.enc_ctx->width : in->width);
     f["height"] = std::to_string(ost.enc_ctx->height ? ost.enc_ctx->height : in->height);

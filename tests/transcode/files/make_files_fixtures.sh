@@ -34,4 +34,9 @@ ff with_cover.mp3 -i plain.mp3 -i cover.png -map 0:a -map 1:v -c:a copy -c:v png
   -disposition:v attached_pic -id3v2_version 3
 # A small attachment source.
 [ -s attach.txt ] || printf 'attached text\n' > attach.txt
+# MOV with a timecode data track.
+ff timecode.mov -f lavfi -i "$(src 160x120)" -c:v mpeg4 -timecode 00:00:00:00
+# MKV with a (pretend) font attachment.
+ff with_font.mkv -f lavfi -i "$(src 160x120)" -c:v mpeg4 -attach attach.txt \
+  -metadata:s:t mimetype=application/x-truetype-font
 exit 0

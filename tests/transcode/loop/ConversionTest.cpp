@@ -64,6 +64,23 @@ const TConversionCase CopyCases[] = {
     {"seek_and_stop", "l:av.ts", "copy_ss.mkv", "-ss 0.5 -t 1 -c copy", {"mpeg2video", "mp2"}, 320},
     {"stream_loop", "av.mp4", "copy_loop.mkv", "-c copy", {"h264", "aac"}, 320, "-stream_loop 1"},
     {"subtitles", "tagged.mkv", "copy_subs.mkv", "-c copy", {"mpeg4", "subrip"}, 320},
+    // Streams without packets to wait for or without encoders: copied while the video is
+    // encoded, and the conversion still ends.
+    {"font_attachment", "l:font.mkv", "font.mkv", "-map 0 -c:v mpeg4", {"mpeg4", "ttf"}, 160},
+    // Ended by -t alone: the input never runs out.
+    {"font_attachment_endless_input",
+     "l:font.mkv",
+     "font_loop.mkv",
+     "-map 0 -c:v mpeg4 -t 1.5",
+     {"mpeg4", "ttf"},
+     160,
+     "-stream_loop -1"},
+    {"timecode_track",
+     "l:timecode.mov",
+     "timecode.mov",
+     "-map 0:v -map 0:d -c mpeg4",
+     {"mpeg4", "unknown"},
+     160},
 };
 
 INSTANTIATE_TEST_SUITE_P(Copy, ConversionTest, ::testing::ValuesIn(CopyCases),

@@ -25,4 +25,10 @@ if [ ! -s flipped.ts ]; then
     i=$(( i + 1 ))
   done
 fi
+# 1 s MOV with a timecode data track; 1 s MKV with a (pretend) font attachment.
+ff timecode.mov -f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mpeg4 \
+  -timecode 00:00:00:00
+[ -s font.ttf ] || printf 'not really a font\n' > font.ttf
+ff font.mkv -f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mpeg4 -attach font.ttf \
+  -metadata:s:t mimetype=application/x-truetype-font
 exit 0
