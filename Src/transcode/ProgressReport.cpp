@@ -1,7 +1,9 @@
 #include "transcode/ProgressReport.h"
 
+#include <bit>
 #include <cinttypes>
 #include <cmath>
+#include <iterator>
 
 #include "components/TFFLogger.h"
 #include "transcode/FFErrorText.h"
@@ -12,6 +14,11 @@
 namespace {
 
 constexpr AVRational TimeBaseQ{1, AV_TIME_BASE};
+
+// Peak signal-to-noise ratio in dB of a mean squared error relative to the peak (255²).
+double Psnr(double d) {
+  return -10.0 * std::log10(d);
+}
 
 int64_t OutputSize(AVIOContext *pb) {
   if (!pb)
@@ -55,6 +62,56 @@ bool TProgressReport::Due(bool is_last, int64_t cur_time) {
   return true;
 }
 
+// Frames, fps and quality of the first video output; with -qphist the quality histogram, with
+// -psnr the PSNR of its last frame (of all its frames on the last report).
+void TProgressReport::MeasureFirstVideo(const TOutputStream &ost, bool is_last, TValues &v,
+                                        std::string &line, std::string &script) {
+  v.frames = ost.packets_written;
+  v.fps = v.t > 1 ? double(v.frames) / v.t : 0;
+  line +=
+      Format("frame=%5" PRId64 " fps=%3.*f q=%3.1f ", v.frames, v.fps < 9.95, v.fps, double(v.q));
+  script += Format("frame=%" PRId64 "\nfps=%.2f\n", v.frames, v.fps);
+  script += Format("stream_%d_%d_q=%.1f\n", ost.file_index, ost.index, double(v.q));
+  if (is_last)
+    line += "L";
+  if (E.Fqp_hist)
+    AppendQpHistogram(v.q, line);
+  if ((ost.enc_ctx->flags & AV_CODEC_FLAG_PSNR) &&
+      (ost.pict_type != AV_PICTURE_TYPE_NONE || is_last))
+    AppendPsnr(ost, is_last, v.frames, line, script);
+}
+
+// One report more at quality q; then one hex digit per qp from 0 to 31: log2 of its count + 1.
+void TProgressReport::AppendQpHistogram(float q, std::string &line) {
+  const long qp = std::lrint(q);
+  if (qp >= 0 && qp < long(std::size(Fqp_histogram)))
+    Fqp_histogram[qp]++;
+  for (int j = 0; j < 32; j++)
+    line += Format("%X", std::bit_width(unsigned(Fqp_histogram[j] + 1)) - 1);
+}
+
+void TProgressReport::AppendPsnr(const TOutputStream &ost, bool is_last, int64_t frames,
+                                 std::string &line, std::string &script) {
+  const AVCodecContext *enc = ost.enc_ctx.get();
+  double errorSum = 0, scaleSum = 0;
+  line += "PSNR=";
+  for (int j = 0; j < 3; j++) {
+    // The encoder's sums over all frames at the end; the last packet's errors before.
+    const double error = is_last ? double(enc->error[j]) : double(ost.error[j]);
+    double scale = enc->width * enc->height * 255.0 * 255.0 * (is_last ? double(frames) : 1.0);
+    if (j)
+      scale /= 4; // chroma planes
+    errorSum += error;
+    scaleSum += scale;
+    const double p = Psnr(error / scale);
+    line += Format("%c:%2.2f ", "YUV"[j], p);
+    script += Format("stream_%d_%d_psnr_%c=%2.2f\n", ost.file_index, ost.index, "yuv"[j], p);
+  }
+  const double all = Psnr(errorSum / scaleSum);
+  line += Format("*:%2.2f ", all);
+  script += Format("stream_%d_%d_psnr_all=%2.2f\n", ost.file_index, ost.index, all);
+}
+
 TProgressReport::TValues TProgressReport::Measure(bool is_last, int64_t timer_start,
                                                   int64_t cur_time, std::string &line,
                                                   std::string &script) {
@@ -68,17 +125,11 @@ TProgressReport::TValues TProgressReport::Measure(bool is_last, int64_t timer_st
     if (ost.enc_ctx->codec_type == AVMEDIA_TYPE_VIDEO) {
       if (haveVideo) {
         line += Format("q=%2.1f ", double(v.q));
+        script += Format("stream_%d_%d_q=%.1f\n", ost.file_index, ost.index, double(v.q));
       } else {
-        v.frames = ost.packets_written;
-        v.fps = v.t > 1 ? double(v.frames) / v.t : 0;
-        line += Format("frame=%5" PRId64 " fps=%3.*f q=%3.1f ", v.frames, v.fps < 9.95, v.fps,
-                       double(v.q));
-        script += Format("frame=%" PRId64 "\nfps=%.2f\n", v.frames, v.fps);
-        if (is_last)
-          line += "L";
+        MeasureFirstVideo(ost, is_last, v, line, script);
         haveVideo = true;
       }
-      script += Format("stream_%d_%d_q=%.1f\n", ost.file_index, ost.index, double(v.q));
     }
     const int64_t end = ff::av_stream_get_end_pts(ost.st);
     if (end != AV_NOPTS_VALUE) {
@@ -262,8 +313,7 @@ void TProgressReport::do_video_stats(const TOutputStream &ost, const AVPacket *p
                  ost.index, ost.packets_encoded, double(q));
   if (ost.error[0] >= 0 && (enc->flags & AV_CODEC_FLAG_PSNR))
     std::fprintf(Fvstats_file, "PSNR= %6.2f ",
-                 -10.0 *
-                     std::log10(double(ost.error[0]) / (enc->width * enc->height * 255.0 * 255.0)));
+                 Psnr(double(ost.error[0]) / (enc->width * enc->height * 255.0 * 255.0)));
   std::fprintf(Fvstats_file, "f_size= %6d ", pkt->size);
   double ti1 = double(pkt->dts) * av_q2d(ost.mux_timebase);
   if (ti1 < 0.01)

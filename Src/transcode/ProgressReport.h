@@ -1,7 +1,8 @@
 // TProgressReport: the status of a running task. Every report interval (and once at the end) it
-// computes frames, fps, quality, size, time, bit rate and speed; fires the engine's progress
-// event, logs the status line, writes the -progress block; at the end logs the final
-// statistics. It also keeps the -vstats file. Task thread only.
+// computes frames, fps, quality (with -qphist its histogram, with -psnr the PSNR), size, time,
+// bit rate and speed; fires the engine's progress event, logs the status line, writes the
+// -progress block; at the end logs the final statistics. It also keeps the -vstats file. Task
+// thread only.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +43,11 @@ private:
   bool Due(bool is_last, int64_t cur_time);
   TValues Measure(bool is_last, int64_t timer_start, int64_t cur_time, std::string &line,
                   std::string &script);
+  void MeasureFirstVideo(const TOutputStream &ost, bool is_last, TValues &v, std::string &line,
+                         std::string &script);
+  void AppendQpHistogram(float q, std::string &line);
+  void AppendPsnr(const TOutputStream &ost, bool is_last, int64_t frames, std::string &line,
+                  std::string &script);
   void WriteProgressBlock(bool is_last, std::string &script);
   void FireProgress(const TValues &v);
   void print_final_stats(int64_t total_size);
@@ -50,5 +56,6 @@ private:
   TTranscodeLoop &L;
   int64_t Flast_time = -1;
   int Ffirst_report = 1;
-  FILE *Fvstats_file = nullptr; // owned
+  uint64_t Fqp_histogram[52] = {}; // -qphist: reports per quality of the first video output
+  FILE *Fvstats_file = nullptr;    // owned
 };

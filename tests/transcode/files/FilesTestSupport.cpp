@@ -66,17 +66,17 @@ TLogCapture::~TLogCapture() {
   TFFLogger::StopLogThread();
 }
 
-bool TLogCapture::Contains(const std::string &text) {
+std::string TLogCapture::Line(const std::string &text) {
   for (int i = 0; i < 200; i++) {
     {
       std::lock_guard lock(FLock);
       for (const std::string &line : FLines)
         if (line.find(text) != std::string::npos)
-          return true;
+          return line;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  return false;
+  return std::string();
 }
 
 namespace {

@@ -25,7 +25,9 @@ public:
   TLogCapture();
   ~TLogCapture();
   // True when a line containing text arrives (lines are delivered on the log thread).
-  bool Contains(const std::string &text);
+  bool Contains(const std::string &text) { return !Line(text).empty(); }
+  // The first line containing text once it arrives; empty when none does.
+  std::string Line(const std::string &text);
 
 private:
   std::mutex FLock;

@@ -1,10 +1,19 @@
 // Progress reports on known clips: the event's values, the status of the last report, the
 // -progress block.
+#include <cmath>
 #include <filesystem>
+#include <regex>
 
 #include "LoopTestSupport.h"
 
 namespace {
+
+// The text from the last "frame=" on: the last block of a -progress file, or the final status
+// among the tool's messages.
+std::string FromLastFrame(const std::string &text) {
+  const size_t at = text.rfind("frame=");
+  return at == std::string::npos ? std::string() : text.substr(at);
+}
 
 TEST_F(LoopTest, LastProgressEventCarriesTheFinalValues) {
   TTask task;
@@ -56,14 +65,59 @@ TEST_F(LoopTest, ProgressUrlReceivesKeyValueBlocksEndingWithEnd) {
   ASSERT_TRUE(task.OpenOutput(Scratch("progress_url.mkv"), "-progress " + log + " -c copy"));
   task.Start(false);
   ASSERT_TRUE(task.E->Finished());
-  const std::string text = FileContents(log);
-  const size_t lastBlock = text.rfind("frame=");
-  ASSERT_NE(lastBlock, std::string::npos) << text;
-  const std::string block = text.substr(lastBlock);
+  const std::string block = FromLastFrame(FileContents(log));
+  ASSERT_FALSE(block.empty());
   for (const char *key : {"frame=50\n", "fps=", "stream_0_0_q=-1.0\n", "bitrate=", "total_size=",
                           "out_time_us=", "out_time_ms=", "out_time=00:00:0", "dup_frames=0\n",
                           "drop_frames=0\n", "speed=", "progress=end\n"})
     EXPECT_NE(block.find(key), std::string::npos) << key << " missing in\n" << block;
+}
+
+// Y, U, V and overall PSNR in a status line or a -progress block.
+std::vector<double> PsnrValues(const std::string &text, const std::regex &pattern) {
+  std::smatch m;
+  if (!std::regex_search(text, m, pattern))
+    return {};
+  return {std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4])};
+}
+
+// -qphist and -psnr: the final status line has the tool's layout (quality, "L", 32 histogram
+// digits, PSNR per plane and overall) and PSNR values as the tool computes them; the -progress
+// block carries them too.
+TEST_F(LoopTest, QpHistogramAndPsnrInTheFinalReport) {
+  const std::string options = "-an -c:v mpeg4 -psnr -qphist";
+  const std::string toolProgress = Scratch("psnr_tool_progress.txt");
+  const std::string tool = FromLastFrame(
+      RunText("ffmpeg -nostdin -y -i \"" + Fixture("av.mp4") + "\" " + options + " -progress " +
+              toolProgress + " \"" + Scratch("psnr_tool.mkv") + "\" 2>&1 | tr '\\r' '\\n'"));
+  TLogCapture log;
+  TTask task;
+  const std::string progress = Scratch("psnr_progress.txt");
+  ASSERT_TRUE(task.OpenInput(Fixture("av.mp4")));
+  ASSERT_TRUE(task.OpenOutput(Scratch("psnr.mkv"), options + " -progress " + progress));
+  task.Start(false);
+  ASSERT_TRUE(task.E->Finished()) << task.E->FatalMessage();
+  const std::string ours = log.Line("PSNR=Y"); // only the final status is logged
+
+  const std::regex status(
+      "q=([0-9.]+) L([0-9A-F]{32})PSNR=Y:([0-9.]+) U:([0-9.]+) V:([0-9.]+) \\*:([0-9.]+) size=");
+  std::smatch t, o;
+  ASSERT_TRUE(std::regex_search(tool, t, status)) << tool;
+  ASSERT_TRUE(std::regex_search(ours, o, status)) << ours;
+  EXPECT_EQ(o[1], t[1]) << ours << "\n" << tool;
+  const long qp = std::lround(std::stod(o[1]));
+  EXPECT_NE(o[2].str()[size_t(qp)], '0') << "the final quality is counted: " << ours;
+  for (int i = 3; i <= 6; i++)
+    EXPECT_NEAR(std::stod(o[i]), std::stod(t[i]), 0.05) << ours << "\n" << tool;
+
+  const std::regex block("stream_0_0_psnr_y=([0-9.]+)\nstream_0_0_psnr_u=([0-9.]+)\n"
+                         "stream_0_0_psnr_v=([0-9.]+)\nstream_0_0_psnr_all=([0-9.]+)\n");
+  const std::vector<double> expected = PsnrValues(FromLastFrame(FileContents(toolProgress)), block);
+  const std::vector<double> got = PsnrValues(FromLastFrame(FileContents(progress)), block);
+  ASSERT_EQ(expected.size(), 4u);
+  ASSERT_EQ(got.size(), 4u) << FileContents(progress);
+  for (size_t i = 0; i < 4; i++)
+    EXPECT_NEAR(got[i], expected[i], 0.05);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Files the loop writes beside the outputs: -vstats lines and two-pass log files.
 #include <filesystem>
 #include <fstream>
+#include <regex>
 
 #include "LoopTestSupport.h"
 
@@ -18,6 +19,7 @@ struct TVstatsCase {
   const char *name;
   const char *version;
   const char *prefix; // start of every line
+  bool psnr = false;  // -psnr: every line has the frame's PSNR
 };
 
 class VstatsTest : public LoopTest, public ::testing::WithParamInterface<TVstatsCase> {};
@@ -28,7 +30,8 @@ TEST_P(VstatsTest, OneLinePerEncodedVideoPacket) {
   ASSERT_TRUE(task.OpenInput(Fixture("av.mp4")));
   ASSERT_TRUE(task.OpenOutput(Scratch("vstats.mkv"), std::string("-vstats_file ") + stats +
                                                          " -vstats_version " + GetParam().version +
-                                                         " -an -c:v mpeg4"));
+                                                         " -an -c:v mpeg4" +
+                                                         (GetParam().psnr ? " -psnr" : "")));
   task.Start(false);
   ASSERT_TRUE(task.E->Finished()) << task.E->FatalMessage();
   const std::vector<std::string> lines = Lines(stats);
@@ -37,6 +40,9 @@ TEST_P(VstatsTest, OneLinePerEncodedVideoPacket) {
     EXPECT_EQ(line.rfind(GetParam().prefix, 0), 0u) << line;
     for (const char *key : {" q= ", " f_size= ", " s_size= ", "kB time= ", " br= ", " avg_br= "})
       EXPECT_NE(line.find(key), std::string::npos) << key << " in " << line;
+    EXPECT_EQ(std::regex_search(line, std::regex(" PSNR=  [3-9][0-9]\\.[0-9]{2} f_size=")),
+              GetParam().psnr)
+        << line;
   }
   EXPECT_NE(lines[0].find("frame=     0 "), std::string::npos) << lines[0];
   EXPECT_NE(lines[0].find("type= I"), std::string::npos) << lines[0];
@@ -44,7 +50,9 @@ TEST_P(VstatsTest, OneLinePerEncodedVideoPacket) {
 
 INSTANTIATE_TEST_SUITE_P(Loop, VstatsTest,
                          ::testing::Values(TVstatsCase{"v2", "2", "out=  0 st=  0 frame= "},
-                                           TVstatsCase{"v1", "1", "frame= "}),
+                                           TVstatsCase{"v1", "1", "frame= "},
+                                           TVstatsCase{"psnr", "2",
+                                                       "out=  0 st=  0 frame= ", true}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(LoopTest, VstatsFileThatCannotBeOpenedIsFatal) {
