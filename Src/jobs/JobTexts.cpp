@@ -1,5 +1,7 @@
 #include "jobs/JobTexts.h"
 
+#include <QCoreApplication>
+#include <QFile>
 #include <cmath>
 
 QString ClockText(int64_t seconds) {
@@ -36,4 +38,10 @@ QString RemainingText(int64_t current, int64_t total, int fileSeconds) {
     return QStringLiteral("N/A");
   const double left = double(total) / double(current) * fileSeconds - fileSeconds;
   return ClockText(int64_t(std::llround(std::max(0.0, left))));
+}
+
+void WriteCommandLineLog(const QString &AText) {
+  QFile file(QCoreApplication::applicationDirPath() + QStringLiteral("/log.txt"));
+  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    file.write(AText.toUtf8());
 }

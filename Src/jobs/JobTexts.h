@@ -24,3 +24,7 @@ int ProgressPercent(int64_t current, int64_t total);
 // Remaining time of the current file: "calculation..." for its first five seconds, then the
 // estimate from the share done, "N/A" when nothing or an unknown total has been reported.
 QString RemainingText(int64_t current, int64_t total, int fileSeconds);
+
+// Replaces "log.txt" in the program's folder with AText (a command-line run ending in "x"); a
+// folder that cannot be written is left alone.
+void WriteCommandLineLog(const QString &AText);

@@ -9,8 +9,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -205,7 +203,7 @@ void Tfrm_Video::ProcessFile(int AIndex) {
   setWindowTitle(QStringLiteral("Saving... [%1/%2]").arg(CurrentFile + 1).arg(FileCount));
   const TFileEntry &entry = FJob.Entries[AIndex];
   const QString source = entry.SubItems[siSource];
-  if (!QFileInfo::exists(QFile::decodeName(LocalPathBytes(source)))) {
+  if (!LocalPathExists(source)) {
     tmr_Process->start();
     return;
   }
@@ -214,8 +212,10 @@ void Tfrm_Video::ProcessFile(int AIndex) {
   AddLog(QStringLiteral("File #%1").arg(AIndex + 1), clBlack, true);
   AddLog(DisplayPath(source), clBlack);
   const QString folder = FJob.OutputPath.isEmpty() ? FolderOf(source) : FJob.OutputPath;
-  const QString output = folder + OutputFileName(entry.Caption, OutputExtension());
-  if (!QFileInfo::exists(QFile::decodeName(LocalPathBytes(output)))) {
+  // Named after the source file's exact bytes; the caption shows kept bytes replaced.
+  const QString name = OutputFileName(LocalFileName(source), OutputExtension());
+  const QString output = folder + name;
+  if (!LocalPathExists(output)) {
     ConvertFile(source, output);
     return;
   }
@@ -223,7 +223,7 @@ void Tfrm_Video::ProcessFile(int AIndex) {
   const auto answer =
       QMessageBox::warning(this, QStringLiteral("Warning"),
                            QStringLiteral("File \"%1\" already exists!\r\rOverwrite existing file?")
-                               .arg(DisplayPath(OutputFileName(entry.Caption, OutputExtension()))),
+                               .arg(DisplayPath(name)),
                            QMessageBox::Yes | QMessageBox::No);
   tmr_Elapsed->start();
   if (answer == QMessageBox::Yes) {
@@ -272,7 +272,7 @@ void Tfrm_Video::ConvertFile(const QString &ASource, const QString &AOutput) {
   }
   AddLog(QStringLiteral("Applying parameters... OK"), clGreen);
   AddLog(QStringLiteral("Processing file..."), clGreen);
-  lbl_File->setText(DisplayPath(AOutput.mid(AOutput.lastIndexOf(QLatin1Char('/')) + 1)));
+  lbl_File->setText(DisplayPath(LocalFileName(AOutput)));
   AddLog(DisplayPath(AOutput), clBlack);
   FFEncoder->SetThreadPriority(PriorityOf(FJob.CPUUsage, FFEncoder->ThreadPriority()));
   FFEncoder->Start(FJob.Threads);
@@ -360,9 +360,7 @@ void Tfrm_Video::FinishJob() {
 }
 
 void Tfrm_Video::SaveLog() {
-  QFile file(QCoreApplication::applicationDirPath() + QStringLiteral("/log.txt"));
-  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-    file.write(log_Main->toPlainText().toUtf8());
+  WriteCommandLineLog(log_Main->toPlainText());
 }
 
 void Tfrm_Video::tmr_ElapsedTimer() {

@@ -75,6 +75,16 @@ QByteArray LocalPathBytes(const QString &APath) {
   return bytes;
 }
 
+bool LocalPathExists(const QString &APath) {
+  std::error_code ec;
+  return std::filesystem::exists(LocalPathString(APath), ec);
+}
+
+bool IsLocalFile(const QString &APath) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(LocalPathString(APath), ec);
+}
+
 QString DisplayPath(const QString &APath) {
   QString text = APath;
   for (qsizetype i = 0; i < text.size(); ++i)

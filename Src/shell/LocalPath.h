@@ -21,6 +21,16 @@ inline std::string LocalPathString(const QString &APath) {
   return LocalPathBytes(APath).toStdString();
 }
 
+// The last part of a path (after its last "/"), with its exact bytes.
+inline QString LocalFileName(const QString &APath) {
+  return APath.mid(APath.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// Whether the exact bytes name anything (links followed), and whether that is a regular file.
+// QFileInfo cannot ask: its file name goes through QFile::encodeName, which loses kept bytes.
+bool LocalPathExists(const QString &APath);
+bool IsLocalFile(const QString &APath);
+
 // The path for display: every kept byte shows as the replacement character.
 QString DisplayPath(const QString &APath);
 

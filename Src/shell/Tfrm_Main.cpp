@@ -1,6 +1,7 @@
 #include "shell/Tfrm_Main.h"
 
 #include "burn/ui/Tfrm_Burn.h"
+#include "jobs/JobTexts.h"
 #include "jobs/Tfrm_Audio.h"
 #include "jobs/Tfrm_Video.h"
 #include "media/ui/Tfrm_Preview.h"
@@ -50,6 +51,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <cstdio>
 
 namespace {
 constexpr int DesignClientWidth = 882;
@@ -647,7 +649,7 @@ void Tfrm_Main::New1Click() {
 void Tfrm_Main::Open1Click() {
   DroppedFiles.clear();
   const QString name = ChooseOpenDocument();
-  if (name.isEmpty() || !QFileInfo::exists(QFile::decodeName(LocalPathBytes(name))))
+  if (name.isEmpty() || !LocalPathExists(name))
     return;
   RemoveAll();
   QString error;
@@ -690,10 +692,15 @@ void Tfrm_Main::tmr_ParamTimer() {
     ReadListDocument(CommandLine.ListDocument, DroppedFiles, error);
   } else {
     for (const QString &file : CommandLine.Files)
-      if (QFileInfo(file).isFile())
+      if (IsLocalFile(file))
         DroppedFiles << file;
   }
   AddFiles();
+  if (CommandLine.Mode != TCommandLine::cmLoadOnly && CommandLine.SaveLogAndQuit &&
+      EntryCount() == 0) {
+    EndWithoutFiles();
+    return;
+  }
   if (CommandLine.Mode == TCommandLine::cmExtract)
     btn_ExtractClick();
   else if (CommandLine.Mode == TCommandLine::cmConvert)
@@ -716,6 +723,16 @@ void Tfrm_Main::UpdateDataReceived(const QString &AData) {
                   QMessageBox::Yes | QMessageBox::No, this);
   if (box.exec() == QMessageBox::Yes)
     QDesktopServices::openUrl(QUrl(DownloadPageURL()));
+}
+
+void Tfrm_Main::EndWithoutFiles() {
+  const QString message =
+      QStringLiteral("No media file to work on: none of the files given on the command line "
+                     "exists or can be read as media.");
+  std::fputs(qPrintable(message + QLatin1Char('\n')), stderr);
+  WriteCommandLineLog(message + QStringLiteral("\r\n"));
+  int_ExitCode = 1;
+  QTimer::singleShot(0, this, &QWidget::close);
 }
 
 void Tfrm_Main::btn_BurnClick() {

@@ -52,6 +52,9 @@ public:
   int DesignHeight = 0;
   // The command line the program was started with.
   TCommandLine CommandLine;
+  // The program's exit status once this window has closed: not 0 when a command-line job
+  // ending in "x" could not start.
+  int int_ExitCode = 0;
 
   // Controls.
   TGlassButton *btn_Convert, *btn_Command, *btn_Extract, *btn_Burn, *btn_Add, *btn_Paste, *btn_Play,
@@ -164,6 +167,9 @@ private:
   // Runs a job window; a command line ending in "x" ends the program after a finished job.
   void RunJob(bool AAudio, const QString &AOutputPath);
   void RemoveAll();
+  // A command-line job ending in "x" with no file to work on: says so on stderr and in
+  // log.txt and ends the program with a failure status instead of asking for files.
+  void EndWithoutFiles();
   // Column1 ... Column4 of S.
   void SetColumnWidths(const TAppSettings &S);
   // The screen's area for windows; empty without a screen.

@@ -1,6 +1,7 @@
 // Quillet: starts the application and shows the main window; the program ends when it closes.
 #include "media/ui/TPreviewerForm.h"
 #include "shell/CommandLine.h"
+#include "shell/LocalPath.h"
 #include "shell/MainThreadDispatcher.h"
 #include "shell/TLookStyle.h"
 #include "shell/TTerminationSignals.h"
@@ -21,9 +22,15 @@ int main(int argc, char *argv[]) {
   InstallMainThreadDispatcher(&app);
   InstallPreviewerWindows();
   Tfrm_Main frm_Main;
-  frm_Main.CommandLine = ParseCommandLine(QCoreApplication::arguments());
+  // The arguments' exact bytes (Qt has taken out its own options): a file name need not be
+  // valid UTF-8, and QCoreApplication::arguments() would replace what is not.
+  QStringList arguments;
+  for (int i = 0; i < argc; ++i)
+    arguments << LocalPathText(QByteArray(argv[i]));
+  frm_Main.CommandLine = ParseCommandLine(arguments);
   // A logout, Ctrl+C or kill closes the window as the user would, so the settings are saved.
   TTerminationSignals termination([&frm_Main](int) { frm_Main.CloseWithModals(); });
   frm_Main.show();
-  return QApplication::exec();
+  const int status = QApplication::exec();
+  return status != 0 ? status : frm_Main.int_ExitCode;
 }

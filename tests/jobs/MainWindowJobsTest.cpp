@@ -20,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTreeWidget>
+#include <csignal>
+#include <filesystem>
 
 namespace {
 
@@ -237,12 +239,32 @@ TEST(ListDocument, ByteOrderMarksLineEndsAndBlankLines) {
   EXPECT_EQ(ListDocumentLines(ListDocumentBytes(many)), many);
 }
 
+// The program's environment without a display, its settings in AConfig.
+QProcessEnvironment WithoutDisplay(const QString &AConfig) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove(QStringLiteral("DISPLAY"));
+  env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+  env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+  env.insert(QStringLiteral("APPDATA"), AConfig);
+  return env;
+}
+
+// The log the program saves next to itself after a job ending in "x".
+QString ProgramLogFile() {
+  return QFileInfo(QStringLiteral(QUILLET_PROGRAM)).dir().filePath(QStringLiteral("log.txt"));
+}
+
+QString ProgramLog() {
+  QFile log(ProgramLogFile());
+  return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
 // The program without a display: converts (or extracts) the given files into the folder,
 // saves log.txt next to itself and ends.
 TEST(CommandLine, ConvertsHeadlesslyWritesTheLogAndExits) {
   QTemporaryDir config, out;
   const QString program = QStringLiteral(QUILLET_PROGRAM);
-  const QString logFile = QFileInfo(program).dir().filePath(QStringLiteral("log.txt"));
+  const QString logFile = ProgramLogFile();
   const QString list = out.filePath(QStringLiteral("list.fls"));
   {
     QFile file(list);
@@ -264,12 +286,7 @@ TEST(CommandLine, ConvertsHeadlesslyWritesTheLogAndExits) {
   for (const auto &c : cases) {
     QFile::remove(logFile);
     QProcess run;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    env.insert(QStringLiteral("APPDATA"), config.path());
-    run.setProcessEnvironment(env);
+    run.setProcessEnvironment(WithoutDisplay(config.path()));
     run.start(program, c.Arguments);
     ASSERT_TRUE(run.waitForFinished(180000)) << c.Arguments.join(' ').toStdString();
     EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
@@ -287,6 +304,68 @@ TEST(CommandLine, ConvertsHeadlesslyWritesTheLogAndExits) {
     EXPECT_TRUE(text.trimmed().endsWith(QStringLiteral("Done.")));
   }
   QFile::remove(logFile);
+}
+
+// A file name that is not UTF-8 reaches the program as bytes (QProcess would re-encode it, so
+// a shell glob passes it) and is converted under the same bytes.
+TEST(CommandLine, ConvertsAFileWhoseNameIsNotUtf8) {
+  QTemporaryDir config, in, out;
+  const std::string latin1Name = "caf\xE9 clip.mp4";
+  std::filesystem::copy_file(Fixture("av.mp4").toStdString(),
+                             QFile::encodeName(in.path()).toStdString() + '/' + latin1Name);
+  QProcess run;
+  run.setProcessEnvironment(WithoutDisplay(config.path()));
+  run.start(QStringLiteral("sh"),
+            {QStringLiteral("-c"), QStringLiteral("exec \"$0\" -v \"$1\" \"$2\"/caf*.mp4 x"),
+             QStringLiteral(QUILLET_PROGRAM), out.path(), in.path()});
+  ASSERT_TRUE(run.waitForFinished(180000));
+  EXPECT_EQ(run.exitCode(), 0) << run.readAllStandardError().toStdString();
+  const std::string output = QFile::encodeName(out.path()).toStdString() + "/caf\xE9 clip.avi";
+  ASSERT_TRUE(std::filesystem::exists(output)) << ProgramLog().toStdString();
+  // Probed under a plain name.
+  std::filesystem::rename(output, out.filePath(QStringLiteral("plain.avi")).toStdString());
+  EXPECT_FALSE(ProbeFacts(out.filePath(QStringLiteral("plain.avi"))).isEmpty());
+  EXPECT_TRUE(ProgramLog().trimmed().endsWith(QStringLiteral("Done.")));
+  // QTemporaryDir cannot remove a name it cannot encode.
+  std::filesystem::remove_all(QFile::encodeName(in.path()).toStdString());
+}
+
+// A job ending in "x" with nothing to work on ends at once with a failure status and says why
+// (it would otherwise wait for the Add Files dialog with no one to answer it); without the
+// "x" the program stays open for the user to add files.
+TEST(CommandLine, AJobEndingInXWithoutUsableFilesFailsAtOnce) {
+  QTemporaryDir config, out;
+  const QString empty = out.filePath(QStringLiteral("empty.fls"));
+  QFile(empty).open(QIODevice::WriteOnly);
+  const QString missing = out.filePath(QStringLiteral("missing.mp4"));
+  const QStringList runs[] = {
+      {QStringLiteral("-v"), out.path(), missing, QStringLiteral("x")},
+      {QStringLiteral("-a"), out.path(), QStringLiteral("X")},
+      {QStringLiteral("-v"), out.path(), empty, QStringLiteral("x")},
+      {QStringLiteral("-v"), out.path(), Fixture("not_media.mp4"), out.path(), QStringLiteral("x")},
+  };
+  for (const QStringList &arguments : runs) {
+    QProcess run;
+    run.setProcessEnvironment(WithoutDisplay(config.path()));
+    run.start(QStringLiteral(QUILLET_PROGRAM), arguments);
+    const bool ended = run.waitForFinished(30000);
+    if (!ended)
+      run.kill();
+    ASSERT_TRUE(ended) << arguments.join(' ').toStdString();
+    EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.exitCode(), 1);
+    const QString said = QString::fromUtf8(run.readAllStandardError());
+    EXPECT_TRUE(said.contains(QStringLiteral("No media file to work on"))) << said.toStdString();
+    EXPECT_TRUE(ProgramLog().startsWith(QStringLiteral("No media file to work on")));
+  }
+  QProcess open;
+  open.setProcessEnvironment(WithoutDisplay(config.path()));
+  open.start(QStringLiteral(QUILLET_PROGRAM), {QStringLiteral("-v"), out.path(), missing});
+  EXPECT_FALSE(open.waitForFinished(3000));
+  ::kill(pid_t(open.processId()), SIGTERM);
+  EXPECT_TRUE(open.waitForFinished(30000));
+  EXPECT_EQ(open.exitCode(), 0);
+  QFile::remove(ProgramLogFile());
 }
 
 } // namespace

@@ -45,7 +45,7 @@ QString FrameSizeText(int AWidth, int AHeight) {
 TFileEntry FileEntryOf(const QString &APath, const TProbeFacts &AFacts, const QLocale &ALocale) {
   TFileEntry entry;
   // The caption is for reading (jobs name their outputs after it); the source keeps the bytes.
-  entry.Caption = DisplayPath(APath.mid(APath.lastIndexOf(QLatin1Char('/')) + 1));
+  entry.Caption = DisplayPath(LocalFileName(APath));
   int64_t rawDuration = AFacts.Duration == AV_NOPTS_VALUE ? 0 : AFacts.Duration;
   // An unknown duration (-1) reads "-".
   entry.SubItems[siDuration] = FormatDuration(rawDuration);
