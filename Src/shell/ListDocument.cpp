@@ -5,6 +5,11 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -50,12 +55,21 @@ QByteArray ListDocumentBytes(const QStringList &APaths) {
 }
 
 bool ReadListDocument(const QString &AFileName, QStringList &ALines, QString &AError) {
-  QFile file(QFile::decodeName(LocalPathBytes(AFileName)));
-  if (!file.open(QIODevice::ReadOnly)) {
-    AError = file.errorString();
+  // Opened by its exact bytes: QFile would re-encode a name that is not UTF-8.
+  const std::filesystem::path path(LocalPathString(AFileName));
+  std::error_code ec;
+  if (std::filesystem::is_directory(path, ec)) {
+    AError = QString::fromLocal8Bit(std::strerror(EISDIR));
     return false;
   }
-  ALines = ListDocumentLines(file.readAll());
+  errno = 0;
+  std::ifstream file(path, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(file), {}};
+  if (!file.is_open() || file.bad()) {
+    AError = QString::fromLocal8Bit(std::strerror(errno ? errno : EIO));
+    return false;
+  }
+  ALines = ListDocumentLines(QByteArray::fromStdString(bytes));
   return true;
 }
 

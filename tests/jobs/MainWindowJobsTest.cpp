@@ -6,6 +6,7 @@
 #include "JobTestSupport.h"
 #include "jobs/Tfrm_Video.h"
 #include "shell/ListDocument.h"
+#include "shell/LocalPath.h"
 #include "shell/MainThreadDispatcher.h"
 #include "shell/TSettingsPanel.h"
 #include "shell/Tfrm_Main.h"
@@ -22,6 +23,7 @@
 #include <QTreeWidget>
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -237,6 +239,26 @@ TEST(ListDocument, ByteOrderMarksLineEndsAndBlankLines) {
   for (int i = 0; i < 10000; ++i)
     many << QStringLiteral("/media/clip%1.mp4").arg(i);
   EXPECT_EQ(ListDocumentLines(ListDocumentBytes(many)), many);
+}
+
+TEST(ListDocument, ReadsADocumentByItsExactBytes) {
+  QTemporaryDir folder;
+  const QByteArray name = QFile::encodeName(folder.path()) + "/list\xE9.fls";
+  {
+    std::ofstream file(name.toStdString(), std::ios::binary);
+    file << "/a.mp4\r\n/b\xE9.mp4\r\n";
+  }
+  QStringList lines;
+  QString error;
+  ASSERT_TRUE(ReadListDocument(LocalPathText(name), lines, error)) << error.toStdString();
+  EXPECT_EQ(ListDocumentBytes(lines), QByteArray("/a.mp4\r\n/b\xE9.mp4\r\n"));
+  // A missing document and a folder are errors with the system's reason.
+  for (const QString &bad : {folder.filePath(QStringLiteral("none.fls")), folder.path()}) {
+    error.clear();
+    EXPECT_FALSE(ReadListDocument(bad, lines, error));
+    EXPECT_FALSE(error.isEmpty());
+  }
+  std::filesystem::remove(name.toStdString());
 }
 
 // The program's environment without a display, its settings in AConfig.
