@@ -2,8 +2,6 @@
 
 #include "shell/settings/SettingsLists.h"
 
-#include <algorithm>
-
 namespace {
 
 struct TTextPair {
@@ -37,8 +35,50 @@ constexpr TTextPair VideoCodecs[] = {
 constexpr TTextPair ContainerVideoCodecs[] = {
     {"MKV", "libx264"}, {"WMV", "wmv2"}, {"WebM", "libvpx"}};
 
-// Target presets that lead the options of their containers.
-constexpr TTextPair TargetPresets[] = {{"VOB", "-target ntsc-dvd "}, {"MPG", "-target ntsc-vcd "}};
+// Target presets that lead the options of their containers, with the caps they set on the
+// video: the maximum rate (kbit/s) and the decoder buffer (bits).
+struct TTargetPreset {
+  const char *Format;
+  const char *Option;
+  int MaxRate;
+  int BufSize;
+};
+constexpr TTargetPreset TargetPresets[] = {{"VOB", "-target ntsc-dvd ", 9000, 1835008},
+                                           {"MPG", "-target ntsc-vcd ", 1150, 327680}};
+
+const TTargetPreset *FindTargetPreset(const std::string &Format) {
+  for (const TTargetPreset &P : TargetPresets)
+    if (Format == P.Format)
+      return &P;
+  return nullptr;
+}
+
+// A video bit rate above the preset's cap makes the encoder refuse to open: the cap is lifted to
+// the chosen rate, the buffer grows with it so a frame still fits, and the multiplex rate is
+// left to the muxer (the preset's fixed one would underflow on every packet).
+std::string RateCapOptions(const TTargetPreset *Preset, const TConversionSettings &S) {
+  if (!Preset || S.VideoBitrate <= 0)
+    return {};
+  const std::string Rate = ItemText(VideoBitrateItems(), S.VideoBitrate);
+  const long long Kbits = std::stoll(Rate);
+  if (Kbits <= Preset->MaxRate)
+    return {};
+  const long long BufSize = Preset->BufSize * Kbits / Preset->MaxRate;
+  return " -maxrate:v " + Rate + "k -bufsize:v " + std::to_string(BufSize) + " -muxrate 0";
+}
+
+// libvorbis refuses stereo at 44.1 and 48 kHz below 48 kbit/s ("encoder setup failed"). Mono
+// and the lower sample rates take the low rates (and 8 kHz mono refuses 48k), so only the
+// stereo or original channels at a high or original sample rate are raised.
+std::string AudioBitrateText(const TConversionSettings &S, bool Vorbis) {
+  const std::string Text = ItemText(AudioBitrateItems(), S.AudioBitrate);
+  constexpr int Mono = 1;
+  const bool LowSampleRate = S.AudioSampleRate > 0 &&
+                             std::stoi(ItemText(AudioSampleRateItems(), S.AudioSampleRate)) < 44100;
+  if (!Vorbis || S.AudioChannel == Mono || LowSampleRate || std::stoi(Text) >= 48)
+    return Text;
+  return "48";
+}
 
 std::string ChannelOption(int AudioChannel) {
   switch (AudioChannel) {
@@ -86,10 +126,14 @@ std::string RotateFilter(int Degrees) {
 std::string ScaleFilter(const TConversionSettings &S) {
   if (S.VideoFrameSize <= 0)
     return {};
-  std::string Size = VideoFrameSizeText(S);
-  std::replace_if(
-      Size.begin(), Size.end(), [](char C) { return C == 'x' || C == 'X'; }, ':');
-  return "scale=" + Size;
+  const std::string Size = VideoFrameSizeText(S);
+  const size_t X = Size.find_first_of("xX");
+  if (X == std::string::npos)
+    return "scale=" + Size;
+  // An empty side (a custom size with one edit cleared) follows the other, keeping the aspect
+  // at an even size.
+  auto Side = [](std::string Text) { return Text.empty() ? std::string("-2") : Text; };
+  return "scale=" + Side(Size.substr(0, X)) + ":" + Side(Size.substr(X + 1));
 }
 
 void AddFilter(std::string &Chain, const char *Filter) {
@@ -117,10 +161,12 @@ std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effe
   const std::string Format = VideoFormatText(S);
   // A target preset first: it sets codecs, rates and sizes itself, so the choices that follow
   // override it instead of being silently replaced by it.
-  std::string Options = Lookup(TargetPresets, Format);
-  Options += "-b:a " + ItemText(AudioBitrateItems(), S.AudioBitrate) + "k";
+  const TTargetPreset *Preset = FindTargetPreset(Format);
+  std::string Options = Preset ? Preset->Option : "";
+  Options += "-b:a " + AudioBitrateText(S, Format == "WebM") + "k";
   if (S.VideoBitrate > 0)
     Options += " -b:v " + ItemText(VideoBitrateItems(), S.VideoBitrate) + "k";
+  Options += RateCapOptions(Preset, S);
   if (Format == "WebM")
     Options += " -f webm ";
   if (S.VideoAspect > 0)
@@ -150,10 +196,10 @@ std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effe
 }
 
 std::string BuildAudioOptions(const TConversionSettings &S) {
-  std::string Options = "-b:a " + ItemText(AudioBitrateItems(), S.AudioBitrate) + "k";
+  const std::string Codec = Lookup(AudioFormatCodecs, ItemText(AudioFormatItems(), S.AudioFormat));
+  std::string Options = "-b:a " + AudioBitrateText(S, Codec == "libvorbis") + "k";
   Options += ChannelOption(S.AudioChannel);
   Options += SampleRateOption(S);
-  const std::string Codec = Lookup(AudioFormatCodecs, ItemText(AudioFormatItems(), S.AudioFormat));
   if (!Codec.empty())
     Options += " -c:a " + Codec;
   return Options + " -vn";

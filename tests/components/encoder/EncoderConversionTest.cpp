@@ -22,7 +22,8 @@ void PrintTo(const TConversionCase &c, std::ostream *os) {
   *os << c.name << ": " << c.options;
 }
 
-// The default audio bit rate (32k) and a usual one (128k): Vorbis refuses 32k stereo.
+// The default audio bit rate (32k; raised for Vorbis, which refuses it in stereo) and a usual
+// one (128k).
 const char *const AudioBitrates[] = {"32", "128"};
 
 std::vector<TConversionCase> ConversionCases() {
@@ -70,7 +71,7 @@ TEST_P(EncoderConversion, WritesWhatTheToolWrites) {
   const std::vector<TTerminateInfo> ends = events.Ends();
   ASSERT_EQ(ends.size(), 2u);
   if (expected.empty()) {
-    // The tool refuses the string (e.g. Vorbis at 32 kbit/s stereo): so does the task, and it
+    // The tool refuses the string (e.g. an encoder's rate limits): so does the task, and it
     // leaves no file behind.
     EXPECT_FALSE(ends[0].Finished);
     EXPECT_TRUE(ends[0].Exception);

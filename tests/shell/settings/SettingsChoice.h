@@ -2,6 +2,7 @@
 // tables read like the tabs.
 #pragma once
 
+#include "shell/settings/Profiles.h"
 #include "shell/settings/SettingsLists.h"
 #include "shell/settings/TConversionSettings.h"
 
@@ -9,6 +10,8 @@
 
 #include <cctype>
 #include <string>
+#include <utility>
+#include <vector>
 
 struct TChoice {
   const char *Format = nullptr;
@@ -72,4 +75,43 @@ inline std::string ProfileCaseName(std::string Profile, bool Original) {
     if (!std::isalnum(static_cast<unsigned char>(C)))
       C = '_';
   return Profile + (Original ? "_Original" : "_Profile");
+}
+
+// Every profile, applied with and without "Original parameters" to the default settings.
+struct TProfileRun {
+  int Type;
+  int Format;
+  bool Original;
+};
+
+inline void PrintTo(const TProfileRun &C, std::ostream *Out) {
+  *Out << ProfileFormatItems(C.Type)[C.Format] << (C.Original ? " original" : "");
+}
+
+inline std::vector<TProfileRun> EveryProfile() {
+  std::vector<TProfileRun> Runs;
+  for (int T = 0; T < static_cast<int>(ProfileTypeItems().size()); ++T)
+    for (int F = 0; F < static_cast<int>(ProfileFormatItems(T).size()); ++F)
+      for (bool Original : {true, false})
+        Runs.push_back({T, F, Original});
+  return Runs;
+}
+
+inline std::string ProfileRunName(const ::testing::TestParamInfo<TProfileRun> &Info) {
+  return ProfileCaseName(ProfileFormatItems(Info.param.Type)[Info.param.Format],
+                         Info.param.Original);
+}
+
+// The codec name a reader reports for what an encoder item writes ("?" for an unknown item).
+inline const char *CodecOf(const std::string &Item) {
+  static const std::pair<const char *, const char *> Codecs[] = {
+      {"MPEG4", "mpeg4"}, {"H.264", "h264"}, {"H.265", "hevc"},       {"DivX", "mpeg4"},
+      {"xVid", "mpeg4"},  {"VP8", "vp8"},    {"MPEG2", "mpeg2video"}, {"WMV", "wmv2"},
+      {"MP3", "mp3"},     {"AC3", "ac3"},    {"AAC", "aac"},          {"MP2", "mp2"},
+      {"OGG", "vorbis"},  {"WMA", "wmav2"},
+  };
+  for (const auto &[Name, Codec] : Codecs)
+    if (Item == Name)
+      return Codec;
+  return "?";
 }
