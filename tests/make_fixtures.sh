@@ -10,6 +10,10 @@ ff() { target=$1; shift; [ -s "$target" ] || ffmpeg -nostdin -loglevel error -y 
 ff av.mp4 -f lavfi -i testsrc=size=320x240:rate=25:duration=2 \
   -f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 -ac 2 \
   -c:v libx264 -g 25 -pix_fmt yuv420p -c:a aac -shortest
+# 1 s of 160x120 video with stereo 44.1 kHz audio: every profile converts it.
+ff tiny.mp4 -f lavfi -i testsrc=size=160x120:rate=25:duration=1 \
+  -f lavfi -i sine=frequency=440:sample_rate=44100:duration=1 -ac 2 \
+  -c:v libx264 -g 25 -pix_fmt yuv420p -c:a aac -shortest
 # The same as AVI with MPEG-4 Part 2 and MP3, a second container for mapping tests.
 ff av.avi -f lavfi -i testsrc=size=320x240:rate=25:duration=2 \
   -f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 -ac 2 \
