@@ -182,18 +182,19 @@ TEST_F(UpdateCheck, AServerThatNeverAnswersTimesOutSilentlyWithoutBlocking) {
   TBoxRecorder boxes;
   TWebData web;
   web.URL = Server.URL();
-  web.TimeOut = 1500;
+  web.TimeOut = 2500;
   bool gotData = false;
   web.OnData = [&](TWebData *, const QString &) { gotData = true; };
   QElapsedTimer clock;
   clock.start();
   web.ThreadCollectData();
-  EXPECT_LT(clock.elapsed(), 200);
-  EXPECT_LT(LongestStall(1000), 200);
+  // Generous bounds for a loaded machine: a download on this thread would hold it 2.5 s.
+  EXPECT_LT(clock.elapsed(), 500);
+  EXPECT_LT(LongestStall(1000), 750);
   EXPECT_EQ(Server.Requests, 1);
   EXPECT_FALSE(web.Done());
   ASSERT_TRUE(QTest::qWaitFor([&] { return web.Done(); }, 5000));
-  EXPECT_GE(clock.elapsed(), 1400);
+  EXPECT_GE(clock.elapsed(), 2400);
   EXPECT_FALSE(gotData);
 }
 
@@ -202,13 +203,13 @@ TEST_F(UpdateCheck, TheWindowStaysResponsiveAndClosesAtOnceWhileTheServerIsSilen
   TBoxRecorder boxes;
   Start(Server.URL());
   ASSERT_TRUE(QTest::qWaitFor([this] { return Server.Requests == 1; }, 5000));
-  EXPECT_LT(LongestStall(500), 200);
+  EXPECT_LT(LongestStall(500), 750);
   EXPECT_FALSE(Check()->Done());
   QElapsedTimer clock;
   clock.start();
   Form->close();
   Form.reset();
-  EXPECT_LT(clock.elapsed(), 1000);
+  EXPECT_LT(clock.elapsed(), 3000); // not the 15 s time-out
   EXPECT_TRUE(boxes.Shown.isEmpty());
 }
 
