@@ -2,6 +2,8 @@
 
 #include "shell/settings/SettingsLists.h"
 
+#include <cstdlib>
+
 namespace {
 
 struct TTextPair {
@@ -60,7 +62,7 @@ std::string RateCapOptions(const TTargetPreset *Preset, const TConversionSetting
   if (!Preset || S.VideoBitrate <= 0)
     return {};
   const std::string Rate = ItemText(VideoBitrateItems(), S.VideoBitrate);
-  const long long Kbits = std::stoll(Rate);
+  const long long Kbits = std::atoll(Rate.c_str());
   if (Kbits <= Preset->MaxRate)
     return {};
   const long long BufSize = Preset->BufSize * Kbits / Preset->MaxRate;
@@ -73,9 +75,10 @@ std::string RateCapOptions(const TTargetPreset *Preset, const TConversionSetting
 std::string AudioBitrateText(const TConversionSettings &S, bool Vorbis) {
   const std::string Text = ItemText(AudioBitrateItems(), S.AudioBitrate);
   constexpr int Mono = 1;
-  const bool LowSampleRate = S.AudioSampleRate > 0 &&
-                             std::stoi(ItemText(AudioSampleRateItems(), S.AudioSampleRate)) < 44100;
-  if (!Vorbis || S.AudioChannel == Mono || LowSampleRate || std::stoi(Text) >= 48)
+  const bool LowSampleRate =
+      S.AudioSampleRate > 0 &&
+      std::atoi(ItemText(AudioSampleRateItems(), S.AudioSampleRate).c_str()) < 44100;
+  if (!Vorbis || S.AudioChannel == Mono || LowSampleRate || std::atoi(Text.c_str()) >= 48)
     return Text;
   return "48";
 }
