@@ -5,6 +5,7 @@
 #include "components/TFFLogger.h"
 #include "transcode/FFErrorText.h"
 #include "transcode/FilterGraphs.h"
+#include "transcode/HWDecoding.h"
 #include "transcode/Hooks.h"
 #include "transcode/TCustomFFmpeg.h"
 #include "transcode/TextFormat.h"
@@ -31,6 +32,7 @@ int TDecoding::open_decoder(TInputStream &ist) {
     return AVERROR(EINVAL);
   }
   dec->opaque = &ist;
+  dec->get_format = get_format;
   if (dec->codec_id == AV_CODEC_ID_DVB_SUBTITLE && (ist.decoding_needed & DECODING_FOR_OST)) {
     ff::av_dict_set(&ist.decoder_opts, "compute_edt", "1", AV_DICT_DONT_OVERWRITE);
     if (ist.decoding_needed & DECODING_FOR_FILTER)
@@ -43,7 +45,13 @@ int TDecoding::open_decoder(TInputStream &ist) {
     ff::av_dict_set(&ist.decoder_opts, "threads", "auto", 0);
   if (ist.st->disposition & AV_DISPOSITION_ATTACHED_PIC) // sparse: decode at once
     ff::av_dict_set(&ist.decoder_opts, "threads", "1", 0);
-  int ret = ff::avcodec_open2(dec, ist.avdec, &ist.decoder_opts);
+  int ret = hw_device_setup_for_decode(ist);
+  if (ret < 0) {
+    Log(&E, llError, "Device setup failed for decoder on input stream #%d:%d : %s", ist.file_index,
+        ist.st->index, FFErrorText(ret).c_str());
+    return ret;
+  }
+  ret = ff::avcodec_open2(dec, ist.avdec, &ist.decoder_opts);
   if (ret < 0) {
     Log(&E, llError, "Error while opening decoder for input stream #%d:%d : %s", ist.file_index,
         ist.st->index, FFErrorText(ret).c_str());

@@ -16,6 +16,30 @@ THWDevice *FindByName(const std::string &name) {
   return nullptr;
 }
 
+// The type's name followed by the first number from 0 to 999 that no device has; empty when all
+// are taken. GLock held.
+std::string DefaultName(const std::string &typeName) {
+  for (int i = 0; i < 1000; ++i)
+    if (!FindByName(typeName + std::to_string(i)))
+      return typeName + std::to_string(i);
+  return std::string();
+}
+
+// GLock held.
+THWDevice *AddDevice(const std::string &name, AVHWDeviceType type, AVBufferRef *ref) {
+  auto dev = std::make_unique<THWDevice>();
+  dev->name = name;
+  dev->type_ = type;
+  dev->device_ref.reset(ref);
+  GDevices.push_back(std::move(dev));
+  return GDevices.back().get();
+}
+
+int CreationFailed(int err) {
+  ff::av_log(nullptr, AV_LOG_ERROR, "Device creation failed: %d.\n", err);
+  return err;
+}
+
 int InvalidSpec(const std::string &arg, const char *why) {
   ff::av_log(nullptr, AV_LOG_ERROR, "Invalid device specification \"%s\": %s\n", arg.c_str(), why);
   return AVERROR(EINVAL);
@@ -65,9 +89,7 @@ int HWDeviceInitFromString(const std::string &arg, THWDevice **ADev) {
       return InvalidSpec(arg, "named device already exists");
     rest = e == std::string::npos ? std::string() : rest.substr(e);
   } else {
-    for (int i = 0; i < 1000 && name.empty(); ++i)
-      if (!FindByName(typeName + std::to_string(i)))
-        name = typeName + std::to_string(i);
+    name = DefaultName(typeName);
     if (name.empty())
       return InvalidSpec(arg, "parse error");
   }
@@ -97,18 +119,40 @@ int HWDeviceInitFromString(const std::string &arg, THWDevice **ADev) {
     err = ff::av_hwdevice_ctx_create_derived(&ref, type, src->device_ref.get(), 0);
   } else
     return InvalidSpec(arg, "parse error");
-  if (err < 0) {
-    ff::av_log(nullptr, AV_LOG_ERROR, "Device creation failed: %d.\n", err);
-    return err;
-  }
-  auto dev = std::make_unique<THWDevice>();
-  dev->name = name;
-  dev->type_ = type;
-  dev->device_ref.reset(ref);
+  if (err < 0)
+    return CreationFailed(err);
+  THWDevice *dev = AddDevice(name, type, ref);
   if (ADev)
-    *ADev = dev.get();
-  GDevices.push_back(std::move(dev));
+    *ADev = dev;
   return 0;
+}
+
+int HWDeviceInitFromType(AVHWDeviceType type, const std::string &device, THWDevice **ADev) {
+  std::lock_guard<std::mutex> lock(GLock);
+  const std::string name = DefaultName(ff::av_hwdevice_get_type_name(type));
+  if (name.empty())
+    return AVERROR(ENOMEM);
+  AVBufferRef *ref = nullptr;
+  const int err =
+      ff::av_hwdevice_ctx_create(&ref, type, device.empty() ? nullptr : device.c_str(), nullptr, 0);
+  if (err < 0)
+    return CreationFailed(err);
+  THWDevice *dev = AddDevice(name, type, ref);
+  if (ADev)
+    *ADev = dev;
+  return 0;
+}
+
+THWDevice *HWDeviceMatchByCodec(const AVCodec *codec) {
+  for (int i = 0;; i++) {
+    const AVCodecHWConfig *config = ff::avcodec_get_hw_config(codec, i);
+    if (!config)
+      return nullptr;
+    if (!(config->methods & AV_CODEC_HW_CONFIG_METHOD_HW_DEVICE_CTX))
+      continue;
+    if (THWDevice *dev = HWDeviceGetByType(config->device_type))
+      return dev;
+  }
 }
 
 void HWDeviceUninitAll() {

@@ -18,5 +18,11 @@ THWDevice *HWDeviceLast(int &count);
 // Creates a device from "type[=name][:device[,key=value...]]", "type[=name]@source" or
 // "type[=name],key=value..."; AVERROR code on failure (logged). ADev receives the new device.
 int HWDeviceInitFromString(const std::string &arg, THWDevice **ADev);
+// Creates a device of that type from the device text (empty: the type's default device), named
+// after the type ("vaapi0"); AVERROR code on failure (logged). ADev receives the new device.
+int HWDeviceInitFromType(AVHWDeviceType type, const std::string &device, THWDevice **ADev);
+// The first device type the codec can use through a device context of which the list holds
+// exactly one device: that device; else null.
+THWDevice *HWDeviceMatchByCodec(const AVCodec *codec);
 // Releases every device and empties the list.
 void HWDeviceUninitAll();

@@ -128,12 +128,11 @@ void TInputStreamFactory::SetupHWAccel(TInputStream &ist) {
         ist.hwaccel_id = HWACCEL_GENERIC;
         ist.hwaccel_device_type = type;
       } else {
-        std::string list = "Supported hwaccels: ";
+        std::string list = "Supported hwaccels:";
         type = AV_HWDEVICE_TYPE_NONE;
         while ((type = ff::av_hwdevice_iterate_types(type)) != AV_HWDEVICE_TYPE_NONE)
-          list += std::string(ff::av_hwdevice_get_type_name(type)) + " ";
-        Log(&E, llFatal, "%s", list.c_str());
-        Fatal(&E, Format("Unrecognized hwaccel: %s.", hwaccel.c_str()));
+          list += std::string(" ") + ff::av_hwdevice_get_type_name(type);
+        Fatal(&E, Format("Unrecognized hwaccel: %s.\r\n%s", hwaccel.c_str(), list.c_str()));
       }
     }
   }
