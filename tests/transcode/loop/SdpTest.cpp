@@ -48,33 +48,44 @@ std::string WithoutSessionLines(const std::string &sdp) {
   return out;
 }
 
-std::string ToolSdp(const std::string &options, const std::string &url, const std::string &sdp) {
-  RunText("ffmpeg -nostdin -v error -y -i \"" + Fixture("av.mp4") + "\" " + options + " -f rtp " +
-          url + " -sdp_file \"" + sdp + "\"");
+// outputs: the tool's output options and names.
+std::string ToolSdp(const std::string &outputs, const std::string &sdp) {
+  RunText("ffmpeg -nostdin -v error -y -i \"" + Fixture("av.mp4") + "\" " + outputs +
+          " -sdp_file \"" + sdp + "\"");
   return FileContents(sdp);
 }
 
 struct TSdpCase {
   const char *name;
   const char *options; // before -f rtp
+  const char *second;  // a second rtp output's options, or null
 };
 
 class SdpTest : public LoopTest, public ::testing::WithParamInterface<TSdpCase> {};
 
+// With two outputs the description covers both, once both headers are written.
 TEST_P(SdpTest, SdpFileMatchesTheTools) {
-  TUdpReceiver receiver;
+  const TSdpCase &c = GetParam();
+  TUdpReceiver receiver, receiver2;
   ASSERT_NE(receiver.Port(), 0);
-  const std::string name = GetParam().name;
+  ASSERT_NE(receiver2.Port(), 0);
+  const std::string first = std::string(c.options) + " -f rtp";
+  const std::string second = c.second ? std::string(c.second) + " -f rtp" : std::string();
   const std::string expected =
-      ToolSdp(GetParam().options, receiver.Url(), Scratch("tool_" + name + ".sdp"));
+      ToolSdp(first + " " + receiver.Url() + (c.second ? " " + second + " " + receiver2.Url() : ""),
+              Scratch(std::string("tool_") + c.name + ".sdp"));
   ASSERT_NE(expected.find("m=video"), std::string::npos) << expected;
+  ASSERT_EQ(expected.find("m=audio") != std::string::npos, c.second != nullptr) << expected;
 
-  const std::string sdp = Scratch(name + ".sdp");
+  const std::string sdp = Scratch(std::string(c.name) + ".sdp");
   TTask task;
   ASSERT_TRUE(task.OpenInput(Fixture("av.mp4")));
-  ASSERT_TRUE(
-      task.OpenOutput(receiver.Url(), std::string(GetParam().options) + " -f rtp -sdp_file " + sdp))
-      << task.Error;
+  if (c.second) {
+    ASSERT_TRUE(task.OpenOutput(receiver.Url(), first)) << task.Error;
+    ASSERT_TRUE(task.OpenOutput(receiver2.Url(), second + " -sdp_file " + sdp)) << task.Error;
+  } else {
+    ASSERT_TRUE(task.OpenOutput(receiver.Url(), first + " -sdp_file " + sdp)) << task.Error;
+  }
   task.Start(false);
   ASSERT_TRUE(task.E->Finished()) << task.E->FatalMessage();
   const std::string written = FileContents(sdp);
@@ -83,8 +94,10 @@ TEST_P(SdpTest, SdpFileMatchesTheTools) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Loop, SdpTest,
-                         ::testing::Values(TSdpCase{"encoded", "-an -c:v mpeg4 -t 0.5"},
-                                           TSdpCase{"copied", "-an -c:v copy -t 0.5"}),
+                         ::testing::Values(TSdpCase{"encoded", "-an -c:v mpeg4 -t 0.5", nullptr},
+                                           TSdpCase{"copied", "-an -c:v copy -t 0.5", nullptr},
+                                           TSdpCase{"two_outputs", "-an -c:v mpeg4 -t 0.5",
+                                                    "-vn -c:a aac -t 0.5"}),
                          [](const auto &info) { return std::string(info.param.name); });
 
 // The logger writes each line break as a line feed.
@@ -97,7 +110,8 @@ std::string WithLineFeeds(std::string text) {
 TEST_F(LoopTest, SdpIsLoggedWhenEveryOutputIsRtp) {
   TUdpReceiver receiver;
   ASSERT_NE(receiver.Port(), 0);
-  std::string expected = ToolSdp("-an -c:v mpeg4 -t 0.5", receiver.Url(), Scratch("tool_log.sdp"));
+  std::string expected =
+      ToolSdp("-an -c:v mpeg4 -t 0.5 -f rtp " + receiver.Url(), Scratch("tool_log.sdp"));
   ASSERT_GT(expected.size(), 2u);
   expected.resize(expected.size() - 2); // the logged text is trimmed
 
