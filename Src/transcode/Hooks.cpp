@@ -34,7 +34,8 @@ bool PacedAtNativeRate(const TCustomFFmpeg &E, const TOutputStream &ost) {
   return f.rate_emu || f.readrate > 0;
 }
 
-THooks::THooks(TObject &AEngine) : FEngine(AEngine), FResampler(&AEngine) {
+THooks::THooks(TObject &AEngine, std::function<bool()> AStopping)
+    : FEngine(AEngine), FStopping(std::move(AStopping)), FResampler(&AEngine) {
   // The conversion never waits for the sound device: what does not fit is dropped.
   FWaveBuffer.SetWaitForSpace(false);
   FWaveBuffer.SetWaitForData(false);
@@ -299,7 +300,9 @@ void THooks::AudioPreview(const AVFrame *AFrame, bool ANativeRate) {
     return StopAudioPreview();
   if (FWaveCanWrite == 0 || ANativeRate)
     FWaveBuffer.Write(FResampledBuffer.Data(), bytes);
-  if (FWavePlayer->Paused())
+  // The player opens paused; a task paused meanwhile keeps it so.
+  std::lock_guard lock(FWaveLock);
+  if (!FTaskPaused && FWavePlayer->Paused())
     FWavePlayer->Resume();
 }
 
@@ -336,12 +339,14 @@ void THooks::StopAudioPreview() {
 
 void THooks::Pause() {
   std::lock_guard lock(FWaveLock);
+  FTaskPaused = true;
   if (FWavePlayer)
     FWavePlayer->Pause();
 }
 
 void THooks::Resume() {
   std::lock_guard lock(FWaveLock);
+  FTaskPaused = false;
   if (FWavePlayer)
     FWavePlayer->Resume();
 }
@@ -376,11 +381,13 @@ void THooks::WaveReadCallback(void *AUserData, uint8_t *ABuffer, int ALength) {
   static_cast<THooks *>(AUserData)->ServeWave(ABuffer, ALength);
 }
 
-// Refill thread: the buffer arrives zero-filled, so silence needs nothing.
+// Refill thread: the buffer arrives zero-filled, so silence needs nothing. What waits stays
+// for a resume; a stopping task's rest is never played.
 void THooks::ServeWave(uint8_t *ABuffer, int ALength) {
-  while (!FTaskEnded && FPreviewAudio && FWaveBuffer.DataSize() == 0)
+  const auto silent = [this] { return FTaskEnded || !FPreviewAudio || FTaskPaused || FStopping(); };
+  while (!silent() && FWaveBuffer.DataSize() == 0)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  if (FTaskEnded || !FPreviewAudio)
+  if (silent())
     return;
   FWaveBuffer.Read(ABuffer, ALength);
   if (FWaveBuffer.DataSize() <= WaveBacklog) {

@@ -61,8 +61,9 @@ bool PacedAtNativeRate(const TCustomFFmpeg &E, const TOutputStream &ost);
 
 class THooks {
 public:
-  // AEngine: the sender of every event and of the log lines.
-  explicit THooks(TObject &AEngine);
+  // AEngine: the sender of every event and of the log lines. AStopping: whether the task has
+  // been asked to stop (read on the player's thread; the audio preview is silent then).
+  THooks(TObject &AEngine, std::function<bool()> AStopping);
   ~THooks();
   THooks(const THooks &) = delete;
   THooks &operator=(const THooks &) = delete;
@@ -95,7 +96,8 @@ public:
   // An audio frame about to be encoded: the output hook, then the audio preview (ANativeRate:
   // the input is paced at its native rate, so the preview never falls behind).
   void OutputAudio(const AVFrame *AFrame, int64_t APosition, bool ANativeRate);
-  // The task pauses or resumes: so does the player.
+  // The task pauses or resumes: so does the player. While paused the preview stays silent,
+  // even when a frame still being encoded reaches it (a stop with the task paused included).
   void Pause();
   void Resume();
   // The task has ended: the player stops pulling and closes.
@@ -134,6 +136,7 @@ private:
   void ServeWave(uint8_t *ABuffer, int ALength);
 
   TObject &FEngine;
+  const std::function<bool()> FStopping;
   TSide FInput{&FOnInputVideoHook, &FOnInputFrameHook, {}, {}};
   TSide FOutput{&FOnOutputVideoHook, &FOnOutputFrameHook, {}, {}};
   TFramePtr FHookedFrame; // what the encoder gets after output hooks
@@ -151,7 +154,8 @@ private:
   std::atomic<int> FWaveCanWrite{0};
   TCircularBuffer FWaveBuffer{0}; // its area exists only while the audio preview plays
   // The player is made and freed on the task's thread; Pause and Resume come from others.
-  std::mutex FWaveLock;
+  std::mutex FWaveLock; // FWavePlayer, and the player's pause state with FTaskPaused
+  std::atomic<bool> FTaskPaused{false};
   std::unique_ptr<TWavePlayer> FWavePlayer;
   TAudioResampler FResampler;
   TAVBuffer FResampledBuffer; // grown, never shrunk

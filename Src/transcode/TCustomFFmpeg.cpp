@@ -926,7 +926,8 @@ int TCustomFFmpeg::opt_map_channel(TOptionsContext *o, const std::string &,
 // ---- the task: control, phases, release ----------------------------------------------------
 
 TCustomFFmpeg::TCustomFFmpeg()
-    : FHooks(std::make_unique<THooks>(*this)), FTask(std::make_unique<TTaskControl>(*this)) {}
+    : FHooks(std::make_unique<THooks>(*this, [this] { return bool(FBroken); })),
+      FTask(std::make_unique<TTaskControl>(*this)) {}
 
 TCustomFFmpeg::~TCustomFFmpeg() {
   if (FOnDestroy)
@@ -939,13 +940,16 @@ TCustomFFmpeg::~TCustomFFmpeg() {
 void TCustomFFmpeg::StartConvert(bool AUseThread, TThreadPriority APriority) {
   FTask->StartConvert(AUseThread, APriority);
 }
+// The player follows the task only: a task not running (or stopped while paused) leaves it.
 void TCustomFFmpeg::Pause() {
   FTask->Pause();
-  FHooks->Pause();
+  if (FTask->Suspended() == 1)
+    FHooks->Pause();
 }
 void TCustomFFmpeg::Resume() {
   FTask->Resume();
-  FHooks->Resume();
+  if (FTask->Suspended() == 0)
+    FHooks->Resume();
 }
 void TCustomFFmpeg::SetVideoHookBitsPixel(int ABitsPixel) {
   TCustomFFmpegOpt::SetVideoHookBitsPixel(ABitsPixel);

@@ -3,10 +3,13 @@
 // played through SDL, and stream copy refused while something needs decoded frames.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <stdexcept>
 #include <thread>
@@ -224,6 +227,34 @@ TEST_F(HooksTest, WithoutASoundDeviceTheAudioPreviewSwitchesOff) {
   EXPECT_FALSE(Hooks.PreviewAudio());
 }
 
+// The 16-bit samples SDL's disk driver wrote to APath from byte AFrom to byte ATo.
+std::vector<int16_t> PlayedSamples(const std::string &APath, size_t AFrom = 0,
+                                   size_t ATo = SIZE_MAX) {
+  std::ifstream in(APath, std::ios::binary);
+  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+  ATo = std::min(ATo, bytes.size()) & ~size_t(1);
+  std::vector<int16_t> samples(ATo > AFrom ? (ATo - AFrom) / 2 : 0);
+  std::memcpy(samples.data(), bytes.data() + AFrom, samples.size() * 2);
+  return samples;
+}
+
+int LoudSamples(const std::vector<int16_t> &ASamples) {
+  return int(std::count_if(ASamples.begin(), ASamples.end(),
+                           [](int16_t s) { return std::abs(s) > 1000; }));
+}
+
+size_t FileSize(const std::string &APath) {
+  std::ifstream in(APath, std::ios::binary | std::ios::ate);
+  return in ? size_t(in.tellg()) : 0;
+}
+
+bool WaitUntil(const std::function<bool()> &ADone, int ASeconds = 10) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(ASeconds);
+  while (!ADone() && std::chrono::steady_clock::now() < end)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  return ADone();
+}
+
 // Played through SDL's disk driver, the converted tone reaches the device.
 TEST_F(HooksTest, TheAudioPreviewPlaysTheTone) {
   const std::string path = ScratchDir() + "/preview_audio.raw";
@@ -237,10 +268,7 @@ TEST_F(HooksTest, TheAudioPreviewPlaysTheTone) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   Hooks.EndOfRun();
   Hooks.Cleanup();
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
-  std::vector<int16_t> samples(bytes.size() / 2);
-  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+  const std::vector<int16_t> samples = PlayedSamples(path);
   double energy = 0;
   int loud = 0;
   for (int16_t s : samples) {
@@ -250,6 +278,71 @@ TEST_F(HooksTest, TheAudioPreviewPlaysTheTone) {
   ASSERT_GT(samples.size(), 0u);
   EXPECT_GT(loud, 8 * 1024); // several buffers of the 0.5 amplitude tone
   EXPECT_GT(std::sqrt(energy / double(samples.size())), 2000.0);
+}
+
+// A task paced at its native rate with the audio preview on, played through SDL's disk driver.
+class AudioPreviewTask : public HooksTest {
+protected:
+  void SetUp() override {
+    setenv("SDL_DISKAUDIOFILE", Played.c_str(), 1);
+    Hooks.SetPreviewAudio(true);
+    ASSERT_GE(OpenIn(Engine, "-re", Fixture("av.mp4")).ret, 0);
+    const TOpenResult out = OpenOut(Engine, "-vn -c:a pcm_s16le", ScratchDir() + "/paced.wav");
+    ASSERT_GE(out.ret, 0) << out.error;
+    Engine.StartConvert(true);
+    // Playing: the device has taken the first buffers of the tone.
+    ASSERT_TRUE(WaitUntil([&] { return Hooks.WaveBuffer().ReadCount() >= 4 * 8192; }));
+  }
+  const std::string Played = ScratchDir() + "/paced_preview.raw";
+  TEnvironment Driver{"SDL_AUDIODRIVER", "disk"};
+};
+
+// The device keeps running while the task is paused (the disk driver writes on): what it
+// plays then is silence, and the tone comes back with Resume.
+TEST_F(AudioPreviewTask, PauseAndResumeReachThePlayer) {
+  Engine.Pause();
+  const size_t pausedAt = FileSize(Played);
+  std::this_thread::sleep_for(std::chrono::milliseconds(50)); // a refill under way ends
+  const int64_t readAtPause = Hooks.WaveBuffer().ReadCount();
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  const size_t resumedAt = FileSize(Played);
+  EXPECT_EQ(Hooks.WaveBuffer().ReadCount(), readAtPause);
+  Engine.Resume();
+  ASSERT_TRUE(WaitUntil([&] { return Engine.Terminated(); }));
+  // Buffers queued before the pause may still play: skip five of 8192 bytes.
+  ASSERT_GT(resumedAt, pausedAt + 6 * 8192);
+  EXPECT_EQ(LoudSamples(PlayedSamples(Played, pausedAt + 5 * 8192, resumedAt)), 0);
+  EXPECT_GT(LoudSamples(PlayedSamples(Played, resumedAt)), 4 * 1024);
+  EXPECT_TRUE(Engine.Finished()) << Engine.FatalMessage();
+}
+
+// While the task is paused, or stopping (its last frames still going through the encoders),
+// frames still reach the preview, but the player takes nothing more from its buffer.
+TEST_F(HooksTest, ThePreviewIsSilentWhilePausedOrStopping) {
+  TEnvironment driver("SDL_AUDIODRIVER", "disk");
+  setenv("SDL_DISKAUDIOFILE", (ScratchDir() + "/silent_preview.raw").c_str(), 1);
+  for (const bool stop : {false, true}) {
+    TCustomFFmpeg engine;
+    THooks &hooks = engine.Hooks();
+    hooks.SetPreviewAudio(true);
+    int64_t first = 0;
+    const auto feed = [&](int AFrames) {
+      for (int i = 0; i < AFrames; ++i, first += 1024)
+        hooks.OutputAudio(ToneFrame(2, 44100, 1024, first).get(), 0, true);
+    };
+    feed(40);
+    ASSERT_TRUE(WaitUntil([&] { return hooks.WaveBuffer().ReadCount() >= 2 * 8192; }));
+    if (stop)
+      engine.Stop(false); // not started: only marks the stop
+    else
+      engine.Hooks().Pause();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50)); // a refill under way ends
+    const int64_t read = hooks.WaveBuffer().ReadCount();
+    feed(20);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(hooks.WaveBuffer().ReadCount(), read) << stop;
+    EXPECT_GT(hooks.WaveBuffer().DataSize(), 0) << stop;
+  }
 }
 
 TEST_F(HooksTest, StreamCopyIsRefusedWhileSomethingNeedsDecodedFrames) {
