@@ -1,5 +1,6 @@
 #include "media/ui/TPreviewerForm.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QMouseEvent>
@@ -26,9 +27,16 @@ void TPreviewerForm::Paint(const TBitmap &ABitmap, const std::string &ACaption) 
   update();
 }
 
+// A modal window (the job window runs modally) blocks every window but its own: over it the
+// preview could be neither moved nor closed. Standing in for it as its transient child keeps
+// the preview usable without tying its lifetime to it.
 void TPreviewerForm::ShowCentred() {
   if (!FImage.isNull())
     resize(FImage.size());
+  if (const QWidget *modal = QApplication::activeModalWidget()) {
+    winId(); // the window handle exists from here on
+    windowHandle()->setTransientParent(modal->windowHandle());
+  }
   if (const QScreen *screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
   show();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QTest>
 
@@ -33,6 +34,12 @@ TBitmap Picture() {
   return bitmap;
 }
 
+// The form shown, once exposed; null when none is.
+TPreviewerForm *ExposedForm() {
+  TPreviewerForm *form = ShownForm();
+  return form && QTest::qWaitForWindowExposed(form) ? form : nullptr;
+}
+
 struct TInstalledWindows {
   TInstalledWindows() { InstallPreviewerWindows(); }
   ~TInstalledWindows() { SetPreviewWindowFactory(nullptr); }
@@ -43,9 +50,8 @@ TEST(TPreviewerForm, ShowsThePictureStayingOnTopUntilClosed) {
   TBitmap bitmap = Picture();
   TPreviewer previewer;
   ASSERT_TRUE(previewer.PaintFrame(bitmap, 1, 61500000));
-  TPreviewerForm *form = ShownForm();
+  TPreviewerForm *form = ExposedForm();
   ASSERT_NE(form, nullptr);
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(form));
   EXPECT_TRUE(form->windowFlags() & Qt::WindowStaysOnTopHint);
   EXPECT_EQ(form->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
   EXPECT_FALSE(form->windowFlags() & Qt::WindowMinMaxButtonsHint);
@@ -62,6 +68,26 @@ TEST(TPreviewerForm, ShowsThePictureStayingOnTopUntilClosed) {
   form->close(); // as the user does
   EXPECT_FALSE(previewer.PaintFrame(bitmap, 2, 61540000));
   EXPECT_EQ(form->windowTitle(), QStringLiteral("00:01:01.505"));
+}
+
+// The job window runs modally; the preview that opens over it still takes the user's mouse:
+// a press and a move drag it.
+TEST(TPreviewerForm, AModalWindowDoesNotBlockIt) {
+  TInstalledWindows windows;
+  QDialog job;
+  job.setWindowModality(Qt::ApplicationModal);
+  job.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&job));
+  TBitmap bitmap = Picture();
+  TPreviewer previewer;
+  ASSERT_TRUE(previewer.PaintFrame(bitmap, 1, 0));
+  TPreviewerForm *form = ExposedForm();
+  ASSERT_NE(form, nullptr);
+  const QPoint before = form->pos();
+  QTest::mousePress(form->windowHandle(), Qt::LeftButton, {}, QPoint(10, 10));
+  QTest::mouseMove(form->windowHandle(), QPoint(60, 50));
+  QTest::mouseRelease(form->windowHandle(), Qt::LeftButton, {}, QPoint(60, 50));
+  EXPECT_NE(form->pos(), before);
 }
 
 } // namespace
