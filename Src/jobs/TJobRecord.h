@@ -22,4 +22,11 @@ struct TJobRecord {
   TWin7TaskProgressBar *Win7 = nullptr;
   std::optional<QColor> DarkText; // set while the dark look is on: its plain text colour
   bool SaveLogAndQuit = false;    // command line ending in "x"
+  bool Preview = false;           // video job: show (and play) what the running task converts
+};
+
+// What a job window hands back when it closes.
+struct TJobOutcome {
+  bool Completed = false; // the job went to its end (not stopped, libraries loaded)
+  bool Preview = false;   // the "Preview" choice as the user left it
 };

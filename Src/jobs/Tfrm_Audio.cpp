@@ -4,18 +4,21 @@
 #include "jobs/JobTexts.h"
 #include "media/TFFDecoder.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
 
 Tfrm_Audio::Tfrm_Audio(QWidget *AOwner, TJobRecord AJob) : Tfrm_Video(AOwner, std::move(AJob)) {
   resize(478, 374);
   lbl_File->setText(QStringLiteral("Saving audio..."));
+  chk_Preview->setChecked(false);
+  chk_Preview->hide();
 }
 
-bool Tfrm_Audio::Execute(QWidget *AOwner, const TJobRecord &AJob) {
+TJobOutcome Tfrm_Audio::Execute(QWidget *AOwner, const TJobRecord &AJob) {
   Tfrm_Audio window(AOwner, AJob);
   window.exec();
-  return window.Completed();
+  return {window.Completed(), AJob.Preview};
 }
 
 QString Tfrm_Audio::AudioExtension(int AFormatIndex) {

@@ -9,7 +9,8 @@ class Tfrm_Audio : public Tfrm_Video {
   Q_OBJECT
 public:
   Tfrm_Audio(QWidget *AOwner, TJobRecord AJob);
-  static bool Execute(QWidget *AOwner, const TJobRecord &AJob);
+  // Runs the job modally (no preview: the record's choice comes back unchanged).
+  static TJobOutcome Execute(QWidget *AOwner, const TJobRecord &AJob);
 
   // ".mp3", ".wav", ".ogg", ".flac", ".wma", ".ac3" by the format index; empty otherwise.
   static QString AudioExtension(int AFormatIndex);

@@ -7,6 +7,7 @@
 #include "shell/LocalPath.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QGridLayout>
@@ -59,6 +60,8 @@ Tfrm_Video::Tfrm_Video(QWidget *AOwner, TJobRecord AJob)
   FFEncoder->OnTerminate = [this](TObject *, const TTerminateInfo &AInfo) {
     FFEncoderTerminate(AInfo);
   };
+  chk_Preview->setChecked(FJob.Preview);
+  chk_PreviewClick(FJob.Preview);
 }
 
 Tfrm_Video::~Tfrm_Video() {
@@ -68,10 +71,10 @@ Tfrm_Video::~Tfrm_Video() {
   FFEncoder.reset();
 }
 
-bool Tfrm_Video::Execute(QWidget *AOwner, const TJobRecord &AJob) {
+TJobOutcome Tfrm_Video::Execute(QWidget *AOwner, const TJobRecord &AJob) {
   Tfrm_Video window(AOwner, AJob);
   window.exec();
-  return window.Completed();
+  return {window.Completed(), window.chk_Preview->isChecked()};
 }
 
 void Tfrm_Video::CreateControls() {
@@ -110,9 +113,12 @@ void Tfrm_Video::CreateControls() {
   btn_Close = new QPushButton(QStringLiteral("Close"));
   btn_Pause->setEnabled(false);
   btn_Stop->setEnabled(false);
+  chk_Preview = new QCheckBox(QStringLiteral("Preview"));
   auto *buttons = new QHBoxLayout;
   buttons->addWidget(btn_Pause);
   buttons->addWidget(btn_Stop);
+  buttons->addSpacing(12);
+  buttons->addWidget(chk_Preview);
   buttons->addStretch();
   buttons->addWidget(btn_Close);
 
@@ -131,6 +137,14 @@ void Tfrm_Video::CreateControls() {
   connect(btn_Pause, &QPushButton::clicked, this, [this] { btn_PauseClick(); });
   connect(btn_Stop, &QPushButton::clicked, this, [this] { btn_StopClick(); });
   connect(btn_Close, &QPushButton::clicked, this, [this] { close(); });
+  connect(chk_Preview, &QCheckBox::toggled, this, [this](bool AOn) { chk_PreviewClick(AOn); });
+}
+
+// Reaches a running task too; without a window system the engine logs that the preview is
+// unavailable and converts on.
+void Tfrm_Video::chk_PreviewClick(bool AChecked) {
+  FFEncoder->SetPreviewVideo(AChecked);
+  FFEncoder->SetPreviewAudio(AChecked);
 }
 
 void Tfrm_Video::AddLog(const QString &AText, TLogColor AColor, bool ABold) {

@@ -3,6 +3,9 @@
 // shows percent, size written, elapsed and remaining time and a coloured log, and offers
 // Pause/Resume and Stop. Tfrm_Audio differs only where its virtual members say.
 //
+// "Preview" (from the job record) shows the output pictures of the running task in the
+// engine's preview window and plays its sound; it can be switched while a task runs.
+//
 // Stop does not wait inside the click: it asks the task to end and the job ends when the
 // task's termination events arrive through the ordinary event loop, so the window keeps
 // painting meanwhile and no event loop runs inside another.
@@ -14,6 +17,7 @@
 #include <QDialog>
 #include <memory>
 
+class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -30,18 +34,21 @@ public:
   Tfrm_Video(QWidget *AOwner, TJobRecord AJob);
   ~Tfrm_Video() override;
 
-  // Runs the job modally; true when it went to its end (not stopped, libraries loaded).
-  static bool Execute(QWidget *AOwner, const TJobRecord &AJob);
+  // Runs the job modally.
+  static TJobOutcome Execute(QWidget *AOwner, const TJobRecord &AJob);
 
   QLabel *lbl_File, *lbl_Percent, *lbl_ElapsedValue, *lbl_RemainingValue, *lbl_FPS;
   QProgressBar *prg_Process;
   QTextEdit *log_Main;
   QPushButton *btn_Pause, *btn_Stop, *btn_Close;
+  QCheckBox *chk_Preview;
   QTimer *tmr_Start, *tmr_Elapsed, *tmr_Process;
 
   bool Cancelled() const { return FCancelled; }
   bool Completed() const { return FCompleted; }
   int JobSeconds() const { return FJobSeconds; }
+  // The encoder that runs the tasks (its settings, for inspection).
+  const TFFEncoder &Encoder() const { return *FFEncoder; }
 
   void btn_PauseClick();
   void btn_StopClick();
@@ -78,6 +85,7 @@ private:
   void FFEncoderProgress(const TProgressInfo &AInfo);
   void FFEncoderTerminate(const TTerminateInfo &AInfo);
   void ErrorLog(const QString &AText);
+  void chk_PreviewClick(bool AChecked);
 
   std::unique_ptr<TFFDecoder> FFDecoder;
   std::unique_ptr<TFFEncoder> FFEncoder;

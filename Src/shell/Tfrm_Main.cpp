@@ -623,13 +623,16 @@ TJobRecord Tfrm_Main::JobRecord(const QString &AOutputPath) const {
   if (FActiveStyle)
     job.DarkText = btn_Convert->FontColor();
   job.SaveLogAndQuit = CommandLine.SaveLogAndQuit;
+  job.Preview = bool_Preview;
   return job;
 }
 
 void Tfrm_Main::RunJob(bool AAudio, const QString &AOutputPath) {
   const TJobRecord job = JobRecord(AOutputPath);
-  const bool finished = AAudio ? Tfrm_Audio::Execute(this, job) : Tfrm_Video::Execute(this, job);
-  if (finished && job.SaveLogAndQuit)
+  const TJobOutcome outcome =
+      AAudio ? Tfrm_Audio::Execute(this, job) : Tfrm_Video::Execute(this, job);
+  bool_Preview = outcome.Preview;
+  if (outcome.Completed && job.SaveLogAndQuit)
     QTimer::singleShot(0, this, &QWidget::close);
 }
 
@@ -868,6 +871,7 @@ void Tfrm_Main::LoadSettings() {
   PageControl1->cb_TypeSelect();
   PageControl1->cb_Format->setCurrentIndex(S.ProfileFormat);
   PageControl1->ShowConversionSettings(S.Conversion);
+  bool_Preview = S.Preview;
 }
 
 void Tfrm_Main::SaveSettings() {
@@ -890,6 +894,7 @@ void Tfrm_Main::SaveSettings() {
   S.Dark = mnu_Dark->isChecked();
   S.ProfileType = PageControl1->cb_Type->currentIndex();
   S.ProfileFormat = PageControl1->cb_Format->currentIndex();
+  S.Preview = bool_Preview;
   try {
     FSettingsFile.Save(S);
   } catch (const ESettingsWriteError &e) {

@@ -40,6 +40,7 @@ public:
   QString str_Options;                            // option string of the next job
   QString str_AddPath;                            // Add Files dialog: last folder
   int int_AddView = 0;                            // Add Files dialog: view mode
+  bool bool_Preview = false;                      // video job window: "Preview"
   TEffects Effects;                               // ef_VFlip ... ef_Degrees, not saved
   QStringList DroppedFiles;                       // pending paths for AddFiles
   // Folder of the help file and the style file (the program's folder).

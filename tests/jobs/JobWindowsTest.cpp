@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "JobTestSupport.h"
+#include "components/TFFEncoder.h"
 #include "jobs/Tfrm_Audio.h"
 #include "jobs/Tfrm_Video.h"
+#include "media/ui/TPreviewerForm.h"
 #include "shell/MainThreadDispatcher.h"
 
+#include <QCheckBox>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QLabel>
@@ -131,15 +134,19 @@ TEST_F(JobWindows, OriginalPathNeverWritesOverItsOwnSource) {
   EXPECT_EQ(Digest(source), before);
 }
 
+// Makes APath with the ffmpeg tool from lavfi sources (the video as MPEG-4); its exit code.
+int MakeClip(const QString &APath, const QStringList &ASources) {
+  QStringList args{QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
+                   QStringLiteral("error")};
+  for (const QString &source : ASources)
+    args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i") << source;
+  args << QStringLiteral("-c:v") << QStringLiteral("mpeg4") << APath;
+  return QProcess::execute(QStringLiteral("ffmpeg"), args);
+}
+
 TEST_F(JobWindows, PauseResumeAndStopOnALongerClip) {
   const QString source = Out.filePath(QStringLiteral("long.avi"));
-  ASSERT_EQ(QProcess::execute(QStringLiteral("ffmpeg"),
-                              {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
-                               QStringLiteral("error"), QStringLiteral("-f"),
-                               QStringLiteral("lavfi"), QStringLiteral("-i"),
-                               QStringLiteral("testsrc=size=320x240:rate=25:duration=60"),
-                               QStringLiteral("-c:v"), QStringLiteral("mpeg4"), source}),
-            0);
+  ASSERT_EQ(MakeClip(source, {QStringLiteral("testsrc=size=320x240:rate=25:duration=60")}), 0);
   TJobRecord job = VideoJob({EntryFor(source)}, QStringLiteral("-c:v libx264 -preset veryslow"),
                             QStringLiteral("MKV"));
   Tfrm_Video window(nullptr, job);
@@ -169,6 +176,68 @@ TEST_F(JobWindows, PauseResumeAndStopOnALongerClip) {
   EXPECT_EQ(ProbeFacts(output), QStringLiteral("h264"));
   EXPECT_GT(ProbeDuration(output), 0.0);
   EXPECT_LT(ProbeDuration(output), 60.0);
+}
+
+TPreviewerForm *ShownPreview() {
+  for (QWidget *w : QApplication::topLevelWidgets())
+    if (auto *form = qobject_cast<TPreviewerForm *>(w); form && form->isVisible())
+      return form;
+  return nullptr;
+}
+
+// "Preview" shows the output pictures over the modal job window; closing the preview ends the
+// previews of that task while its conversion goes on to the end.
+TEST_F(JobWindows, PreviewShowsThePicturesAndClosingItLetsTheConversionGoOn) {
+  const QString source = Out.filePath(QStringLiteral("six.mkv"));
+  ASSERT_EQ(MakeClip(source, {QStringLiteral("testsrc=size=320x240:rate=25:duration=6"),
+                              QStringLiteral("sine=frequency=440:duration=6")}),
+            0);
+  InstallPreviewerWindows();
+  TJobRecord job =
+      VideoJob({EntryFor(source)}, QStringLiteral("-c:v libx264 -preset slower -c:a aac"),
+               QStringLiteral("MP4"));
+  job.Preview = true;
+  Tfrm_Video window(nullptr, job);
+  EXPECT_TRUE(window.chk_Preview->isChecked());
+  window.setWindowModality(Qt::ApplicationModal); // as exec() shows it
+  window.show();
+  ASSERT_TRUE(WaitFor([&] { return ShownPreview() != nullptr; }));
+  TPreviewerForm *form = ShownPreview();
+  ASSERT_TRUE(WaitFor([&] { return !form->Image().isNull(); }));
+  EXPECT_EQ(form->Image().size(), QSize(320, 240));
+  EXPECT_NE(form->Image().pixelColor(40, 60), form->Image().pixelColor(280, 60)); // test bars
+  EXPECT_FALSE(window.Completed());
+  form->close(); // as the user does
+  bool shownAgain = false;
+  ASSERT_TRUE(WaitFor([&] {
+    shownAgain = shownAgain || ShownPreview() != nullptr;
+    return window.btn_Close->isEnabled();
+  }));
+  SetPreviewWindowFactory(nullptr);
+  EXPECT_FALSE(shownAgain);
+  EXPECT_TRUE(window.Completed());
+  EXPECT_FALSE(Log(window).contains(QStringLiteral("Error"))) << Log(window).toStdString();
+  const QString output = job.OutputPath + QStringLiteral("six.mp4");
+  EXPECT_EQ(ProbeFacts(output), QStringLiteral("h264,aac"));
+  EXPECT_NEAR(ProbeDuration(output), 6.0, 0.2);
+}
+
+// The choice reaches the encoder; the audio job has none.
+TEST_F(JobWindows, PreviewSwitchesTheEncodersPreviews) {
+  TJobRecord job = VideoJob({}, QString(), QStringLiteral("MKV"));
+  Tfrm_Video video(nullptr, job);
+  EXPECT_FALSE(video.chk_Preview->isChecked()); // off unless the record says so
+  video.chk_Preview->click();
+  EXPECT_TRUE(video.Encoder().PreviewVideo());
+  EXPECT_TRUE(video.Encoder().PreviewAudio());
+  video.chk_Preview->click();
+  EXPECT_FALSE(video.Encoder().PreviewVideo());
+  EXPECT_FALSE(video.Encoder().PreviewAudio());
+  job.Preview = true;
+  Tfrm_Audio audio(nullptr, job);
+  EXPECT_TRUE(audio.chk_Preview->isHidden());
+  EXPECT_FALSE(audio.Encoder().PreviewVideo());
+  EXPECT_FALSE(audio.Encoder().PreviewAudio());
 }
 
 TEST_F(JobWindows, AudioExtractionWritesTheFormatsExtension) {

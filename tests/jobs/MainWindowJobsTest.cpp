@@ -12,6 +12,7 @@
 #include "shell/Tfrm_Main.h"
 #include "shell/settings/Tfrm_Command.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -128,6 +129,43 @@ TEST_F(MainWindowJobs, ConvertWithDefaultsAndWithAProfileThenExtractAudio) {
     EXPECT_EQ(ProbeFacts(profileOut.filePath(QString::fromLatin1(name))), QStringLiteral("mp3"))
         << name;
   }
+}
+
+// The job window's "Preview" comes from the settings file through the job record, and the
+// user's change comes back to be saved at exit.
+TEST_F(MainWindowJobs, ThePreviewChoiceIsRemembered) {
+  const QString ini = Config.filePath(QStringLiteral("Sablewick/Quillet/quillet.ini"));
+  QDir().mkpath(QFileInfo(ini).path());
+  {
+    QFile file(ini);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[Settings]\nPreview=1\n");
+  }
+  Form = std::make_unique<TTestMain>();
+  EXPECT_TRUE(Form->bool_Preview);
+  Add({Fixture("av.mp4")});
+  UseFollowingPath(Out.path());
+  bool shownChecked = false;
+  QTimer untick;
+  untick.callOnTimeout([&] {
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *job = qobject_cast<Tfrm_Video *>(w); job && job->isVisible()) {
+        shownChecked = shownChecked || job->chk_Preview->isChecked();
+        job->chk_Preview->setChecked(false);
+      }
+  });
+  untick.start(10);
+  {
+    TJobCloser closer;
+    Form->btn_ConvertClick();
+    ASSERT_EQ(closer.Logs.size(), 1);
+  }
+  EXPECT_TRUE(shownChecked);
+  EXPECT_FALSE(Form->bool_Preview);
+  Form->close();
+  QFile file(ini);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(file.readAll().contains("\nPreview=0\n"));
 }
 
 TEST_F(MainWindowJobs, OutputChoicesAndTheirErrors) {

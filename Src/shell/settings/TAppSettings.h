@@ -26,6 +26,7 @@ struct TAppSettings {
   bool Dark = false;
   int ProfileType = 0;   // cb_Type
   int ProfileFormat = 0; // cb_Format
+  bool Preview = false;  // the video job window's "Preview" (pictures and sound while converting)
   // CPUusage, Threads, VideoFormat2 ... AudioBitRate2 and Custom ([Quillet]).
   TConversionSettings Conversion;
 

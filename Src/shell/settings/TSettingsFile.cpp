@@ -135,6 +135,7 @@ TIniFile Compose(TIniFile Ini, const TAppSettings &S) {
   Int(Options, "Dark", S.Dark);
   Int(Options, "ProfileType", S.ProfileType);
   Int(Options, "ProfileFormat", S.ProfileFormat);
+  Int(Options, "Preview", S.Preview);
   return Ini;
 }
 
@@ -246,6 +247,7 @@ TAppSettings TSettingsFile::Load(const TAppSettings &D) {
                          ProfileTypeItems().size(), D.ProfileType);
   S.ProfileFormat = InList(Ini.ReadInteger(Options, "ProfileFormat", D.ProfileFormat),
                            ProfileFormatItems(S.ProfileType).size(), 0);
+  S.Preview = Ini.ReadBool(Options, "Preview", D.Preview);
   ReadConversion(Ini, S.Conversion, D.Conversion);
   return S;
 }

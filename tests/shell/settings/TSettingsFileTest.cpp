@@ -67,6 +67,7 @@ TAppSettings Changed(const TAppSettings &D) {
   S.Dark = true;
   S.ProfileType = 5;
   S.ProfileFormat = 3;
+  S.Preview = true;
   TConversionSettings &C = S.Conversion;
   C.VideoFormat = 2; // MKV
   C.VideoEncoder = 3;
@@ -117,7 +118,7 @@ TEST_F(SettingsFileTest, NewFileHoldsEveryKeyInSaveOrder) {
                         "CPUusage=2\nThreads=0\nVideoFormat2=0\nVideoEncoder2=0\nVideoAspect2=0\n"
                         "VideoFrameSize2=0\nVideoFrameRate2=0\nVideoBitRate2=0\nAudioFormat2=0\n"
                         "AudioEncoder2=0\nAudioChannel2=0\nAudioSampleRate2=0\nAudioBitRate2=0\n"
-                        "Dark=0\nProfileType=0\nProfileFormat=0\n");
+                        "Dark=0\nProfileType=0\nProfileFormat=0\nPreview=0\n");
 }
 
 TEST_F(SettingsFileTest, SavingKeepsOtherKeysAndComments) {
@@ -200,6 +201,9 @@ int Maximized(const TAppSettings &S) {
 int Dark(const TAppSettings &S) {
   return S.Dark;
 }
+int Preview(const TAppSettings &S) {
+  return S.Preview;
+}
 int Threads(const TAppSettings &S) {
   return S.Conversion.Threads;
 }
@@ -245,6 +249,8 @@ const TValueCase ValueCases[] = {
     {"BoolJunkIsDefault", "Settings", "Dark=yes", Dark, 0},
     {"BoolJunkKeepsTrueDefault", "Quillet", "Update=no", Update, 1},
     {"KeyInWrongSectionIgnored", "Quillet", "Dark=1", Dark, 0},
+    {"PreviewOn", "Settings", "Preview=1", Preview, 1},
+    {"PreviewJunkIsOff", "Settings", "Preview=on", Preview, 0},
     {"ThreadsHex", "Settings", "Threads=0x7", Threads, 7},
     {"ThreadsBeyondList", "Settings", "Threads=8", Threads, 0},
     {"CPUusageNegative", "Settings", "CPUusage=-1", CPUusage, 2},
