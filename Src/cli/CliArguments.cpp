@@ -8,6 +8,10 @@ std::string ParseCliArguments(int argc, const char *const *argv, TCliArguments &
       AArgs.Help = true;
       return {};
     }
+    if (arg == "--preview") {
+      AArgs.Preview = true;
+      continue;
+    }
     if (arg == "-I" || arg == "-O") {
       if (i + 1 >= argc)
         return "Option " + arg + " needs an option string.";
@@ -29,7 +33,8 @@ std::string ParseCliArguments(int argc, const char *const *argv, TCliArguments &
 }
 
 std::string CliUsage() {
-  return "Usage: quillet-cli [-I \"input options\"] INPUT [-O \"output options\"] OUTPUT\n"
+  return "Usage: quillet-cli [--preview] [-I \"input options\"] INPUT [-O \"output options\"] "
+         "OUTPUT\n"
          "\n"
          "Converts INPUT into OUTPUT with Quillet's engine, as one task of its encoder\n"
          "component. The option strings use the syntax of the ffmpeg 5.1 command-line tool:\n"
@@ -46,5 +51,8 @@ std::string CliUsage() {
          "input, the output or an option (its message is printed); 2 wrong command line;\n"
          "130 stopped by Ctrl+C.\n"
          "\n"
+         "  --preview    show the output pictures in a preview window (at most ten a second)\n"
+         "               and play the output sound while converting; needs a display, and\n"
+         "               converts without it when there is none\n"
          "  -h, --help   show this text\n";
 }

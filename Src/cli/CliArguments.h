@@ -1,5 +1,5 @@
 // The command line of quillet-cli:
-//   quillet-cli [-I "input options"] INPUT [-O "output options"] OUTPUT
+//   quillet-cli [--preview] [-I "input options"] INPUT [-O "output options"] OUTPUT
 //   quillet-cli --help
 #pragma once
 
@@ -11,6 +11,7 @@ struct TCliArguments {
   std::string OutputOptions;
   std::string Output;
   bool Help = false;
+  bool Preview = false; // show the pictures and play the sound while converting
 };
 
 // Fills AArgs; returns an empty text, or what is wrong with the command line.

@@ -25,6 +25,12 @@ bool HasWord(const std::string &AText, const std::string &AWord) {
 
 } // namespace
 
+void TCliTask::ShowPreview(std::function<void()> AProcessEvents) {
+  FProcessEvents = std::move(AProcessEvents);
+  FEncoder.SetPreviewVideo(true);
+  FEncoder.SetPreviewAudio(true);
+}
+
 int TCliTask::Run(const std::string &ALibraryPath) {
   if (!FEncoder.AVLibLoaded() && !FEncoder.LoadAVLib(ALibraryPath))
     return Refused(FEncoder.LastErrMsg());
@@ -77,6 +83,8 @@ void TCliTask::Ended(const TTerminateInfo &AInfo) {
 }
 
 bool TCliTask::Done() {
+  if (FProcessEvents)
+    FProcessEvents();
   if (FStopRequest && !FStopSent) {
     FStopSent = true;
     FEncoder.Stop(false);

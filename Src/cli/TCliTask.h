@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 
 #include "cli/CliArguments.h"
 #include "components/TFFEncoder.h"
@@ -15,6 +16,8 @@ class TCliTask {
 public:
   // AStopRequest: set (by a signal handler) to stop the conversion cleanly.
   TCliTask(const TCliArguments &AArgs, const std::atomic<bool> &AStopRequest, FILE *AOut);
+  // Switches the previews on; AProcessEvents lets the window system paint while Run waits.
+  void ShowPreview(std::function<void()> AProcessEvents);
   // The exit status (see CliUsage).
   int Run(const std::string &ALibraryPath);
 
@@ -33,5 +36,6 @@ private:
   size_t FLineWidth = 0;
   bool FStopSent = false;
   bool FAllEnded = false;
+  std::function<void()> FProcessEvents;
   TTerminateInfo FTaskEnd;
 };

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "cli/CliArguments.h"
+#include "cli/TCliPreview.h"
 #include "cli/TCliTask.h"
 #include "components/CallInMainThread.h"
 
@@ -48,6 +49,12 @@ int main(int argc, char **argv) {
   // task (WaitInMainThread), so the dispatcher has nothing to wake.
   SetMainThreadDispatcher([](const std::function<void()> &) {});
   InstallStopHandler();
+  // Outlives the task: the window goes before the application that shows it.
+  std::unique_ptr<TCliPreview> preview;
+  if (args.Preview && !(preview = TCliPreview::Open(argc, argv)))
+    std::fputs("Preview unavailable: no display. Converting without it.\n", stderr);
   TCliTask task(args, StopRequest, stderr);
+  if (preview)
+    task.ShowPreview([&preview] { preview->ProcessEvents(); });
   return task.Run(ProgramFolder());
 }

@@ -88,8 +88,8 @@ class CliTest : public ::testing::Test {};
 TEST_F(CliTest, HelpExplainsTheCommandLine) {
   const TCliRun run = RunCli({"--help"});
   EXPECT_EQ(run.status, 0);
-  EXPECT_NE(run.out.find("Usage: quillet-cli [-I \"input options\"] INPUT [-O \"output options\"] "
-                         "OUTPUT"),
+  EXPECT_NE(run.out.find("Usage: quillet-cli [--preview] [-I \"input options\"] INPUT "
+                         "[-O \"output options\"] OUTPUT"),
             std::string::npos)
       << run.out;
 }
@@ -205,6 +205,29 @@ const TPipeCase PipeCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Cli, CliPipe, ::testing::ValuesIn(PipeCases),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// Without a display to show it on (none named, or one that cannot be reached) the preview is
+// unavailable, and the conversion runs all the same.
+TEST_F(CliTest, PreviewWithoutADisplayConvertsAnyway) {
+  const char *const given = getenv("DISPLAY");
+  const std::string saved = given ? given : "";
+  for (const char *display : {"", ":4711"}) {
+    unsetenv("WAYLAND_DISPLAY");
+    if (*display)
+      setenv("DISPLAY", display, 1);
+    else
+      unsetenv("DISPLAY");
+    const std::string out = ScratchDir() + "/previewed.mkv";
+    const TCliRun run = RunCli({"--preview", Fixture("av.mp4"), "-O", "-y -c:v mpeg4", out});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("Preview unavailable: no display. Converting without it."),
+              std::string::npos)
+        << run.err;
+    EXPECT_NEAR(ProbeDuration(out), 2.0, 0.1) << display;
+  }
+  if (given)
+    setenv("DISPLAY", saved.c_str(), 1);
+}
 
 TEST_F(CliTest, CtrlCStopsWithAPlayableOutputAndAFailureStatus) {
   const std::string out = ScratchDir() + "/interrupted.mkv";
