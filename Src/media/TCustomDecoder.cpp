@@ -181,17 +181,15 @@ bool TCustomDecoder::OpenInput(const std::string &AFileName, const AVInputFormat
 
 bool TCustomDecoder::FindStreamInfo(const std::string &AFileName) {
   unsigned count = FFileHandle->nb_streams;
-  std::vector<AVDictionary *> opts(count, nullptr);
+  TDictArray opts(count);
   for (unsigned i = 0; i < count; ++i) {
     AVStream *st = FFileHandle->streams[i];
-    opts[i] =
-        FilterCodecOpts(FOptions->codec_opts(), st->codecpar->codec_id, FFileHandle, st, nullptr);
-    CapFramePixels(&opts[i]);
+    opts.Set(i, FilterCodecOpts(FOptions->codec_opts(), st->codecpar->codec_id, FFileHandle, st,
+                                nullptr));
+    CapFramePixels(opts.Ref(i));
   }
   FLastRead = ff::av_gettime_relative();
-  int ret = ff::avformat_find_stream_info(FFileHandle, count ? opts.data() : nullptr);
-  for (AVDictionary *&d : opts)
-    ff::av_dict_free(&d);
+  int ret = ff::avformat_find_stream_info(FFileHandle, opts.Data());
   if (ret < 0) {
     FailLoad(AFileName + ": could not find codec parameters");
     return false;

@@ -237,11 +237,10 @@ TCodecContextPtr TFFDecoder::OpenDecoder(int AStreamIndex, bool AVideo) {
           AStreamIndex);
     return nullptr;
   }
-  AVDictionary *opts =
+  TDict opts =
       FilterCodecOpts(Options().codec_opts(), st->codecpar->codec_id, FFileHandle, st, codec);
-  CapFramePixels(&opts);
-  int ret = ff::avcodec_open2(ctx.get(), codec, &opts);
-  ff::av_dict_free(&opts);
+  CapFramePixels(opts.Ref());
+  int ret = ff::avcodec_open2(ctx.get(), codec, opts.Ref());
   if (ret < 0) {
     Failf(llError, "Error while opening codec for input file stream #%d", AStreamIndex);
     return nullptr;

@@ -12,8 +12,8 @@ bool MatchesStreamSpecifier(AVFormatContext *s, AVStream *st, const char *spec) 
   return ret > 0;
 }
 
-AVDictionary *FilterCodecOpts(const AVDictionary *opts, AVCodecID codec_id, AVFormatContext *s,
-                              AVStream *st, const AVCodec *codec) {
+TDict FilterCodecOpts(const AVDictionary *opts, AVCodecID codec_id, AVFormatContext *s,
+                      AVStream *st, const AVCodec *codec) {
   const bool encoding = s->oformat != nullptr;
   int flags = encoding ? AV_OPT_FLAG_ENCODING_PARAM : AV_OPT_FLAG_DECODING_PARAM;
   char prefix = 0;
@@ -36,42 +36,37 @@ AVDictionary *FilterCodecOpts(const AVDictionary *opts, AVCodecID codec_id, AVFo
     break;
   }
 
-  AVDictionary *ret = nullptr;
+  TDict ret;
   const AVClass *cc = ff::avcodec_get_class();
   const AVDictionaryEntry *t = nullptr;
-  try {
-    while ((t = ff::av_dict_get(opts, "", t, AV_DICT_IGNORE_SUFFIX))) {
-      std::string key = t->key;
-      size_t colon = key.find(':');
-      if (colon != std::string::npos) {
-        if (!MatchesStreamSpecifier(s, st, key.c_str() + colon + 1))
-          continue;
-        key.resize(colon);
-      }
-      const AVClass *priv = codec ? codec->priv_class : nullptr;
-      if (ff::av_opt_find(&cc, key.c_str(), nullptr, flags, AV_OPT_SEARCH_FAKE_OBJ) || !codec ||
-          (priv && ff::av_opt_find(&priv, key.c_str(), nullptr, flags, AV_OPT_SEARCH_FAKE_OBJ)))
-        ff::av_dict_set(&ret, key.c_str(), t->value, 0);
-      else if (prefix && key.size() > 1 && key[0] == prefix &&
-               ff::av_opt_find(&cc, key.c_str() + 1, nullptr, flags, AV_OPT_SEARCH_FAKE_OBJ))
-        ff::av_dict_set(&ret, key.c_str() + 1, t->value, 0);
+  while ((t = ff::av_dict_get(opts, "", t, AV_DICT_IGNORE_SUFFIX))) {
+    std::string key = t->key;
+    size_t colon = key.find(':');
+    if (colon != std::string::npos) {
+      if (!MatchesStreamSpecifier(s, st, key.c_str() + colon + 1))
+        continue;
+      key.resize(colon);
     }
-  } catch (...) {
-    ff::av_dict_free(&ret);
-    throw;
+    const AVClass *priv = codec ? codec->priv_class : nullptr;
+    if (ff::av_opt_find(&cc, key.c_str(), nullptr, flags, AV_OPT_SEARCH_FAKE_OBJ) || !codec ||
+        (priv && ff::av_opt_find(&priv, key.c_str(), nullptr, flags, AV_OPT_SEARCH_FAKE_OBJ)))
+      ff::av_dict_set(ret.Ref(), key.c_str(), t->value, 0);
+    else if (prefix && key.size() > 1 && key[0] == prefix &&
+             ff::av_opt_find(&cc, key.c_str() + 1, nullptr, flags, AV_OPT_SEARCH_FAKE_OBJ))
+      ff::av_dict_set(ret.Ref(), key.c_str() + 1, t->value, 0);
   }
   return ret;
 }
 
-AVDictionary *StripSpecifiers(const AVDictionary *opts) {
-  AVDictionary *ret = nullptr;
+TDict StripSpecifiers(const AVDictionary *opts) {
+  TDict ret;
   const AVDictionaryEntry *e = nullptr;
   while ((e = ff::av_dict_get(opts, "", e, AV_DICT_IGNORE_SUFFIX))) {
     std::string key = e->key;
     size_t colon = key.find(':');
     if (colon != std::string::npos)
       key.resize(colon);
-    ff::av_dict_set(&ret, key.c_str(), e->value, 0);
+    ff::av_dict_set(ret.Ref(), key.c_str(), e->value, 0);
   }
   return ret;
 }

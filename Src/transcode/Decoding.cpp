@@ -34,31 +34,31 @@ int TDecoding::open_decoder(TInputStream &ist) {
   dec->opaque = &ist;
   dec->get_format = get_format;
   if (dec->codec_id == AV_CODEC_ID_DVB_SUBTITLE && (ist.decoding_needed & DECODING_FOR_OST)) {
-    ff::av_dict_set(&ist.decoder_opts, "compute_edt", "1", AV_DICT_DONT_OVERWRITE);
+    ff::av_dict_set(ist.decoder_opts.Ref(), "compute_edt", "1", AV_DICT_DONT_OVERWRITE);
     if (ist.decoding_needed & DECODING_FOR_FILTER)
       Log(&E, llWarning,
           "Warning using DVB subtitles for filtering and output at the same time is not fully "
           "supported, also see -compute_edt [0|1]");
   }
   dec->pkt_timebase = ist.st->time_base; // subtitle timing and skipped samples need it
-  if (!ff::av_dict_get(ist.decoder_opts, "threads", nullptr, 0))
-    ff::av_dict_set(&ist.decoder_opts, "threads", "auto", 0);
+  if (!ff::av_dict_get(ist.decoder_opts.Get(), "threads", nullptr, 0))
+    ff::av_dict_set(ist.decoder_opts.Ref(), "threads", "auto", 0);
   if (ist.st->disposition & AV_DISPOSITION_ATTACHED_PIC) // sparse: decode at once
-    ff::av_dict_set(&ist.decoder_opts, "threads", "1", 0);
+    ff::av_dict_set(ist.decoder_opts.Ref(), "threads", "1", 0);
   int ret = hw_device_setup_for_decode(ist);
   if (ret < 0) {
     Log(&E, llError, "Device setup failed for decoder on input stream #%d:%d : %s", ist.file_index,
         ist.st->index, FFErrorText(ret).c_str());
     return ret;
   }
-  ret = ff::avcodec_open2(dec, ist.avdec, &ist.decoder_opts);
+  ret = ff::avcodec_open2(dec, ist.avdec, ist.decoder_opts.Ref());
   if (ret < 0) {
     Log(&E, llError, "Error while opening decoder for input stream #%d:%d : %s", ist.file_index,
         ist.st->index, FFErrorText(ret).c_str());
     return ret;
   }
   const AVDictionaryEntry *left =
-      ff::av_dict_get(ist.decoder_opts, "", nullptr, AV_DICT_IGNORE_SUFFIX);
+      ff::av_dict_get(ist.decoder_opts.Get(), "", nullptr, AV_DICT_IGNORE_SUFFIX);
   if (left)
     L.Fatal(Format("Option %s not found.", left->key));
   return 0;

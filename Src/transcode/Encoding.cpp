@@ -45,7 +45,7 @@ int TEncoding::init_output_stream_streamcopy(TOutputStream &ost) {
 
   int ret = ff::avcodec_parameters_to_context(ost.enc_ctx.get(), ist.st->codecpar);
   if (ret >= 0)
-    ret = ff::av_opt_set_dict(ost.enc_ctx.get(), &ost.encoder_opts);
+    ret = ff::av_opt_set_dict(ost.enc_ctx.get(), ost.encoder_opts.Ref());
   if (ret < 0) {
     Log(&E, llFatal, "Error setting up codec context options.");
     return ret;
@@ -177,14 +177,14 @@ void TEncoding::set_encoder_id(TOutputFile &of, TOutputStream &ost) {
     return;
   int formatFlags = 0;
   int codecFlags = ost.enc_ctx->flags;
-  const AVDictionaryEntry *e = ff::av_dict_get(of.opts, "fflags", nullptr, 0);
+  const AVDictionaryEntry *e = ff::av_dict_get(of.opts.Get(), "fflags", nullptr, 0);
   if (e) {
     const AVOption *o = ff::av_opt_find(of.ctx.get(), "fflags", nullptr, 0, 0);
     if (!o)
       return;
     ff::av_opt_eval_flags(of.ctx.get(), o, e->value, &formatFlags);
   }
-  e = ff::av_dict_get(ost.encoder_opts, "flags", nullptr, 0);
+  e = ff::av_dict_get(ost.encoder_opts.Get(), "flags", nullptr, 0);
   if (e) {
     const AVOption *o = ff::av_opt_find(ost.enc_ctx.get(), "flags", nullptr, 0, 0);
     if (!o)
@@ -346,14 +346,14 @@ int TEncoding::open_encoder(TOutputStream &ost) {
     std::memcpy(enc->subtitle_header, dec->subtitle_header, dec->subtitle_header_size);
     enc->subtitle_header_size = dec->subtitle_header_size;
   }
-  if (!ff::av_dict_get(ost.encoder_opts, "threads", nullptr, 0))
-    ff::av_dict_set(&ost.encoder_opts, "threads", "auto", 0);
+  if (!ff::av_dict_get(ost.encoder_opts.Get(), "threads", nullptr, 0))
+    ff::av_dict_set(ost.encoder_opts.Ref(), "threads", "auto", 0);
   // An audio encoder without its own default bit rate (its context still has the generic one)
   // gets 128 kbit/s.
   if (enc->codec_type == AVMEDIA_TYPE_AUDIO && enc->bit_rate == GenericDefaultBitRate &&
-      !ff::av_dict_get(ost.encoder_opts, "b", nullptr, 0) &&
-      !ff::av_dict_get(ost.encoder_opts, "ab", nullptr, 0))
-    ff::av_dict_set(&ost.encoder_opts, "b", "128000", 0);
+      !ff::av_dict_get(ost.encoder_opts.Get(), "b", nullptr, 0) &&
+      !ff::av_dict_get(ost.encoder_opts.Get(), "ab", nullptr, 0))
+    ff::av_dict_set(ost.encoder_opts.Ref(), "b", "128000", 0);
   if (ist && ist->avdec && ist->avdec->type == AVMEDIA_TYPE_SUBTITLE &&
       ost.enc->type == AVMEDIA_TYPE_SUBTITLE) {
     const int kinds = AV_CODEC_PROP_TEXT_SUB | AV_CODEC_PROP_BITMAP_SUB;
@@ -366,7 +366,7 @@ int TEncoding::open_encoder(TOutputStream &ost) {
       return AVERROR_INVALIDDATA;
     }
   }
-  int ret = ff::avcodec_open2(enc, ost.enc, &ost.encoder_opts);
+  int ret = ff::avcodec_open2(enc, ost.enc, ost.encoder_opts.Ref());
   if (ret < 0) {
     FError = Format("Error while opening encoder for output stream #%d:%d - maybe incorrect "
                     "parameters such as bit_rate, rate, width or height",
@@ -377,7 +377,7 @@ int TEncoding::open_encoder(TOutputStream &ost) {
       !(ost.enc->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE))
     ff::av_buffersink_set_frame_size(ost.filter->filter, unsigned(enc->frame_size));
   const AVDictionaryEntry *left =
-      ff::av_dict_get(ost.encoder_opts, "", nullptr, AV_DICT_IGNORE_SUFFIX);
+      ff::av_dict_get(ost.encoder_opts.Get(), "", nullptr, AV_DICT_IGNORE_SUFFIX);
   if (left)
     L.Fatal(Format("Option %s not found.", left->key));
   if (enc->bit_rate && enc->bit_rate < 1000 && enc->codec_id != AV_CODEC_ID_CODEC2)
@@ -715,7 +715,7 @@ int TEncoding::encode_frame(TOutputFile &of, TOutputStream &ost, AVFrame *frame)
   for (;;) {
     ret = ff::avcodec_receive_packet(enc, pkt);
     if ((ret >= 0 || ret == AVERROR_EOF) && ost.logfile && enc->stats_out) // two-pass log
-      std::fprintf(ost.logfile, "%s", enc->stats_out);
+      std::fprintf(ost.logfile.get(), "%s", enc->stats_out);
     if (ret == AVERROR(EAGAIN))
       return 0;
     if (ret == AVERROR_EOF) {

@@ -3,7 +3,9 @@
 // when an owner is destroyed; the engine is always destroyed before the loader unloads).
 #pragma once
 
+#include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "components/FFAPI.h"
 
@@ -33,6 +35,30 @@ struct InputContextDeleter {
 struct ExprDeleter {
   void operator()(AVExpr *p) const { ff::av_expr_free(p); }
 };
+struct AVIODeleter {
+  void operator()(AVIOContext *p) const { ff::avio_closep(&p); }
+};
+struct FileDeleter {
+  void operator()(std::FILE *p) const { std::fclose(p); }
+};
+// A FIFO of AVPacket pointers: the packets still queued are freed with it.
+struct PacketFifoDeleter {
+  void operator()(AVFifo *p) const {
+    AVPacket *pkt = nullptr;
+    while (ff::av_fifo_read(p, &pkt, 1) >= 0)
+      ff::av_packet_free(&pkt);
+    ff::av_fifo_freep2(&p);
+  }
+};
+// A FIFO of AVSubtitle values: the subtitles still queued are freed with it.
+struct SubtitleFifoDeleter {
+  void operator()(AVFifo *p) const {
+    AVSubtitle sub;
+    while (ff::av_fifo_read(p, &sub, 1) >= 0)
+      ff::avsubtitle_free(&sub);
+    ff::av_fifo_freep2(&p);
+  }
+};
 
 } // namespace ffown
 
@@ -44,6 +70,10 @@ using TBSFContextPtr = std::unique_ptr<AVBSFContext, ffown::BSFDeleter>;
 using TBufferRefPtr = std::unique_ptr<AVBufferRef, ffown::BufferRefDeleter>;
 using TInputContextPtr = std::unique_ptr<AVFormatContext, ffown::InputContextDeleter>;
 using TExprPtr = std::unique_ptr<AVExpr, ffown::ExprDeleter>;
+using TAVIOPtr = std::unique_ptr<AVIOContext, ffown::AVIODeleter>;
+using TFilePtr = std::unique_ptr<std::FILE, ffown::FileDeleter>;
+using TPacketFifoPtr = std::unique_ptr<AVFifo, ffown::PacketFifoDeleter>;
+using TSubtitleFifoPtr = std::unique_ptr<AVFifo, ffown::SubtitleFifoDeleter>;
 
 // An owned FFmpeg dictionary. Get() hands out the pointer, Ref() the address for the
 // av_dict_* calls that set entries.
@@ -51,6 +81,12 @@ class TDict {
 public:
   TDict() = default;
   explicit TDict(const AVDictionary *src) { Copy(src); }
+  // Takes over a dictionary the caller owned.
+  static TDict Adopt(AVDictionary *d) {
+    TDict r;
+    r.FDict = d;
+    return r;
+  }
   TDict(const TDict &) = delete;
   TDict &operator=(const TDict &) = delete;
   TDict(TDict &&o) noexcept : FDict(o.FDict) { o.FDict = nullptr; }
@@ -80,7 +116,35 @@ public:
     return e ? e->value : nullptr;
   }
   int Count() const { return FDict ? ff::av_dict_count(FDict) : 0; }
+  // Hands the dictionary to a caller that frees it.
+  AVDictionary *Release() {
+    AVDictionary *d = FDict;
+    FDict = nullptr;
+    return d;
+  }
 
 private:
   AVDictionary *FDict = nullptr;
+};
+
+// Owned dictionaries in one array, for the calls that take one dictionary per stream
+// (avformat_find_stream_info); the library may replace entries, so the array keeps ownership.
+class TDictArray {
+public:
+  explicit TDictArray(size_t n) : FDicts(n, nullptr) {}
+  TDictArray(const TDictArray &) = delete;
+  TDictArray &operator=(const TDictArray &) = delete;
+  ~TDictArray() {
+    for (AVDictionary *&d : FDicts)
+      ff::av_dict_free(&d);
+  }
+  void Set(size_t i, TDict d) {
+    ff::av_dict_free(&FDicts[i]);
+    FDicts[i] = d.Release();
+  }
+  AVDictionary **Ref(size_t i) { return &FDicts[i]; }
+  AVDictionary **Data() { return FDicts.empty() ? nullptr : FDicts.data(); }
+
+private:
+  std::vector<AVDictionary *> FDicts;
 };

@@ -478,22 +478,22 @@ void TFilterGraphs::SetGraphOptions(TFilterGraph *fg) {
   if (!E.Ffilter_nbthreads.empty()) {
     ff::av_opt_set(graph, "threads", E.Ffilter_nbthreads.c_str(), 0);
   } else if (const AVDictionaryEntry *e =
-                 ff::av_dict_get(ost->encoder_opts, "threads", nullptr, 0)) {
+                 ff::av_dict_get(ost->encoder_opts.Get(), "threads", nullptr, 0)) {
     ff::av_opt_set(graph, "threads", e->value, 0);
   }
-  std::string sws = DictAsArgs(ost->sws_dict, "", ":");
+  std::string sws = DictAsArgs(ost->sws_dict.Get(), "", ":");
   if (!sws.empty()) {
     sws.pop_back();
     graph->scale_sws_opts = ff::av_strdup(sws.c_str());
   }
-  std::string swr = DictAsArgs(ost->swr_opts, "", ":");
+  std::string swr = DictAsArgs(ost->swr_opts.Get(), "", ":");
   if (!swr.empty())
     swr.pop_back();
   ff::av_opt_set(graph, "aresample_swr_opts", swr.c_str(), 0);
 }
 
 int TFilterGraphs::hw_device_setup_for_filter(TFilterGraph *fg) {
-  THWDevice *dev = E.Ffilter_hw_device;
+  THWDevicePtr dev = E.Ffilter_hw_device;
   if (!dev) {
     int count = 0;
     dev = HWDeviceLast(count);
@@ -631,7 +631,7 @@ int TFilterGraphs::FeedQueued(TFilterGraph *fg) {
     if (!s2v.sub_queue || !s2v.frame)
       continue;
     AVSubtitle sub;
-    while (ff::av_fifo_read(s2v.sub_queue, &sub, 1) >= 0) {
+    while (ff::av_fifo_read(s2v.sub_queue.get(), &sub, 1) >= 0) {
       sub2video_update(ifilter->ist, INT64_MIN, &sub);
       ff::avsubtitle_free(&sub);
     }
@@ -834,7 +834,8 @@ int TFilterGraphs::FinishOutputChain(TOutputFilter *ofilter, AVFilterContext *la
 std::string TFilterGraphs::choose_pix_fmts(TOutputFilter *ofilter) {
   TOutputStream *ost = ofilter->ost;
   AVCodecContext *enc = ost->enc_ctx.get();
-  if (const AVDictionaryEntry *strict = ff::av_dict_get(ost->encoder_opts, "strict", nullptr, 0))
+  if (const AVDictionaryEntry *strict =
+          ff::av_dict_get(ost->encoder_opts.Get(), "strict", nullptr, 0))
     ff::av_opt_set(enc, "strict", strict->value, 0);
   if (ost->keep_pix_fmt) {
     ff::avfilter_graph_set_auto_convert(ofilter->graph->graph.get(), AVFILTER_AUTO_CONVERT_NONE);
@@ -866,7 +867,7 @@ int TFilterGraphs::configure_output_video_filter(TFilterGraph *fg, TOutputFilter
   int pad = out->pad_idx;
   if ((ofilter->width || ofilter->height) && ost->autoscale) {
     std::string args =
-        Format("%d:%d", ofilter->width, ofilter->height) + DictAsArgs(ost->sws_dict, ":", "");
+        Format("%d:%d", ofilter->width, ofilter->height) + DictAsArgs(ost->sws_dict.Get(), ":", "");
     ret = InsertFilter(&last, &pad, "scale",
                        Format("scaler_out_%d_%d", ost->file_index, ost->index), args.c_str());
     if (ret < 0)
@@ -1197,8 +1198,9 @@ bool TFilterGraphs::sub2video_process(TInputStream *ist, AVSubtitle &sub) {
   if (ist->filters.empty())
     return false;
   if (!ist->sub2video.sub_queue)
-    ist->sub2video.sub_queue = ff::av_fifo_alloc2(8, sizeof(AVSubtitle), AV_FIFO_FLAG_AUTO_GROW);
-  if (!ist->sub2video.sub_queue || ff::av_fifo_write(ist->sub2video.sub_queue, &sub, 1) < 0)
+    ist->sub2video.sub_queue.reset(
+        ff::av_fifo_alloc2(8, sizeof(AVSubtitle), AV_FIFO_FLAG_AUTO_GROW));
+  if (!ist->sub2video.sub_queue || ff::av_fifo_write(ist->sub2video.sub_queue.get(), &sub, 1) < 0)
     Fatal("Failed to malloc sub_queue");
   return true;
 }

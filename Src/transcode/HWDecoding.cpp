@@ -34,11 +34,11 @@ int hwaccel_retrieve_data(AVCodecContext *avctx, AVFrame *input) {
 
 // "auto": an existing device of a type the decoder supports, else a new one of the first type
 // that can be made. Null when there is none.
-THWDevice *AutoDevice(TInputStream &ist, AVHWDeviceType &type) {
+THWDevicePtr AutoDevice(TInputStream &ist, AVHWDeviceType &type) {
   const AVCodec *dec = ist.avdec;
   for (int i = 0; const AVCodecHWConfig *config = ff::avcodec_get_hw_config(dec, i); i++) {
     type = config->device_type;
-    if (THWDevice *dev = HWDeviceGetByType(type)) {
+    if (THWDevicePtr dev = HWDeviceGetByType(type)) {
       ff::av_log(nullptr, AV_LOG_INFO, "Using auto hwaccel type %s with existing device %s.\n",
                  TypeName(type), dev->name.c_str());
       return dev;
@@ -46,7 +46,7 @@ THWDevice *AutoDevice(TInputStream &ist, AVHWDeviceType &type) {
   }
   for (int i = 0; const AVCodecHWConfig *config = ff::avcodec_get_hw_config(dec, i); i++) {
     type = config->device_type;
-    THWDevice *dev = nullptr;
+    THWDevicePtr dev;
     if (HWDeviceInitFromType(type, ist.hwaccel_device, &dev) < 0)
       continue; // no device of this type here
     if (ist.hwaccel_device.empty())
@@ -66,7 +66,7 @@ THWDevice *AutoDevice(TInputStream &ist, AVHWDeviceType &type) {
 int hw_device_setup_for_decode(TInputStream &ist) {
   AVCodecContext *dec = ist.dec_ctx.get();
   AVHWDeviceType type = ist.hwaccel_device_type;
-  THWDevice *dev = nullptr;
+  THWDevicePtr dev;
   int err = 0;
   bool autoDevice = false;
   if (!ist.hwaccel_device.empty()) {

@@ -7,12 +7,12 @@
 namespace {
 
 std::mutex GLock;
-std::vector<std::unique_ptr<THWDevice>> GDevices;
+std::vector<THWDevicePtr> GDevices;
 
-THWDevice *FindByName(const std::string &name) {
+THWDevicePtr FindByName(const std::string &name) {
   for (auto &d : GDevices)
     if (d->name == name)
-      return d.get();
+      return d;
   return nullptr;
 }
 
@@ -26,13 +26,13 @@ std::string DefaultName(const std::string &typeName) {
 }
 
 // GLock held.
-THWDevice *AddDevice(const std::string &name, AVHWDeviceType type, AVBufferRef *ref) {
-  auto dev = std::make_unique<THWDevice>();
+THWDevicePtr AddDevice(const std::string &name, AVHWDeviceType type, AVBufferRef *ref) {
+  auto dev = std::make_shared<THWDevice>();
   dev->name = name;
   dev->type_ = type;
   dev->device_ref.reset(ref);
-  GDevices.push_back(std::move(dev));
-  return GDevices.back().get();
+  GDevices.push_back(dev);
+  return dev;
 }
 
 int CreationFailed(int err) {
@@ -47,30 +47,30 @@ int InvalidSpec(const std::string &arg, const char *why) {
 
 } // namespace
 
-THWDevice *HWDeviceGetByName(const std::string &name) {
+THWDevicePtr HWDeviceGetByName(const std::string &name) {
   std::lock_guard<std::mutex> lock(GLock);
   return FindByName(name);
 }
 
-THWDevice *HWDeviceGetByType(AVHWDeviceType type) {
+THWDevicePtr HWDeviceGetByType(AVHWDeviceType type) {
   std::lock_guard<std::mutex> lock(GLock);
-  THWDevice *found = nullptr;
+  THWDevicePtr found;
   for (auto &d : GDevices)
     if (d->type_ == type) {
       if (found)
         return nullptr;
-      found = d.get();
+      found = d;
     }
   return found;
 }
 
-THWDevice *HWDeviceLast(int &count) {
+THWDevicePtr HWDeviceLast(int &count) {
   std::lock_guard<std::mutex> lock(GLock);
   count = int(GDevices.size());
-  return GDevices.empty() ? nullptr : GDevices.back().get();
+  return GDevices.empty() ? nullptr : GDevices.back();
 }
 
-int HWDeviceInitFromString(const std::string &arg, THWDevice **ADev) {
+int HWDeviceInitFromString(const std::string &arg, THWDevicePtr *ADev) {
   std::lock_guard<std::mutex> lock(GLock);
   size_t k = arg.find_first_of(":=@,");
   const std::string typeName = arg.substr(0, k);
@@ -113,7 +113,7 @@ int HWDeviceInitFromString(const std::string &arg, THWDevice **ADev) {
                                      0);
     ff::av_dict_free(&options);
   } else if (rest[0] == '@') {
-    THWDevice *src = FindByName(rest.substr(1));
+    THWDevicePtr src = FindByName(rest.substr(1));
     if (!src)
       return InvalidSpec(arg, "invalid source device name");
     err = ff::av_hwdevice_ctx_create_derived(&ref, type, src->device_ref.get(), 0);
@@ -121,13 +121,13 @@ int HWDeviceInitFromString(const std::string &arg, THWDevice **ADev) {
     return InvalidSpec(arg, "parse error");
   if (err < 0)
     return CreationFailed(err);
-  THWDevice *dev = AddDevice(name, type, ref);
+  THWDevicePtr dev = AddDevice(name, type, ref);
   if (ADev)
     *ADev = dev;
   return 0;
 }
 
-int HWDeviceInitFromType(AVHWDeviceType type, const std::string &device, THWDevice **ADev) {
+int HWDeviceInitFromType(AVHWDeviceType type, const std::string &device, THWDevicePtr *ADev) {
   std::lock_guard<std::mutex> lock(GLock);
   const std::string name = DefaultName(ff::av_hwdevice_get_type_name(type));
   if (name.empty())
@@ -137,25 +137,33 @@ int HWDeviceInitFromType(AVHWDeviceType type, const std::string &device, THWDevi
       ff::av_hwdevice_ctx_create(&ref, type, device.empty() ? nullptr : device.c_str(), nullptr, 0);
   if (err < 0)
     return CreationFailed(err);
-  THWDevice *dev = AddDevice(name, type, ref);
+  THWDevicePtr dev = AddDevice(name, type, ref);
   if (ADev)
     *ADev = dev;
   return 0;
 }
 
-THWDevice *HWDeviceMatchByCodec(const AVCodec *codec) {
+THWDevicePtr HWDeviceMatchByCodec(const AVCodec *codec) {
   for (int i = 0;; i++) {
     const AVCodecHWConfig *config = ff::avcodec_get_hw_config(codec, i);
     if (!config)
       return nullptr;
     if (!(config->methods & AV_CODEC_HW_CONFIG_METHOD_HW_DEVICE_CTX))
       continue;
-    if (THWDevice *dev = HWDeviceGetByType(config->device_type))
+    if (THWDevicePtr dev = HWDeviceGetByType(config->device_type))
       return dev;
   }
 }
 
+// A task takes its references only from the list under the lock (or copies one it holds), so a
+// device the list alone holds cannot gain a user while it is being released.
 void HWDeviceUninitAll() {
+  std::vector<THWDevicePtr> released; // freed after the lock is left
   std::lock_guard<std::mutex> lock(GLock);
-  GDevices.clear();
+  for (auto it = GDevices.begin(); it != GDevices.end();)
+    if (it->use_count() == 1) {
+      released.push_back(std::move(*it));
+      it = GDevices.erase(it);
+    } else
+      ++it;
 }

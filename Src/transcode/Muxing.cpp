@@ -117,8 +117,8 @@ void TMuxing::output_packet(TOutputFile &of, AVPacket *pkt, TOutputStream &ost, 
 // Holds a packet until the file's header is written. The queue doubles while its bytes stay
 // within the threshold; beyond it, only up to max_muxing_queue_size packets.
 void TMuxing::queue_packet(TOutputStream &ost, AVPacket *pkt) {
-  if (!ff::av_fifo_can_write(ost.muxing_queue)) {
-    const size_t cur = ff::av_fifo_can_read(ost.muxing_queue);
+  if (!ff::av_fifo_can_write(ost.muxing_queue.get())) {
+    const size_t cur = ff::av_fifo_can_read(ost.muxing_queue.get());
     const bool overSize =
         ost.muxing_queue_data_size + size_t(pkt->size) > ost.muxing_queue_data_threshold;
     const size_t limit = overSize ? size_t(ost.max_muxing_queue_size) : SIZE_MAX;
@@ -126,7 +126,7 @@ void TMuxing::queue_packet(TOutputStream &ost, AVPacket *pkt) {
     if (newSize <= cur)
       L.Fatal(
           Format("Too many packets buffered for output stream %d:%d.", ost.file_index, ost.index));
-    if (ff::av_fifo_grow2(ost.muxing_queue, newSize - cur) < 0)
+    if (ff::av_fifo_grow2(ost.muxing_queue.get(), newSize - cur) < 0)
       L.Fatal("Failed to malloc muxing queue.");
   }
   if (ff::av_packet_make_refcounted(pkt) < 0)
@@ -136,7 +136,7 @@ void TMuxing::queue_packet(TOutputStream &ost, AVPacket *pkt) {
     L.Fatal("av_packet_alloc() failed.");
   ff::av_packet_move_ref(held, pkt);
   ost.muxing_queue_data_size += size_t(held->size);
-  ff::av_fifo_write(ost.muxing_queue, &held, 1);
+  ff::av_fifo_write(ost.muxing_queue.get(), &held, 1);
 }
 
 void TMuxing::fix_timestamps(TOutputFile &of, TOutputStream &ost, AVPacket *pkt) {
@@ -236,7 +236,7 @@ int TMuxing::of_check_init(TOutputFile &of) {
     if (!E.Foutput_streams[of.ost_index + i]->initialized)
       return 0;
   E.FLastWrite = ff::av_gettime_relative();
-  int ret = ff::avformat_write_header(of.ctx.get(), &of.opts);
+  int ret = ff::avformat_write_header(of.ctx.get(), of.opts.Ref());
   if (ret < 0) {
     Log(&E, llError,
         "Could not write header for output file #%d (incorrect codec parameters ?): %s", of.index,
@@ -255,11 +255,11 @@ int TMuxing::of_check_init(TOutputFile &of) {
   }
   for (int i = 0; i < int(of.ctx->nb_streams); i++) {
     TOutputStream &ost = *E.Foutput_streams[of.ost_index + i];
-    AVPacket *pkt = nullptr;
-    while (ff::av_fifo_read(ost.muxing_queue, &pkt, 1) >= 0) {
+    AVPacket *queued = nullptr;
+    while (ff::av_fifo_read(ost.muxing_queue.get(), &queued, 1) >= 0) {
+      TPacketPtr pkt(queued);
       ost.muxing_queue_data_size -= size_t(pkt->size);
-      of_write_packet(of, pkt, ost, true);
-      ff::av_packet_free(&pkt);
+      of_write_packet(of, pkt.get(), ost, true);
     }
   }
   return 0;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
 #include <sstream>
 
 #include "components/TFFLogger.h"
@@ -89,6 +90,13 @@ int TCustomFFmpegOpt::opt_loglevel(TOptionsContext *, const std::string &, const
   return SetLogLevelOption(arg, &OptionErrorText());
 }
 
+// -max_alloc, -cpuflags and -cpucount set library state of the whole process, as they do for
+// the ffmpeg tool: the last task that gives one sets it for every task. Codecs, scalers and
+// filters pick their CPU routines when they are opened, so a change reaches only what opens
+// later and never disturbs a running conversion's results. The lock keeps the read-modify-write
+// of two tasks parsing at once from interleaving.
+static std::mutex GProcessWideLock;
+
 int TCustomFFmpegOpt::opt_max_alloc(TOptionsContext *, const std::string &,
                                     const std::string &arg) {
   size_t max = 0;
@@ -96,11 +104,13 @@ int TCustomFFmpegOpt::opt_max_alloc(TOptionsContext *, const std::string &,
     Log(this, llFatal, "Invalid max_alloc \"%s\".", arg.c_str());
     return AVERROR(EINVAL);
   }
+  std::lock_guard<std::mutex> lock(GProcessWideLock);
   ff::av_max_alloc(max);
   return 0;
 }
 
 int TCustomFFmpegOpt::opt_cpuflags(TOptionsContext *, const std::string &, const std::string &arg) {
+  std::lock_guard<std::mutex> lock(GProcessWideLock);
   unsigned flags = unsigned(ff::av_get_cpu_flags());
   int ret = ff::av_parse_cpu_caps(&flags, arg.c_str());
   if (ret < 0) {
@@ -117,6 +127,7 @@ int TCustomFFmpegOpt::opt_cpucount(TOptionsContext *, const std::string &, const
   if (!ParseDecimal(arg, count) || count < -1)
     return Fail(this, "Value \"" + arg + "\" for parameter 'count' out of range [-1 - " +
                           std::to_string(INT_MAX) + "]");
+  std::lock_guard<std::mutex> lock(GProcessWideLock);
   ff::av_cpu_force_count(count);
   return 0;
 }
@@ -218,9 +229,7 @@ int TCustomFFmpegOpt::opt_progress(TOptionsContext *, const std::string &, const
     Log(this, llError, OptionErrorText());
     return ret;
   }
-  if (Fprogress_avio)
-    ff::avio_closep(&Fprogress_avio);
-  Fprogress_avio = avio;
+  Fprogress_avio.reset(avio);
   return 0;
 }
 
@@ -299,7 +308,15 @@ int TCustomFFmpegOpt::opt_init_hw_device(TOptionsContext *, const std::string &,
       Log(this, llInfo, "%s", ff::av_hwdevice_get_type_name(t));
     return -1;
   }
-  return HWDeviceInitFromString(arg, nullptr);
+  return InitHWDevice(arg);
+}
+
+int TCustomFFmpegOpt::InitHWDevice(const std::string &arg) {
+  THWDevicePtr dev;
+  const int ret = HWDeviceInitFromString(arg, &dev);
+  if (dev)
+    FHWDevices.push_back(std::move(dev));
+  return ret;
 }
 
 int TCustomFFmpegOpt::opt_filter_hw_device(TOptionsContext *, const std::string &,
@@ -318,7 +335,7 @@ int TCustomFFmpegOpt::opt_filter_hw_device(TOptionsContext *, const std::string 
 
 int TCustomFFmpegOpt::opt_qsv_device(TOptionsContext *, const std::string &,
                                      const std::string &arg) {
-  return HWDeviceInitFromString("qsv=__qsv_device:hw_any,child_device=" + arg, nullptr);
+  return InitHWDevice("qsv=__qsv_device:hw_any,child_device=" + arg);
 }
 
 int TCustomFFmpegOpt::opt_map(TOptionsContext *, const std::string &opt, const std::string &) {

@@ -164,12 +164,13 @@ void TProgressReport::WriteProgressBlock(bool is_last, std::string &script) {
     return;
   script += Format("progress=%s\n", is_last ? "end" : "continue");
   E.FLastWrite = ff::av_gettime_relative();
-  ff::avio_write(E.Fprogress_avio, reinterpret_cast<const unsigned char *>(script.data()),
+  ff::avio_write(E.Fprogress_avio.get(), reinterpret_cast<const unsigned char *>(script.data()),
                  int(script.size()));
-  ff::avio_flush(E.Fprogress_avio);
+  ff::avio_flush(E.Fprogress_avio.get());
   if (!is_last)
     return;
-  const int ret = ff::avio_closep(&E.Fprogress_avio);
+  AVIOContext *avio = E.Fprogress_avio.release();
+  const int ret = ff::avio_closep(&avio);
   if (ret < 0)
     Log(&E, llError, "Error closing progress log, loss of information possible: %s",
         FFErrorText(ret).c_str());

@@ -13,6 +13,7 @@
 #include "transcode/CodecOptions.h"
 #include "transcode/FFErrorText.h"
 #include "transcode/FileReader.h"
+#include "transcode/HWDevices.h"
 #include "transcode/Hooks.h"
 #include "transcode/OutputMetadata.h"
 #include "transcode/SaturatedMath.h"
@@ -302,24 +303,14 @@ int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Option
     ChooseDecoder(o, ic.get(), ic->streams[i]);
 
   if (Ffind_stream_info) {
-    std::vector<AVDictionary *> probeOpts(ic->nb_streams, nullptr);
-    auto freeProbeOpts = [&probeOpts] {
-      for (AVDictionary *&d : probeOpts)
-        ff::av_dict_free(&d);
-    };
-    try {
-      for (unsigned i = 0; i < ic->nb_streams; i++)
-        probeOpts[i] = FilterCodecOpts(o.g->codec_opts, ic->streams[i]->codecpar->codec_id,
-                                       ic.get(), ic->streams[i], nullptr);
-    } catch (...) {
-      freeProbeOpts();
-      throw;
-    }
+    TDictArray probeOpts(ic->nb_streams);
+    for (unsigned i = 0; i < ic->nb_streams; i++)
+      probeOpts.Set(i, FilterCodecOpts(o.g->codec_opts, ic->streams[i]->codecpar->codec_id,
+                                       ic.get(), ic->streams[i], nullptr));
     if (FOnBeforeFindStreamInfo)
       FOnBeforeFindStreamInfo(this, ic.get());
     FLastRead = ff::av_gettime_relative();
-    ret = ff::avformat_find_stream_info(ic.get(), probeOpts.empty() ? nullptr : probeOpts.data());
-    freeProbeOpts();
+    ret = ff::avformat_find_stream_info(ic.get(), probeOpts.Data());
     if (ret < 0) {
       FLastErrMsg = Format("%s: could not find codec parameters", FileName.c_str());
       Log(this, llFatal, "%s", FLastErrMsg.c_str());
@@ -410,7 +401,7 @@ int TCustomFFmpeg::CheckUnusedDecoderOptions(
     const std::vector<std::unique_ptr<TInputStream>> &streams) {
   std::vector<const AVDictionary *> used;
   for (auto &s : streams)
-    used.push_back(s->decoder_opts);
+    used.push_back(s->decoder_opts.Get());
   return CheckUnusedCodecOptions(o, used, false, fileIndex, FileName);
 }
 
@@ -491,14 +482,14 @@ void TCustomFFmpeg::DumpAttachment(AVFormatContext *current, AVStream *st,
     return;
   }
   FLastWrite = ff::av_gettime_relative();
-  AVIOContext *out = nullptr;
-  if (ff::avio_open2(&out, filename.c_str(), AVIO_FLAG_WRITE, &FWriteCallback, nullptr) < 0) {
+  AVIOContext *raw = nullptr;
+  if (ff::avio_open2(&raw, filename.c_str(), AVIO_FLAG_WRITE, &FWriteCallback, nullptr) < 0) {
     Log(this, llError, "Could not open file %s for writing.", filename.c_str());
     return;
   }
-  ff::avio_write(out, st->codecpar->extradata, st->codecpar->extradata_size);
-  ff::avio_flush(out);
-  ff::avio_close(out);
+  TAVIOPtr out(raw);
+  ff::avio_write(out.get(), st->codecpar->extradata, st->codecpar->extradata_size);
+  ff::avio_flush(out.get());
 }
 
 // ---- outputs -------------------------------------------------------------------------------
@@ -622,7 +613,7 @@ int TCustomFFmpeg::DoOpenOutputFile(TOptionsContext &o, const std::string &Optio
   ofile->start_time = o.start_time;
   ofile->limit_filesize = uint64_t(o.limit_filesize);
   ofile->shortest = o.shortest;
-  ff::av_dict_copy(&ofile->opts, o.g->format_opts, 0);
+  ofile->opts.Copy(o.g->format_opts);
   Foutput_files.push_back(std::move(ofile));
   TOutputFile &of = *Foutput_files.back();
   AVFormatContext *oc = of.ctx.get();
@@ -641,7 +632,7 @@ int TCustomFFmpeg::DoOpenOutputFile(TOptionsContext &o, const std::string &Optio
     return ret;
 
   if (o.mux_preload != 0)
-    ff::av_dict_set_int(&of.opts, "preload", int64_t(o.mux_preload * AV_TIME_BASE), 0);
+    ff::av_dict_set_int(of.opts.Ref(), "preload", int64_t(o.mux_preload * AV_TIME_BASE), 0);
   oc->max_delay = int(o.mux_max_delay * AV_TIME_BASE);
   SetOutputMetadata(*this, o, of);
   ret = OpenOutputIO(of, FileName);
@@ -774,19 +765,17 @@ std::pair<uint8_t *, int> TCustomFFmpeg::ReadAttachment(const std::string &name)
       Fatal(this, FileReadError(Format("Could not open attachment file %s.", name.c_str()), r));
   } else {
     FLastWrite = ff::av_gettime_relative();
-    AVIOContext *pb = nullptr;
-    if (ff::avio_open2(&pb, name.c_str(), AVIO_FLAG_READ, &FWriteCallback, nullptr) < 0)
+    AVIOContext *raw = nullptr;
+    if (ff::avio_open2(&raw, name.c_str(), AVIO_FLAG_READ, &FWriteCallback, nullptr) < 0)
       Fatal(this, Format("Could not open attachment file %s.", name.c_str()));
-    const int64_t len = ff::avio_size(pb);
-    if (len > int64_t(MaxAttachmentSize)) {
-      ff::avio_closep(&pb);
+    TAVIOPtr pb(raw);
+    const int64_t len = ff::avio_size(pb.get());
+    if (len > int64_t(MaxAttachmentSize))
       Fatal(this, Format("Attachment %s too large.", name.c_str()));
-    }
     bytes.resize(size_t(std::max<int64_t>(len, 0)));
     const int got =
-        len > 0 ? ff::avio_read(pb, reinterpret_cast<uint8_t *>(bytes.data()), int(len)) : 0;
+        len > 0 ? ff::avio_read(pb.get(), reinterpret_cast<uint8_t *>(bytes.data()), int(len)) : 0;
     bytes.resize(size_t(std::max(got, 0)));
-    ff::avio_closep(&pb);
   }
   if (bytes.empty())
     Fatal(this, Format("Could not get size of the attachment %s.", name.c_str()));
@@ -867,7 +856,7 @@ int TCustomFFmpeg::CheckOutputFile(TOptionsContext &o, TOutputFile &of,
 
   std::vector<const AVDictionary *> used;
   for (int i = of.ost_index; i < Fnb_output_streams(); i++)
-    used.push_back(Foutput_streams[i]->encoder_opts);
+    used.push_back(Foutput_streams[i]->encoder_opts.Get());
   int ret = CheckUnusedCodecOptions(o, used, true, of.index, FileName);
   if (ret < 0)
     return ret;
@@ -905,8 +894,8 @@ int TCustomFFmpeg::OpenOutputIO(TOutputFile &of, const std::string &FileName) {
   if (oc->oformat->flags & AVFMT_NOFILE)
     return 0;
   FLastWrite = ff::av_gettime_relative();
-  const int ret =
-      ff::avio_open2(&oc->pb, FileName.c_str(), AVIO_FLAG_WRITE, &oc->interrupt_callback, &of.opts);
+  const int ret = ff::avio_open2(&oc->pb, FileName.c_str(), AVIO_FLAG_WRITE,
+                                 &oc->interrupt_callback, of.opts.Ref());
   return ret < 0 ? Fail(llError, FFErrorText(FileName, ret), ret) : 0;
 }
 
@@ -1061,19 +1050,27 @@ void TCustomFFmpeg::PrintReport(bool is_last, int64_t timer_start, int64_t cur_t
 
 void TCustomFFmpeg::FinishTranscode() {
   for (auto &ost : Foutput_streams) {
-    if (ost->logfile && std::fclose(ost->logfile))
+    if (ost->logfile && std::fclose(ost->logfile.release()))
       Log(this, llError, "Error closing logfile, loss of information possible: %s",
           FFErrorText(AVERROR(errno)).c_str());
-    ost->logfile = nullptr;
     ost->forced_kf_pts.clear();
     ost->forced_keyframes_pexpr.reset();
-    ff::av_dict_free(&ost->encoder_opts);
-    ff::av_dict_free(&ost->sws_dict);
-    ff::av_dict_free(&ost->swr_opts);
+    ost->encoder_opts.Clear();
+    ost->sws_dict.Clear();
+    ost->swr_opts.Clear();
     if (ost->enc_ctx)
       ff::av_freep(&ost->enc_ctx->stats_in);
   }
+  ReleaseHWDevices();
   FTranscodeCleanuped = true;
+}
+
+// Drops this task's device references, then has the process-wide list release every device
+// no other task holds.
+void TCustomFFmpeg::ReleaseHWDevices() {
+  Ffilter_hw_device.reset();
+  FHWDevices.clear();
+  HWDeviceUninitAll();
 }
 
 // Releases everything the task opened. An output whose header was never written and that is
@@ -1099,4 +1096,5 @@ void TCustomFFmpeg::Cleanup() {
   }
   Finput_streams.clear();
   Finput_files.clear();
+  ReleaseHWDevices();
 }

@@ -91,6 +91,7 @@ private:
   friend class TOutputStreamFactory;
   friend class TTaskControl;
   friend class TTranscodeLoop;
+  void ReleaseHWDevices();
 
   // Leaves text in FLastErrMsg, logs it at level and returns err.
   int Fail(TLogLevel level, const std::string &text, int err);

@@ -54,12 +54,7 @@ TCustomFFmpegOpt::TCustomFFmpegOpt() : FOptions(std::make_unique<TFFOptions>()) 
   FWriteCallback.opaque = this;
 }
 
-TCustomFFmpegOpt::~TCustomFFmpegOpt() {
-  if (Fprogress_avio)
-    ff::avio_closep(&Fprogress_avio);
-  if (Fhw_device_ctx)
-    ff::av_buffer_unref(&Fhw_device_ctx);
-}
+TCustomFFmpegOpt::~TCustomFFmpegOpt() = default;
 
 void TCustomFFmpegOpt::InitOptionsContext(TOptionsContext &o) {
   o = TOptionsContext{};

@@ -87,11 +87,13 @@ public:
   int Ffind_stream_info = 1;
   std::string Fvstats_filename;
   std::string Fsdp_filename;
-  AVIOContext *Fprogress_avio = nullptr; // owned; closed in the destructor
+  TAVIOPtr Fprogress_avio;
   std::vector<std::unique_ptr<TFilterGraph>> Ffiltergraphs;
   int Fnb_filtergraphs() const { return int(Ffiltergraphs.size()); }
-  THWDevice *Ffilter_hw_device = nullptr; // points into the process-wide device list
-  AVBufferRef *Fhw_device_ctx = nullptr;  // owned reference
+  THWDevicePtr Ffilter_hw_device; // a device of the process-wide list
+  // The devices this task created: it holds them until its end, whatever other tasks release.
+  std::vector<THWDevicePtr> FHWDevices;
+  TBufferRefPtr Fhw_device_ctx;
   int Frate_emu = 0;
   int64_t FReportInterval = 500000; // microseconds
   int FReadTimeout = 30000;         // milliseconds
@@ -193,6 +195,7 @@ private:
   int opt_init_hw_device(TOptionsContext *o, const std::string &opt, const std::string &arg);
   int opt_filter_hw_device(TOptionsContext *o, const std::string &opt, const std::string &arg);
   int opt_qsv_device(TOptionsContext *o, const std::string &opt, const std::string &arg);
+  int InitHWDevice(const std::string &arg);
   int opt_streamid(TOptionsContext *o, const std::string &opt, const std::string &arg);
   int opt_attach(TOptionsContext *o, const std::string &opt, const std::string &arg);
   int opt_recording_timestamp(TOptionsContext *o, const std::string &opt, const std::string &arg);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <stdexcept>
 #include <type_traits>
 
@@ -164,7 +165,12 @@ const TOptionDef *FindOption(const TOptionDef *po, const std::string &opt) {
   return nullptr;
 }
 
+// The level and flags belong to the process-wide logger, as -loglevel does for the ffmpeg tool:
+// the last task that gives one sets them for every task. The lock makes the read-modify-write of
+// both values one step when two tasks parse at once.
 int SetLogLevelOption(const std::string &arg, std::string *AErrorText) {
+  static std::mutex Lock;
+  std::lock_guard<std::mutex> lock(Lock);
   static const struct {
     const char *name;
     int level;

@@ -42,22 +42,12 @@ struct TPrevSub {
 struct TISsub2video {
   int64_t last_pts = 0;
   int64_t end_pts = 0;
-  AVFifo *sub_queue = nullptr; // queued AVSubtitle values, owned
+  TSubtitleFifoPtr sub_queue; // queued subtitles
   TFramePtr frame;
   int w = 0;
   int h = 0;
   unsigned initialize = 0;
-  ~TISsub2video();
 };
-
-inline TISsub2video::~TISsub2video() {
-  if (!sub_queue)
-    return;
-  AVSubtitle sub;
-  while (ff::av_fifo_read(sub_queue, &sub, 1) >= 0)
-    ff::avsubtitle_free(&sub);
-  ff::av_fifo_freep2(&sub_queue);
-}
 
 // decoding_needed bits.
 enum : int { DECODING_FOR_OST = 1, DECODING_FOR_FILTER = 2 };
@@ -66,10 +56,6 @@ struct TInputStream {
   TInputStream() = default;
   TInputStream(const TInputStream &) = delete;
   TInputStream &operator=(const TInputStream &) = delete;
-  ~TInputStream() {
-    if (decoder_opts)
-      ff::av_dict_free(&decoder_opts);
-  }
 
   int file_index = 0;
   AVStream *st = nullptr;   // owned by the input file's ctx
@@ -97,7 +83,7 @@ struct TInputStream {
   int64_t nb_samples = 0;
   double ts_scale = 1.0;
   int saw_first_ts = 0;
-  AVDictionary *decoder_opts = nullptr; // owned
+  TDict decoder_opts;
   AVRational framerate{0, 0};
   int top_field_first = -1;
   int guess_layout_max = INT_MAX;

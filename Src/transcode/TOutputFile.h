@@ -3,12 +3,11 @@
 //
 // Threads: OpenOutputFile fills these records on the thread that adds outputs (the main
 // thread); afterwards only the task's worker thread uses them. Ownership: each record owns the
-// FFmpeg objects held in owner types and the raw pointers marked "owned"; `st` belongs to the
-// muxer context `ctx` of its output file, which the output file record owns (the I/O included).
+// FFmpeg objects, dictionaries and files it holds in owner types; `st` belongs to the muxer
+// context `ctx` of its output file, which the output file record owns (the I/O included).
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -71,7 +70,6 @@ struct TOutputStream {
   TOutputStream() = default;
   TOutputStream(const TOutputStream &) = delete;
   TOutputStream &operator=(const TOutputStream &) = delete;
-  ~TOutputStream();
 
   int file_index = 0;
   int index = 0;         // index within its output file
@@ -123,16 +121,16 @@ struct TOutputStream {
   int audio_channels_mapped = 0;
 
   std::string logfile_prefix;
-  FILE *logfile = nullptr; // owned: pass-1 statistics
+  TFilePtr logfile; // pass-1 statistics
 
   TOutputFilter *filter = nullptr; // not owned: the filter graph owns it
   std::string avfilter;            // the graph description finally used
   std::string filters;             // -filter
   std::string filters_script;      // -filter_script
 
-  AVDictionary *encoder_opts = nullptr; // owned
-  AVDictionary *sws_dict = nullptr;     // owned
-  AVDictionary *swr_opts = nullptr;     // owned
+  TDict encoder_opts;
+  TDict sws_dict;
+  TDict swr_opts;
   std::string apad;
   int finished = 0; // ENCODER_FINISHED | MUXER_FINISHED
   int unavailable = 0;
@@ -153,7 +151,7 @@ struct TOutputStream {
   uint64_t packets_encoded = 0;
   int quality = 0;
   int max_muxing_queue_size = 128;
-  AVFifo *muxing_queue = nullptr; // owned: queued AVPacket* waiting for the header
+  TPacketFifoPtr muxing_queue; // packets waiting for the header
   size_t muxing_queue_data_size = 0;
   size_t muxing_queue_data_threshold = 50 * 1024 * 1024;
   int pict_type = 0;
@@ -162,20 +160,6 @@ struct TOutputStream {
   bool is_filter_codec_opts = false;
   bool is_avcodec_opened = false; // the encoder context has been opened
 };
-
-inline TOutputStream::~TOutputStream() {
-  if (logfile)
-    std::fclose(logfile);
-  if (muxing_queue) {
-    AVPacket *p = nullptr;
-    while (ff::av_fifo_read(muxing_queue, &p, 1) >= 0)
-      ff::av_packet_free(&p);
-    ff::av_fifo_freep2(&muxing_queue);
-  }
-  ff::av_dict_free(&encoder_opts);
-  ff::av_dict_free(&sws_dict);
-  ff::av_dict_free(&swr_opts);
-}
 
 // Owns a muxer context and its I/O.
 struct TMuxerContextDeleter {
@@ -191,12 +175,11 @@ struct TOutputFile {
   TOutputFile() = default;
   TOutputFile(const TOutputFile &) = delete;
   TOutputFile &operator=(const TOutputFile &) = delete;
-  ~TOutputFile() { ff::av_dict_free(&opts); }
 
   int index = 0;
   const AVOutputFormat *format = nullptr;
   TMuxerContextPtr ctx;
-  AVDictionary *opts = nullptr;        // owned: copy of the file group's format options
+  TDict opts;                          // copy of the file group's format options
   int ost_index = 0;                   // first stream of this file in Foutput_streams
   int64_t recording_time = INT64_MAX;  // -t, microseconds
   int64_t start_time = AV_NOPTS_VALUE; // -ss

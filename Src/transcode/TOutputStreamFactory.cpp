@@ -114,10 +114,10 @@ TOutputStream *TOutputStreamFactory::NewOutputStream(AVMediaType type, int sourc
     ost.enc_ctx->flags |= AV_CODEC_FLAG_BITEXACT;
   ApplyCommonOptions(ost);
 
-  ff::av_dict_copy(&ost.sws_dict, o.g->sws_dict, 0);
-  ff::av_dict_copy(&ost.swr_opts, o.g->swr_opts, 0);
+  ost.sws_dict.Copy(o.g->sws_dict);
+  ost.swr_opts.Copy(o.g->swr_opts);
   if (ost.enc && ff::av_get_exact_bits_per_sample(ost.enc->id) == 24)
-    ff::av_dict_set(&ost.swr_opts, "output_sample_bits", "24", 0);
+    ff::av_dict_set(ost.swr_opts.Ref(), "output_sample_bits", "24", 0);
 
   ost.source_index = source;
   if (source >= 0) {
@@ -127,7 +127,7 @@ TOutputStream *TOutputStreamFactory::NewOutputStream(AVMediaType type, int sourc
     ist.st->discard = AVDiscard(ist.user_set_discard);
   }
   ost.last_mux_dts = AV_NOPTS_VALUE;
-  ost.muxing_queue = ff::av_fifo_alloc2(8, sizeof(AVPacket *), 0);
+  ost.muxing_queue.reset(ff::av_fifo_alloc2(8, sizeof(AVPacket *), 0));
   if (!ost.muxing_queue)
     Fatal(&E, "Error allocating the encoding context.");
   return &ost;
@@ -324,11 +324,11 @@ void TOutputStreamFactory::ApplyTwoPass(TOutputStream &ost) {
   const int pass = TCustomFFmpeg::MatchPerStreamInt(o.pass, oc, ost.st, 0);
   if (pass & 1) {
     enc->flags |= AV_CODEC_FLAG_PASS1;
-    ff::av_dict_set(&ost.encoder_opts, "flags", "+pass1", AV_DICT_APPEND);
+    ff::av_dict_set(ost.encoder_opts.Ref(), "flags", "+pass1", AV_DICT_APPEND);
   }
   if (pass & 2) {
     enc->flags |= AV_CODEC_FLAG_PASS2;
-    ff::av_dict_set(&ost.encoder_opts, "flags", "+pass2", AV_DICT_APPEND);
+    ff::av_dict_set(ost.encoder_opts.Ref(), "flags", "+pass2", AV_DICT_APPEND);
   }
   ost.logfile_prefix = TCustomFFmpeg::MatchPerStreamStr(o.passlogfiles, oc, ost.st);
   if (!pass)
@@ -337,7 +337,7 @@ void TOutputStreamFactory::ApplyTwoPass(TOutputStream &ost) {
       "%s-%d.log", ost.logfile_prefix.empty() ? DefaultPassLogPrefix : ost.logfile_prefix.c_str(),
       E.Fnb_output_streams() - 1);
   if (std::strcmp(ost.enc->name, "libx264") == 0) {
-    ff::av_dict_set(&ost.encoder_opts, "stats", name.c_str(), AV_DICT_DONT_OVERWRITE);
+    ff::av_dict_set(ost.encoder_opts.Ref(), "stats", name.c_str(), AV_DICT_DONT_OVERWRITE);
     return;
   }
   if (enc->flags & AV_CODEC_FLAG_PASS2) {
@@ -352,7 +352,7 @@ void TOutputStreamFactory::ApplyTwoPass(TOutputStream &ost) {
     std::memcpy(enc->stats_in, stats.c_str(), stats.size() + 1);
   }
   if (enc->flags & AV_CODEC_FLAG_PASS1) {
-    ost.logfile = std::fopen(name.c_str(), "wb");
+    ost.logfile.reset(std::fopen(name.c_str(), "wb"));
     if (!ost.logfile)
       Fatal(&E, Format("Cannot write log file \"%s\" for pass-1 encoding", name.c_str()));
   }

@@ -35,13 +35,13 @@ TEST_F(OutputFile, EncodersAndPerStreamSettingsOfABuilderString) {
   EXPECT_EQ(v.enc_ctx->pix_fmt, AV_PIX_FMT_YUV420P);
   EXPECT_EQ(av_cmp_q(v.frame_rate, AVRational{15, 1}), 0);
   EXPECT_EQ(av_cmp_q(v.frame_aspect_ratio, AVRational{16, 9}), 0);
-  EXPECT_STREQ(ff::av_dict_get(v.encoder_opts, "b", nullptr, 0)->value, "1500k");
+  EXPECT_STREQ(ff::av_dict_get(v.encoder_opts.Get(), "b", nullptr, 0)->value, "1500k");
   EXPECT_EQ(v.avfilter, "null");
   EXPECT_EQ(v.vsync_method, 2); // avi: variable frame rate
   EXPECT_STREQ(a.enc->name, "libmp3lame");
   EXPECT_EQ(a.enc_ctx->sample_rate, 22050);
   EXPECT_EQ(a.enc_ctx->ch_layout.nb_channels, 1);
-  EXPECT_STREQ(ff::av_dict_get(a.encoder_opts, "b", nullptr, 0)->value, "128k");
+  EXPECT_STREQ(ff::av_dict_get(a.encoder_opts.Get(), "b", nullptr, 0)->value, "128k");
   EXPECT_EQ(a.avfilter, "anull");
   EXPECT_EQ(E.Finput_streams[0]->decoding_needed, 1);
 }
@@ -216,7 +216,7 @@ TEST_F(OutputFile, PassOneCreatesTheLogFileOfTheStreamIndex) {
   ASSERT_EQ(OpenOut(E, "-c:v mpeg4 -pass 1 -passlogfile " + prefix + " -an", Out("p1.avi")).ret, 0);
   const TOutputStream &v = *E.Foutput_streams[0];
   EXPECT_TRUE(v.enc_ctx->flags & AV_CODEC_FLAG_PASS1);
-  EXPECT_STREQ(ff::av_dict_get(v.encoder_opts, "flags", nullptr, 0)->value, "+pass1");
+  EXPECT_STREQ(ff::av_dict_get(v.encoder_opts.Get(), "flags", nullptr, 0)->value, "+pass1");
   EXPECT_TRUE(fs::exists(prefix + "-0.log"));
   // Pass 2 of a second output reads the log of its own stream index, which is missing.
   TOpenResult r = OpenOut(E, "-c:v mpeg4 -pass 2 -passlogfile " + prefix + " -an", Out("p2.avi"));
@@ -238,8 +238,9 @@ TEST_F(OutputFile, PassOneWithoutPrefixUsesTheDefaultName) {
 
 TEST_F(OutputFile, X264TakesTheLogNameAsItsStatsOption) {
   ASSERT_EQ(OpenOut(E, "-c:v libx264 -pass 2 -an", Out("x264.mp4")).ret, 0);
-  EXPECT_STREQ(ff::av_dict_get(E.Foutput_streams[0]->encoder_opts, "stats", nullptr, 0)->value,
-               "ffencoder2pass-0.log");
+  EXPECT_STREQ(
+      ff::av_dict_get(E.Foutput_streams[0]->encoder_opts.Get(), "stats", nullptr, 0)->value,
+      "ffencoder2pass-0.log");
 }
 
 TEST_F(OutputFile, AttachmentBecomesAStreamWithItsFileName) {
@@ -287,7 +288,8 @@ TEST_F(OutputFile, StreamIdsGoToTheContainerStreams) {
 TEST_F(OutputFile, MuxDelayAndPreload) {
   ASSERT_EQ(OpenOut(E, "-muxdelay 0.25 -muxpreload 0.5", Out("mux.mkv")).ret, 0);
   EXPECT_EQ(E.Foutput_files[0]->ctx->max_delay, 250000);
-  EXPECT_STREQ(ff::av_dict_get(E.Foutput_files[0]->opts, "preload", nullptr, 0)->value, "500000");
+  EXPECT_STREQ(ff::av_dict_get(E.Foutput_files[0]->opts.Get(), "preload", nullptr, 0)->value,
+               "500000");
 }
 
 TEST_F(OutputFile, UnspecificFramesWarnsForAudio) {
@@ -411,7 +413,7 @@ TEST_P(TargetAndFilterCases, SizeBitrateAndFilterOfTheVideoStream) {
   EXPECT_EQ(v.enc_ctx->width, c.width);
   EXPECT_EQ(v.enc_ctx->height, c.height);
   if (c.videoBitrate) {
-    const AVDictionaryEntry *b = ff::av_dict_get(v.encoder_opts, "b", nullptr, 0);
+    const AVDictionaryEntry *b = ff::av_dict_get(v.encoder_opts.Get(), "b", nullptr, 0);
     ASSERT_NE(b, nullptr);
     EXPECT_STREQ(b->value, c.videoBitrate);
   }
