@@ -23,6 +23,8 @@ struct TJobRecord {
   std::optional<QColor> DarkText; // set while the dark look is on: its plain text colour
   bool SaveLogAndQuit = false;    // command line ending in "x"
   bool Preview = false;           // video job: show (and play) what the running task converts
+  // No display to ask on: an existing output is kept, as when the user answers No.
+  bool Headless = false;
 };
 
 // What a job window hands back when it closes.

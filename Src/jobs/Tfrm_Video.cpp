@@ -233,19 +233,27 @@ void Tfrm_Video::ProcessFile(int AIndex) {
     ConvertFile(source, output);
     return;
   }
-  tmr_Elapsed->stop();
-  const auto answer =
-      QMessageBox::warning(this, QStringLiteral("Warning"),
-                           QStringLiteral("File \"%1\" already exists!\r\rOverwrite existing file?")
-                               .arg(DisplayPath(name)),
-                           QMessageBox::Yes | QMessageBox::No);
-  tmr_Elapsed->start();
-  if (answer == QMessageBox::Yes) {
+  if (OverwriteAnswered(name)) {
     ConvertFile(source, output);
     return;
   }
   AddLog(QStringLiteral("Skipped!"), clRed);
   tmr_Process->start();
+}
+
+// Asks whether an existing output may be replaced; the time spent asking is not counted.
+// Without a display no one could answer, so the file is kept.
+bool Tfrm_Video::OverwriteAnswered(const QString &AName) {
+  if (FJob.Headless)
+    return false;
+  tmr_Elapsed->stop();
+  const auto answer =
+      QMessageBox::warning(this, QStringLiteral("Warning"),
+                           QStringLiteral("File \"%1\" already exists!\r\rOverwrite existing file?")
+                               .arg(DisplayPath(AName)),
+                           QMessageBox::Yes | QMessageBox::No);
+  tmr_Elapsed->start();
+  return answer == QMessageBox::Yes;
 }
 
 void Tfrm_Video::ConvertFile(const QString &ASource, const QString &AOutput) {

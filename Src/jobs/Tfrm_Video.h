@@ -86,6 +86,7 @@ private:
   void FFEncoderTerminate(const TTerminateInfo &AInfo);
   void ErrorLog(const QString &AText);
   void chk_PreviewClick(bool AChecked);
+  bool OverwriteAnswered(const QString &AName);
 
   std::unique_ptr<TFFDecoder> FFDecoder;
   std::unique_ptr<TFFEncoder> FFEncoder;

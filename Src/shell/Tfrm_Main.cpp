@@ -624,6 +624,7 @@ TJobRecord Tfrm_Main::JobRecord(const QString &AOutputPath) const {
     job.DarkText = btn_Convert->FontColor();
   job.SaveLogAndQuit = CommandLine.SaveLogAndQuit;
   job.Preview = bool_Preview;
+  job.Headless = bool_Headless;
   return job;
 }
 

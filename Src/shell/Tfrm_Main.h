@@ -56,6 +56,8 @@ public:
   // The program's exit status once this window has closed: not 0 when a command-line job
   // ending in "x" could not start.
   int int_ExitCode = 0;
+  // The program runs without a display: the job windows ask no questions.
+  bool bool_Headless = false;
 
   // Controls.
   TGlassButton *btn_Convert, *btn_Command, *btn_Extract, *btn_Burn, *btn_Add, *btn_Paste, *btn_Play,

@@ -28,6 +28,11 @@ int main(int argc, char *argv[]) {
   for (int i = 0; i < argc; ++i)
     arguments << LocalPathText(QByteArray(argv[i]));
   frm_Main.CommandLine = ParseCommandLine(arguments);
+  // On a platform without a screen (the fallback above or one chosen outright) no question
+  // can be answered.
+  frm_Main.bool_Headless =
+      QStringList{QStringLiteral("offscreen"), QStringLiteral("minimal")}.contains(
+          QGuiApplication::platformName());
   // A logout, Ctrl+C or kill closes the window as the user would, so the settings are saved.
   TTerminationSignals termination([&frm_Main](int) { frm_Main.CloseWithModals(); });
   frm_Main.show();

@@ -5,7 +5,9 @@
 #include "shell/FileListUtils.h"
 
 #include <QApplication>
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
@@ -23,6 +25,12 @@ inline TFileEntry EntryFor(const QString &APath) {
   entry.Caption = QFileInfo(APath).fileName();
   entry.SubItems[siSource] = APath;
   return entry;
+}
+
+inline QByteArray Digest(const QString &APath) {
+  QFile file(APath);
+  file.open(QIODevice::ReadOnly);
+  return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1);
 }
 
 // "codec,codec|duration" of a media file by ffprobe (empty when it cannot be read).

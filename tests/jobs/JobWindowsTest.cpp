@@ -11,7 +11,6 @@
 #include "shell/MainThreadDispatcher.h"
 
 #include <QCheckBox>
-#include <QCryptographicHash>
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
@@ -44,12 +43,6 @@ protected:
   }
   QTemporaryDir Out;
 };
-
-QByteArray Digest(const QString &APath) {
-  QFile file(APath);
-  file.open(QIODevice::ReadOnly);
-  return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1);
-}
 
 TEST_F(JobWindows, BatchGoesOnPastVanishedAndCorruptSources) {
   QTemporaryDir sources;

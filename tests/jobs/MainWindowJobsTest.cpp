@@ -366,6 +366,38 @@ TEST(CommandLine, ConvertsHeadlesslyWritesTheLogAndExits) {
   QFile::remove(logFile);
 }
 
+// Runs the program without a display; its exit code, or -1 when it has not ended in time.
+int RunHeadless(const QString &AConfig, const QStringList &AArguments, int ASeconds) {
+  QProcess run;
+  run.setProcessEnvironment(WithoutDisplay(AConfig));
+  run.start(QStringLiteral(QUILLET_PROGRAM), AArguments);
+  if (!run.waitForFinished(ASeconds * 1000)) {
+    run.kill();
+    run.waitForFinished();
+    return -1;
+  }
+  return run.exitStatus() == QProcess::NormalExit ? run.exitCode() : -1;
+}
+
+// Without a display no one can answer the overwrite question: a second run into the same folder
+// keeps the first output, says so and ends at once, successfully.
+TEST(CommandLine, ASecondRunIntoTheSameFolderKeepsTheFirstOutput) {
+  QTemporaryDir config, out;
+  const QStringList arguments{QStringLiteral("-v"), out.path(), Fixture("av.mp4"),
+                              QStringLiteral("x")};
+  ASSERT_EQ(RunHeadless(config.path(), arguments, 180), 0) << ProgramLog().toStdString();
+  const QString output = out.filePath(QStringLiteral("av.avi"));
+  const QByteArray first = Digest(output);
+  ASSERT_FALSE(ProbeFacts(output).isEmpty());
+  EXPECT_EQ(RunHeadless(config.path(), arguments, 30), 0);
+  EXPECT_EQ(Digest(output), first);
+  const QString log = ProgramLog();
+  EXPECT_TRUE(log.contains(QStringLiteral("Skipped!"))) << log.toStdString();
+  EXPECT_FALSE(log.contains(QStringLiteral("Processing file...")));
+  EXPECT_TRUE(log.trimmed().endsWith(QStringLiteral("Done.")));
+  QFile::remove(ProgramLogFile());
+}
+
 // A file name that is not UTF-8 reaches the program as bytes (QProcess would re-encode it, so
 // a shell glob passes it) and is converted under the same bytes.
 TEST(CommandLine, ConvertsAFileWhoseNameIsNotUtf8) {
