@@ -31,4 +31,5 @@ struct TJobRecord {
 struct TJobOutcome {
   bool Completed = false; // the job went to its end (not stopped, libraries loaded)
   bool Preview = false;   // the "Preview" choice as the user left it
+  int FailedFiles = 0;    // files that could not be converted (skipped ones are not counted)
 };

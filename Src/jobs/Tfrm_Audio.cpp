@@ -18,7 +18,7 @@ Tfrm_Audio::Tfrm_Audio(QWidget *AOwner, TJobRecord AJob) : Tfrm_Video(AOwner, st
 TJobOutcome Tfrm_Audio::Execute(QWidget *AOwner, const TJobRecord &AJob) {
   Tfrm_Audio window(AOwner, AJob);
   window.exec();
-  return {window.Completed(), AJob.Preview};
+  return {window.Completed(), AJob.Preview, window.FailedFiles()};
 }
 
 QString Tfrm_Audio::AudioExtension(int AFormatIndex) {

@@ -74,7 +74,7 @@ Tfrm_Video::~Tfrm_Video() {
 TJobOutcome Tfrm_Video::Execute(QWidget *AOwner, const TJobRecord &AJob) {
   Tfrm_Video window(AOwner, AJob);
   window.exec();
-  return {window.Completed(), window.chk_Preview->isChecked()};
+  return {window.Completed(), window.chk_Preview->isChecked(), window.FailedFiles()};
 }
 
 void Tfrm_Video::CreateControls() {
@@ -162,6 +162,11 @@ void Tfrm_Video::AddLog(const QString &AText, TLogColor AColor, bool ABold) {
 void Tfrm_Video::ErrorLog(const QString &AText) {
   AddLog(AText, clRed);
   QApplication::beep();
+}
+
+void Tfrm_Video::FileFailed(const QString &AText) {
+  ++FFailedFiles;
+  ErrorLog(AText);
 }
 
 void Tfrm_Video::SetTaskbar(int AValue, int AMax) {
@@ -261,8 +266,8 @@ void Tfrm_Video::ConvertFile(const QString &ASource, const QString &AOutput) {
   ProgressTotal = 0;
   ProgressCurrent = 0;
   if (!FFDecoder->LoadFile(LocalPathString(ASource))) {
-    ErrorLog(QStringLiteral("Loading file... Error! ") +
-             QString::fromStdString(FFDecoder->LastErrMsg()));
+    FileFailed(QStringLiteral("Loading file... Error! ") +
+               QString::fromStdString(FFDecoder->LastErrMsg()));
     tmr_Process->start();
     return;
   }
@@ -276,8 +281,8 @@ void Tfrm_Video::ConvertFile(const QString &ASource, const QString &AOutput) {
   input.FileName = LocalPathString(ASource);
   const int task = FFEncoder->AddTask(input.FileName, &input);
   if (task < 0) {
-    ErrorLog(QStringLiteral("Adding task... Error! ") +
-             QString::fromStdString(FFEncoder->LastErrMsg()));
+    FileFailed(QStringLiteral("Adding task... Error! ") +
+               QString::fromStdString(FFEncoder->LastErrMsg()));
     tmr_Process->start();
     return;
   }
@@ -287,8 +292,8 @@ void Tfrm_Video::ConvertFile(const QString &ASource, const QString &AOutput) {
   output.Options = FJob.Options.toStdString();
   if (FFEncoder->SetOutput(task, LocalPathString(AOutput), &output) < 0) {
     FFEncoder->RemoveTask(task);
-    ErrorLog(QStringLiteral("Applying parameters... Error! ") +
-             QString::fromStdString(FFEncoder->LastErrMsg()));
+    FileFailed(QStringLiteral("Applying parameters... Error! ") +
+               QString::fromStdString(FFEncoder->LastErrMsg()));
     tmr_Process->start();
     return;
   }
@@ -325,8 +330,10 @@ void Tfrm_Video::FFEncoderTerminate(const TTerminateInfo &AInfo) {
   if (!FCancelled) {
     if (AInfo.TaskIndex == -1)
       AddLog(QStringLiteral("Success!"), clGreen);
-    else if (AInfo.Exception)
+    else if (AInfo.Exception) {
+      ++FFailedFiles;
       AddLog(QString::fromStdString(AInfo.ExceptionMsg), clRed);
+    }
   }
   tmr_Process->start();
 }

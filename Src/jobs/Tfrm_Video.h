@@ -46,6 +46,8 @@ public:
 
   bool Cancelled() const { return FCancelled; }
   bool Completed() const { return FCompleted; }
+  // Files that could not be converted (skipped ones are not counted).
+  int FailedFiles() const { return FFailedFiles; }
   int JobSeconds() const { return FJobSeconds; }
   // The encoder that runs the tasks (its settings, for inspection).
   const TFFEncoder &Encoder() const { return *FFEncoder; }
@@ -86,6 +88,7 @@ private:
   void FFEncoderTerminate(const TTerminateInfo &AInfo);
   void ErrorLog(const QString &AText);
   void chk_PreviewClick(bool AChecked);
+  void FileFailed(const QString &AText);
   bool OverwriteAnswered(const QString &AName);
 
   std::unique_ptr<TFFDecoder> FFDecoder;
@@ -96,6 +99,7 @@ private:
   int FileSeconds = 0;
   bool FCancelled = false;
   bool FCompleted = false;
+  int FFailedFiles = 0;
   bool FShown = false;
   int64_t ProgressTotal = 0;
   int64_t ProgressCurrent = 0;

@@ -633,8 +633,12 @@ void Tfrm_Main::RunJob(bool AAudio, const QString &AOutputPath) {
   const TJobOutcome outcome =
       AAudio ? Tfrm_Audio::Execute(this, job) : Tfrm_Video::Execute(this, job);
   bool_Preview = outcome.Preview;
-  if (outcome.Completed && job.SaveLogAndQuit)
-    QTimer::singleShot(0, this, &QWidget::close);
+  if (!outcome.Completed || !job.SaveLogAndQuit)
+    return;
+  // A script can tell from the exit status that a file of the job failed.
+  if (outcome.FailedFiles > 0)
+    int_ExitCode = 1;
+  QTimer::singleShot(0, this, &QWidget::close);
 }
 
 // ---- list documents and command line --------------------------------------------------------

@@ -54,7 +54,7 @@ public:
   // The command line the program was started with.
   TCommandLine CommandLine;
   // The program's exit status once this window has closed: not 0 when a command-line job
-  // ending in "x" could not start.
+  // ending in "x" could not start or a file of it failed.
   int int_ExitCode = 0;
   // The program runs without a display: the job windows ask no questions.
   bool bool_Headless = false;

@@ -398,6 +398,42 @@ TEST(CommandLine, ASecondRunIntoTheSameFolderKeepsTheFirstOutput) {
   QFile::remove(ProgramLogFile());
 }
 
+// A copy of AMedia (an MP4 with its index at the end) whose coded data is garbage: it is listed
+// like any media file, and its conversion fails.
+QString CorruptCopy(const QString &AMedia, const QString &ACopy) {
+  QFile source(AMedia);
+  source.open(QIODevice::ReadOnly);
+  QByteArray bytes = source.readAll();
+  const qsizetype data = bytes.indexOf("mdat") + 4;
+  const qsizetype index = bytes.indexOf("moov") - 4;
+  bytes.replace(data, index - data, QByteArray(index - data, '\x5a'));
+  QFile copy(ACopy);
+  copy.open(QIODevice::WriteOnly);
+  copy.write(bytes);
+  return ACopy;
+}
+
+// A job ending in "x" tells a script through its exit status whether a file of it failed; the
+// good files are converted all the same.
+TEST(CommandLine, ExitStatusIsOneWhenAFileOfTheJobFailed) {
+  QTemporaryDir config, in, out;
+  // Listed first by name, so the batch goes on past it.
+  const QString corrupt =
+      CorruptCopy(Fixture("av.mp4"), in.filePath(QStringLiteral("a corrupt.mp4")));
+  EXPECT_EQ(RunHeadless(
+                config.path(),
+                {QStringLiteral("-v"), out.path(), Fixture("av.mp4"), corrupt, QStringLiteral("x")},
+                180),
+            1);
+  const QString log = ProgramLog();
+  EXPECT_TRUE(log.contains(QStringLiteral("File #1\n") + corrupt)) << log.toStdString();
+  EXPECT_TRUE(log.contains(QStringLiteral("File #2\n") + Fixture("av.mp4")));
+  const QString output = out.filePath(QStringLiteral("av.avi"));
+  EXPECT_EQ(ProbeFacts(output), QStringLiteral("mpeg4,mp3"));
+  EXPECT_NEAR(ProbeDuration(output), 2.0, 0.2);
+  QFile::remove(ProgramLogFile());
+}
+
 // A file name that is not UTF-8 reaches the program as bytes (QProcess would re-encode it, so
 // a shell glob passes it) and is converted under the same bytes.
 TEST(CommandLine, ConvertsAFileWhoseNameIsNotUtf8) {
