@@ -405,7 +405,8 @@ void Tfrm_Main::AddFiles() {
   Tfrm_Adding::Execute(this, DroppedFiles,
                        {[this] { return ListedPaths(); },
                         [this](const QList<TFileEntry> &entries) { AppendEntries(entries); },
-                        [this] { SortList(); }});
+                        [this] { SortList(); }},
+                       bool_Headless);
   UpdateSize();
 }
 

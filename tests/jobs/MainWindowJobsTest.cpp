@@ -434,6 +434,31 @@ TEST(CommandLine, ExitStatusIsOneWhenAFileOfTheJobFailed) {
   QFile::remove(ProgramLogFile());
 }
 
+// Media libraries that cannot be loaded: a run ending in "x" says why and fails at once rather
+// than wait for an error box no one can close.
+TEST(CommandLine, LibrariesThatCannotBeLoadedFailTheJobAtOnce) {
+  QTemporaryDir config, folder, out;
+  const QString program = folder.filePath(QStringLiteral("quillet"));
+  ASSERT_TRUE(QFile::copy(QStringLiteral(QUILLET_PROGRAM), program));
+  {
+    QFile broken(folder.filePath(QStringLiteral("libavutil.so.57")));
+    broken.open(QIODevice::WriteOnly);
+    broken.write("not a library\n");
+  }
+  QProcess run;
+  run.setProcessEnvironment(WithoutDisplay(config.path()));
+  run.start(program, {QStringLiteral("-v"), out.path(), Fixture("av.mp4"), QStringLiteral("x")});
+  const bool ended = run.waitForFinished(30000);
+  if (!ended)
+    run.kill();
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(run.exitCode(), 1);
+  const QString said = QString::fromUtf8(run.readAllStandardError());
+  EXPECT_TRUE(said.contains(QStringLiteral("libavutil.so.57"))) << said.toStdString();
+  EXPECT_TRUE(said.contains(QStringLiteral("No media file to work on")));
+  EXPECT_TRUE(QDir(out.path()).isEmpty());
+}
+
 // A file name that is not UTF-8 reaches the program as bytes (QProcess would re-encode it, so
 // a shell glob passes it) and is converted under the same bytes.
 TEST(CommandLine, ConvertsAFileWhoseNameIsNotUtf8) {

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "media/TFFDecoder.h"
@@ -49,8 +50,9 @@ Tfrm_Adding::Tfrm_Adding(QWidget *AOwner, const QStringList &ADroppedFiles,
 Tfrm_Adding::~Tfrm_Adding() = default;
 
 void Tfrm_Adding::Execute(QWidget *AOwner, const QStringList &ADroppedFiles,
-                          TFileListAccess AFileList) {
+                          TFileListAccess AFileList, bool AHeadless) {
   Tfrm_Adding form(AOwner, ADroppedFiles, std::move(AFileList));
+  form.Headless = AHeadless;
   form.exec();
 }
 
@@ -88,8 +90,11 @@ void Tfrm_Adding::btn_CancelClick() {
 void Tfrm_Adding::ScanPendingPaths() {
   if (!FFDecoder1->AVLibLoaded() &&
       !FFDecoder1->LoadAVLib(QCoreApplication::applicationDirPath().toStdString())) {
-    QMessageBox::critical(this, QStringLiteral("Error"),
-                          QString::fromStdString(FFDecoder1->LastErrMsg()));
+    const QString error = QString::fromStdString(FFDecoder1->LastErrMsg());
+    if (Headless)
+      std::fputs(qPrintable(error + QLatin1Char('\n')), stderr);
+    else
+      QMessageBox::critical(this, QStringLiteral("Error"), error);
     FPhase = phDone;
     done(QDialog::Rejected);
     return;

@@ -45,7 +45,11 @@ public:
   ~Tfrm_Adding() override;
 
   // Runs the adding window modally over the pending paths; returns when it has closed.
-  static void Execute(QWidget *AOwner, const QStringList &ADroppedFiles, TFileListAccess AFileList);
+  static void Execute(QWidget *AOwner, const QStringList &ADroppedFiles, TFileListAccess AFileList,
+                      bool AHeadless = false);
+
+  // No display: an error is written to stderr, as no one could close a message box.
+  bool Headless = false;
 
   QLabel *lbl_Path;
   QPushButton *btn_Cancel;
