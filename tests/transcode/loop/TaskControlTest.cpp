@@ -127,6 +127,36 @@ TEST_F(LoopTest, TwoTasksAtOnceWriteWhatEachWritesAlone) {
         << in;
 }
 
+// Nothing of one task reaches the next: successive tasks on one thread, with the encoders' own
+// threading, write the same bytes, and two of them at once write those bytes as well. (libx264
+// is left out: its output depends on the contents of the memory it is given, which the ffmpeg
+// tool shows as well when the heap is filled with a pattern.)
+TEST_F(LoopTest, RepeatedTasksWriteTheSameBytes) {
+  const std::string options = "-bitexact -fflags +bitexact -c:v mpeg4 -c:a aac";
+  std::vector<std::string> outs;
+  auto run = [&](int n, bool together) {
+    std::vector<std::unique_ptr<TTask>> tasks;
+    for (int i = 0; i < n; i++) {
+      outs.push_back(Scratch("repeat" + std::to_string(outs.size()) + ".mkv"));
+      tasks.push_back(std::make_unique<TTask>());
+      ASSERT_TRUE(tasks.back()->OpenInput(Fixture("av.mp4")));
+      ASSERT_TRUE(tasks.back()->OpenOutput(outs.back(), options));
+    }
+    for (auto &t : tasks)
+      t->Start(together);
+    for (auto &t : tasks) {
+      ASSERT_TRUE(t->WaitTerminated());
+      EXPECT_TRUE(t->E->Finished()) << t->E->FatalMessage();
+    }
+  };
+  for (int i = 0; i < 3; i++)
+    run(1, false);
+  run(2, true);
+  for (size_t i = 1; i < outs.size(); i++)
+    EXPECT_EQ(RunText("cmp -s " + outs[0] + " " + outs[i] + " && echo same"), "same\n")
+        << "task " << i;
+}
+
 struct TStopCase {
   const char *name;
   bool paused;
