@@ -222,14 +222,16 @@ void Tfrm_Video::ProcessFile(int AIndex) {
   setWindowTitle(QStringLiteral("Saving... [%1/%2]").arg(CurrentFile + 1).arg(FileCount));
   const TFileEntry &entry = FJob.Entries[AIndex];
   const QString source = entry.SubItems[siSource];
-  if (!LocalPathExists(source)) {
-    tmr_Process->start();
-    return;
-  }
   AddLog(QString(), clGreen);
   lbl_File->setText(DisplayPath(entry.Caption));
   AddLog(QStringLiteral("File #%1").arg(AIndex + 1), clBlack, true);
   AddLog(DisplayPath(source), clBlack);
+  // A source gone since it was added fails with the decoder's message rather than being
+  // passed over in silence, so the batch never looks complete when it is not.
+  if (!LocalPathExists(source)) {
+    LoadSource(source);
+    return;
+  }
   const QString folder = FJob.OutputPath.isEmpty() ? FolderOf(source) : FJob.OutputPath;
   // Named after the source file's exact bytes; the caption shows kept bytes replaced.
   const QString name = OutputFileName(LocalFileName(source), OutputExtension());
@@ -261,19 +263,26 @@ bool Tfrm_Video::OverwriteAnswered(const QString &AName) {
   return answer == QMessageBox::Yes;
 }
 
-void Tfrm_Video::ConvertFile(const QString &ASource, const QString &AOutput) {
-  prg_Process->setValue(0);
-  ProgressTotal = 0;
-  ProgressCurrent = 0;
+// Loads the source for its facts; a failure is logged and the job goes on with the next file.
+bool Tfrm_Video::LoadSource(const QString &ASource) {
   if (!FFDecoder->LoadFile(LocalPathString(ASource))) {
     FileFailed(QStringLiteral("Loading file... Error! ") +
                QString::fromStdString(FFDecoder->LastErrMsg()));
     tmr_Process->start();
-    return;
+    return false;
   }
   SourceLoaded(*FFDecoder);
   FFDecoder->CloseFile();
   AddLog(QStringLiteral("Loading file... OK"), clGreen);
+  return true;
+}
+
+void Tfrm_Video::ConvertFile(const QString &ASource, const QString &AOutput) {
+  prg_Process->setValue(0);
+  ProgressTotal = 0;
+  ProgressCurrent = 0;
+  if (!LoadSource(ASource))
+    return;
   btn_Stop->setEnabled(true);
   btn_Pause->setEnabled(true);
   FFEncoder->ClearTasks();

@@ -81,6 +81,7 @@ private:
   void tmr_ElapsedTimer();
   void tmr_ProcessTimer();
   void ProcessFile(int AIndex);
+  bool LoadSource(const QString &ASource);
   void ConvertFile(const QString &ASource, const QString &AOutput);
   void FinishJob();
   void SaveLog();

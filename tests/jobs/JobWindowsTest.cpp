@@ -73,7 +73,10 @@ TEST_F(JobWindows, BatchGoesOnPastVanishedAndCorruptSources) {
   EXPECT_NEAR(ProbeDuration(output), 2.0, 0.2);
   EXPECT_TRUE(log.contains(QStringLiteral("File #4\n") + Fixture("av.avi")));
   EXPECT_TRUE(log.contains(QStringLiteral("File #1\n")));
-  EXPECT_FALSE(log.contains(QStringLiteral("File #2")));
+  EXPECT_EQ(window.FailedFiles(), 2);
+  // The vanished source is named and fails; the batch goes on past it.
+  EXPECT_TRUE(log.contains(QStringLiteral("File #2\n") + vanished +
+                           QStringLiteral("\nLoading file... Error! ")));
   EXPECT_TRUE(log.contains(QStringLiteral("File #3\n") + corrupt +
                            QStringLiteral("\nLoading file... Error! ")));
   EXPECT_TRUE(log.contains(QStringLiteral("Parameters -c:v mpeg4 -b:v 400k -c:a aac -b:a 64k")));
