@@ -1,8 +1,10 @@
-// A decoder probing and decoding files (as the adding window and the preview do) while a task
-// converts in the same process: neither disturbs the other.
+// What happens beside a converting task in the same process: a decoder probing and decoding
+// files (as the adding window and the preview do), another task whose options set the
+// process-wide log level and CPU flags. Neither disturbs the running task.
 #include <thread>
 
 #include "LoopTestSupport.h"
+#include "components/TFFLogger.h"
 #include "media/TFFDecoder.h"
 
 namespace {
@@ -37,6 +39,39 @@ TEST_F(LoopTest, DecoderProbesAndDecodesWhileATaskConverts) {
   EXPECT_EQ(RunText("cmp -s " + Scratch("probed_alone.mkv") + " " + Scratch("probed_task.mkv") +
                     " && echo same"),
             "same\n");
+}
+
+// The log level and CPU flags stay process-wide (as the ffmpeg tool's), so the last task that
+// gives them sets them; opening such a task while another converts changes nothing of the
+// running one's output.
+TEST_F(LoopTest, ProcessWideOptionsOfANewTaskLeaveARunningTaskAlone) {
+  const std::string options = "-bitexact -fflags +bitexact -c:v mpeg4 -threads 1 -an";
+  TTask alone;
+  ASSERT_TRUE(alone.OpenInput(Fixture("av.mp4")));
+  ASSERT_TRUE(alone.OpenOutput(Scratch("global_alone.mkv"), options));
+  alone.Start(false);
+  ASSERT_TRUE(alone.E->Finished()) << alone.E->FatalMessage();
+
+  const TLogLevel level = GlobalLogger()->LogLevel();
+  const int flags = GlobalLogger()->LogFlags();
+  TTask running;
+  ASSERT_TRUE(running.OpenInput(Fixture("av.mp4"), "-readrate 4"));
+  ASSERT_TRUE(running.OpenOutput(Scratch("global_running.mkv"), options));
+  running.Start(true);
+  for (int i = 0; i < 4 && !running.Terminations; i++) {
+    TTask opened;
+    ASSERT_TRUE(opened.OpenInput(Fixture("av.mp4"), "-loglevel +repeat+warning -cpuflags +sse2"));
+    EXPECT_EQ(GlobalLogger()->LogLevel(), llWarning);
+    ASSERT_TRUE(opened.OpenOutput(Scratch("global_opened.mkv"), "-loglevel info " + options));
+  }
+  ASSERT_TRUE(running.WaitTerminated());
+  EXPECT_TRUE(running.E->Finished()) << running.E->FatalMessage();
+  EXPECT_EQ(RunText("cmp -s " + Scratch("global_alone.mkv") + " " + Scratch("global_running.mkv") +
+                    " && echo same"),
+            "same\n");
+  GlobalLogger()->SetLogFlags(flags);
+  GlobalLogger()->SetLogLevel(level);
+  ff::av_force_cpu_flags(-1); // detected again
 }
 
 } // namespace
