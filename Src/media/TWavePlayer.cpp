@@ -43,6 +43,9 @@ TWavePlayer::~TWavePlayer() {
   FQueueThread.join();
   if (FAudioInitialised)
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  // SDL keeps state (its error text) for each thread that called it, freed only with threads
+  // of its own: a task's thread, which opens and frees its player, would leave it behind.
+  SDL_TLSCleanup();
 }
 
 bool TWavePlayer::Open(TFF_AudioSpec &ADesired, TFF_AudioSpec &AObtained) {
