@@ -45,7 +45,7 @@ int TDecoding::open_decoder(TInputStream &ist) {
     ff::av_dict_set(ist.decoder_opts.Ref(), "threads", "auto", 0);
   if (ist.st->disposition & AV_DISPOSITION_ATTACHED_PIC) // sparse: decode at once
     ff::av_dict_set(ist.decoder_opts.Ref(), "threads", "1", 0);
-  int ret = hw_device_setup_for_decode(ist);
+  int ret = hw_device_setup_for_decode(ist, E.FHWDevices);
   if (ret < 0) {
     Log(&E, llError, "Device setup failed for decoder on input stream #%d:%d : %s", ist.file_index,
         ist.st->index, FFErrorText(ret).c_str());

@@ -1,6 +1,5 @@
 #include "transcode/HWDecoding.h"
 
-#include "transcode/HWDevices.h"
 #include "transcode/TInputFile.h"
 
 namespace {
@@ -63,7 +62,7 @@ THWDevicePtr AutoDevice(TInputStream &ist, AVHWDeviceType &type) {
 
 } // namespace
 
-int hw_device_setup_for_decode(TInputStream &ist) {
+int hw_device_setup_for_decode(TInputStream &ist, std::vector<THWDevicePtr> &taskDevices) {
   AVCodecContext *dec = ist.dec_ctx.get();
   AVHWDeviceType type = ist.hwaccel_device_type;
   THWDevicePtr dev;
@@ -121,7 +120,10 @@ int hw_device_setup_for_decode(TInputStream &ist) {
     return err;
   }
   dec->hw_device_ctx = ff::av_buffer_ref(dev->device_ref.get());
-  return dec->hw_device_ctx ? 0 : AVERROR(ENOMEM);
+  if (!dec->hw_device_ctx)
+    return AVERROR(ENOMEM);
+  taskDevices.push_back(std::move(dev));
+  return 0;
 }
 
 AVPixelFormat get_format(AVCodecContext *s, const AVPixelFormat *pix_fmts) {

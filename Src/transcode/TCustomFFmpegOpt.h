@@ -91,7 +91,8 @@ public:
   std::vector<std::unique_ptr<TFilterGraph>> Ffiltergraphs;
   int Fnb_filtergraphs() const { return int(Ffiltergraphs.size()); }
   THWDevicePtr Ffilter_hw_device; // a device of the process-wide list
-  // The devices this task created: it holds them until its end, whatever other tasks release.
+  // The devices this task created or decodes with: it holds them until its end, whatever other
+  // tasks release.
   std::vector<THWDevicePtr> FHWDevices;
   TBufferRefPtr Fhw_device_ctx;
   int Frate_emu = 0;
