@@ -1,7 +1,7 @@
 // Files the loop writes beside the outputs: -vstats lines and two-pass log files.
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 
 #include "LoopTestSupport.h"
 
@@ -13,6 +13,17 @@ std::vector<std::string> Lines(const std::string &path) {
   for (std::string line; std::getline(in, line);)
     lines.push_back(line);
   return lines;
+}
+
+// The "PSNR= " column of a -vstats line (dB), 0 when there is none.
+double FramePsnr(const std::string &line) {
+  const size_t at = line.find(" PSNR= ");
+  double psnr = 0;
+  int end = 0;
+  if (at == std::string::npos ||
+      std::sscanf(line.c_str() + at, " PSNR= %lf f_size=%n", &psnr, &end) != 1 || end == 0)
+    return 0;
+  return psnr;
 }
 
 struct TVstatsCase {
@@ -40,9 +51,7 @@ TEST_P(VstatsTest, OneLinePerEncodedVideoPacket) {
     EXPECT_EQ(line.rfind(GetParam().prefix, 0), 0u) << line;
     for (const char *key : {" q= ", " f_size= ", " s_size= ", "kB time= ", " br= ", " avg_br= "})
       EXPECT_NE(line.find(key), std::string::npos) << key << " in " << line;
-    EXPECT_EQ(std::regex_search(line, std::regex(" PSNR=  [3-9][0-9]\\.[0-9]{2} f_size=")),
-              GetParam().psnr)
-        << line;
+    EXPECT_EQ(FramePsnr(line) > 30, GetParam().psnr) << line;
   }
   EXPECT_NE(lines[0].find("frame=     0 "), std::string::npos) << lines[0];
   EXPECT_NE(lines[0].find("type= I"), std::string::npos) << lines[0];
