@@ -43,6 +43,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -460,13 +461,26 @@ void Tfrm_Main::btn_RemoveClick() {
 
 void Tfrm_Main::CloseWithModals() {
   QWidget *modal = QApplication::activeModalWidget();
-  // A window that refuses to close ends the walk.
   while (modal && modal != this) {
     modal->close();
     QWidget *next = QApplication::activeModalWidget();
-    modal = next == modal ? nullptr : next;
+    if (next == modal)
+      return StopThenClose(modal);
+    modal = next;
   }
   close();
+}
+
+// A window that refuses to close ends the walk and this window stays too: a job window goes on
+// using what this one owns (its taskbar indicator). A running job is stopped, as Stop does,
+// and the closing tried again until the job has ended.
+void Tfrm_Main::StopThenClose(QWidget *AModal) {
+  auto *job = qobject_cast<Tfrm_Video *>(AModal);
+  if (!job)
+    return;
+  if (job->btn_Stop->isEnabled())
+    job->btn_StopClick();
+  QTimer::singleShot(100, this, [this] { CloseWithModals(); });
 }
 
 void Tfrm_Main::SelectAll() {

@@ -128,7 +128,8 @@ public:
   void Defaultsettings1Click();
   void SelectAll();
   // Closes the modal windows open over this one, innermost first, then this window (so the
-  // settings are saved); used when the program is told to end.
+  // settings are saved); used when the program is told to end. A running job is stopped first
+  // and the windows close once it has ended.
   void CloseWithModals();
   void PlaySelected();
   void ShowHelp();
@@ -170,6 +171,8 @@ private:
   // Runs a job window; a command line ending in "x" ends the program after a finished job.
   void RunJob(bool AAudio, const QString &AOutputPath);
   void RemoveAll();
+  // CloseWithModals where AModal refused to close.
+  void StopThenClose(QWidget *AModal);
   // A command-line job ending in "x" with no file to work on: says so on stderr and in
   // log.txt and ends the program with a failure status instead of asking for files.
   void EndWithoutFiles();

@@ -48,6 +48,16 @@ inline QString ProbeFacts(const QString &APath) {
       .replace(QLatin1Char('\n'), QLatin1Char(','));
 }
 
+// Makes APath with the ffmpeg tool from lavfi sources (the video as MPEG-4); its exit code.
+inline int MakeClip(const QString &APath, const QStringList &ASources) {
+  QStringList args{QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
+                   QStringLiteral("error")};
+  for (const QString &source : ASources)
+    args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i") << source;
+  args << QStringLiteral("-c:v") << QStringLiteral("mpeg4") << APath;
+  return QProcess::execute(QStringLiteral("ffmpeg"), args);
+}
+
 inline double ProbeDuration(const QString &APath) {
   QProcess probe;
   probe.start(QStringLiteral("ffprobe"),

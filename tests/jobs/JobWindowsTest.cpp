@@ -131,16 +131,6 @@ TEST_F(JobWindows, OriginalPathNeverWritesOverItsOwnSource) {
   EXPECT_EQ(Digest(source), before);
 }
 
-// Makes APath with the ffmpeg tool from lavfi sources (the video as MPEG-4); its exit code.
-int MakeClip(const QString &APath, const QStringList &ASources) {
-  QStringList args{QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
-                   QStringLiteral("error")};
-  for (const QString &source : ASources)
-    args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i") << source;
-  args << QStringLiteral("-c:v") << QStringLiteral("mpeg4") << APath;
-  return QProcess::execute(QStringLiteral("ffmpeg"), args);
-}
-
 TEST_F(JobWindows, PauseResumeAndStopOnALongerClip) {
   const QString source = Out.filePath(QStringLiteral("long.avi"));
   ASSERT_EQ(MakeClip(source, {QStringLiteral("testsrc=size=320x240:rate=25:duration=60")}), 0);

@@ -168,6 +168,38 @@ TEST_F(MainWindowJobs, ThePreviewChoiceIsRemembered) {
   EXPECT_TRUE(file.readAll().contains("\nPreview=0\n"));
 }
 
+// Told to end while a job converts (a logout, Ctrl+C): the job is stopped as Stop does, then
+// the job window and the main window close; the job never outlives what the main window owns.
+TEST_F(MainWindowJobs, EndingTheProgramDuringAJobStopsItFirst) {
+  const QString source = Out.filePath(QStringLiteral("long.mkv"));
+  ASSERT_EQ(MakeClip(source, {QStringLiteral("testsrc=size=320x240:rate=25:duration=60")}), 0);
+  QTemporaryDir jobOut;
+  Form->show();
+  Add({source});
+  UseFollowingPath(jobOut.path());
+  QString log;
+  QTimer signal;
+  signal.callOnTimeout([&] {
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *job = qobject_cast<Tfrm_Video *>(w);
+          job && job->isVisible() && job->lbl_FPS->text().endsWith(QStringLiteral("KB"))) {
+        signal.stop();
+        QObject::connect(job, &QDialog::finished, job,
+                         [&log, job] { log = job->log_Main->toPlainText(); });
+        Form->CloseWithModals();
+      }
+  });
+  signal.start(10);
+  TJobCloser closer; // only a job left to run to its end needs it
+  Form->btn_ConvertClick();
+  EXPECT_TRUE(log.contains(QStringLiteral("Cancelled by user!\nDone."))) << log.toStdString();
+  QTRY_VERIFY(!Form->isVisible());
+  const QString output = jobOut.filePath(
+      QStringLiteral("long.") + Form->PageControl1->cb_VideoFormat->currentText().toLower());
+  EXPECT_FALSE(ProbeFacts(output).isEmpty());
+  EXPECT_LT(ProbeDuration(output), 60.0);
+}
+
 TEST_F(MainWindowJobs, OutputChoicesAndTheirErrors) {
   Add({Fixture("av.mp4")});
   // "Use following path:" with an empty path: an error box, the Output tab, no job.
