@@ -251,6 +251,7 @@ void TDecoding::fix_sub_duration(TInputStream &ist, AVSubtitle &subtitle, bool &
 int TDecoding::transcode_subtitles(TInputStream &ist, const AVPacket *pkt, bool &got,
                                    bool &failed) {
   AVSubtitle subtitle{};
+  TSubtitleScope held(subtitle); // whatever the variable holds when the scope ends
   int gotInt = 0;
   int ret = ff::avcodec_decode_subtitle2(ist.dec_ctx.get(), &subtitle, &gotInt,
                                          const_cast<AVPacket *>(pkt));
@@ -265,10 +266,10 @@ int TDecoding::transcode_subtitles(TInputStream &ist, const AVPacket *pkt, bool 
   int end = 1;
   if (ist.fix_sub_duration)
     fix_sub_duration(ist, subtitle, got, ret, end);
-  bool owned = true;
   if (got && end > 0) {
-    if (ist.sub2video.frame || !ist.filters.empty())
-      owned = !E.FilterGraphs().sub2video_process(&ist, subtitle);
+    if ((ist.sub2video.frame || !ist.filters.empty()) &&
+        E.FilterGraphs().sub2video_process(&ist, subtitle))
+      held.Release(); // queued by the graph
     if (subtitle.num_rects) {
       ist.frames_decoded++;
       for (auto &ost : E.Foutput_streams)
@@ -277,8 +278,6 @@ int TDecoding::transcode_subtitles(TInputStream &ist, const AVPacket *pkt, bool 
           L.Encode.do_subtitle_out(*E.Foutput_files[ost->file_index], *ost, subtitle);
     }
   }
-  if (owned)
-    ff::avsubtitle_free(&subtitle);
   return ret;
 }
 

@@ -75,6 +75,22 @@ using TFilePtr = std::unique_ptr<std::FILE, ffown::FileDeleter>;
 using TPacketFifoPtr = std::unique_ptr<AVFifo, ffown::PacketFifoDeleter>;
 using TSubtitleFifoPtr = std::unique_ptr<AVFifo, ffown::SubtitleFifoDeleter>;
 
+// A decoded subtitle freed at the end of the scope, unless Release() says another owner took it.
+class TSubtitleScope {
+public:
+  explicit TSubtitleScope(AVSubtitle &sub) : FSub(&sub) {}
+  TSubtitleScope(const TSubtitleScope &) = delete;
+  TSubtitleScope &operator=(const TSubtitleScope &) = delete;
+  ~TSubtitleScope() {
+    if (FSub)
+      ff::avsubtitle_free(FSub);
+  }
+  void Release() { FSub = nullptr; }
+
+private:
+  AVSubtitle *FSub;
+};
+
 // An owned FFmpeg dictionary. Get() hands out the pointer, Ref() the address for the
 // av_dict_* calls that set entries.
 class TDict {

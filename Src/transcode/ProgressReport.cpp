@@ -41,10 +41,9 @@ TProgressReport::~TProgressReport() {
 void TProgressReport::CloseVideoStats() {
   if (!Fvstats_file)
     return;
-  if (std::fclose(Fvstats_file))
+  if (std::fclose(Fvstats_file.release()))
     Log(&E, llError, "Error closing vstats file, loss of information possible: %s",
         FFErrorText(AVERROR(errno)).c_str());
-  Fvstats_file = nullptr;
 }
 
 // The first report waits for every header; later ones come once per report interval.
@@ -301,28 +300,30 @@ void TProgressReport::print_final_stats(int64_t total_size) {
 
 void TProgressReport::do_video_stats(const TOutputStream &ost, const AVPacket *pkt) {
   if (!Fvstats_file) {
-    Fvstats_file = std::fopen(E.Fvstats_filename.c_str(), "w");
+    Fvstats_file.reset(std::fopen(E.Fvstats_filename.c_str(), "w"));
     if (!Fvstats_file)
       L.Fatal("fopen() failed: " + E.Fvstats_filename);
   }
   const AVCodecContext *enc = ost.enc_ctx.get();
   const float q = float(ost.quality) / FF_QP2LAMBDA;
   if (E.Fvstats_version <= 1)
-    std::fprintf(Fvstats_file, "frame= %5" PRIu64 " q= %2.1f ", ost.packets_encoded, double(q));
+    std::fprintf(Fvstats_file.get(), "frame= %5" PRIu64 " q= %2.1f ", ost.packets_encoded,
+                 double(q));
   else
-    std::fprintf(Fvstats_file, "out= %2d st= %2d frame= %5" PRIu64 " q= %2.1f ", ost.file_index,
-                 ost.index, ost.packets_encoded, double(q));
+    std::fprintf(Fvstats_file.get(), "out= %2d st= %2d frame= %5" PRIu64 " q= %2.1f ",
+                 ost.file_index, ost.index, ost.packets_encoded, double(q));
   if (ost.error[0] >= 0 && (enc->flags & AV_CODEC_FLAG_PSNR))
-    std::fprintf(Fvstats_file, "PSNR= %6.2f ",
+    std::fprintf(Fvstats_file.get(), "PSNR= %6.2f ",
                  Psnr(double(ost.error[0]) / (enc->width * enc->height * 255.0 * 255.0)));
-  std::fprintf(Fvstats_file, "f_size= %6d ", pkt->size);
+  std::fprintf(Fvstats_file.get(), "f_size= %6d ", pkt->size);
   double ti1 = double(pkt->dts) * av_q2d(ost.mux_timebase);
   if (ti1 < 0.01)
     ti1 = 0.01;
   const double bitrate = (pkt->size * 8) / av_q2d(enc->time_base) / 1000.0;
   const double avgBitrate = double(ost.data_size * 8) / ti1 / 1000.0;
-  std::fprintf(Fvstats_file, "s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ",
+  std::fprintf(Fvstats_file.get(),
+               "s_size= %8.0fkB time= %0.3f br= %7.1fkbits/s avg_br= %7.1fkbits/s ",
                double(ost.data_size) / 1024, ti1, bitrate, avgBitrate);
-  std::fprintf(Fvstats_file, "type= %c\n",
+  std::fprintf(Fvstats_file.get(), "type= %c\n",
                ff::av_get_picture_type_char(AVPictureType(ost.pict_type)));
 }

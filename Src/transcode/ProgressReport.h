@@ -10,6 +10,7 @@
 #include <string>
 
 #include "components/FFAPI.h"
+#include "transcode/FFOwners.h"
 
 class TCustomFFmpeg;
 class TTranscodeLoop;
@@ -57,5 +58,5 @@ private:
   int64_t Flast_time = -1;
   int Ffirst_report = 1;
   uint64_t Fqp_histogram[52] = {}; // -qphist: reports per quality of the first video output
-  FILE *Fvstats_file = nullptr;    // owned
+  TFilePtr Fvstats_file;
 };
