@@ -990,6 +990,19 @@ static int64_t FirstKnownPosition(const TCustomFFmpeg &E, const TInputFile &f) {
 }
 
 void TCustomFFmpeg::SetRateEmu(bool Value) {
+  if (FTask->Converting() && !FTask->OnTaskThread())
+    FRateEmuRequest = Value;
+  else
+    ApplyRateEmu(Value);
+}
+
+void TCustomFFmpeg::TakeRateEmuRequest() {
+  const int request = FRateEmuRequest.exchange(-1);
+  if (request >= 0)
+    ApplyRateEmu(request != 0);
+}
+
+void TCustomFFmpeg::ApplyRateEmu(bool Value) {
   if (bool(Frate_emu) == Value)
     return;
   if (Value) {

@@ -7,6 +7,7 @@
 // removes what it had made (an output file it created is deleted when still empty).
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -59,7 +60,9 @@ public:
   void Stop(bool AWaitForStop);
   // Stop while converting; before a start, reports the termination from a thread of its own.
   void RequestTerminate(bool AWaitForStop);
-  // Switches native-rate pacing of every input on or off during a task.
+  // Switches native-rate pacing of every input on or off during a task. From another thread
+  // while the task runs, the loop takes the switch at its next checkpoint (the inputs' state is
+  // the task thread's alone).
   void SetRateEmu(bool Value);
 
   bool Converting() const;
@@ -92,6 +95,9 @@ private:
   friend class TTaskControl;
   friend class TTranscodeLoop;
   void ReleaseHWDevices();
+  void ApplyRateEmu(bool Value);
+  // On the task thread: a switch SetRateEmu left for it.
+  void TakeRateEmuRequest();
 
   // Leaves text in FLastErrMsg, logs it at level and returns err.
   int Fail(TLogLevel level, const std::string &text, int err);
@@ -150,6 +156,7 @@ private:
   std::unique_ptr<THooks> FHooks;
   std::unique_ptr<TTaskControl> FTask;
   std::unique_ptr<TTranscodeLoop> FLoop; // the running task's stage state (transcode_init..Cleanup)
+  std::atomic<int> FRateEmuRequest{-1};  // SetRateEmu from another thread: -1 none, 0 off, 1 on
   bool FTranscodeInitialized = false;
   bool FTranscodeCleanuped = false;
 };

@@ -50,8 +50,10 @@ public:
   int Suspended() const { return FSuspended; }
   uint64_t ThreadID() const { return FThreadID; }
 
-private:
+  // The calling thread is the one running the task.
   bool OnTaskThread() const;
+
+private:
   void RecordFatal(const std::string &AText);
   // Runs AStep; an exception it raises is logged and recorded as the fatal error.
   template <class F> void Protected(F &&AStep);

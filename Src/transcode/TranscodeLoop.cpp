@@ -251,6 +251,7 @@ bool TTranscodeLoop::Transcode() {
     ist->start = timer_start;
   while (!E.FBroken) {
     Task.Checkpoint();
+    E.TakeRateEmuRequest();
     const int64_t cur_time = ff::av_gettime_relative();
     if (!need_output()) {
       Log(&E, llVerbose, "No more output streams to write to, finishing.");
