@@ -9,13 +9,18 @@
 
 namespace {
 
-TEST_F(LoopTest, DecoderProbesAndDecodesWhileATaskConverts) {
-  const std::string options = "-bitexact -fflags +bitexact -c:v mpeg4 -threads 1 -c:a mp2";
+// The reference: the same conversion with nothing beside it.
+void ConvertAlone(const std::string &out, const std::string &options) {
   TTask alone;
   ASSERT_TRUE(alone.OpenInput(Fixture("av.mp4")));
-  ASSERT_TRUE(alone.OpenOutput(Scratch("probed_alone.mkv"), options));
+  ASSERT_TRUE(alone.OpenOutput(out, options));
   alone.Start(false);
   ASSERT_TRUE(alone.E->Finished()) << alone.E->FatalMessage();
+}
+
+TEST_F(LoopTest, DecoderProbesAndDecodesWhileATaskConverts) {
+  const std::string options = "-bitexact -fflags +bitexact -c:v mpeg4 -threads 1 -c:a mp2";
+  ConvertAlone(Scratch("probed_alone.mkv"), options);
 
   TTask task;
   ASSERT_TRUE(task.OpenInput(Fixture("av.mp4"), "-readrate 4"));
@@ -46,11 +51,7 @@ TEST_F(LoopTest, DecoderProbesAndDecodesWhileATaskConverts) {
 // running one's output.
 TEST_F(LoopTest, ProcessWideOptionsOfANewTaskLeaveARunningTaskAlone) {
   const std::string options = "-bitexact -fflags +bitexact -c:v mpeg4 -threads 1 -an";
-  TTask alone;
-  ASSERT_TRUE(alone.OpenInput(Fixture("av.mp4")));
-  ASSERT_TRUE(alone.OpenOutput(Scratch("global_alone.mkv"), options));
-  alone.Start(false);
-  ASSERT_TRUE(alone.E->Finished()) << alone.E->FatalMessage();
+  ConvertAlone(Scratch("global_alone.mkv"), options);
 
   const TLogLevel level = GlobalLogger()->LogLevel();
   const int flags = GlobalLogger()->LogFlags();
