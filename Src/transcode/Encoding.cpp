@@ -707,6 +707,14 @@ int TEncoding::encode_frame(TOutputFile &of, TOutputStream &ost, AVFrame *frame)
           TsText(frame->pts).c_str(), TsTimeText(frame->pts, enc->time_base).c_str(),
           enc->time_base.num, enc->time_base.den);
   }
+  if (frame && enc->codec_type == AVMEDIA_TYPE_VIDEO &&
+      (frame->width != enc->width || frame->height != enc->height)) {
+    // Kept graphs (-reinit_filter 0) pass a new input size through; an encoder opened for
+    // another size would read past the picture, so the frame is refused instead.
+    Log(&E, llError, "Video frame of %dx%d does not fit the encoder opened for %dx%d", frame->width,
+        frame->height, enc->width, enc->height);
+    return AVERROR(EINVAL);
+  }
   int ret = ff::avcodec_send_frame(enc, frame);
   if (ret < 0 && !(ret == AVERROR_EOF && !frame)) {
     Log(&E, llError, "Error submitting %s frame to the encoder", type);
