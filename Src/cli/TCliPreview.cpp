@@ -1,31 +1,63 @@
 #include "cli/TCliPreview.h"
 
-#include <QApplication>
+#include <dlfcn.h>
 
-#include "media/ui/TPreviewerForm.h"
+#include <cstdlib>
 
-std::unique_ptr<TCliPreview> TCliPreview::Open(int &argc, char **argv) {
-  if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
-    return nullptr;
-  // A display named but not reachable must not end the program: Qt then falls back to its
-  // offscreen platform, which shows nothing.
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-    qputenv("QT_QPA_PLATFORM", qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
-                                   ? "xcb;offscreen"
-                                   : "wayland;xcb;offscreen");
-  auto app = std::make_unique<QApplication>(argc, argv);
-  if (QGuiApplication::platformName() == QStringLiteral("offscreen"))
-    return nullptr;
-  InstallPreviewerWindows();
-  return std::unique_ptr<TCliPreview>(new TCliPreview(std::move(app)));
+namespace {
+
+// Beside the program; it stays loaded until the program ends (Qt does not unload cleanly).
+void *LoadModule(const std::string &AProgramFolder, std::string &AReason) {
+  const std::string path = AProgramFolder + "/quillet-cli-preview.so";
+  void *module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!module)
+    AReason = dlerror();
+  return module;
 }
 
-TCliPreview::TCliPreview(std::unique_ptr<QApplication> AApp) : FApp(std::move(AApp)) {}
+template <typename T> T Entry(void *AModule, const char *AName, std::string &AReason) {
+  void *entry = dlsym(AModule, AName);
+  if (!entry)
+    AReason = dlerror();
+  return reinterpret_cast<T>(entry);
+}
+
+bool HasDisplay() {
+  const char *x = std::getenv("DISPLAY");
+  const char *wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x && *x) || (wayland && *wayland);
+}
+
+} // namespace
+
+std::unique_ptr<TCliPreview> TCliPreview::Open(const std::string &AProgramFolder, int &argc,
+                                               char **argv, std::string &AReason) {
+  AReason = "no display";
+  if (!HasDisplay())
+    return nullptr;
+  void *module = LoadModule(AProgramFolder, AReason);
+  if (!module)
+    return nullptr;
+  using TOpen = void *(*)(int *, char **);
+  const auto open = Entry<TOpen>(module, "QuilletCliPreviewOpen", AReason);
+  const auto process = Entry<TProcessEvents>(module, "QuilletCliPreviewProcessEvents", AReason);
+  const auto close = Entry<TClose>(module, "QuilletCliPreviewClose", AReason);
+  if (!open || !process || !close)
+    return nullptr;
+  AReason = "no display";
+  void *app = open(&argc, argv);
+  if (!app)
+    return nullptr;
+  return std::unique_ptr<TCliPreview>(new TCliPreview(app, process, close));
+}
+
+TCliPreview::TCliPreview(void *AApp, TProcessEvents AProcessEvents, TClose AClose)
+    : FApp(AApp), FProcessEvents(AProcessEvents), FClose(AClose) {}
 
 TCliPreview::~TCliPreview() {
-  SetPreviewWindowFactory(nullptr);
+  FClose(FApp);
 }
 
 void TCliPreview::ProcessEvents() {
-  QCoreApplication::processEvents();
+  FProcessEvents();
 }

@@ -50,11 +50,13 @@ int main(int argc, char **argv) {
   SetMainThreadDispatcher([](const std::function<void()> &) {});
   InstallStopHandler();
   // Outlives the task: the window goes before the application that shows it.
+  const std::string folder = ProgramFolder();
   std::unique_ptr<TCliPreview> preview;
-  if (args.Preview && !(preview = TCliPreview::Open(argc, argv)))
-    std::fputs("Preview unavailable: no display. Converting without it.\n", stderr);
+  std::string reason;
+  if (args.Preview && !(preview = TCliPreview::Open(folder, argc, argv, reason)))
+    std::fprintf(stderr, "Preview unavailable: %s. Converting without it.\n", reason.c_str());
   TCliTask task(args, StopRequest, stderr);
   if (preview)
     task.ShowPreview([&preview] { preview->ProcessEvents(); });
-  return task.Run(ProgramFolder());
+  return task.Run(folder);
 }
