@@ -229,6 +229,36 @@ TEST_F(CliTest, PreviewWithoutADisplayConvertsAnyway) {
     setenv("DISPLAY", saved.c_str(), 1);
 }
 
+// With a display the preview module loads (its symbols resolve against the program) and the
+// pictures are shown while the task converts.
+TEST_F(CliTest, PreviewWithADisplayLoadsTheWindowAndConverts) {
+  const int display = 150 + int(getpid() % 100);
+  const std::string socket = "/tmp/.X11-unix/X" + std::to_string(display);
+  const std::string name = ":" + std::to_string(display);
+  pid_t xvfb = -1;
+  char *const xargs[] = {const_cast<char *>("Xvfb"), const_cast<char *>(name.c_str()),
+                         const_cast<char *>("-nolisten"), const_cast<char *>("tcp"), nullptr};
+  if (posix_spawnp(&xvfb, "Xvfb", nullptr, nullptr, xargs, environ) != 0)
+    GTEST_SKIP() << "no Xvfb";
+  for (int i = 0; i < 500 && access(socket.c_str(), F_OK) != 0; i++)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const char *const given = getenv("DISPLAY");
+  const std::string saved = given ? given : "";
+  setenv("DISPLAY", name.c_str(), 1);
+  unsetenv("WAYLAND_DISPLAY");
+  const std::string out = ScratchDir() + "/shown.mkv";
+  const TCliRun run = RunCli({"--preview", Fixture("av.mp4"), "-O", "-y -c:v mpeg4", out});
+  if (given)
+    setenv("DISPLAY", saved.c_str(), 1);
+  else
+    unsetenv("DISPLAY");
+  ::kill(xvfb, SIGTERM);
+  ::waitpid(xvfb, nullptr, 0);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find("Preview unavailable"), std::string::npos) << run.err;
+  EXPECT_NEAR(ProbeDuration(out), 2.0, 0.1);
+}
+
 TEST_F(CliTest, CtrlCStopsWithAPlayableOutputAndAFailureStatus) {
   const std::string out = ScratchDir() + "/interrupted.mkv";
   TCliProcess cli({"-I", "-re", Fixture("av.mp4"), "-O", "-y -c copy", out});
