@@ -1,10 +1,8 @@
 #include "media/TCircularBuffer.h"
 
 #include <algorithm>
-#include <chrono>
 #include <climits>
 #include <cstring>
-#include <thread>
 
 namespace {
 
@@ -73,15 +71,21 @@ void TCircularBuffer::EndWriting() {
 }
 
 void TCircularBuffer::Terminate() {
-  {
-    std::lock_guard lock(FLock);
-    FTerminated = true;
-    FDataSignalled = true;
-    FSpaceSignalled = true;
-    FDataEvent.notify_all();
-    FSpaceEvent.notify_all();
-  }
-  std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  std::unique_lock lock(FLock);
+  FTerminated = true;
+  FDataSignalled = true;
+  FSpaceSignalled = true;
+  FDataEvent.notify_all();
+  FSpaceEvent.notify_all();
+  FWaitersLeft.wait(lock, [this] { return FWaiters == 0; });
+}
+
+void TCircularBuffer::WaitLocked(std::unique_lock<std::mutex> &ALock,
+                                 std::condition_variable &AEvent, const bool &ASignalled) {
+  ++FWaiters;
+  AEvent.wait(ALock, [&] { return ASignalled; });
+  if (--FWaiters == 0)
+    FWaitersLeft.notify_all();
 }
 
 int64_t TCircularBuffer::DataSize() {
@@ -114,7 +118,7 @@ int TCircularBuffer::Read(void *ABuffer, int ACount) {
     FDataSignalled = false;
     if (!FWaitForData)
       return 0;
-    FDataEvent.wait(lock, [this] { return FDataSignalled; });
+    WaitLocked(lock, FDataEvent, FDataSignalled);
   }
   const int count = int(std::min<int64_t>(ACount, HeldLocked()));
   CopyOut(static_cast<uint8_t *>(ABuffer), count);
@@ -144,7 +148,7 @@ int TCircularBuffer::Write(const void *ABuffer, int ACount) {
     FSpaceSignalled = false;
     if (!FWaitForSpace)
       return 0;
-    FSpaceEvent.wait(lock, [this] { return FSpaceSignalled; });
+    WaitLocked(lock, FSpaceEvent, FSpaceSignalled);
   }
   CopyIn(static_cast<const uint8_t *>(ABuffer), ACount);
   FTail = (FTail + ACount) % FCapacity;

@@ -9,7 +9,7 @@
 // when one write is at least the whole capacity); otherwise it waits for space (WaitForSpace)
 // or returns 0. Read waits for data (WaitForData) or returns 0; on an empty buffer after
 // EndWriting it returns -1. Terminate wakes and refuses every waiting and later Read, Write and
-// Discard (-1) until Reset.
+// Discard (-1) until Reset; it returns once every waiting thread has left.
 //
 // Threads: every operation may be called from any thread; all fields are guarded by one lock.
 #pragma once
@@ -69,6 +69,9 @@ private:
     std::lock_guard lock(FLock);
     AField = AValue;
   }
+  // Waits for the event with FLock held by ALock, counted among the waiters.
+  void WaitLocked(std::unique_lock<std::mutex> &ALock, std::condition_variable &AEvent,
+                  const bool &ASignalled);
   // Both need FLock held.
   int64_t HeldLocked() const;
   int64_t FreeLocked() const;
@@ -96,4 +99,8 @@ private:
   bool FWaitForSpace = true;
   bool FEndOfWriting = false;
   bool FTerminated = false;
+  // Threads inside a wait; Terminate returns once they have all left, so the buffer may be
+  // freed right after it.
+  int FWaiters = 0;
+  std::condition_variable FWaitersLeft;
 };

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <future>
+#include <memory>
 #include <random>
 #include <thread>
 #include <vector>
@@ -143,6 +144,16 @@ TEST(TCircularBuffer, TerminateWakesAWaitingReaderAndWriterAndRefusesUntilReset)
   EXPECT_EQ(buffer.Discard(10), -1);
   buffer.Reset();
   EXPECT_EQ(buffer.Write(bytes.data(), 10), 10);
+}
+
+// Destruction terminates and returns only once the waiting reader has left the buffer.
+TEST(TCircularBuffer, DestroyedWhileAReaderWaitsLetsItLeaveFirst) {
+  auto buffer = std::make_unique<TCircularBuffer>(8192);
+  uint8_t byte = 0;
+  auto reader = std::async(std::launch::async, [&, b = buffer.get()] { return b->Read(&byte, 1); });
+  EXPECT_EQ(reader.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+  buffer.reset();
+  EXPECT_EQ(reader.get(), -1);
 }
 
 TEST(TCircularBuffer, FreeBufferReleasesTheAreaUntilInitialisedAgain) {
