@@ -40,7 +40,7 @@ TDownload Download(const QUrl &AUrl, const QByteArray &AAgent, int ATimeOut) {
     if (reply->bytesAvailable() > MaxBody)
       reply->abort();
   });
-  QTimer::singleShot(ATimeOut, &loop, [&reply] { reply->abort(); });
+  QTimer::singleShot(ATimeOut, Qt::PreciseTimer, &loop, [&reply] { reply->abort(); });
   if (!reply->isFinished())
     loop.exec();
   if (!reply->isFinished() || reply->error() != QNetworkReply::NoError)

@@ -83,6 +83,27 @@ TCliRun RunCli(const std::vector<std::string> &AArgs) {
   return TCliProcess(AArgs).Wait();
 }
 
+// Puts an environment variable back as it was when the scope ends.
+class TSavedVariable {
+public:
+  explicit TSavedVariable(const char *AName) : FName(AName) {
+    const char *value = getenv(AName);
+    FSet = value != nullptr;
+    FValue = FSet ? value : "";
+  }
+  ~TSavedVariable() {
+    if (FSet)
+      setenv(FName, FValue.c_str(), 1);
+    else
+      unsetenv(FName);
+  }
+
+private:
+  const char *FName;
+  bool FSet;
+  std::string FValue;
+};
+
 class CliTest : public ::testing::Test {};
 
 TEST_F(CliTest, HelpExplainsTheCommandLine) {
@@ -242,16 +263,13 @@ TEST_F(CliTest, PreviewWithADisplayLoadsTheWindowAndConverts) {
     GTEST_SKIP() << "no Xvfb";
   for (int i = 0; i < 500 && access(socket.c_str(), F_OK) != 0; i++)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  const char *const given = getenv("DISPLAY");
-  const std::string saved = given ? given : "";
+  // The test run asks Qt for its offscreen platform; the preview needs the real one.
+  const TSavedVariable savedDisplay("DISPLAY"), savedPlatform("QT_QPA_PLATFORM");
   setenv("DISPLAY", name.c_str(), 1);
   unsetenv("WAYLAND_DISPLAY");
+  unsetenv("QT_QPA_PLATFORM");
   const std::string out = ScratchDir() + "/shown.mkv";
   const TCliRun run = RunCli({"--preview", Fixture("av.mp4"), "-O", "-y -c:v mpeg4", out});
-  if (given)
-    setenv("DISPLAY", saved.c_str(), 1);
-  else
-    unsetenv("DISPLAY");
   ::kill(xvfb, SIGTERM);
   ::waitpid(xvfb, nullptr, 0);
   EXPECT_EQ(run.status, 0) << run.err;
