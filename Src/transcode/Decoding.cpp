@@ -33,6 +33,14 @@ int TDecoding::open_decoder(TInputStream &ist) {
   }
   dec->opaque = &ist;
   dec->get_format = get_format;
+#if FF_API_THREAD_SAFE_CALLBACKS
+  // Our callbacks are thread-safe: without this, frame threads hand every get_format call to
+  // this thread and wait for it, which stalls the decoder (and the whole pipeline).
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  dec->thread_safe_callbacks = 1;
+#pragma GCC diagnostic pop
+#endif
   if (dec->codec_id == AV_CODEC_ID_DVB_SUBTITLE && (ist.decoding_needed & DECODING_FOR_OST)) {
     ff::av_dict_set(ist.decoder_opts.Ref(), "compute_edt", "1", AV_DICT_DONT_OVERWRITE);
     if (ist.decoding_needed & DECODING_FOR_FILTER)
