@@ -35,13 +35,16 @@ while [ $i -lt 20 ]; do
   i=$((i + 1))
 done
 
-# One measured run: appends "wall cpu peak_kB" to $1; the command's output is dropped.
+# One measured run: appends "wall cpu peak_kB" to $1; the command's output is dropped. The
+# wall time is read in nanoseconds (GNU time's has 10 ms steps, too coarse for short cases).
 measure() {
   log=$1; shift
-  if ! /usr/bin/time -f "%e %U %S %M" -o "$work/time" "$@" >/dev/null 2>"$work/stderr"; then
+  start=$(date +%s%N)
+  if ! /usr/bin/time -f "%U %S %M" -o "$work/time" "$@" >/dev/null 2>"$work/stderr"; then
     echo "FAILED: $*" >&2; tail -n 5 "$work/stderr" >&2
   fi
-  awk '{ printf "%s %.2f %s\n", $1, $2 + $3, $4 }' "$work/time" >> "$log"
+  end=$(date +%s%N)
+  awk -v ns=$((end - start)) '{ printf "%.3f %.2f %s\n", ns / 1e9, $1 + $2, $3 }' "$work/time" >> "$log"
 }
 
 median() { # column $2 of file $1
@@ -54,8 +57,8 @@ report() { # name
   qw=$(median "$q" 1); qc=$(median "$q" 2); qm=$(median "$q" 3)
   fw=$(median "$f" 1); fc=$(median "$f" 2); fm=$(median "$f" 3)
   awk -v n="$1" -v qw="$qw" -v qc="$qc" -v qm="$qm" -v fw="$fw" -v fc="$fc" -v fm="$fm" 'BEGIN {
-    printf "%-12s quillet wall %7.2fs cpu %7.2fs peak %7.1fMB\n", n, qw, qc, qm / 1024
-    printf "%-12s ffmpeg  wall %7.2fs cpu %7.2fs peak %7.1fMB\n", "", fw, fc, fm / 1024
+    printf "%-12s quillet wall %7.3fs cpu %7.2fs peak %7.1fMB\n", n, qw, qc, qm / 1024
+    printf "%-12s ffmpeg  wall %7.3fs cpu %7.2fs peak %7.1fMB\n", "", fw, fc, fm / 1024
     printf "%-12s ratio   wall %7.3f  cpu %7.3f  peak %7.3f\n", "", qw / fw, qc / fc, qm / fm }'
 }
 
