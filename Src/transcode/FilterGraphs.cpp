@@ -496,7 +496,7 @@ int TFilterGraphs::hw_device_setup_for_filter(TFilterGraph *fg) {
   THWDevicePtr dev = E.Ffilter_hw_device;
   if (!dev) {
     int count = 0;
-    dev = HWDeviceLast(count);
+    dev = HWDeviceLast(count, E.FHWDevices);
     if (dev && count > 1)
       ff::av_log(nullptr, AV_LOG_WARNING,
                  "There are %d hardware devices. device %s of type %s is picked for filters by "

@@ -1,5 +1,6 @@
 #include "transcode/HWDevices.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -64,9 +65,12 @@ THWDevicePtr HWDeviceGetByType(AVHWDeviceType type) {
   return found;
 }
 
-THWDevicePtr HWDeviceLast(int &count) {
+THWDevicePtr HWDeviceLast(int &count, const std::vector<THWDevicePtr> &held) {
   std::lock_guard<std::mutex> lock(GLock);
   count = int(GDevices.size());
+  for (auto d = GDevices.rbegin(); d != GDevices.rend(); ++d)
+    if (std::find(held.begin(), held.end(), *d) != held.end())
+      return *d;
   return GDevices.empty() ? nullptr : GDevices.back();
 }
 

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "components/FFAPI.h"
 #include "transcode/TInputFile.h" // THWDevice
@@ -21,8 +22,9 @@ THWDevicePtr HWDeviceGetByName(const std::string &name);
 // The one device of that type; null when there is none or more than one.
 THWDevicePtr HWDeviceGetByType(AVHWDeviceType type);
 // The device added last (filters use it unless -filter_hw_device names one), or null; count
-// receives the number of devices.
-THWDevicePtr HWDeviceLast(int &count);
+// receives the number of devices. Among several, the last one a task holds (held) comes first,
+// so that a task's filters never get a device another task made.
+THWDevicePtr HWDeviceLast(int &count, const std::vector<THWDevicePtr> &held = {});
 // Creates a device from "type[=name][:device[,key=value...]]", "type[=name]@source" or
 // "type[=name],key=value..."; AVERROR code on failure (logged). ADev receives the new device.
 int HWDeviceInitFromString(const std::string &arg, THWDevicePtr *ADev);

@@ -116,6 +116,29 @@ TEST_F(HWDeviceTest, TwoTasksAtOnceEachThroughItsDevice) {
   EXPECT_EQ(CountVideoFrames(Scratch("vk_b.mkv")), 50);
 }
 
+// Without -filter_hw_device a task's filters take the last device it holds, never the one another
+// task made after it (the tool's warning names the device picked).
+TEST_F(HWDeviceTest, FiltersTakeTheirOwnTasksDevice) {
+  auto own = [](const std::string &device) {
+    auto task = std::make_unique<TTask>();
+    EXPECT_TRUE(task->OpenInput(Fixture("av.mp4")));
+    EXPECT_TRUE(task->OpenOutput(Scratch(device + ".mkv"),
+                                 "-init_hw_device vulkan=" + device +
+                                     " -vf format=yuv420p,hwupload,hwdownload,format=yuv420p "
+                                     "-c:v mpeg4 -an"))
+        << task->Error;
+    return task;
+  };
+  auto first = own("vk_own_first");
+  auto second = own("vk_own_second");
+  TLogCapture log;
+  first->Start(false);
+  EXPECT_TRUE(first->E->Finished()) << first->E->FatalMessage();
+  EXPECT_TRUE(log.Contains("device vk_own_first of type vulkan is picked"));
+  second->Start(false);
+  EXPECT_TRUE(second->E->Finished()) << second->E->FatalMessage();
+}
+
 // A task destroyed without running gives its device back as well.
 TEST_F(HWDeviceTest, ATaskThatNeverRanReleasesItsDevice) {
   DeviceTask("vk_unused");
