@@ -8,6 +8,7 @@
 #include "components/TFFLogger.h"
 #include "transcode/FFErrorText.h"
 #include "transcode/FilterGraphs.h"
+#include "transcode/HWDevices.h"
 #include "transcode/Hooks.h"
 #include "transcode/TCustomFFmpeg.h"
 #include "transcode/TextFormat.h"
@@ -333,6 +334,38 @@ int TEncoding::init_output_stream_encode(TOutputStream &ost, AVFrame *frame) {
   return open_encoder(ost);
 }
 
+// A hardware encoder gets the filters' hardware frames when it takes frames of their format, else
+// the first device of a type it can use through a device context (one of that type in the list).
+int TEncoding::hw_device_setup_for_encode(TOutputStream &ost) {
+  AVCodecContext *enc = ost.enc_ctx.get();
+  const AVBufferRef *frames =
+      ost.filter ? ff::av_buffersink_get_hw_frames_ctx(ost.filter->filter) : nullptr;
+  if (frames && reinterpret_cast<const AVHWFramesContext *>(frames->data)->format != enc->pix_fmt)
+    frames = nullptr;
+  THWDevicePtr dev;
+  const AVCodecHWConfig *config;
+  for (int i = 0; (config = ff::avcodec_get_hw_config(ost.enc, i)); i++) {
+    if (frames && (config->methods & AV_CODEC_HW_CONFIG_METHOD_HW_FRAMES_CTX) &&
+        (config->pix_fmt == AV_PIX_FMT_NONE || config->pix_fmt == enc->pix_fmt)) {
+      ff::av_log(enc, AV_LOG_VERBOSE, "Using input frames context (format %s) with %s encoder.\n",
+                 ff::av_get_pix_fmt_name(enc->pix_fmt), ost.enc->name);
+      enc->hw_frames_ctx = ff::av_buffer_ref(frames);
+      return enc->hw_frames_ctx ? 0 : AVERROR(ENOMEM);
+    }
+    if (!dev && (config->methods & AV_CODEC_HW_CONFIG_METHOD_HW_DEVICE_CTX))
+      dev = HWDeviceGetByType(config->device_type);
+  }
+  if (!dev)
+    return 0; // no device needed, or none there
+  ff::av_log(enc, AV_LOG_VERBOSE, "Using device %s (type %s) with %s encoder.\n", dev->name.c_str(),
+             ff::av_hwdevice_get_type_name(dev->type_), ost.enc->name);
+  enc->hw_device_ctx = ff::av_buffer_ref(dev->device_ref.get());
+  if (!enc->hw_device_ctx)
+    return AVERROR(ENOMEM);
+  E.FHWDevices.push_back(std::move(dev)); // the task holds what its encoder uses
+  return 0;
+}
+
 int TEncoding::open_encoder(TOutputStream &ost) {
   AVCodecContext *enc = ost.enc_ctx.get();
   const TInputStream *ist =
@@ -354,6 +387,12 @@ int TEncoding::open_encoder(TOutputStream &ost) {
       !ff::av_dict_get(ost.encoder_opts.Get(), "b", nullptr, 0) &&
       !ff::av_dict_get(ost.encoder_opts.Get(), "ab", nullptr, 0))
     ff::av_dict_set(ost.encoder_opts.Ref(), "b", "128000", 0);
+  int ret = hw_device_setup_for_encode(ost);
+  if (ret < 0) {
+    FError = Format("Device setup failed for encoder on output stream #%d:%d : %s", ost.file_index,
+                    ost.index, FFErrorText(ret).c_str());
+    return ret;
+  }
   if (ist && ist->avdec && ist->avdec->type == AVMEDIA_TYPE_SUBTITLE &&
       ost.enc->type == AVMEDIA_TYPE_SUBTITLE) {
     const int kinds = AV_CODEC_PROP_TEXT_SUB | AV_CODEC_PROP_BITMAP_SUB;
@@ -366,7 +405,7 @@ int TEncoding::open_encoder(TOutputStream &ost) {
       return AVERROR_INVALIDDATA;
     }
   }
-  int ret = ff::avcodec_open2(enc, ost.enc, ost.encoder_opts.Ref());
+  ret = ff::avcodec_open2(enc, ost.enc, ost.encoder_opts.Ref());
   if (ret < 0) {
     FError = Format("Error while opening encoder for output stream #%d:%d - maybe incorrect "
                     "parameters such as bit_rate, rate, width or height",

@@ -35,6 +35,7 @@ private:
   void init_video_encoder(TOutputStream &ost, AVFrame *frame);
   void init_encoder_time_base(TOutputStream &ost, AVRational defaultTimeBase);
   int open_encoder(TOutputStream &ost);
+  int hw_device_setup_for_encode(TOutputStream &ost);
   void set_encoder_id(TOutputFile &of, TOutputStream &ost);
   int init_output_stream_streamcopy(TOutputStream &ost);
   void copy_stream_side_data(TOutputStream &ost, const AVStream *in);
