@@ -2,12 +2,13 @@
 
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "cli/ProgressLine.h"
 #include "components/CallInMainThread.h"
 
-TCliTask::TCliTask(const TCliArguments &AArgs, const std::atomic<bool> &AStopRequest, FILE *AOut)
-    : FArgs(AArgs), FStopRequest(AStopRequest), FOut(AOut) {
+TCliTask::TCliTask(const TCliArguments &AArgs, TStopSignal &AStop, FILE *AOut)
+    : FArgs(AArgs), FStop(AStop), FOut(AOut) {
   FEncoder.OnProgress = [this](TObject *, TProgressInfo *AInfo) { ShowProgress(*AInfo); };
   FEncoder.OnTerminate = [this](TObject *, const TTerminateInfo &AInfo) { Ended(AInfo); };
 }
@@ -51,12 +52,38 @@ int TCliTask::Run(const std::string &ALibraryPath) {
   if (FEncoder.SetOutput(task, FArgs.Output, &output) < 0)
     return Refused(FEncoder.LastErrMsg());
   FStarted = std::chrono::steady_clock::now();
-  FEncoder.Start(1);
-  WaitInMainThread([this] { return Done(); });
+  if (FProcessEvents)
+    ConvertOnWorker();
+  else
+    ConvertHere();
   std::fprintf(FOut, "\n%s", TerminationRecord(FTaskEnd).c_str());
   if (FTaskEnd.Finished && !FTaskEnd.Exception)
     return 0;
   return FStopSent && !FTaskEnd.Exception ? 130 : 1;
+}
+
+void TCliTask::ConvertHere() {
+  std::thread watcher([this] {
+    if (!FStop.Wait())
+      return;
+    // A stop sent before the task converts would end it on another thread while it starts
+    // here: it is sent once the task converts, unless the task has ended by then.
+    while (!FAllEnded) {
+      if (FEncoder.FFmpegs(0)->Converting()) {
+        StopOnRequest();
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  FEncoder.Start(0);
+  FStop.Release();
+  watcher.join();
+}
+
+void TCliTask::ConvertOnWorker() {
+  FEncoder.Start(1);
+  WaitInMainThread([this] { return Done(); });
 }
 
 int TCliTask::Refused(const std::string &AMessage) {
@@ -83,11 +110,13 @@ void TCliTask::Ended(const TTerminateInfo &AInfo) {
 }
 
 bool TCliTask::Done() {
-  if (FProcessEvents)
-    FProcessEvents();
-  if (FStopRequest && !FStopSent) {
-    FStopSent = true;
-    FEncoder.Stop(false);
-  }
+  FProcessEvents();
+  if (FStop.Requested())
+    StopOnRequest();
   return FAllEnded;
+}
+
+void TCliTask::StopOnRequest() {
+  if (!FStopSent.exchange(true))
+    FEncoder.Stop(false);
 }

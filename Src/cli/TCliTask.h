@@ -1,6 +1,7 @@
-// TCliTask: quillet-cli's one conversion through the encoder component. Runs on the main
-// thread: the task converts on its worker and the main thread serves the component's events
-// (CallInMainThread) until the task's end has been delivered.
+// TCliTask: quillet-cli's one conversion through the encoder component. The task converts on
+// the main thread, as the ffmpeg tool does, while a watcher thread waits for Ctrl+C; with the
+// preview window the main thread belongs to the window: the task converts on its worker and the
+// main thread serves the component's events (CallInMainThread) until the task's end.
 #pragma once
 
 #include <atomic>
@@ -10,12 +11,13 @@
 #include <functional>
 
 #include "cli/CliArguments.h"
+#include "cli/TStopSignal.h"
 #include "components/TFFEncoder.h"
 
 class TCliTask {
 public:
-  // AStopRequest: set (by a signal handler) to stop the conversion cleanly.
-  TCliTask(const TCliArguments &AArgs, const std::atomic<bool> &AStopRequest, FILE *AOut);
+  // AStop: asks (on Ctrl+C) for a clean stop of the conversion.
+  TCliTask(const TCliArguments &AArgs, TStopSignal &AStop, FILE *AOut);
   // Switches the previews on; AProcessEvents lets the window system paint while Run waits.
   void ShowPreview(std::function<void()> AProcessEvents);
   // The exit status (see CliUsage).
@@ -26,16 +28,21 @@ private:
   int Refused(const std::string &AMessage);
   void ShowProgress(const TProgressInfo &AInfo);
   void Ended(const TTerminateInfo &AInfo);
+  // Converts on this thread; a watcher thread passes Ctrl+C on.
+  void ConvertHere();
+  // Converts on the task's worker while this thread serves the events and the window.
+  void ConvertOnWorker();
   bool Done();
+  void StopOnRequest();
 
   const TCliArguments &FArgs;
-  const std::atomic<bool> &FStopRequest;
+  TStopSignal &FStop;
   FILE *FOut;
   TFFEncoder FEncoder;
   std::chrono::steady_clock::time_point FStarted;
   size_t FLineWidth = 0;
-  bool FStopSent = false;
-  bool FAllEnded = false;
+  std::atomic<bool> FStopSent{false};
+  std::atomic<bool> FAllEnded{false};
   std::function<void()> FProcessEvents;
   TTerminateInfo FTaskEnd;
 };

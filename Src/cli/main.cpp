@@ -1,5 +1,4 @@
 // quillet-cli: converts one file with Quillet's engine, without windows.
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
@@ -9,22 +8,6 @@
 #include "components/CallInMainThread.h"
 
 namespace {
-
-std::atomic<bool> StopRequest{false};
-
-void OnStopSignal(int) {
-  StopRequest = true;
-}
-
-// The first Ctrl+C (or SIGTERM) asks for a clean stop; a second one ends the program.
-void InstallStopHandler() {
-  struct sigaction action = {};
-  action.sa_handler = OnStopSignal;
-  action.sa_flags = SA_RESTART | SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
 
 std::string ProgramFolder() {
   std::error_code error;
@@ -48,14 +31,14 @@ int main(int argc, char **argv) {
   // Worker threads queue their events; the main thread serves them while it waits for the
   // task (WaitInMainThread), so the dispatcher has nothing to wake.
   SetMainThreadDispatcher([](const std::function<void()> &) {});
-  InstallStopHandler();
+  TStopSignal &stop = TStopSignal::Install();
   // Outlives the task: the window goes before the application that shows it.
   const std::string folder = ProgramFolder();
   std::unique_ptr<TCliPreview> preview;
   std::string reason;
   if (args.Preview && !(preview = TCliPreview::Open(folder, argc, argv, reason)))
     std::fprintf(stderr, "Preview unavailable: %s. Converting without it.\n", reason.c_str());
-  TCliTask task(args, StopRequest, stderr);
+  TCliTask task(args, stop, stderr);
   if (preview)
     task.ShowPreview([&preview] { preview->ProcessEvents(); });
   return task.Run(folder);
