@@ -28,8 +28,8 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "%s\n\n%s", wrong.c_str(), CliUsage().c_str());
     return 2;
   }
-  // Worker threads queue their events; the main thread serves them while it waits for the
-  // task (WaitInMainThread), so the dispatcher has nothing to wake.
+  // With the preview the task converts on a worker whose events are queued; the main thread
+  // serves them while it waits for the task (WaitInMainThread), so the dispatcher wakes nothing.
   SetMainThreadDispatcher([](const std::function<void()> &) {});
   TStopSignal &stop = TStopSignal::Install();
   // Outlives the task: the window goes before the application that shows it.
