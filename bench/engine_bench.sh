@@ -5,7 +5,7 @@
 # files through one encoder component (20 tasks, Start(2), the batch_bench driver) against
 # `xargs -P2 ffmpeg`.
 #   bench/engine_bench.sh [BUILD_DIR] [ROUNDS] [CASE...]
-# Cases: avi_default mp4_h264 audio_mp3 remux batch (default: all). Needs GNU time.
+# Cases: avi_default mp4_h264 audio_mp3 remux batch (default: all). Needs GNU time and bash.
 set -eu
 repo=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$repo/build}
@@ -35,16 +35,22 @@ while [ $i -lt 20 ]; do
   i=$((i + 1))
 done
 
-# One measured run: appends "wall cpu peak_kB" to $1; the command's output is dropped. The
-# wall time is read in nanoseconds (GNU time's has 10 ms steps, too coarse for short cases).
+# One measured run: appends "wall cpu peak_kB" to $1; the command's output is dropped. Wall
+# time is read in nanoseconds and CPU time through bash's `times` in milliseconds (GNU time
+# counts both in 10 ms steps, too coarse for the short cases); GNU time gives the peak memory.
 measure() {
   log=$1; shift
   start=$(date +%s%N)
-  if ! /usr/bin/time -f "%U %S %M" -o "$work/time" "$@" >/dev/null 2>"$work/stderr"; then
+  if ! /usr/bin/time -f "%M" -o "$work/time" bash -c \
+    '"$@" >/dev/null 2>"$0"; status=$?; times >"$0.cpu"; exit $status' "$work/stderr" "$@"; then
     echo "FAILED: $*" >&2; tail -n 5 "$work/stderr" >&2
   fi
   end=$(date +%s%N)
-  awk -v ns=$((end - start)) '{ printf "%.3f %.2f %s\n", ns / 1e9, $1 + $2, $3 }' "$work/time" >> "$log"
+  # The second line of `times`: user and system time of the children, as "1m2.345s".
+  cpu=$(awk 'NR == 2 { for (i = 1; i <= 2; i++) { split($i, t, /[ms]/); c += t[1] * 60 + t[2] }
+    printf "%.3f", c }' "$work/stderr.cpu")
+  awk -v ns=$((end - start)) -v cpu="$cpu" '{ printf "%.3f %s %s\n", ns / 1e9, cpu, $1 }' \
+    "$work/time" >> "$log"
 }
 
 median() { # column $2 of file $1
@@ -57,8 +63,8 @@ report() { # name
   qw=$(median "$q" 1); qc=$(median "$q" 2); qm=$(median "$q" 3)
   fw=$(median "$f" 1); fc=$(median "$f" 2); fm=$(median "$f" 3)
   awk -v n="$1" -v qw="$qw" -v qc="$qc" -v qm="$qm" -v fw="$fw" -v fc="$fc" -v fm="$fm" 'BEGIN {
-    printf "%-12s quillet wall %7.3fs cpu %7.2fs peak %7.1fMB\n", n, qw, qc, qm / 1024
-    printf "%-12s ffmpeg  wall %7.3fs cpu %7.2fs peak %7.1fMB\n", "", fw, fc, fm / 1024
+    printf "%-12s quillet wall %7.3fs cpu %7.3fs peak %7.1fMB\n", n, qw, qc, qm / 1024
+    printf "%-12s ffmpeg  wall %7.3fs cpu %7.3fs peak %7.1fMB\n", "", fw, fc, fm / 1024
     printf "%-12s ratio   wall %7.3f  cpu %7.3f  peak %7.3f\n", "", qw / fw, qc / fc, qm / fm }'
 }
 
