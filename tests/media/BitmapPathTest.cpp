@@ -1,7 +1,8 @@
 // Frames of many sizes and pixel formats through the bitmap path: decode, convert to every
 // bitmap format, copy back to the RGB picture and convert that into planes again. CTest runs
-// this program under valgrind, which sees reads and writes past a buffer that the scaler
-// makes inside the libraries (the address sanitizer does not instrument them).
+// this program under valgrind or guard pages (overrun_check.sh), which see writes past a
+// buffer that the scaler makes inside the libraries (the address sanitizer does not
+// instrument them).
 #include <gtest/gtest.h>
 
 #include "MediaTestSupport.h"
@@ -73,5 +74,25 @@ INSTANTIATE_TEST_SUITE_P(Sizes, BitmapPath,
                                            TClip{13, 7, "gray"}, TClip{63, 47, "yuv422p10le"},
                                            TClip{1920, 4, "yuv420p"}, TClip{4, 270, "yuv420p"},
                                            TClip{360, 640, "yuv420p"}, TClip{856, 480, "yuv420p"}));
+
+// Proof that the checker sees what it is there for: the scaler writes one row more than the
+// buffer holds. Run only by the overrun check's own test, which expects it to be caught.
+TEST(PlantedOverrun, DISABLED_ScalerWritesOneRowPastTheBuffer) {
+  TFFDecoder dec;
+  ASSERT_TRUE(dec.LoadFile(ClipFile(TClip{101, 57, "rgb24"}))) << dec.LastErrMsg();
+  ASSERT_TRUE(dec.Decode()) << dec.LastErrMsg();
+  TBitmap bmp;
+  ASSERT_TRUE(dec.CopyToBitmap(bmp)) << dec.LastErrMsg();
+  TFormatConverter &conv = dec.FormatConverter();
+  conv.BitmapToRGB();
+  const int width = 101, height = 57;
+  const int stride = width * 4;
+  auto *planes = static_cast<uint8_t *>(ff::av_malloc(size_t(stride) * height));
+  ASSERT_NE(planes, nullptr);
+  uint8_t *data[4] = {planes};
+  const int linesize[4] = {stride};
+  conv.RGBToPicture(data, linesize, height + 1, width, AV_PIX_FMT_BGRA);
+  ff::av_free(planes);
+}
 
 } // namespace
