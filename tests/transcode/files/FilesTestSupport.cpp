@@ -19,7 +19,7 @@ std::string Fixture(const std::string &name) {
 }
 
 std::string FilesFixture(const std::string &name) {
-  return std::string(QUILLET_FILES_FIXTURES) + "/" + name;
+  return std::string(QuilletFilesFixtures) + "/" + name;
 }
 
 std::string ScratchDir() {

@@ -10,6 +10,11 @@
 
 #include "transcode/TCustomFFmpeg.h"
 
+// The folders of FilesFixture() and LoopFixture(): each test program names its own
+// (quillet_fixture_dirs() in tests/CMakeLists.txt).
+extern const char *const QuilletFilesFixtures;
+extern const char *const QuilletLoopFixtures;
+
 std::string Fixture(const std::string &name);      // tests/make_fixtures.sh media
 std::string FilesFixture(const std::string &name); // make_files_fixtures.sh media
 std::string ScratchDir();                          // a fresh folder per test process

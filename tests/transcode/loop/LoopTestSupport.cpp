@@ -5,7 +5,7 @@
 #include <thread>
 
 std::string LoopFixture(const std::string &name) {
-  return std::string(QUILLET_LOOP_FIXTURES) + "/" + name;
+  return std::string(QuilletLoopFixtures) + "/" + name;
 }
 
 std::string Scratch(const std::string &name) {
