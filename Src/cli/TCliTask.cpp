@@ -1,7 +1,5 @@
 #include "cli/TCliTask.h"
 
-#include <filesystem>
-#include <sstream>
 #include <thread>
 
 #include "cli/ProgressLine.h"
@@ -13,19 +11,6 @@ TCliTask::TCliTask(const TCliArguments &AArgs, TStopSignal &AStop, FILE *AOut)
   FEncoder.OnTerminate = [this](TObject *, const TTerminateInfo &AInfo) { Ended(AInfo); };
 }
 
-namespace {
-
-bool HasWord(const std::string &AText, const std::string &AWord) {
-  std::istringstream words(AText);
-  std::string word;
-  while (words >> word)
-    if (word == AWord)
-      return true;
-  return false;
-}
-
-} // namespace
-
 void TCliTask::ShowPreview(std::function<void()> AProcessEvents) {
   FProcessEvents = std::move(AProcessEvents);
   FEncoder.SetPreviewVideo(true);
@@ -35,18 +20,14 @@ void TCliTask::ShowPreview(std::function<void()> AProcessEvents) {
 int TCliTask::Run(const std::string &ALibraryPath) {
   if (!FEncoder.AVLibLoaded() && !FEncoder.LoadAVLib(ALibraryPath))
     return Refused(FEncoder.LastErrMsg());
-  // The engine replaces an existing file (the app asks first); the command line asks for -y,
-  // as the ffmpeg tool does. "-" is standard output, never a file.
-  std::error_code error;
-  if (FArgs.Output != "-" && !HasWord(FArgs.OutputOptions, "-y") &&
-      std::filesystem::exists(FArgs.Output, error))
-    return Refused("File \"" + FArgs.Output +
-                   "\" already exists. Add -y to the output options to overwrite it.");
   TInputOptions input;
   input.Options = FArgs.InputOptions;
   const int task = FEncoder.AddTask(FArgs.Input, &input);
   if (task < 0)
     return Refused(FEncoder.LastErrMsg());
+  // The engine replaces an existing file (the app asks first); the command line asks for -y,
+  // as the ffmpeg tool does.
+  FEncoder.FFmpegs(task)->FOverwriteNeedsY = true;
   TOutputOptions output;
   output.Options = FArgs.OutputOptions;
   if (FEncoder.SetOutput(task, FArgs.Output, &output) < 0)

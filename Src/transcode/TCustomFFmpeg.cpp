@@ -16,6 +16,7 @@
 #include "transcode/HWDevices.h"
 #include "transcode/Hooks.h"
 #include "transcode/OutputMetadata.h"
+#include "transcode/ReplacedOutput.h"
 #include "transcode/SaturatedMath.h"
 #include "transcode/StreamMaps.h"
 #include "transcode/StreamSelection.h"
@@ -532,7 +533,10 @@ void TCustomFFmpeg::UndoOutputFile(const TOutputUndo &undo, const std::string &F
   Foutput_streams.resize(undo.streams);
   if (Foutput_files.size() <= undo.files)
     return;
+  const std::string temp = Foutput_files.back()->temp_path;
   Foutput_files.pop_back(); // closes the I/O and frees the muxer
+  if (!temp.empty())
+    std::remove(temp.c_str());
   // Only a file this attempt created; one that was there before is never removed.
   const std::string path = LocalPath(FileName);
   struct stat sb;
@@ -887,15 +891,41 @@ int TCustomFFmpeg::OutputNamesInput(const AVOutputFormat *fmt, const std::string
   return -1;
 }
 
-// Opens the output I/O (creating or truncating the file): the last step, once everything that
-// can be checked has been.
+// The tool's rule for an existing local output file: never with -n, and without -y only when
+// no one asks first (FOverwriteNeedsY); -y together with -n is refused.
+int TCustomFFmpeg::CheckOverwrite(const std::string &FileName) {
+  if (Ffile_overwrite && Fno_file_overwrite)
+    return Fail(llError, "Error, both -y and -n supplied.", AVERROR(EINVAL));
+  const std::string path = LocalPath(FileName);
+  if (Ffile_overwrite || !(Fno_file_overwrite || FOverwriteNeedsY) || path.empty() ||
+      !FileExists(path))
+    return 0;
+  return Fail(
+      llError,
+      Format("File \"%s\" already exists. Not overwriting it without -y.", FileName.c_str()),
+      AVERROR(EEXIST));
+}
+
+// Opens the output I/O: the last step, once everything that can be checked has been. An
+// existing file is not truncated: the muxer writes a new file beside it (its name becomes the
+// muxer's URL, which some muxers open again), renamed over the old one by Cleanup once written.
 int TCustomFFmpeg::OpenOutputIO(TOutputFile &of, const std::string &FileName) {
   AVFormatContext *oc = of.ctx.get();
   if (oc->oformat->flags & AVFMT_NOFILE)
     return 0;
+  int ret = CheckOverwrite(FileName);
+  if (ret < 0)
+    return ret;
+  const std::string replaced = ReplaceableFile(LocalPath(FileName));
+  of.temp_path = replaced.empty() ? std::string() : CreateFileBeside(replaced);
+  if (!of.temp_path.empty()) {
+    of.replaced_path = replaced;
+    ff::av_free(oc->url);
+    oc->url = ff::av_strdup(("file:" + of.temp_path).c_str());
+  }
   FLastWrite = ff::av_gettime_relative();
-  const int ret = ff::avio_open2(&oc->pb, FileName.c_str(), AVIO_FLAG_WRITE,
-                                 &oc->interrupt_callback, of.opts.Ref());
+  const char *url = of.temp_path.empty() ? FileName.c_str() : oc->url;
+  ret = ff::avio_open2(&oc->pb, url, AVIO_FLAG_WRITE, &oc->interrupt_callback, of.opts.Ref());
   return ret < 0 ? Fail(llError, FFErrorText(FileName, ret), ret) : 0;
 }
 
@@ -1087,7 +1117,8 @@ void TCustomFFmpeg::ReleaseHWDevices() {
 }
 
 // Releases everything the task opened. An output whose header was never written and that is
-// still an empty file is removed, so that a failed start leaves nothing behind.
+// still an empty file is removed, so that a failed start leaves nothing behind; an output
+// written beside an existing file replaces it when the task wrote it without a fatal error.
 void TCustomFFmpeg::Cleanup() {
   if (FTranscodeInitialized && !FTranscodeCleanuped)
     FinishTranscode();
@@ -1097,8 +1128,11 @@ void TCustomFFmpeg::Cleanup() {
   Foutput_streams.clear();
   Ffiltergraphs.clear();
   std::vector<std::string> emptyOutputs;
+  std::vector<TReplacement> replacements;
   for (auto &of : Foutput_files)
-    if (!of->header_written && of->ctx && of->ctx->pb && of->ctx->url)
+    if (!of->temp_path.empty())
+      replacements.push_back({of->temp_path, of->replaced_path, of->written});
+    else if (!of->header_written && of->ctx && of->ctx->pb && of->ctx->url)
       emptyOutputs.push_back(of->ctx->url);
   Foutput_files.clear();
   for (const std::string &url : emptyOutputs) {
@@ -1107,7 +1141,17 @@ void TCustomFFmpeg::Cleanup() {
     if (!name.empty() && ::stat(name.c_str(), &sb) == 0 && S_ISREG(sb.st_mode) && sb.st_size == 0)
       std::remove(name.c_str());
   }
+  FinishReplacements(replacements);
   Finput_streams.clear();
   Finput_files.clear();
   ReleaseHWDevices();
+}
+
+void TCustomFFmpeg::FinishReplacements(const std::vector<TReplacement> &replacements) {
+  const bool failed = FTask->FatalException();
+  for (const TReplacement &r : replacements) {
+    const std::string error = FinishReplacement(r.temp, r.target, r.written && !failed);
+    if (!error.empty())
+      Log(this, llError, "Could not replace %s: %s", r.target.c_str(), error.c_str());
+  }
 }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "components/TFFLogger.h"
 #include "components/ThreadPriority.h"
@@ -141,7 +142,15 @@ private:
   int InputFileAt(const std::string &name, const AVFormatContext *opening = nullptr) const;
   int InputFileMatching(const std::string &pattern) const;
   int OutputNamesInput(const AVOutputFormat *fmt, const std::string &FileName) const;
+  int CheckOverwrite(const std::string &FileName);
   int OpenOutputIO(TOutputFile &of, const std::string &FileName);
+  // A new output file written beside the one it replaces.
+  struct TReplacement {
+    std::string temp;
+    std::string target;
+    bool written;
+  };
+  void FinishReplacements(const std::vector<TReplacement> &replacements);
   void CreateOutputStreams(TOptionsContext &o, TOutputFile &of);
   void SelectStreamsAutomatically(TOptionsContext &o, TOutputFile &of);
   void AddAttachments(TOptionsContext &o, TOutputFile &of);

@@ -79,6 +79,9 @@ public:
   int Fauto_conversion_filters = 1;
   int Ffile_overwrite = 0;
   int Fno_file_overwrite = 0;
+  // An existing output file is replaced only with -y, as the tool does (the command line; the
+  // program asks the user before it adds the output).
+  bool FOverwriteNeedsY = false;
   int Fdo_psnr = 0;
   int Finput_stream_potentially_available = 0;
   int Fignore_unknown_streams = 0;

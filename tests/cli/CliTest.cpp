@@ -5,9 +5,11 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -291,6 +293,111 @@ TEST_F(CliTest, CtrlCStopsWithAPlayableOutputAndAFailureStatus) {
   const double duration = ProbeDuration(out);
   EXPECT_GT(duration, 0.0);
   EXPECT_LT(duration, 1.9);
+}
+
+// An existing output is replaced only with -y as the options parse it, whatever the spelling of
+// its name; a run that fails keeps it as it was, one that succeeds replaces it (through a link:
+// the file the link names, with its permissions). Nothing else is left in the folder.
+enum TSpelling { spPlain, spFilePrefix, spLink };
+
+struct TOverwriteCase {
+  const char *name;
+  const char *options;
+  TSpelling spelling;
+  int status;
+  const char *message; // part of stderr
+  bool replaced;
+};
+
+void PrintTo(const TOverwriteCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+class CliOverwrite : public CliTest, public ::testing::WithParamInterface<TOverwriteCase> {};
+
+std::vector<std::string> FolderEntries(const std::string &ADir) {
+  std::vector<std::string> names;
+  for (const auto &entry : std::filesystem::directory_iterator(ADir))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_P(CliOverwrite, ReplacesAnExistingFileOnlyWithYAndOnlyOnceWritten) {
+  const TOverwriteCase &c = GetParam();
+  const std::string dir = ScratchDir() + "/overwrite_" + c.name;
+  std::filesystem::create_directories(dir);
+  const std::string old = dir + "/old.mkv";
+  std::ofstream(old) << "old bytes";
+  ::chmod(old.c_str(), 0640);
+  std::string output = old;
+  if (c.spelling == spFilePrefix)
+    output = "file:" + old;
+  if (c.spelling == spLink) {
+    output = dir + "/link.mkv";
+    std::filesystem::create_symlink("old.mkv", output);
+  }
+  const TCliRun run = RunCli({Fixture("av.mp4"), "-O", c.options, output});
+  EXPECT_EQ(run.status, c.status) << run.err;
+  EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+  const std::vector<std::string> expected = c.spelling == spLink
+                                                ? std::vector<std::string>{"link.mkv", "old.mkv"}
+                                                : std::vector<std::string>{"old.mkv"};
+  EXPECT_EQ(FolderEntries(dir), expected);
+  EXPECT_EQ(std::filesystem::is_symlink(dir + "/link.mkv"), c.spelling == spLink);
+  EXPECT_EQ(std::filesystem::status(old).permissions(),
+            std::filesystem::perms(0640)); // kept or taken over
+  if (!c.replaced) {
+    EXPECT_EQ(FileText(old), "old bytes");
+    return;
+  }
+  EXPECT_EQ(ProbeStreams(old).size(), 2u);
+  EXPECT_NEAR(ProbeDuration(old), 2.0, 0.1);
+}
+
+const TOverwriteCase OverwriteCases[] = {
+    {"WithoutY", "-c copy", spPlain, 1, "already exists", false},
+    {"FilePrefixWithoutY", "-c copy", spFilePrefix, 1, "already exists", false},
+    {"YInsideAQuotedValue", "-metadata \"comment=a -y b\" -c copy", spPlain, 1, "already exists",
+     false},
+    {"YAndN", "-y -n -c copy", spPlain, 1, "both -y and -n supplied", false},
+    // The encoder refuses the profile after the output was opened.
+    {"YWithAFailingEncoder", "-y -c:v libx264 -profile:v nonsense", spPlain, 1,
+     "Finished=false Exception=true", false},
+    {"Y", "-y -c copy", spPlain, 0, "Finished=true Exception=false", true},
+    {"YThroughFilePrefix", "-y -c copy", spFilePrefix, 0, "Finished=true Exception=false", true},
+    {"YThroughALink", "-y -c copy", spLink, 0, "Finished=true Exception=false", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cli, CliOverwrite, ::testing::ValuesIn(OverwriteCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// Outputs that are not one regular file are written where they are, as before: a device, an
+// image sequence over an older picture, segments.
+TEST_F(CliTest, OutputsThatAreNotOneFileAreWrittenInPlace) {
+  const std::string dir = ScratchDir() + "/in_place";
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir + "/img_01.png") << "old picture";
+  const struct {
+    const char *options;
+    std::string output;
+    std::string made; // a file the run writes
+  } cases[] = {
+      {"-y -f matroska -c copy", "/dev/null", ""},
+      {"-y -frames:v 3", dir + "/img_%02d.png", dir + "/img_03.png"},
+      {"-y -f segment -segment_time 1 -c copy", dir + "/seg_%02d.mkv", dir + "/seg_00.mkv"},
+  };
+  for (const auto &c : cases) {
+    const TCliRun run = RunCli({Fixture("av.mp4"), "-O", c.options, c.output});
+    EXPECT_EQ(run.status, 0) << c.output << "\n" << run.err;
+    if (!c.made.empty()) {
+      EXPECT_GT(ProbeStreams(c.made).size(), 0u) << c.made;
+    }
+  }
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+  EXPECT_EQ(ProbeStreams(dir + "/img_01.png").size(), 1u);
+  EXPECT_EQ(FolderEntries(dir), (std::vector<std::string>{"img_01.png", "img_02.png", "img_03.png",
+                                                          "seg_00.mkv", "seg_01.mkv"}));
 }
 
 } // namespace
