@@ -9,8 +9,11 @@
 
 #include <QApplication>
 #include <QStyle>
+#include <csignal>
 
 int main(int argc, char *argv[]) {
+  // A reader that went away is a write error (EPIPE), not the end of the program.
+  std::signal(SIGPIPE, SIG_IGN);
   // Without a display the program still runs, on Qt's offscreen platform.
   if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -1083,8 +1083,12 @@ void TCustomFFmpeg::Transcode() {
   const bool trailersWritten = FLoop->Transcode();
   FTask->SetFinished(!FBroken && trailersWritten);
   FinishTranscode();
-  if (!trailersWritten)
-    FLoop->Fatal("At least one output file failed to be written trailer");
+  if (!trailersWritten) {
+    // With the write error that caused it: a full disk, a reader that went away.
+    const std::string &cause = FLoop->Mux.FirstWriteError;
+    FLoop->Fatal("At least one output file failed to be written trailer" +
+                 (cause.empty() ? std::string() : ": " + cause));
+  }
 }
 
 void TCustomFFmpeg::PrintReport(bool is_last, int64_t timer_start, int64_t cur_time) {

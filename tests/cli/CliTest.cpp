@@ -400,4 +400,20 @@ TEST_F(CliTest, OutputsThatAreNotOneFileAreWrittenInPlace) {
                                                           "seg_00.mkv", "seg_01.mkv"}));
 }
 
+// A reader that goes away early (head) is a write error: the run fails with status 1 and says
+// "Broken pipe", as the tool does, rather than dying from SIGPIPE without a word.
+TEST_F(CliTest, AReaderThatGoesAwayIsABrokenPipe) {
+  const std::string dir = ScratchDir() + "/broken_pipe";
+  std::filesystem::create_directories(dir);
+  // Raw video: far more than a pipe holds.
+  const std::string cmd = "cd \"" + dir + "\" && { \"" + QUILLET_CLI + "\" \"" + Fixture("av.mp4") +
+                          "\" -O \"-f matroska -c:v rawvideo -c:a pcm_s16le\" - 2>err.txt; "
+                          "echo $? >status.txt; } | head -c 1000 >/dev/null";
+  RunText(cmd);
+  EXPECT_EQ(FileText(dir + "/status.txt"), "1\n");
+  const std::string err = FileText(dir + "/err.txt");
+  EXPECT_NE(err.find("Task 0 ended: Finished=false Exception=true"), std::string::npos) << err;
+  EXPECT_NE(err.find("Broken pipe"), std::string::npos) << err;
+}
+
 } // namespace
