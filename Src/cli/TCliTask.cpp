@@ -38,13 +38,16 @@ int TCliTask::Run(const std::string &ALibraryPath) {
   else
     ConvertHere();
   std::fprintf(FOut, "\n%s", TerminationRecord(FTaskEnd).c_str());
-  if (FTaskEnd.Finished && !FTaskEnd.Exception)
-    return 0;
-  return FStopSent && !FTaskEnd.Exception ? 130 : 1;
+  if (FTaskEnd.Exception)
+    return 1;
+  // A stop signal may end the reading before the task is told to stop.
+  return FStop.Requested() ? 130 : FTaskEnd.Finished ? 0 : 1;
 }
 
 void TCliTask::ConvertHere() {
   std::thread watcher([this] {
+    // The signal goes to the converting thread, ending a read it is blocked in.
+    FStop.BlockHere();
     if (!FStop.Wait())
       return;
     // A stop sent before the task converts would end it on another thread while it starts
@@ -69,7 +72,8 @@ void TCliTask::ConvertOnWorker() {
 
 int TCliTask::Refused(const std::string &AMessage) {
   std::fprintf(FOut, "%s\n", AMessage.c_str());
-  return 1;
+  // An open that Ctrl+C ended is a stop, not a failure.
+  return FStop.Requested() ? 130 : 1;
 }
 
 void TCliTask::ShowProgress(const TProgressInfo &AInfo) {

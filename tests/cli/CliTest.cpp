@@ -2,9 +2,13 @@
 // file it writes.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -35,12 +39,15 @@ std::string FileText(const std::string &AFile) {
 
 class TCliProcess {
 public:
-  explicit TCliProcess(const std::vector<std::string> &AArgs) {
+  // AStdin: the program's standard input (-1: the test's own).
+  explicit TCliProcess(const std::vector<std::string> &AArgs, int AStdin = -1) {
     const std::string base = ScratchDir() + "/cli" + std::to_string(++Count);
     FOut = base + ".out";
     FErr = base + ".err";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    if (AStdin >= 0)
+      posix_spawn_file_actions_adddup2(&actions, AStdin, 0);
     posix_spawn_file_actions_addopen(&actions, 1, FOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, FErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<std::string> args{QUILLET_CLI};
@@ -54,9 +61,9 @@ public:
     posix_spawn_file_actions_destroy(&actions);
   }
 
-  // Waits up to 10 s until stderr holds AText.
-  bool WaitForError(const std::string &AText) {
-    for (int i = 0; i < 1000; i++) {
+  // Waits up to ASeconds until stderr holds AText.
+  bool WaitForError(const std::string &AText, int ASeconds = 10) {
+    for (int i = 0; i < ASeconds * 100; i++) {
       if (FileText(FErr).find(AText) != std::string::npos)
         return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -70,6 +77,26 @@ public:
     int status = 0;
     if (FPid > 0 && ::waitpid(FPid, &status, 0) == FPid && WIFEXITED(status))
       run.status = WEXITSTATUS(status);
+    run.out = FileText(FOut);
+    run.err = FileText(FErr);
+    return run;
+  }
+
+  // As Wait, but a program still running after ASeconds is killed (status -1).
+  TCliRun WaitOrKill(int ASeconds) {
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < ASeconds * 100 && ended == 0; i++) {
+      ended = ::waitpid(FPid, &status, WNOHANG);
+      if (ended == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (ended == 0) {
+      ::kill(FPid, SIGKILL);
+      ::waitpid(FPid, &status, 0);
+    }
+    TCliRun run;
+    run.status = ended == FPid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.out = FileText(FOut);
     run.err = FileText(FErr);
     return run;
@@ -414,6 +441,71 @@ TEST_F(CliTest, AReaderThatGoesAwayIsABrokenPipe) {
   const std::string err = FileText(dir + "/err.txt");
   EXPECT_NE(err.find("Task 0 ended: Finished=false Exception=true"), std::string::npos) << err;
   EXPECT_NE(err.find("Broken pipe"), std::string::npos) << err;
+}
+
+// One Ctrl+C ends a run blocked in an open or a read, with the status of a stop.
+void ExpectOneCtrlCEnds(TCliProcess &cli) {
+  cli.Signal(SIGINT);
+  const TCliRun run = cli.WaitOrKill(60);
+  EXPECT_EQ(run.status, 130) << run.err;
+}
+
+// The input pipe delivers a file's bytes, then nothing more without ending.
+TEST_F(CliTest, OneCtrlCEndsAReadFromAPipeThatStoppedDelivering) {
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe2(pipeEnds, O_CLOEXEC), 0);
+  const std::string out = ScratchDir() + "/stalled_pipe.mkv";
+  TCliProcess cli({"-", "-O", "-y -f matroska -c copy", out}, pipeEnds[0]);
+  ::close(pipeEnds[0]);
+  const std::string bytes = FileText(Fixture("tagged.mkv")); // less than a pipe holds
+  ASSERT_EQ(::write(pipeEnds[1], bytes.data(), bytes.size()), ssize_t(bytes.size()));
+  EXPECT_TRUE(cli.WaitForError("time=", 60));
+  ExpectOneCtrlCEnds(cli);
+  ::close(pipeEnds[1]);
+  // Stopped cleanly: the trailer is written.
+  EXPECT_EQ(ProbeStreams(out).size(), 2u);
+}
+
+// A server on this machine that takes the connection and never answers.
+class TSilentServer {
+public:
+  TSilentServer() {
+    FListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (::bind(FListener, reinterpret_cast<sockaddr *>(&address), size) == 0 &&
+        ::listen(FListener, 4) == 0 &&
+        ::getsockname(FListener, reinterpret_cast<sockaddr *>(&address), &size) == 0)
+      FPort = ntohs(address.sin_port);
+  }
+  ~TSilentServer() {
+    for (int fd : {FClient, FListener})
+      if (fd >= 0)
+        ::close(fd);
+  }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(FPort) + "/clip.mp4"; }
+  // Waits up to ASeconds for a client to connect.
+  bool Accept(int ASeconds) {
+    pollfd waiting{FListener, POLLIN, 0};
+    if (::poll(&waiting, 1, ASeconds * 1000) != 1)
+      return false;
+    FClient = ::accept4(FListener, nullptr, nullptr, SOCK_CLOEXEC);
+    return FClient >= 0;
+  }
+
+private:
+  int FListener = -1;
+  int FClient = -1;
+  int FPort = 0;
+};
+
+TEST_F(CliTest, OneCtrlCEndsAnOpenThatAServerNeverAnswers) {
+  TSilentServer server;
+  TCliProcess cli({server.Url(), "-O", "-y -c copy", ScratchDir() + "/never.mkv"});
+  ASSERT_TRUE(server.Accept(60));
+  ExpectOneCtrlCEnds(cli);
 }
 
 } // namespace
