@@ -37,7 +37,7 @@ int main(int argc, char *argv[]) {
       QStringList{QStringLiteral("offscreen"), QStringLiteral("minimal")}.contains(
           QGuiApplication::platformName());
   // A logout, Ctrl+C or kill closes the window as the user would, so the settings are saved.
-  TTerminationSignals termination([&frm_Main](int) { frm_Main.CloseWithModals(); });
+  TTerminationSignals termination([&frm_Main](int ASignal) { frm_Main.EndBySignal(ASignal); });
   frm_Main.show();
   const int status = QApplication::exec();
   return status != 0 ? status : frm_Main.int_ExitCode;
