@@ -51,6 +51,13 @@ std::string LocalPath(const std::string &name) {
   return name.rfind("file:", 0) == 0 ? name.substr(5) : name;
 }
 
+// Whether two local paths name one file: the same spelling, or another one, a symlink or a
+// hard link (device and inode).
+bool SameFile(const std::string &a, const std::string &b) {
+  std::error_code ec;
+  return !a.empty() && !b.empty() && (a == b || std::filesystem::equivalent(a, b, ec));
+}
+
 // "-" stands for standard input or output, as in the ffmpeg tool.
 std::string PipeName(const std::string &name) {
   return name == "-" ? "pipe:" : name;
@@ -250,7 +257,9 @@ int TCustomFFmpeg::ResolveSeek(TOptionsContext &o, AVFormatContext *ic, const st
 
 int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Options,
                                    const std::string &FileName, const std::string &Presets) {
+  FOpeningInput = FileName;
   int ret = ParseOptions(o, Options, ofInput, FileName, "input file", Presets);
+  FOpeningInput.clear();
   if (ret < 0)
     return ret;
   if (!ResolveStopTime(o))
@@ -819,12 +828,34 @@ int TCustomFFmpeg::InputFileAt(const std::string &name, const AVFormatContext *o
     const AVFormatContext *ic = i < Fnb_input_files() ? Finput_files[i]->ctx.get() : opening;
     if (!ic || (ic->iformat->flags & AVFMT_NOFILE) || !ic->url)
       continue;
-    const std::string in = LocalPath(ic->url);
-    std::error_code ec;
-    if (!in.empty() && (in == path || std::filesystem::equivalent(in, path, ec)))
+    if (SameFile(LocalPath(ic->url), path))
       return i;
   }
   return -1;
+}
+
+int TCustomFFmpeg::InputNamed(const std::string &name) const {
+  const int same = InputFileAt(name);
+  if (same >= 0 || FOpeningInput.empty())
+    return same;
+  return SameFile(LocalPath(FOpeningInput), LocalPath(name)) ? Fnb_input_files() : -1;
+}
+
+// -vstats_file, -sdp_file and -segment_list are written once the task runs (-progress and
+// the pass-1 logs are checked where they are opened): refused with the output, like it.
+std::string TCustomFFmpeg::SideOutputOverInput(const TOutputFile &of) const {
+  const AVDictionaryEntry *list = ff::av_dict_get(of.opts.Get(), "segment_list", nullptr, 0);
+  // The name as given and as opened (the statistics file is a path, not a URL).
+  const std::tuple<const char *, std::string, std::string> written[] = {
+      {"-vstats_file", Fvstats_filename, "file:" + Fvstats_filename},
+      {"-sdp_file", Fsdp_filename, Fsdp_filename},
+      {"-segment_list", list ? list->value : "", list ? list->value : ""}};
+  for (const auto &[option, name, opened] : written) {
+    const int same = name.empty() ? -1 : InputNamed(opened);
+    if (same >= 0)
+      return Format("%s %s same as Input #%d - exiting", option, name.c_str(), same);
+  }
+  return {};
 }
 
 // As InputFileAt for a name that may be a pattern (an image sequence or segment name): the
@@ -873,7 +904,8 @@ int TCustomFFmpeg::CheckOutputFile(TOptionsContext &o, TOutputFile &of,
   if (same >= 0) // writing would destroy the input
     return Fail(llError, Format("Output %s same as Input #%d - exiting", FileName.c_str(), same),
                 AVERROR(EINVAL));
-  return 0;
+  const std::string side = SideOutputOverInput(of);
+  return side.empty() ? 0 : Fail(llError, side, AVERROR(EINVAL));
 }
 
 // The input a new output would write over, or -1. Muxers that open their files themselves

@@ -140,6 +140,9 @@ private:
   void UndoOutputFile(const TOutputUndo &undo, const std::string &FileName);
   int CheckOutputFile(TOptionsContext &o, TOutputFile &of, const std::string &FileName);
   int InputFileAt(const std::string &name, const AVFormatContext *opening = nullptr) const;
+  int InputNamed(const std::string &name) const override;
+  // The refusal of a file this output's options write over an input, or empty.
+  std::string SideOutputOverInput(const TOutputFile &of) const;
   int InputFileMatching(const std::string &pattern) const;
   int OutputNamesInput(const AVOutputFormat *fmt, const std::string &FileName) const;
   int CheckOverwrite(const std::string &FileName);

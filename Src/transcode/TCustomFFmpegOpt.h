@@ -128,6 +128,11 @@ public:
 
   // Hook bitmap depth of -VideoHookBitsPixel; the hook layer overrides it.
   virtual void SetVideoHookBitsPixel(int ABitsPixel) { FVideoHookBitsPixel = ABitsPixel; }
+  // The input a file that an option writes (-progress, -vstats_file, ...) would destroy: an
+  // opened input or the one whose options are being parsed (FOpeningInput); -1 when none.
+  // The engine, which holds the inputs, overrides it.
+  virtual int InputNamed(const std::string &) const { return -1; }
+  std::string FOpeningInput;
 
 protected:
   // -map and -map_channel need the opened inputs: TCustomFFmpeg overrides them. Here they are
