@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <tuple>
 
 #include "components/TFFLogger.h"
@@ -56,6 +57,27 @@ std::string LocalPath(const std::string &name) {
 bool SameFile(const std::string &a, const std::string &b) {
   std::error_code ec;
   return !a.empty() && !b.empty() && (a == b || std::filesystem::equivalent(a, b, ec));
+}
+
+// The local files a URL reads: its file, or the files under cache:, subfile and concat:
+// ("concat:a.ts|b.ts", "subfile,,start,0,end,99,,:a.ts").
+std::vector<std::string> LocalFilesOf(const std::string &url) {
+  const char *proto = ff::avio_find_protocol_name(url.c_str());
+  const std::string name = proto ? proto : "";
+  if (name == "file")
+    return {LocalPath(url)};
+  const size_t colon = url.find(':');
+  if (colon == std::string::npos || (name != "cache" && name != "subfile" && name != "concat"))
+    return {};
+  const std::string inner = url.substr(colon + 1);
+  if (name != "concat")
+    return LocalFilesOf(inner);
+  std::vector<std::string> files;
+  std::istringstream parts(inner);
+  for (std::string part; std::getline(parts, part, '|');)
+    for (const std::string &file : LocalFilesOf(part))
+      files.push_back(file);
+  return files;
 }
 
 // "-" stands for standard input or output, as in the ffmpeg tool.
@@ -828,8 +850,9 @@ int TCustomFFmpeg::InputFileAt(const std::string &name, const AVFormatContext *o
     const AVFormatContext *ic = i < Fnb_input_files() ? Finput_files[i]->ctx.get() : opening;
     if (!ic || (ic->iformat->flags & AVFMT_NOFILE) || !ic->url)
       continue;
-    if (SameFile(LocalPath(ic->url), path))
-      return i;
+    for (const std::string &file : LocalFilesOf(ic->url))
+      if (SameFile(file, path))
+        return i;
   }
   return -1;
 }
@@ -838,7 +861,11 @@ int TCustomFFmpeg::InputNamed(const std::string &name) const {
   const int same = InputFileAt(name);
   if (same >= 0 || FOpeningInput.empty())
     return same;
-  return SameFile(LocalPath(FOpeningInput), LocalPath(name)) ? Fnb_input_files() : -1;
+  const std::string path = LocalPath(name);
+  for (const std::string &file : LocalFilesOf(FOpeningInput))
+    if (SameFile(file, path))
+      return Fnb_input_files();
+  return -1;
 }
 
 // -vstats_file, -sdp_file and -segment_list are written once the task runs (-progress and

@@ -180,6 +180,29 @@ TEST_P(SideOutputCases, AFileAnOptionWritesCannotBeAnInput) {
 INSTANTIATE_TEST_SUITE_P(Options, SideOutputCases, ::testing::ValuesIn(SideCases),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// An input read through cache:, concat: or subfile is its files: an output or a file an option
+// writes cannot name one of them either.
+TEST_F(FileSafety, InputsThroughProtocolsAreTheirFiles) {
+  const std::string dir = Folder("protocol_inputs");
+  const std::string a = dir + "/a.ts", b = dir + "/b.ts";
+  fs::copy_file(Fixture("clip.ts"), a);
+  fs::copy_file(Fixture("clip.ts"), b);
+  const std::string before = FileContents(b);
+  for (const std::string &input :
+       {"cache:" + b, "concat:" + a + "|" + b, "subfile,,start,0,end,0,,:" + b,
+        "cache:concat:" + a + "|" + b}) {
+    for (const std::string &options : {std::string("-c copy"), "-progress " + b + " -c copy"}) {
+      TCustomFFmpeg E;
+      ASSERT_EQ(OpenIn(E, "", input).ret, 0) << input;
+      const std::string output = options == "-c copy" ? b : dir + "/out.ts";
+      const TOpenResult r = OpenOut(E, "-y " + options, output);
+      EXPECT_LT(r.ret, 0) << input << " " << options;
+      EXPECT_NE(r.error.find(b + " same as Input #0 - exiting"), std::string::npos) << r.error;
+      EXPECT_EQ(FileContents(b), before);
+    }
+  }
+}
+
 TEST_F(FileSafety, AttachmentDumpComparesFileIdentity) {
   const std::string dir = Folder("dump_identity");
   const std::string mkv = dir + "/tagged.mkv";
