@@ -1,7 +1,5 @@
 #include "cli/TCliTask.h"
 
-#include <filesystem>
-#include <sstream>
 #include <thread>
 
 #include "cli/ProgressLine.h"
@@ -13,19 +11,6 @@ TCliTask::TCliTask(const TCliArguments &AArgs, TStopSignal &AStop, FILE *AOut)
   FEncoder.OnTerminate = [this](TObject *, const TTerminateInfo &AInfo) { Ended(AInfo); };
 }
 
-namespace {
-
-bool HasWord(const std::string &AText, const std::string &AWord) {
-  std::istringstream words(AText);
-  std::string word;
-  while (words >> word)
-    if (word == AWord)
-      return true;
-  return false;
-}
-
-} // namespace
-
 void TCliTask::ShowPreview(std::function<void()> AProcessEvents) {
   FProcessEvents = std::move(AProcessEvents);
   FEncoder.SetPreviewVideo(true);
@@ -35,18 +20,14 @@ void TCliTask::ShowPreview(std::function<void()> AProcessEvents) {
 int TCliTask::Run(const std::string &ALibraryPath) {
   if (!FEncoder.AVLibLoaded() && !FEncoder.LoadAVLib(ALibraryPath))
     return Refused(FEncoder.LastErrMsg());
-  // The engine replaces an existing file (the app asks first); the command line asks for -y,
-  // as the ffmpeg tool does. "-" is standard output, never a file.
-  std::error_code error;
-  if (FArgs.Output != "-" && !HasWord(FArgs.OutputOptions, "-y") &&
-      std::filesystem::exists(FArgs.Output, error))
-    return Refused("File \"" + FArgs.Output +
-                   "\" already exists. Add -y to the output options to overwrite it.");
   TInputOptions input;
   input.Options = FArgs.InputOptions;
   const int task = FEncoder.AddTask(FArgs.Input, &input);
   if (task < 0)
     return Refused(FEncoder.LastErrMsg());
+  // The engine replaces an existing file (the app asks first); the command line asks for -y,
+  // as the ffmpeg tool does.
+  FEncoder.FFmpegs(task)->FOverwriteNeedsY = true;
   TOutputOptions output;
   output.Options = FArgs.OutputOptions;
   if (FEncoder.SetOutput(task, FArgs.Output, &output) < 0)
@@ -57,13 +38,16 @@ int TCliTask::Run(const std::string &ALibraryPath) {
   else
     ConvertHere();
   std::fprintf(FOut, "\n%s", TerminationRecord(FTaskEnd).c_str());
-  if (FTaskEnd.Finished && !FTaskEnd.Exception)
-    return 0;
-  return FStopSent && !FTaskEnd.Exception ? 130 : 1;
+  if (FTaskEnd.Exception)
+    return 1;
+  // A stop signal may end the reading before the task is told to stop.
+  return FStop.Requested() ? 130 : FTaskEnd.Finished ? 0 : 1;
 }
 
 void TCliTask::ConvertHere() {
   std::thread watcher([this] {
+    // The signal goes to the converting thread, ending a read it is blocked in.
+    FStop.BlockHere();
     if (!FStop.Wait())
       return;
     // A stop sent before the task converts would end it on another thread while it starts
@@ -88,7 +72,8 @@ void TCliTask::ConvertOnWorker() {
 
 int TCliTask::Refused(const std::string &AMessage) {
   std::fprintf(FOut, "%s\n", AMessage.c_str());
-  return 1;
+  // An open that Ctrl+C ended is a stop, not a failure.
+  return FStop.Requested() ? 130 : 1;
 }
 
 void TCliTask::ShowProgress(const TProgressInfo &AInfo) {

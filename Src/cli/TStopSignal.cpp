@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "transcode/SignalledStop.h"
+
 namespace {
 
 std::atomic<bool> StopRequest{false};
@@ -20,6 +22,7 @@ void Wake() {
 void OnStopSignal(int) {
   const int saved = errno;
   StopRequest = true;
+  GSignalledStop = true;
   Wake();
   errno = saved;
 }
@@ -30,9 +33,11 @@ TStopSignal::TStopSignal() {
   // The handler never blocks: a full pipe already wakes the reader.
   if (::pipe2(WakePipe, O_CLOEXEC) == 0)
     ::fcntl(WakePipe[1], F_SETFL, O_NONBLOCK);
+  // Without SA_RESTART a read blocked on a pipe or a socket returns, and the engine's interrupt
+  // check ends it.
   struct sigaction action = {};
   action.sa_handler = OnStopSignal;
-  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
@@ -52,6 +57,14 @@ bool TStopSignal::Wait() {
   while (::read(WakePipe[0], &byte, 1) < 0 && errno == EINTR) {
   }
   return StopRequest;
+}
+
+void TStopSignal::BlockHere() {
+  sigset_t stops;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGINT);
+  sigaddset(&stops, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stops, nullptr);
 }
 
 void TStopSignal::Release() {

@@ -10,6 +10,8 @@ public:
   bool Requested() const;
   // Blocks until a stop is asked for or Release is called; true when a stop was asked for.
   bool Wait();
+  // The calling thread no longer takes the signals: they interrupt the others' blocking calls.
+  void BlockHere();
   // Wakes Wait without a stop.
   void Release();
 

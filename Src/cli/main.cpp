@@ -1,4 +1,5 @@
 // quillet-cli: converts one file with Quillet's engine, without windows.
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 
@@ -32,6 +33,8 @@ int main(int argc, char **argv) {
   // serves them while it waits for the task (WaitInMainThread), so the dispatcher wakes nothing.
   SetMainThreadDispatcher([](const std::function<void()> &) {});
   TStopSignal &stop = TStopSignal::Install();
+  // A reader that went away is a write error (EPIPE, "Broken pipe"), not the end of the program.
+  std::signal(SIGPIPE, SIG_IGN);
   // Outlives the task: the window goes before the application that shows it.
   const std::string folder = ProgramFolder();
   std::unique_ptr<TCliPreview> preview;

@@ -40,8 +40,21 @@ QString RemainingText(int64_t current, int64_t total, int fileSeconds) {
   return ClockText(int64_t(std::llround(std::max(0.0, left))));
 }
 
+QString StoppedJobText(int ACurrent, int ACount) {
+  QString text = QStringLiteral("File #%1 of %2 was stopped").arg(ACurrent + 1).arg(ACount);
+  if (ACurrent + 2 == ACount)
+    text += QStringLiteral("; file #%1 was not converted").arg(ACount);
+  else if (ACurrent + 2 < ACount)
+    text += QStringLiteral("; files #%1 to #%2 were not converted").arg(ACurrent + 2).arg(ACount);
+  return text + QLatin1Char('.');
+}
+
+QString CommandLineLogFile() {
+  return QCoreApplication::applicationDirPath() + QStringLiteral("/log.txt");
+}
+
 void WriteCommandLineLog(const QString &AText) {
-  QFile file(QCoreApplication::applicationDirPath() + QStringLiteral("/log.txt"));
+  QFile file(CommandLineLogFile());
   if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
     file.write(AText.toUtf8());
 }

@@ -25,6 +25,12 @@ int ProgressPercent(int64_t current, int64_t total);
 // estimate from the share done, "N/A" when nothing or an unknown total has been reported.
 QString RemainingText(int64_t current, int64_t total, int fileSeconds);
 
-// Replaces "log.txt" in the program's folder with AText (a command-line run ending in "x"); a
-// folder that cannot be written is left alone.
+// What a stopped job left undone, ACurrent (from 0) being the file it stopped in: "File #2 of 6
+// was stopped; files #3 to #6 were not converted."
+QString StoppedJobText(int ACurrent, int ACount);
+
+// "log.txt" in the program's folder: the log of a command-line run ending in "x".
+QString CommandLineLogFile();
+
+// Replaces the command-line log with AText; a folder that cannot be written is left alone.
 void WriteCommandLineLog(const QString &AText);

@@ -20,6 +20,7 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cstdio>
 
 namespace {
 
@@ -353,7 +354,11 @@ void Tfrm_Video::tmr_ProcessTimer() {
   if (FFEncoder->Working() && !FFEncoder->Terminated())
     return;
   if (FCancelled) {
+    if (FJob.SaveLogAndQuit)
+      ReportStop();
     FinishCancelled();
+    if (FJob.SaveLogAndQuit)
+      SaveLog();
     return;
   }
   ++CurrentFile;
@@ -401,6 +406,13 @@ void Tfrm_Video::SaveLog() {
   WriteCommandLineLog(log_Main->toPlainText());
 }
 
+void Tfrm_Video::ReportStop() {
+  const QString text = StoppedJobText(CurrentFile, FileCount);
+  AddLog(text, clRed);
+  std::fprintf(stderr, "%s The job log is %s.\n", qPrintable(text),
+               qPrintable(CommandLineLogFile()));
+}
+
 void Tfrm_Video::tmr_ElapsedTimer() {
   ++FileSeconds;
   ++FJobSeconds;
@@ -424,10 +436,14 @@ void Tfrm_Video::btn_PauseClick() {
 }
 
 void Tfrm_Video::btn_StopClick() {
+  Stop(QStringLiteral("Cancelled by user!"));
+}
+
+void Tfrm_Video::Stop(const QString &AReason) {
   btn_Stop->setEnabled(false);
   btn_Pause->setEnabled(false);
   FCancelled = true;
-  ErrorLog(QStringLiteral("Cancelled by user!"));
+  ErrorLog(AReason);
   if (FFEncoder->Paused())
     FFEncoder->Resume();
   FFEncoder->Stop(false);

@@ -54,6 +54,8 @@ public:
 
   void btn_PauseClick();
   void btn_StopClick();
+  // Stops the job as the Stop button does, with AReason in the log.
+  void Stop(const QString &AReason);
 
 protected:
   // Extension of the outputs (".mp4").
@@ -85,6 +87,8 @@ private:
   void ConvertFile(const QString &ASource, const QString &AOutput);
   void FinishJob();
   void SaveLog();
+  // A stopped command-line job: what it left undone goes to the log and to stderr.
+  void ReportStop();
   void FFEncoderProgress(const TProgressInfo &AInfo);
   void FFEncoderTerminate(const TTerminateInfo &AInfo);
   void ErrorLog(const QString &AText);

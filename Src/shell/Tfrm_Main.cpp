@@ -52,9 +52,24 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <csignal>
 #include <cstdio>
 
 namespace {
+
+QString SignalName(int ASignal) {
+  switch (ASignal) {
+  case SIGTERM:
+    return QStringLiteral("SIGTERM");
+  case SIGINT:
+    return QStringLiteral("SIGINT");
+  case SIGHUP:
+    return QStringLiteral("SIGHUP");
+  default:
+    return QStringLiteral("signal %1").arg(ASignal);
+  }
+}
+
 constexpr int DesignClientWidth = 882;
 constexpr int DesignClientHeight = 684;
 constexpr int SettingsPanelHeight = 178;
@@ -459,6 +474,19 @@ void Tfrm_Main::btn_RemoveClick() {
   UpdateSize();
 }
 
+void Tfrm_Main::EndBySignal(int ASignal) {
+  if (CommandLine.Mode != TCommandLine::cmLoadOnly && CommandLine.SaveLogAndQuit &&
+      FStopReason.isEmpty()) {
+    FStopReason = QStringLiteral("Stopped by %1.").arg(SignalName(ASignal));
+    int_ExitCode = 128 + ASignal;
+    std::fprintf(stderr, "%s\n", qPrintable(FStopReason));
+    // No job window to keep the log: the job had not started.
+    if (!FJobStarted)
+      WriteCommandLineLog(FStopReason + QStringLiteral(" No file was converted.\r\n"));
+  }
+  CloseWithModals();
+}
+
 void Tfrm_Main::CloseWithModals() {
   QWidget *modal = QApplication::activeModalWidget();
   while (modal && modal != this) {
@@ -478,8 +506,10 @@ void Tfrm_Main::StopThenClose(QWidget *AModal) {
   auto *job = qobject_cast<Tfrm_Video *>(AModal);
   if (!job)
     return;
-  if (job->btn_Stop->isEnabled())
+  if (job->btn_Stop->isEnabled() && FStopReason.isEmpty())
     job->btn_StopClick();
+  else if (job->btn_Stop->isEnabled())
+    job->Stop(FStopReason);
   QTimer::singleShot(100, this, [this] { CloseWithModals(); });
 }
 
@@ -645,6 +675,7 @@ TJobRecord Tfrm_Main::JobRecord(const QString &AOutputPath) const {
 
 void Tfrm_Main::RunJob(bool AAudio, const QString &AOutputPath) {
   const TJobRecord job = JobRecord(AOutputPath);
+  FJobStarted = true;
   const TJobOutcome outcome =
       AAudio ? Tfrm_Audio::Execute(this, job) : Tfrm_Video::Execute(this, job);
   bool_Preview = outcome.Preview;

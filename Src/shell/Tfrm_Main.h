@@ -54,7 +54,7 @@ public:
   // The command line the program was started with.
   TCommandLine CommandLine;
   // The program's exit status once this window has closed: not 0 when a command-line job
-  // ending in "x" could not start or a file of it failed.
+  // ending in "x" could not start, a file of it failed or a signal stopped it.
   int int_ExitCode = 0;
   // The program runs without a display: the job windows ask no questions.
   bool bool_Headless = false;
@@ -131,6 +131,11 @@ public:
   // settings are saved); used when the program is told to end. A running job is stopped first
   // and the windows close once it has ended.
   void CloseWithModals();
+  // The program is told to end by ASignal (a logout, Ctrl+C, kill): CloseWithModals. A job
+  // of a command line ending in "x" is stopped with the signal named in its log, log.txt is
+  // saved, and the program says so and ends with the shells' status for the signal (128 + its
+  // number).
+  void EndBySignal(int ASignal);
   void PlaySelected();
   void ShowHelp();
   void lw_FilesColumnClick(int column);
@@ -173,6 +178,9 @@ private:
   void RemoveAll();
   // CloseWithModals where AModal refused to close.
   void StopThenClose(QWidget *AModal);
+  // Why a command-line job is being stopped ("Stopped by SIGTERM."); empty while it is not.
+  QString FStopReason;
+  bool FJobStarted = false; // a job window has been opened
   // A command-line job ending in "x" with no file to work on: says so on stderr and in
   // log.txt and ends the program with a failure status instead of asking for files.
   void EndWithoutFiles();

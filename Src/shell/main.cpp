@@ -9,8 +9,11 @@
 
 #include <QApplication>
 #include <QStyle>
+#include <csignal>
 
 int main(int argc, char *argv[]) {
+  // A reader that went away is a write error (EPIPE), not the end of the program.
+  std::signal(SIGPIPE, SIG_IGN);
   // Without a display the program still runs, on Qt's offscreen platform.
   if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -34,7 +37,7 @@ int main(int argc, char *argv[]) {
       QStringList{QStringLiteral("offscreen"), QStringLiteral("minimal")}.contains(
           QGuiApplication::platformName());
   // A logout, Ctrl+C or kill closes the window as the user would, so the settings are saved.
-  TTerminationSignals termination([&frm_Main](int) { frm_Main.CloseWithModals(); });
+  TTerminationSignals termination([&frm_Main](int ASignal) { frm_Main.EndBySignal(ASignal); });
   frm_Main.show();
   const int status = QApplication::exec();
   return status != 0 ? status : frm_Main.int_ExitCode;

@@ -218,10 +218,16 @@ void TMuxing::of_write_packet(TOutputFile &of, AVPacket *pkt, TOutputStream &ost
   E.FLastWrite = ff::av_gettime_relative();
   const int ret = ff::av_interleaved_write_frame(of.ctx.get(), pkt);
   if (ret < 0) {
-    Log(&E, llError, "%s. %s", FFErrorText("av_interleaved_write_frame()", ret).c_str(),
-        CheckLogHint);
+    const std::string text = FFErrorText("av_interleaved_write_frame()", ret);
+    Log(&E, llError, "%s. %s", text.c_str(), CheckLogHint);
+    WriteFailed(text);
     close_all_output_streams(ost);
   }
+}
+
+void TMuxing::WriteFailed(const std::string &AText) {
+  if (FirstWriteError.empty())
+    FirstWriteError = AText;
 }
 
 // A failed write: this stream is done for muxing too, every other one for encoding, so the
@@ -308,8 +314,12 @@ int TMuxing::of_write_trailer(TOutputFile &of) {
   }
   E.FLastWrite = ff::av_gettime_relative();
   const int ret = ff::av_write_trailer(of.ctx.get());
-  if (ret < 0)
-    Log(&E, llError, "Error writing trailer of %s: %s", of.ctx->url, FFErrorText(ret).c_str());
+  if (ret < 0) {
+    const std::string text =
+        Format("Error writing trailer of %s: %s", of.ctx->url, FFErrorText(ret).c_str());
+    Log(&E, llError, "%s", text.c_str());
+    WriteFailed(text);
+  }
   return ret;
 }
 

@@ -5,6 +5,8 @@
 // Task thread only.
 #pragma once
 
+#include <string>
+
 #include "components/FFAPI.h"
 
 class TCustomFFmpeg;
@@ -28,7 +30,12 @@ public:
   int of_write_trailer(TOutputFile &of);
   int init_output_bsfs(TOutputStream &ost);
 
+  // The task's first failed write (a packet or a trailer) as the tool words it ("...: Broken
+  // pipe"); empty while none failed.
+  std::string FirstWriteError;
+
 private:
+  void WriteFailed(const std::string &AText);
   void of_write_packet(TOutputFile &of, AVPacket *pkt, TOutputStream &ost, bool unqueue);
   void queue_packet(TOutputStream &ost, AVPacket *pkt);
   void fix_timestamps(TOutputFile &of, TOutputStream &ost, AVPacket *pkt);

@@ -221,6 +221,10 @@ int TCustomFFmpegOpt::opt_stats_period(TOptionsContext *, const std::string &opt
 
 int TCustomFFmpegOpt::opt_progress(TOptionsContext *, const std::string &, const std::string &arg) {
   const std::string url = arg == "-" ? "pipe:" : arg;
+  const int same = InputNamed(url);
+  if (same >= 0) // opening it would truncate the input
+    return Fail(this,
+                "-progress " + arg + " same as Input #" + std::to_string(same) + " - exiting");
   FLastWrite = ff::av_gettime_relative();
   AVIOContext *avio = nullptr;
   int ret = ff::avio_open2(&avio, url.c_str(), AVIO_FLAG_WRITE, &FWriteCallback, nullptr);

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 #include <tuple>
 
 #include "components/TFFLogger.h"
@@ -16,6 +17,7 @@
 #include "transcode/HWDevices.h"
 #include "transcode/Hooks.h"
 #include "transcode/OutputMetadata.h"
+#include "transcode/ReplacedOutput.h"
 #include "transcode/SaturatedMath.h"
 #include "transcode/StreamMaps.h"
 #include "transcode/StreamSelection.h"
@@ -48,6 +50,34 @@ std::string LocalPath(const std::string &name) {
   if (!proto || std::strcmp(proto, "file") != 0)
     return {};
   return name.rfind("file:", 0) == 0 ? name.substr(5) : name;
+}
+
+// Whether two local paths name one file: the same spelling, or another one, a symlink or a
+// hard link (device and inode).
+bool SameFile(const std::string &a, const std::string &b) {
+  std::error_code ec;
+  return !a.empty() && !b.empty() && (a == b || std::filesystem::equivalent(a, b, ec));
+}
+
+// The local files a URL reads: its file, or the files under cache:, subfile and concat:
+// ("concat:a.ts|b.ts", "subfile,,start,0,end,99,,:a.ts").
+std::vector<std::string> LocalFilesOf(const std::string &url) {
+  const char *proto = ff::avio_find_protocol_name(url.c_str());
+  const std::string name = proto ? proto : "";
+  if (name == "file")
+    return {LocalPath(url)};
+  const size_t colon = url.find(':');
+  if (colon == std::string::npos || (name != "cache" && name != "subfile" && name != "concat"))
+    return {};
+  const std::string inner = url.substr(colon + 1);
+  if (name != "concat")
+    return LocalFilesOf(inner);
+  std::vector<std::string> files;
+  std::istringstream parts(inner);
+  for (std::string part; std::getline(parts, part, '|');)
+    for (const std::string &file : LocalFilesOf(part))
+      files.push_back(file);
+  return files;
 }
 
 // "-" stands for standard input or output, as in the ffmpeg tool.
@@ -249,7 +279,9 @@ int TCustomFFmpeg::ResolveSeek(TOptionsContext &o, AVFormatContext *ic, const st
 
 int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Options,
                                    const std::string &FileName, const std::string &Presets) {
+  FOpeningInput = FileName;
   int ret = ParseOptions(o, Options, ofInput, FileName, "input file", Presets);
+  FOpeningInput.clear();
   if (ret < 0)
     return ret;
   if (!ResolveStopTime(o))
@@ -532,7 +564,10 @@ void TCustomFFmpeg::UndoOutputFile(const TOutputUndo &undo, const std::string &F
   Foutput_streams.resize(undo.streams);
   if (Foutput_files.size() <= undo.files)
     return;
+  const std::string temp = Foutput_files.back()->temp_path;
   Foutput_files.pop_back(); // closes the I/O and frees the muxer
+  if (!temp.empty())
+    std::remove(temp.c_str());
   // Only a file this attempt created; one that was there before is never removed.
   const std::string path = LocalPath(FileName);
   struct stat sb;
@@ -815,12 +850,39 @@ int TCustomFFmpeg::InputFileAt(const std::string &name, const AVFormatContext *o
     const AVFormatContext *ic = i < Fnb_input_files() ? Finput_files[i]->ctx.get() : opening;
     if (!ic || (ic->iformat->flags & AVFMT_NOFILE) || !ic->url)
       continue;
-    const std::string in = LocalPath(ic->url);
-    std::error_code ec;
-    if (!in.empty() && (in == path || std::filesystem::equivalent(in, path, ec)))
-      return i;
+    for (const std::string &file : LocalFilesOf(ic->url))
+      if (SameFile(file, path))
+        return i;
   }
   return -1;
+}
+
+int TCustomFFmpeg::InputNamed(const std::string &name) const {
+  const int same = InputFileAt(name);
+  if (same >= 0 || FOpeningInput.empty())
+    return same;
+  const std::string path = LocalPath(name);
+  for (const std::string &file : LocalFilesOf(FOpeningInput))
+    if (SameFile(file, path))
+      return Fnb_input_files();
+  return -1;
+}
+
+// -vstats_file, -sdp_file and -segment_list are written once the task runs (-progress and
+// the pass-1 logs are checked where they are opened): refused with the output, like it.
+std::string TCustomFFmpeg::SideOutputOverInput(const TOutputFile &of) const {
+  const AVDictionaryEntry *list = ff::av_dict_get(of.opts.Get(), "segment_list", nullptr, 0);
+  // The name as given and as opened (the statistics file is a path, not a URL).
+  const std::tuple<const char *, std::string, std::string> written[] = {
+      {"-vstats_file", Fvstats_filename, "file:" + Fvstats_filename},
+      {"-sdp_file", Fsdp_filename, Fsdp_filename},
+      {"-segment_list", list ? list->value : "", list ? list->value : ""}};
+  for (const auto &[option, name, opened] : written) {
+    const int same = name.empty() ? -1 : InputNamed(opened);
+    if (same >= 0)
+      return Format("%s %s same as Input #%d - exiting", option, name.c_str(), same);
+  }
+  return {};
 }
 
 // As InputFileAt for a name that may be a pattern (an image sequence or segment name): the
@@ -869,7 +931,8 @@ int TCustomFFmpeg::CheckOutputFile(TOptionsContext &o, TOutputFile &of,
   if (same >= 0) // writing would destroy the input
     return Fail(llError, Format("Output %s same as Input #%d - exiting", FileName.c_str(), same),
                 AVERROR(EINVAL));
-  return 0;
+  const std::string side = SideOutputOverInput(of);
+  return side.empty() ? 0 : Fail(llError, side, AVERROR(EINVAL));
 }
 
 // The input a new output would write over, or -1. Muxers that open their files themselves
@@ -887,15 +950,41 @@ int TCustomFFmpeg::OutputNamesInput(const AVOutputFormat *fmt, const std::string
   return -1;
 }
 
-// Opens the output I/O (creating or truncating the file): the last step, once everything that
-// can be checked has been.
+// The tool's rule for an existing local output file: never with -n, and without -y only when
+// no one asks first (FOverwriteNeedsY); -y together with -n is refused.
+int TCustomFFmpeg::CheckOverwrite(const std::string &FileName) {
+  if (Ffile_overwrite && Fno_file_overwrite)
+    return Fail(llError, "Error, both -y and -n supplied.", AVERROR(EINVAL));
+  const std::string path = LocalPath(FileName);
+  if (Ffile_overwrite || !(Fno_file_overwrite || FOverwriteNeedsY) || path.empty() ||
+      !FileExists(path))
+    return 0;
+  return Fail(
+      llError,
+      Format("File \"%s\" already exists. Not overwriting it without -y.", FileName.c_str()),
+      AVERROR(EEXIST));
+}
+
+// Opens the output I/O: the last step, once everything that can be checked has been. An
+// existing file is not truncated: the muxer writes a new file beside it (its name becomes the
+// muxer's URL, which some muxers open again), renamed over the old one by Cleanup once written.
 int TCustomFFmpeg::OpenOutputIO(TOutputFile &of, const std::string &FileName) {
   AVFormatContext *oc = of.ctx.get();
   if (oc->oformat->flags & AVFMT_NOFILE)
     return 0;
+  int ret = CheckOverwrite(FileName);
+  if (ret < 0)
+    return ret;
+  const std::string replaced = ReplaceableFile(LocalPath(FileName));
+  of.temp_path = replaced.empty() ? std::string() : CreateFileBeside(replaced);
+  if (!of.temp_path.empty()) {
+    of.replaced_path = replaced;
+    ff::av_free(oc->url);
+    oc->url = ff::av_strdup(("file:" + of.temp_path).c_str());
+  }
   FLastWrite = ff::av_gettime_relative();
-  const int ret = ff::avio_open2(&oc->pb, FileName.c_str(), AVIO_FLAG_WRITE,
-                                 &oc->interrupt_callback, of.opts.Ref());
+  const char *url = of.temp_path.empty() ? FileName.c_str() : oc->url;
+  ret = ff::avio_open2(&oc->pb, url, AVIO_FLAG_WRITE, &oc->interrupt_callback, of.opts.Ref());
   return ret < 0 ? Fail(llError, FFErrorText(FileName, ret), ret) : 0;
 }
 
@@ -1053,8 +1142,12 @@ void TCustomFFmpeg::Transcode() {
   const bool trailersWritten = FLoop->Transcode();
   FTask->SetFinished(!FBroken && trailersWritten);
   FinishTranscode();
-  if (!trailersWritten)
-    FLoop->Fatal("At least one output file failed to be written trailer");
+  if (!trailersWritten) {
+    // With the write error that caused it: a full disk, a reader that went away.
+    const std::string &cause = FLoop->Mux.FirstWriteError;
+    FLoop->Fatal("At least one output file failed to be written trailer" +
+                 (cause.empty() ? std::string() : ": " + cause));
+  }
 }
 
 void TCustomFFmpeg::PrintReport(bool is_last, int64_t timer_start, int64_t cur_time) {
@@ -1087,7 +1180,8 @@ void TCustomFFmpeg::ReleaseHWDevices() {
 }
 
 // Releases everything the task opened. An output whose header was never written and that is
-// still an empty file is removed, so that a failed start leaves nothing behind.
+// still an empty file is removed, so that a failed start leaves nothing behind; an output
+// written beside an existing file replaces it when the task wrote it without a fatal error.
 void TCustomFFmpeg::Cleanup() {
   if (FTranscodeInitialized && !FTranscodeCleanuped)
     FinishTranscode();
@@ -1097,8 +1191,11 @@ void TCustomFFmpeg::Cleanup() {
   Foutput_streams.clear();
   Ffiltergraphs.clear();
   std::vector<std::string> emptyOutputs;
+  std::vector<TReplacement> replacements;
   for (auto &of : Foutput_files)
-    if (!of->header_written && of->ctx && of->ctx->pb && of->ctx->url)
+    if (!of->temp_path.empty())
+      replacements.push_back({of->temp_path, of->replaced_path, of->written});
+    else if (!of->header_written && of->ctx && of->ctx->pb && of->ctx->url)
       emptyOutputs.push_back(of->ctx->url);
   Foutput_files.clear();
   for (const std::string &url : emptyOutputs) {
@@ -1107,7 +1204,17 @@ void TCustomFFmpeg::Cleanup() {
     if (!name.empty() && ::stat(name.c_str(), &sb) == 0 && S_ISREG(sb.st_mode) && sb.st_size == 0)
       std::remove(name.c_str());
   }
+  FinishReplacements(replacements);
   Finput_streams.clear();
   Finput_files.clear();
   ReleaseHWDevices();
+}
+
+void TCustomFFmpeg::FinishReplacements(const std::vector<TReplacement> &replacements) {
+  const bool failed = FTask->FatalException();
+  for (const TReplacement &r : replacements) {
+    const std::string error = FinishReplacement(r.temp, r.target, r.written && !failed);
+    if (!error.empty())
+      Log(this, llError, "Could not replace %s: %s", r.target.c_str(), error.c_str());
+  }
 }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "components/TFFLogger.h"
 #include "components/ThreadPriority.h"
@@ -139,9 +140,20 @@ private:
   void UndoOutputFile(const TOutputUndo &undo, const std::string &FileName);
   int CheckOutputFile(TOptionsContext &o, TOutputFile &of, const std::string &FileName);
   int InputFileAt(const std::string &name, const AVFormatContext *opening = nullptr) const;
+  int InputNamed(const std::string &name) const override;
+  // The refusal of a file this output's options write over an input, or empty.
+  std::string SideOutputOverInput(const TOutputFile &of) const;
   int InputFileMatching(const std::string &pattern) const;
   int OutputNamesInput(const AVOutputFormat *fmt, const std::string &FileName) const;
+  int CheckOverwrite(const std::string &FileName);
   int OpenOutputIO(TOutputFile &of, const std::string &FileName);
+  // A new output file written beside the one it replaces.
+  struct TReplacement {
+    std::string temp;
+    std::string target;
+    bool written;
+  };
+  void FinishReplacements(const std::vector<TReplacement> &replacements);
   void CreateOutputStreams(TOptionsContext &o, TOutputFile &of);
   void SelectStreamsAutomatically(TOptionsContext &o, TOutputFile &of);
   void AddAttachments(TOptionsContext &o, TOutputFile &of);

@@ -4,6 +4,7 @@
 
 #include "components/TFFLogger.h"
 #include "transcode/FFErrorText.h"
+#include "transcode/SignalledStop.h"
 
 namespace {
 
@@ -253,10 +254,10 @@ double TCustomFFmpegOpt::MatchPerStreamDouble(const TSpecifierOpts &opts, AVForm
   return so ? so->u.dbl : def;
 }
 
-// A stop request aborts reads only: writing must go on so that a stopped task still gets its
-// trailers. AStamp 0: not stamped yet.
+// A stop request (or a stop signal) aborts reads only: writing must go on so that a stopped
+// task still gets its trailers. AStamp 0: not stamped yet.
 int TCustomFFmpegOpt::InterruptCheck(int64_t AStamp, int ATimeoutMs, bool AReading) const {
-  if (AReading && FBroken) {
+  if (AReading && (FBroken || GSignalledStop)) {
     Log(this, llInfo, "reading/writing broken");
     return 1;
   }

@@ -79,6 +79,9 @@ public:
   int Fauto_conversion_filters = 1;
   int Ffile_overwrite = 0;
   int Fno_file_overwrite = 0;
+  // An existing output file is replaced only with -y, as the tool does (the command line; the
+  // program asks the user before it adds the output).
+  bool FOverwriteNeedsY = false;
   int Fdo_psnr = 0;
   int Finput_stream_potentially_available = 0;
   int Fignore_unknown_streams = 0;
@@ -125,6 +128,11 @@ public:
 
   // Hook bitmap depth of -VideoHookBitsPixel; the hook layer overrides it.
   virtual void SetVideoHookBitsPixel(int ABitsPixel) { FVideoHookBitsPixel = ABitsPixel; }
+  // The input a file that an option writes (-progress, -vstats_file, ...) would destroy: an
+  // opened input or the one whose options are being parsed (FOpeningInput); -1 when none.
+  // The engine, which holds the inputs, overrides it.
+  virtual int InputNamed(const std::string &) const { return -1; }
+  std::string FOpeningInput;
 
 protected:
   // -map and -map_channel need the opened inputs: TCustomFFmpeg overrides them. Here they are

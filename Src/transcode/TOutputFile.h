@@ -186,4 +186,9 @@ struct TOutputFile {
   uint64_t limit_filesize = UINT64_MAX;
   int shortest = 0;
   int header_written = 0;
+  // An existing file the output replaces once written, and the new file beside it that the
+  // muxer writes (both empty when the output is written in place).
+  std::string replaced_path;
+  std::string temp_path;
+  bool written = false; // trailer written and I/O closed without an error
 };

@@ -336,6 +336,9 @@ void TOutputStreamFactory::ApplyTwoPass(TOutputStream &ost) {
   std::string name = Format(
       "%s-%d.log", ost.logfile_prefix.empty() ? DefaultPassLogPrefix : ost.logfile_prefix.c_str(),
       E.Fnb_output_streams() - 1);
+  const int same = (pass & 1) ? E.InputNamed("file:" + name) : -1;
+  if (same >= 0) // the pass-1 log would be written over it
+    Fatal(&E, Format("-passlogfile %s same as Input #%d - exiting", name.c_str(), same));
   if (std::strcmp(ost.enc->name, "libx264") == 0) {
     ff::av_dict_set(ost.encoder_opts.Ref(), "stats", name.c_str(), AV_DICT_DONT_OVERWRITE);
     return;

@@ -219,13 +219,15 @@ void TTranscodeLoop::flush() {
 
 int TTranscodeLoop::write_trailers() {
   int failed = 0;
-  for (auto &of : E.Foutput_files)
-    if (Mux.of_write_trailer(*of) < 0) {
+  for (auto &of : E.Foutput_files) {
+    of->written = Mux.of_write_trailer(*of) >= 0;
+    if (!of->written) {
       failed++;
       if (E.Fexit_on_error)
         Fatal(E.FLastErrMsg.empty() ? "At least one output file failed to be written trailer"
                                     : E.FLastErrMsg);
     }
+  }
   return failed;
 }
 
@@ -237,6 +239,7 @@ void TTranscodeLoop::close_output_files() {
     E.FLastWrite = ff::av_gettime_relative();
     const int ret = ff::avio_closep(&oc->pb);
     if (ret < 0) {
+      of->written = false;
       E.FLastErrMsg = FFErrorText(Format("Error closing file %s", oc->url), ret);
       Log(&E, llError, "%s", E.FLastErrMsg.c_str());
       if (E.Fexit_on_error)

@@ -2,12 +2,18 @@
 // file it writes.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -33,12 +39,15 @@ std::string FileText(const std::string &AFile) {
 
 class TCliProcess {
 public:
-  explicit TCliProcess(const std::vector<std::string> &AArgs) {
+  // AStdin: the program's standard input (-1: the test's own).
+  explicit TCliProcess(const std::vector<std::string> &AArgs, int AStdin = -1) {
     const std::string base = ScratchDir() + "/cli" + std::to_string(++Count);
     FOut = base + ".out";
     FErr = base + ".err";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    if (AStdin >= 0)
+      posix_spawn_file_actions_adddup2(&actions, AStdin, 0);
     posix_spawn_file_actions_addopen(&actions, 1, FOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, FErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     std::vector<std::string> args{QUILLET_CLI};
@@ -52,9 +61,9 @@ public:
     posix_spawn_file_actions_destroy(&actions);
   }
 
-  // Waits up to 10 s until stderr holds AText.
-  bool WaitForError(const std::string &AText) {
-    for (int i = 0; i < 1000; i++) {
+  // Waits up to ASeconds until stderr holds AText.
+  bool WaitForError(const std::string &AText, int ASeconds = 10) {
+    for (int i = 0; i < ASeconds * 100; i++) {
       if (FileText(FErr).find(AText) != std::string::npos)
         return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -68,6 +77,26 @@ public:
     int status = 0;
     if (FPid > 0 && ::waitpid(FPid, &status, 0) == FPid && WIFEXITED(status))
       run.status = WEXITSTATUS(status);
+    run.out = FileText(FOut);
+    run.err = FileText(FErr);
+    return run;
+  }
+
+  // As Wait, but a program still running after ASeconds is killed (status -1).
+  TCliRun WaitOrKill(int ASeconds) {
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < ASeconds * 100 && ended == 0; i++) {
+      ended = ::waitpid(FPid, &status, WNOHANG);
+      if (ended == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (ended == 0) {
+      ::kill(FPid, SIGKILL);
+      ::waitpid(FPid, &status, 0);
+    }
+    TCliRun run;
+    run.status = ended == FPid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.out = FileText(FOut);
     run.err = FileText(FErr);
     return run;
@@ -291,6 +320,192 @@ TEST_F(CliTest, CtrlCStopsWithAPlayableOutputAndAFailureStatus) {
   const double duration = ProbeDuration(out);
   EXPECT_GT(duration, 0.0);
   EXPECT_LT(duration, 1.9);
+}
+
+// An existing output is replaced only with -y as the options parse it, whatever the spelling of
+// its name; a run that fails keeps it as it was, one that succeeds replaces it (through a link:
+// the file the link names, with its permissions). Nothing else is left in the folder.
+enum TSpelling { spPlain, spFilePrefix, spLink };
+
+struct TOverwriteCase {
+  const char *name;
+  const char *options;
+  TSpelling spelling;
+  int status;
+  const char *message; // part of stderr
+  bool replaced;
+};
+
+void PrintTo(const TOverwriteCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+class CliOverwrite : public CliTest, public ::testing::WithParamInterface<TOverwriteCase> {};
+
+std::vector<std::string> FolderEntries(const std::string &ADir) {
+  std::vector<std::string> names;
+  for (const auto &entry : std::filesystem::directory_iterator(ADir))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_P(CliOverwrite, ReplacesAnExistingFileOnlyWithYAndOnlyOnceWritten) {
+  const TOverwriteCase &c = GetParam();
+  const std::string dir = ScratchDir() + "/overwrite_" + c.name;
+  std::filesystem::create_directories(dir);
+  const std::string old = dir + "/old.mkv";
+  std::ofstream(old) << "old bytes";
+  ::chmod(old.c_str(), 0640);
+  std::string output = old;
+  if (c.spelling == spFilePrefix)
+    output = "file:" + old;
+  if (c.spelling == spLink) {
+    output = dir + "/link.mkv";
+    std::filesystem::create_symlink("old.mkv", output);
+  }
+  const TCliRun run = RunCli({Fixture("av.mp4"), "-O", c.options, output});
+  EXPECT_EQ(run.status, c.status) << run.err;
+  EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+  const std::vector<std::string> expected = c.spelling == spLink
+                                                ? std::vector<std::string>{"link.mkv", "old.mkv"}
+                                                : std::vector<std::string>{"old.mkv"};
+  EXPECT_EQ(FolderEntries(dir), expected);
+  EXPECT_EQ(std::filesystem::is_symlink(dir + "/link.mkv"), c.spelling == spLink);
+  EXPECT_EQ(std::filesystem::status(old).permissions(),
+            std::filesystem::perms(0640)); // kept or taken over
+  if (!c.replaced) {
+    EXPECT_EQ(FileText(old), "old bytes");
+    return;
+  }
+  EXPECT_EQ(ProbeStreams(old).size(), 2u);
+  EXPECT_NEAR(ProbeDuration(old), 2.0, 0.1);
+}
+
+const TOverwriteCase OverwriteCases[] = {
+    {"WithoutY", "-c copy", spPlain, 1, "already exists", false},
+    {"FilePrefixWithoutY", "-c copy", spFilePrefix, 1, "already exists", false},
+    {"YInsideAQuotedValue", "-metadata \"comment=a -y b\" -c copy", spPlain, 1, "already exists",
+     false},
+    {"YAndN", "-y -n -c copy", spPlain, 1, "both -y and -n supplied", false},
+    // The encoder refuses the profile after the output was opened.
+    {"YWithAFailingEncoder", "-y -c:v libx264 -profile:v nonsense", spPlain, 1,
+     "Finished=false Exception=true", false},
+    {"Y", "-y -c copy", spPlain, 0, "Finished=true Exception=false", true},
+    {"YThroughFilePrefix", "-y -c copy", spFilePrefix, 0, "Finished=true Exception=false", true},
+    {"YThroughALink", "-y -c copy", spLink, 0, "Finished=true Exception=false", true},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cli, CliOverwrite, ::testing::ValuesIn(OverwriteCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// Outputs that are not one regular file are written where they are, as before: a device, an
+// image sequence over an older picture, segments.
+TEST_F(CliTest, OutputsThatAreNotOneFileAreWrittenInPlace) {
+  const std::string dir = ScratchDir() + "/in_place";
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir + "/img_01.png") << "old picture";
+  const struct {
+    const char *options;
+    std::string output;
+    std::string made; // a file the run writes
+  } cases[] = {
+      {"-y -f matroska -c copy", "/dev/null", ""},
+      {"-y -frames:v 3", dir + "/img_%02d.png", dir + "/img_03.png"},
+      {"-y -f segment -segment_time 1 -c copy", dir + "/seg_%02d.mkv", dir + "/seg_00.mkv"},
+  };
+  for (const auto &c : cases) {
+    const TCliRun run = RunCli({Fixture("av.mp4"), "-O", c.options, c.output});
+    EXPECT_EQ(run.status, 0) << c.output << "\n" << run.err;
+    if (!c.made.empty()) {
+      EXPECT_GT(ProbeStreams(c.made).size(), 0u) << c.made;
+    }
+  }
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+  EXPECT_EQ(ProbeStreams(dir + "/img_01.png").size(), 1u);
+  EXPECT_EQ(FolderEntries(dir), (std::vector<std::string>{"img_01.png", "img_02.png", "img_03.png",
+                                                          "seg_00.mkv", "seg_01.mkv"}));
+}
+
+// A reader that goes away early (head) is a write error: the run fails with status 1 and says
+// "Broken pipe", as the tool does, rather than dying from SIGPIPE without a word.
+TEST_F(CliTest, AReaderThatGoesAwayIsABrokenPipe) {
+  const std::string dir = ScratchDir() + "/broken_pipe";
+  std::filesystem::create_directories(dir);
+  // Raw video: far more than a pipe holds.
+  const std::string cmd = "cd \"" + dir + "\" && { \"" + QUILLET_CLI + "\" \"" + Fixture("av.mp4") +
+                          "\" -O \"-f matroska -c:v rawvideo -c:a pcm_s16le\" - 2>err.txt; "
+                          "echo $? >status.txt; } | head -c 1000 >/dev/null";
+  RunText(cmd);
+  EXPECT_EQ(FileText(dir + "/status.txt"), "1\n");
+  const std::string err = FileText(dir + "/err.txt");
+  EXPECT_NE(err.find("Task 0 ended: Finished=false Exception=true"), std::string::npos) << err;
+  EXPECT_NE(err.find("Broken pipe"), std::string::npos) << err;
+}
+
+// One Ctrl+C ends a run blocked in an open or a read, with the status of a stop.
+void ExpectOneCtrlCEnds(TCliProcess &cli) {
+  cli.Signal(SIGINT);
+  const TCliRun run = cli.WaitOrKill(60);
+  EXPECT_EQ(run.status, 130) << run.err;
+}
+
+// The input pipe delivers a file's bytes, then nothing more without ending.
+TEST_F(CliTest, OneCtrlCEndsAReadFromAPipeThatStoppedDelivering) {
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe2(pipeEnds, O_CLOEXEC), 0);
+  const std::string out = ScratchDir() + "/stalled_pipe.mkv";
+  TCliProcess cli({"-", "-O", "-y -f matroska -c copy", out}, pipeEnds[0]);
+  ::close(pipeEnds[0]);
+  const std::string bytes = FileText(Fixture("tagged.mkv")); // less than a pipe holds
+  ASSERT_EQ(::write(pipeEnds[1], bytes.data(), bytes.size()), ssize_t(bytes.size()));
+  EXPECT_TRUE(cli.WaitForError("time=", 60));
+  ExpectOneCtrlCEnds(cli);
+  ::close(pipeEnds[1]);
+  // Stopped cleanly: the trailer is written.
+  EXPECT_EQ(ProbeStreams(out).size(), 2u);
+}
+
+// A server on this machine that takes the connection and never answers.
+class TSilentServer {
+public:
+  TSilentServer() {
+    FListener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (::bind(FListener, reinterpret_cast<sockaddr *>(&address), size) == 0 &&
+        ::listen(FListener, 4) == 0 &&
+        ::getsockname(FListener, reinterpret_cast<sockaddr *>(&address), &size) == 0)
+      FPort = ntohs(address.sin_port);
+  }
+  ~TSilentServer() {
+    for (int fd : {FClient, FListener})
+      if (fd >= 0)
+        ::close(fd);
+  }
+  std::string Url() const { return "http://127.0.0.1:" + std::to_string(FPort) + "/clip.mp4"; }
+  // Waits up to ASeconds for a client to connect.
+  bool Accept(int ASeconds) {
+    pollfd waiting{FListener, POLLIN, 0};
+    if (::poll(&waiting, 1, ASeconds * 1000) != 1)
+      return false;
+    FClient = ::accept4(FListener, nullptr, nullptr, SOCK_CLOEXEC);
+    return FClient >= 0;
+  }
+
+private:
+  int FListener = -1;
+  int FClient = -1;
+  int FPort = 0;
+};
+
+TEST_F(CliTest, OneCtrlCEndsAnOpenThatAServerNeverAnswers) {
+  TSilentServer server;
+  TCliProcess cli({server.Url(), "-O", "-y -c copy", ScratchDir() + "/never.mkv"});
+  ASSERT_TRUE(server.Accept(60));
+  ExpectOneCtrlCEnds(cli);
 }
 
 } // namespace

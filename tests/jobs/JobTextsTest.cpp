@@ -44,3 +44,11 @@ TEST(JobTexts, PercentAndRemainingTime) {
   EXPECT_EQ(RemainingText(25000000, -1, 6), QStringLiteral("N/A"));
   EXPECT_EQ(ClockText(3600 * 100 + 61), QStringLiteral("100:01:01"));
 }
+
+TEST(JobTexts, StoppedJobNamesTheFilesLeftUndone) {
+  EXPECT_EQ(StoppedJobText(0, 1), QStringLiteral("File #1 of 1 was stopped."));
+  EXPECT_EQ(StoppedJobText(1, 3),
+            QStringLiteral("File #2 of 3 was stopped; file #3 was not converted."));
+  EXPECT_EQ(StoppedJobText(1, 6),
+            QStringLiteral("File #2 of 6 was stopped; files #3 to #6 were not converted."));
+}

@@ -14,9 +14,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -25,6 +28,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 namespace {
 
@@ -551,6 +555,92 @@ TEST(CommandLine, AJobEndingInXWithoutUsableFilesFailsAtOnce) {
   EXPECT_TRUE(open.waitForFinished(30000));
   EXPECT_EQ(open.exitCode(), 0);
   QFile::remove(ProgramLogFile());
+}
+
+// The program copied into a folder of its own, so that its log.txt is the test's alone.
+QString ProgramCopy(const QTemporaryDir &AFolder) {
+  const QString program = AFolder.filePath(QStringLiteral("quillet"));
+  QFile::copy(QStringLiteral(QUILLET_PROGRAM), program);
+  return program;
+}
+
+QString FileText(const QString &APath) {
+  QFile file(APath);
+  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// A job ending in "x" that a signal stops mid-batch has not done what it was asked: the program
+// says so, saves the log with the files it did not convert and ends with the shells' status for
+// the signal. The stopped file is finished properly.
+TEST(CommandLine, ASignalStopsTheJobWithItsStatusAndTheLog) {
+  QTemporaryDir config, in;
+  const QString clip = in.filePath(QStringLiteral("a.mkv"));
+  ASSERT_EQ(MakeClip(clip, {QStringLiteral("testsrc=size=320x240:rate=25:duration=60")}), 0);
+  for (const char *name : {"b.mkv", "c.mkv"})
+    ASSERT_TRUE(QFile::link(clip, in.filePath(QString::fromLatin1(name))));
+  const struct {
+    int Signal;
+    const char *Name;
+  } cases[] = {{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
+  for (const auto &c : cases) {
+    QTemporaryDir folder, out;
+    const QString program = ProgramCopy(folder);
+    QProcess run;
+    run.setProcessEnvironment(WithoutDisplay(config.path()));
+    run.start(program,
+              {QStringLiteral("-v"), out.path(), clip, in.filePath(QStringLiteral("b.mkv")),
+               in.filePath(QStringLiteral("c.mkv")), QStringLiteral("x")});
+    const QString first = out.filePath(QStringLiteral("a.avi"));
+    QDeadlineTimer deadline(120000);
+    while (!QFileInfo::exists(first) && !deadline.hasExpired() && !run.waitForFinished(10)) {
+    }
+    ASSERT_TRUE(QFileInfo::exists(first)) << c.Name;
+    ::kill(pid_t(run.processId()), c.Signal);
+    const bool ended = run.waitForFinished(120000);
+    if (!ended)
+      run.kill();
+    ASSERT_TRUE(ended) << c.Name;
+    EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.exitCode(), 128 + c.Signal) << c.Name;
+    const QString stopped = QStringLiteral("Stopped by %1.").arg(QLatin1String(c.Name));
+    const QString undone =
+        QStringLiteral("File #1 of 3 was stopped; files #2 to #3 were not converted.");
+    const QString said = QString::fromUtf8(run.readAllStandardError());
+    EXPECT_TRUE(said.contains(stopped)) << said.toStdString();
+    EXPECT_TRUE(said.contains(undone)) << said.toStdString();
+    const QString log = FileText(folder.filePath(QStringLiteral("log.txt")));
+    EXPECT_TRUE(log.contains(QStringLiteral("File #1\n") + clip)) << log.toStdString();
+    EXPECT_TRUE(log.contains(stopped + QLatin1Char('\n') + undone)) << log.toStdString();
+    EXPECT_FALSE(log.contains(QStringLiteral("File #2")));
+    EXPECT_FALSE(ProbeFacts(first).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(out.filePath(QStringLiteral("c.avi"))));
+  }
+}
+
+// A reader of stderr that went away is no reason to die: the program ends as it would have,
+// with its status and its log.
+TEST(CommandLine, AClosedStderrIsNoReasonToDie) {
+  QTemporaryDir config, folder, out;
+  const QString program = ProgramCopy(folder);
+  QProcess run;
+  run.setProcessEnvironment(WithoutDisplay(config.path()));
+  run.setChildProcessModifier([] {
+    int ends[2];
+    if (::pipe(ends) == 0) {
+      ::close(ends[0]);
+      ::dup2(ends[1], STDERR_FILENO);
+    }
+  });
+  run.start(program, {QStringLiteral("-v"), out.path(), out.filePath(QStringLiteral("missing.mp4")),
+                      QStringLiteral("x")});
+  const bool ended = run.waitForFinished(30000);
+  if (!ended)
+    run.kill();
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(run.exitCode(), 1);
+  EXPECT_TRUE(FileText(folder.filePath(QStringLiteral("log.txt")))
+                  .startsWith(QStringLiteral("No media file to work on")));
 }
 
 } // namespace

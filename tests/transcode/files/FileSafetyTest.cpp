@@ -114,6 +114,95 @@ TEST_P(SameAsInputCases, AnOutputCannotNameAnInput) {
 INSTANTIATE_TEST_SUITE_P(Outputs, SameAsInputCases, ::testing::ValuesIn(SameCases),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// Files that options write besides the output (-progress at once, the pass-1 log when the
+// stream is made, the others while the task runs) never name an input, in any spelling: they
+// are refused as the output itself would be, and the input is kept.
+struct TSideCase {
+  const char *name;
+  const char *input_name;
+  const char *input_options; // %s: the side file's spelling
+  const char *options;       // %s: the side file's spelling
+  const char *output;
+  const char *spelling; // relative to the folder; the input also has link.* and hard.*
+  const char *option;   // the refused option
+};
+
+const TSideCase SideCases[] = {
+    {"progress_other_spelling", "in.mp4", "", "-progress %s -c copy", "out.mkv", "sub/../in.mp4",
+     "-progress"},
+    {"progress_file_prefix", "in.mp4", "", "-progress %s -c copy", "out.mkv", "file:in.mp4",
+     "-progress"},
+    {"progress_of_the_input_opening", "in.mp4", "-progress %s", "-c copy", "out.mkv", "link.mp4",
+     "-progress"},
+    {"vstats_symlink", "in.mp4", "", "-vstats_file %s -c:v mpeg4", "out.mkv", "link.mp4",
+     "-vstats_file"},
+    {"sdp_hard_link", "in.mp4", "", "-sdp_file %s -c copy", "out.mkv", "hard.mp4", "-sdp_file"},
+    {"segment_list", "in.mp4", "", "-f segment -segment_list %s -map 0 -c copy", "seg%03d.mkv",
+     "file:hard.mp4", "-segment_list"},
+    {"passlogfile", "pass-0.log", "", "-pass 1 -passlogfile %s -c:v mpeg4 -an", "out.mkv",
+     "sub/../pass", "-passlogfile"},
+};
+
+void PrintTo(const TSideCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+class SideOutputCases : public FileSafety, public ::testing::WithParamInterface<TSideCase> {};
+
+std::string WithName(const char *AFormat, const char *AName) {
+  std::string text = AFormat;
+  const size_t at = text.find("%s");
+  return at == std::string::npos ? text : text.replace(at, 2, AName);
+}
+
+TEST_P(SideOutputCases, AFileAnOptionWritesCannotBeAnInput) {
+  const TSideCase &c = GetParam();
+  const std::string dir = Folder(std::string("side_") + c.name);
+  fs::create_directories(dir + "/sub");
+  const std::string input = dir + "/" + c.input_name;
+  fs::copy_file(Fixture("av.mp4"), input);
+  const std::string extension = fs::path(input).extension().string();
+  fs::create_symlink(input, dir + "/link" + extension);
+  fs::create_hard_link(input, dir + "/hard" + extension);
+  const std::string before = FileContents(input);
+  const fs::path old = fs::current_path();
+  fs::current_path(dir);
+  TCustomFFmpeg E;
+  const TOpenResult in = OpenIn(E, WithName(c.input_options, c.spelling), c.input_name);
+  const TOpenResult out = in.ret < 0 ? in : OpenOut(E, WithName(c.options, c.spelling), c.output);
+  fs::current_path(old);
+  EXPECT_LT(out.ret, 0);
+  EXPECT_EQ(out.error.rfind(std::string(c.option) + " ", 0), 0u) << out.error;
+  EXPECT_NE(out.error.find(" same as Input #0 - exiting"), std::string::npos) << out.error;
+  EXPECT_EQ(FileContents(input), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Options, SideOutputCases, ::testing::ValuesIn(SideCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// An input read through cache:, concat: or subfile is its files: an output or a file an option
+// writes cannot name one of them either.
+TEST_F(FileSafety, InputsThroughProtocolsAreTheirFiles) {
+  const std::string dir = Folder("protocol_inputs");
+  const std::string a = dir + "/a.ts", b = dir + "/b.ts";
+  fs::copy_file(Fixture("clip.ts"), a);
+  fs::copy_file(Fixture("clip.ts"), b);
+  const std::string before = FileContents(b);
+  for (const std::string &input :
+       {"cache:" + b, "concat:" + a + "|" + b, "subfile,,start,0,end,0,,:" + b,
+        "cache:concat:" + a + "|" + b}) {
+    for (const std::string &options : {std::string("-c copy"), "-progress " + b + " -c copy"}) {
+      TCustomFFmpeg E;
+      ASSERT_EQ(OpenIn(E, "", input).ret, 0) << input;
+      const std::string output = options == "-c copy" ? b : dir + "/out.ts";
+      const TOpenResult r = OpenOut(E, "-y " + options, output);
+      EXPECT_LT(r.ret, 0) << input << " " << options;
+      EXPECT_NE(r.error.find(b + " same as Input #0 - exiting"), std::string::npos) << r.error;
+      EXPECT_EQ(FileContents(b), before);
+    }
+  }
+}
+
 TEST_F(FileSafety, AttachmentDumpComparesFileIdentity) {
   const std::string dir = Folder("dump_identity");
   const std::string mkv = dir + "/tagged.mkv";

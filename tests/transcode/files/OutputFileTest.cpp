@@ -136,11 +136,16 @@ TEST_P(OutputFailCases, FailsAndLeavesNothingBehind) {
 INSTANTIATE_TEST_SUITE_P(Options, OutputFailCases, ::testing::ValuesIn(FailCases),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(OutputFile, AnExistingFileIsReplacedOnlyWhenTheOutputOpens) {
+TEST_F(OutputFile, AnExistingFileIsReplacedOnlyOnceTheOutputIsWritten) {
   const std::string out = Out("existing.mkv");
   std::ofstream(out) << "old contents";
   ASSERT_EQ(OpenOut(E, "", out).ret, 0);
-  EXPECT_EQ(fs::file_size(out), 0u); // truncated for writing
+  // Not truncated: the muxer writes a new file beside it, which replaces it once written.
+  EXPECT_EQ(fs::file_size(out), 12u);
+  const TOutputFile &opened = *E.Foutput_files[0];
+  EXPECT_EQ(opened.replaced_path, fs::canonical(out).string());
+  EXPECT_EQ(fs::path(opened.temp_path).parent_path(), fs::canonical(out).parent_path());
+  EXPECT_EQ(fs::file_size(opened.temp_path), 0u);
   // A failure of a later step (metadata) comes before the file is opened: it stays as it was.
   const std::string out2 = Out("existing2.mkv");
   std::ofstream(out2) << "old contents";

@@ -205,7 +205,8 @@ TEST_F(LoopTest, RequestTerminateBeforeStartReportsOnceFromAnotherThread) {
   EXPECT_EQ(task.Terminations, 1);
 }
 
-// The device is full: writing fails, the task ends with the trailer failure as its fatal error.
+// The device is full: writing fails, the task ends with the trailer failure and its cause as
+// its fatal error.
 TEST_F(LoopTest, UnwritableOutputEndsWithTheTrailerFailure) {
   TTask task;
   ASSERT_TRUE(task.OpenInput(Fixture("av.mp4")));
@@ -214,7 +215,8 @@ TEST_F(LoopTest, UnwritableOutputEndsWithTheTrailerFailure) {
   EXPECT_EQ(task.Terminations, 1);
   EXPECT_FALSE(task.E->Finished());
   EXPECT_TRUE(task.E->FatalException());
-  EXPECT_EQ(task.E->FatalMessage(), "At least one output file failed to be written trailer");
+  EXPECT_EQ(task.E->FatalMessage(), "At least one output file failed to be written trailer: "
+                                    "Error writing trailer of /dev/full: No space left on device");
 }
 
 // Damaged inputs convert what they can (or end with a message); they never crash or hang.
