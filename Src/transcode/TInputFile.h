@@ -79,7 +79,7 @@ struct TInputStream {
   int64_t filter_in_rescale_delta_last = AV_NOPTS_VALUE;
   int64_t min_pts = INT64_MAX;
   int64_t max_pts = INT64_MIN;
-  int64_t cfr_next_pts = AV_NOPTS_VALUE;
+  int64_t cfr_next_pts = 0; // next frame number under input -r
   int64_t nb_samples = 0;
   double ts_scale = 1.0;
   int saw_first_ts = 0;

@@ -31,4 +31,7 @@ ff timecode.mov -f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mpeg4 \
 [ -s font.ttf ] || printf 'not really a font\n' > font.ttf
 ff font.mkv -f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mpeg4 -attach font.ttf \
   -metadata:s:t mimetype=application/x-truetype-font
+# Ten 160x120 PNG pictures, seq_01.png .. seq_10.png.
+[ -s seq_10.png ] || ffmpeg -nostdin -loglevel error -y -f lavfi \
+  -i testsrc=size=160x120:rate=10:duration=1 -start_number 1 seq_%02d.png
 exit 0
