@@ -15,8 +15,6 @@ namespace {
 
 constexpr AVRational TimeBaseQ{1, AV_TIME_BASE};
 constexpr size_t MaxSdpSize = 16384;
-constexpr const char *CheckLogHint =
-    "Please check error log message(reported by FFLogger) to find out more detail information.";
 
 } // namespace
 
@@ -218,8 +216,10 @@ void TMuxing::of_write_packet(TOutputFile &of, AVPacket *pkt, TOutputStream &ost
   E.FLastWrite = ff::av_gettime_relative();
   const int ret = ff::av_interleaved_write_frame(of.ctx.get(), pkt);
   if (ret < 0) {
-    Log(&E, llError, "%s. %s", FFErrorText("av_interleaved_write_frame()", ret).c_str(),
-        CheckLogHint);
+    const std::string text = FFErrorText("av_interleaved_write_frame()", ret);
+    Log(&E, llError, "%s", text.c_str());
+    if (L.FWriteFailure.empty())
+      L.FWriteFailure = text;
     close_all_output_streams(ost);
   }
 }

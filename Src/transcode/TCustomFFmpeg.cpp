@@ -1051,8 +1051,11 @@ bool TCustomFFmpeg::PrepareTranscode() {
 
 void TCustomFFmpeg::Transcode() {
   const bool trailersWritten = FLoop->Transcode();
-  FTask->SetFinished(!FBroken && trailersWritten);
+  const std::string writeFailure = FLoop->FWriteFailure;
+  FTask->SetFinished(!FBroken && trailersWritten && writeFailure.empty());
   FinishTranscode();
+  if (!writeFailure.empty())
+    FLoop->Fatal(writeFailure);
   if (!trailersWritten)
     FLoop->Fatal("At least one output file failed to be written trailer");
 }

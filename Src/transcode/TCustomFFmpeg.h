@@ -67,7 +67,7 @@ public:
 
   bool Converting() const;
   bool Terminated() const;
-  bool Finished() const;       // ran to completion: not stopped, every trailer written
+  bool Finished() const;       // ran to completion: not stopped, every packet and trailer written
   bool FatalException() const; // a fatal error ended the task
   std::string FatalMessage() const;
   int Suspended() const; // -1 not started, 0 running, 1 paused

@@ -58,6 +58,9 @@ public:
   int64_t Fcopy_ts_first_pts = AV_NOPTS_VALUE;
   bool Fwant_sdp = true; // every output is rtp: its SDP is logged
   bool FShowDupOrDrop = false;
+  // The first packet write that failed: the run still winds down through the trailers, then
+  // the task fails with this text.
+  std::string FWriteFailure;
 
 private:
   int init_input_stream(TInputStream &ist);

@@ -265,6 +265,11 @@ const TToolCase ToolCases[] = {
     {"input_rate_mkv", "audio_first.mkv", "-r 30", "-map 0:v -c:v mpeg4", "rate_in_mkv.avi"},
     {"input_rate_ts", "l:av.ts", "-r 25", "-c:v mpeg4 -an", "rate_in_ts.mkv"},
     {"input_rate_png_sequence", "l:seq_%02d.png", "-r 5", "-c:v mpeg4", "rate_in_seq.mkv"},
+    // A packet the muxer refuses fails the task, though the trailer is written.
+    {"image2_one_name_png", "av.mp4", "", "-frames:v 3", "still.png"},
+    {"image2_one_name_jpeg", "av.mp4", "", "-frames:v 2 -c:v mjpeg", "still.jpg"},
+    {"image2_missing_folder", "av.mp4", "", "-frames:v 2", "missing/%03d.png"},
+    {"device_full", "av.mp4", "", "-c:v rawvideo -an -f nut", "/dev/full"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Tool, ToolFidelityTest, ::testing::ValuesIn(ToolCases),
