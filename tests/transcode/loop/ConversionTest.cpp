@@ -270,6 +270,12 @@ const TToolCase ToolCases[] = {
     {"image2_one_name_jpeg", "av.mp4", "", "-frames:v 2 -c:v mjpeg", "still.jpg"},
     {"image2_missing_folder", "av.mp4", "", "-frames:v 2", "missing/%03d.png"},
     {"device_full", "av.mp4", "", "-c:v rawvideo -an -f nut", "/dev/full"},
+    // Audio packets whose millisecond timestamps step by more than their duration: the
+    // rounding to samples starts over at each such step (AAC and Vorbis in Matroska).
+    {"audio_steps_flac", "l:aac.mkv", "", "-c:a flac", "steps.mkv"},
+    {"audio_steps_vorbis", "l:aac.mkv", "", "-c:a libvorbis", "steps.ogg"},
+    {"audio_steps_cut_mp2", "l:aac.mkv", "", "-c:a mp2 -t 1", "steps_cut.mka"},
+    {"audio_steps_cut_pcm", "audio_first.mkv", "", "-vn -c:a pcm_s16le -t 1", "steps_cut.wav"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Tool, ToolFidelityTest, ::testing::ValuesIn(ToolCases),
