@@ -276,6 +276,12 @@ const TToolCase ToolCases[] = {
     {"audio_steps_vorbis", "l:aac.mkv", "", "-c:a libvorbis", "steps.ogg"},
     {"audio_steps_cut_mp2", "l:aac.mkv", "", "-c:a mp2 -t 1", "steps_cut.mka"},
     {"audio_steps_cut_pcm", "audio_first.mkv", "", "-vn -c:a pcm_s16le -t 1", "steps_cut.wav"},
+    // Field order set on output: every picture is coded with it.
+    {"top_field_first", "av.mp4", "", "-an -top 1 -flags +ilme+ildct -c:v mpeg2video", "top.mpg"},
+    {"top_field_first_ts", "l:av.ts", "", "-an -top 1 -flags +ilme+ildct -c:v mpeg2video",
+     "top.mkv"},
+    {"bottom_field_first_over_filter", "av.mp4", "",
+     "-an -vf setfield=tff -top 0 -flags +ilme+ildct -c:v mpeg2video", "bottom.mpg"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Tool, ToolFidelityTest, ::testing::ValuesIn(ToolCases),
