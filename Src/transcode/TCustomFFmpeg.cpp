@@ -353,10 +353,7 @@ int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Option
   f->recording_time = o.recording_time;
   f->input_sync_ref = o.input_sync_ref;
   f->input_ts_offset = o.input_ts_offset;
-  int64_t base = timestamp;
-  if (Fcopy_ts)
-    base = (Fstart_at_zero && ic->start_time != AV_NOPTS_VALUE) ? ic->start_time : 0;
-  f->ts_offset = SatSub(o.input_ts_offset, base);
+  f->seek_base = timestamp;
   f->nb_streams = int(ic->nb_streams);
   f->rate_emu = o.rate_emu;
   f->accurate_seek = o.accurate_seek;
@@ -383,6 +380,7 @@ int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Option
   if (f->rate_emu)
     Frate_emu = 1;
   f->ctx = std::move(ic);
+  SetTsOffset(*f);
   for (auto &s : streams)
     Finput_streams.push_back(std::move(s));
   Finput_files.push_back(std::move(f));
@@ -540,10 +538,21 @@ void TCustomFFmpeg::UndoOutputFile(const TOutputUndo &undo, const std::string &F
     std::remove(path.c_str());
 }
 
-void TCustomFFmpeg::ApplyInputSyncOffsets() {
-  if (FSyncOffsetsApplied)
-    return; // the offsets are relative to the inputs: apply them once per task
-  FSyncOffsetsApplied = true;
+void TCustomFFmpeg::SetTsOffset(TInputFile &f) const {
+  int64_t base = f.seek_base;
+  if (Fcopy_ts)
+    base = (Fstart_at_zero && f.ctx->start_time != AV_NOPTS_VALUE) ? f.ctx->start_time : 0;
+  f.ts_offset = SatSub(f.input_ts_offset, base);
+}
+
+void TCustomFFmpeg::SettleInputOffsets() {
+  if (FInputOffsetsSettled)
+    return; // the sync offsets are relative to the inputs: apply them once per task
+  FInputOffsetsSettled = true;
+  // The tool applies global options before it opens any file: -copyts and -start_at_zero
+  // among the first output's options count for the inputs opened before it.
+  for (auto &f : Finput_files)
+    SetTsOffset(*f);
   for (int i = 0; i < Fnb_input_files(); i++) {
     TInputFile &self = *Finput_files[i];
     if (self.input_sync_ref == -1 || self.input_sync_ref == i)
@@ -589,7 +598,7 @@ int TCustomFFmpeg::DoOpenOutputFile(TOptionsContext &o, const std::string &Optio
   int ret = ParseOptions(o, Options, ofOutput, FileName, "output file", Presets);
   if (ret < 0)
     return ret;
-  ApplyInputSyncOffsets();
+  SettleInputOffsets();
   ret = FFilterGraphs.init_complex_filters();
   if (ret < 0)
     return Fail(llError, FFErrorText("Error initializing complex filters", ret), ret);

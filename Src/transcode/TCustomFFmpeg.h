@@ -121,7 +121,11 @@ private:
   void DumpAttachments(TOptionsContext &o, AVFormatContext *ic);
   void DumpAttachment(AVFormatContext *current, AVStream *st, const std::string &name);
 
-  void ApplyInputSyncOffsets();
+  // An input's timestamp offset from -itsoffset, its -ss point and -copyts/-start_at_zero.
+  void SetTsOffset(TInputFile &f) const;
+  // At the first output: the inputs' timestamp offsets under the global options known by then,
+  // then the -isync adjustments.
+  void SettleInputOffsets();
   // State to restore when an output fails half-way.
   struct TInputUse {
     int discard;
@@ -150,7 +154,7 @@ private:
   void CreateSimpleFilterGraphs(TOutputFile &of);
   void MapComplexGraphOutput(TOutputStreamFactory &factory, const std::string &label);
 
-  bool FSyncOffsetsApplied = false;
+  bool FInputOffsetsSettled = false;
   TFilterGraphs FFilterGraphs{*this};
 
   std::unique_ptr<THooks> FHooks;

@@ -132,6 +132,7 @@ struct TInputFile {
   int64_t input_ts_offset = 0; // -itsoffset, microseconds
   int input_sync_ref = -1;     // -isync
   int64_t ts_offset = 0;
+  int64_t seek_base = 0; // without -copyts timestamps start here: the -ss point plus the start
   int64_t last_ts = 0;
   int64_t start_time = AV_NOPTS_VALUE; // -ss
   int64_t recording_time = INT64_MAX;  // -t

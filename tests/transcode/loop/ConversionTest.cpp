@@ -276,6 +276,18 @@ const TToolCase ToolCases[] = {
     {"audio_steps_vorbis", "l:aac.mkv", "", "-c:a libvorbis", "steps.ogg"},
     {"audio_steps_cut_mp2", "l:aac.mkv", "", "-c:a mp2 -t 1", "steps_cut.mka"},
     {"audio_steps_cut_pcm", "audio_first.mkv", "", "-vn -c:a pcm_s16le -t 1", "steps_cut.wav"},
+    // Global options among the output's options act on the whole run, the input opened
+    // before them included: -copyts keeps the seeked input's own times.
+    {"copyts_among_output_mp4", "av.mp4", "-ss 1", "-copyts -c:v mpeg4 -c:a libmp3lame",
+     "copyts.mkv"},
+    {"copyts_among_output_ts", "l:av.ts", "-ss 0.5", "-copyts -c:v mpeg4 -c:a mp2",
+     "copyts_ts.mkv"},
+    {"start_at_zero_among_output_ts", "l:av.ts", "-ss 0.5", "-c:v mpeg4 -an -copyts -start_at_zero",
+     "start_at_zero.mkv"},
+    {"copyts_passthrough_among_output", "av.avi", "-ss 0.6",
+     "-c:v mpeg4 -an -vsync passthrough -copyts", "copyts_pass.mp4"},
+    {"copyts_complex_graph_among_output", "l:av.ts", "-ss 0.5",
+     "-filter_complex [0:v]hflip[v] -map [v] -c:v mpeg4 -copyts", "copyts_graph.mkv"},
     // Field order set on output: every picture is coded with it.
     {"top_field_first", "av.mp4", "", "-an -top 1 -flags +ilme+ildct -c:v mpeg2video", "top.mpg"},
     {"top_field_first_ts", "l:av.ts", "", "-an -top 1 -flags +ilme+ildct -c:v mpeg2video",
