@@ -151,6 +151,12 @@ int TDecoding::decode_audio(TInputStream &ist, const AVPacket *pkt, bool &got, b
       frameTb = TimeBaseQ;
     }
   }
+  // A gap before this packet: the rounding starts over from its timestamp.
+  if (pkt && pkt->duration && ist.prev_pkt_pts != AV_NOPTS_VALUE && pkt->pts != AV_NOPTS_VALUE &&
+      pkt->pts - ist.prev_pkt_pts > pkt->duration)
+    ist.filter_in_rescale_delta_last = AV_NOPTS_VALUE;
+  if (pkt)
+    ist.prev_pkt_pts = pkt->pts;
   if (frame->pts != AV_NOPTS_VALUE)
     frame->pts = ff::av_rescale_delta(frameTb, frame->pts, AVRational{1, avctx->sample_rate},
                                       frame->nb_samples, &ist.filter_in_rescale_delta_last,

@@ -19,6 +19,17 @@ extern "C" {
 }
 #include "transcode/TranscodeLoop.h"
 
+namespace {
+
+// -top on an output coded with interlacing: the picture gets that field order.
+void ApplyTopFieldFirst(const TOutputStream &ost, AVFrame *picture) {
+  if ((ost.enc_ctx->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)) &&
+      ost.top_field_first >= 0)
+    picture->top_field_first = !!ost.top_field_first;
+}
+
+} // namespace
+
 TEncoding::TEncoding(TCustomFFmpeg &AEngine, TTranscodeLoop &ALoop) : E(AEngine), L(ALoop) {}
 
 void TEncoding::copy_stream_side_data(TOutputStream &ost, const AVStream *in) {
@@ -250,9 +261,7 @@ void TEncoding::init_video_encoder(TOutputStream &ost, AVFrame *frame) {
   enc->framerate = ost.frame_rate;
   ost.st->avg_frame_rate = ost.frame_rate;
   if (frame) { // field order from the first frame
-    if ((enc->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)) &&
-        ost.top_field_first >= 0)
-      frame->top_field_first = !!ost.top_field_first;
+    ApplyTopFieldFirst(ost, frame);
     if (frame->interlaced_frame) {
       if (enc->codec->id == AV_CODEC_ID_MJPEG)
         enc->field_order = frame->top_field_first ? AV_FIELD_TT : AV_FIELD_BB;
@@ -689,6 +698,7 @@ void TEncoding::do_video_out(TOutputFile &of, TOutputStream &ost, AVFrame *next)
     picture->pts = ost.sync_opts;
     if (!check_recording_time(ost))
       return;
+    ApplyTopFieldFirst(ost, picture);
     picture->quality = enc->global_quality;
     picture->pict_type = AV_PICTURE_TYPE_NONE;
     if (ost.forced_kf_ref_pts == AV_NOPTS_VALUE && picture->pts != AV_NOPTS_VALUE)

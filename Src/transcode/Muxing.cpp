@@ -220,14 +220,10 @@ void TMuxing::of_write_packet(TOutputFile &of, AVPacket *pkt, TOutputStream &ost
   if (ret < 0) {
     const std::string text = FFErrorText("av_interleaved_write_frame()", ret);
     Log(&E, llError, "%s. %s", text.c_str(), CheckLogHint);
-    WriteFailed(text);
+    if (PacketWriteError.empty())
+      PacketWriteError = text;
     close_all_output_streams(ost);
   }
-}
-
-void TMuxing::WriteFailed(const std::string &AText) {
-  if (FirstWriteError.empty())
-    FirstWriteError = AText;
 }
 
 // A failed write: this stream is done for muxing too, every other one for encoding, so the
@@ -318,7 +314,8 @@ int TMuxing::of_write_trailer(TOutputFile &of) {
     const std::string text =
         Format("Error writing trailer of %s: %s", of.ctx->url, FFErrorText(ret).c_str());
     Log(&E, llError, "%s", text.c_str());
-    WriteFailed(text);
+    if (TrailerWriteError.empty())
+      TrailerWriteError = text;
   }
   return ret;
 }

@@ -30,12 +30,12 @@ public:
   int of_write_trailer(TOutputFile &of);
   int init_output_bsfs(TOutputStream &ost);
 
-  // The task's first failed write (a packet or a trailer) as the tool words it ("...: Broken
-  // pipe"); empty while none failed.
-  std::string FirstWriteError;
+  // The task's first failed packet write and first failed trailer, as the tool words them
+  // ("...: Broken pipe"); empty while none failed.
+  std::string PacketWriteError;
+  std::string TrailerWriteError;
 
 private:
-  void WriteFailed(const std::string &AText);
   void of_write_packet(TOutputFile &of, AVPacket *pkt, TOutputStream &ost, bool unqueue);
   void queue_packet(TOutputStream &ost, AVPacket *pkt);
   void fix_timestamps(TOutputFile &of, TOutputStream &ost, AVPacket *pkt);

@@ -385,10 +385,7 @@ int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Option
   f->recording_time = o.recording_time;
   f->input_sync_ref = o.input_sync_ref;
   f->input_ts_offset = o.input_ts_offset;
-  int64_t base = timestamp;
-  if (Fcopy_ts)
-    base = (Fstart_at_zero && ic->start_time != AV_NOPTS_VALUE) ? ic->start_time : 0;
-  f->ts_offset = SatSub(o.input_ts_offset, base);
+  f->seek_base = timestamp;
   f->nb_streams = int(ic->nb_streams);
   f->rate_emu = o.rate_emu;
   f->accurate_seek = o.accurate_seek;
@@ -415,6 +412,7 @@ int TCustomFFmpeg::DoOpenInputFile(TOptionsContext &o, const std::string &Option
   if (f->rate_emu)
     Frate_emu = 1;
   f->ctx = std::move(ic);
+  SetTsOffset(*f);
   for (auto &s : streams)
     Finput_streams.push_back(std::move(s));
   Finput_files.push_back(std::move(f));
@@ -575,10 +573,21 @@ void TCustomFFmpeg::UndoOutputFile(const TOutputUndo &undo, const std::string &F
     std::remove(path.c_str());
 }
 
-void TCustomFFmpeg::ApplyInputSyncOffsets() {
-  if (FSyncOffsetsApplied)
-    return; // the offsets are relative to the inputs: apply them once per task
-  FSyncOffsetsApplied = true;
+void TCustomFFmpeg::SetTsOffset(TInputFile &f) const {
+  int64_t base = f.seek_base;
+  if (Fcopy_ts)
+    base = (Fstart_at_zero && f.ctx->start_time != AV_NOPTS_VALUE) ? f.ctx->start_time : 0;
+  f.ts_offset = SatSub(f.input_ts_offset, base);
+}
+
+void TCustomFFmpeg::SettleInputOffsets() {
+  if (FInputOffsetsSettled)
+    return; // the sync offsets are relative to the inputs: apply them once per task
+  FInputOffsetsSettled = true;
+  // The tool applies global options before it opens any file: -copyts and -start_at_zero
+  // among the first output's options count for the inputs opened before it.
+  for (auto &f : Finput_files)
+    SetTsOffset(*f);
   for (int i = 0; i < Fnb_input_files(); i++) {
     TInputFile &self = *Finput_files[i];
     if (self.input_sync_ref == -1 || self.input_sync_ref == i)
@@ -624,7 +633,7 @@ int TCustomFFmpeg::DoOpenOutputFile(TOptionsContext &o, const std::string &Optio
   int ret = ParseOptions(o, Options, ofOutput, FileName, "output file", Presets);
   if (ret < 0)
     return ret;
-  ApplyInputSyncOffsets();
+  SettleInputOffsets();
   ret = FFilterGraphs.init_complex_filters();
   if (ret < 0)
     return Fail(llError, FFErrorText("Error initializing complex filters", ret), ret);
@@ -1140,14 +1149,18 @@ bool TCustomFFmpeg::PrepareTranscode() {
 
 void TCustomFFmpeg::Transcode() {
   const bool trailersWritten = FLoop->Transcode();
-  FTask->SetFinished(!FBroken && trailersWritten);
+  // A failed write fails the task, as it sets the tool's exit status, with its cause: a full
+  // disk, a reader that went away, a muxer that refused a packet. A failed packet is the first
+  // error the tool reports too.
+  const std::string packetError = FLoop->Mux.PacketWriteError;
+  const std::string trailerError = FLoop->Mux.TrailerWriteError;
+  FTask->SetFinished(!FBroken && trailersWritten && packetError.empty());
   FinishTranscode();
-  if (!trailersWritten) {
-    // With the write error that caused it: a full disk, a reader that went away.
-    const std::string &cause = FLoop->Mux.FirstWriteError;
+  if (!packetError.empty())
+    FLoop->Fatal(packetError);
+  else if (!trailersWritten)
     FLoop->Fatal("At least one output file failed to be written trailer" +
-                 (cause.empty() ? std::string() : ": " + cause));
-  }
+                 (trailerError.empty() ? std::string() : ": " + trailerError));
 }
 
 void TCustomFFmpeg::PrintReport(bool is_last, int64_t timer_start, int64_t cur_time) {

@@ -68,7 +68,7 @@ public:
 
   bool Converting() const;
   bool Terminated() const;
-  bool Finished() const;       // ran to completion: not stopped, every trailer written
+  bool Finished() const;       // ran to completion: not stopped, every packet and trailer written
   bool FatalException() const; // a fatal error ended the task
   std::string FatalMessage() const;
   int Suspended() const; // -1 not started, 0 running, 1 paused
@@ -122,7 +122,11 @@ private:
   void DumpAttachments(TOptionsContext &o, AVFormatContext *ic);
   void DumpAttachment(AVFormatContext *current, AVStream *st, const std::string &name);
 
-  void ApplyInputSyncOffsets();
+  // An input's timestamp offset from -itsoffset, its -ss point and -copyts/-start_at_zero.
+  void SetTsOffset(TInputFile &f) const;
+  // At the first output: the inputs' timestamp offsets under the global options known by then,
+  // then the -isync adjustments.
+  void SettleInputOffsets();
   // State to restore when an output fails half-way.
   struct TInputUse {
     int discard;
@@ -162,7 +166,7 @@ private:
   void CreateSimpleFilterGraphs(TOutputFile &of);
   void MapComplexGraphOutput(TOutputStreamFactory &factory, const std::string &label);
 
-  bool FSyncOffsetsApplied = false;
+  bool FInputOffsetsSettled = false;
   TFilterGraphs FFilterGraphs{*this};
 
   std::unique_ptr<THooks> FHooks;

@@ -79,7 +79,7 @@ struct TInputStream {
   int64_t filter_in_rescale_delta_last = AV_NOPTS_VALUE;
   int64_t min_pts = INT64_MAX;
   int64_t max_pts = INT64_MIN;
-  int64_t cfr_next_pts = AV_NOPTS_VALUE;
+  int64_t cfr_next_pts = 0; // next frame number under input -r
   int64_t nb_samples = 0;
   double ts_scale = 1.0;
   int saw_first_ts = 0;
@@ -132,6 +132,7 @@ struct TInputFile {
   int64_t input_ts_offset = 0; // -itsoffset, microseconds
   int input_sync_ref = -1;     // -isync
   int64_t ts_offset = 0;
+  int64_t seek_base = 0; // without -copyts timestamps start here: the -ss point plus the start
   int64_t last_ts = 0;
   int64_t start_time = AV_NOPTS_VALUE; // -ss
   int64_t recording_time = INT64_MAX;  // -t

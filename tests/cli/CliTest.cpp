@@ -206,6 +206,19 @@ TEST_F(CliTest, ConvertsAndReportsTheFinishedTask) {
   EXPECT_NEAR(ProbeDuration(out), ProbeDuration(tool), 0.04);
 }
 
+// A packet the muxer refuses (a second picture for one image name) fails the run, as it does
+// the tool's, though the first picture and the trailer are written.
+TEST_F(CliTest, AFailedPacketWriteFailsTheRun) {
+  const std::string out = ScratchDir() + "/one_name.png";
+  const TCliRun run = RunCli({Fixture("av.mp4"), "-O", "-y -frames:v 3", out});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_NE(run.err.find("Task 0 ended: Finished=false Exception=true\n"
+                         "ExceptionMsg: av_interleaved_write_frame(): Invalid argument"),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(ProbeStreams(out).size(), 1u);
+}
+
 // "-" is standard input or output: media streams through pipes, stdout carries nothing else,
 // and a file that happens to be called "-" in the working folder is neither a reason to refuse
 // (no -y given) nor touched, even when the conversion fails before anything is written.

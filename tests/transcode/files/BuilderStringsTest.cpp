@@ -69,7 +69,7 @@ std::vector<TBuilderCase> BuilderCases() {
       if (chosen)
         ChooseValues(S);
       cases.push_back({TestName("audio_" + audio[f] + (chosen ? "_chosen" : "")),
-                       BuildAudioOptions(S), LowerCase(audio[f]), ""});
+                       BuildAudioOptions(S), LowerCase(audio[f]), "", "av.mp4", "", ""});
     }
   return cases;
 }

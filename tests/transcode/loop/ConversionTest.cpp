@@ -1,5 +1,9 @@
 // Conversions run to their end, the outputs reopened: streams, codecs, frame size, and the
-// duration compared with what Debian's ffmpeg writes for the same options.
+// duration compared with what Debian's ffmpeg writes for the same options; and conversions
+// whose every packet must come out as the tool writes it, or fail as the tool fails.
+#include <algorithm>
+#include <sstream>
+
 #include "LoopTestSupport.h"
 
 namespace {
@@ -135,6 +139,164 @@ const TConversionCase TranscodeCases[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Transcode, ConversionTest, ::testing::ValuesIn(TranscodeCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// The same conversion through the engine and through Debian's ffmpeg: both succeed, or both
+// fail, the task's fatal message starting with the tool's own first error line (the first one
+// without a library's "[name @ ...]" prefix); and each stream of the outputs has the same facts,
+// packet count, first packet times, first pictures' field flags and decoded md5.
+struct TToolCase {
+  const char *name;
+  const char *input; // as CasePath
+  const char *inputOptions;
+  const char *options;
+  const char *output; // in the scratch folder (prefixed "tool_" / "ours_"), or an absolute path
+};
+
+void PrintTo(const TToolCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+std::string ToolCaseOutput(const TToolCase &c, const std::string &who) {
+  return c.output[0] == '/' ? c.output : Scratch(who + "_" + c.output);
+}
+
+// The non-empty lines of a text, without the separator ffprobe's csv writer leaves at the end
+// of a section that has side data.
+std::vector<std::string> Lines(const std::string &text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == ',')
+      line.pop_back();
+    if (!line.empty())
+      lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string Probe(const std::string &file, int stream, const std::string &entries,
+                  const std::string &extra = "") {
+  return RunText("ffprobe -v error -select_streams " + std::to_string(stream) + " " + extra +
+                 " -show_entries " + entries + " -of csv=p=0 \"" + file + "\"");
+}
+
+// What is compared per stream, in the order of the output's streams.
+struct TStreamRun {
+  TStreamFacts facts;
+  size_t packets = 0;
+  std::vector<std::string> firstTimes; // pts_time of the first packets
+  std::vector<std::string> fieldFlags; // interlaced_frame,top_field_first of the first pictures
+  std::string md5;                     // of the decoded content
+};
+
+std::vector<TStreamRun> StreamRuns(const std::string &file) {
+  std::vector<TStreamRun> runs;
+  for (TStreamFacts &facts : ProbeStreams(file)) {
+    const int index = int(runs.size());
+    TStreamRun run;
+    const std::vector<std::string> times = Lines(Probe(file, index, "packet=pts_time"));
+    run.packets = times.size();
+    run.firstTimes.assign(times.begin(), times.begin() + std::min<size_t>(times.size(), 4));
+    if (facts["codec_type"] == "video")
+      run.fieldFlags = Lines(
+          Probe(file, index, "frame=interlaced_frame,top_field_first", "-read_intervals %+#4"));
+    run.md5 = RunText("ffmpeg -nostdin -v error -i \"" + file +
+                      "\" -map 0:" + std::to_string(index) + " -f md5 -");
+    run.facts = std::move(facts);
+    runs.push_back(std::move(run));
+  }
+  return runs;
+}
+
+std::string ToolOwnFirstError(const std::string &log) {
+  for (const std::string &line : Lines(log))
+    if (!line.empty() && line[0] != '[' && line.rfind("status=", 0) != 0)
+      return line;
+  return "";
+}
+
+class ToolFidelityTest : public LoopTest, public ::testing::WithParamInterface<TToolCase> {};
+
+TEST_P(ToolFidelityTest, WritesOrFailsAsTheTool) {
+  const TToolCase &c = GetParam();
+  const std::string input = CasePath(c.input);
+  const std::string toolOut = ToolCaseOutput(c, "tool");
+  const std::string cmd = std::string("ffmpeg -nostdin -v error -y ") + c.inputOptions + " -i \"" +
+                          input + "\" " + c.options + " \"" + toolOut +
+                          "\" 2>&1; echo \"status=$?\"";
+  const std::string toolLog = RunText(cmd);
+  const bool toolOk = toolLog.find("status=0") != std::string::npos;
+
+  const std::string ourOut = ToolCaseOutput(c, "ours");
+  TTask task;
+  ASSERT_TRUE(task.OpenInput(input, c.inputOptions)) << task.Error;
+  ASSERT_TRUE(task.OpenOutput(ourOut, c.options)) << task.Error;
+  task.Start(false);
+  EXPECT_EQ(task.Terminations, 1);
+  const bool ourOk = task.E->Finished() && !task.E->FatalException();
+  ASSERT_EQ(ourOk, toolOk) << cmd << "\n" << toolLog << task.E->FatalMessage();
+  if (!toolOk) { // the engine's texts may add to the tool's ("Invalid argument / ...")
+    const std::string toolError = ToolOwnFirstError(toolLog);
+    EXPECT_EQ(task.E->FatalMessage().substr(0, toolError.size()), toolError) << toolLog;
+  }
+  if (c.output[0] == '/')
+    return; // a device: nothing to read back
+
+  const std::vector<TStreamRun> tool = StreamRuns(toolOut);
+  const std::vector<TStreamRun> ours = StreamRuns(ourOut);
+  ASSERT_EQ(ours.size(), tool.size()) << cmd;
+  for (size_t i = 0; i < tool.size(); i++) {
+    EXPECT_EQ(ours[i].facts, tool[i].facts) << "stream " << i;
+    EXPECT_EQ(ours[i].packets, tool[i].packets) << "stream " << i;
+    EXPECT_EQ(ours[i].firstTimes, tool[i].firstTimes) << "stream " << i;
+    EXPECT_EQ(ours[i].fieldFlags, tool[i].fieldFlags) << "stream " << i;
+    EXPECT_EQ(ours[i].md5, tool[i].md5) << "stream " << i;
+  }
+}
+
+const TToolCase ToolCases[] = {
+    // Input -r: every frame gets the next tick of the forced rate, whatever the container's
+    // timestamps (and its start time) say.
+    {"input_rate_mp4", "av.mp4", "-r 50", "-c:v mpeg4 -an", "rate_in.mkv"},
+    {"input_rate_passthrough", "av.mp4", "-r 50", "-vsync passthrough -c:v mpeg4 -an",
+     "rate_in_pass.mkv"},
+    {"input_rate_avi", "av.avi", "-r 10", "-c:v mpeg4 -an", "rate_in_avi.mp4"},
+    {"input_rate_mkv", "audio_first.mkv", "-r 30", "-map 0:v -c:v mpeg4", "rate_in_mkv.avi"},
+    {"input_rate_ts", "l:av.ts", "-r 25", "-c:v mpeg4 -an", "rate_in_ts.mkv"},
+    {"input_rate_png_sequence", "l:seq_%02d.png", "-r 5", "-c:v mpeg4", "rate_in_seq.mkv"},
+    // A packet the muxer refuses fails the task, though the trailer is written.
+    {"image2_one_name_png", "av.mp4", "", "-frames:v 3", "still.png"},
+    {"image2_one_name_jpeg", "av.mp4", "", "-frames:v 2 -c:v mjpeg", "still.jpg"},
+    {"image2_missing_folder", "av.mp4", "", "-frames:v 2", "missing/%03d.png"},
+    {"device_full", "av.mp4", "", "-c:v rawvideo -an -f nut", "/dev/full"},
+    // Audio packets whose millisecond timestamps step by more than their duration: the
+    // rounding to samples starts over at each such step (AAC and Vorbis in Matroska).
+    {"audio_steps_flac", "l:aac.mkv", "", "-c:a flac", "steps.mkv"},
+    {"audio_steps_vorbis", "l:aac.mkv", "", "-c:a libvorbis", "steps.ogg"},
+    {"audio_steps_cut_mp2", "l:aac.mkv", "", "-c:a mp2 -t 1", "steps_cut.mka"},
+    {"audio_steps_cut_pcm", "audio_first.mkv", "", "-vn -c:a pcm_s16le -t 1", "steps_cut.wav"},
+    // Global options among the output's options act on the whole run, the input opened
+    // before them included: -copyts keeps the seeked input's own times.
+    {"copyts_among_output_mp4", "av.mp4", "-ss 1", "-copyts -c:v mpeg4 -c:a libmp3lame",
+     "copyts.mkv"},
+    {"copyts_among_output_ts", "l:av.ts", "-ss 0.5", "-copyts -c:v mpeg4 -c:a mp2",
+     "copyts_ts.mkv"},
+    {"start_at_zero_among_output_ts", "l:av.ts", "-ss 0.5", "-c:v mpeg4 -an -copyts -start_at_zero",
+     "start_at_zero.mkv"},
+    {"copyts_passthrough_among_output", "av.avi", "-ss 0.6",
+     "-c:v mpeg4 -an -vsync passthrough -copyts", "copyts_pass.mp4"},
+    {"copyts_complex_graph_among_output", "l:av.ts", "-ss 0.5",
+     "-filter_complex [0:v]hflip[v] -map [v] -c:v mpeg4 -copyts", "copyts_graph.mkv"},
+    // Field order set on output: every picture is coded with it.
+    {"top_field_first", "av.mp4", "", "-an -top 1 -flags +ilme+ildct -c:v mpeg2video", "top.mpg"},
+    {"top_field_first_ts", "l:av.ts", "", "-an -top 1 -flags +ilme+ildct -c:v mpeg2video",
+     "top.mkv"},
+    {"bottom_field_first_over_filter", "av.mp4", "",
+     "-an -vf setfield=tff -top 0 -flags +ilme+ildct -c:v mpeg2video", "bottom.mpg"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Tool, ToolFidelityTest, ::testing::ValuesIn(ToolCases),
                          [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

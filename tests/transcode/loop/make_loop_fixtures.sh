@@ -31,4 +31,10 @@ ff timecode.mov -f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mpeg4 \
 [ -s font.ttf ] || printf 'not really a font\n' > font.ttf
 ff font.mkv -f lavfi -i testsrc=size=160x120:rate=25:duration=1 -c:v mpeg4 -attach font.ttf \
   -metadata:s:t mimetype=application/x-truetype-font
+# 2 s of AAC in Matroska: the millisecond timestamps of its 1024-sample packets step by 23 or
+# 24 while each packet lasts 23.
+ff aac.mkv -f lavfi -i sine=frequency=440:sample_rate=44100:duration=2 -c:a aac
+# Ten 160x120 PNG pictures, seq_01.png .. seq_10.png.
+[ -s seq_10.png ] || ffmpeg -nostdin -loglevel error -y -f lavfi \
+  -i testsrc=size=160x120:rate=10:duration=1 -start_number 1 seq_%02d.png
 exit 0
