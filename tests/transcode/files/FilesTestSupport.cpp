@@ -15,7 +15,7 @@
 #include "components/TFFLogger.h"
 
 std::string Fixture(const std::string &name) {
-  return std::string(QUILLET_FIXTURES) + "/" + name;
+  return QUILLET_FIXTURES "/" + name;
 }
 
 std::string FilesFixture(const std::string &name) {
