@@ -24,6 +24,7 @@ public:
   // Adds a file under Name (made unique); returns the name used.
   std::string Add(const std::string &SourcePath, const std::string &Name);
   int FileCount() const { return int(FFiles.size()); }
+  const std::vector<TDiscFile> &Files() const { return FFiles; }
   // Sum of the sizes the files have on disk now (files gone since count 0).
   int64_t Size() const;
 
