@@ -322,6 +322,27 @@ TEST_F(MainWindowJobs, OpenedDocumentsAddTheirFilesButNotFolders) {
       << boxes.Texts[0].toStdString();
 }
 
+// A name with a line break comes in from the command line as it does by dropping: listed when
+// only loading, and converted under its own name.
+TEST_F(MainWindowJobs, CommandLineNamesWithALineBreakAreAddedAndConverted) {
+  const QString source = Out.filePath(QStringLiteral("in/a\nb.mp4"));
+  ASSERT_TRUE(QDir().mkpath(Out.filePath(QStringLiteral("in"))));
+  ASSERT_TRUE(QFile::copy(Fixture("av.mp4"), source));
+  const QString video = Out.filePath(QStringLiteral("video"));
+  const QString format = Form->PageControl1->cb_VideoFormat->currentText().toLower();
+  for (const QString &mode : {QStringLiteral("-l"), QStringLiteral("-v")}) {
+    Form->New1Click();
+    Form->CommandLine = ParseCommandLine({QStringLiteral("quillet"), mode, video, source});
+    TJobCloser closer;
+    Form->tmr_ParamTimer();
+    ASSERT_EQ(Form->EntryCount(), 1) << mode.toStdString();
+    EXPECT_EQ(Form->Entry(0).Caption, QStringLiteral("a\nb.mp4"));
+    EXPECT_EQ(Form->Entry(0).SubItems[siSource], source);
+    EXPECT_EQ(closer.Logs.size(), mode == QStringLiteral("-v") ? 1 : 0) << mode.toStdString();
+  }
+  EXPECT_FALSE(ProbeFacts(video + QStringLiteral("/a\nb.") + format).isEmpty());
+}
+
 TEST(ListDocument, ByteOrderMarksLineEndsAndBlankLines) {
   const struct {
     QByteArray Bytes;
@@ -449,6 +470,8 @@ TEST(CommandLine, ConvertsHeadlesslyWritesTheLogAndExits) {
     file.open(QIODevice::WriteOnly);
     file.write(ListDocumentBytes({Fixture("av.avi"), Fixture("audio_first.mkv")}));
   }
+  const QString lineBreak = out.filePath(QStringLiteral("a\nb.mp4"));
+  ASSERT_TRUE(QFile::copy(Fixture("av.mp4"), lineBreak));
   const struct {
     QStringList Arguments;
     QStringList Outputs;
@@ -460,6 +483,10 @@ TEST(CommandLine, ConvertsHeadlesslyWritesTheLogAndExits) {
       {{QStringLiteral("-A"), out.filePath(QStringLiteral("audio")) + QLatin1Char('/'), list,
         QStringLiteral("X")},
        {QStringLiteral("audio/av.mp3"), QStringLiteral("audio/audio_first.mp3")}},
+      // A name with a line break is one argument, one file.
+      {{QStringLiteral("-v"), out.filePath(QStringLiteral("lines")), lineBreak, Fixture("av.avi"),
+        QStringLiteral("x")},
+       {QStringLiteral("lines/a\nb.avi"), QStringLiteral("lines/av.avi")}},
   };
   for (const auto &c : cases) {
     QFile::remove(logFile);
