@@ -475,7 +475,7 @@ bool TDiscBurner::BuildImage() {
   if (!CheckBlankDisc() || !CheckImageFile())
     return false;
   ::burn_source *image = nullptr;
-  const int r = FProject.CreateImage(FOptions.VolumeLabel, &image);
+  const int r = FProject.CreateImage(FOptions.VolumeLabel, &image, FLeftOut);
   FImage = reinterpret_cast<burn::burn_source *>(image); // one C structure, two C++ names
   if (r < 0)
     return Fail(r, TDiscProject::ErrorText(r));

@@ -143,6 +143,9 @@ public:
   // image file that is one of the project's files, and one that holds other data unless the
   // options allow replacing it.
   bool Prepare();
+  // The project's files that the last image left out: gone, or no longer regular files, since
+  // they were added.
+  const std::vector<std::string> &LeftOutFiles() const { return FLeftOut; }
   // Start the work and return at once; see the events.
   void Burn();
   void Erase(bool Fast, bool EjectAfterErase);
@@ -197,6 +200,7 @@ private:
   TBurnOptions FOptions;
   TDiscProject FProject;
   burn::burn_source *FImage = nullptr; // built by Prepare, consumed by Burn
+  std::vector<std::string> FLeftOut;
 
   std::thread FWorker;
   std::atomic<bool> FBusy{false};

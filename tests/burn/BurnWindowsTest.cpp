@@ -119,6 +119,7 @@ public:
   QStringList BurnLabels; // lbl_Percent texts seen while burning
   QString ScreenshotDir = QStringLiteral(QUILLET_SCREENSHOTS);
   std::function<void(Tfrm_Burn &)> OnBurnWindow; // called once when the burn window is up
+  std::function<void()> OnBox;                   // called before a message box is answered
   bool SawEraseWindow = false;
 
   explicit TDialogDriver(Tfrm_Burn &ADialog) : FDialog(ADialog) {
@@ -142,6 +143,8 @@ private:
     }
     if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
       Boxes << box->text();
+      if (OnBox)
+        OnBox();
       QAbstractButton *button = box->button(Answer);
       QTimer::singleShot(0, box, [box, button] { button ? button->click() : box->accept(); });
       return;
@@ -281,6 +284,28 @@ TEST_F(TBurnDialogTest, BurnsTheListIntoAnImageWithLogAndProgress) {
     EXPECT_TRUE(iso.Files.count(name) && iso.Files.at(name).Contents == FileContents(source))
         << name;
   EXPECT_EQ(ReadIsoImage(Image, TIsoNames::Joliet, false).VolumeId, "Holiday 2026");
+}
+
+// A file that goes away while the failed-files question is open is named and counted too.
+TEST_F(TBurnDialogTest, AFileGoneWhileTheQuestionIsOpenIsNamed) {
+  TPseudoDrives drives("stdio:" + Image);
+  const std::string doomed = Dir / "doomed.mp4";
+  std::filesystem::copy_file(Fixture("av.mp4"), doomed);
+  Tfrm_Burn dialog(nullptr,
+                   {EntryOf("Song.mp3", Fixture("audio.mp3")), EntryOf("Doomed.mp4", doomed),
+                    EntryOf("Gone.mp4", Dir / "gone.mp4")},
+                   &Taskbar, std::nullopt);
+  TDialogDriver driver(dialog);
+  driver.OnBox = [&] { std::filesystem::remove(doomed); };
+  driver.Run({[](Tfrm_Burn &d) { d.btn_Burn->click(); }, [](Tfrm_Burn &d) { d.Button1->click(); }});
+  const QString log = dialog.log_Main->toPlainText();
+  const QString gone = "Gone since it was added... " + QString::fromStdString(doomed);
+  EXPECT_TRUE(log.contains(gone)) << log.toStdString();
+  EXPECT_EQ(LogLineColor(*dialog.log_Main, gone), QColor(255, 0, 0));
+  EXPECT_TRUE(log.contains("] " + LeftOffText(2))) << log.toStdString();
+  const TIsoImage iso = ReadIsoImage(Image, TIsoNames::RockRidge, false);
+  EXPECT_EQ(iso.Files.size(), 1u);
+  EXPECT_TRUE(iso.Files.count("Song.mp3"));
 }
 
 TEST_F(TBurnDialogTest, NoToTheFailedFilesQuestionBurnsNothing) {

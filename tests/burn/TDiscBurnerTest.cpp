@@ -168,7 +168,7 @@ TEST_F(TDiscBurnerTest, FilesThatCannotBeAddedAreRefusedWithAReason) {
   EXPECT_EQ(Burner.LastError(), beNoProject);
 }
 
-TEST_F(TDiscBurnerTest, ASourceRemovedAfterAddingIsLeftOut) {
+TEST_F(TDiscBurnerTest, ASourceRemovedAfterAddingIsLeftOutAndNamed) {
   NewProject();
   const std::string doomed = Dir / "doomed.mp4";
   std::filesystem::copy_file(Fixture("av.mp4"), doomed);
@@ -176,6 +176,8 @@ TEST_F(TDiscBurnerTest, ASourceRemovedAfterAddingIsLeftOut) {
   ASSERT_TRUE(Burner.AddFile(Fixture("audio.mp3"), "audio.mp3"));
   std::filesystem::remove(doomed);
   EXPECT_EQ(Burner.ProjectSize(), int64_t(std::filesystem::file_size(Fixture("audio.mp3"))));
+  ASSERT_TRUE(Burner.Prepare()) << Burner.GetLastErrorText();
+  EXPECT_EQ(Burner.LeftOutFiles(), std::vector<std::string>{doomed});
   EXPECT_EQ(BurnAndWait(), "");
   const TIsoImage iso = ReadIsoImage(Image, TIsoNames::RockRidge, false);
   EXPECT_TRUE(iso.Ok) << iso.Error;

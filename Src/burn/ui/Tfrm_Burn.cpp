@@ -257,8 +257,13 @@ void Tfrm_Burn::btn_BurnClick() {
 
 bool Tfrm_Burn::PrepareImage() {
   if (Burner.Prepare() ||
-      (Burner.LastError() == beImageHoldsData && ReplaceImageFile() && Burner.Prepare()))
+      (Burner.LastError() == beImageHoldsData && ReplaceImageFile() && Burner.Prepare())) {
+    // Files that went away while the questions were open.
+    for (const std::string &path : Burner.LeftOutFiles())
+      LogLine(QStringLiteral("Gone since it was added... ") + QString::fromLocal8Bit(path), clRed);
+    FLeftOff += int(Burner.LeftOutFiles().size());
     return true;
+  }
   LogLine(Q(Burner.GetLastErrorText()), clRed);
   LogLine(QString());
   return false;
