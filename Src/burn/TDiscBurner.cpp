@@ -434,10 +434,8 @@ bool TDiscBurner::ImageHoldsOtherData() const {
   const bool got = fd >= 0 && pread(fd, descriptor, sizeof descriptor, 16 * 2048) == 6;
   if (fd >= 0)
     close(fd);
-  return !got || std::memcmp(descriptor,
-                             "\x01"
-                             "CD001",
-                             6) != 0;
+  const char signature[] = "\001CD001";
+  return !got || std::memcmp(descriptor, signature, sizeof descriptor) != 0;
 }
 
 bool TDiscBurner::CheckImageFile() {
