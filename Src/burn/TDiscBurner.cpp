@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -414,6 +415,48 @@ bool TDiscBurner::CheckBlankDisc() {
   return true;
 }
 
+std::string TDiscBurner::ImageFilePath() const {
+  const std::string prefix = "stdio:";
+  if (FDeviceIndex < 1 || FDeviceIndex > DeviceCount())
+    return {};
+  const std::string &address = FDevices[FDeviceIndex - 1].Address;
+  return address.rfind(prefix, 0) == 0 ? address.substr(prefix.size()) : std::string();
+}
+
+bool TDiscBurner::ImageHoldsOtherData() const {
+  const std::string path = ImageFilePath();
+  struct stat info;
+  if (path.empty() || stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size == 0)
+    return false;
+  // An ISO 9660 image has its primary volume descriptor in sector 16: type 1, "CD001".
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  char descriptor[6] = {};
+  const bool got = fd >= 0 && pread(fd, descriptor, sizeof descriptor, 16 * 2048) == 6;
+  if (fd >= 0)
+    close(fd);
+  const char signature[] = "\001CD001";
+  return !got || std::memcmp(descriptor, signature, sizeof descriptor) != 0;
+}
+
+bool TDiscBurner::CheckImageFile() {
+  const std::string path = ImageFilePath();
+  if (path.empty())
+    return true;
+  for (const TDiscFile &file : FProject.Files()) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(path, file.SourcePath, ec))
+      return Fail(beImageIsSource,
+                  "The image file " + path + " is one of the files to burn. " +
+                      "Choose another image file or remove the file from the list.");
+  }
+  if (!FOptions.ReplaceOtherData && ImageHoldsOtherData())
+    return Fail(beImageHoldsData,
+                "The image file " + path +
+                    " holds other data, not a disc image; it was left as it is. " +
+                    "Choose another image file, or remove or empty this one.");
+  return true;
+}
+
 bool TDiscBurner::Prepare() {
   RequireIdle();
   return BuildImage();
@@ -427,10 +470,10 @@ bool TDiscBurner::BuildImage() {
     return Fail(beNoDrive, "No drive is selected.");
   if (FProject.FileCount() == 0)
     return Fail(beEmptyProject, "There are no files to burn.");
-  if (!CheckBlankDisc())
+  if (!CheckBlankDisc() || !CheckImageFile())
     return false;
   ::burn_source *image = nullptr;
-  const int r = FProject.CreateImage(FOptions.VolumeLabel, &image);
+  const int r = FProject.CreateImage(FOptions.VolumeLabel, &image, FLeftOut);
   FImage = reinterpret_cast<burn::burn_source *>(image); // one C structure, two C++ names
   if (r < 0)
     return Fail(r, TDiscProject::ErrorText(r));

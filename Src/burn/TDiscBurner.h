@@ -54,6 +54,8 @@ enum TBurnerError : int {
   beNotErasable = 4106,    // the disc cannot be erased
   beCancelled = 4107,      // Abort during Burn
   beWriteFailed = 4108,    // the engine gave no reason
+  beImageIsSource = 4109,  // the image file of a stdio: drive is one of the files to burn
+  beImageHoldsData = 4110, // the image file holds other data and replacing it was not allowed
 };
 
 // ptISOUDF: ISO 9660 with Joliet and Rock Ridge (no library on Linux writes UDF).
@@ -64,6 +66,8 @@ struct TBurnOptions {
   std::set<TOptionSwitch> Switches{osFinalize, osUnderrunProtection, osEjectAfterBurn};
   int64_t CacheSize = 16777216; // bytes of the write cache (fifo)
   std::string VolumeLabel;
+  // Lets Prepare replace an image file that holds other data (see ImageHoldsOtherData).
+  bool ReplaceOtherData = false;
 };
 
 struct TDeviceInfo {
@@ -129,8 +133,19 @@ public:
   int64_t ProjectSize() const { return FProject.Size(); }
   int ProjectFileCount() const { return FProject.FileCount(); }
 
-  // Checks the project against the disc in the selected drive and builds the image.
+  // The file the selected stdio: drive writes ("" for an optical drive or "stdio:" alone).
+  std::string ImageFilePath() const;
+  // Whether that file is a non-empty regular file that is not an ISO 9660 image: a burn would
+  // replace data that no burn wrote.
+  bool ImageHoldsOtherData() const;
+
+  // Checks the project against the disc in the selected drive and builds the image. Refuses an
+  // image file that is one of the project's files, and one that holds other data unless the
+  // options allow replacing it.
   bool Prepare();
+  // The project's files that the last image left out: gone, or no longer regular files, since
+  // they were added.
+  const std::vector<std::string> &LeftOutFiles() const { return FLeftOut; }
   // Start the work and return at once; see the events.
   void Burn();
   void Erase(bool Fast, bool EjectAfterErase);
@@ -161,6 +176,7 @@ private:
   void AddPseudoDrives();
   void DropImage();
   bool CheckBlankDisc();
+  bool CheckImageFile();
   bool BuildImage();
   // The work threads; each returns the error text of its done event.
   std::string RunBurn();
@@ -184,6 +200,7 @@ private:
   TBurnOptions FOptions;
   TDiscProject FProject;
   burn::burn_source *FImage = nullptr; // built by Prepare, consumed by Burn
+  std::vector<std::string> FLeftOut;
 
   std::thread FWorker;
   std::atomic<bool> FBusy{false};

@@ -78,8 +78,10 @@ int64_t TDiscProject::Size() const {
   return total;
 }
 
-int TDiscProject::CreateImage(const std::string &VolumeLabel, burn_source **Source) const {
+int TDiscProject::CreateImage(const std::string &VolumeLabel, burn_source **Source,
+                              std::vector<std::string> &LeftOut) const {
   *Source = nullptr;
+  LeftOut.clear();
   if (IsoLibrary() < 0)
     return IsoLibrary();
   IsoImage *raw = nullptr;
@@ -91,8 +93,10 @@ int TDiscProject::CreateImage(const std::string &VolumeLabel, burn_source **Sour
   iso_tree_set_follow_symlinks(raw, 1);
   for (const TDiscFile &f : FFiles) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(f.SourcePath, ec))
+    if (!std::filesystem::is_regular_file(f.SourcePath, ec)) {
+      LeftOut.push_back(f.SourcePath);
       continue;
+    }
     r = iso_tree_add_new_node(raw, iso_image_get_root(raw), f.Name.c_str(), f.SourcePath.c_str(),
                               nullptr);
     if (r < 0)

@@ -24,14 +24,16 @@ public:
   // Adds a file under Name (made unique); returns the name used.
   std::string Add(const std::string &SourcePath, const std::string &Name);
   int FileCount() const { return int(FFiles.size()); }
+  const std::vector<TDiscFile> &Files() const { return FFiles; }
   // Sum of the sizes the files have on disk now (files gone since count 0).
   int64_t Size() const;
 
   // Builds the image and starts libisofs's generator. On success *Source is a new burn source
   // of the whole image (the caller frees it with burn_source_free after cancelling or reading
   // it) and 0 is returned; otherwise a negative libisofs error code. Source files that vanished
-  // since they were added are left out.
-  int CreateImage(const std::string &VolumeLabel, burn_source **Source) const;
+  // since they were added are left out, and their paths are put in LeftOut.
+  int CreateImage(const std::string &VolumeLabel, burn_source **Source,
+                  std::vector<std::string> &LeftOut) const;
 
   // The message of a libisofs error code.
   static std::string ErrorText(int Code);

@@ -1,5 +1,7 @@
 #include "shell/FileListUtils.h"
 
+#include "shell/LocalPath.h"
+
 #include <cmath>
 #include <limits>
 
@@ -99,4 +101,16 @@ QString SelectedStatusText(int count, int64_t selectedSize, const QLocale &local
       .arg(count)
       .arg(count == 1 ? QStringLiteral("file") : QStringLiteral("files"),
            SizeText(selectedSize, locale));
+}
+
+std::string EntrySourceBytes(const TFileEntry &entry) {
+  return LocalPathString(entry.SubItems.value(siSource));
+}
+
+std::string EntryCaptionBytes(const TFileEntry &entry) {
+  return LocalPathString(entry.Caption);
+}
+
+QString EntrySourceDisplay(const TFileEntry &entry) {
+  return DisplayPath(entry.SubItems.value(siSource));
 }

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <string>
 
 // Positions of the eight sub-items every file list entry carries after its caption.
 enum TEntrySubItem : int {
@@ -25,6 +26,13 @@ struct TFileEntry {
   QString Caption;
   QStringList SubItems = QStringList(SubItemCount);
 };
+
+// An entry's source path and caption (its file name) as the exact bytes the file system and
+// the core take, and the source path for display (bytes that are not UTF-8 show as the
+// replacement character). For windows that cannot include the path helpers themselves.
+std::string EntrySourceBytes(const TFileEntry &entry);
+std::string EntryCaptionBytes(const TFileEntry &entry);
+QString EntrySourceDisplay(const TFileEntry &entry);
 
 // Columns of the list (and sort keys).
 enum TListColumn : int {

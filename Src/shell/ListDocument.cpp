@@ -1,6 +1,7 @@
 #include "shell/ListDocument.h"
 
 #include "shell/LocalPath.h"
+#include "shell/settings/RegularFile.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -8,8 +9,6 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 namespace {
 
@@ -56,20 +55,24 @@ QByteArray ListDocumentBytes(const QStringList &APaths) {
 
 bool ReadListDocument(const QString &AFileName, QStringList &ALines, QString &AError) {
   // Opened by its exact bytes: QFile would re-encode a name that is not UTF-8.
-  const std::filesystem::path path(LocalPathString(AFileName));
-  std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) {
-    AError = QString::fromLocal8Bit(std::strerror(EISDIR));
+  const TFileText file = ReadRegularFile(LocalPathString(AFileName), MaxListDocumentSize);
+  if (file.State == TFileText::fsMissing) {
+    AError = QString::fromLocal8Bit(std::strerror(ENOENT));
     return false;
   }
-  errno = 0;
-  std::ifstream file(path, std::ios::binary);
-  const std::string bytes{std::istreambuf_iterator<char>(file), {}};
-  if (!file.is_open() || file.bad()) {
-    AError = QString::fromLocal8Bit(std::strerror(errno ? errno : EIO));
+  if (file.State == TFileText::fsFailed) {
+    AError = QStringLiteral("Cannot open the file list %1: %2.\n\nA file list is a regular file "
+                            "of at most %3 MiB; open another one or split this one.")
+                 .arg(DisplayPath(AFileName), QString::fromStdString(file.Error))
+                 .arg(MaxListDocumentSize >> 20);
     return false;
   }
-  ALines = ListDocumentLines(QByteArray::fromStdString(bytes));
+  ALines = ListDocumentLines(QByteArray::fromStdString(file.Text));
+  const QString clean = CleanLocalPath(AFileName);
+  const QString folder = clean.left(clean.lastIndexOf(QLatin1Char('/')) + 1);
+  for (QString &line : ALines)
+    if (!line.isEmpty() && !line.startsWith(QLatin1Char('/')))
+      line = CleanLocalPath(folder + line);
   return true;
 }
 
@@ -81,4 +84,26 @@ bool WriteListDocument(const QString &AFileName, const QStringList &APaths, QStr
     return false;
   }
   return true;
+}
+
+QStringList TakeFolderLines(QStringList &ALines) {
+  QStringList folders;
+  ALines.removeIf([&folders](const QString &line) {
+    std::error_code ec;
+    if (line.isEmpty() || !std::filesystem::is_directory(LocalPathString(line), ec))
+      return false;
+    folders << line;
+    return true;
+  });
+  return folders;
+}
+
+QString FolderLinesText(const QStringList &AFolders) {
+  QStringList shown;
+  for (const QString &folder : AFolders)
+    shown << DisplayPath(folder);
+  return QStringLiteral("The file list names folders; they were not added:\n\n%1\n\nA file "
+                        "list names files only. To add the files in a folder, drop the folder "
+                        "on the window.")
+      .arg(shown.join(QLatin1Char('\n')));
 }

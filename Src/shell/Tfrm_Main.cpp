@@ -705,13 +705,33 @@ void Tfrm_Main::Open1Click() {
   const QString name = ChooseOpenDocument();
   if (name.isEmpty() || !LocalPathExists(name))
     return;
+  // A document that cannot be read leaves the list as it is.
+  if (!LoadListDocument(name))
+    return;
   RemoveAll();
+  AddFiles();
+}
+
+bool Tfrm_Main::LoadListDocument(const QString &AName) {
   QString error;
-  if (!ReadListDocument(name, DroppedFiles, error)) {
-    QMessageBox::critical(this, QStringLiteral("Error"), error);
+  if (!ReadListDocument(AName, DroppedFiles, error)) {
+    Report(QMessageBox::Critical, error);
+    return false;
+  }
+  if (const QStringList folders = TakeFolderLines(DroppedFiles); !folders.isEmpty())
+    Report(QMessageBox::Warning, FolderLinesText(folders));
+  return true;
+}
+
+void Tfrm_Main::Report(QMessageBox::Icon AIcon, const QString &AText) {
+  if (bool_Headless) {
+    std::fputs(qPrintable(AText + QLatin1Char('\n')), stderr);
     return;
   }
-  AddFiles();
+  QMessageBox box(
+      AIcon, AIcon == QMessageBox::Critical ? QStringLiteral("Error") : QStringLiteral("Warning"),
+      AText, QMessageBox::Ok, this);
+  box.exec();
 }
 
 void Tfrm_Main::Save1Click() {
@@ -742,8 +762,7 @@ QString Tfrm_Main::ChooseSaveDocument() {
 void Tfrm_Main::tmr_ParamTimer() {
   DroppedFiles.clear();
   if (!CommandLine.ListDocument.isEmpty()) {
-    QString error;
-    ReadListDocument(CommandLine.ListDocument, DroppedFiles, error);
+    LoadListDocument(CommandLine.ListDocument);
   } else {
     for (const QString &file : CommandLine.Files)
       if (IsLocalFile(file))

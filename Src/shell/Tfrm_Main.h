@@ -12,6 +12,7 @@
 #include "shell/settings/TSettingsFile.h"
 
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QStringList>
 #include <memory>
 #include <optional>
@@ -184,6 +185,11 @@ private:
   // A command-line job ending in "x" with no file to work on: says so on stderr and in
   // log.txt and ends the program with a failure status instead of asking for files.
   void EndWithoutFiles();
+  // Reads a list document into DroppedFiles, reporting a failure and folder lines; false when
+  // it could not be read.
+  bool LoadListDocument(const QString &AName);
+  // A message box, or a line on stderr without a display.
+  void Report(QMessageBox::Icon AIcon, const QString &AText);
   // Column1 ... Column4 of S.
   void SetColumnWidths(const TAppSettings &S);
   // The screen's area for windows; empty without a screen.

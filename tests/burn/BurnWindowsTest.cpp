@@ -8,6 +8,7 @@
 #include "burn/ui/Tfrm_Erase.h"
 #include "burn/ui/Tfrm_Read.h"
 #include "jobs/TWin7TaskProgressBar.h"
+#include "shell/LocalPath.h"
 #include "shell/MainThreadDispatcher.h"
 #include "shell/TGlassButton.h"
 #include "shell/Tfrm_Main.h"
@@ -118,6 +119,7 @@ public:
   QStringList BurnLabels; // lbl_Percent texts seen while burning
   QString ScreenshotDir = QStringLiteral(QUILLET_SCREENSHOTS);
   std::function<void(Tfrm_Burn &)> OnBurnWindow; // called once when the burn window is up
+  std::function<void()> OnBox;                   // called before a message box is answered
   bool SawEraseWindow = false;
 
   explicit TDialogDriver(Tfrm_Burn &ADialog) : FDialog(ADialog) {
@@ -141,6 +143,8 @@ private:
     }
     if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
       Boxes << box->text();
+      if (OnBox)
+        OnBox();
       QAbstractButton *button = box->button(Answer);
       QTimer::singleShot(0, box, [box, button] { button ? button->click() : box->accept(); });
       return;
@@ -212,9 +216,17 @@ TEST_F(TBurnDialogTest, BurnsTheListIntoAnImageWithLogAndProgress) {
   TPseudoDrives drives("stdio:" + Image);
   const std::string fifo = Dir / "pipe.mp4";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // A name that is not UTF-8 is burned by its exact bytes.
+  const std::string odd = Dir / "caf\xe9.mp4";
+  std::filesystem::copy_file(Fixture("av.mp4"), odd);
+  TFileEntry oddEntry;
+  oddEntry.Caption = LocalPathText("caf\xe9.mp4");
+  oddEntry.SubItems[siSource] = LocalPathText(QByteArray::fromStdString(odd));
   QList<TFileEntry> files = {EntryOf("Clip one.mp4", Fixture("av.mp4")),
                              EntryOf("Gone.mp4", Dir / "gone.mp4"),
-                             EntryOf("Clip two.avi", Fixture("av.avi")), EntryOf("Pipe.mp4", fifo),
+                             oddEntry,
+                             EntryOf("Clip two.avi", Fixture("av.avi")),
+                             EntryOf("Pipe.mp4", fifo),
                              EntryOf("Song.mp3", Fixture("audio.mp3"))};
   Tfrm_Burn dialog(nullptr, files, &Taskbar, std::nullopt);
   TDialogDriver driver(dialog);
@@ -243,13 +255,19 @@ TEST_F(TBurnDialogTest, BurnsTheListIntoAnImageWithLogAndProgress) {
         QString::fromStdString("stdio:" + Image), QStringLiteral("Adding files..."),
         QStringLiteral("Cannot read the file: not a regular file... ") +
             QString::fromStdString(fifo),
-        QStringLiteral("Data: 3 files, "), QStringLiteral("Disc: stdio file, "),
+        // A file gone since it was listed is named and counted.
+        QStringLiteral("Cannot read the file: No such file or directory... ") +
+            QString::fromStdString(Dir / "gone.mp4"),
+        QStringLiteral("Data: 4 files, "), QStringLiteral("Disc: stdio file, "),
         QStringLiteral("] Burning disc..."), QStringLiteral("] Closing track..."),
-        QStringLiteral("] Success!")})
+        QStringLiteral("] ") + LeftOffText(2)})
     EXPECT_TRUE(log.contains(line)) << line.toStdString() << "\n" << log.toStdString();
-  EXPECT_FALSE(log.contains("gone.mp4")); // a missing source is skipped silently
-  EXPECT_EQ(LogLineColor(*dialog.log_Main, "Cannot read the file"), QColor(255, 0, 0));
-  EXPECT_EQ(LogLineColor(*dialog.log_Main, "Success!"), QColor(0, 128, 0));
+  EXPECT_FALSE(log.contains("Success!")) << log.toStdString();
+  EXPECT_EQ(LeftOffText(2), "Done, but 2 listed files are not on the disc (see the red lines "
+                            "above). Check them and burn again.");
+  EXPECT_EQ(LogLineColor(*dialog.log_Main, "Cannot read the file: not"), QColor(255, 0, 0));
+  EXPECT_EQ(LogLineColor(*dialog.log_Main, "Cannot read the file: No"), QColor(255, 0, 0));
+  EXPECT_EQ(LogLineColor(*dialog.log_Main, LeftOffText(2)), QColor(255, 0, 0));
   EXPECT_EQ(LogLineColor(*dialog.log_Main, "Devices found:"), QColor(0, 0, 0));
   EXPECT_EQ(driver.BurnLabels.last(), "100%");
   // Closing the dialog hides the taskbar progress again and clears the project.
@@ -258,13 +276,36 @@ TEST_F(TBurnDialogTest, BurnsTheListIntoAnImageWithLogAndProgress) {
 
   const TIsoImage iso = ReadIsoImage(Image, TIsoNames::RockRidge, true);
   ASSERT_TRUE(iso.Ok) << iso.Error;
-  ASSERT_EQ(iso.Files.size(), 3u);
-  for (const auto &[name, source] :
-       {std::pair{"Clip one.mp4", "av.mp4"}, {"Clip two.avi", "av.avi"}, {"Song.mp3", "audio.mp3"}})
-    EXPECT_TRUE(iso.Files.count(name) &&
-                iso.Files.at(name).Contents == FileContents(Fixture(source)))
+  ASSERT_EQ(iso.Files.size(), 4u);
+  for (const auto &[name, source] : {std::pair{"Clip one.mp4", Fixture("av.mp4")},
+                                     {"caf\xe9.mp4", odd},
+                                     {"Clip two.avi", Fixture("av.avi")},
+                                     {"Song.mp3", Fixture("audio.mp3")}})
+    EXPECT_TRUE(iso.Files.count(name) && iso.Files.at(name).Contents == FileContents(source))
         << name;
   EXPECT_EQ(ReadIsoImage(Image, TIsoNames::Joliet, false).VolumeId, "Holiday 2026");
+}
+
+// A file that goes away while the failed-files question is open is named and counted too.
+TEST_F(TBurnDialogTest, AFileGoneWhileTheQuestionIsOpenIsNamed) {
+  TPseudoDrives drives("stdio:" + Image);
+  const std::string doomed = Dir / "doomed.mp4";
+  std::filesystem::copy_file(Fixture("av.mp4"), doomed);
+  Tfrm_Burn dialog(nullptr,
+                   {EntryOf("Song.mp3", Fixture("audio.mp3")), EntryOf("Doomed.mp4", doomed),
+                    EntryOf("Gone.mp4", Dir / "gone.mp4")},
+                   &Taskbar, std::nullopt);
+  TDialogDriver driver(dialog);
+  driver.OnBox = [&] { std::filesystem::remove(doomed); };
+  driver.Run({[](Tfrm_Burn &d) { d.btn_Burn->click(); }, [](Tfrm_Burn &d) { d.Button1->click(); }});
+  const QString log = dialog.log_Main->toPlainText();
+  const QString gone = "Gone since it was added... " + QString::fromStdString(doomed);
+  EXPECT_TRUE(log.contains(gone)) << log.toStdString();
+  EXPECT_EQ(LogLineColor(*dialog.log_Main, gone), QColor(255, 0, 0));
+  EXPECT_TRUE(log.contains("] " + LeftOffText(2))) << log.toStdString();
+  const TIsoImage iso = ReadIsoImage(Image, TIsoNames::RockRidge, false);
+  EXPECT_EQ(iso.Files.size(), 1u);
+  EXPECT_TRUE(iso.Files.count("Song.mp3"));
 }
 
 TEST_F(TBurnDialogTest, NoToTheFailedFilesQuestionBurnsNothing) {
@@ -286,6 +327,52 @@ TEST_F(TBurnDialogTest, NoToTheFailedFilesQuestionBurnsNothing) {
   EXPECT_EQ(projectFiles, 1); // the project stays as built
   EXPECT_FALSE(dialog.log_Main->toPlainText().contains("Burning disc..."));
   EXPECT_FALSE(std::filesystem::exists(Image));
+}
+
+// An image file that holds other data is replaced only after a yes; a listed file is never
+// the image, whatever the answer would be.
+TEST_F(TBurnDialogTest, ImageFileWithOtherDataIsReplacedOnlyAfterAYes) {
+  TPseudoDrives drives("stdio:" + Image);
+  const QString path = QString::fromStdString(Image);
+  const QString question = "The image file " + path +
+                           " holds other data, not a disc image. Burning replaces it with the "
+                           "disc image.\n\nReplace it?";
+  const QString keptLine = "The image file " + path + " holds other data, not a disc image";
+  const QString sourceLine = "The image file " + path + " is one of the files to burn.";
+  const TFileEntry song = EntryOf("Song.mp3", Fixture("audio.mp3"));
+  const struct {
+    QList<TFileEntry> Files;
+    QMessageBox::StandardButton Answer;
+    QStringList Boxes;
+    QString RedLine; // empty: the burn succeeds
+  } cases[] = {
+      {{song}, QMessageBox::No, {question}, keptLine},
+      {{song}, QMessageBox::Yes, {question}, {}},
+      {{song, EntryOf("Old.mp4", Image)}, QMessageBox::Yes, {}, sourceLine},
+  };
+  for (const auto &c : cases) {
+    std::filesystem::remove(Image);
+    std::filesystem::copy_file(Fixture("av.mp4"), Image);
+    Tfrm_Burn dialog(nullptr, c.Files, &Taskbar, std::nullopt);
+    TDialogDriver driver(dialog);
+    driver.Answer = c.Answer;
+    driver.Run({[](Tfrm_Burn &d) { d.btn_Burn->click(); },
+                [&](Tfrm_Burn &d) {
+                  if (c.Answer == QMessageBox::No)
+                    SaveShot(d, "burn_dialog_image_kept");
+                  d.Button1->click();
+                }});
+    const QString log = dialog.log_Main->toPlainText();
+    EXPECT_EQ(driver.Boxes, c.Boxes) << log.toStdString();
+    if (c.RedLine.isEmpty()) {
+      EXPECT_TRUE(log.contains("] Success!")) << log.toStdString();
+      EXPECT_TRUE(ReadIsoImage(Image, TIsoNames::RockRidge, false).Files.count("Song.mp3"));
+      continue;
+    }
+    EXPECT_EQ(LogLineColor(*dialog.log_Main, c.RedLine), QColor(255, 0, 0)) << log.toStdString();
+    EXPECT_FALSE(log.contains("Burning disc...")) << log.toStdString();
+    EXPECT_TRUE(FileContents(Image) == FileContents(Fixture("av.mp4")));
+  }
 }
 
 TEST_F(TBurnDialogTest, CancelDuringABurnEndsItAndKeepsTheDialog) {

@@ -168,7 +168,7 @@ TEST_F(TDiscBurnerTest, FilesThatCannotBeAddedAreRefusedWithAReason) {
   EXPECT_EQ(Burner.LastError(), beNoProject);
 }
 
-TEST_F(TDiscBurnerTest, ASourceRemovedAfterAddingIsLeftOut) {
+TEST_F(TDiscBurnerTest, ASourceRemovedAfterAddingIsLeftOutAndNamed) {
   NewProject();
   const std::string doomed = Dir / "doomed.mp4";
   std::filesystem::copy_file(Fixture("av.mp4"), doomed);
@@ -176,11 +176,70 @@ TEST_F(TDiscBurnerTest, ASourceRemovedAfterAddingIsLeftOut) {
   ASSERT_TRUE(Burner.AddFile(Fixture("audio.mp3"), "audio.mp3"));
   std::filesystem::remove(doomed);
   EXPECT_EQ(Burner.ProjectSize(), int64_t(std::filesystem::file_size(Fixture("audio.mp3"))));
+  ASSERT_TRUE(Burner.Prepare()) << Burner.GetLastErrorText();
+  EXPECT_EQ(Burner.LeftOutFiles(), std::vector<std::string>{doomed});
   EXPECT_EQ(BurnAndWait(), "");
   const TIsoImage iso = ReadIsoImage(Image, TIsoNames::RockRidge, false);
   EXPECT_TRUE(iso.Ok) << iso.Error;
   EXPECT_EQ(iso.Files.size(), 1u);
   EXPECT_TRUE(iso.Files.count("audio.mp3"));
+}
+
+// An image file that holds other data is replaced only when the options allow it, and one of
+// the files to burn (by any name) is never the image.
+TEST_F(TDiscBurnerTest, ImageFileWithOtherDataOrAmongTheFilesIsRefused) {
+  std::filesystem::copy_file(Fixture("av.mp4"), Image);
+  const std::string before = FileContents(Image);
+  Burner.GetDevices(); // the drive sees the file as it is now
+  ASSERT_TRUE(Burner.SetBurnDevice(1));
+  EXPECT_EQ(Burner.ImageFilePath(), Image);
+  EXPECT_TRUE(Burner.ImageHoldsOtherData());
+  const std::string link = Dir / "link.mp4";
+  std::filesystem::create_symlink(Image, link);
+  const struct {
+    std::string Source;
+    bool Replace;
+    int Error;
+  } cases[] = {
+      {Fixture("audio.mp3"), false, beImageHoldsData},
+      {Image, true, beImageIsSource},
+      {link, true, beImageIsSource},
+  };
+  for (const auto &c : cases) {
+    NewProject();
+    TBurnOptions options = Burner.Options();
+    options.ReplaceOtherData = c.Replace;
+    Burner.SetOptions(options);
+    ASSERT_TRUE(Burner.AddFile(c.Source, "file.mp4")) << c.Source;
+    EXPECT_FALSE(Burner.Prepare()) << c.Source;
+    EXPECT_EQ(Burner.LastError(), c.Error) << c.Source;
+    EXPECT_NE(Burner.GetLastErrorText().find("The image file " + Image), std::string::npos)
+        << Burner.GetLastErrorText();
+    // A burn that prepares itself refuses alike.
+    Log.Events.clear();
+    EXPECT_EQ(BurnAndWait(), Burner.GetLastErrorText()) << c.Source;
+    EXPECT_EQ(Burner.LastError(), c.Error) << c.Source;
+    EXPECT_TRUE(FileContents(Image) == before) << c.Source;
+  }
+
+  // Allowed: the file becomes a disc image, which a later burn replaces without asking.
+  for (bool replace : {true, false}) {
+    NewProject();
+    TBurnOptions options = Burner.Options();
+    options.ReplaceOtherData = replace;
+    Burner.SetOptions(options);
+    ASSERT_TRUE(Burner.AddFile(Fixture("audio.mp3"), "Song.mp3"));
+    Log.Events.clear();
+    EXPECT_EQ(BurnAndWait(), "") << replace;
+    EXPECT_FALSE(Burner.ImageHoldsOtherData());
+    EXPECT_TRUE(ReadIsoImage(Image, TIsoNames::RockRidge, false).Files.count("Song.mp3"));
+  }
+  // A drive without an image file has nothing to replace.
+  TPseudoDrives noDisc("stdio:");
+  Burner.GetDevices();
+  ASSERT_TRUE(Burner.SetBurnDevice(1));
+  EXPECT_EQ(Burner.ImageFilePath(), "");
+  EXPECT_FALSE(Burner.ImageHoldsOtherData());
 }
 
 TEST_F(TDiscBurnerTest, PseudoDriveReportsAWritableMedium) {

@@ -15,6 +15,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -28,6 +29,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -291,6 +293,56 @@ TEST_F(MainWindowJobs, ListDocumentRoundTripKeepsTheDisplayOrder) {
   EXPECT_EQ(Form->EntryCount(), 3);
 }
 
+// Opening a document adds its files (relative lines from its folder), says which folder lines
+// it left out, and leaves the list alone when the document cannot be read.
+TEST_F(MainWindowJobs, OpenedDocumentsAddTheirFilesButNotFolders) {
+  const QString docs = Out.filePath(QStringLiteral("docs"));
+  ASSERT_TRUE(QDir().mkpath(docs));
+  ASSERT_TRUE(QFile::copy(Fixture("av.mp4"), docs + QStringLiteral("/clip.mp4")));
+  Form->Document = docs + QStringLiteral("/list.fls");
+  {
+    QFile file(Form->Document);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("clip.mp4\r\n.\r\n");
+  }
+  {
+    TBoxAnswerer boxes(QMessageBox::Ok);
+    Form->Open1Click();
+    EXPECT_EQ(boxes.Texts, QStringList{FolderLinesText({docs})});
+  }
+  ASSERT_EQ(Form->EntryCount(), 1);
+  EXPECT_EQ(Form->Entry(0).SubItems[siSource], docs + QStringLiteral("/clip.mp4"));
+
+  Form->Document = Out.filePath(QStringLiteral("fifo.fls"));
+  ASSERT_EQ(mkfifo(QFile::encodeName(Form->Document).constData(), 0600), 0);
+  TBoxAnswerer boxes(QMessageBox::Ok);
+  Form->Open1Click();
+  ASSERT_EQ(boxes.Texts.size(), 1);
+  EXPECT_TRUE(boxes.Texts[0].startsWith("Cannot open the file list " + Form->Document))
+      << boxes.Texts[0].toStdString();
+}
+
+// A name with a line break comes in from the command line as it does by dropping: listed when
+// only loading, and converted under its own name.
+TEST_F(MainWindowJobs, CommandLineNamesWithALineBreakAreAddedAndConverted) {
+  const QString source = Out.filePath(QStringLiteral("in/a\nb.mp4"));
+  ASSERT_TRUE(QDir().mkpath(Out.filePath(QStringLiteral("in"))));
+  ASSERT_TRUE(QFile::copy(Fixture("av.mp4"), source));
+  const QString video = Out.filePath(QStringLiteral("video"));
+  const QString format = Form->PageControl1->cb_VideoFormat->currentText().toLower();
+  for (const QString &mode : {QStringLiteral("-l"), QStringLiteral("-v")}) {
+    Form->New1Click();
+    Form->CommandLine = ParseCommandLine({QStringLiteral("quillet"), mode, video, source});
+    TJobCloser closer;
+    Form->tmr_ParamTimer();
+    ASSERT_EQ(Form->EntryCount(), 1) << mode.toStdString();
+    EXPECT_EQ(Form->Entry(0).Caption, QStringLiteral("a\nb.mp4"));
+    EXPECT_EQ(Form->Entry(0).SubItems[siSource], source);
+    EXPECT_EQ(closer.Logs.size(), mode == QStringLiteral("-v") ? 1 : 0) << mode.toStdString();
+  }
+  EXPECT_FALSE(ProbeFacts(video + QStringLiteral("/a\nb.") + format).isEmpty());
+}
+
 TEST(ListDocument, ByteOrderMarksLineEndsAndBlankLines) {
   const struct {
     QByteArray Bytes;
@@ -326,13 +378,64 @@ TEST(ListDocument, ReadsADocumentByItsExactBytes) {
   QString error;
   ASSERT_TRUE(ReadListDocument(LocalPathText(name), lines, error)) << error.toStdString();
   EXPECT_EQ(ListDocumentBytes(lines), QByteArray("/a.mp4\r\n/b\xE9.mp4\r\n"));
-  // A missing document and a folder are errors with the system's reason.
+  // A missing document and a folder are errors with a reason.
   for (const QString &bad : {folder.filePath(QStringLiteral("none.fls")), folder.path()}) {
     error.clear();
     EXPECT_FALSE(ReadListDocument(bad, lines, error));
     EXPECT_FALSE(error.isEmpty());
   }
   std::filesystem::remove(name.toStdString());
+}
+
+// Only a regular file of bounded size is read: a link to a device, a FIFO (without blocking)
+// and an oversized file are refused with a message naming the document.
+TEST(ListDocument, ReadsOnlyABoundedRegularFile) {
+  QTemporaryDir folder;
+  const QString zero = folder.filePath(QStringLiteral("zero.fls"));
+  const QString fifo = folder.filePath(QStringLiteral("fifo.fls"));
+  const QString big = folder.filePath(QStringLiteral("big.fls"));
+  ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+  ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+  {
+    QFile file(big);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(file.resize(MaxListDocumentSize + 1));
+  }
+  for (const auto &[name, reason] : {std::pair{zero, "not a regular file"},
+                                     {fifo, "not a regular file"},
+                                     {big, "larger than"}}) {
+    QStringList lines{QStringLiteral("kept")};
+    QString error;
+    EXPECT_FALSE(ReadListDocument(name, lines, error)) << name.toStdString();
+    EXPECT_TRUE(error.startsWith("Cannot open the file list " + name + ": " + reason))
+        << error.toStdString();
+    EXPECT_EQ(lines, QStringList{QStringLiteral("kept")});
+  }
+}
+
+// Relative lines name files beside the document, wherever the program runs; folder lines are
+// taken out to be reported instead of added.
+TEST(ListDocument, RelativeLinesAreBesideTheDocumentAndFoldersAreTakenOut) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(QDir(folder.path()).mkpath(QStringLiteral("sub/inner")));
+  const QString sub = folder.filePath(QStringLiteral("sub"));
+  const QString name = sub + QStringLiteral("/list.fls");
+  {
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("clip.mp4\r\n../other.mp4\r\n/abs.mp4\r\n\r\n.\r\ninner\r\n");
+  }
+  QStringList lines;
+  QString error;
+  ASSERT_TRUE(ReadListDocument(name, lines, error)) << error.toStdString();
+  EXPECT_EQ(lines, QStringList({sub + "/clip.mp4", folder.filePath("other.mp4"), "/abs.mp4", "",
+                                sub, sub + "/inner"}));
+  EXPECT_EQ(TakeFolderLines(lines), QStringList({sub, sub + "/inner"}));
+  EXPECT_EQ(lines, QStringList({sub + "/clip.mp4", folder.filePath("other.mp4"), "/abs.mp4", ""}));
+  EXPECT_EQ(FolderLinesText({sub, LocalPathText("/caf\xE9")}),
+            "The file list names folders; they were not added:\n\n" + sub +
+                "\n/caf\uFFFD\n\nA file list names files only. To add the files in a folder, "
+                "drop the folder on the window.");
 }
 
 // The program's environment without a display, its settings in AConfig.
@@ -367,6 +470,8 @@ TEST(CommandLine, ConvertsHeadlesslyWritesTheLogAndExits) {
     file.open(QIODevice::WriteOnly);
     file.write(ListDocumentBytes({Fixture("av.avi"), Fixture("audio_first.mkv")}));
   }
+  const QString lineBreak = out.filePath(QStringLiteral("a\nb.mp4"));
+  ASSERT_TRUE(QFile::copy(Fixture("av.mp4"), lineBreak));
   const struct {
     QStringList Arguments;
     QStringList Outputs;
@@ -378,6 +483,10 @@ TEST(CommandLine, ConvertsHeadlesslyWritesTheLogAndExits) {
       {{QStringLiteral("-A"), out.filePath(QStringLiteral("audio")) + QLatin1Char('/'), list,
         QStringLiteral("X")},
        {QStringLiteral("audio/av.mp3"), QStringLiteral("audio/audio_first.mp3")}},
+      // A name with a line break is one argument, one file.
+      {{QStringLiteral("-v"), out.filePath(QStringLiteral("lines")), lineBreak, Fixture("av.avi"),
+        QStringLiteral("x")},
+       {QStringLiteral("lines/a\nb.avi"), QStringLiteral("lines/av.avi")}},
   };
   for (const auto &c : cases) {
     QFile::remove(logFile);

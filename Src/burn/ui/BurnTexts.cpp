@@ -37,3 +37,11 @@ QString MediumTypeText(const QString &MediumType, int MediumTypeCode) {
     return QStringLiteral("DVD-RW");
   return MediumType;
 }
+
+QString LeftOffText(int Count) {
+  return QStringLiteral("Done, but %1 listed %2 not on the disc (see the red lines above). Check "
+                        "%3 and burn again.")
+      .arg(Count)
+      .arg(Count == 1 ? QStringLiteral("file is") : QStringLiteral("files are"),
+           Count == 1 ? QStringLiteral("it") : QStringLiteral("them"));
+}

@@ -24,3 +24,5 @@ QString BurnElapsedText(int Seconds);
 QString EraseElapsedText(int Seconds);
 // The disc type shown to the user: both DVD-RW recording modes read "DVD-RW".
 QString MediumTypeText(const QString &MediumType, int MediumTypeCode);
+// The end line of a burn that left listed files off the disc.
+QString LeftOffText(int Count);

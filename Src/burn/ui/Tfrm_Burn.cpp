@@ -8,7 +8,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -212,21 +211,20 @@ bool Tfrm_Burn::AddFiles() {
     options.Switches.erase(osEjectAfterBurn);
   options.CacheSize = 134217728;
   options.VolumeLabel = txt_Label->text().toStdString();
+  options.ReplaceOtherData = false; // asked again before each burn
   Burner.SetOptions(options);
 
   LogLine(QStringLiteral("Adding files..."), clGreen);
-  bool failed = false;
+  FLeftOff = 0;
   for (const TFileEntry &entry : FFiles) {
-    const QString path = entry.SubItems.value(siSource);
-    const QFileInfo file(path);
-    if (!file.exists() || file.isDir())
-      continue; // gone since it was listed
-    if (!Burner.AddFile(path.toStdString(), entry.Caption.toStdString())) {
-      LogLine(Q(Burner.GetLastErrorText()) + QStringLiteral("... ") + path, clRed);
-      failed = true;
+    // A file gone since it was listed fails here too, and is named and counted.
+    if (!Burner.AddFile(EntrySourceBytes(entry), EntryCaptionBytes(entry))) {
+      LogLine(Q(Burner.GetLastErrorText()) + QStringLiteral("... ") + EntrySourceDisplay(entry),
+              clRed);
+      ++FLeftOff;
     }
   }
-  return !failed ||
+  return FLeftOff == 0 ||
          QMessageBox::warning(
              this, QStringLiteral("Warning"),
              QStringLiteral("Some files were not added. Would you like to continue with burning?"),
@@ -243,11 +241,8 @@ void Tfrm_Burn::btn_BurnClick() {
   LogLine(DiscLineText(MediumTypeText(Q(medium.MediumType), medium.MediumTypeCode),
                        medium.MediumFreeSize));
   LogLine(QString());
-  if (!Burner.Prepare()) {
-    LogLine(Q(Burner.GetLastErrorText()), clRed);
-    LogLine(QString());
+  if (!PrepareImage())
     return;
-  }
   if (FTaskbar) {
     FTaskbar->SetStyle(tbpsNormal);
     FTaskbar->SetVisible(true);
@@ -258,6 +253,34 @@ void Tfrm_Burn::btn_BurnClick() {
   FBurnWindow = &window;
   window.exec();
   FBurnWindow = nullptr;
+}
+
+bool Tfrm_Burn::PrepareImage() {
+  if (Burner.Prepare() ||
+      (Burner.LastError() == beImageHoldsData && ReplaceImageFile() && Burner.Prepare())) {
+    // Files that went away while the questions were open.
+    for (const std::string &path : Burner.LeftOutFiles())
+      LogLine(QStringLiteral("Gone since it was added... ") + QString::fromLocal8Bit(path), clRed);
+    FLeftOff += int(Burner.LeftOutFiles().size());
+    return true;
+  }
+  LogLine(Q(Burner.GetLastErrorText()), clRed);
+  LogLine(QString());
+  return false;
+}
+
+bool Tfrm_Burn::ReplaceImageFile() {
+  const QString question =
+      QStringLiteral("The image file %1 holds other data, not a disc image. Burning replaces it "
+                     "with the disc image.\n\nReplace it?")
+          .arg(QString::fromLocal8Bit(Burner.ImageFilePath()));
+  if (QMessageBox::warning(this, QStringLiteral("Warning"), question,
+                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
+    return false;
+  TBurnOptions options = Burner.Options();
+  options.ReplaceOtherData = true;
+  Burner.SetOptions(options);
+  return true;
 }
 
 void Tfrm_Burn::btn_Erase_BurnClick() {
@@ -329,6 +352,8 @@ void Tfrm_Burn::BurnerBurnDone(const std::string &AError) {
     if (FTaskbar)
       FTaskbar->SetStyle(tbpsError);
     LogTimed(Q(AError), clRed);
+  } else if (FLeftOff > 0) {
+    LogTimed(LeftOffText(FLeftOff), clRed);
   } else {
     LogTimed(QStringLiteral("Success!"), clGreen);
   }

@@ -88,6 +88,11 @@ private:
   bool CheckDisc();
   // Builds the project from the list; false when the user stops after failed files.
   bool AddFiles();
+  // Builds the image, asking first when the image file holds other data; false (logged) when
+  // there is nothing to burn.
+  bool PrepareImage();
+  // Asks whether to replace an image file that holds other data and allows it on a yes.
+  bool ReplaceImageFile();
   void LogTimed(const QString &AText, TLogColor AColor);
 
   QList<TFileEntry> FFiles;
@@ -95,4 +100,5 @@ private:
   std::optional<QColor> FDarkText;
   Tfrm_BurnProcess *FBurnWindow = nullptr;
   Tfrm_Erase *FEraseWindow = nullptr;
+  int FLeftOff = 0; // listed files the last burn could not add
 };
