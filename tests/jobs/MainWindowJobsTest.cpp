@@ -498,6 +498,7 @@ TEST(CommandLine, ExitStatusIsOneWhenAFileOfTheJobFailed) {
   const QString failed =
       log.section(QStringLiteral("File #1"), 1).section(QStringLiteral("File #2"), 0, 0);
   EXPECT_FALSE(failed.contains(QStringLiteral("Success!"))) << log.toStdString();
+  EXPECT_TRUE(failed.contains(QStringLiteral("\nFailed\n")));
   EXPECT_TRUE(log.contains(QStringLiteral("1 converted, 1 failed, 0 skipped, 0 stopped")));
   const QString output = out.filePath(QStringLiteral("av.avi"));
   EXPECT_EQ(ProbeFacts(output), QStringLiteral("mpeg4,mp3"));
