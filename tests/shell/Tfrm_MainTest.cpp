@@ -32,6 +32,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 #include <csignal>
+#include <functional>
 #include <limits>
 #include <unistd.h>
 
@@ -631,10 +632,26 @@ private slots:
     QCOMPARE(p->cb_VideoEncoder->count(), 4);
     QCOMPARE(p->cb_VideoEncoder->currentText(), QStringLiteral("MPEG4"));
     QCOMPARE(p->cb_AudioEncoder->itemText(1), QStringLiteral("AAC"));
-    // "HD AVC (*.mp4)" with "Original parameters" unchecked.
+    // "HD AVC (*.mp4)" with "Original parameters" unchecked; the page says that a choice not
+    // applied yet changes nothing.
+    QVERIFY(p->lbl_NotApplied->isHidden());
     p->cb_Type->setCurrentIndex(1);
     emit p->cb_Type->activated(1);
+    QVERIFY(!p->lbl_NotApplied->isHidden());
+    QCOMPARE(p->lbl_NotApplied->text(), QStringLiteral("not applied; press Apply"));
     p->cb_Format->setCurrentIndex(p->cb_Format->findText(QStringLiteral("HD AVC (*.mp4)")));
+    p->chk_OriginalSettings->setChecked(false);
+    p->btn_Apply->click();
+    QVERIFY(p->lbl_NotApplied->isHidden());
+    const std::function<void()> choices[] = {
+        [p] { emit p->cb_Format->activated(p->cb_Format->currentIndex()); },
+        [p] { p->chk_OriginalSettings->click(); }};
+    for (const auto &choose : choices) {
+      choose();
+      QVERIFY(!p->lbl_NotApplied->isHidden());
+      p->btn_Apply->click();
+      QVERIFY(p->lbl_NotApplied->isHidden());
+    }
     p->chk_OriginalSettings->setChecked(false);
     p->btn_Apply->click();
     QCOMPARE(p->cb_VideoFormat->currentText(), QStringLiteral("MP4"));
