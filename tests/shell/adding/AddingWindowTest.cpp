@@ -216,7 +216,7 @@ TEST_P(AddingEntryTest, SubItemsOfTheProbedFile) {
   EXPECT_EQ(e.SubItems[siSource], path);
   EXPECT_EQ(e.SubItems[siRawDuration].toStdString(), c.RawDuration);
   EXPECT_EQ(e.SubItems[siRawSize].toLongLong(), QFileInfo(path).size());
-  EXPECT_EQ(e.SubItems[siSize], FormatByteCount(QFileInfo(path).size()));
+  EXPECT_EQ(e.SubItems[siSize], HumanSizeText(QFileInfo(path).size()));
   EXPECT_EQ(e.SubItems[siFrameRate].toStdString(), c.FrameRate);
   if (std::string(c.BitRate) == "kb")
     EXPECT_TRUE(e.SubItems[siBitRate].endsWith(QStringLiteral(" kb")) &&
