@@ -58,3 +58,31 @@ void WriteCommandLineLog(const QString &AText) {
   if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
     file.write(AText.toUtf8());
 }
+
+QString BatchSummaryText(int AConverted, int AFailed, int ASkipped, int AStopped) {
+  return QStringLiteral("%1 converted, %2 failed, %3 skipped, %4 stopped")
+      .arg(AConverted)
+      .arg(AFailed)
+      .arg(ASkipped)
+      .arg(AStopped);
+}
+
+QString StoppedAtText(int64_t current, int64_t total) {
+  QString text = QStringLiteral("Stopped at ") + ClockText(std::max<int64_t>(current, 0) / 1000000);
+  if (total > 0)
+    text += QStringLiteral(" of ") + ClockText(total / 1000000);
+  return text + QStringLiteral("; the output holds what was converted");
+}
+
+QString BatchProgressText(int64_t done, int64_t total, int jobSeconds) {
+  if (total <= 0)
+    return QString();
+  const int percent = ProgressPercent(done, total);
+  if (percent < 0)
+    return QStringLiteral("All files: 100%");
+  const QString text = QStringLiteral("All files: %1%").arg(percent);
+  if (jobSeconds <= 5 || done <= 0)
+    return text;
+  return text + QStringLiteral(", ") + RemainingText(done, total, jobSeconds) +
+         QStringLiteral(" left");
+}

@@ -34,3 +34,14 @@ QString CommandLineLogFile();
 
 // Replaces the command-line log with AText; a folder that cannot be written is left alone.
 void WriteCommandLineLog(const QString &AText);
+
+// The end of a batch: "2 converted, 1 failed, 0 skipped, 1 stopped".
+QString BatchSummaryText(int AConverted, int AFailed, int ASkipped, int AStopped);
+
+// What a stopped file holds, of microseconds converted and expected in all (-1: unknown):
+// "Stopped at 00:00:06 of 00:00:30; the output holds what was converted".
+QString StoppedAtText(int64_t current, int64_t total);
+
+// The whole batch by duration: "All files: 40%, 00:01:10 left" (the time left estimated from the
+// job's seconds so far, as RemainingText does for one file).
+QString BatchProgressText(int64_t done, int64_t total, int jobSeconds);

@@ -9,7 +9,7 @@
 #include <QPushButton>
 
 Tfrm_Audio::Tfrm_Audio(QWidget *AOwner, TJobRecord AJob) : Tfrm_Video(AOwner, std::move(AJob)) {
-  resize(478, 374);
+  resize(478, 396);
   lbl_File->setText(QStringLiteral("Saving audio..."));
   chk_Preview->setChecked(false);
   chk_Preview->hide();
@@ -41,10 +41,8 @@ int64_t Tfrm_Audio::ProgressTotalOf(const TProgressInfo &) const {
 }
 
 void Tfrm_Audio::FinishCancelled() {
-  SetTaskbar(-1);
   AddLog(QString(), clGreen);
-  AddLog(QStringLiteral("Done."), clBlue);
   btn_Stop->setEnabled(false);
   btn_Pause->setEnabled(false);
-  StopRunning();
+  StopRunning(QStringLiteral("Stopped"));
 }

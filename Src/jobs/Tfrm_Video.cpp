@@ -1,6 +1,7 @@
 #include "jobs/Tfrm_Video.h"
 
 #include "components/TFFEncoder.h"
+#include "jobs/DesktopNotification.h"
 #include "jobs/JobTexts.h"
 #include "jobs/TWin7TaskProgressBar.h"
 #include "media/TFFDecoder.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -19,7 +21,9 @@
 #include <QScrollBar>
 #include <QTextEdit>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -53,7 +57,7 @@ QString FolderOf(const QString &APath) {
 
 Tfrm_Video::Tfrm_Video(QWidget *AOwner, TJobRecord AJob)
     : QDialog(AOwner), FJob(std::move(AJob)), FFDecoder(std::make_unique<TFFDecoder>()),
-      FFEncoder(std::make_unique<TFFEncoder>()) {
+      FFEncoder(std::make_unique<TFFEncoder>()), FOutputs(LocalPathExists) {
   setWindowTitle(QStringLiteral("Saving..."));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint);
   CreateControls();
@@ -78,6 +82,10 @@ TJobOutcome Tfrm_Video::Execute(QWidget *AOwner, const TJobRecord &AJob) {
   return {window.Completed(), window.chk_Preview->isChecked(), window.FailedFiles()};
 }
 
+QString Tfrm_Video::OutputFolder() const {
+  return FJob.OutputPath.isEmpty() ? FolderOf(FLastOutput) : FJob.OutputPath;
+}
+
 void Tfrm_Video::CreateControls() {
   lbl_File = new QLabel(QStringLiteral("Saving video..."));
   lbl_Percent = new QLabel;
@@ -89,18 +97,29 @@ void Tfrm_Video::CreateControls() {
   lbl_RemainingValue = new QLabel;
   lbl_FPS = new QLabel;
   lbl_FPS->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  // The whole batch by duration, beside the current file's bar.
+  prg_Batch = new QProgressBar;
+  prg_Batch->setRange(0, 100);
+  prg_Batch->setTextVisible(false);
+  prg_Batch->setFixedWidth(120);
+  lbl_Batch = new QLabel;
+  lbl_Batch->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  lbl_Summary = new QLabel;
 
   auto *top = new QWidget;
-  top->setFixedHeight(113);
+  top->setFixedHeight(135);
   auto *grid = new QGridLayout(top);
   grid->addWidget(lbl_File, 0, 0, 1, 2);
   grid->addWidget(lbl_Percent, 0, 2);
-  grid->addWidget(prg_Process, 1, 0, 1, 3);
+  grid->addWidget(prg_Process, 1, 0, 1, 2);
+  grid->addWidget(prg_Batch, 1, 2);
   grid->addWidget(new QLabel(QStringLiteral("Time elapsed:")), 2, 0);
   grid->addWidget(lbl_ElapsedValue, 2, 1);
+  grid->addWidget(lbl_Batch, 2, 2);
   grid->addWidget(new QLabel(QStringLiteral("Time remaining:")), 3, 0);
   grid->addWidget(lbl_RemainingValue, 3, 1);
   grid->addWidget(lbl_FPS, 3, 2);
+  grid->addWidget(lbl_Summary, 4, 0, 1, 3);
   grid->setColumnStretch(1, 1);
 
   log_Main = new QTextEdit;
@@ -112,6 +131,8 @@ void Tfrm_Video::CreateControls() {
   btn_Pause = new QPushButton(QStringLiteral("Pause"));
   btn_Stop = new QPushButton(QStringLiteral("Stop"));
   btn_Close = new QPushButton(QStringLiteral("Close"));
+  btn_OpenFolder = new QPushButton(QStringLiteral("Open folder"));
+  btn_OpenFolder->hide();
   btn_Pause->setEnabled(false);
   btn_Stop->setEnabled(false);
   chk_Preview = new QCheckBox(QStringLiteral("Preview"));
@@ -121,13 +142,14 @@ void Tfrm_Video::CreateControls() {
   buttons->addSpacing(12);
   buttons->addWidget(chk_Preview);
   buttons->addStretch();
+  buttons->addWidget(btn_OpenFolder);
   buttons->addWidget(btn_Close);
 
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(top);
   layout->addWidget(log_Main, 1);
   layout->addLayout(buttons);
-  resize(494, 405);
+  resize(494, 427);
 
   tmr_Start = NewTimer(this, 100);
   tmr_Elapsed = NewTimer(this, 1000);
@@ -138,6 +160,7 @@ void Tfrm_Video::CreateControls() {
   connect(btn_Pause, &QPushButton::clicked, this, [this] { btn_PauseClick(); });
   connect(btn_Stop, &QPushButton::clicked, this, [this] { btn_StopClick(); });
   connect(btn_Close, &QPushButton::clicked, this, [this] { close(); });
+  connect(btn_OpenFolder, &QPushButton::clicked, this, [this] { btn_OpenFolderClick(); });
   connect(chk_Preview, &QCheckBox::toggled, this, [this](bool AOn) { chk_PreviewClick(AOn); });
 }
 
@@ -210,7 +233,30 @@ void Tfrm_Video::tmr_StartTimer() {
   TFFBaseComponent::DisableFPUExceptions();
   AddLog(QStringLiteral("Success!"), clGreen);
   btn_Close->setEnabled(false);
+  MeasureBatch();
   ProcessFile(CurrentFile);
+}
+
+// The sources' durations for the batch's progress; one that cannot be opened counts nothing.
+void Tfrm_Video::MeasureBatch() {
+  for (const TFileEntry &entry : FJob.Entries) {
+    int64_t duration = 0;
+    if (FFDecoder->LoadFile(LocalPathString(entry.SubItems[siSource]))) {
+      duration = std::max<int64_t>(FFDecoder->FileStreamInfo().Duration, 0);
+      FFDecoder->CloseFile();
+    }
+    FDurations << duration;
+    FBatchTotal += duration;
+  }
+}
+
+void Tfrm_Video::ShowBatchProgress() {
+  int64_t done = FBatchDone;
+  if (CurrentFile < FDurations.size())
+    done += std::clamp<int64_t>(ProgressCurrent, 0, FDurations[CurrentFile]);
+  const int percent = ProgressPercent(done, FBatchTotal);
+  prg_Batch->setValue(percent < 0 && FBatchTotal > 0 ? 100 : std::max(percent, 0));
+  lbl_Batch->setText(BatchProgressText(done, FBatchTotal, FJobSeconds));
 }
 
 void Tfrm_Video::ProcessFile(int AIndex) {
@@ -235,33 +281,41 @@ void Tfrm_Video::ProcessFile(int AIndex) {
   }
   const QString folder = FJob.OutputPath.isEmpty() ? FolderOf(source) : FJob.OutputPath;
   // Named after the source file's exact bytes; the caption shows kept bytes replaced.
-  const QString name = OutputFileName(LocalFileName(source), OutputExtension());
-  const QString output = folder + name;
-  if (!LocalPathExists(output)) {
-    ConvertFile(source, output);
+  const QString name = OutputFileName(LocalFileName(source), QString());
+  const TBatchOutputs::TChoice output = FOutputs.Choose(source, folder, name, OutputExtension());
+  if (output.Existing && !OverwriteAnswered(LocalFileName(output.Path))) {
+    FileSkipped();
     return;
   }
-  if (OverwriteAnswered(name)) {
-    ConvertFile(source, output);
-    return;
-  }
+  FOutputs.Claim(output.Path);
+  FLastOutput = output.Path;
+  ConvertFile(source, output.Path);
+}
+
+void Tfrm_Video::FileSkipped() {
+  ++FSkippedFiles;
   AddLog(QStringLiteral("Skipped!"), clRed);
   tmr_Process->start();
 }
 
-// Asks whether an existing output may be replaced; the time spent asking is not counted.
-// Without a display no one could answer, so the file is kept.
+// Asks whether a file that was there before the batch may be replaced; the time spent asking is
+// not counted. Without a display no one could answer, so the file is kept.
 bool Tfrm_Video::OverwriteAnswered(const QString &AName) {
-  if (FJob.Headless)
-    return false;
+  if (FJob.Headless || FOverwriteAll != oaAsk)
+    return FOverwriteAll == oaYes;
   tmr_Elapsed->stop();
-  const auto answer =
-      QMessageBox::warning(this, QStringLiteral("Warning"),
-                           QStringLiteral("File \"%1\" already exists!\r\rOverwrite existing file?")
-                               .arg(DisplayPath(AName)),
-                           QMessageBox::Yes | QMessageBox::No);
+  const auto answer = QMessageBox::warning(
+      this, QStringLiteral("Warning"),
+      QStringLiteral("File \"%1\" already exists!\r\rOverwrite existing file?")
+          .arg(DisplayPath(AName)),
+      QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll,
+      QMessageBox::No);
   tmr_Elapsed->start();
-  return answer == QMessageBox::Yes;
+  if (answer == QMessageBox::YesToAll)
+    FOverwriteAll = oaYes;
+  else if (answer == QMessageBox::NoToAll)
+    FOverwriteAll = oaNo;
+  return answer == QMessageBox::Yes || answer == QMessageBox::YesToAll;
 }
 
 // Loads the source for its facts; a failure is logged and the job goes on with the next file.
@@ -280,8 +334,11 @@ bool Tfrm_Video::LoadSource(const QString &ASource) {
 
 void Tfrm_Video::ConvertFile(const QString &ASource, const QString &AOutput) {
   prg_Process->setValue(0);
+  lbl_Percent->clear();
   ProgressTotal = 0;
   ProgressCurrent = 0;
+  FTaskFinished = false;
+  FTaskFailed = false;
   if (!LoadSource(ASource))
     return;
   btn_Stop->setEnabled(true);
@@ -330,22 +387,40 @@ void Tfrm_Video::FFEncoderProgress(const TProgressInfo &AInfo) {
       SetTaskbar(percent);
   }
   lbl_FPS->setText(JobSizeText(AInfo.CurrentSize));
+  ShowBatchProgress();
 }
 
+// The task's own event says how it ended; the closing event (-1) reports the file once:
+// "Success!" only for a task that finished, a red "Failed" for one that failed.
 void Tfrm_Video::FFEncoderTerminate(const TTerminateInfo &AInfo) {
-  prg_Process->setValue(100);
-  lbl_Percent->setText(QStringLiteral("100%"));
-  lbl_RemainingValue->setText(QStringLiteral("00:00:00"));
-  SetTaskbar(-1);
-  if (!FCancelled) {
-    if (AInfo.TaskIndex == -1)
-      AddLog(QStringLiteral("Success!"), clGreen);
-    else if (AInfo.Exception) {
-      ++FFailedFiles;
+  if (AInfo.TaskIndex != -1) {
+    FTaskFinished = AInfo.Finished && !AInfo.Exception;
+    FTaskFailed = AInfo.Exception;
+    if (AInfo.Exception)
       AddLog(QString::fromStdString(AInfo.ExceptionMsg), clRed);
-    }
-  }
+  } else
+    TaskEnded();
   tmr_Process->start();
+}
+
+void Tfrm_Video::TaskEnded() {
+  lbl_RemainingValue->setText(QStringLiteral("00:00:00"));
+  if (FTaskFinished) {
+    ++FConvertedFiles;
+    prg_Process->setValue(100);
+    lbl_Percent->setText(QStringLiteral("100%"));
+    SetTaskbar(-1);
+    AddLog(QStringLiteral("Success!"), clGreen);
+  } else if (FCancelled && !FTaskFailed)
+    FileStopped();
+  else
+    FileFailed(QStringLiteral("Failed"));
+}
+
+// What the stopped file's output holds; the bar keeps the percent reached.
+void Tfrm_Video::FileStopped() {
+  ++FStoppedFiles;
+  AddLog(StoppedAtText(ProgressCurrent, ProgressTotal), clRed);
 }
 
 void Tfrm_Video::tmr_ProcessTimer() {
@@ -361,7 +436,11 @@ void Tfrm_Video::tmr_ProcessTimer() {
       SaveLog();
     return;
   }
+  if (CurrentFile < FDurations.size())
+    FBatchDone += FDurations[CurrentFile];
   ++CurrentFile;
+  ProgressCurrent = 0;
+  ShowBatchProgress();
   if (FileCount == 1)
     SetTaskbar(0, 100);
   else
@@ -371,30 +450,37 @@ void Tfrm_Video::tmr_ProcessTimer() {
   ProcessFile(CurrentFile);
 }
 
-void Tfrm_Video::StopRunning() {
+void Tfrm_Video::StopRunning(const QString &AEnd) {
   tmr_Elapsed->stop();
-  lbl_File->setText(QStringLiteral("Done."));
+  const QString summary =
+      BatchSummaryText(FConvertedFiles, FFailedFiles, FSkippedFiles, FStoppedFiles);
+  AddLog(summary, clBlack);
+  AddLog(AEnd + QLatin1Char('.'), clBlue);
+  setWindowTitle(AEnd);
+  lbl_File->setText(AEnd + QLatin1Char('.'));
+  lbl_Summary->setText(summary);
   lbl_RemainingValue->setText(QStringLiteral("00:00:00"));
+  btn_OpenFolder->setVisible(!OutputFolder().isEmpty());
   btn_Close->setEnabled(true);
+  // Someone working in another window learns of the end from the desktop.
+  if (!FJob.Headless && !isActiveWindow())
+    NotifyDesktop(QStringLiteral("Quillet: ") + AEnd, summary);
   QApplication::beep();
 }
 
 void Tfrm_Video::FinishCancelled() {
-  SetTaskbar(-1);
-  AddLog(QStringLiteral("Done."), clBlue);
   lbl_FPS->clear();
   btn_Stop->hide();
   btn_Pause->hide();
-  StopRunning();
+  StopRunning(QStringLiteral("Stopped"));
 }
 
 void Tfrm_Video::FinishJob() {
   AddLog(QString(), clGreen);
   SetTaskbar(-1);
-  AddLog(QStringLiteral("Done."), clBlue);
   btn_Stop->setEnabled(false);
   btn_Pause->setEnabled(false);
-  StopRunning();
+  StopRunning(QStringLiteral("Done"));
   FCompleted = true;
   if (FJob.SaveLogAndQuit) {
     SaveLog();
@@ -417,6 +503,7 @@ void Tfrm_Video::tmr_ElapsedTimer() {
   ++FileSeconds;
   ++FJobSeconds;
   lbl_ElapsedValue->setText(ClockText(FJobSeconds));
+  ShowBatchProgress();
   if (FileSeconds > 5)
     lbl_RemainingValue->setText(RemainingText(ProgressCurrent, ProgressTotal, FileSeconds));
 }
@@ -433,6 +520,10 @@ void Tfrm_Video::btn_PauseClick() {
   AddLog(QStringLiteral("Resumed!"), clMaroon);
   tmr_Elapsed->start();
   FFEncoder->Resume();
+}
+
+void Tfrm_Video::btn_OpenFolderClick() {
+  QDesktopServices::openUrl(QUrl::fromLocalFile(OutputFolder()));
 }
 
 void Tfrm_Video::btn_StopClick() {

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "jobs/LogColors.h"
+#include "jobs/TBatchOutputs.h"
 #include "jobs/TJobRecord.h"
 
 #include <QDialog>
@@ -38,9 +39,10 @@ public:
   static TJobOutcome Execute(QWidget *AOwner, const TJobRecord &AJob);
 
   QLabel *lbl_File, *lbl_Percent, *lbl_ElapsedValue, *lbl_RemainingValue, *lbl_FPS;
-  QProgressBar *prg_Process;
+  QLabel *lbl_Batch, *lbl_Summary;
+  QProgressBar *prg_Process, *prg_Batch;
   QTextEdit *log_Main;
-  QPushButton *btn_Pause, *btn_Stop, *btn_Close;
+  QPushButton *btn_Pause, *btn_Stop, *btn_OpenFolder, *btn_Close;
   QCheckBox *chk_Preview;
   QTimer *tmr_Start, *tmr_Elapsed, *tmr_Process;
 
@@ -48,12 +50,18 @@ public:
   bool Completed() const { return FCompleted; }
   // Files that could not be converted (skipped ones are not counted).
   int FailedFiles() const { return FFailedFiles; }
+  int ConvertedFiles() const { return FConvertedFiles; }
+  int SkippedFiles() const { return FSkippedFiles; }
+  int StoppedFiles() const { return FStoppedFiles; }
+  // The folder "Open folder" shows: the job's output folder, or that of the last output.
+  QString OutputFolder() const;
   int JobSeconds() const { return FJobSeconds; }
   // The encoder that runs the tasks (its settings, for inspection).
   const TFFEncoder &Encoder() const { return *FFEncoder; }
 
   void btn_PauseClick();
   void btn_StopClick();
+  void btn_OpenFolderClick();
   // Stops the job as the Stop button does, with AReason in the log.
   void Stop(const QString &AReason);
 
@@ -68,7 +76,8 @@ protected:
   virtual void FinishCancelled();
 
   void AddLog(const QString &AText, TLogColor AColor, bool ABold = false);
-  void StopRunning();
+  // Ends the job: the batch summary, AEnd ("Done", "Stopped") in the log, caption and title.
+  void StopRunning(const QString &AEnd);
   void SetTaskbar(int AValue, int AMax = -1);
 
   const TJobRecord FJob;
@@ -86,6 +95,10 @@ private:
   bool LoadSource(const QString &ASource);
   void ConvertFile(const QString &ASource, const QString &AOutput);
   void FinishJob();
+  void MeasureBatch();
+  void ShowBatchProgress();
+  void TaskEnded();
+  void FileStopped();
   void SaveLog();
   // A stopped command-line job: what it left undone goes to the log and to stderr.
   void ReportStop();
@@ -95,6 +108,7 @@ private:
   void chk_PreviewClick(bool AChecked);
   void FileFailed(const QString &AText);
   bool OverwriteAnswered(const QString &AName);
+  void FileSkipped();
 
   std::unique_ptr<TFFDecoder> FFDecoder;
   std::unique_ptr<TFFEncoder> FFEncoder;
@@ -105,6 +119,20 @@ private:
   bool FCancelled = false;
   bool FCompleted = false;
   int FFailedFiles = 0;
+  int FConvertedFiles = 0;
+  int FSkippedFiles = 0;
+  int FStoppedFiles = 0;
+  TBatchOutputs FOutputs;
+  QString FLastOutput;
+  // The overwrite question's "to all" answer, once given.
+  enum { oaAsk, oaYes, oaNo } FOverwriteAll = oaAsk;
+  // The running task's own termination event: it finished, or it failed.
+  bool FTaskFinished = false;
+  bool FTaskFailed = false;
+  // Durations of the sources (microseconds, 0 when unknown) and of the files done.
+  QList<int64_t> FDurations;
+  int64_t FBatchTotal = 0;
+  int64_t FBatchDone = 0;
   bool FShown = false;
   int64_t ProgressTotal = 0;
   int64_t ProgressCurrent = 0;

@@ -26,8 +26,8 @@ QString SizeText(int64_t bytes, const QLocale &locale) {
   return plain.toString(static_cast<double>(bytes) / GiB, 'f', 2) + QStringLiteral(" GB");
 }
 
-QString FormatByteCount(int64_t bytes, const QLocale &locale) {
-  return locale.toString(static_cast<qlonglong>(bytes));
+QString HumanSizeText(int64_t bytes, const QLocale &locale) {
+  return locale.formattedDataSize(bytes);
 }
 
 int64_t RawValue(const QString &text) {
@@ -93,14 +93,14 @@ QString FilesStatusText(int count, int64_t totalSize, int64_t totalDuration,
                         const QLocale &locale) {
   return QStringLiteral("Files: %1 (Size: %2, Duration: %3)")
       .arg(count)
-      .arg(SizeText(totalSize, locale), FormatDuration(totalDuration));
+      .arg(HumanSizeText(totalSize, locale), FormatDuration(totalDuration));
 }
 
 QString SelectedStatusText(int count, int64_t selectedSize, const QLocale &locale) {
   return QStringLiteral("Selected: %1 %2, %3")
       .arg(count)
       .arg(count == 1 ? QStringLiteral("file") : QStringLiteral("files"),
-           SizeText(selectedSize, locale));
+           HumanSizeText(selectedSize, locale));
 }
 
 std::string EntrySourceBytes(const TFileEntry &entry) {

@@ -11,7 +11,7 @@
 // Positions of the eight sub-items every file list entry carries after its caption.
 enum TEntrySubItem : int {
   siDuration = 0,    // display duration, FormatDuration
-  siSize = 1,        // display size, FormatByteCount
+  siSize = 1,        // display size, HumanSizeText
   siSource = 2,      // full clean path, a path text of LocalPath.h (bytes: LocalPathString)
   siRawDuration = 3, // microseconds, decimal
   siRawSize = 4,     // bytes, decimal
@@ -52,8 +52,9 @@ QString FormatDuration(int64_t d);
 // gigabytes with two decimals above.
 QString SizeText(int64_t bytes, const QLocale &locale = QLocale());
 
-// Display size of an entry: the byte count with group separators, "0" for an empty file.
-QString FormatByteCount(int64_t bytes, const QLocale &locale = QLocale());
+// Size of an entry and of the list's totals in the status line, in the units the Add Files
+// dialog shows ("483.00 KiB", "1.21 GiB"), so a small selection is never "0 MB".
+QString HumanSizeText(int64_t bytes, const QLocale &locale = QLocale());
 
 // A raw 64-bit sub-item; text that is not a number counts as 0.
 int64_t RawValue(const QString &text);

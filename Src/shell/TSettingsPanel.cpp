@@ -110,15 +110,22 @@ QWidget *TSettingsPanel::CreateProfilesPage() {
   chk_OriginalSettings = new QCheckBox(QStringLiteral("Original parameters"), page);
   chk_OriginalSettings->setChecked(true);
   btn_Apply = new QPushButton(QStringLiteral("Apply"), page);
+  lbl_NotApplied = new QLabel(QStringLiteral("not applied; press Apply"), page);
+  lbl_NotApplied->hide();
   AddRow(grid, 0, 0, QStringLiteral("Type:"), cb_Type);
   AddRow(grid, 1, 0, QStringLiteral("Format:"), cb_Format);
   grid->addWidget(chk_OriginalSettings, 2, 1);
   auto *buttons = new QHBoxLayout;
   buttons->addWidget(btn_Apply);
+  buttons->addWidget(lbl_NotApplied);
   buttons->addStretch();
   grid->addLayout(buttons, 3, 1);
   Finish(grid, 4, 1);
   connect(cb_Type, &QComboBox::activated, this, [this] { cb_TypeSelect(); });
+  // A profile chosen is only a choice until applied: say so, so Convert never surprises.
+  connect(cb_Type, &QComboBox::activated, lbl_NotApplied, &QWidget::show);
+  connect(cb_Format, &QComboBox::activated, lbl_NotApplied, &QWidget::show);
+  connect(chk_OriginalSettings, &QCheckBox::clicked, lbl_NotApplied, &QWidget::show);
   connect(btn_Apply, &QPushButton::clicked, this, [this] { btn_ApplyClick(); });
   return page;
 }
@@ -263,6 +270,7 @@ void TSettingsPanel::btn_ApplyClick() {
   ApplyProfile(S, cb_Type->currentIndex(), cb_Format->currentIndex(),
                chk_OriginalSettings->isChecked());
   ShowConversionSettings(S);
+  lbl_NotApplied->hide();
 }
 
 void TSettingsPanel::chk_SpecifyClick() {

@@ -29,6 +29,7 @@ public:
   QComboBox *cb_Format;
   QCheckBox *chk_OriginalSettings;
   QPushButton *btn_Apply;
+  QLabel *lbl_NotApplied; // shown while a profile choice waits for "Apply"
   // " Video settings "
   QLabel *lbl_VideoFormat;
   QComboBox *cb_VideoFormat;

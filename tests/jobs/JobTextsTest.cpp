@@ -1,7 +1,11 @@
-// The job windows' texts: size written, clock, output names, percent and remaining time.
+// The job windows' texts: size written, clock, output names, percent and remaining time, the
+// batch's progress and summary; and the output names of a batch.
 #include <gtest/gtest.h>
 
 #include "jobs/JobTexts.h"
+#include "jobs/TBatchOutputs.h"
+
+#include <QSet>
 
 TEST(JobTexts, SizeSwitchesToMegabytesAboveOneMebibyte) {
   const QLocale english(QLocale::English);
@@ -51,4 +55,54 @@ TEST(JobTexts, StoppedJobNamesTheFilesLeftUndone) {
             QStringLiteral("File #2 of 3 was stopped; file #3 was not converted."));
   EXPECT_EQ(StoppedJobText(1, 6),
             QStringLiteral("File #2 of 6 was stopped; files #3 to #6 were not converted."));
+}
+
+TEST(JobTexts, BatchSummaryStopPointAndBatchProgress) {
+  EXPECT_EQ(BatchSummaryText(2, 1, 0, 3),
+            QStringLiteral("2 converted, 1 failed, 0 skipped, 3 stopped"));
+  EXPECT_EQ(StoppedAtText(6500000, 30000000),
+            QStringLiteral("Stopped at 00:00:06 of 00:00:30; the output holds what was converted"));
+  EXPECT_EQ(StoppedAtText(6500000, -1),
+            QStringLiteral("Stopped at 00:00:06; the output holds what was converted"));
+  const struct {
+    int64_t Done, Total;
+    int Seconds;
+    const char *Text;
+  } cases[] = {{0, 0, 9, ""},                  // no duration known: nothing to show
+               {25, 100, 5, "All files: 25%"}, // the estimate waits for its sixth second
+               {0, 100, 9, "All files: 0%"},
+               {25000000, 100000000, 10, "All files: 25%, 00:00:30 left"},
+               {100, 100, 9, "All files: 100%"}};
+  for (const auto &c : cases)
+    EXPECT_EQ(BatchProgressText(c.Done, c.Total, c.Seconds).toStdString(), c.Text) << c.Done;
+}
+
+// Outputs of one batch never replace one another nor their own source; a file from before the
+// batch is left to the overwrite question.
+TEST(BatchOutputs, NumbersNamesTakenInTheBatchOrByTheSource) {
+  QSet<QString> disk{QStringLiteral("/in/clip.mp4"), QStringLiteral("/out/old.avi"),
+                     QStringLiteral("/in/clip (1).mp4")};
+  TBatchOutputs outputs([&disk](const QString &APath) { return disk.contains(APath); });
+  const struct {
+    const char *Source, *Folder, *Base, *Extension, *Path;
+    bool Existing;
+  } steps[] = {
+      {"/a/clip1.mp4", "/out/", "clip1", ".avi", "/out/clip1.avi", false},
+      {"/b/clip1.mp4", "/out/", "clip1", ".avi", "/out/clip1 (2).avi", false},
+      {"/b/clip1.mkv", "/out/", "clip1", ".avi", "/out/clip1 (3).avi", false},
+      {"/a/old.mp4", "/out/", "old", ".avi", "/out/old.avi", true},
+      // Its own source, and "(1)" already on disk.
+      {"/in/clip.mp4", "/in/", "clip", ".mp4", "/in/clip (2).mp4", false},
+      // The same folder spelt otherwise, then the same source listed twice.
+      {"/in/other.mp4", "/in//", "other", ".mp4", "/in//other (1).mp4", false},
+      {"/in/other.mp4", "/in/", "other", ".mp4", "/in/other (2).mp4", false},
+  };
+  for (const auto &s : steps) {
+    const TBatchOutputs::TChoice choice =
+        outputs.Choose(QString::fromUtf8(s.Source), QString::fromUtf8(s.Folder),
+                       QString::fromUtf8(s.Base), QString::fromUtf8(s.Extension));
+    EXPECT_EQ(choice.Path.toStdString(), s.Path) << s.Source;
+    EXPECT_EQ(choice.Existing, s.Existing) << s.Source;
+    outputs.Claim(choice.Path);
+  }
 }

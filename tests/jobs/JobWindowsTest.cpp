@@ -1,6 +1,7 @@
 // The job windows on real files: every entry converted through the engine, the per-file
-// failures reported while the batch goes on, the overwrite question, a source that would be
-// its own output, Pause/Resume/Stop and audio extraction.
+// failures reported while the batch goes on, the batch's summary, the overwrite question,
+// outputs of one name and a source that would be its own output, Pause/Resume/Stop and audio
+// extraction.
 #include <gtest/gtest.h>
 
 #include "JobTestSupport.h"
@@ -11,12 +12,40 @@
 #include "shell/MainThreadDispatcher.h"
 
 #include <QCheckBox>
+#include <QDBusConnection>
+#include <QDesktopServices>
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextEdit>
+#include <QUrl>
+#include <QVariantMap>
+
+// Takes the URLs the desktop would open.
+class TUrlCatcher : public QObject {
+  Q_OBJECT
+public:
+  QList<QUrl> Urls;
+public slots:
+  void Open(const QUrl &AUrl) { Urls << AUrl; }
+};
+
+// A stand-in for the desktop's notification service.
+class TFakeNotifications : public QObject {
+  Q_OBJECT
+  Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+public:
+  QStringList Bodies;
+public slots:
+  uint Notify(const QString &, uint, const QString &, const QString &, const QString &ABody,
+              const QStringList &, const QVariantMap &, int) {
+    Bodies << ABody;
+    return uint(Bodies.size());
+  }
+};
 
 namespace {
 
@@ -61,16 +90,18 @@ TEST_F(JobWindows, BatchGoesOnPastVanishedAndCorruptSources) {
   // A folder that does not exist yet is created with its parents.
   job.OutputPath = Out.filePath(QStringLiteral("new/deeper/"));
   QFile::remove(vanished);
-  // The fourth entry's output is the first one's name: the question comes once.
+  // The fourth entry's output has the first one's name: it is numbered, not asked about.
   TBoxAnswerer answerer(QMessageBox::Yes);
   Tfrm_Video window(nullptr, job);
   RunToEnd(window);
-  EXPECT_EQ(answerer.Answered, 1);
+  EXPECT_EQ(answerer.Answered, 0);
   EXPECT_TRUE(window.Completed());
   const QString log = Log(window);
-  const QString output = job.OutputPath + QStringLiteral("av.mkv");
-  EXPECT_EQ(ProbeFacts(output), QStringLiteral("mpeg4,aac"));
-  EXPECT_NEAR(ProbeDuration(output), 2.0, 0.2);
+  for (const char *name : {"av.mkv", "av (2).mkv"}) {
+    const QString output = job.OutputPath + QString::fromLatin1(name);
+    EXPECT_EQ(ProbeFacts(output), QStringLiteral("mpeg4,aac")) << name;
+    EXPECT_NEAR(ProbeDuration(output), 2.0, 0.2) << name;
+  }
   EXPECT_TRUE(log.contains(QStringLiteral("File #4\n") + Fixture("av.avi")));
   EXPECT_TRUE(log.contains(QStringLiteral("File #1\n")));
   EXPECT_EQ(window.FailedFiles(), 2);
@@ -82,53 +113,133 @@ TEST_F(JobWindows, BatchGoesOnPastVanishedAndCorruptSources) {
   EXPECT_TRUE(log.contains(QStringLiteral("Parameters -c:v mpeg4 -b:v 400k -c:a aac -b:a 64k")));
   EXPECT_TRUE(log.contains(QStringLiteral("Applying parameters... OK\nProcessing file...\n") +
                            job.OutputPath + QStringLiteral("av.mkv")));
-  EXPECT_TRUE(log.endsWith(QStringLiteral("\n\nDone.")));
+  // The summary counts each file once, in the log and on the window; the whole batch is done.
+  const QString summary = QStringLiteral("2 converted, 2 failed, 0 skipped, 0 stopped");
+  EXPECT_TRUE(log.endsWith(QStringLiteral("\n\n") + summary + QStringLiteral("\nDone.")))
+      << log.toStdString();
+  EXPECT_EQ(window.lbl_Summary->text(), summary);
+  EXPECT_EQ(window.windowTitle(), QStringLiteral("Done"));
   EXPECT_EQ(window.lbl_File->text(), QStringLiteral("Done."));
   EXPECT_EQ(window.lbl_Percent->text(), QStringLiteral("100%"));
+  EXPECT_EQ(window.lbl_Batch->text(), QStringLiteral("All files: 100%"));
+  EXPECT_EQ(window.prg_Batch->value(), 100);
   EXPECT_TRUE(window.lbl_FPS->text().endsWith(QStringLiteral(" KB")));
+  // "Open folder" hands the output folder to the desktop.
+  TUrlCatcher catcher;
+  QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
+  ASSERT_TRUE(window.btn_OpenFolder->isVisible());
+  window.btn_OpenFolder->click();
+  QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+  ASSERT_EQ(catcher.Urls.size(), 1);
+  EXPECT_EQ(QDir(catcher.Urls.first().toLocalFile()), QDir(job.OutputPath));
 }
 
-TEST_F(JobWindows, OverwriteQuestionNoKeepsTheFileYesReplacesIt) {
-  const QString output = Out.filePath(QStringLiteral("av.mp4"));
-  for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
-    {
+// A task the engine cannot run to its end is reported as failed, never as a success.
+TEST_F(JobWindows, AFailedTaskEndsWithFailedNotSuccess) {
+  Tfrm_Video window(nullptr, VideoJob({EntryFor(Fixture("av.mp4"))},
+                                      QStringLiteral("-s 641x361 -c:v libx264 -c:a aac"),
+                                      QStringLiteral("MP4")));
+  RunToEnd(window);
+  const QString log = Log(window);
+  const QString task = log.mid(log.indexOf(QStringLiteral("Processing file...")));
+  EXPECT_TRUE(task.contains(QStringLiteral("width or height"))) << log.toStdString();
+  EXPECT_TRUE(task.contains(QStringLiteral("\nFailed\n"))) << log.toStdString();
+  EXPECT_FALSE(task.contains(QStringLiteral("Success!")));
+  EXPECT_EQ(window.FailedFiles(), 1);
+  EXPECT_EQ(window.ConvertedFiles(), 0);
+  EXPECT_EQ(window.lbl_Summary->text(),
+            QStringLiteral("0 converted, 1 failed, 0 skipped, 0 stopped"));
+  EXPECT_NE(window.lbl_Percent->text(), QStringLiteral("100%"));
+}
+
+// Files that were there before the batch are asked about, one by one or once for all.
+TEST_F(JobWindows, OverwriteQuestionAnsweredForOneOrForAll) {
+  const QStringList outputs{Out.filePath(QStringLiteral("av.mp4")),
+                            Out.filePath(QStringLiteral("audio_first.mp4"))};
+  const struct {
+    QMessageBox::StandardButton Answer;
+    int Questions;
+    bool Replaced;
+  } cases[] = {{QMessageBox::No, 2, false},
+               {QMessageBox::Yes, 2, true},
+               {QMessageBox::NoToAll, 1, false},
+               {QMessageBox::YesToAll, 1, true}};
+  for (const auto &c : cases) {
+    for (const QString &output : outputs) {
       QFile file(output);
       file.open(QIODevice::WriteOnly | QIODevice::Truncate);
       file.write("old contents");
     }
-    TBoxAnswerer answerer(answer);
+    TBoxAnswerer answerer(c.Answer);
     Tfrm_Video window(nullptr,
-                      VideoJob({EntryFor(Fixture("av.avi"))}, QStringLiteral("-c:v mpeg4 -c:a aac"),
-                               QStringLiteral("MP4")));
+                      VideoJob({EntryFor(Fixture("av.avi")), EntryFor(Fixture("audio_first.mkv"))},
+                               QStringLiteral("-c:v mpeg4 -c:a aac"), QStringLiteral("MP4")));
     RunToEnd(window);
-    ASSERT_EQ(answerer.Answered, 1);
+    ASSERT_EQ(answerer.Answered, c.Questions) << c.Answer;
     EXPECT_EQ(answerer.Texts.first(),
               QStringLiteral("File \"av.mp4\" already exists!\r\rOverwrite existing file?"));
-    if (answer == QMessageBox::No) {
-      EXPECT_TRUE(Log(window).contains(QStringLiteral("Skipped!")));
+    EXPECT_EQ(Log(window).count(QStringLiteral("Skipped!")), c.Replaced ? 0 : 2) << c.Answer;
+    EXPECT_EQ(window.SkippedFiles(), c.Replaced ? 0 : 2);
+    for (const QString &output : outputs) {
       QFile file(output);
       file.open(QIODevice::ReadOnly);
-      EXPECT_EQ(file.readAll(), QByteArray("old contents"));
-    } else {
-      EXPECT_FALSE(Log(window).contains(QStringLiteral("Skipped!")));
-      EXPECT_EQ(ProbeFacts(output), QStringLiteral("mpeg4,aac"));
+      EXPECT_EQ(file.readAll() == QByteArray("old contents"), !c.Replaced)
+          << output.toStdString() << " " << c.Answer;
     }
   }
 }
 
-TEST_F(JobWindows, OriginalPathNeverWritesOverItsOwnSource) {
-  const QString source = Out.filePath(QStringLiteral("clip.avi"));
-  QFile::copy(Fixture("av.avi"), source);
+// Two sources of one base name into one folder: both outputs are kept, the second numbered,
+// and nothing is asked.
+TEST_F(JobWindows, SourcesOfOneNameGiveNumberedOutputs) {
+  QTemporaryDir sources;
+  QDir(sources.path()).mkpath(QStringLiteral("a"));
+  QDir(sources.path()).mkpath(QStringLiteral("b"));
+  const QStringList pairs[] = {
+      {QStringLiteral("a/clip1.mp4"), QStringLiteral("b/clip1.mp4")},
+      {QStringLiteral("a/clip.mp4"), QStringLiteral("a/clip.mkv")},
+  };
+  for (const QStringList &pair : pairs) {
+    QList<TFileEntry> entries;
+    for (const QString &name : pair) {
+      QFile::copy(Fixture("av.mp4"), sources.filePath(name));
+      entries << EntryFor(sources.filePath(name));
+    }
+    QTemporaryDir out;
+    TJobRecord job =
+        VideoJob(entries, QStringLiteral("-c:v mpeg4 -c:a mp3"), QStringLiteral("AVI"));
+    job.OutputPath = out.path() + QLatin1Char('/');
+    TBoxAnswerer answerer(QMessageBox::Yes);
+    Tfrm_Video window(nullptr, job);
+    RunToEnd(window);
+    EXPECT_EQ(answerer.Answered, 0);
+    EXPECT_EQ(window.ConvertedFiles(), 2);
+    const QString base = QFileInfo(pair.first()).completeBaseName();
+    for (const QString &name : {base + QStringLiteral(".avi"), base + QStringLiteral(" (2).avi")})
+      EXPECT_EQ(ProbeFacts(out.filePath(name)), QStringLiteral("mpeg4,mp3")) << name.toStdString();
+  }
+}
+
+// An output that would be its own source (no output folder, or the source's folder chosen)
+// is numbered; the source is never touched.
+TEST_F(JobWindows, AnOutputNeverReplacesItsOwnSource) {
+  const QString source = Out.filePath(QStringLiteral("clip1.mp4"));
+  QFile::copy(Fixture("av.mp4"), source);
   const QByteArray before = Digest(source);
-  TJobRecord job =
-      VideoJob({EntryFor(source)}, QStringLiteral("-c:v mpeg4 -c:a mp3"), QStringLiteral("AVI"));
-  job.OutputPath.clear();
-  TBoxAnswerer answerer(QMessageBox::Yes);
-  Tfrm_Video window(nullptr, job);
-  RunToEnd(window);
-  EXPECT_EQ(answerer.Answered, 1);
-  EXPECT_TRUE(Log(window).contains(QStringLiteral("Applying parameters... Error! ")));
-  EXPECT_EQ(Digest(source), before);
+  for (const QString &folder : {QString(), Out.path() + QLatin1Char('/')}) {
+    TJobRecord job =
+        VideoJob({EntryFor(source)}, QStringLiteral("-c:v mpeg4 -c:a aac"), QStringLiteral("MP4"));
+    job.OutputPath = folder;
+    TBoxAnswerer answerer(QMessageBox::Yes);
+    Tfrm_Video window(nullptr, job);
+    RunToEnd(window);
+    EXPECT_EQ(answerer.Answered, 0);
+    EXPECT_EQ(window.ConvertedFiles(), 1) << Log(window).toStdString();
+    const QString output = Out.filePath(QStringLiteral("clip1 (1).mp4"));
+    EXPECT_EQ(ProbeFacts(output), QStringLiteral("mpeg4,aac"));
+    EXPECT_EQ(Digest(source), before);
+    QFile::remove(output);
+  }
 }
 
 TEST_F(JobWindows, PauseResumeAndStopOnALongerClip) {
@@ -151,10 +262,20 @@ TEST_F(JobWindows, PauseResumeAndStopOnALongerClip) {
   // The window answers while the task ends.
   EXPECT_FALSE(window.btn_Stop->isEnabled());
   ASSERT_TRUE(WaitFor([&] { return window.btn_Close->isEnabled(); }));
+  // The window and the log say it stopped, where, and what the output holds.
   const QString log = Log(window);
-  EXPECT_TRUE(log.contains(QStringLiteral("Paused!\nResumed!\nCancelled by user!\nDone.")))
+  EXPECT_TRUE(log.contains(QStringLiteral("Paused!\nResumed!\nCancelled by user!\nStopped at 00:")))
       << log.toStdString();
-  EXPECT_FALSE(log.contains(QStringLiteral("Success!\n\nDone.")));
+  EXPECT_TRUE(log.contains(QStringLiteral(" of 00:01:00; the output holds what was converted\n"
+                                          "0 converted, 0 failed, 0 skipped, 1 stopped\nStopped.")))
+      << log.toStdString();
+  EXPECT_FALSE(log.section(QStringLiteral("File #1"), 1).contains(QStringLiteral("Success!")));
+  EXPECT_FALSE(log.contains(QStringLiteral("Done.")));
+  EXPECT_EQ(window.lbl_File->text(), QStringLiteral("Stopped."));
+  EXPECT_EQ(window.windowTitle(), QStringLiteral("Stopped"));
+  EXPECT_LT(window.prg_Process->value(), 100);
+  EXPECT_EQ(window.lbl_Percent->text(), QStringLiteral("%1%").arg(window.prg_Process->value()));
+  EXPECT_EQ(window.StoppedFiles(), 1);
   EXPECT_TRUE(window.btn_Stop->isHidden());
   EXPECT_TRUE(window.lbl_FPS->text().isEmpty());
   EXPECT_FALSE(window.Completed());
@@ -163,6 +284,61 @@ TEST_F(JobWindows, PauseResumeAndStopOnALongerClip) {
   EXPECT_EQ(ProbeFacts(output), QStringLiteral("h264"));
   EXPECT_GT(ProbeDuration(output), 0.0);
   EXPECT_LT(ProbeDuration(output), 60.0);
+}
+
+// At the end of a job the desktop is told the counts, unless the job window is the one in use.
+// The notification service is a stand-in on a bus of the test's own.
+TEST_F(JobWindows, TheDesktopHearsOfTheEndWhenTheWindowIsNotInUse) {
+  QProcess daemon;
+  daemon.start(
+      QStringLiteral("dbus-daemon"),
+      {QStringLiteral("--session"), QStringLiteral("--print-address"), QStringLiteral("--nofork")});
+  ASSERT_TRUE(daemon.waitForReadyRead(30000));
+  const QByteArray address = daemon.readLine().trimmed();
+  const QByteArray saved = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+  qputenv("DBUS_SESSION_BUS_ADDRESS", address);
+  const QString serviceName = QStringLiteral("fake-notifications");
+  TFakeNotifications fake;
+  {
+    QDBusConnection service =
+        QDBusConnection::connectToBus(QString::fromUtf8(address), serviceName);
+    ASSERT_TRUE(service.isConnected());
+    ASSERT_TRUE(service.registerService(QStringLiteral("org.freedesktop.Notifications")));
+    ASSERT_TRUE(service.registerObject(QStringLiteral("/org/freedesktop/Notifications"), &fake,
+                                       QDBusConnection::ExportAllSlots));
+  }
+  const QString source = Out.filePath(QStringLiteral("four.mkv"));
+  ASSERT_EQ(MakeClip(source, {QStringLiteral("testsrc=size=160x120:rate=25:duration=4")}), 0);
+  // First in use, then not: a notification of the first would arrive before the second's.
+  for (const bool inUse : {true, false}) {
+    QTemporaryDir out;
+    TJobRecord job = VideoJob({EntryFor(source)}, QStringLiteral("-vf realtime -c:v mpeg4"),
+                              QStringLiteral("MKV"));
+    job.OutputPath = out.path() + QLatin1Char('/');
+    Tfrm_Video window(nullptr, job);
+    QWidget other;
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return window.lbl_FPS->text().endsWith(QStringLiteral("KB")); }));
+    if (!inUse) {
+      // Another window is taken up while the task is paused.
+      window.btn_PauseClick();
+      other.show();
+      other.activateWindow();
+      ASSERT_TRUE(WaitFor([&] { return other.isActiveWindow(); }));
+      window.btn_PauseClick();
+    }
+    ASSERT_TRUE(WaitFor([&] { return window.btn_Close->isEnabled(); }));
+    EXPECT_TRUE(window.Completed());
+    EXPECT_EQ(window.isActiveWindow(), inUse);
+  }
+  ASSERT_TRUE(WaitFor([&] { return !fake.Bodies.isEmpty(); }));
+  EXPECT_EQ(fake.Bodies,
+            QStringList{QStringLiteral("1 converted, 0 failed, 0 skipped, 0 stopped")});
+  QDBusConnection::disconnectFromBus(serviceName);
+  qputenv("DBUS_SESSION_BUS_ADDRESS", saved);
+  daemon.kill();
+  daemon.waitForFinished();
 }
 
 TPreviewerForm *ShownPreview() {
@@ -245,3 +421,5 @@ TEST_F(JobWindows, AudioExtractionWritesTheFormatsExtension) {
 }
 
 } // namespace
+
+#include "JobWindowsTest.moc"

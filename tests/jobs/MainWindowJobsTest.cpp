@@ -198,7 +198,9 @@ TEST_F(MainWindowJobs, EndingTheProgramDuringAJobStopsItFirst) {
   signal.start(10);
   TJobCloser closer; // only a job left to run to its end needs it
   Form->btn_ConvertClick();
-  EXPECT_TRUE(log.contains(QStringLiteral("Cancelled by user!\nDone."))) << log.toStdString();
+  EXPECT_TRUE(log.contains(QStringLiteral("Cancelled by user!\nStopped at ")) &&
+              log.endsWith(QStringLiteral("\nStopped.")))
+      << log.toStdString();
   QTRY_VERIFY(!Form->isVisible());
   const QString output = jobOut.filePath(
       QStringLiteral("long.") + Form->PageControl1->cb_VideoFormat->currentText().toLower());
@@ -543,6 +545,34 @@ TEST(CommandLine, ASecondRunIntoTheSameFolderKeepsTheFirstOutput) {
   QFile::remove(ProgramLogFile());
 }
 
+// Outputs of one name in one folder and an output that would be its own source are numbered, not
+// skipped as if they had been there before.
+TEST(CommandLine, OutputsOfOneNameAreAllKept) {
+  QTemporaryDir config, in, out;
+  QDir(in.path()).mkpath(QStringLiteral("a"));
+  QDir(in.path()).mkpath(QStringLiteral("b"));
+  for (const char *name : {"a/clip1.mp4", "b/clip1.mp4"})
+    QFile::copy(Fixture("av.mp4"), in.filePath(QString::fromLatin1(name)));
+  const QString own = out.filePath(QStringLiteral("own.avi"));
+  QFile::copy(Fixture("av.avi"), own);
+  const QByteArray ownBefore = Digest(own);
+  EXPECT_EQ(
+      RunHeadless(config.path(),
+                  {QStringLiteral("-v"), out.path(), in.filePath(QStringLiteral("a/clip1.mp4")),
+                   in.filePath(QStringLiteral("b/clip1.mp4")), own, QStringLiteral("x")},
+                  180),
+      0);
+  const QString log = ProgramLog();
+  EXPECT_FALSE(log.contains(QStringLiteral("Skipped!"))) << log.toStdString();
+  EXPECT_TRUE(log.contains(QStringLiteral("\n3 converted, 0 failed, 0 skipped, 0 stopped\nDone.")))
+      << log.toStdString();
+  for (const char *name : {"clip1.avi", "clip1 (2).avi", "own (1).avi"})
+    EXPECT_EQ(ProbeFacts(out.filePath(QString::fromLatin1(name))), QStringLiteral("mpeg4,mp3"))
+        << name;
+  EXPECT_EQ(Digest(own), ownBefore);
+  QFile::remove(ProgramLogFile());
+}
+
 // A copy of AMedia (an MP4 with its index at the end) whose coded data is garbage: it is listed
 // like any media file, and its conversion fails.
 QString CorruptCopy(const QString &AMedia, const QString &ACopy) {
@@ -573,6 +603,12 @@ TEST(CommandLine, ExitStatusIsOneWhenAFileOfTheJobFailed) {
   const QString log = ProgramLog();
   EXPECT_TRUE(log.contains(QStringLiteral("File #1\n") + corrupt)) << log.toStdString();
   EXPECT_TRUE(log.contains(QStringLiteral("File #2\n") + Fixture("av.mp4")));
+  // The failed file is never called a success.
+  const QString failed =
+      log.section(QStringLiteral("File #1"), 1).section(QStringLiteral("File #2"), 0, 0);
+  EXPECT_FALSE(failed.contains(QStringLiteral("Success!"))) << log.toStdString();
+  EXPECT_TRUE(failed.contains(QStringLiteral("\nFailed\n")));
+  EXPECT_TRUE(log.contains(QStringLiteral("1 converted, 1 failed, 0 skipped, 0 stopped")));
   const QString output = out.filePath(QStringLiteral("av.avi"));
   EXPECT_EQ(ProbeFacts(output), QStringLiteral("mpeg4,mp3"));
   EXPECT_NEAR(ProbeDuration(output), 2.0, 0.2);
@@ -719,7 +755,10 @@ TEST(CommandLine, ASignalStopsTheJobWithItsStatusAndTheLog) {
     EXPECT_TRUE(said.contains(undone)) << said.toStdString();
     const QString log = FileText(folder.filePath(QStringLiteral("log.txt")));
     EXPECT_TRUE(log.contains(QStringLiteral("File #1\n") + clip)) << log.toStdString();
-    EXPECT_TRUE(log.contains(stopped + QLatin1Char('\n') + undone)) << log.toStdString();
+    EXPECT_TRUE(log.contains(stopped + QStringLiteral("\nStopped at 00:"))) << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral(" of 00:01:00; the output holds what was converted\n") +
+                             undone))
+        << log.toStdString();
     EXPECT_FALSE(log.contains(QStringLiteral("File #2")));
     EXPECT_FALSE(ProbeFacts(first).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(out.filePath(QStringLiteral("c.avi"))));

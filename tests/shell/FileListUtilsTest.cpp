@@ -56,20 +56,28 @@ INSTANTIATE_TEST_SUITE_P(Sizes, SizeTextTest,
                                          SizeCase{1293942784LL * 10, "12.05 GB"},
                                          SizeCase{1099511627776LL * 2, "2048.00 GB"}));
 
-TEST(FileListTexts, ByteCountUsesGroupSeparatorsAndShowsZero) {
-  EXPECT_EQ(FormatByteCount(1234567, English), QStringLiteral("1,234,567"));
-  EXPECT_EQ(FormatByteCount(0, English), QStringLiteral("0"));
+// The units of the Add Files dialog: bytes, then binary units with two decimals.
+TEST(FileListTexts, HumanSizesInTheAddFilesDialogsUnits) {
+  const struct {
+    int64_t Bytes;
+    const char *Text;
+  } cases[] = {{0, "0 bytes"},        {1023, "1,023 bytes"},        {494592, "483.00 KiB"},
+               {1234567, "1.18 MiB"}, {1073741823, "1,024.00 MiB"}, {1293942784, "1.21 GiB"}};
+  for (const auto &c : cases)
+    EXPECT_EQ(HumanSizeText(c.Bytes, English).toStdString(), c.Text) << c.Bytes;
 }
 
 TEST(FileListTexts, StatusTexts) {
   EXPECT_EQ(FilesStatusText(0, 0, 0, English),
-            QStringLiteral("Files: 0 (Size: 0 MB, Duration: 00:00:00)"));
+            QStringLiteral("Files: 0 (Size: 0 bytes, Duration: 00:00:00)"));
   EXPECT_EQ(FilesStatusText(3, 1293942784, 3723000000, English),
-            QStringLiteral("Files: 3 (Size: 1.21 GB, Duration: 01:02:03)"));
+            QStringLiteral("Files: 3 (Size: 1.21 GiB, Duration: 01:02:03)"));
   EXPECT_EQ(SelectedStatusText(1, 1073741824, English),
-            QStringLiteral("Selected: 1 file, 1,024 MB"));
+            QStringLiteral("Selected: 1 file, 1.00 GiB"));
+  // A small selection is not "0 MB".
+  EXPECT_EQ(SelectedStatusText(1, 494592, English), QStringLiteral("Selected: 1 file, 483.00 KiB"));
   EXPECT_EQ(SelectedStatusText(2, 1073741825, English),
-            QStringLiteral("Selected: 2 files, 1.00 GB"));
+            QStringLiteral("Selected: 2 files, 1.00 GiB"));
 }
 
 TEST(FileListTexts, RawValueOfBadTextIsZero) {

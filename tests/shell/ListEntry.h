@@ -10,7 +10,7 @@ inline TFileEntry ListEntry(const QString &caption, const QString &path, int64_t
   TFileEntry e;
   e.Caption = caption;
   e.SubItems[siDuration] = FormatDuration(duration);
-  e.SubItems[siSize] = FormatByteCount(size, locale);
+  e.SubItems[siSize] = HumanSizeText(size, locale);
   e.SubItems[siSource] = path;
   e.SubItems[siRawDuration] = QString::number(duration);
   e.SubItems[siRawSize] = QString::number(size);

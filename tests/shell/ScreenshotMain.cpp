@@ -21,7 +21,7 @@ TFileEntry Sample(const QString &path, int64_t seconds, int64_t bytes, const QSt
   TFileEntry e;
   e.Caption = QFileInfo(path).fileName();
   e.SubItems[siDuration] = FormatDuration(seconds * 1000000);
-  e.SubItems[siSize] = FormatByteCount(bytes);
+  e.SubItems[siSize] = HumanSizeText(bytes);
   e.SubItems[siSource] = path;
   e.SubItems[siRawDuration] = QString::number(seconds * 1000000);
   e.SubItems[siRawSize] = QString::number(bytes);

@@ -32,6 +32,7 @@
 #include <QTreeWidget>
 #include <QtTest>
 #include <csignal>
+#include <functional>
 #include <limits>
 #include <unistd.h>
 
@@ -147,7 +148,7 @@ private slots:
     QCOMPARE(w.lbl_Note->text(), QStringLiteral("Click here to add files"));
     QVERIFY(!w.btn_Remove->isEnabled());
     QVERIFY(!w.mnu_Preview->isEnabled());
-    QCOMPARE(w.sts_0->text(), QStringLiteral("Files: 0 (Size: 0 MB, Duration: 00:00:00)"));
+    QCOMPARE(w.sts_0->text(), QStringLiteral("Files: 0 (Size: 0 bytes, Duration: 00:00:00)"));
     QVERIFY(w.prg_Win7 != nullptr);
     QVERIFY(!w.prg_Win7->Visible());
     QCOMPARE(w.lw_Files->header()->sortIndicatorSection(), 0);
@@ -189,7 +190,7 @@ private slots:
     QCOMPARE(w.Entry(0).Caption, QStringLiteral("x.avi"));
     QCOMPARE(w.Entry(0).SubItems, e.SubItems);
     QCOMPARE(w.lw_Files->topLevelItem(0)->text(1), QStringLiteral("00:01:01"));
-    QCOMPARE(w.lw_Files->topLevelItem(0)->text(2), QStringLiteral("2,048"));
+    QCOMPARE(w.lw_Files->topLevelItem(0)->text(2), QStringLiteral("2.00 KiB"));
     QCOMPARE(w.lw_Files->topLevelItem(0)->text(3), QStringLiteral("/m/x.avi"));
     QCOMPARE(w.ListedPaths(), QStringList{QStringLiteral("/m/x.avi")});
   }
@@ -203,10 +204,10 @@ private slots:
     QVERIFY(!w.pnl_Note->isVisible());
     // The unknown duration (-1) is left out of the total.
     QCOMPARE(w.TotalDuration, int64_t(1000000));
-    QCOMPARE(w.sts_0->text(), QStringLiteral("Files: 2 (Size: 1,024 MB, Duration: 00:00:01)"));
+    QCOMPARE(w.sts_0->text(), QStringLiteral("Files: 2 (Size: 1.00 GiB, Duration: 00:00:01)"));
     w.AppendEntry(Entry(QStringLiteral("/m/c.avi"), 3723000000, 1));
     w.UpdateSize();
-    QCOMPARE(w.sts_0->text(), QStringLiteral("Files: 3 (Size: 1.00 GB, Duration: 01:02:04)"));
+    QCOMPARE(w.sts_0->text(), QStringLiteral("Files: 3 (Size: 1.00 GiB, Duration: 01:02:04)"));
   }
 
   void statusTotalsHoldAtTheLimitWhateverTheFilesClaim() {
@@ -221,10 +222,10 @@ private slots:
     QCOMPARE(w.TotalDuration, std::numeric_limits<int64_t>::max());
     QCOMPARE(w.TotalSize, std::numeric_limits<int64_t>::max());
     QCOMPARE(w.sts_0->text(),
-             QStringLiteral("Files: 3 (Size: 8589934592.00 GB, Duration: 2562047788:00:54)"));
+             QStringLiteral("Files: 3 (Size: 8.00 EiB, Duration: 2562047788:00:54)"));
     QCOMPARE(w.lw_Files->topLevelItem(2)->text(lcDuration), QStringLiteral("-"));
     w.mnu_SelectAll->trigger();
-    QCOMPARE(w.sts_1->text(), QStringLiteral("Selected: 3 files, 8589934592.00 GB"));
+    QCOMPARE(w.sts_1->text(), QStringLiteral("Selected: 3 files, 8.00 EiB"));
   }
 
   void dropOfUriListCallsAddFiles() {
@@ -297,13 +298,13 @@ private slots:
     QCOMPARE(Captions(w), QStringList({QStringLiteral("alpha.mp4"), QStringLiteral("clip10.avi"),
                                        QStringLiteral("Clip9.mkv")}));
     w.lw_Files->topLevelItem(1)->setSelected(true);
-    QCOMPARE(w.sts_1->text(), QStringLiteral("Selected: 1 file, 1,024 MB"));
+    QCOMPARE(w.sts_1->text(), QStringLiteral("Selected: 1 file, 1.00 GiB"));
     QVERIFY(w.btn_Remove->isEnabled());
     QVERIFY(w.btn_Properties->isEnabled());
     QVERIFY(w.btn_Play->isEnabled());
     QVERIFY(w.mnu_Play->isEnabled() && w.mnu_Remove->isEnabled());
     w.lw_Files->topLevelItem(2)->setSelected(true);
-    QCOMPARE(w.sts_1->text(), QStringLiteral("Selected: 2 files, 1.00 GB"));
+    QCOMPARE(w.sts_1->text(), QStringLiteral("Selected: 2 files, 1.00 GiB"));
     QCOMPARE(w.SelectedEntries(), QList<int>({1, 2}));
     // Deselecting one of several empties the text although one stays selected.
     w.lw_Files->topLevelItem(1)->setSelected(false);
@@ -325,13 +326,13 @@ private slots:
     AddThree(w);
     w.mnu_SelectAll->trigger();
     QCOMPARE(w.SelectedEntries(), QList<int>({0, 1, 2}));
-    QCOMPARE(w.sts_1->text(), QStringLiteral("Selected: 3 files, 1.00 GB"));
+    QCOMPARE(w.sts_1->text(), QStringLiteral("Selected: 3 files, 1.00 GiB"));
     w.lw_Files->clearSelection();
     w.lw_Files->topLevelItem(0)->setSelected(true);
     w.lw_Files->topLevelItem(2)->setSelected(true);
     w.mnu_Remove->trigger();
     QCOMPARE(Captions(w), QStringList({QStringLiteral("clip10.avi")}));
-    QCOMPARE(w.sts_0->text(), QStringLiteral("Files: 1 (Size: 1,024 MB, Duration: 00:00:10)"));
+    QCOMPARE(w.sts_0->text(), QStringLiteral("Files: 1 (Size: 1.00 GiB, Duration: 00:00:10)"));
     QCOMPARE(w.sts_1->text(), QString());
     QVERIFY(!w.btn_Remove->isEnabled());
     // Remove with nothing selected deletes nothing and turns a stale enabled state off.
@@ -631,10 +632,26 @@ private slots:
     QCOMPARE(p->cb_VideoEncoder->count(), 4);
     QCOMPARE(p->cb_VideoEncoder->currentText(), QStringLiteral("MPEG4"));
     QCOMPARE(p->cb_AudioEncoder->itemText(1), QStringLiteral("AAC"));
-    // "HD AVC (*.mp4)" with "Original parameters" unchecked.
+    // "HD AVC (*.mp4)" with "Original parameters" unchecked; the page says that a choice not
+    // applied yet changes nothing.
+    QVERIFY(p->lbl_NotApplied->isHidden());
     p->cb_Type->setCurrentIndex(1);
     emit p->cb_Type->activated(1);
+    QVERIFY(!p->lbl_NotApplied->isHidden());
+    QCOMPARE(p->lbl_NotApplied->text(), QStringLiteral("not applied; press Apply"));
     p->cb_Format->setCurrentIndex(p->cb_Format->findText(QStringLiteral("HD AVC (*.mp4)")));
+    p->chk_OriginalSettings->setChecked(false);
+    p->btn_Apply->click();
+    QVERIFY(p->lbl_NotApplied->isHidden());
+    const std::function<void()> choices[] = {
+        [p] { emit p->cb_Format->activated(p->cb_Format->currentIndex()); },
+        [p] { p->chk_OriginalSettings->click(); }};
+    for (const auto &choose : choices) {
+      choose();
+      QVERIFY(!p->lbl_NotApplied->isHidden());
+      p->btn_Apply->click();
+      QVERIFY(p->lbl_NotApplied->isHidden());
+    }
     p->chk_OriginalSettings->setChecked(false);
     p->btn_Apply->click();
     QCOMPARE(p->cb_VideoFormat->currentText(), QStringLiteral("MP4"));

@@ -396,8 +396,9 @@ void Tfrm_Preview::SaveImageAs1Click() {
   QFileDialog dialog(this, QStringLiteral("Save Image As"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
-  dialog.setNameFilters(
-      {QStringLiteral("Bitmaps (*.bmp)"), QStringLiteral("JPEG Image File (*.jpg *.jpeg)")});
+  dialog.setNameFilters({QStringLiteral("Bitmaps (*.bmp)"),
+                         QStringLiteral("JPEG Image File (*.jpg *.jpeg)"),
+                         QStringLiteral("PNG Image File (*.png)")});
   dialog.setDefaultSuffix(QStringLiteral("bmp"));
   dialog.setDirectory(LastSaveFolder.isEmpty() ? QFileInfo(windowTitle()).absolutePath()
                                                : LastSaveFolder);
@@ -412,9 +413,12 @@ void Tfrm_Preview::SaveImageAs1Click() {
 bool Tfrm_Preview::SaveImageTo(const QString &AFileName, bool AQuiet) {
   if (FBitmap.Empty())
     return false;
-  const bool bmp =
-      QFileInfo(AFileName).suffix().compare(QLatin1String("bmp"), Qt::CaseInsensitive) == 0;
-  if (ImageOf(FBitmap).save(AFileName, bmp ? "BMP" : "JPG"))
+  // The format the extension names; JPEG for .jpg, .jpeg and names without a known one.
+  const QString suffix = QFileInfo(AFileName).suffix().toLower();
+  const char *format = suffix == QLatin1String("bmp")   ? "BMP"
+                       : suffix == QLatin1String("png") ? "PNG"
+                                                        : "JPG";
+  if (ImageOf(FBitmap).save(AFileName, format))
     return true;
   if (!AQuiet)
     ShowError(QStringLiteral("Cannot save the picture to %1.").arg(AFileName));

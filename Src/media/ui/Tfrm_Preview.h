@@ -54,7 +54,8 @@ public:
   void btn_LastClick();
   void Image1Click();
   void SaveImageAs1Click();
-  // Writes the frame shown: a BMP when the name ends in ".bmp" (any case), a JPEG otherwise.
+  // Writes the frame shown: a BMP or PNG when the name ends in ".bmp" or ".png" (any case), a
+  // JPEG otherwise.
   // False (with a message box unless AQuiet) when there is no frame or the file cannot be
   // written.
   bool SaveImageTo(const QString &AFileName, bool AQuiet = false);

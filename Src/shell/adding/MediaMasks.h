@@ -7,11 +7,13 @@
 #include <vector>
 
 // The accepted extensions as a mask list (trailing separator included): twenty long-standing
-// ones, then the containers the program writes itself beyond those (M4V, WebM), so that its
-// own outputs can be added again.
+// ones, the containers the program writes itself beyond those (M4V, WebM), so that its own
+// outputs can be added again, then common audio files and camcorder transport streams. A file
+// of any of them is listed only when the decoder opens it.
 inline constexpr std::string_view MediaMasks =
     "*.3GP;*.ASF;*.AVI;*.AVM;*.AVS;*.DAT;*.FLV;*.MKV;*.MOV;*.MP4;*.MPEG;*.MPG;*.NSV;*.OGM;*.RM;"
-    "*.RMVB;*.TP;*.TS;*.VOB;*.WMV;*.M4V;*.WEBM;";
+    "*.RMVB;*.TP;*.TS;*.VOB;*.WMV;*.M4V;*.WEBM;*.WAV;*.FLAC;*.MP3;*.M4A;*.OGG;*.OPUS;*.MTS;"
+    "*.M2TS;";
 
 // Splits a ";"-separated list, trimming every item and dropping empty and repeated ones.
 std::vector<std::string> SplitList(std::string_view AText);

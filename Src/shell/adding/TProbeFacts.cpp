@@ -49,7 +49,7 @@ TFileEntry FileEntryOf(const QString &APath, const TProbeFacts &AFacts, const QL
   int64_t rawDuration = AFacts.Duration == AV_NOPTS_VALUE ? 0 : AFacts.Duration;
   // An unknown duration (-1) reads "-".
   entry.SubItems[siDuration] = FormatDuration(rawDuration);
-  entry.SubItems[siSize] = FormatByteCount(AFacts.Size, ALocale);
+  entry.SubItems[siSize] = HumanSizeText(AFacts.Size, ALocale);
   entry.SubItems[siSource] = APath;
   entry.SubItems[siRawDuration] = QString::number(rawDuration);
   entry.SubItems[siRawSize] = QString::number(AFacts.Size);

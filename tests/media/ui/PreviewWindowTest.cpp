@@ -296,15 +296,15 @@ TEST(PreviewWindow, TrackBarStepAfterButtonStepsFollowsThePictureShown) {
   EXPECT_EQ(f.CurrentPTS(), 40000);
 }
 
-TEST(PreviewWindow, SavesTheFrameAsJpegOrBmpByExtension) {
+TEST(PreviewWindow, SavesTheFrameAsJpegPngOrBmpByExtension) {
   TOpenPreview p(Fixture("av.mp4"));
   ASSERT_TRUE(p.Loaded);
   QTemporaryDir dir;
   struct TSaveCase {
     const char *Name;
     const char *Format;
-  } cases[] = {{"a.jpg", "jpeg"}, {"b.JPEG", "jpeg"}, {"c.bmp", "bmp"},
-               {"d.BMP", "bmp"},  {"e.png", "jpeg"},  {"noext", "jpeg"}};
+  } cases[] = {{"a.jpg", "jpeg"}, {"b.JPEG", "jpeg"}, {"c.bmp", "bmp"}, {"d.BMP", "bmp"},
+               {"e.png", "png"},  {"f.PNG", "png"},   {"noext", "jpeg"}};
   for (const TSaveCase &c : cases) {
     const QString path = dir.filePath(QString::fromLatin1(c.Name));
     ASSERT_TRUE(p.Form.SaveImageTo(path, true)) << c.Name;

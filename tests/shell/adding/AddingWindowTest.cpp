@@ -112,14 +112,17 @@ TEST(AddingWindow, FindsMediaFilesAtDepthsOneAndThreeAndSkipsTheRestSilently) {
   const QString top = folder.Put(QStringLiteral("top.mp4"), QStringLiteral("av.mp4"));
   const QString deep = folder.Put(QStringLiteral("a/b/c/deep.MP4"), QStringLiteral("ntsc.mp4"));
   const QString hidden = folder.Put(QStringLiteral(".hidden/h.avi"), QStringLiteral("av.avi"));
+  // Audio files are media too, when the decoder opens them.
+  const QString sound = folder.Put(QStringLiteral("a/b/sound.mp3"), QStringLiteral("audio.mp3"));
+  const QString wave = folder.Put(QStringLiteral("a/wave.WAV"), QStringLiteral("audio.wav"));
+  folder.Put(QStringLiteral("a/fake.wav"), QStringLiteral("not_media.mp4"));
   folder.Put(QStringLiteral("a/corrupt.mp4"), QStringLiteral("not_media.mp4"));
   folder.Put(QStringLiteral("a/b/cut.mp4"), QStringLiteral("truncated.mp4"));
   folder.Put(QStringLiteral("a/b/still.png"), QStringLiteral("still.png"));
-  folder.Put(QStringLiteral("a/b/sound.mp3"), QStringLiteral("audio.mp3"));
   QDir().mkpath(folder.Path(QStringLiteral("a/b/folder.avi"))); // a folder named like media
   TTestList list;
   RunAdding({folder.Path()}, list);
-  QStringList expected{top, deep, hidden};
+  QStringList expected{top, deep, hidden, sound, wave};
   expected.sort();
   EXPECT_EQ(list.Paths(), expected) << list.Paths().join(QLatin1Char(' ')).toStdString();
   EXPECT_EQ(list.Sorts, 1);
@@ -213,7 +216,7 @@ TEST_P(AddingEntryTest, SubItemsOfTheProbedFile) {
   EXPECT_EQ(e.SubItems[siSource], path);
   EXPECT_EQ(e.SubItems[siRawDuration].toStdString(), c.RawDuration);
   EXPECT_EQ(e.SubItems[siRawSize].toLongLong(), QFileInfo(path).size());
-  EXPECT_EQ(e.SubItems[siSize], FormatByteCount(QFileInfo(path).size()));
+  EXPECT_EQ(e.SubItems[siSize], HumanSizeText(QFileInfo(path).size()));
   EXPECT_EQ(e.SubItems[siFrameRate].toStdString(), c.FrameRate);
   if (std::string(c.BitRate) == "kb")
     EXPECT_TRUE(e.SubItems[siBitRate].endsWith(QStringLiteral(" kb")) &&

@@ -55,13 +55,18 @@ INSTANTIATE_TEST_SUITE_P(
                     TAcceptCase{"/v.mp4/clip", false}, TAcceptCase{"/v/a.3gp", true},
                     TAcceptCase{"/v/a.RmVb", true}, TAcceptCase{"/v/a.tp", true},
                     TAcceptCase{"/v/a.mpeg", true}, TAcceptCase{"/v/a.wmv", true},
-                    TAcceptCase{"/v/a.mp3", false}, TAcceptCase{"/v/a.mkv.part", false},
+                    TAcceptCase{"/v/a.mp3", true}, TAcceptCase{"/v/a.mkv.part", false},
+                    // audio files and camcorder streams
+                    TAcceptCase{"/v/a.WAV", true}, TAcceptCase{"/v/a.flac", true},
+                    TAcceptCase{"/v/a.m4a", true}, TAcceptCase{"/v/a.ogg", true},
+                    TAcceptCase{"/v/a.opus", true}, TAcceptCase{"/v/a.MTS", true},
+                    TAcceptCase{"/v/a.m2ts", true}, TAcceptCase{"/v/a.aiff", false},
                     // containers the program writes
                     TAcceptCase{"/v/a.webm", true}, TAcceptCase{"/v/a.M4V", true}));
 
 TEST(SplitList, TrimsAndDropsEmptyAndRepeatedItems) {
   EXPECT_EQ(SplitList(" *.AVI ; ;*.MP4;*.AVI;"), (std::vector<std::string>{"*.AVI", "*.MP4"}));
-  EXPECT_EQ(SplitList(MediaMasks).size(), 22u);
+  EXPECT_EQ(SplitList(MediaMasks).size(), 30u);
   EXPECT_TRUE(SplitList("").empty());
 }
 

@@ -41,7 +41,7 @@ TEST_P(FileEntryTest, SubItemsFollowTheListLayout) {
   ASSERT_EQ(e.SubItems.size(), SubItemCount);
   EXPECT_EQ(e.Caption, QStringLiteral("clip.final.mp4"));
   EXPECT_EQ(e.SubItems[siDuration].toStdString(), c.Duration);
-  EXPECT_EQ(e.SubItems[siSize].toStdString(), "1,234,567");
+  EXPECT_EQ(e.SubItems[siSize].toStdString(), "1.18 MiB");
   EXPECT_EQ(e.SubItems[siSource].toStdString(), "/media/in/clip.final.mp4");
   EXPECT_EQ(e.SubItems[siRawDuration].toStdString(), c.RawDuration);
   EXPECT_EQ(e.SubItems[siRawSize].toStdString(), "1234567");
