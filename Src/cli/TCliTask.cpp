@@ -13,6 +13,10 @@ TCliTask::TCliTask(const TCliArguments &AArgs, TStopSignal &AStop, FILE *AOut)
   FEncoder.OnTerminate = [this](TObject *, const TTerminateInfo &AInfo) { Ended(AInfo); };
 }
 
+TCliTask::~TCliTask() {
+  GlobalLogger()->SetOnLog(nullptr);
+}
+
 namespace {
 
 bool HasWord(const std::string &AText, const std::string &AWord) {
@@ -24,6 +28,14 @@ bool HasWord(const std::string &AText, const std::string &AWord) {
   return false;
 }
 
+// The engine replaces an existing file (the app asks first); the command line asks for -y,
+// as the ffmpeg tool does. "-" is standard output, never a file.
+bool Kept(const TCliOutput &AOutput) {
+  std::error_code error;
+  return AOutput.File != "-" && !HasWord(AOutput.Options, "-y") &&
+         std::filesystem::exists(AOutput.File, error);
+}
+
 } // namespace
 
 void TCliTask::ShowPreview(std::function<void()> AProcessEvents) {
@@ -32,25 +44,48 @@ void TCliTask::ShowPreview(std::function<void()> AProcessEvents) {
   FEncoder.SetPreviewAudio(true);
 }
 
+void TCliTask::ShowLog() {
+  TFFLogger *logger = GlobalLogger();
+  logger->SetLogLevel(llWarning);
+  logger->SetLogFlags(LogFlagSkipRepeated);
+  logger->SetSynchronous(true); // in order with the progress and before the task's end
+  logger->SetTriggerEventInMainThread(false);
+  logger->SetOnLog([this](const TObject *ASender, uint32_t, TLogLevel ALevel,
+                          const std::string &ALine) { ShowLogLine(ASender, ALevel, ALine); });
+}
+
+void TCliTask::ShowLogLine(const TObject *ASender, TLogLevel ALevel, const std::string &ALine) {
+  if (ALevel == llQuiet)
+    return; // the task's end record, printed with the termination record
+  const std::string text = ToolLogLine(ALine, ASender == GlobalLogger());
+  std::lock_guard lock(FOutLock);
+  // Over the progress line, which the next report writes again below.
+  if (FLineWidth > 0)
+    std::fprintf(FOut, "\r%*s\r", int(FLineWidth), "");
+  std::fprintf(FOut, "%s\n", text.c_str());
+  std::fflush(FOut);
+  FLineWidth = 0;
+}
+
 int TCliTask::Run(const std::string &ALibraryPath) {
+  ShowLog();
   if (!FEncoder.AVLibLoaded() && !FEncoder.LoadAVLib(ALibraryPath))
     return Refused(FEncoder.LastErrMsg());
-  // The engine replaces an existing file (the app asks first); the command line asks for -y,
-  // as the ffmpeg tool does. "-" is standard output, never a file.
-  std::error_code error;
-  if (FArgs.Output != "-" && !HasWord(FArgs.OutputOptions, "-y") &&
-      std::filesystem::exists(FArgs.Output, error))
-    return Refused("File \"" + FArgs.Output +
-                   "\" already exists. Add -y to the output options to overwrite it.");
+  for (const TCliOutput &out : FArgs.Outputs)
+    if (Kept(out))
+      return Refused("File \"" + out.File +
+                     "\" already exists. Add -y to the output options to overwrite it.");
   TInputOptions input;
   input.Options = FArgs.InputOptions;
   const int task = FEncoder.AddTask(FArgs.Input, &input);
   if (task < 0)
     return Refused(FEncoder.LastErrMsg());
-  TOutputOptions output;
-  output.Options = FArgs.OutputOptions;
-  if (FEncoder.SetOutput(task, FArgs.Output, &output) < 0)
-    return Refused(FEncoder.LastErrMsg());
+  for (const TCliOutput &out : FArgs.Outputs) {
+    TOutputOptions output;
+    output.Options = out.Options;
+    if (FEncoder.SetOutput(task, out.File, &output) < 0)
+      return Refused(FEncoder.LastErrMsg());
+  }
   FStarted = std::chrono::steady_clock::now();
   if (FProcessEvents)
     ConvertOnWorker();
@@ -95,6 +130,7 @@ void TCliTask::ShowProgress(const TProgressInfo &AInfo) {
   const double elapsed =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - FStarted).count();
   const std::string line = ProgressLine(AInfo, elapsed);
+  std::lock_guard lock(FOutLock);
   // Blanks over what is left of a longer previous line.
   const size_t pad = FLineWidth > line.size() ? FLineWidth - line.size() : 0;
   std::fprintf(FOut, "\r%s%*s", line.c_str(), int(pad), "");
