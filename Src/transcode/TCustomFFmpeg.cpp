@@ -596,11 +596,9 @@ void TCustomFFmpeg::SetTsOffset(TInputFile &f) const {
 }
 
 void TCustomFFmpeg::SettleInputOffsets() {
-  if (FInputOffsetsSettled)
-    return; // the sync offsets are relative to the inputs: apply them once per task
-  FInputOffsetsSettled = true;
   // The tool applies global options before it opens any file: -copyts and -start_at_zero
-  // among the first output's options count for the inputs opened before it.
+  // among any output's options count for the inputs opened before it. Each output settles the
+  // offsets again from the inputs' own values, so the -isync adjustments are not added twice.
   for (auto &f : Finput_files)
     SetTsOffset(*f);
   for (int i = 0; i < Fnb_input_files(); i++) {

@@ -131,8 +131,8 @@ private:
 
   // An input's timestamp offset from -itsoffset, its -ss point and -copyts/-start_at_zero.
   void SetTsOffset(TInputFile &f) const;
-  // At the first output: the inputs' timestamp offsets under the global options known by then,
-  // then the -isync adjustments.
+  // At each output: the inputs' timestamp offsets under the global options known by then, then
+  // the -isync adjustments.
   void SettleInputOffsets();
   // State to restore when an output fails half-way.
   struct TInputUse {
@@ -169,7 +169,6 @@ private:
   // library's explanation added when there is one.
   [[noreturn]] void RethrowExplained();
 
-  bool FInputOffsetsSettled = false;
   mutable std::mutex FErrorsLock;
   mutable std::string FFirstError;        // the engine's own
   mutable std::string FFirstLibraryError; // a library's

@@ -199,6 +199,7 @@ TEST_F(CliTest, ConvertsAndReportsTheFinishedTask) {
 struct TOutputsCase {
   const char *name;
   std::vector<std::pair<std::string, std::string>> outputs; // options, file name
+  std::string inputOptions;
 };
 
 void PrintTo(const TOutputsCase &c, std::ostream *os) {
@@ -209,7 +210,7 @@ class CliOutputs : public CliTest, public ::testing::WithParamInterface<TOutputs
 
 TEST_P(CliOutputs, WritesEveryOutputAsTheTool) {
   const TOutputsCase &c = GetParam();
-  std::vector<std::string> args{Fixture("av.mp4")};
+  std::vector<std::string> args{"-I", c.inputOptions, Fixture("av.mp4")};
   std::string toolArgs;
   for (const auto &[options, name] : c.outputs) {
     args.insert(args.end(), {"-O", "-y " + options, ScratchDir() + "/ours_" + name});
@@ -217,7 +218,8 @@ TEST_P(CliOutputs, WritesEveryOutputAsTheTool) {
   }
   const TCliRun run = RunCli(args);
   EXPECT_EQ(run.status, 0) << run.err;
-  RunText("ffmpeg -nostdin -v error -y -i \"" + Fixture("av.mp4") + "\"" + toolArgs);
+  RunText("ffmpeg -nostdin -v error -y " + c.inputOptions + " -i \"" + Fixture("av.mp4") + "\"" +
+          toolArgs);
   for (const auto &[options, name] : c.outputs) {
     const std::string ours = ScratchDir() + "/ours_" + name;
     const std::string tool = ScratchDir() + "/tool_" + name;
@@ -225,16 +227,26 @@ TEST_P(CliOutputs, WritesEveryOutputAsTheTool) {
     EXPECT_EQ(streams, ProbeStreams(tool)) << name;
     EXPECT_FALSE(streams.empty()) << name;
     EXPECT_NEAR(ProbeDuration(ours), ProbeDuration(tool), 0.04) << name;
+    const std::string firstTime =
+        "ffprobe -v error -read_intervals %+#1 -show_entries packet=pts_time -of csv=p=0 \"";
+    EXPECT_EQ(RunText(firstTime + ours + "\""), RunText(firstTime + tool + "\"")) << name;
   }
 }
 
 const TOutputsCase OutputsCases[] = {
     {"video_and_audio_apart",
-     {{"-an -c:v mpeg4", "video.mkv"}, {"-vn -c:a libmp3lame", "audio.mp3"}}},
+     {{"-an -c:v mpeg4", "video.mkv"}, {"-vn -c:a libmp3lame", "audio.mp3"}},
+     ""},
     {"three_with_a_copy",
      {{"-c copy", "copy.mkv"},
       {"-c:v mpeg4 -vf scale=160:120 -c:a mp2", "small.avi"},
-      {"-vn -c:a flac -t 1", "cut.flac"}}},
+      {"-vn -c:a flac -t 1", "cut.flac"}},
+     ""},
+    // A global option acts on the whole run wherever it stands: the first output keeps the
+    // input's times too.
+    {"copyts_among_the_second_output",
+     {{"-an -c:v mpeg4", "first.mkv"}, {"-copyts -an -c:v mpeg4", "second.mkv"}},
+     "-ss 1"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cli, CliOutputs, ::testing::ValuesIn(OutputsCases),
