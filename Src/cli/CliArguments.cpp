@@ -1,7 +1,41 @@
 #include "cli/CliArguments.h"
 
+namespace {
+
+// One argument after the flags: an option string or a file, in the order the line allows.
+std::string TakeArgument(const std::string &AArg, const char *ANext, TCliArguments &AArgs,
+                         bool &AOptionsPending) {
+  const bool input = AArgs.Input.empty();
+  if (AArg == "-I" || AArg == "-O") {
+    if (!ANext)
+      return "Option " + AArg + " needs an option string.";
+    if ((AArg == "-I") != input)
+      return AArg == "-I" ? "-I must come before INPUT." : "-O must come after INPUT.";
+    if (AOptionsPending && AArg == "-O")
+      return "-O must be followed by its OUTPUT.";
+    if (input)
+      AArgs.InputOptions = ANext;
+    else
+      AArgs.Outputs.push_back({ANext, {}});
+    AOptionsPending = !input;
+    return {};
+  }
+  if (input)
+    AArgs.Input = AArg;
+  else if (AOptionsPending)
+    AArgs.Outputs.back().File = AArg;
+  else if (AArgs.Outputs.empty())
+    AArgs.Outputs.push_back({{}, AArg});
+  else // a further output comes with its own -O, so that a stray word is not taken for one
+    return "Unexpected argument: " + AArg;
+  AOptionsPending = false;
+  return {};
+}
+
+} // namespace
+
 std::string ParseCliArguments(int argc, const char *const *argv, TCliArguments &AArgs) {
-  int files = 0;
+  bool optionsPending = false; // an -O waits for its OUTPUT
   for (int i = 1; i < argc; i++) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -12,22 +46,22 @@ std::string ParseCliArguments(int argc, const char *const *argv, TCliArguments &
       AArgs.Preview = true;
       continue;
     }
-    if (arg == "-I" || arg == "-O") {
-      if (i + 1 >= argc)
-        return "Option " + arg + " needs an option string.";
-      if ((arg == "-I") != (files == 0))
-        return arg == "-I" ? "-I must come before INPUT." : "-O must come after INPUT.";
-      (arg == "-I" ? AArgs.InputOptions : AArgs.OutputOptions) = argv[++i];
-    } else if (files == 0) {
-      AArgs.Input = arg;
-      files++;
-    } else if (files == 1) {
-      AArgs.Output = arg;
-      files++;
-    } else
-      return "Unexpected argument: " + arg;
+    const bool takesText = arg == "-I" || arg == "-O";
+    const std::string wrong =
+        TakeArgument(arg, takesText && i + 1 < argc ? argv[i + 1] : nullptr, AArgs, optionsPending);
+    if (!wrong.empty())
+      return wrong;
+    if (takesText)
+      i++;
   }
-  if (files < 2)
+  // Options after the only OUTPUT without its own (INPUT OUTPUT -O "...") belong to it.
+  const size_t count = AArgs.Outputs.size();
+  if (optionsPending && count == 2 && AArgs.Outputs[0].Options.empty()) {
+    AArgs.Outputs[0].Options = AArgs.Outputs[1].Options;
+    AArgs.Outputs.pop_back();
+    optionsPending = false;
+  }
+  if (AArgs.Input.empty() || AArgs.Outputs.empty() || optionsPending)
     return "An input and an output file are needed.";
   return {};
 }
@@ -35,6 +69,7 @@ std::string ParseCliArguments(int argc, const char *const *argv, TCliArguments &
 std::string CliUsage() {
   return "Usage: quillet-cli [--preview] [-I \"input options\"] INPUT [-O \"output options\"] "
          "OUTPUT\n"
+         "                   [-O \"output options\" OUTPUT]...\n"
          "\n"
          "Converts INPUT into OUTPUT with Quillet's engine, as one task of its encoder\n"
          "component. The option strings use the syntax of the ffmpeg 5.1 command-line tool:\n"
@@ -43,9 +78,13 @@ std::string CliUsage() {
          "is not overwritten; with -y it is replaced once the new file has been written (a\n"
          "failed conversion keeps it). \"-\" as INPUT or OUTPUT is standard input or output\n"
          "(name the output's format with -f then); stdout then carries nothing but the media.\n"
+         "Each further OUTPUT, written in the same run as the tool's \"-i in out1 out2\" does,\n"
+         "comes with its own -O (\"\" for none).\n"
          "\n"
-         "Progress is shown on one line of stderr (percent when the length is known, output\n"
-         "time, size, speed), then the task's termination record.\n"
+         "Messages of the engine and the libraries go to stderr at the ffmpeg tool's default\n"
+         "level (warnings and errors; -loglevel in an option string changes it). Progress is\n"
+         "shown on one line of stderr (percent when the length is known, output time, frames\n"
+         "and frames per second with video, size, speed), then the task's termination record.\n"
          "Ctrl+C stops the conversion: the output is finished properly and stays playable.\n"
          "\n"
          "Exit status: 0 the conversion finished; 1 it failed, or the engine refused the\n"

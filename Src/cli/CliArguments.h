@@ -1,15 +1,21 @@
 // The command line of quillet-cli:
 //   quillet-cli [--preview] [-I "input options"] INPUT [-O "output options"] OUTPUT
+//               [-O "output options" OUTPUT]...
 //   quillet-cli --help
 #pragma once
 
 #include <string>
+#include <vector>
+
+struct TCliOutput {
+  std::string Options;
+  std::string File;
+};
 
 struct TCliArguments {
   std::string InputOptions;
   std::string Input;
-  std::string OutputOptions;
-  std::string Output;
+  std::vector<TCliOutput> Outputs; // at least one once parsed without error
   bool Help = false;
   bool Preview = false; // show the pictures and play the sound while converting
 };

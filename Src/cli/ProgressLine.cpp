@@ -26,6 +26,10 @@ std::string ProgressLine(const TProgressInfo &AInfo, double AElapsedSeconds) {
                   std::clamp(100.0 * double(AInfo.CurrentDuration) / double(AInfo.TotalDuration),
                              0.0, 100.0));
   line += "time=" + TimeText(AInfo.CurrentDuration);
+  if (AInfo.FrameNumber >= 0) {
+    const double fps = AElapsedSeconds > 1 ? AInfo.FrameNumber / AElapsedSeconds : 0;
+    line += Format(" frame=%5d fps=%3.*f", AInfo.FrameNumber, fps < 9.95, fps);
+  }
   line += Format(" size=%8.0fkB", double(std::max<int64_t>(AInfo.CurrentSize, 0)) / 1024);
   if (AElapsedSeconds > 0)
     line += Format(" speed=%.3gx", double(AInfo.CurrentDuration) / 1e6 / AElapsedSeconds);
@@ -40,4 +44,18 @@ std::string TerminationRecord(const TTerminateInfo &AInfo) {
   if (!AInfo.ExceptionMsg.empty())
     text += "ExceptionMsg: " + AInfo.ExceptionMsg + "\n";
   return text;
+}
+
+std::string ToolLogLine(const std::string &ALine, bool ALibrary) {
+  // "hh:mm:ss.zzz [thread]* ": the thread's mark ends at the first ']'.
+  size_t start = ALine.find(']');
+  start = start == std::string::npos ? 0 : ALine.find_first_not_of("* ", start + 1);
+  if (start == std::string::npos)
+    return {};
+  if (!ALibrary && ALine.compare(start, 1, "[") == 0) { // the engine's "[TFFmpeg.Name] "
+    const size_t end = ALine.find("] ", start);
+    if (end != std::string::npos)
+      start = end + 2;
+  }
+  return ALine.substr(start);
 }

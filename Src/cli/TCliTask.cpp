@@ -11,13 +11,41 @@ TCliTask::TCliTask(const TCliArguments &AArgs, TStopSignal &AStop, FILE *AOut)
   FEncoder.OnTerminate = [this](TObject *, const TTerminateInfo &AInfo) { Ended(AInfo); };
 }
 
+TCliTask::~TCliTask() {
+  GlobalLogger()->SetOnLog(nullptr);
+}
+
 void TCliTask::ShowPreview(std::function<void()> AProcessEvents) {
   FProcessEvents = std::move(AProcessEvents);
   FEncoder.SetPreviewVideo(true);
   FEncoder.SetPreviewAudio(true);
 }
 
+void TCliTask::ShowLog() {
+  TFFLogger *logger = GlobalLogger();
+  logger->SetLogLevel(llWarning);
+  logger->SetLogFlags(LogFlagSkipRepeated);
+  logger->SetSynchronous(true); // in order with the progress and before the task's end
+  logger->SetTriggerEventInMainThread(false);
+  logger->SetOnLog([this](const TObject *ASender, uint32_t, TLogLevel ALevel,
+                          const std::string &ALine) { ShowLogLine(ASender, ALevel, ALine); });
+}
+
+void TCliTask::ShowLogLine(const TObject *ASender, TLogLevel ALevel, const std::string &ALine) {
+  if (ALevel == llQuiet)
+    return; // the task's end record, printed with the termination record
+  const std::string text = ToolLogLine(ALine, ASender == GlobalLogger());
+  std::lock_guard lock(FOutLock);
+  // Over the progress line, which the next report writes again below.
+  if (FLineWidth > 0)
+    std::fprintf(FOut, "\r%*s\r", int(FLineWidth), "");
+  std::fprintf(FOut, "%s\n", text.c_str());
+  std::fflush(FOut);
+  FLineWidth = 0;
+}
+
 int TCliTask::Run(const std::string &ALibraryPath) {
+  ShowLog();
   if (!FEncoder.AVLibLoaded() && !FEncoder.LoadAVLib(ALibraryPath))
     return Refused(FEncoder.LastErrMsg());
   TInputOptions input;
@@ -28,10 +56,12 @@ int TCliTask::Run(const std::string &ALibraryPath) {
   // The engine replaces an existing file (the app asks first); the command line asks for -y,
   // as the ffmpeg tool does.
   FEncoder.FFmpegs(task)->FOverwriteNeedsY = true;
-  TOutputOptions output;
-  output.Options = FArgs.OutputOptions;
-  if (FEncoder.SetOutput(task, FArgs.Output, &output) < 0)
-    return Refused(FEncoder.LastErrMsg());
+  for (const TCliOutput &out : FArgs.Outputs) {
+    TOutputOptions output;
+    output.Options = out.Options;
+    if (FEncoder.SetOutput(task, out.File, &output) < 0)
+      return Refused(FEncoder.LastErrMsg());
+  }
   FStarted = std::chrono::steady_clock::now();
   if (FProcessEvents)
     ConvertOnWorker();
@@ -80,6 +110,7 @@ void TCliTask::ShowProgress(const TProgressInfo &AInfo) {
   const double elapsed =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - FStarted).count();
   const std::string line = ProgressLine(AInfo, elapsed);
+  std::lock_guard lock(FOutLock);
   // Blanks over what is left of a longer previous line.
   const size_t pad = FLineWidth > line.size() ? FLineWidth - line.size() : 0;
   std::fprintf(FOut, "\r%s%*s", line.c_str(), int(pad), "");

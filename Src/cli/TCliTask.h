@@ -9,21 +9,30 @@
 #include <cstddef>
 #include <cstdio>
 #include <functional>
+#include <mutex>
 
 #include "cli/CliArguments.h"
 #include "cli/TStopSignal.h"
 #include "components/TFFEncoder.h"
+#include "components/TFFLogger.h"
 
 class TCliTask {
 public:
   // AStop: asks (on Ctrl+C) for a clean stop of the conversion.
   TCliTask(const TCliArguments &AArgs, TStopSignal &AStop, FILE *AOut);
+  ~TCliTask();
+  TCliTask(const TCliTask &) = delete;
+  TCliTask &operator=(const TCliTask &) = delete;
   // Switches the previews on; AProcessEvents lets the window system paint while Run waits.
   void ShowPreview(std::function<void()> AProcessEvents);
   // The exit status (see CliUsage).
   int Run(const std::string &ALibraryPath);
 
 private:
+  // The log at the ffmpeg tool's default level (warnings and errors; -loglevel changes it) goes
+  // to the messages' stream, in the tool's form.
+  void ShowLog();
+  void ShowLogLine(const TObject *ASender, TLogLevel ALevel, const std::string &ALine);
   // Prints the engine's refusal; returns the exit status for it.
   int Refused(const std::string &AMessage);
   void ShowProgress(const TProgressInfo &AInfo);
@@ -40,7 +49,8 @@ private:
   FILE *FOut;
   TFFEncoder FEncoder;
   std::chrono::steady_clock::time_point FStarted;
-  size_t FLineWidth = 0;
+  size_t FLineWidth = 0; // of the progress line on screen; 0 when none
+  std::mutex FOutLock;   // progress and log lines come from several threads
   std::atomic<bool> FStopSent{false};
   std::atomic<bool> FAllEnded{false};
   std::function<void()> FProcessEvents;

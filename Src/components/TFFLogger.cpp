@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "components/CallInMainThread.h"
 #include "components/LogWriter.h"
@@ -184,6 +185,29 @@ struct TLoggerShutdown {
   }
 } LoggerShutdown;
 
+thread_local const TObject *ThreadErrorReceiver = nullptr;
+
+bool IsErrorLevel(TLogLevel level) {
+  return level >= llPanic && level <= llError;
+}
+
+// A library error line to the thread's receiver, without its line feed; a text without one
+// (the start of a line finished by a later call) is passed as it is.
+void PassErrorLine(const char *format, va_list args) {
+  char text[1024];
+  va_list copy;
+  va_copy(copy, args);
+  const int n = std::vsnprintf(text, sizeof text, format, copy);
+  va_end(copy);
+  if (n <= 0)
+    return;
+  std::string line(text);
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+    line.pop_back();
+  if (!line.empty())
+    ThreadErrorReceiver->ErrorLogged(line, true);
+}
+
 } // namespace
 
 TLogLevel LogLevelOfLibraryLevel(int level) {
@@ -345,6 +369,8 @@ TFFLogger *GlobalLogger() {
 
 void Log(const TObject *Sender, TLogLevel ALogLevel, const std::string &ALogMsg) {
   TLoggerState &s = State();
+  if (Sender && IsErrorLevel(ALogLevel))
+    Sender->ErrorLogged(ALogMsg, false);
   if (s.Skip || LibraryLevel(ALogLevel) > s.LibLevel)
     return;
   TLogItem item;
@@ -359,7 +385,7 @@ void Log(const TObject *Sender, TLogLevel ALogLevel, const std::string &ALogMsg)
 
 void Log(const TObject *Sender, TLogLevel ALogLevel, const char *AFormat, ...) {
   TLoggerState &s = State();
-  if (s.Skip || LibraryLevel(ALogLevel) > s.LibLevel)
+  if ((s.Skip || LibraryLevel(ALogLevel) > s.LibLevel) && !(Sender && IsErrorLevel(ALogLevel)))
     return;
   va_list args;
   va_start(args, AFormat);
@@ -376,10 +402,16 @@ void Log(const TObject *Sender, TLogLevel ALogLevel, const char *AFormat, ...) {
   Log(Sender, ALogLevel, text);
 }
 
+const TObject *SetThreadErrorReceiver(const TObject *AReceiver) {
+  return std::exchange(ThreadErrorReceiver, AReceiver);
+}
+
 void AVLogCallback(void *Ptr, int Level, const char *Fmt, va_list Args) {
   TLoggerState &s = State();
   if (Level >= 0)
     Level &= 0xff; // the upper bits carry colours
+  if (ThreadErrorReceiver && Level >= AV_LOG_PANIC && Level <= AV_LOG_ERROR)
+    PassErrorLine(Fmt, Args);
   if (Level > s.LibLevel || s.Skip)
     return;
   std::lock_guard lock(s.CallbackLock);

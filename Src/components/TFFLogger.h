@@ -105,6 +105,23 @@ private:
 // The process-wide logger, created on first use.
 TFFLogger *GlobalLogger();
 
+// The object that also receives the library's error lines logged on the calling thread (see
+// TObject::ErrorLogged); null for none. Returns the previous one.
+const TObject *SetThreadErrorReceiver(const TObject *AReceiver);
+
+// Makes AReceiver the calling thread's error receiver while it lives.
+class TErrorReceiverScope {
+public:
+  explicit TErrorReceiverScope(const TObject *AReceiver)
+      : FPrevious(SetThreadErrorReceiver(AReceiver)) {}
+  ~TErrorReceiverScope() { SetThreadErrorReceiver(FPrevious); }
+  TErrorReceiverScope(const TErrorReceiverScope &) = delete;
+  TErrorReceiverScope &operator=(const TErrorReceiverScope &) = delete;
+
+private:
+  const TObject *FPrevious;
+};
+
 // The library log callback (av_log_set_callback); any thread.
 void AVLogCallback(void *Ptr, int Level, const char *Fmt, va_list Args);
 

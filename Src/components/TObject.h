@@ -13,6 +13,10 @@ public:
   // The component an object reports on behalf of in log lines (a task engine: its encoder);
   // null for none.
   virtual const TComponent *ParentComponent() const { return nullptr; }
+  // Each line at error level or above (fatal, panic) that this object logs, or that the
+  // libraries log on a thread it receives them for (SetThreadErrorReceiver; ALibrary true, the
+  // line without its "[name @ 0x...]" prefix), whether or not a log sink takes it.
+  virtual void ErrorLogged(const std::string &, bool /*ALibrary*/) const {}
 };
 
 class TComponent : public TObject {

@@ -369,14 +369,13 @@ bool TDecoding::DecodePacket(TInputStream &ist, const AVPacket *pkt, bool no_eof
       break;
     }
     if (ret < 0) {
-      const std::string text = Format("Error while decoding stream #%d:%d: %s", ist.file_index,
-                                      ist.st->index, FFErrorText(ret).c_str());
-      if (!failed) {
-        Log(&E, llFatal, "Error while processing the decoded data for stream #%d:%d",
-            ist.file_index, ist.st->index);
-        L.Fatal(text);
-      }
-      if (E.Fexit_on_error)
+      // A decoder's error ends the task only with -xerror; what failed after decoding always.
+      const std::string text =
+          failed ? Format("Error while decoding stream #%d:%d: %s", ist.file_index, ist.st->index,
+                          FFErrorText(ret).c_str())
+                 : Format("Error while processing the decoded data for stream #%d:%d",
+                          ist.file_index, ist.st->index);
+      if (!failed || E.Fexit_on_error)
         L.Fatal(text);
       Log(&E, llError, "%s", text.c_str());
       break;

@@ -146,13 +146,24 @@ int TEncoding::init_output_stream(TOutputStream &ost, AVFrame *frame) {
   return L.Mux.of_check_init(*E.Foutput_files[ost.file_index]);
 }
 
+std::string TEncoding::InitFailure(const TOutputStream &ost, int ret) const {
+  return Format("Error initializing output stream %d:%d -- %s", ost.file_index, ost.index,
+                FError.empty() ? FFErrorText(ret).c_str() : FError.c_str());
+}
+
 void TEncoding::init_output_stream_wrapper(TOutputStream &ost, AVFrame *frame) {
   if (ost.initialized)
     return;
   const int ret = init_output_stream(ost, frame);
   if (ret < 0)
-    L.Fatal(Format("Error initializing output stream %d:%d -- %s", ost.file_index, ost.index,
-                   FError.empty() ? FFErrorText(ret).c_str() : FError.c_str()));
+    L.Fatal(InitFailure(ost, ret));
+}
+
+int TEncoding::init_output_stream_logged(TOutputStream &ost) {
+  const int ret = init_output_stream(ost, nullptr);
+  if (ret < 0)
+    Log(&E, llError, "%s", InitFailure(ost, ret).c_str());
+  return ret;
 }
 
 // ---- encoders ------------------------------------------------------------------------------

@@ -24,6 +24,8 @@ public:
   int init_output_stream(TOutputStream &ost, AVFrame *frame);
   // As above once per stream; a failure is fatal.
   void init_output_stream_wrapper(TOutputStream &ost, AVFrame *frame);
+  // init_output_stream with its failure logged, as the tool's transcode_init does.
+  int init_output_stream_logged(TOutputStream &ost);
   // Encodes what the filter graphs have ready (flush: the graphs have ended).
   int reap_filters(bool flush);
   void do_subtitle_out(TOutputFile &of, TOutputStream &ost, AVSubtitle &sub);
@@ -53,6 +55,7 @@ private:
 
   TCustomFFmpeg &E;
   TTranscodeLoop &L;
-  std::string FError;                 // why init_output_stream failed, when it says more
+  std::string FError; // why init_output_stream failed, when it says more
+  std::string InitFailure(const TOutputStream &ost, int ret) const;
   std::vector<uint8_t> Fsubtitle_out; // subtitle encode buffer
 };

@@ -108,6 +108,7 @@ const TErrorPair ErrorTable[] = {
     {AVERROR_HTTP_OTHER_4XX, "Server returned 4XX Client Error, but not one of 40{0,1,3,4}"},
     {AVERROR_HTTP_SERVER_ERROR, "Server returned 5XX Server Error reply"},
 
+    {AVERROR(EPERM), "Operation not permitted"},
     {AVERROR(ENOENT), "No such file or directory"},
     {AVERROR(ESRCH), "No such process"},
     {AVERROR(EINTR), "Interrupted function call"},
@@ -131,6 +132,7 @@ const TErrorPair ErrorTable[] = {
     {AVERROR(ENFILE), "Too many open files in system"},
     {AVERROR(EMFILE), "Too many open files"},
     {AVERROR(ENOTTY), "Inappropriate I/O control operation"},
+    {AVERROR(ETXTBSY), "Text file busy"},
     {AVERROR(EFBIG), "File too large"},
     {AVERROR(ENOSPC), "No space left on device"},
     {AVERROR(ESPIPE), "Invalid seek"},
@@ -173,6 +175,7 @@ const TErrorPair ErrorTable[] = {
     {AVERROR(EINPROGRESS), "Operation now in progress"},
     {AVERROR(ECANCELED), "Operation canceled"},
     {AVERROR(EOWNERDEAD), "Owner died"},
+    {AVERROR(EDQUOT), "Disk quota exceeded"},
 };
 
 } // namespace

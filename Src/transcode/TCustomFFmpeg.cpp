@@ -136,12 +136,60 @@ std::vector<std::string> LaterOutputNames(const AVOutputFormat *fmt, const std::
 
 int TCustomFFmpeg::OpenInputFile(TOptionsContext &o, const std::string &Options,
                                  const std::string &FileName, const std::string &Presets) {
+  ForgetErrors();
+  const TErrorReceiverScope receiver(this);
   try {
-    return DoOpenInputFile(o, Options, PipeName(FileName), Presets);
+    return ExplainOpenFailure(DoOpenInputFile(o, Options, PipeName(FileName), Presets));
   } catch (const std::exception &e) {
     FLastErrMsg = e.what();
-    throw;
+    RethrowExplained();
   }
+}
+
+void TCustomFFmpeg::ErrorLogged(const std::string &AText, bool ALibrary) const {
+  std::lock_guard lock(FErrorsLock);
+  std::string &first = ALibrary ? FFirstLibraryError : FFirstError;
+  if (first.empty())
+    first = AText;
+}
+
+void TCustomFFmpeg::ForgetErrors() {
+  std::lock_guard lock(FErrorsLock);
+  FFirstError.clear();
+  FFirstLibraryError.clear();
+}
+
+namespace {
+
+void AddLine(std::string &AText, const std::string &ALine) {
+  if (!ALine.empty() && AText.find(ALine) == std::string::npos)
+    AText += (AText.empty() ? "" : "\r\n") + ALine;
+}
+
+} // namespace
+
+std::string TCustomFFmpeg::ExplainedError(const std::string &AText) const {
+  std::lock_guard lock(FErrorsLock);
+  std::string text = FFirstError;
+  AddLine(text, FFirstLibraryError);
+  AddLine(text, AText);
+  return text;
+}
+
+void TCustomFFmpeg::RethrowExplained() {
+  const std::string told = FLastErrMsg;
+  ExplainOpenFailure(AVERROR(EINVAL));
+  if (FLastErrMsg == told)
+    throw;
+  throw FFmpegException(FLastErrMsg);
+}
+
+int TCustomFFmpeg::ExplainOpenFailure(int ret) {
+  if (ret < 0) {
+    std::lock_guard lock(FErrorsLock);
+    AddLine(FLastErrMsg, FFirstLibraryError);
+  }
+  return ret;
 }
 
 bool TCustomFFmpeg::ResolveStopTime(TOptionsContext &o) {
@@ -536,15 +584,17 @@ int TCustomFFmpeg::OpenOutputFile(TOptionsContext &o, const std::string &Options
   for (const auto &ist : Finput_streams)
     undo.inputs.push_back(
         {ist->discard, ist->st->discard, ist->decoding_needed, ist->processing_needed});
+  ForgetErrors();
+  const TErrorReceiverScope receiver(this);
   try {
     int ret = DoOpenOutputFile(o, Options, FileName, Presets);
     if (ret < 0)
       UndoOutputFile(undo, FileName);
-    return ret;
+    return ExplainOpenFailure(ret);
   } catch (const std::exception &e) {
     FLastErrMsg = e.what();
     UndoOutputFile(undo, FileName);
-    throw;
+    RethrowExplained();
   }
 }
 
@@ -581,11 +631,9 @@ void TCustomFFmpeg::SetTsOffset(TInputFile &f) const {
 }
 
 void TCustomFFmpeg::SettleInputOffsets() {
-  if (FInputOffsetsSettled)
-    return; // the sync offsets are relative to the inputs: apply them once per task
-  FInputOffsetsSettled = true;
   // The tool applies global options before it opens any file: -copyts and -start_at_zero
-  // among the first output's options count for the inputs opened before it.
+  // among any output's options count for the inputs opened before it. Each output settles the
+  // offsets again from the inputs' own values, so the -isync adjustments are not added twice.
   for (auto &f : Finput_files)
     SetTsOffset(*f);
   for (int i = 0; i < Fnb_input_files(); i++) {
@@ -1131,10 +1179,8 @@ bool TCustomFFmpeg::PrepareTranscode() {
     FLoop = std::make_unique<TTranscodeLoop>(*this, *FTask);
     const int ret = FLoop->transcode_init();
     if (ret < 0) {
-      if (FLastErrMsg.empty())
-        FLastErrMsg = FFErrorText("transcode_init() error", ret) +
-                      ". Please check error log message(reported by FFLogger) to find out more "
-                      "detail information.";
+      if (FLastErrMsg.empty()) // the task's message starts with the logged reason
+        FLastErrMsg = FFErrorText("transcode_init() error", ret);
       FinishTranscode();
       return false;
     }

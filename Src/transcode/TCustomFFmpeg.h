@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -78,6 +79,13 @@ public:
   TNotifyEvent FOnTerminate; // fired once, on the task's thread, when the task has ended
   TNotifyEvent FOnDestroy;
 
+  // Records the first error line the engine logs and the libraries' first one on the threads
+  // that open its files and run its task, as the tool's first error lines explain a failure.
+  void ErrorLogged(const std::string &AText, bool ALibrary) const override;
+  // The reason of a failure as the tool gives it: the engine's first error line, the library's
+  // first explanation, then AText when it adds to them (lines joined by CR LF).
+  std::string ExplainedError(const std::string &AText) const;
+
   // The task body and its phases (called by the task's thread).
   void Run();
   bool PrepareTranscode();
@@ -124,8 +132,8 @@ private:
 
   // An input's timestamp offset from -itsoffset, its -ss point and -copyts/-start_at_zero.
   void SetTsOffset(TInputFile &f) const;
-  // At the first output: the inputs' timestamp offsets under the global options known by then,
-  // then the -isync adjustments.
+  // At each output: the inputs' timestamp offsets under the global options known by then, then
+  // the -isync adjustments.
   void SettleInputOffsets();
   // State to restore when an output fails half-way.
   struct TInputUse {
@@ -166,7 +174,16 @@ private:
   void CreateSimpleFilterGraphs(TOutputFile &of);
   void MapComplexGraphOutput(TOutputStreamFactory &factory, const std::string &label);
 
-  bool FInputOffsetsSettled = false;
+  void ForgetErrors();
+  // On failure: the library's explanation added to FLastErrMsg.
+  int ExplainOpenFailure(int ret);
+  // In a handler of an opening's exception: raises it again, as an FFmpegException with the
+  // library's explanation added when there is one.
+  [[noreturn]] void RethrowExplained();
+
+  mutable std::mutex FErrorsLock;
+  mutable std::string FFirstError;        // the engine's own
+  mutable std::string FFirstLibraryError; // a library's
   TFilterGraphs FFilterGraphs{*this};
 
   std::unique_ptr<THooks> FHooks;

@@ -431,7 +431,7 @@ void TOutputStreamFactory::ApplyAudioFormat(TOutputStream &ost) {
   }
   std::string fmt = TCustomFFmpeg::MatchPerStreamStr(o.sample_fmts, oc, ost.st);
   if (!fmt.empty() && (enc->sample_fmt = ff::av_get_sample_fmt(fmt.c_str())) == AV_SAMPLE_FMT_NONE)
-    Fatal(&E, Format("Invalid sample format \"%s\"", fmt.c_str()));
+    Fatal(&E, Format("Invalid sample format '%s'", fmt.c_str()));
   enc->sample_rate = TCustomFFmpeg::MatchPerStreamInt(o.audio_sample_rate, oc, ost.st, 0);
   ost.apad = TCustomFFmpeg::MatchPerStreamStr(o.apad, oc, ost.st);
 }

@@ -48,8 +48,9 @@ std::string TTaskControl::FatalMessage() const {
 
 void TTaskControl::RecordFatal(const std::string &AText) {
   Log(&E, llQuiet, "%s", AText.c_str());
+  const std::string text = E.ExplainedError(AText);
   std::lock_guard<std::mutex> lock(FMessageLock);
-  FFatalMessage = AText;
+  FFatalMessage = text;
   FFatalException = true;
 }
 
@@ -105,13 +106,17 @@ void TTaskControl::StartConvert(bool AUseThread, TThreadPriority APriority) {
 void TTaskControl::Run() {
   FThreadID = CurrentThreadID();
   FFinished = false;
-  Protected([this] {
-    if (!E.PrepareTranscode())
-      throw FFmpegException(E.FLastErrMsg);
-    E.Transcode();
-  });
-  Protected([this] { E.FinishTranscode(); });
-  Protected([this] { E.Cleanup(); });
+  E.ForgetErrors();
+  {
+    const TErrorReceiverScope receiver(&E);
+    Protected([this] {
+      if (!E.PrepareTranscode())
+        throw FFmpegException(E.FLastErrMsg);
+      E.Transcode();
+    });
+    Protected([this] { E.FinishTranscode(); });
+    Protected([this] { E.Cleanup(); });
+  }
   Protected([this] { NotifyTerminate(); });
   // The termination handler may have destroyed the engine: nothing below touches it.
   ff::av_log(nullptr, AV_LOG_QUIET, "%s", "");

@@ -119,7 +119,7 @@ int TTranscodeLoop::transcode_init() {
     const AVMediaType type = ost->enc_ctx->codec_type;
     if (!ost->stream_copy && (type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO))
       continue;
-    ret = Encode.init_output_stream(*ost, nullptr);
+    ret = Encode.init_output_stream_logged(*ost);
   }
   if (ret >= 0) {
     discard_unused_programs();

@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -181,6 +182,22 @@ std::vector<TRefusalCase> RefusalCases() {
       {"UnknownEncoder", {in, "-O", "-y -c:v nosuchencoder", out}, 1, "nosuchencoder"},
       {"ExistingOutputWithoutY", {in, existing}, 1, "already exists"},
       {"UnwritableOutput", {in, "-O", "-y", "/nonexistent/dir/out.avi"}, 1, "No such file"},
+      {"OptionsWithoutTheirOutput",
+       {in, "-O", "-y", out, "-O", "-y"},
+       2,
+       "An input and an output file are needed."},
+      {"TwoOptionsForOneOutput",
+       {in, "-O", "-y", "-O", "-y -an", out},
+       2,
+       "-O must be followed by its OUTPUT."},
+      {"UnwritableSecondOutput",
+       {in, "-O", "-y -c:v mpeg4", out, "-O", "-y", "/nonexistent/dir/out.avi"},
+       1,
+       "No such file"},
+      {"ExistingSecondOutputWithoutY",
+       {in, "-O", "-y", out, "-O", "", existing},
+       1,
+       "already exists"},
   };
 }
 
@@ -205,6 +222,183 @@ TEST_F(CliTest, ConvertsAndReportsTheFinishedTask) {
           "\"");
   EXPECT_NEAR(ProbeDuration(out), ProbeDuration(tool), 0.04);
 }
+
+// Several outputs in one run, as the tool's "-i in out1 out2": each written as the tool writes
+// it with the same options.
+struct TOutputsCase {
+  const char *name;
+  std::vector<std::pair<std::string, std::string>> outputs; // options, file name
+  std::string inputOptions;
+};
+
+void PrintTo(const TOutputsCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+class CliOutputs : public CliTest, public ::testing::WithParamInterface<TOutputsCase> {};
+
+TEST_P(CliOutputs, WritesEveryOutputAsTheTool) {
+  const TOutputsCase &c = GetParam();
+  std::vector<std::string> args{"-I", c.inputOptions, Fixture("av.mp4")};
+  std::string toolArgs;
+  for (const auto &[options, name] : c.outputs) {
+    args.insert(args.end(), {"-O", "-y " + options, ScratchDir() + "/ours_" + name});
+    toolArgs += " " + options + " \"" + ScratchDir() + "/tool_" + name + "\"";
+  }
+  const TCliRun run = RunCli(args);
+  EXPECT_EQ(run.status, 0) << run.err;
+  RunText("ffmpeg -nostdin -v error -y " + c.inputOptions + " -i \"" + Fixture("av.mp4") + "\"" +
+          toolArgs);
+  for (const auto &[options, name] : c.outputs) {
+    const std::string ours = ScratchDir() + "/ours_" + name;
+    const std::string tool = ScratchDir() + "/tool_" + name;
+    const std::vector<TStreamFacts> streams = ProbeStreams(ours);
+    EXPECT_EQ(streams, ProbeStreams(tool)) << name;
+    EXPECT_FALSE(streams.empty()) << name;
+    EXPECT_NEAR(ProbeDuration(ours), ProbeDuration(tool), 0.04) << name;
+    const std::string firstTime =
+        "ffprobe -v error -read_intervals %+#1 -show_entries packet=pts_time -of csv=p=0 \"";
+    EXPECT_EQ(RunText(firstTime + ours + "\""), RunText(firstTime + tool + "\"")) << name;
+  }
+}
+
+const TOutputsCase OutputsCases[] = {
+    {"video_and_audio_apart",
+     {{"-an -c:v mpeg4", "video.mkv"}, {"-vn -c:a libmp3lame", "audio.mp3"}},
+     ""},
+    {"three_with_a_copy",
+     {{"-c copy", "copy.mkv"},
+      {"-c:v mpeg4 -vf scale=160:120 -c:a mp2", "small.avi"},
+      {"-vn -c:a flac -t 1", "cut.flac"}},
+     ""},
+    // A global option acts on the whole run wherever it stands: the first output keeps the
+    // input's times too.
+    {"copyts_among_the_second_output",
+     {{"-an -c:v mpeg4", "first.mkv"}, {"-copyts -an -c:v mpeg4", "second.mkv"}},
+     "-ss 1"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cli, CliOutputs, ::testing::ValuesIn(OutputsCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// The engine's and the libraries' messages reach stderr as the tool prints them: warnings and
+// errors by default, what -loglevel asks for otherwise; the reason of a failure with them.
+struct TMessagesCase {
+  const char *name;
+  std::string options;
+  std::string output; // in the scratch folder, or an absolute path
+  int status;
+  std::vector<std::string> shown;
+  std::vector<std::string> hidden;
+};
+
+void PrintTo(const TMessagesCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+class CliMessages : public CliTest, public ::testing::WithParamInterface<TMessagesCase> {};
+
+TEST_P(CliMessages, ShowsTheToolsMessages) {
+  const TMessagesCase &c = GetParam();
+  const std::string out = c.output[0] == '/' ? c.output : ScratchDir() + "/" + c.output;
+  const TCliRun run = RunCli({Fixture("av.mp4"), "-O", "-y " + c.options, out});
+  EXPECT_EQ(run.status, c.status) << run.err;
+  for (const std::string &text : c.shown)
+    EXPECT_NE(run.err.find(text), std::string::npos) << text << "\n" << run.err;
+  for (const std::string &text : c.hidden)
+    EXPECT_EQ(run.err.find(text), std::string::npos) << text << "\n" << run.err;
+}
+
+const TMessagesCase MessagesCases[] = {
+    {"unknown_filter",
+     "-vf nosuchfilter",
+     "messages_filter.mkv",
+     1,
+     {"] No such filter: 'nosuchfilter'\n", "\nError reinitializing filters!\n",
+      "ExceptionMsg: Error reinitializing filters!"},
+     {}},
+    {"bad_sample_rate", "-ar -5", "messages_ar.mkv", 1, {"] Error parsing sample rate: -5.\n"}, {}},
+    {"bad_disposition",
+     "-disposition:a foo",
+     "messages_disposition.mkv",
+     1,
+     {"] Unable to parse option value \"foo\"\n", "Error setting output stream dispositions"},
+     {}},
+    {"unknown_extension",
+     "",
+     "messages.xyz",
+     1,
+     {"] Unable to find a suitable output format for '"},
+     {}},
+    {"full_device_at_the_trailer",
+     "-c copy -f matroska",
+     "/dev/full",
+     1,
+     {"Error writing trailer of /dev/full: No space left on device\n",
+      "ExceptionMsg: Error writing trailer of /dev/full: No space left on device"},
+     {}},
+    {"warning_at_the_default_level",
+     "-t 1 -to 1.5 -c:v mpeg4",
+     "messages_warning.mkv",
+     0,
+     {"-t and -to cannot be used together; using -t.\n"},
+     {}},
+    {"loglevel_error_hides_warnings",
+     "-loglevel error -t 1 -to 1.5 -vf nosuchfilter",
+     "messages_error.mkv",
+     1,
+     {"] No such filter: 'nosuchfilter'\n"},
+     {"-t and -to cannot be used together"}},
+    {"loglevel_quiet",
+     "-loglevel quiet -vf nosuchfilter",
+     "messages_quiet.mkv",
+     1,
+     {"ExceptionMsg: Error reinitializing filters!"},
+     {"] No such filter"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cli, CliMessages, ::testing::ValuesIn(MessagesCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// The progress line counts the frames written and their rate as the tool's does.
+struct TProgressCase {
+  const char *name;
+  std::string options;
+  std::string output;
+};
+
+void PrintTo(const TProgressCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+class CliProgress : public CliTest, public ::testing::WithParamInterface<TProgressCase> {};
+
+// The number after the last "frame=" of a text; -1 when there is none.
+int LastFrameCount(const std::string &AText) {
+  const size_t at = AText.rfind("frame=");
+  return at == std::string::npos ? -1 : std::atoi(AText.c_str() + at + 6);
+}
+
+TEST_P(CliProgress, CountsFramesAsTheTool) {
+  const TProgressCase &c = GetParam();
+  const std::string out = ScratchDir() + "/progress_" + c.output;
+  const TCliRun run = RunCli({Fixture("av.mp4"), "-O", "-y " + c.options, out});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string tool =
+      RunText("ffmpeg -nostdin -v error -stats -y -i \"" + Fixture("av.mp4") + "\" " + c.options +
+              " \"" + ScratchDir() + "/tool_progress_" + c.output + "\" 2>&1");
+  EXPECT_EQ(LastFrameCount(run.err), LastFrameCount(tool)) << run.err << tool;
+  EXPECT_EQ(run.err.find("fps=") == std::string::npos, tool.find("fps=") == std::string::npos)
+      << run.err;
+}
+
+const TProgressCase ProgressCases[] = {
+    {"video", "-c:v mpeg4 -c:a mp2", "av.mkv"},
+    {"video_rate_halved", "-an -c:v mpeg4 -r 12.5", "half.mkv"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cli, CliProgress, ::testing::ValuesIn(ProgressCases),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // A packet the muxer refuses (a second picture for one image name) fails the run, as it does
 // the tool's, though the first picture and the trailer are written.

@@ -87,7 +87,7 @@ const TOutFailCase FailCases[] = {
     {"bad_rc_override", "-rc_override x", "mkv", "error parsing rc_override"},
     {"bad_fps_mode", "-fps_mode sometimes", "mkv",
      "Invalid value sometimes specified for fps_mode of #0:0."},
-    {"bad_sample_fmt", "-sample_fmt nosuch", "mkv", "Invalid sample format \"nosuch\""},
+    {"bad_sample_fmt", "-sample_fmt nosuch", "mkv", "Invalid sample format 'nosuch'"},
     {"bad_layout", "-ch_layout nosuch", "mkv", "Unknown channel layout: nosuch"},
     {"filter_and_copy", "-c:v copy -vf hflip", "mkv",
      "Filtergraph \"hflip\" was defined for video output stream 0:0 but codec copy was "

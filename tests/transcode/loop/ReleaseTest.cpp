@@ -43,7 +43,7 @@ INSTANTIATE_TEST_SUITE_P(
         TFailCase{"bad_progress_url", "-progress /nonexistent/dir/p.txt -c:v mpeg4", true,
                   "Failed to open progress URL"},
         TFailCase{"unknown_filter", "-c:v mpeg4 -vf nosuchfilter", false,
-                  "Error while decoding stream #0:0"},
+                  "Error reinitializing filters!"},
         TFailCase{"missing_pass_log", "-c:v mpeg4 -pass 2 -passlogfile /nonexistent/dir/log", true,
                   "Error reading log file"},
         TFailCase{"missing_attachment", "-c copy -attach /nonexistent/dir/font.ttf", true,
@@ -53,7 +53,7 @@ INSTANTIATE_TEST_SUITE_P(
         TFailCase{"bad_encoder_option", "-c:v libx264 -preset nosuchpreset", false,
                   "Error while opening encoder"},
         TFailCase{"bad_filter_expression", "-c:v mpeg4 -vf scale=w=iw*:h=ih", false,
-                  "Error while decoding stream #0:0"}),
+                  "Error reinitializing filters!"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // Hardware devices through a software Vulkan device (skipped where none can be made).

@@ -36,9 +36,12 @@ INSTANTIATE_TEST_SUITE_P(
         TErrorCase{AVERROR(ECONNREFUSED), "Connection refused"},
         TErrorCase{AVERROR(EADDRINUSE), "Address already in use"},
         TErrorCase{AVERROR(EHOSTUNREACH), "No route to host"},
-        TErrorCase{-10060, "Connection timed out"}, TErrorCase{-10035, "WSAEWOULDBLOCK"},
-        TErrorCase{-11001, "WSAHOST_NOT_FOUND"}, TErrorCase{-10112, "WSAEREFUSED"},
-        TErrorCase{-99999, "Error number -99999 occurred"},
+        // Writing to an immutable file, over a quota, into a running program's file.
+        TErrorCase{AVERROR(EPERM), "Operation not permitted"},
+        TErrorCase{AVERROR(EDQUOT), "Disk quota exceeded"},
+        TErrorCase{AVERROR(ETXTBSY), "Text file busy"}, TErrorCase{-10060, "Connection timed out"},
+        TErrorCase{-10035, "WSAEWOULDBLOCK"}, TErrorCase{-11001, "WSAHOST_NOT_FOUND"},
+        TErrorCase{-10112, "WSAEREFUSED"}, TErrorCase{-99999, "Error number -99999 occurred"},
         TErrorCase{0, "Error number 0 occurred"}));
 
 TEST(FFErrorText, PrefixIsJoinedWithColon) {
