@@ -83,4 +83,10 @@ ff open_gop.mpg $steps -c:v mpeg2video -bf 2 -g 12 -f mpeg
 ff open_gop.ts $steps -c:v mpeg2video -bf 2 -g 12 -f mpegts
 ff vfr.mp4 $steps -vf "settb=1/1000,setpts=(N*0.04+0.03*random(0))/TB" -fps_mode vfr \
   -enc_time_base 1/1000 -c:v libx264 -pix_fmt yuv420p -bf 2 -g 10 -video_track_timescale 1000
+# Frames that share a time stamp: a jittered cadence in 0.1 ms steps where every seventh frame
+# comes 0.4 ms after the one before (one of them a key frame), muxed into Matroska's millisecond
+# time base; -vsync passthrough keeps every frame. 2 s, B-frames.
+ff same_pts.mkv -f lavfi -i testsrc=size=320x240:rate=25:duration=2 -vsync passthrough \
+  -vf "settb=1/10000,setpts=if(eq(mod(N\,7)\,3)\,(N-1)*0.04+0.003*mod(N-1\,3)+0.0004\,N*0.04+0.003*mod(N\,3))/TB" \
+  -enc_time_base 1/10000 -c:v libx264 -pix_fmt yuv420p -bf 2 -g 12
 exit 0

@@ -69,6 +69,7 @@ void TFFDecoder::ResetPicture() {
   uint8_t *buffer = FPicture.Buffer;
   int size = FPicture.Size;
   FPicture = TFrameInfo{};
+  FFrame = FKeyFrameRead = -1;
   FPicture.Buffer = buffer;
   FPicture.Size = size;
   FFilterGraph.Reset();
@@ -411,9 +412,13 @@ bool TFFDecoder::StoreFrameInfo(const AVFrame *AFrame, const AVPacket *APacket) 
   } else if (FEOFpkt && FPicture.PTS != AV_NOPTS_VALUE && FLastPTS != AV_NOPTS_VALUE) {
     pts = 2 * FPicture.PTS - FLastPTS; // draining without times: continue the cadence
   }
-  if (FPicture.PTS != AV_NOPTS_VALUE)
-    FLastPTS = FPicture.PTS;
+  const int64_t previous = FPicture.PTS;
+  if (previous != AV_NOPTS_VALUE)
+    FLastPTS = previous;
   FPicture.PTS = pts;
+  FFrame = IndexedFrame(previous, FFrame);
+  if (FPicture.IsKeyFrame)
+    FKeyFrameRead = -1;
   FPicture.OriginalDTS = AFrame->pkt_dts;
   FPicture.OriginalPTS = APacket && APacket->pts != AV_NOPTS_VALUE ? APacket->pts : AFrame->pts;
   FPicture.StreamIndex = FVideoStreamIndex;
@@ -573,13 +578,12 @@ bool TFFDecoder::DecodeNextKeyFrame(int AStreamIndex) {
     return false;
   if (!IndexReady(index, true))
     return SearchNextKeyFrame(index);
-  const int64_t shown = KnownPTS();
-  const int key = FIndex.KeyAfter(shown == AV_NOPTS_VALUE ? FIndex.FirstFrame() : shown);
+  const int key = FIndex.KeyAfterFrame(ShownFrame());
   if (key < 0) {
     Fail(llInfo, "no key frame after the current frame.");
     return false;
   }
-  return LandOn(index, FIndex.Key(key).Time);
+  return LandOn(index, FIndex.Key(key).Frame);
 }
 
 bool TFFDecoder::DecodePreviousKeyFrame(int AStreamIndex) {
@@ -588,16 +592,16 @@ bool TFFDecoder::DecodePreviousKeyFrame(int AStreamIndex) {
     return false;
   if (!IndexReady(index, true))
     return SearchPreviousKeyFrame(index);
-  const int64_t shown = KnownPTS();
   // From a fresh file: the last key frame.
-  const int key = shown == AV_NOPTS_VALUE ? FIndex.LastKey() : FIndex.KeyBefore(shown);
+  const int key =
+      KnownPTS() == AV_NOPTS_VALUE ? FIndex.LastKey() : FIndex.KeyBeforeFrame(ShownFrame());
   if (key < 0) {
     SetLastErrMsg("Could not seek to the previous key-frame. no key frame before the current "
                   "frame.");
     Log(this, llInfo, "%s", LastErrMsg().c_str());
     return false;
   }
-  return LandOn(index, FIndex.Key(key).Time);
+  return LandOn(index, FIndex.Key(key).Frame);
 }
 
 bool TFFDecoder::DecodePreviousFrame(int AStreamIndex) {
@@ -606,11 +610,25 @@ bool TFFDecoder::DecodePreviousFrame(int AStreamIndex) {
     return false;
   if (!IndexReady(index, true))
     return SearchPreviousFrame(index);
-  const int64_t shown = KnownPTS();
-  int64_t target = shown == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : FIndex.FrameBefore(shown);
-  if (target == AV_NOPTS_VALUE)
-    target = FIndex.FirstFrame(); // on the first frame: shown again
-  return LandOn(index, target);
+  // By position, not by time: frames may share a time stamp. On the first frame: shown again.
+  return LandOn(index, std::max<int64_t>(ShownFrame() - 1, 0));
+}
+
+int64_t TFFDecoder::ShownFrame() const {
+  return FFrame >= 0 ? FFrame : FIndex.FramesBefore(KnownPTS());
+}
+
+int64_t TFFDecoder::IndexedFrame(int64_t APreviousPTS, int64_t APreviousFrame) const {
+  const int64_t pts = CurrentPTS();
+  if (FIndex.Stream() != FVideoStreamIndex || !FIndex.HasTimes() || pts == AV_NOPTS_VALUE)
+    return -1;
+  // The key frame a seek read: the one of its time the index chose.
+  if (FPicture.IsKeyFrame && FIndex.FrameTime(FKeyFrameRead) == pts)
+    return FKeyFrameRead;
+  // The next of frames that share a time stamp.
+  if (APreviousFrame >= 0 && pts == APreviousPTS && FIndex.FrameTime(APreviousFrame + 1) == pts)
+    return APreviousFrame + 1;
+  return FIndex.FrameAt(pts, FPicture.IsKeyFrame);
 }
 
 int64_t TFFDecoder::VideoFrameCount() {
@@ -655,8 +673,9 @@ bool TFFDecoder::IndexReady(int AStreamIndex, bool ANeedTimes) {
     RecordDecodedTimes(AStreamIndex);
   }
   const bool timed = FIndex.Stream() == AStreamIndex && FIndex.HasTimes();
+  const int64_t frame = timed ? FIndex.FrameAt(shown, false) : -1;
   ResetDecoding();
-  if (shown == AV_NOPTS_VALUE || (timed && !LandOn(AStreamIndex, shown))) {
+  if (shown == AV_NOPTS_VALUE || (timed && (frame < 0 || !LandOn(AStreamIndex, frame)))) {
     RewindInput();
     ResetDecoding();
   } else if (!timed && Seek(shown, sfBackward)) {
@@ -730,8 +749,10 @@ bool TFFDecoder::ReadToKeyPacket(const TFrameIndex::TKey &AKey, bool AFromStart)
     if (pkt->stream_index == FDesireVideoIndex) {
       if (byDTS ? pkt->dts == AKey.StreamDTS
                 : (AKey.StreamPTS != AV_NOPTS_VALUE ? pkt->pts == AKey.StreamPTS
-                                                    : pkt->pos == AKey.Pos))
+                                                    : pkt->pos == AKey.Pos)) {
+        FKeyFrameRead = AKey.Frame;
         return true;
+      }
       if (byDTS && pkt->dts != AV_NOPTS_VALUE && pkt->dts > AKey.StreamDTS)
         break; // the seek went past the key frame
     }
@@ -741,8 +762,9 @@ bool TFFDecoder::ReadToKeyPacket(const TFrameIndex::TKey &AKey, bool AFromStart)
   return false;
 }
 
-bool TFFDecoder::LandOn(int AStreamIndex, int64_t ATime) {
-  int key = std::max(FIndex.KeyAtOrBefore(ATime), 0);
+bool TFFDecoder::LandOn(int AStreamIndex, int64_t AFrame) {
+  const int64_t time = FIndex.FrameTime(AFrame);
+  int key = std::max(FIndex.KeyAtOrBeforeFrame(AFrame), 0);
   for (int attempt = 0; attempt < MaxLandingAttempts && key >= 0; ++attempt, --key) {
     ResetDecoding();
     if (!OpenStreamDecoder(true))
@@ -752,16 +774,17 @@ bool TFFDecoder::LandOn(int AStreamIndex, int64_t ATime) {
       break;
     bool have = DecodeVideoPacket(FPacket.get()) > 0;
     ff::av_packet_unref(FPacket.get());
-    while (!have || CurrentPTS() == AV_NOPTS_VALUE || CurrentPTS() < ATime) {
+    while (!have || CurrentPTS() == AV_NOPTS_VALUE || CurrentPTS() < time ||
+           (CurrentPTS() == time && FFrame < AFrame)) {
       if (!(have = Decode(AStreamIndex)))
         return false;
     }
-    if (CurrentPTS() == ATime)
+    if (FFrame == AFrame)
       return true;
     // The frame came out of the decoder before this key frame's group (open GOP).
   }
   Failf(llError, "%s.%s: could not reach the frame at %0.3f seconds", ClassName().c_str(),
-        SeekMethod, double(ATime) / 1000000);
+        SeekMethod, double(time) / 1000000);
   return false;
 }
 

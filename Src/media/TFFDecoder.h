@@ -149,9 +149,13 @@ private:
   // Reads up to the key frame's packet (left in FPacket), from a seek near it or from the
   // start of the file (AFromStart).
   bool ReadToKeyPacket(const TFrameIndex::TKey &AKey, bool AFromStart);
-  // Decodes the frame at ATime: from the key frame at or before it, or from earlier key
+  // Decodes frame AFrame of the index: from the key frame at or before it, or from earlier key
   // frames when it depends on the group before (open GOP).
-  bool LandOn(int AStreamIndex, int64_t ATime);
+  bool LandOn(int AStreamIndex, int64_t AFrame);
+  // The index position of the frame shown, else of the first frame at its time.
+  int64_t ShownFrame() const;
+  // The index position of the frame just stored, given the one before it; -1 when unknown.
+  int64_t IndexedFrame(int64_t APreviousPTS, int64_t APreviousFrame) const;
   bool SeekIndexedKey(int64_t APTS, TSeekFlags ASeekFlags);
   // Stepping by frame durations, for streams whose frame times are not known.
   bool SearchNextKeyFrame(int AStreamIndex);
@@ -168,6 +172,9 @@ private:
   bool FEOF = false;
   bool FEOFpkt = false;
   TFrameInfo FPicture;
+  int64_t FFrame = -1; // the frame's position in the index; -1 when unknown
+  // The index position of the key frame whose packet a seek read, until that frame is decoded.
+  int64_t FKeyFrameRead = -1;
   TPictureBuffer FPictureBuffer;
   int64_t FLastPTS = AV_NOPTS_VALUE;
   TVideoFilterGraph FFilterGraph;
