@@ -58,6 +58,11 @@ ff part_b.mp3 -f lavfi -i sine=frequency=440:sample_rate=22050:duration=1 -ac 1 
 [ -s rate_change.mp3 ] || cat part_a.mp3 part_b.mp3 > rate_change.mp3
 # Decoder: Opus with its pre-skip, for a seek back to the start.
 ff opus.ogg -f lavfi -i sine=frequency=440:sample_rate=48000:duration=1 -ac 2 -c:a libopus
+# Decoder: Theora video with two Opus streams, for restarting each audio stream.
+ff av_two_opus.ogg -f lavfi -i testsrc=size=160x120:rate=25:duration=1 \
+  -f lavfi -i sine=frequency=440:sample_rate=48000:duration=1 \
+  -f lavfi -i sine=frequency=880:sample_rate=48000:duration=1 -map 0 -map 1 -map 2 \
+  -c:v libtheora -q:v 3 -c:a libopus
 # Decoder: a DVD-like program stream whose aspect ratio is only in the MPEG-2 headers.
 ff dvd.vob -f lavfi -i testsrc=size=720x480:rate=30000/1001:duration=0.2 -c:v mpeg2video \
   -aspect 16:9 -f vob

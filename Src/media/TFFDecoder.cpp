@@ -41,7 +41,8 @@ void TFFDecoder::AfterFileLoaded(TFFOptions &AOptions) {
 
 void TFFDecoder::CloseFile() {
   FSeekIndex = -1;
-  FAudioStart = TAudioStart{};
+  FAudioStarts.clear();
+  FReadFromOpen = true;
   FDesireVideoIndex = -1;
   FFrameRate = AVRational{0, 0};
   FEOF = FEOFpkt = false;
@@ -299,7 +300,7 @@ bool TFFDecoder::ReadPackets(const char *AMethod, int AStreamIndex, TPacketHandl
       FEOFpkt = true;
       ff::av_packet_unref(pkt);
       pkt->stream_index = AStreamIndex;
-    } else if (pkt->stream_index != AStreamIndex) {
+    } else if (NoteAudioStart(pkt), pkt->stream_index != AStreamIndex) {
       ff::av_packet_unref(pkt);
       continue;
     }
@@ -439,6 +440,7 @@ bool TFFDecoder::Seek(int64_t APTS, TSeekFlags ASeekFlags) {
   if (FFileHandle->pb)
     Log(this, llDebug, "%s.%s: current position %" PRId64 " bytes", cls.c_str(), SeekMethod,
         ReaderPosition());
+  LearnAudioStarts();
   if (SeekIndexedKey(APTS, ASeekFlags))
     return true;
   int64_t target = APTS;
@@ -446,12 +448,13 @@ bool TFFDecoder::Seek(int64_t APTS, TSeekFlags ASeekFlags) {
                     FFileHandle->streams[FSeekIndex]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
   if (APTS == 0 && FFrameRate.den != 0 && videoIndex)
     target = -FrameDuration() / 2; // so that the first frame is not skipped
-  const bool audioStart = APTS == 0 && !(ASeekFlags & sfByte) && FSeekIndex >= 0 &&
-                          FSeekIndex == FAudioStart.Stream && FAudioStart.PTS != AV_NOPTS_VALUE;
-  if (audioStart) {
+  const bool restart = APTS == 0 && !(ASeekFlags & sfByte);
+  const int audio = restart ? RestartedAudioStream() : -1;
+  const int stream = audio >= 0 ? audio : FSeekIndex;
+  if (audio >= 0) {
     // The first packet's own time: a start time moved on by the codec's priming (MP3)
     // would land one frame late.
-    target = FAudioStart.PTS;
+    target = FAudioStarts[size_t(audio)].PTS;
   } else if (!(ASeekFlags & sfByte)) {
     if (FSeekIndex < 0) {
       if (FFileHandle->start_time != AV_NOPTS_VALUE)
@@ -465,11 +468,11 @@ bool TFFDecoder::Seek(int64_t APTS, TSeekFlags ASeekFlags) {
   }
   ResetDecoding();
 
-  auto seek = [this, target](int AFlags) {
+  auto seek = [this, stream, target](int AFlags) {
     FLastRead = ff::av_gettime_relative();
     if (FFileHandle->iformat && FFileHandle->iformat->read_seek2)
-      return ff::avformat_seek_file(FFileHandle, FSeekIndex, INT64_MIN, target, INT64_MAX, AFlags);
-    return ff::av_seek_frame(FFileHandle, FSeekIndex, target, AFlags);
+      return ff::avformat_seek_file(FFileHandle, stream, INT64_MIN, target, INT64_MAX, AFlags);
+    return ff::av_seek_frame(FFileHandle, stream, target, AFlags);
   };
   if (seek(ASeekFlags) < 0 && seek(ASeekFlags ^ sfBackward) < 0) {
     if (ASeekFlags & sfByte)
@@ -480,8 +483,8 @@ bool TFFDecoder::Seek(int64_t APTS, TSeekFlags ASeekFlags) {
             double(APTS) / 1000000);
     return false;
   }
-  FAudioStart.Seeked = true;
-  FAudioStart.Restarted = APTS == 0 && !(ASeekFlags & sfByte);
+  for (TAudioStart &start : FAudioStarts)
+    start.Restarted = restart;
   if (FFileHandle->pb)
     Log(this, llDebug, "%s.%s: seek to position %" PRId64 " bytes", cls.c_str(), SeekMethod,
         ReaderPosition());
@@ -717,6 +720,7 @@ bool TFFDecoder::SeeksByByte() const {
 }
 
 bool TFFDecoder::RewindInput() {
+  LearnAudioStarts();
   FLastRead = ff::av_gettime_relative();
   if (SeeksByByte())
     return ff::av_seek_frame(FFileHandle, -1, 0, AVSEEK_FLAG_BYTE) >= 0;
@@ -728,6 +732,7 @@ bool TFFDecoder::RewindInput() {
 
 bool TFFDecoder::ReadToKeyPacket(const TFrameIndex::TKey &AKey, bool AFromStart) {
   AllocPacket();
+  LearnAudioStarts();
   FLastRead = ff::av_gettime_relative();
   bool placed;
   if (AFromStart)
@@ -855,25 +860,79 @@ bool TFFDecoder::DecodeAudio(int AStreamIndex) {
   return ReadPackets(DecodeAudioMethod, index, &TFFDecoder::DecodeAudioPacket, true);
 }
 
-void TFFDecoder::KeepStartSkip(AVPacket *APacket) {
-  if (FAudioStart.Stream < 0 && !FAudioStart.Seeked) { // the first audio packet read
-    FAudioStart.Stream = APacket->stream_index;
-    FAudioStart.PTS = APacket->pts;
-    size_t size = 0;
-    if (const uint8_t *skip = ff::av_packet_get_side_data(APacket, AV_PKT_DATA_SKIP_SAMPLES, &size))
-      FAudioStart.Skip.assign(skip, skip + size);
+TFFDecoder::TAudioStart *TFFDecoder::AudioStart(int AStreamIndex) {
+  if (AStreamIndex < 0 || AStreamIndex >= StreamCount() ||
+      FFileHandle->streams[AStreamIndex]->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
+    return nullptr;
+  if (FAudioStarts.size() < size_t(StreamCount()))
+    FAudioStarts.resize(size_t(StreamCount()));
+  return &FAudioStarts[size_t(AStreamIndex)];
+}
+
+bool TFFDecoder::NoteAudioStart(const AVPacket *APacket) {
+  TAudioStart *start = FReadFromOpen ? AudioStart(APacket->stream_index) : nullptr;
+  if (!start || start->Seen)
+    return false;
+  start->Seen = true;
+  start->PTS = APacket->pts;
+  start->Pos = APacket->pos;
+  size_t size = 0;
+  if (const uint8_t *skip = ff::av_packet_get_side_data(APacket, AV_PKT_DATA_SKIP_SAMPLES, &size))
+    start->Skip.assign(skip, skip + size);
+  return true;
+}
+
+void TFFDecoder::LearnAudioStarts() {
+  if (!FReadFromOpen)
     return;
+  int unseen = 0;
+  for (int i = 0; i < StreamCount(); ++i)
+    if (const TAudioStart *start = AudioStart(i); start && !start->Seen)
+      ++unseen;
+  TPacketPtr pkt(unseen > 0 ? ff::av_packet_alloc() : nullptr);
+  if (unseen > 0 && !pkt)
+    throw std::bad_alloc();
+  while (unseen > 0 &&
+         (FLastRead = ff::av_gettime_relative(), ff::av_read_frame(FFileHandle, pkt.get()) >= 0)) {
+    if (NoteAudioStart(pkt.get()))
+      --unseen;
+    ff::av_packet_unref(pkt.get());
   }
-  const bool restarted = FAudioStart.Restarted;
-  FAudioStart.Restarted = false;
-  if (!restarted || APacket->stream_index != FAudioStart.Stream || FAudioStart.Skip.empty() ||
-      APacket->pts != FAudioStart.PTS ||
+  FReadFromOpen = false;
+}
+
+int TFFDecoder::RestartedAudioStream() {
+  // With no stream chosen, an audio-only file starts over on its first audio stream.
+  const int stream = FSeekIndex >= 0               ? FSeekIndex
+                     : FirstVideoStreamIndex() < 0 ? FirstAudioStreamIndex()
+                                                   : -1;
+  const TAudioStart *start = AudioStart(stream);
+  if (!start || start->PTS == AV_NOPTS_VALUE)
+    return -1;
+  // The audio stream that begins first in the file: no stream's first packet is passed over.
+  int first = stream;
+  for (size_t i = 0; i < FAudioStarts.size(); ++i) {
+    const TAudioStart &other = FAudioStarts[i];
+    if (other.PTS != AV_NOPTS_VALUE && other.Pos >= 0 &&
+        other.Pos < FAudioStarts[size_t(first)].Pos)
+      first = int(i);
+  }
+  return first;
+}
+
+void TFFDecoder::KeepStartSkip(AVPacket *APacket) {
+  TAudioStart *start = AudioStart(APacket->stream_index);
+  if (!start)
+    return;
+  const bool restarted = start->Restarted;
+  start->Restarted = false;
+  if (!restarted || start->Skip.empty() || APacket->pts != start->PTS ||
       ff::av_packet_get_side_data(APacket, AV_PKT_DATA_SKIP_SAMPLES, nullptr))
     return;
   uint8_t *skip =
-      ff::av_packet_new_side_data(APacket, AV_PKT_DATA_SKIP_SAMPLES, FAudioStart.Skip.size());
+      ff::av_packet_new_side_data(APacket, AV_PKT_DATA_SKIP_SAMPLES, start->Skip.size());
   if (skip)
-    std::copy(FAudioStart.Skip.begin(), FAudioStart.Skip.end(), skip);
+    std::copy(start->Skip.begin(), start->Skip.end(), skip);
 }
 
 int TFFDecoder::DecodeAudioPacket(AVPacket *APacket) {
