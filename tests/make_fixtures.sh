@@ -58,6 +58,11 @@ ff part_b.mp3 -f lavfi -i sine=frequency=440:sample_rate=22050:duration=1 -ac 1 
 [ -s rate_change.mp3 ] || cat part_a.mp3 part_b.mp3 > rate_change.mp3
 # Decoder: Opus with its pre-skip, for a seek back to the start.
 ff opus.ogg -f lavfi -i sine=frequency=440:sample_rate=48000:duration=1 -ac 2 -c:a libopus
+# Decoder: Theora video with two Opus streams, for restarting each audio stream.
+ff av_two_opus.ogg -f lavfi -i testsrc=size=160x120:rate=25:duration=1 \
+  -f lavfi -i sine=frequency=440:sample_rate=48000:duration=1 \
+  -f lavfi -i sine=frequency=880:sample_rate=48000:duration=1 -map 0 -map 1 -map 2 \
+  -c:v libtheora -q:v 3 -c:a libopus
 # Decoder: a DVD-like program stream whose aspect ratio is only in the MPEG-2 headers.
 ff dvd.vob -f lavfi -i testsrc=size=720x480:rate=30000/1001:duration=0.2 -c:v mpeg2video \
   -aspect 16:9 -f vob
@@ -83,4 +88,10 @@ ff open_gop.mpg $steps -c:v mpeg2video -bf 2 -g 12 -f mpeg
 ff open_gop.ts $steps -c:v mpeg2video -bf 2 -g 12 -f mpegts
 ff vfr.mp4 $steps -vf "settb=1/1000,setpts=(N*0.04+0.03*random(0))/TB" -fps_mode vfr \
   -enc_time_base 1/1000 -c:v libx264 -pix_fmt yuv420p -bf 2 -g 10 -video_track_timescale 1000
+# Frames that share a time stamp: a jittered cadence in 0.1 ms steps where every seventh frame
+# comes 0.4 ms after the one before (one of them a key frame), muxed into Matroska's millisecond
+# time base; -vsync passthrough keeps every frame. 2 s, B-frames.
+ff same_pts.mkv -f lavfi -i testsrc=size=320x240:rate=25:duration=2 -vsync passthrough \
+  -vf "settb=1/10000,setpts=if(eq(mod(N\,7)\,3)\,(N-1)*0.04+0.003*mod(N-1\,3)+0.0004\,N*0.04+0.003*mod(N\,3))/TB" \
+  -enc_time_base 1/10000 -c:v libx264 -pix_fmt yuv420p -bf 2 -g 12
 exit 0

@@ -41,7 +41,8 @@ void TFFDecoder::AfterFileLoaded(TFFOptions &AOptions) {
 
 void TFFDecoder::CloseFile() {
   FSeekIndex = -1;
-  FAudioStart = TAudioStart{};
+  FAudioStarts.clear();
+  FReadFromOpen = true;
   FDesireVideoIndex = -1;
   FFrameRate = AVRational{0, 0};
   FEOF = FEOFpkt = false;
@@ -69,6 +70,7 @@ void TFFDecoder::ResetPicture() {
   uint8_t *buffer = FPicture.Buffer;
   int size = FPicture.Size;
   FPicture = TFrameInfo{};
+  FFrame = FKeyFrameRead = -1;
   FPicture.Buffer = buffer;
   FPicture.Size = size;
   FFilterGraph.Reset();
@@ -298,7 +300,7 @@ bool TFFDecoder::ReadPackets(const char *AMethod, int AStreamIndex, TPacketHandl
       FEOFpkt = true;
       ff::av_packet_unref(pkt);
       pkt->stream_index = AStreamIndex;
-    } else if (pkt->stream_index != AStreamIndex) {
+    } else if (NoteAudioStart(pkt), pkt->stream_index != AStreamIndex) {
       ff::av_packet_unref(pkt);
       continue;
     }
@@ -411,9 +413,13 @@ bool TFFDecoder::StoreFrameInfo(const AVFrame *AFrame, const AVPacket *APacket) 
   } else if (FEOFpkt && FPicture.PTS != AV_NOPTS_VALUE && FLastPTS != AV_NOPTS_VALUE) {
     pts = 2 * FPicture.PTS - FLastPTS; // draining without times: continue the cadence
   }
-  if (FPicture.PTS != AV_NOPTS_VALUE)
-    FLastPTS = FPicture.PTS;
+  const int64_t previous = FPicture.PTS;
+  if (previous != AV_NOPTS_VALUE)
+    FLastPTS = previous;
   FPicture.PTS = pts;
+  FFrame = IndexedFrame(previous, FFrame);
+  if (FPicture.IsKeyFrame)
+    FKeyFrameRead = -1;
   FPicture.OriginalDTS = AFrame->pkt_dts;
   FPicture.OriginalPTS = APacket && APacket->pts != AV_NOPTS_VALUE ? APacket->pts : AFrame->pts;
   FPicture.StreamIndex = FVideoStreamIndex;
@@ -434,6 +440,7 @@ bool TFFDecoder::Seek(int64_t APTS, TSeekFlags ASeekFlags) {
   if (FFileHandle->pb)
     Log(this, llDebug, "%s.%s: current position %" PRId64 " bytes", cls.c_str(), SeekMethod,
         ReaderPosition());
+  LearnAudioStarts();
   if (SeekIndexedKey(APTS, ASeekFlags))
     return true;
   int64_t target = APTS;
@@ -441,12 +448,13 @@ bool TFFDecoder::Seek(int64_t APTS, TSeekFlags ASeekFlags) {
                     FFileHandle->streams[FSeekIndex]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
   if (APTS == 0 && FFrameRate.den != 0 && videoIndex)
     target = -FrameDuration() / 2; // so that the first frame is not skipped
-  const bool audioStart = APTS == 0 && !(ASeekFlags & sfByte) && FSeekIndex >= 0 &&
-                          FSeekIndex == FAudioStart.Stream && FAudioStart.PTS != AV_NOPTS_VALUE;
-  if (audioStart) {
+  const bool restart = APTS == 0 && !(ASeekFlags & sfByte);
+  const int audio = restart ? RestartedAudioStream() : -1;
+  const int stream = audio >= 0 ? audio : FSeekIndex;
+  if (audio >= 0) {
     // The first packet's own time: a start time moved on by the codec's priming (MP3)
     // would land one frame late.
-    target = FAudioStart.PTS;
+    target = FAudioStarts[size_t(audio)].PTS;
   } else if (!(ASeekFlags & sfByte)) {
     if (FSeekIndex < 0) {
       if (FFileHandle->start_time != AV_NOPTS_VALUE)
@@ -460,11 +468,11 @@ bool TFFDecoder::Seek(int64_t APTS, TSeekFlags ASeekFlags) {
   }
   ResetDecoding();
 
-  auto seek = [this, target](int AFlags) {
+  auto seek = [this, stream, target](int AFlags) {
     FLastRead = ff::av_gettime_relative();
     if (FFileHandle->iformat && FFileHandle->iformat->read_seek2)
-      return ff::avformat_seek_file(FFileHandle, FSeekIndex, INT64_MIN, target, INT64_MAX, AFlags);
-    return ff::av_seek_frame(FFileHandle, FSeekIndex, target, AFlags);
+      return ff::avformat_seek_file(FFileHandle, stream, INT64_MIN, target, INT64_MAX, AFlags);
+    return ff::av_seek_frame(FFileHandle, stream, target, AFlags);
   };
   if (seek(ASeekFlags) < 0 && seek(ASeekFlags ^ sfBackward) < 0) {
     if (ASeekFlags & sfByte)
@@ -475,8 +483,8 @@ bool TFFDecoder::Seek(int64_t APTS, TSeekFlags ASeekFlags) {
             double(APTS) / 1000000);
     return false;
   }
-  FAudioStart.Seeked = true;
-  FAudioStart.Restarted = APTS == 0 && !(ASeekFlags & sfByte);
+  for (TAudioStart &start : FAudioStarts)
+    start.Restarted = restart;
   if (FFileHandle->pb)
     Log(this, llDebug, "%s.%s: seek to position %" PRId64 " bytes", cls.c_str(), SeekMethod,
         ReaderPosition());
@@ -573,13 +581,12 @@ bool TFFDecoder::DecodeNextKeyFrame(int AStreamIndex) {
     return false;
   if (!IndexReady(index, true))
     return SearchNextKeyFrame(index);
-  const int64_t shown = KnownPTS();
-  const int key = FIndex.KeyAfter(shown == AV_NOPTS_VALUE ? FIndex.FirstFrame() : shown);
+  const int key = FIndex.KeyAfterFrame(ShownFrame());
   if (key < 0) {
     Fail(llInfo, "no key frame after the current frame.");
     return false;
   }
-  return LandOn(index, FIndex.Key(key).Time);
+  return LandOn(index, FIndex.Key(key).Frame);
 }
 
 bool TFFDecoder::DecodePreviousKeyFrame(int AStreamIndex) {
@@ -588,16 +595,16 @@ bool TFFDecoder::DecodePreviousKeyFrame(int AStreamIndex) {
     return false;
   if (!IndexReady(index, true))
     return SearchPreviousKeyFrame(index);
-  const int64_t shown = KnownPTS();
   // From a fresh file: the last key frame.
-  const int key = shown == AV_NOPTS_VALUE ? FIndex.LastKey() : FIndex.KeyBefore(shown);
+  const int key =
+      KnownPTS() == AV_NOPTS_VALUE ? FIndex.LastKey() : FIndex.KeyBeforeFrame(ShownFrame());
   if (key < 0) {
     SetLastErrMsg("Could not seek to the previous key-frame. no key frame before the current "
                   "frame.");
     Log(this, llInfo, "%s", LastErrMsg().c_str());
     return false;
   }
-  return LandOn(index, FIndex.Key(key).Time);
+  return LandOn(index, FIndex.Key(key).Frame);
 }
 
 bool TFFDecoder::DecodePreviousFrame(int AStreamIndex) {
@@ -606,11 +613,25 @@ bool TFFDecoder::DecodePreviousFrame(int AStreamIndex) {
     return false;
   if (!IndexReady(index, true))
     return SearchPreviousFrame(index);
-  const int64_t shown = KnownPTS();
-  int64_t target = shown == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : FIndex.FrameBefore(shown);
-  if (target == AV_NOPTS_VALUE)
-    target = FIndex.FirstFrame(); // on the first frame: shown again
-  return LandOn(index, target);
+  // By position, not by time: frames may share a time stamp. On the first frame: shown again.
+  return LandOn(index, std::max<int64_t>(ShownFrame() - 1, 0));
+}
+
+int64_t TFFDecoder::ShownFrame() const {
+  return FFrame >= 0 ? FFrame : FIndex.FramesBefore(KnownPTS());
+}
+
+int64_t TFFDecoder::IndexedFrame(int64_t APreviousPTS, int64_t APreviousFrame) const {
+  const int64_t pts = CurrentPTS();
+  if (FIndex.Stream() != FVideoStreamIndex || !FIndex.HasTimes() || pts == AV_NOPTS_VALUE)
+    return -1;
+  // The key frame a seek read: the one of its time the index chose.
+  if (FPicture.IsKeyFrame && FIndex.FrameTime(FKeyFrameRead) == pts)
+    return FKeyFrameRead;
+  // The next of frames that share a time stamp.
+  if (APreviousFrame >= 0 && pts == APreviousPTS && FIndex.FrameTime(APreviousFrame + 1) == pts)
+    return APreviousFrame + 1;
+  return FIndex.FrameAt(pts, FPicture.IsKeyFrame);
 }
 
 int64_t TFFDecoder::VideoFrameCount() {
@@ -655,8 +676,9 @@ bool TFFDecoder::IndexReady(int AStreamIndex, bool ANeedTimes) {
     RecordDecodedTimes(AStreamIndex);
   }
   const bool timed = FIndex.Stream() == AStreamIndex && FIndex.HasTimes();
+  const int64_t frame = timed ? FIndex.FrameAt(shown, false) : -1;
   ResetDecoding();
-  if (shown == AV_NOPTS_VALUE || (timed && !LandOn(AStreamIndex, shown))) {
+  if (shown == AV_NOPTS_VALUE || (timed && (frame < 0 || !LandOn(AStreamIndex, frame)))) {
     RewindInput();
     ResetDecoding();
   } else if (!timed && Seek(shown, sfBackward)) {
@@ -698,6 +720,7 @@ bool TFFDecoder::SeeksByByte() const {
 }
 
 bool TFFDecoder::RewindInput() {
+  LearnAudioStarts();
   FLastRead = ff::av_gettime_relative();
   if (SeeksByByte())
     return ff::av_seek_frame(FFileHandle, -1, 0, AVSEEK_FLAG_BYTE) >= 0;
@@ -709,6 +732,7 @@ bool TFFDecoder::RewindInput() {
 
 bool TFFDecoder::ReadToKeyPacket(const TFrameIndex::TKey &AKey, bool AFromStart) {
   AllocPacket();
+  LearnAudioStarts();
   FLastRead = ff::av_gettime_relative();
   bool placed;
   if (AFromStart)
@@ -730,8 +754,10 @@ bool TFFDecoder::ReadToKeyPacket(const TFrameIndex::TKey &AKey, bool AFromStart)
     if (pkt->stream_index == FDesireVideoIndex) {
       if (byDTS ? pkt->dts == AKey.StreamDTS
                 : (AKey.StreamPTS != AV_NOPTS_VALUE ? pkt->pts == AKey.StreamPTS
-                                                    : pkt->pos == AKey.Pos))
+                                                    : pkt->pos == AKey.Pos)) {
+        FKeyFrameRead = AKey.Frame;
         return true;
+      }
       if (byDTS && pkt->dts != AV_NOPTS_VALUE && pkt->dts > AKey.StreamDTS)
         break; // the seek went past the key frame
     }
@@ -741,8 +767,9 @@ bool TFFDecoder::ReadToKeyPacket(const TFrameIndex::TKey &AKey, bool AFromStart)
   return false;
 }
 
-bool TFFDecoder::LandOn(int AStreamIndex, int64_t ATime) {
-  int key = std::max(FIndex.KeyAtOrBefore(ATime), 0);
+bool TFFDecoder::LandOn(int AStreamIndex, int64_t AFrame) {
+  const int64_t time = FIndex.FrameTime(AFrame);
+  int key = std::max(FIndex.KeyAtOrBeforeFrame(AFrame), 0);
   for (int attempt = 0; attempt < MaxLandingAttempts && key >= 0; ++attempt, --key) {
     ResetDecoding();
     if (!OpenStreamDecoder(true))
@@ -752,16 +779,17 @@ bool TFFDecoder::LandOn(int AStreamIndex, int64_t ATime) {
       break;
     bool have = DecodeVideoPacket(FPacket.get()) > 0;
     ff::av_packet_unref(FPacket.get());
-    while (!have || CurrentPTS() == AV_NOPTS_VALUE || CurrentPTS() < ATime) {
+    while (!have || CurrentPTS() == AV_NOPTS_VALUE || CurrentPTS() < time ||
+           (CurrentPTS() == time && FFrame < AFrame)) {
       if (!(have = Decode(AStreamIndex)))
         return false;
     }
-    if (CurrentPTS() == ATime)
+    if (FFrame == AFrame)
       return true;
     // The frame came out of the decoder before this key frame's group (open GOP).
   }
   Failf(llError, "%s.%s: could not reach the frame at %0.3f seconds", ClassName().c_str(),
-        SeekMethod, double(ATime) / 1000000);
+        SeekMethod, double(time) / 1000000);
   return false;
 }
 
@@ -832,25 +860,79 @@ bool TFFDecoder::DecodeAudio(int AStreamIndex) {
   return ReadPackets(DecodeAudioMethod, index, &TFFDecoder::DecodeAudioPacket, true);
 }
 
-void TFFDecoder::KeepStartSkip(AVPacket *APacket) {
-  if (FAudioStart.Stream < 0 && !FAudioStart.Seeked) { // the first audio packet read
-    FAudioStart.Stream = APacket->stream_index;
-    FAudioStart.PTS = APacket->pts;
-    size_t size = 0;
-    if (const uint8_t *skip = ff::av_packet_get_side_data(APacket, AV_PKT_DATA_SKIP_SAMPLES, &size))
-      FAudioStart.Skip.assign(skip, skip + size);
+TFFDecoder::TAudioStart *TFFDecoder::AudioStart(int AStreamIndex) {
+  if (AStreamIndex < 0 || AStreamIndex >= StreamCount() ||
+      FFileHandle->streams[AStreamIndex]->codecpar->codec_type != AVMEDIA_TYPE_AUDIO)
+    return nullptr;
+  if (FAudioStarts.size() < size_t(StreamCount()))
+    FAudioStarts.resize(size_t(StreamCount()));
+  return &FAudioStarts[size_t(AStreamIndex)];
+}
+
+bool TFFDecoder::NoteAudioStart(const AVPacket *APacket) {
+  TAudioStart *start = FReadFromOpen ? AudioStart(APacket->stream_index) : nullptr;
+  if (!start || start->Seen)
+    return false;
+  start->Seen = true;
+  start->PTS = APacket->pts;
+  start->Pos = APacket->pos;
+  size_t size = 0;
+  if (const uint8_t *skip = ff::av_packet_get_side_data(APacket, AV_PKT_DATA_SKIP_SAMPLES, &size))
+    start->Skip.assign(skip, skip + size);
+  return true;
+}
+
+void TFFDecoder::LearnAudioStarts() {
+  if (!FReadFromOpen)
     return;
+  int unseen = 0;
+  for (int i = 0; i < StreamCount(); ++i)
+    if (const TAudioStart *start = AudioStart(i); start && !start->Seen)
+      ++unseen;
+  TPacketPtr pkt(unseen > 0 ? ff::av_packet_alloc() : nullptr);
+  if (unseen > 0 && !pkt)
+    throw std::bad_alloc();
+  while (unseen > 0 &&
+         (FLastRead = ff::av_gettime_relative(), ff::av_read_frame(FFileHandle, pkt.get()) >= 0)) {
+    if (NoteAudioStart(pkt.get()))
+      --unseen;
+    ff::av_packet_unref(pkt.get());
   }
-  const bool restarted = FAudioStart.Restarted;
-  FAudioStart.Restarted = false;
-  if (!restarted || APacket->stream_index != FAudioStart.Stream || FAudioStart.Skip.empty() ||
-      APacket->pts != FAudioStart.PTS ||
+  FReadFromOpen = false;
+}
+
+int TFFDecoder::RestartedAudioStream() {
+  // With no stream chosen, an audio-only file starts over on its first audio stream.
+  const int stream = FSeekIndex >= 0               ? FSeekIndex
+                     : FirstVideoStreamIndex() < 0 ? FirstAudioStreamIndex()
+                                                   : -1;
+  const TAudioStart *start = AudioStart(stream);
+  if (!start || start->PTS == AV_NOPTS_VALUE)
+    return -1;
+  // The audio stream that begins first in the file: no stream's first packet is passed over.
+  int first = stream;
+  for (size_t i = 0; i < FAudioStarts.size(); ++i) {
+    const TAudioStart &other = FAudioStarts[i];
+    if (other.PTS != AV_NOPTS_VALUE && other.Pos >= 0 &&
+        other.Pos < FAudioStarts[size_t(first)].Pos)
+      first = int(i);
+  }
+  return first;
+}
+
+void TFFDecoder::KeepStartSkip(AVPacket *APacket) {
+  TAudioStart *start = AudioStart(APacket->stream_index);
+  if (!start)
+    return;
+  const bool restarted = start->Restarted;
+  start->Restarted = false;
+  if (!restarted || start->Skip.empty() || APacket->pts != start->PTS ||
       ff::av_packet_get_side_data(APacket, AV_PKT_DATA_SKIP_SAMPLES, nullptr))
     return;
   uint8_t *skip =
-      ff::av_packet_new_side_data(APacket, AV_PKT_DATA_SKIP_SAMPLES, FAudioStart.Skip.size());
+      ff::av_packet_new_side_data(APacket, AV_PKT_DATA_SKIP_SAMPLES, start->Skip.size());
   if (skip)
-    std::copy(FAudioStart.Skip.begin(), FAudioStart.Skip.end(), skip);
+    std::copy(start->Skip.begin(), start->Skip.end(), skip);
 }
 
 int TFFDecoder::DecodeAudioPacket(AVPacket *APacket) {

@@ -112,9 +112,28 @@ private:
   // Takes one frame from the video decoder (APacket: the packet just sent, or null).
   int ReceiveVideoFrame(const AVPacket *APacket);
   int DecodeAudioPacket(AVPacket *APacket);
-  // Notes the time of the first audio packet read after opening and the samples to skip at
-  // its start; after a seek to the start gives that packet back, sets the same skip on it (demuxers
-  // such as Ogg do not), so the stream starts over as on a fresh open.
+  // How an audio stream began when the file was opened: its first packet's time and the
+  // samples to skip at its start. A seek to the start goes to that packet and sets the same
+  // skip on it (demuxers such as Ogg do not), so the stream starts over as on a fresh open.
+  struct TAudioStart {
+    bool Seen = false; // the first packet was read
+    int64_t PTS = AV_NOPTS_VALUE;
+    int64_t Pos = -1;          // its byte position
+    std::vector<uint8_t> Skip; // the skip-samples side data of the first packet, if any
+    bool Restarted = false;    // a seek to the start happened: the next packet may need Skip
+  };
+  // The record of an audio stream; null for other streams.
+  TAudioStart *AudioStart(int AStreamIndex);
+  // Records a packet that is the first of its audio stream read from where the file opened;
+  // true when it was.
+  bool NoteAudioStart(const AVPacket *APacket);
+  // Before the reader first moves elsewhere: reads on until every audio stream's first packet
+  // is known (or the file ends), so that any of them can start over later.
+  void LearnAudioStarts();
+  // The audio stream whose start a seek to the start goes to: when the seek stream (or, with
+  // none chosen, the first audio stream of a file without video) is audio with a known start,
+  // the audio stream whose first packet lies first in the file; else -1.
+  int RestartedAudioStream();
   void KeepStartSkip(AVPacket *APacket);
   void SetAudioOutput(int AChannels, int ARate);
   // Fills WaveInfo with at most MaxAudioBlockSamples: first what the resampler held back,
@@ -149,9 +168,13 @@ private:
   // Reads up to the key frame's packet (left in FPacket), from a seek near it or from the
   // start of the file (AFromStart).
   bool ReadToKeyPacket(const TFrameIndex::TKey &AKey, bool AFromStart);
-  // Decodes the frame at ATime: from the key frame at or before it, or from earlier key
+  // Decodes frame AFrame of the index: from the key frame at or before it, or from earlier key
   // frames when it depends on the group before (open GOP).
-  bool LandOn(int AStreamIndex, int64_t ATime);
+  bool LandOn(int AStreamIndex, int64_t AFrame);
+  // The index position of the frame shown, else of the first frame at its time.
+  int64_t ShownFrame() const;
+  // The index position of the frame just stored, given the one before it; -1 when unknown.
+  int64_t IndexedFrame(int64_t APreviousPTS, int64_t APreviousFrame) const;
   bool SeekIndexedKey(int64_t APTS, TSeekFlags ASeekFlags);
   // Stepping by frame durations, for streams whose frame times are not known.
   bool SearchNextKeyFrame(int AStreamIndex);
@@ -168,6 +191,9 @@ private:
   bool FEOF = false;
   bool FEOFpkt = false;
   TFrameInfo FPicture;
+  int64_t FFrame = -1; // the frame's position in the index; -1 when unknown
+  // The index position of the key frame whose packet a seek read, until that frame is decoded.
+  int64_t FKeyFrameRead = -1;
   TPictureBuffer FPictureBuffer;
   int64_t FLastPTS = AV_NOPTS_VALUE;
   TVideoFilterGraph FFilterGraph;
@@ -183,13 +209,9 @@ private:
   TAVBuffer FAudioBuffer;
   TAudioResampler FResampler;
   int64_t FAudioBlockEnd = AV_NOPTS_VALUE; // PTS + Duration of the last block
-  struct TAudioStart {
-    int Stream = -1;
-    int64_t PTS = AV_NOPTS_VALUE;
-    std::vector<uint8_t> Skip; // the skip-samples side data of the first packet, if any
-    bool Seeked = false;       // since the file was opened: the start is no longer known
-    bool Restarted = false;    // a seek to the start happened: the next packet may need Skip
-  } FAudioStart;
+  std::vector<TAudioStart> FAudioStarts;   // by stream, grown on first use
+  // The reader has only read on from where the file opened: first packets are first.
+  bool FReadFromOpen = true;
 
   AVRational FFrameRate{0, 0};
   int FSeekIndex = -1;

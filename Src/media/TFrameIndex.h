@@ -5,6 +5,9 @@
 // from a decoding pass the decoder records with AddDecodedFrame.
 // Times: Time fields are microseconds from the stream start, as the decoder reports frames;
 // StreamPTS/StreamDTS are the packet's own values in the stream's time base.
+// Positions: frames are numbered in presentation order from 0. Frames may share a time stamp
+// (a millisecond time base rounds a jittered cadence together); those keep their file order,
+// so that stepping can tell them apart by position.
 #pragma once
 
 #include <cstddef>
@@ -21,6 +24,7 @@ public:
     int64_t StreamPTS = AV_NOPTS_VALUE;
     int64_t StreamDTS = AV_NOPTS_VALUE;
     int64_t Pos = -1;
+    int64_t Frame = -1; // position among the frames
   };
   using TTimeConverter = std::function<int64_t(int64_t)>;
 
@@ -40,22 +44,39 @@ public:
   void AddDecodedFrame(int64_t ATime, bool AKey);
   bool FinishDecodedTimes();
 
-  int64_t FirstFrame() const { return FFrames.empty() ? AV_NOPTS_VALUE : FFrames.front(); }
-  // The largest frame time below ATime; AV_NOPTS_VALUE when none.
-  int64_t FrameBefore(int64_t ATime) const;
-  // Indexes into the key list (ascending times); -1 when there is none.
+  // The time of frame AFrame; AV_NOPTS_VALUE outside the list.
+  int64_t FrameTime(int64_t AFrame) const;
+  // The number of frames before ATime: the position of the first frame at or after it.
+  int64_t FramesBefore(int64_t ATime) const;
+  // The position of a frame decoded at ATime after a seek: the first key frame of that time
+  // (AKey), else the first frame of that time; -1 when no frame has it.
+  int64_t FrameAt(int64_t ATime, bool AKey) const;
+  // Indexes into the key list (ascending positions and times); -1 when there is none. Of key
+  // frames that share a time, a search by time finds the first.
   int KeyBefore(int64_t ATime) const;
   int KeyAtOrBefore(int64_t ATime) const;
-  int KeyAfter(int64_t ATime) const;
   int KeyAtOrAfter(int64_t ATime) const;
+  int KeyBeforeFrame(int64_t AFrame) const;
+  int KeyAtOrBeforeFrame(int64_t AFrame) const;
+  int KeyAfterFrame(int64_t AFrame) const;
   int LastKey() const { return int(FKeys.size()) - 1; }
   const TKey &Key(int AIndex) const { return FKeys[size_t(AIndex)]; }
 
 private:
+  // A frame in file or decoding order; Key: its index into FKeys (scan) or its number among
+  // the decoded key frames (decoding pass), -1 for other frames.
+  struct TEntry {
+    int64_t Time;
+    int Key;
+  };
+  // Puts the frames in presentation order and gives the key frames their positions.
+  void Order(std::vector<TEntry> &AEntries);
+
   int FStream = -1;
   size_t FPacketCount = 0;
   bool FKeysTimed = false;
   std::vector<int64_t> FFrames; // ascending
   std::vector<TKey> FKeys;      // ascending
-  std::vector<int64_t> FDecodedKeys;
+  std::vector<TEntry> FDecoded;
+  int FDecodedKeys = 0;
 };

@@ -62,14 +62,13 @@ void TPreviewer::PaintInMainThread() {
 std::string TPreviewer::Caption(int64_t APosition) {
   if (APosition == NoPosition)
     return "N/A";
-  // Saturating: no position near the ends of the range may wrap.
-  const int64_t rounded = APosition > std::numeric_limits<int64_t>::max() - 5000
-                              ? std::numeric_limits<int64_t>::max()
-                              : APosition + 5000;
-  const uint64_t magnitude = rounded < 0 ? 0 - uint64_t(rounded) : uint64_t(rounded);
-  const uint64_t ms = magnitude / 1000;
+  // Whole milliseconds at or before the position, never after it: a rounded-up time could
+  // name the next frame's (frames of 5 ms and less at 200 fps and more).
+  const int64_t ms = APosition >= 0 ? APosition / 1000 : -((-(APosition + 1)) / 1000 + 1);
+  const uint64_t magnitude = ms < 0 ? 0 - uint64_t(ms) : uint64_t(ms);
   char text[48];
   std::snprintf(text, sizeof text, "%s%02" PRIu64 ":%02" PRIu64 ":%02" PRIu64 ".%03" PRIu64,
-                rounded < 0 ? "-" : "", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+                ms < 0 ? "-" : "", magnitude / 3600000, magnitude / 60000 % 60,
+                magnitude / 1000 % 60, magnitude % 1000);
   return text;
 }

@@ -50,7 +50,7 @@ public:
   int64_t FrameNumber() const { return FFrameNumber; }
   int64_t Position() const { return FPosition; }
 
-  // "hh:mm:ss.zzz" of a position rounded to 5 ms, "N/A" when unknown.
+  // "hh:mm:ss.zzz" of a position in whole milliseconds at or before it, "N/A" when unknown.
   static std::string Caption(int64_t APosition);
 
 private:

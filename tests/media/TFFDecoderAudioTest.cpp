@@ -16,9 +16,9 @@ struct TAudioTotals {
   int64_t LastPTS = AV_NOPTS_VALUE;
 };
 
-TAudioTotals DecodeAllAudio(TFFDecoder &ADecoder) {
+TAudioTotals DecodeAllAudio(TFFDecoder &ADecoder, int AStream = -1) {
   TAudioTotals t;
-  while (ADecoder.DecodeAudio()) {
+  while (ADecoder.DecodeAudio(AStream)) {
     const TWaveInfo &w = ADecoder.WaveInfo();
     EXPECT_TRUE(w.Ready);
     EXPECT_GT(w.Size, 0);
@@ -81,32 +81,58 @@ INSTANTIATE_TEST_SUITE_P(
                       TAudioCase{"audio_first.mkv", 2000000, 50000})); // 48 kHz Vorbis
 
 // A seek to the start plays the stream again exactly as a fresh open does: the codec's
-// priming or pre-skip handled the same way, no samples left over from before the seek.
-class DecoderAudioRestart : public ::testing::TestWithParam<const char *> {};
+// priming or pre-skip handled the same way, no samples left over from before the seek, whatever
+// was read before it.
+struct TRestartCase {
+  const char *File;
+  int Stream;       // the audio stream played again
+  int ReadBefore;   // a stream decoded for a while before the seek; -1: nothing read
+  const char *Name; // what the case shows
+};
+
+void PrintTo(const TRestartCase &c, std::ostream *os) {
+  *os << c.File << " " << c.Name;
+}
+
+class DecoderAudioRestart : public ::testing::TestWithParam<TRestartCase> {};
 
 TEST_P(DecoderAudioRestart, SeekToStartGivesTheSamplesOfAFreshOpen) {
+  const TRestartCase &c = GetParam();
   TFFDecoder fresh;
-  ASSERT_TRUE(fresh.LoadFile(Fixture(GetParam()))) << fresh.LastErrMsg();
-  const TAudioTotals whole = DecodeAllAudio(fresh);
+  ASSERT_TRUE(fresh.LoadFile(Fixture(c.File))) << fresh.LastErrMsg();
+  const TAudioTotals whole = DecodeAllAudio(fresh, c.Stream);
   ASSERT_GT(whole.Bytes, 0);
 
   TFFDecoder dec;
-  ASSERT_TRUE(dec.LoadFile(Fixture(GetParam())));
-  for (int i = 0; i < 5; ++i) // stop mid-stream, with samples held in the resampler
-    ASSERT_TRUE(dec.DecodeAudio());
+  ASSERT_TRUE(dec.LoadFile(Fixture(c.File)));
+  for (int i = 0; c.ReadBefore >= 0 && i < 5; ++i) // stop mid-stream
+    ASSERT_TRUE(dec.IsVideoStream(c.ReadBefore) ? dec.Decode(c.ReadBefore)
+                                                : dec.DecodeAudio(c.ReadBefore));
   for (int pass = 0; pass < 2; ++pass) { // after a part and after the whole stream
     ASSERT_TRUE(dec.Seek(0, sfAny)) << dec.LastErrMsg();
-    const TAudioTotals again = DecodeAllAudio(dec);
+    const TAudioTotals again = DecodeAllAudio(dec, c.Stream);
     EXPECT_EQ(again.Bytes, whole.Bytes) << "pass " << pass;
     EXPECT_EQ(again.FirstPTS, whole.FirstPTS) << "pass " << pass;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, DecoderAudioRestart,
-                         ::testing::Values("audio.mp3",    // MP3 priming, 22.05 kHz resampled
-                                           "opus.ogg",     // Opus pre-skip, 48 kHz resampled
-                                           "surround.mp4", // 5.1 AAC resampled
-                                           "audio.wav"));  // passed through
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, DecoderAudioRestart,
+    ::testing::Values(
+        // Samples held in the resampler at the seek.
+        TRestartCase{"audio.mp3", 0, 0, "MP3 priming, 22.05 kHz resampled"},
+        TRestartCase{"opus.ogg", 0, 0, "Opus pre-skip, 48 kHz resampled"},
+        TRestartCase{"surround.mp4", 0, 0, "5.1 AAC resampled"},
+        TRestartCase{"audio.wav", 0, 0, "passed through"},
+        // A seek before any packet was read.
+        TRestartCase{"audio.mp3", 0, -1, "MP3 priming, nothing read"},
+        TRestartCase{"opus.ogg", 0, -1, "Opus pre-skip, nothing read"},
+        TRestartCase{"av_two_opus.ogg", 1, -1, "first Opus stream, nothing read"},
+        // Audio packets passed over while another stream was decoded.
+        TRestartCase{"av_two_opus.ogg", 1, 0, "first Opus stream after video"},
+        TRestartCase{"av_two_opus.ogg", 2, 1, "second Opus stream after the first"},
+        TRestartCase{"av_two_opus.ogg", 1, 2, "first Opus stream after the second"}),
+    [](const auto &AInfo) { return "Case" + std::to_string(AInfo.index); });
 
 TEST(DecoderAudioBlocks, APlanarFloatAacFrameBecomesOneBlockOf4096Bytes) {
   TFFDecoder dec;

@@ -1,5 +1,6 @@
 // Frame-exact stepping and seeking, checked against ffprobe's list of the frames: previous
 // frame, next and previous key frame from every position, seeks by the track bar's rule.
+// Frames are told apart by their pictures too, since two frames may share a time stamp.
 #include <cstdio>
 #include <memory>
 #include <sstream>
@@ -15,6 +16,7 @@ namespace {
 
 struct TFrameList {
   std::vector<int64_t> PTS; // microseconds from the stream start, presentation order
+  std::vector<bool> IsKey;  // by frame
   std::vector<int64_t> Keys;
 };
 
@@ -54,10 +56,33 @@ TFrameList ProbeFrames(const std::string &AFile) {
     } else {
       continue;
     }
+    list.IsKey.push_back(key != 0);
     if (key)
       list.Keys.push_back(list.PTS.back());
   }
   return list;
+}
+
+// A checksum of the luma plane of the frame held.
+uint64_t PictureSum(const TFFDecoder &ADecoder) {
+  const TFrameInfo &f = ADecoder.FrameInfo();
+  uint64_t sum = 1469598103934665603u;
+  for (int y = 0; y < f.Height; ++y) {
+    const uint8_t *row = f.Picture.data[0] + ptrdiff_t(y) * f.Picture.linesize[0];
+    for (int x = 0; x < f.Width; ++x)
+      sum = (sum ^ row[x]) * 1099511628211u;
+  }
+  return sum;
+}
+
+// The pictures of every frame, decoding forward from a fresh open.
+std::vector<uint64_t> ForwardPictures(const std::string &AFile) {
+  TFFDecoder dec;
+  std::vector<uint64_t> sums;
+  if (dec.LoadFile(AFile))
+    while (dec.Decode())
+      sums.push_back(PictureSum(dec));
+  return sums;
 }
 
 struct TSteppingCase {
@@ -74,21 +99,47 @@ protected:
     Expected = ProbeFrames(Fixture(GetParam().File));
     ASSERT_GT(Expected.PTS.size(), 20u);
     ASSERT_FALSE(Expected.Keys.empty());
+    Pictures = ForwardPictures(Fixture(GetParam().File));
+    ASSERT_EQ(Pictures.size(), Expected.PTS.size());
     ASSERT_TRUE(Dec.LoadFile(Fixture(GetParam().File))) << Dec.LastErrMsg();
   }
   int64_t Shown() const { return Dec.FrameInfo().PTS; }
+  // The decoder holds frame AIndex of ffprobe's list: its time and its picture.
+  ::testing::AssertionResult At(size_t AIndex) const {
+    if (Dec.FrameInfo().Ready && Shown() == Expected.PTS[AIndex] &&
+        PictureSum(Dec) == Pictures[AIndex])
+      return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "not on frame " << AIndex << " at " << Expected.PTS[AIndex] << " but at " << Shown();
+  }
+  // Decodes forward until frame AIndex or a later time.
+  void DecodeUpTo(size_t AIndex) {
+    const int64_t t = Expected.PTS[AIndex];
+    while (Dec.Decode() && Shown() <= t && !At(AIndex)) {
+    }
+  }
   // Puts the decoder on frame AIndex: from the key frame at or before it, else from the start.
   void GoTo(size_t AIndex) {
-    const int64_t t = Expected.PTS[AIndex];
-    if (Dec.Seek(t, sfBackward))
-      while (Dec.Decode() && Shown() < t) {
-      }
-    if (!Dec.FrameInfo().Ready || Shown() != t) {
+    if (Dec.Seek(Expected.PTS[AIndex], sfBackward))
+      DecodeUpTo(AIndex);
+    if (!At(AIndex)) {
       ASSERT_TRUE(Dec.Seek(0));
-      while (Dec.Decode() && Shown() < t) {
-      }
+      DecodeUpTo(AIndex);
     }
-    ASSERT_EQ(Shown(), t) << "cannot reach frame " << AIndex;
+    ASSERT_TRUE(At(AIndex)) << "cannot reach frame " << AIndex;
+  }
+  // The neighbouring key frames by position in the list; npos when there is none.
+  size_t KeyFrameAfter(size_t AIndex) const {
+    for (size_t i = AIndex + 1; i < Expected.IsKey.size(); ++i)
+      if (Expected.IsKey[i])
+        return i;
+    return std::string::npos;
+  }
+  size_t KeyFrameBefore(size_t AIndex) const {
+    for (size_t i = AIndex; i-- > 0;)
+      if (Expected.IsKey[i])
+        return i;
+    return std::string::npos;
   }
   int64_t KeyAfter(int64_t t) const {
     for (int64_t k : Expected.Keys)
@@ -104,6 +155,7 @@ protected:
     return found;
   }
   TFrameList Expected;
+  std::vector<uint64_t> Pictures; // by frame
   TFFDecoder Dec;
 };
 
@@ -123,30 +175,41 @@ TEST_P(ExactStepping, PreviousFrameFromEveryFrameLandsOneFrameBack) {
   GoTo(Expected.PTS.size() - 1);
   for (size_t i = Expected.PTS.size() - 1; i > 0; --i) {
     ASSERT_TRUE(Dec.DecodePreviousFrame()) << "from frame " << i << ": " << Dec.LastErrMsg();
-    ASSERT_EQ(Shown(), Expected.PTS[i - 1]) << "from frame " << i;
+    ASSERT_TRUE(At(i - 1)) << "from frame " << i;
   }
   ASSERT_TRUE(Dec.DecodePreviousFrame());
-  EXPECT_EQ(Shown(), Expected.PTS.front());
+  EXPECT_TRUE(At(0));
   // Next frame after a step back continues in order.
   ASSERT_TRUE(Dec.Decode());
-  EXPECT_EQ(Shown(), Expected.PTS[1]);
+  EXPECT_TRUE(At(1));
+}
+
+TEST_P(ExactStepping, StepsBackAndForthKeepTheirPlaceAmongTheFrames) {
+  // From every frame: back one, then forward one returns to it.
+  for (size_t i = 1; i < Expected.PTS.size(); ++i) {
+    GoTo(i);
+    ASSERT_TRUE(Dec.DecodePreviousFrame()) << "from frame " << i << ": " << Dec.LastErrMsg();
+    ASSERT_TRUE(At(i - 1)) << "back from frame " << i;
+    ASSERT_TRUE(Dec.Decode());
+    ASSERT_TRUE(At(i)) << "forward again to frame " << i;
+  }
 }
 
 TEST_P(ExactStepping, KeyFrameStepsFromEveryFrameLandOnTheNeighbouringKeyFrames) {
+  const size_t none = std::string::npos;
   for (size_t i = 0; i < Expected.PTS.size(); ++i) {
-    const int64_t t = Expected.PTS[i];
     GoTo(i);
-    const int64_t next = KeyAfter(t);
-    ASSERT_EQ(Dec.DecodeNextKeyFrame(), next != AV_NOPTS_VALUE) << "next from frame " << i;
-    EXPECT_EQ(Shown(), next != AV_NOPTS_VALUE ? next : t) << "next from frame " << i;
-    if (next == AV_NOPTS_VALUE && i + 1 < Expected.PTS.size()) {
+    const size_t next = KeyFrameAfter(i);
+    ASSERT_EQ(Dec.DecodeNextKeyFrame(), next != none) << "next from frame " << i;
+    EXPECT_TRUE(At(next != none ? next : i)) << "next from frame " << i;
+    if (next == none && i + 1 < Expected.PTS.size()) {
       ASSERT_TRUE(Dec.Decode()); // stayed: the next frame follows
-      EXPECT_EQ(Shown(), Expected.PTS[i + 1]);
+      EXPECT_TRUE(At(i + 1));
     }
     GoTo(i);
-    const int64_t previous = KeyBefore(t, false);
-    ASSERT_EQ(Dec.DecodePreviousKeyFrame(), previous != AV_NOPTS_VALUE) << "previous from " << i;
-    EXPECT_EQ(Shown(), previous != AV_NOPTS_VALUE ? previous : t) << "previous from frame " << i;
+    const size_t previous = KeyFrameBefore(i);
+    ASSERT_EQ(Dec.DecodePreviousKeyFrame(), previous != none) << "previous from " << i;
+    EXPECT_TRUE(At(previous != none ? previous : i)) << "previous from frame " << i;
   }
 }
 
@@ -180,7 +243,9 @@ INSTANTIATE_TEST_SUITE_P(Files, ExactStepping,
                                            TSteppingCase{"bframes.mkv"},
                                            TSteppingCase{"bframes.ts"},
                                            TSteppingCase{"open_gop.mpg"},
-                                           TSteppingCase{"open_gop.ts"}, TSteppingCase{"vfr.mp4"}),
+                                           TSteppingCase{"open_gop.ts"}, TSteppingCase{"vfr.mp4"},
+                                           // pairs of frames with one time stamp
+                                           TSteppingCase{"same_pts.mkv"}),
                          [](const auto &AInfo) {
                            std::string name = AInfo.param.File;
                            for (char &c : name)

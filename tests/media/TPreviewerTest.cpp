@@ -12,14 +12,24 @@
 
 namespace {
 
-TEST(TPreviewer, CaptionShowsThePositionRoundedToFiveMilliseconds) {
+// The caption names the frame's own millisecond, never a later one: at 240 fps the frame at
+// 4167 us is followed by one at 8333 us.
+TEST(TPreviewer, CaptionShowsThePositionInWholeMillisecondsAtOrBeforeIt) {
   const struct {
     int64_t Position;
     const char *Caption;
   } cases[] = {
-      {0, "00:00:00.005"},          {1234567, "00:00:01.239"},
-      {3723004000, "01:02:03.009"}, {359999999999, "100:00:00.004"},
-      {-2000000, "-00:00:01.995"},  {std::numeric_limits<int64_t>::min(), "N/A"},
+      {0, "00:00:00.000"},
+      {4167, "00:00:00.004"},
+      {8333, "00:00:00.008"},
+      {1234567, "00:00:01.234"},
+      {3723004000, "01:02:03.004"},
+      {359999999999, "99:59:59.999"},
+      {-2000000, "-00:00:02.000"},
+      {-1500, "-00:00:00.002"},
+      {std::numeric_limits<int64_t>::max(), "2562047788:00:54.775"},
+      {std::numeric_limits<int64_t>::min() + 1, "-2562047788:00:54.776"},
+      {std::numeric_limits<int64_t>::min(), "N/A"},
   };
   for (const auto &c : cases)
     EXPECT_EQ(TPreviewer::Caption(c.Position), c.Caption) << c.Position;
@@ -97,7 +107,7 @@ TEST_F(TPreviewerWindows, AWorkerPaintsThroughTheMainThread) {
   EXPECT_EQ(Log.Created, 1);
   EXPECT_EQ(Log.Painted, 2);
   EXPECT_EQ(Log.Destroyed, 1);
-  EXPECT_EQ(Log.Caption, "00:00:00.045");
+  EXPECT_EQ(Log.Caption, "00:00:00.040");
   EXPECT_EQ(Log.Width, 32);
   EXPECT_FALSE(Log.OffMainThread);
 }

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <vector>
 
 #include "../../LayoutFaults.h"
 #include "media/TFFDecoder.h"
@@ -137,6 +138,27 @@ TEST(PreviewWindow, StepsOneFrameForwardAndBackWithTheButtons) {
   QTest::mouseClick(f.btn_Previous, Qt::LeftButton);
   EXPECT_EQ(f.CurrentPTS(), 0);
   EXPECT_EQ(f.TrackBar1->value(), 0);
+}
+
+// Frames 2 and 3, 9 and 10, 16 and 17, 23 and 24 (a key frame) share their time stamps: stepping
+// back from the last shows, frame by frame, the pictures stepping forward showed.
+TEST(PreviewWindow, StepsBackThroughFramesThatShareATimeStamp) {
+  TOpenPreview p(Fixture("same_pts.mkv"));
+  ASSERT_TRUE(p.Loaded);
+  Tfrm_Preview &f = p.Form;
+  std::vector<int64_t> times{f.CurrentPTS()};
+  std::vector<QImage> pictures{ImageOf(f.Bitmap()).copy()};
+  for (int i = 1; i < 30; ++i) {
+    f.btn_NextClick();
+    times.push_back(f.CurrentPTS());
+    pictures.push_back(ImageOf(f.Bitmap()).copy());
+  }
+  ASSERT_EQ(times[23], times[24]);
+  for (size_t i = times.size() - 1; i > 0; --i) {
+    f.btn_PreviousClick();
+    ASSERT_EQ(f.CurrentPTS(), times[i - 1]) << "from frame " << i;
+    ASSERT_TRUE(ImageOf(f.Bitmap()) == pictures[i - 1]) << "from frame " << i;
+  }
 }
 
 TEST(PreviewWindow, KeyFrameShortcutsWorkWhicheverControlHasTheFocus) {

@@ -56,7 +56,7 @@ TEST(TPreviewerForm, ShowsThePictureStayingOnTopUntilClosed) {
   EXPECT_EQ(form->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
   EXPECT_FALSE(form->windowFlags() & Qt::WindowMinMaxButtonsHint);
   EXPECT_EQ(form->size(), QSize(320, 240));
-  EXPECT_EQ(form->windowTitle(), QStringLiteral("00:01:01.505"));
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("00:01:01.500"));
 
   bitmap.FillBlack(); // the engine reuses its bitmap: the window keeps its own copy
   const QImage shown = form->grab().toImage();
@@ -67,7 +67,7 @@ TEST(TPreviewerForm, ShowsThePictureStayingOnTopUntilClosed) {
 
   form->close(); // as the user does
   EXPECT_FALSE(previewer.PaintFrame(bitmap, 2, 61540000));
-  EXPECT_EQ(form->windowTitle(), QStringLiteral("00:01:01.505"));
+  EXPECT_EQ(form->windowTitle(), QStringLiteral("00:01:01.500"));
 }
 
 // The job window runs modally; the preview that opens over it still takes the user's mouse:
