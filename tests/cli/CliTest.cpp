@@ -194,8 +194,9 @@ std::vector<TRefusalCase> RefusalCases() {
        {in, "-O", "-y -c:v mpeg4", out, "-O", "-y", "/nonexistent/dir/out.avi"},
        1,
        "No such file"},
+      // -y is global, as in the tool: without it anywhere an existing second output is kept.
       {"ExistingSecondOutputWithoutY",
-       {in, "-O", "-y", out, "-O", "", existing},
+       {in, "-O", "", out, "-O", "", existing},
        1,
        "already exists"},
   };

@@ -215,8 +215,11 @@ TEST_F(LoopTest, UnwritableOutputEndsWithTheTrailerFailure) {
   EXPECT_EQ(task.Terminations, 1);
   EXPECT_FALSE(task.E->Finished());
   EXPECT_TRUE(task.E->FatalException());
-  EXPECT_EQ(task.E->FatalMessage(), "At least one output file failed to be written trailer: "
-                                    "Error writing trailer of /dev/full: No space left on device");
+  // The first error line, then the end of the run with its cause.
+  EXPECT_EQ(task.E->FatalMessage(),
+            "Error writing trailer of /dev/full: No space left on device\r\n"
+            "At least one output file failed to be written trailer: "
+            "Error writing trailer of /dev/full: No space left on device");
 }
 
 // Damaged inputs convert what they can (or end with a message); they never crash or hang.
