@@ -9,7 +9,7 @@
 
 #include "components/FFAPI.h"
 #include "media/TDecoderTypes.h"
-#include "transcode/FFOwners.h"
+#include "transcode/common/FFOwners.h"
 
 namespace mediaown {
 struct FilterGraphDeleter {

@@ -13,10 +13,10 @@
 #include "components/TFFLoader.h"
 #include "media/DecoderHelpers.h"
 #include "media/TFileInfoText.h"
-#include "transcode/CodecOptions.h"
-#include "transcode/FFErrorText.h"
-#include "transcode/TFFOptions.h"
-#include "transcode/TextFormat.h"
+#include "transcode/common/CodecOptions.h"
+#include "transcode/common/FFErrorText.h"
+#include "transcode/common/TFFOptions.h"
+#include "transcode/common/TextFormat.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <strings.h>
 
 #include "media/DecoderHelpers.h"
-#include "transcode/CodecOptions.h"
-#include "transcode/FFErrorText.h"
-#include "transcode/TFFOptions.h"
+#include "transcode/common/CodecOptions.h"
+#include "transcode/common/FFErrorText.h"
+#include "transcode/common/TFFOptions.h"
 
 namespace {
 constexpr AVRational Microseconds{1, 1000000};

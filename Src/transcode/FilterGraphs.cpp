@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "components/TFFLogger.h"
-#include "transcode/FFErrorText.h"
 #include "transcode/HWDevices.h"
 #include "transcode/TCustomFFmpeg.h"
 #include "transcode/TOutputStreamFactory.h"
-#include "transcode/TextFormat.h"
+#include "transcode/common/FFErrorText.h"
+#include "transcode/common/TextFormat.h"
 
 namespace {
 

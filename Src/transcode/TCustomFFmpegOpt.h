@@ -13,13 +13,13 @@
 
 #include "components/FFAPI.h"
 #include "components/TObject.h"
-#include "transcode/FFmpegException.h"
 #include "transcode/HWDevices.h"
-#include "transcode/TFFOptions.h"
 #include "transcode/TFilterGraph.h"
 #include "transcode/TInputFile.h"
 #include "transcode/TOptionsContext.h"
 #include "transcode/TOutputFile.h"
+#include "transcode/common/FFmpegException.h"
+#include "transcode/common/TFFOptions.h"
 
 using TBeforeFindStreamInfoEvent = std::function<void(TObject *Sender, AVFormatContext *)>;
 

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "components/FFAPI.h"
-#include "transcode/FFOwners.h"
+#include "transcode/common/FFOwners.h"
 
 struct TInputStream;
 struct TOutputStream;

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "components/FFAPI.h"
-#include "transcode/FFOwners.h"
+#include "transcode/common/FFOwners.h"
 
 struct TInputFilter; // filter graph input fed by a stream (filter graphs)
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "transcode/TFFOptions.h"
 #include "transcode/TOutputFile.h" // TStreamMap, TAudioChannelMap
+#include "transcode/common/TFFOptions.h"
 
 struct TOptionsContext {
   TOptionGroup *g = nullptr; // the file group of the parse context

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "components/FFAPI.h"
-#include "transcode/FFOwners.h"
+#include "transcode/common/FFOwners.h"
 
 struct TInputStream;
 struct TOutputFilter; // filter graph output feeding a stream (filter graphs)
