@@ -142,7 +142,7 @@ int64_t TFFDecoder::StreamTimeToMicroseconds(int AStreamIndex, int64_t ATime) co
 bool TFFDecoder::CheckFileHandle() {
   if (!CheckFileLoaded())
     return false;
-  if (!FOwnHandle) {
+  if (!FOwnedHandle) { // a lent handle is not ours to seek
     Fail(llWarning, "file cannot be seeked, handle is readonly.");
     throw std::runtime_error(LastErrMsg());
   }

@@ -161,16 +161,6 @@ struct TOutputStream {
   bool is_avcodec_opened = false; // the encoder context has been opened
 };
 
-// Owns a muxer context and its I/O.
-struct TMuxerContextDeleter {
-  void operator()(AVFormatContext *p) const {
-    if (p->oformat && !(p->oformat->flags & AVFMT_NOFILE))
-      ff::avio_closep(&p->pb);
-    ff::avformat_free_context(p);
-  }
-};
-using TMuxerContextPtr = std::unique_ptr<AVFormatContext, TMuxerContextDeleter>;
-
 struct TOutputFile {
   TOutputFile() = default;
   TOutputFile(const TOutputFile &) = delete;

@@ -1,13 +1,14 @@
-// Small RAII owners for the FFmpeg objects the engine records hold. Each deleter calls the
-// matching free function through the bound entry points (the libraries must still be loaded
-// when an owner is destroyed; the engine is always destroyed before the loader unloads).
+// Small RAII owners for the FFmpeg objects the engine and the media layer hold: the one place
+// for their deleters. Each deleter calls the matching free function through the bound entry
+// points (the libraries must still be loaded when an owner is destroyed; the engine is always
+// destroyed before the loader unloads).
 #pragma once
 
-#include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "components/FFAPI.h"
+#include "components/Owners.h"
 
 namespace ffown {
 
@@ -38,8 +39,25 @@ struct ExprDeleter {
 struct AVIODeleter {
   void operator()(AVIOContext *p) const { ff::avio_closep(&p); }
 };
-struct FileDeleter {
-  void operator()(std::FILE *p) const { std::fclose(p); }
+struct FilterGraphDeleter {
+  void operator()(AVFilterGraph *p) const { ff::avfilter_graph_free(&p); }
+};
+struct FilterInOutDeleter {
+  void operator()(AVFilterInOut *p) const { ff::avfilter_inout_free(&p); }
+};
+struct SwrDeleter {
+  void operator()(SwrContext *p) const { ff::swr_free(&p); }
+};
+struct SwsDeleter {
+  void operator()(SwsContext *p) const { ff::sws_freeContext(p); }
+};
+// A muxer context and its I/O.
+struct MuxerContextDeleter {
+  void operator()(AVFormatContext *p) const {
+    if (p->oformat && !(p->oformat->flags & AVFMT_NOFILE))
+      ff::avio_closep(&p->pb);
+    ff::avformat_free_context(p);
+  }
 };
 // A FIFO of AVPacket pointers: the packets still queued are freed with it.
 struct PacketFifoDeleter {
@@ -47,6 +65,15 @@ struct PacketFifoDeleter {
     AVPacket *pkt = nullptr;
     while (ff::av_fifo_read(p, &pkt, 1) >= 0)
       ff::av_packet_free(&pkt);
+    ff::av_fifo_freep2(&p);
+  }
+};
+// A FIFO of AVFrame pointers: the frames still queued are freed with it.
+struct FrameFifoDeleter {
+  void operator()(AVFifo *p) const {
+    AVFrame *frame = nullptr;
+    while (ff::av_fifo_read(p, &frame, 1) >= 0)
+      ff::av_frame_free(&frame);
     ff::av_fifo_freep2(&p);
   }
 };
@@ -71,9 +98,14 @@ using TBufferRefPtr = std::unique_ptr<AVBufferRef, ffown::BufferRefDeleter>;
 using TInputContextPtr = std::unique_ptr<AVFormatContext, ffown::InputContextDeleter>;
 using TExprPtr = std::unique_ptr<AVExpr, ffown::ExprDeleter>;
 using TAVIOPtr = std::unique_ptr<AVIOContext, ffown::AVIODeleter>;
-using TFilePtr = std::unique_ptr<std::FILE, ffown::FileDeleter>;
+using TAVFilterGraphPtr = std::unique_ptr<AVFilterGraph, ffown::FilterGraphDeleter>;
+using TFilterInOutPtr = std::unique_ptr<AVFilterInOut, ffown::FilterInOutDeleter>;
+using TSwrPtr = std::unique_ptr<SwrContext, ffown::SwrDeleter>;
+using TSwsPtr = std::unique_ptr<SwsContext, ffown::SwsDeleter>;
+using TMuxerContextPtr = std::unique_ptr<AVFormatContext, ffown::MuxerContextDeleter>;
 using TPacketFifoPtr = std::unique_ptr<AVFifo, ffown::PacketFifoDeleter>;
 using TSubtitleFifoPtr = std::unique_ptr<AVFifo, ffown::SubtitleFifoDeleter>;
+using TFrameFifoPtr = std::unique_ptr<AVFifo, ffown::FrameFifoDeleter>;
 
 // A decoded subtitle freed at the end of the scope, unless Release() says another owner took it.
 class TSubtitleScope {
