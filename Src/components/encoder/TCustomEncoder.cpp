@@ -93,11 +93,9 @@ int TCustomEncoder::AddTask(const std::string &AFileName, TInputOptions *AOption
     };
     RoutePreviewBitmap(*engine);
     CopySettings(*engine);
-    const int ret = OpenInput(*engine, AFileName, AOptions);
-    if (ret < 0) {
-      FLastErrMsg = engine->LastErrMsg();
+    const int ret = ReportOpen(*engine, [&] { return OpenInput(*engine, AFileName, AOptions); });
+    if (ret < 0)
       return ret;
-    }
     TFFmpeg *raw = engine.get();
     engine->FOnProgress = [this, raw](TObject *, int AFileIndex, int AFrameNumber, int AFPS,
                                       float AQuality, float ABitRate, int64_t ACurrentSize,
@@ -135,19 +133,24 @@ int TCustomEncoder::SetOutput(int ATaskIndex, const std::string &AFileName,
     FLastErrMsg = Format("The task #%d had been released.", ATaskIndex);
     return -1;
   }
-  try {
+  return ReportOpen(*engine, [&] {
     CopySettings(*engine);
-    const int ret = OpenOutput(*engine, AFileName, AOptions);
-    if (ret < 0)
-      FLastErrMsg = engine->LastErrMsg();
-    return ret;
+    return OpenOutput(*engine, AFileName, AOptions);
+  });
+}
+
+int TCustomEncoder::ReportOpen(TFFmpeg &AEngine, const std::function<int()> &AOpen) {
+  int ret;
+  try {
+    ret = AOpen();
   } catch (const std::exception &e) {
-    // The engine usually leaves the error's own text in LastErrMsg: say it once.
-    const std::string &engineText = engine->LastErrMsg();
-    FLastErrMsg = engineText.empty() || engineText == e.what() ? std::string(e.what())
-                                                               : engineText + "\r\n" + e.what();
-    return -1;
+    if (AEngine.FLastErrMsg.empty())
+      AEngine.FLastErrMsg = e.what();
+    ret = -1;
   }
+  if (ret < 0)
+    FLastErrMsg = AEngine.LastErrMsg();
+  return ret;
 }
 
 int TCustomEncoder::OpenOutput(TFFmpeg &AEngine, const std::string &AFileName,

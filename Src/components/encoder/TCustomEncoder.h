@@ -15,6 +15,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -131,6 +132,11 @@ private:
   void RouteHooks(TFFmpeg &AEngine, const TOutputOptions &AOutput);
   int OpenInput(TFFmpeg &AEngine, const std::string &AFileName, TInputOptions *AOptions);
   int OpenOutput(TFFmpeg &AEngine, const std::string &AFileName, TOutputOptions *AOptions);
+  // Runs one opening on AEngine and reports its failure one way: a negative result (-1 for an
+  // exception) with the reason in FLastErrMsg. The engine leaves the whole reason in its
+  // LastErrMsg whether it returns a negative code or throws; an exception from outside the
+  // engine brings its own text.
+  int ReportOpen(TFFmpeg &AEngine, const std::function<int()> &AOpen);
   void StartNextTask();
   void DoAllTerminated();
   void Deliver(const TTerminateInfo &AInfo);

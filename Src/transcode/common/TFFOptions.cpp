@@ -434,7 +434,7 @@ int TFFOptions::WriteOption(TOptionsContext *optctx, const TOptionDef *po, const
   if (po->flags & (ofOffset | ofSpec)) {
     if (!optctx)
       throw std::logic_error("file option without a file record: " + po->name);
-    dst = reinterpret_cast<char *>(optctx) + po->u.off;
+    dst = po->u.field(*optctx);
   }
   if (po->flags & ofSpec) {
     auto &arr = *static_cast<TSpecifierOpts *>(dst);

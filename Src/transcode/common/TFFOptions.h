@@ -42,12 +42,16 @@ enum : uint32_t {
 using Tfunc_arg =
     std::function<int(TOptionsContext *optctx, const std::string &opt, const std::string &arg)>;
 
-// Exactly one member is used, chosen by the row's flags: off for ofOffset/ofSpec rows, func_arg
-// when set, else dst_ptr (an engine field of the row's value type).
+// The field of a file's record that an ofOffset or ofSpec row writes. The table makes it from a
+// typed member pointer whose type fits the row's value type (TCustomFFmpegOpt::AddFileField).
+using TOptionField = std::function<void *(TOptionsContext &optctx)>;
+
+// Exactly one member is used, chosen by the row's flags: field for ofOffset/ofSpec rows,
+// func_arg when set, else dst_ptr (an engine field of the row's value type).
 struct TOptionDefUnion {
   void *dst_ptr = nullptr;
   Tfunc_arg func_arg;
-  size_t off = 0;
+  TOptionField field;
 };
 
 // One table row. A table is a contiguous array ended by a row with an empty name.
