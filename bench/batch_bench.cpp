@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "components/TFFEncoder.h"
+#include "components/encoder/TFFEncoder.h"
 
 int main(int argc, char **argv) {
   if (argc < 6) {

@@ -18,7 +18,7 @@ mkdir -p "$work/out"
 [ -f "$build/build.ninja" ] || cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" --target quillet-cli batch_bench >/dev/null
 cli=$build/Src/shell/quillet-cli
-batch=$build/Src/cli/batch_bench
+batch=$build/Src/components/encoder/batch_bench
 
 ff() { target=$work/$1; shift; [ -s "$target" ] || ffmpeg -nostdin -loglevel error -y "$@" "$target"; }
 ff hd.mp4 -f lavfi -i testsrc2=size=1920x1080:rate=25:duration=10 \

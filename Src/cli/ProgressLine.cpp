@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cinttypes>
 
-#include "transcode/TextFormat.h"
+#include "transcode/common/TextFormat.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "components/EncoderTypes.h"
+#include "components/encoder/EncoderTypes.h"
 
 // "42.0% time=00:00:04.20 frame=  105 fps= 25 size=    1234kB speed=2.51x"; the percent only
 // when the total duration is known, frame and fps only with video (fps as the ffmpeg tool

@@ -13,8 +13,8 @@
 
 #include "cli/CliArguments.h"
 #include "cli/TStopSignal.h"
-#include "components/TFFEncoder.h"
 #include "components/TFFLogger.h"
+#include "components/encoder/TFFEncoder.h"
 
 class TCliTask {
 public:

@@ -41,24 +41,21 @@ std::string WriteToFile(TLoggerState &s, const std::string &line) {
     file = s.LogFile;
   }
   std::lock_guard lock(s.FileLock);
-  if (s.LogFileStream && s.LogFileStreamName != file) {
-    std::fclose(s.LogFileStream);
-    s.LogFileStream = nullptr;
-  }
+  if (s.LogFileStream && s.LogFileStreamName != file)
+    s.LogFileStream.reset();
   if (!s.LogFileStream) {
-    s.LogFileStream = std::fopen(file.c_str(), "ae");
+    s.LogFileStream.reset(std::fopen(file.c_str(), "ae"));
     if (!s.LogFileStream)
       return "Cannot open log file \"" + file + "\": " + ErrnoText(errno);
     s.LogFileStreamName = file;
   }
-  const bool written = std::fwrite(line.data(), 1, line.size(), s.LogFileStream) == line.size() &&
-                       std::fputc('\n', s.LogFileStream) != EOF &&
-                       std::fflush(s.LogFileStream) == 0;
+  std::FILE *stream = s.LogFileStream.get();
+  const bool written = std::fwrite(line.data(), 1, line.size(), stream) == line.size() &&
+                       std::fputc('\n', stream) != EOF && std::fflush(stream) == 0;
   if (written)
     return {};
   const int error = errno;
-  std::fclose(s.LogFileStream);
-  s.LogFileStream = nullptr;
+  s.LogFileStream.reset();
   return "Cannot write log file \"" + file + "\": " + ErrnoText(error);
 }
 

@@ -13,8 +13,6 @@ void RecomputeSkip(TLoggerState &s) {
 
 void CloseLogFile(TLoggerState &s) {
   std::lock_guard lock(s.FileLock);
-  if (s.LogFileStream)
-    std::fclose(s.LogFileStream);
-  s.LogFileStream = nullptr;
+  s.LogFileStream.reset();
   s.LogFileStreamName.clear();
 }

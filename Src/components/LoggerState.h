@@ -4,11 +4,13 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
 #include "components/FFAPI.h"
+#include "components/Owners.h"
 #include "components/TFFLogger.h"
 #include "components/TLogQueue.h"
 
@@ -23,14 +25,14 @@ struct TLoggerState {
   std::atomic<bool> LogToFile{false};
   std::atomic<bool> Synchronous{false};
   std::atomic<bool> Skip{true};
-  std::string LogFile;             // SettingsLock
-  TFFLogger *Registered = nullptr; // SettingsLock
-  TFFLogger *AutoLogger = nullptr; // owned; SettingsLock
-  FILE *LogFileStream = nullptr;   // FileLock
-  std::string LogFileStreamName;   // FileLock
-  TLogQueue PendingQueue;          // library lines waiting for their line feed
-  TLogQueue OutputQueue;           // lines waiting for the sinks
-  TLogItem LastLine;               // last finished library line, for folding
+  std::string LogFile;                   // SettingsLock
+  TFFLogger *Registered = nullptr;       // SettingsLock
+  std::unique_ptr<TFFLogger> AutoLogger; // made by GlobalLogger; SettingsLock
+  TFilePtr LogFileStream;                // FileLock
+  std::string LogFileStreamName;         // FileLock
+  TLogQueue PendingQueue;                // library lines waiting for their line feed
+  TLogQueue OutputQueue;                 // lines waiting for the sinks
+  TLogItem LastLine;                     // last finished library line, for folding
   std::mutex ThreadLock;
   std::thread LogThread; // ThreadLock
   std::atomic<bool> ThreadStarted{false};

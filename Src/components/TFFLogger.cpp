@@ -179,7 +179,7 @@ struct TLoggerShutdown {
     StopLogThread(s);
     {
       std::lock_guard lock(s.SettingsLock);
-      delete s.AutoLogger;
+      s.AutoLogger.reset();
     }
     CloseLogFile(s);
   }
@@ -225,14 +225,13 @@ TFFLogger::TFFLogger() {
   std::lock_guard lock(s.SettingsLock);
   if (s.Registered && !s.Registered->FAutoCreated)
     throw std::logic_error("Allow creating only one instance of TFFLogger.");
-  delete s.AutoLogger; // unregisters itself
+  s.AutoLogger.reset(); // unregisters itself
   Register();
 }
 
 TFFLogger::TFFLogger(TAutoCreate) : FAutoCreated(true) {
   TLoggerState &s = State();
   std::lock_guard lock(s.SettingsLock);
-  s.AutoLogger = this;
   Register();
 }
 
@@ -249,8 +248,6 @@ TFFLogger::~TFFLogger() {
     FOnLog = nullptr;
     if (s.Registered == this)
       s.Registered = nullptr;
-    if (s.AutoLogger == this)
-      s.AutoLogger = nullptr;
     RecomputeSkip(s);
   }
   CloseLogFile(s);
@@ -361,7 +358,7 @@ TFFLogger *GlobalLogger() {
   TLoggerState &s = State();
   std::lock_guard lock(s.SettingsLock);
   if (!s.Registered)
-    new TFFLogger(TFFLogger::TAutoCreate{}); // owned by the state as AutoLogger
+    s.AutoLogger.reset(new TFFLogger(TFFLogger::TAutoCreate{}));
   return s.Registered;
 }
 

@@ -2,7 +2,7 @@
 // reaches back into the main window while it runs.
 #pragma once
 
-#include "shell/FileListUtils.h"
+#include "components/filelist/FileListUtils.h"
 
 #include <QColor>
 #include <QList>

@@ -1,6 +1,6 @@
 #include "jobs/Tfrm_Audio.h"
 
-#include "components/EncoderTypes.h"
+#include "components/encoder/EncoderTypes.h"
 #include "jobs/JobTexts.h"
 #include "media/TFFDecoder.h"
 

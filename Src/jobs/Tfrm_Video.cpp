@@ -1,11 +1,11 @@
 #include "jobs/Tfrm_Video.h"
 
-#include "components/TFFEncoder.h"
+#include "components/encoder/TFFEncoder.h"
+#include "components/filelist/LocalPath.h"
 #include "jobs/DesktopNotification.h"
 #include "jobs/JobTexts.h"
-#include "jobs/TWin7TaskProgressBar.h"
+#include "jobs/taskbar/TWin7TaskProgressBar.h"
 #include "media/TFFDecoder.h"
-#include "shell/LocalPath.h"
 
 #include <QApplication>
 #include <QCheckBox>

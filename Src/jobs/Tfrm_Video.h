@@ -11,9 +11,9 @@
 // painting meanwhile and no event loop runs inside another.
 #pragma once
 
-#include "jobs/LogColors.h"
 #include "jobs/TBatchOutputs.h"
 #include "jobs/TJobRecord.h"
+#include "jobs/taskbar/LogColors.h"
 
 #include <QDialog>
 #include <memory>

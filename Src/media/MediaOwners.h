@@ -1,6 +1,5 @@
-// RAII owners of the decoder: the shared ones of the engine plus the filter graph, the
-// resampler, a grow-only buffer and a picture buffer. Each frees its object through the bound
-// entry points.
+// The media layer's buffers: a grow-only buffer and a picture buffer from the library
+// allocator. The FFmpeg objects' owners are the shared ones (transcode/common/FFOwners.h).
 #pragma once
 
 #include <cstring>
@@ -9,19 +8,7 @@
 
 #include "components/FFAPI.h"
 #include "media/TDecoderTypes.h"
-#include "transcode/FFOwners.h"
-
-namespace mediaown {
-struct FilterGraphDeleter {
-  void operator()(AVFilterGraph *p) const { ff::avfilter_graph_free(&p); }
-};
-struct SwrDeleter {
-  void operator()(SwrContext *p) const { ff::swr_free(&p); }
-};
-} // namespace mediaown
-
-using TFilterGraphPtr = std::unique_ptr<AVFilterGraph, mediaown::FilterGraphDeleter>;
-using TSwrPtr = std::unique_ptr<SwrContext, mediaown::SwrDeleter>;
+#include "transcode/common/FFOwners.h"
 
 // A grow-only byte buffer from the library allocator (aligned for SIMD code), with Padding
 // bytes past its size that the libraries' block-wise reads and writes may touch. Bytes it

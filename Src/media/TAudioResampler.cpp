@@ -5,7 +5,7 @@
 #include <new>
 
 #include "components/TFFLogger.h"
-#include "transcode/FFErrorText.h"
+#include "transcode/common/FFErrorText.h"
 
 namespace {
 const char *SampleFormatName(AVSampleFormat AFormat) {

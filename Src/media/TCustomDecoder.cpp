@@ -13,10 +13,10 @@
 #include "components/TFFLoader.h"
 #include "media/DecoderHelpers.h"
 #include "media/TFileInfoText.h"
-#include "transcode/CodecOptions.h"
-#include "transcode/FFErrorText.h"
-#include "transcode/TFFOptions.h"
-#include "transcode/TextFormat.h"
+#include "transcode/common/CodecOptions.h"
+#include "transcode/common/FFErrorText.h"
+#include "transcode/common/TFFOptions.h"
+#include "transcode/common/TextFormat.h"
 
 namespace {
 
@@ -148,22 +148,21 @@ bool TCustomDecoder::LoadFile(const std::string &AFileName, const std::string &A
 }
 
 bool TCustomDecoder::OpenInput(const std::string &AFileName, const AVInputFormat *AFormat) {
-  FFileHandle = ff::avformat_alloc_context();
-  if (!FFileHandle)
+  AVFormatContext *ctx = ff::avformat_alloc_context();
+  if (!ctx)
     throw std::bad_alloc();
-  FFileHandle->interrupt_callback.callback = InterruptCallback;
-  FFileHandle->interrupt_callback.opaque = this;
-  FOwnHandle = true;
+  ctx->interrupt_callback.callback = InterruptCallback;
+  ctx->interrupt_callback.opaque = this;
 
   FLastRead = ff::av_gettime_relative();
   // The name is passed as UTF-8 of any length; the library frees the context on failure.
-  int ret =
-      ff::avformat_open_input(&FFileHandle, AFileName.c_str(), AFormat, &FOptions->format_opts());
+  int ret = ff::avformat_open_input(&ctx, AFileName.c_str(), AFormat, &FOptions->format_opts());
   if (ret < 0) {
-    FFileHandle = nullptr;
     FailLoad(FFErrorText(AFileName, ret));
     return false;
   }
+  FOwnedHandle.reset(ctx);
+  FFileHandle = ctx;
   const AVDictionaryEntry *e = nullptr;
   while ((e = ff::av_dict_get(FOptions->format_opts(), "", e, AV_DICT_IGNORE_SUFFIX)))
     Log(this, llError, "Option %s not found, ignored.", e->key);
@@ -215,10 +214,8 @@ int TCustomDecoder::InterruptCallback(void *AOpaque) {
 }
 
 void TCustomDecoder::CloseFile() {
-  if (FFileHandle && FOwnHandle)
-    ff::avformat_close_input(&FFileHandle);
   FFileHandle = nullptr;
-  FOwnHandle = false;
+  FOwnedHandle.reset();
   RefreshFileInfo();
 }
 
@@ -228,7 +225,6 @@ void TCustomDecoder::SetFileHandle(AVFormatContext *AHandle) {
   FFLoader().CheckLibAV(DecoderLibraries);
   CloseFile();
   FFileHandle = AHandle;
-  FOwnHandle = false;
   RefreshFileInfo();
 }
 

@@ -22,6 +22,7 @@
 #include "components/TFFBaseComponent.h"
 #include "components/TFFLogger.h"
 #include "media/TDecoderTypes.h"
+#include "transcode/common/FFOwners.h"
 
 class TFFOptions;
 
@@ -103,8 +104,9 @@ protected:
   TFFOptions &Options() { return *FOptions; }
   void SetLastErrMsg(const std::string &AMsg) { FLastErrMsg = AMsg; }
 
+  // The open file: FOwnedHandle when LoadFile opened it, or one SetFileHandle lent.
   AVFormatContext *FFileHandle = nullptr;
-  bool FOwnHandle = false;
+  TInputContextPtr FOwnedHandle;
   // Monotonic clock (microseconds) at the start of the latest blocking read.
   std::atomic<int64_t> FLastRead{INT64_MAX};
 

@@ -7,9 +7,9 @@
 #include <strings.h>
 
 #include "media/DecoderHelpers.h"
-#include "transcode/CodecOptions.h"
-#include "transcode/FFErrorText.h"
-#include "transcode/TFFOptions.h"
+#include "transcode/common/CodecOptions.h"
+#include "transcode/common/FFErrorText.h"
+#include "transcode/common/TFFOptions.h"
 
 namespace {
 constexpr AVRational Microseconds{1, 1000000};
@@ -142,7 +142,7 @@ int64_t TFFDecoder::StreamTimeToMicroseconds(int AStreamIndex, int64_t ATime) co
 bool TFFDecoder::CheckFileHandle() {
   if (!CheckFileLoaded())
     return false;
-  if (!FOwnHandle) {
+  if (!FOwnedHandle) { // a lent handle is not ours to seek
     Fail(llWarning, "file cannot be seeked, handle is readonly.");
     throw std::runtime_error(LastErrMsg());
   }

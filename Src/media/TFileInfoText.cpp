@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "media/DecoderHelpers.h"
-#include "transcode/TextFormat.h"
+#include "transcode/common/TextFormat.h"
 
 namespace {
 

@@ -5,13 +5,6 @@
 
 TFormatConverter::TFormatConverter() = default;
 
-TFormatConverter::~TFormatConverter() {
-  if (FtoRGB_convert_ctx)
-    ff::sws_freeContext(FtoRGB_convert_ctx);
-  if (FfromRGB_convert_ctx)
-    ff::sws_freeContext(FfromRGB_convert_ctx);
-}
-
 AVPixelFormat TFormatConverter::LibraryFormatOf(TBMPPixelFormat AFormat) {
   switch (AFormat) {
   case pf8bit:
@@ -76,15 +69,16 @@ bool TFormatConverter::PictureToRGB(const uint8_t *const AData[], const int ALin
   FBitmap.SetSize(AWidth, AHeight, FBMPPixFmt);
   EnsureRGBBuffer(AWidth, AHeight);
   // Format conversion only: same size in and out.
-  FtoRGB_convert_ctx =
-      ff::sws_getCachedContext(FtoRGB_convert_ctx, AWidth, AHeight, APixFmt, AWidth, AHeight,
-                               FAVPixFmt, Fsws_flags, nullptr, nullptr, nullptr);
+  // The cached context is freed by the call when it cannot be reused.
+  FtoRGB_convert_ctx.reset(ff::sws_getCachedContext(FtoRGB_convert_ctx.release(), AWidth, AHeight,
+                                                    APixFmt, AWidth, AHeight, FAVPixFmt, Fsws_flags,
+                                                    nullptr, nullptr, nullptr));
   if (!FtoRGB_convert_ctx) {
     FLastErrMsg = "Cannot initialize the toRGB conversion context";
     FRGBPictureRef = false;
     return false;
   }
-  ff::sws_scale(FtoRGB_convert_ctx, AData, ALineSize, 0, AHeight, FRGBPicture.data,
+  ff::sws_scale(FtoRGB_convert_ctx.get(), AData, ALineSize, 0, AHeight, FRGBPicture.data,
                 FRGBPicture.linesize);
   FRGBPictureRef = true;
   FDIB = TDIB{0, AWidth, AHeight, FRGBPicture.linesize[0], 1, FBitsPixel, FRGBPicture.data[0]};
@@ -127,14 +121,14 @@ bool TFormatConverter::RGBToPicture(uint8_t *const AData[], const int ALineSize[
     FLastErrMsg = "no RGB picture, convert a picture first";
     return false;
   }
-  FfromRGB_convert_ctx =
-      ff::sws_getCachedContext(FfromRGB_convert_ctx, FRGBWidth, FRGBHeight, FAVPixFmt, AWidth,
-                               AHeight, APixFmt, Fsws_flags, nullptr, nullptr, nullptr);
+  FfromRGB_convert_ctx.reset(
+      ff::sws_getCachedContext(FfromRGB_convert_ctx.release(), FRGBWidth, FRGBHeight, FAVPixFmt,
+                               AWidth, AHeight, APixFmt, Fsws_flags, nullptr, nullptr, nullptr));
   if (!FfromRGB_convert_ctx) {
     FLastErrMsg = "Cannot initialize the fromRGB conversion context";
     return false;
   }
-  ff::sws_scale(FfromRGB_convert_ctx, FRGBPicture.data, FRGBPicture.linesize, 0, FRGBHeight, AData,
-                ALineSize);
+  ff::sws_scale(FfromRGB_convert_ctx.get(), FRGBPicture.data, FRGBPicture.linesize, 0, FRGBHeight,
+                AData, ALineSize);
   return true;
 }

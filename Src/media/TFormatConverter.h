@@ -26,7 +26,6 @@ struct TDIB {
 class TFormatConverter {
 public:
   TFormatConverter();
-  ~TFormatConverter();
   TFormatConverter(const TFormatConverter &) = delete;
   TFormatConverter &operator=(const TFormatConverter &) = delete;
 
@@ -80,7 +79,7 @@ private:
   int FRGBWidth = 0;
   int FRGBHeight = 0;
   int Fsws_flags = SWS_BICUBIC;
-  SwsContext *FtoRGB_convert_ctx = nullptr;
-  SwsContext *FfromRGB_convert_ctx = nullptr;
+  TSwsPtr FtoRGB_convert_ctx;
+  TSwsPtr FfromRGB_convert_ctx;
   std::string FLastErrMsg;
 };

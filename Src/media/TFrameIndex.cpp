@@ -3,18 +3,20 @@
 #include <algorithm>
 #include <new>
 
+#include "transcode/common/FFOwners.h"
+
 bool TFrameIndex::Scan(AVFormatContext *AContext, int AStream,
                        const TTimeConverter &AToMicroseconds,
                        const std::function<void()> &AOnRead) {
   Clear();
   FStream = AStream;
-  AVPacket *pkt = ff::av_packet_alloc();
+  TPacketPtr pkt(ff::av_packet_alloc());
   if (!pkt)
     throw std::bad_alloc();
   std::vector<TEntry> entries;
   bool timed = true;
   int ret;
-  while (AOnRead(), (ret = ff::av_read_frame(AContext, pkt)) >= 0) {
+  while (AOnRead(), (ret = ff::av_read_frame(AContext, pkt.get())) >= 0) {
     if (pkt->stream_index == AStream) {
       ++FPacketCount;
       const int64_t time = pkt->pts == AV_NOPTS_VALUE ? AV_NOPTS_VALUE : AToMicroseconds(pkt->pts);
@@ -25,9 +27,8 @@ bool TFrameIndex::Scan(AVFormatContext *AContext, int AStream,
       if (key)
         FKeys.push_back(TKey{time, pkt->pts, pkt->dts, pkt->pos});
     }
-    ff::av_packet_unref(pkt);
+    ff::av_packet_unref(pkt.get());
   }
-  ff::av_packet_free(&pkt);
   if (ret != AVERROR_EOF) { // a read error or time-out: an index of part of the file misleads
     Clear();
     return false;

@@ -37,7 +37,7 @@ private:
   bool Build(const std::string &ADescription, const TVideoFilterSource &ASource);
 
   const TObject *FLogSender;
-  TFilterGraphPtr FGraph;
+  TAVFilterGraphPtr FGraph;
   AVFilterContext *FBufferSrc = nullptr;  // owned by FGraph
   AVFilterContext *FBufferSink = nullptr; // owned by FGraph
   std::string FLastDescription;

@@ -5,7 +5,7 @@
 #include <QProcess>
 #include <QUrl>
 
-#include "shell/LocalPath.h"
+#include "components/filelist/LocalPath.h"
 
 void OpenWithDefaultApp(QWidget *AOwner, const QString &APath) {
   // Not owned by the window: an application opened from here may outlive it.

@@ -1,6 +1,6 @@
 #include "shell/ListDocument.h"
 
-#include "shell/LocalPath.h"
+#include "components/filelist/LocalPath.h"
 #include "shell/settings/RegularFile.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "shell/OutputFolder.h"
 
-#include "shell/LocalPath.h"
+#include "components/filelist/LocalPath.h"
 
 #include <QFile>
 #include <QTemporaryFile>

@@ -2,7 +2,7 @@
 
 #include <QTreeWidget>
 
-#include "shell/LocalPath.h"
+#include "components/filelist/LocalPath.h"
 
 TFileListItem::TFileListItem(const TFileEntry &entry) : FEntry(entry) {
   FEntry.SubItems.resize(SubItemCount);

@@ -2,7 +2,7 @@
 // entry's data and shows the caption and the first three sub-items in the four columns.
 #pragma once
 
-#include "shell/FileListUtils.h"
+#include "components/filelist/FileListUtils.h"
 
 #include <QTreeWidgetItem>
 

@@ -1,8 +1,8 @@
 #include "shell/TSettingsPanel.h"
 
+#include "shell/dialogs/Tfrm_Custom.h"
 #include "shell/settings/Profiles.h"
 #include "shell/settings/SettingsLists.h"
-#include "shell/settings/Tfrm_Custom.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,7 @@
 #include "shell/Tfrm_Main.h"
 
 #include "burn/ui/Tfrm_Burn.h"
+#include "components/filelist/LocalPath.h"
 #include "jobs/JobTexts.h"
 #include "jobs/Tfrm_Audio.h"
 #include "jobs/Tfrm_Video.h"
@@ -8,7 +9,6 @@
 #include "media/ui/Tfrm_Properties.h"
 #include "shell/DefaultApp.h"
 #include "shell/ListDocument.h"
-#include "shell/LocalPath.h"
 #include "shell/OutputFolder.h"
 #include "shell/TFileListItem.h"
 #include "shell/TGlassButton.h"
@@ -18,12 +18,12 @@
 #include "shell/UpdateCheck.h"
 #include "shell/adding/Tfrm_AddFiles.h"
 #include "shell/adding/Tfrm_Adding.h"
+#include "shell/dialogs/Tfrm_About.h"
+#include "shell/dialogs/Tfrm_Command.h"
+#include "shell/dialogs/Tfrm_Effects.h"
 #include "shell/settings/OptionBuilders.h"
 #include "shell/settings/TAppSettings.h"
 #include "shell/settings/TSettingsFile.h"
-#include "shell/settings/Tfrm_About.h"
-#include "shell/settings/Tfrm_Command.h"
-#include "shell/settings/Tfrm_Effects.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,10 +3,10 @@
 // the public fields and controls below.
 #pragma once
 
+#include "components/filelist/FileListUtils.h"
 #include "jobs/TJobRecord.h"
-#include "jobs/TWin7TaskProgressBar.h"
+#include "jobs/taskbar/TWin7TaskProgressBar.h"
 #include "shell/CommandLine.h"
-#include "shell/FileListUtils.h"
 #include "shell/TStyleFile.h"
 #include "shell/settings/TConversionSettings.h"
 #include "shell/settings/TSettingsFile.h"

@@ -1,6 +1,6 @@
 #include "shell/UpdateCheck.h"
 
-#include "shell/settings/Tfrm_About.h"
+#include "shell/dialogs/Tfrm_About.h"
 
 #include <optional>
 #include <utility>

@@ -1,7 +1,7 @@
 // Quillet: starts the application and shows the main window; the program ends when it closes.
+#include "components/filelist/LocalPath.h"
 #include "media/ui/TPreviewerForm.h"
 #include "shell/CommandLine.h"
-#include "shell/LocalPath.h"
 #include "shell/MainThreadDispatcher.h"
 #include "shell/TLookStyle.h"
 #include "shell/TTerminationSignals.h"

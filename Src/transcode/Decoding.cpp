@@ -3,14 +3,14 @@
 #include <cinttypes>
 
 #include "components/TFFLogger.h"
-#include "transcode/FFErrorText.h"
 #include "transcode/FilterGraphs.h"
 #include "transcode/HWDecoding.h"
-#include "transcode/Hooks.h"
 #include "transcode/TCustomFFmpeg.h"
-#include "transcode/TextFormat.h"
+#include "transcode/TTaskHooks.h"
 #include "transcode/TimestampText.h"
 #include "transcode/TranscodeLoop.h"
+#include "transcode/common/FFErrorText.h"
+#include "transcode/common/TextFormat.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 #include <cmath>
 
 #include "components/TFFLogger.h"
-#include "transcode/FFErrorText.h"
 #include "transcode/TCustomFFmpeg.h"
 #include "transcode/TaskControl.h"
-#include "transcode/TextFormat.h"
 #include "transcode/TimestampText.h"
 #include "transcode/TranscodeLoop.h"
+#include "transcode/common/FFErrorText.h"
+#include "transcode/common/TextFormat.h"
 
 namespace {
 

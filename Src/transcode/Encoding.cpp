@@ -6,13 +6,13 @@
 #include <cstring>
 
 #include "components/TFFLogger.h"
-#include "transcode/FFErrorText.h"
 #include "transcode/FilterGraphs.h"
 #include "transcode/HWDevices.h"
-#include "transcode/Hooks.h"
 #include "transcode/TCustomFFmpeg.h"
-#include "transcode/TextFormat.h"
+#include "transcode/TTaskHooks.h"
 #include "transcode/TimestampText.h"
+#include "transcode/common/FFErrorText.h"
+#include "transcode/common/TextFormat.h"
 
 extern "C" {
 #include <libavutil/intreadwrite.h>
@@ -26,6 +26,17 @@ void ApplyTopFieldFirst(const TOutputStream &ost, AVFrame *picture) {
   if ((ost.enc_ctx->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME)) &&
       ost.top_field_first >= 0)
     picture->top_field_first = !!ost.top_field_first;
+}
+
+// Whether the input that feeds ost is paced at its native rate (-re, -readrate or SetRateEmu).
+bool PacedAtNativeRate(const TCustomFFmpeg &E, const TOutputStream &ost) {
+  if (E.Frate_emu)
+    return true;
+  if (ost.source_index < 0 || size_t(ost.source_index) >= E.Finput_streams.size())
+    return false;
+  const TInputFile &f =
+      *E.Finput_files[size_t(E.Finput_streams[size_t(ost.source_index)]->file_index)];
+  return f.rate_emu || f.readrate > 0;
 }
 
 } // namespace

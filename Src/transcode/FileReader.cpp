@@ -7,7 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "transcode/TextFormat.h"
+#include "transcode/common/TextFormat.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <cstring>
 
 #include "components/TFFLogger.h"
-#include "transcode/FFErrorText.h"
 #include "transcode/HWDevices.h"
 #include "transcode/TCustomFFmpeg.h"
 #include "transcode/TOutputStreamFactory.h"
-#include "transcode/TextFormat.h"
+#include "transcode/common/FFErrorText.h"
+#include "transcode/common/TextFormat.h"
 
 namespace {
 
@@ -197,7 +197,7 @@ TInputFilter *TFilterGraphs::AddInputFilter(TFilterGraph *fg, TInputStream *ist)
   ifilter->ist = ist;
   ifilter->graph = fg;
   ifilter->type_ = ist->st->codecpar->codec_type;
-  ifilter->frame_queue = ff::av_fifo_alloc2(8, sizeof(AVFrame *), AV_FIFO_FLAG_AUTO_GROW);
+  ifilter->frame_queue.reset(ff::av_fifo_alloc2(8, sizeof(AVFrame *), AV_FIFO_FLAG_AUTO_GROW));
   if (!ifilter->frame_queue)
     Fatal("av_fifo_alloc() failed");
   ist->filters.push_back(ifilter.get());
@@ -613,7 +613,7 @@ int TFilterGraphs::FinishConfiguration(TFilterGraph *fg) {
 int TFilterGraphs::FeedQueued(TFilterGraph *fg) {
   for (auto &ifilter : fg->inputs) {
     AVFrame *tmp = nullptr;
-    while (ff::av_fifo_read(ifilter->frame_queue, &tmp, 1) >= 0) {
+    while (ff::av_fifo_read(ifilter->frame_queue.get(), &tmp, 1) >= 0) {
       int ret = ff::av_buffersrc_add_frame(ifilter->filter, tmp);
       ff::av_frame_free(&tmp);
       if (ret < 0)
@@ -1015,7 +1015,7 @@ int TFilterGraphs::ifilter_send_frame(TInputFilter *ifilter, AVFrame *frame, boo
       AVFrame *tmp = ff::av_frame_clone(frame);
       if (!tmp)
         return AVERROR(ENOMEM);
-      int ret = ff::av_fifo_write(ifilter->frame_queue, &tmp, 1);
+      int ret = ff::av_fifo_write(ifilter->frame_queue.get(), &tmp, 1);
       if (ret < 0)
         ff::av_frame_free(&tmp);
       return ret;

@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "components/TFFLogger.h"
-#include "transcode/FFErrorText.h"
 #include "transcode/TCustomFFmpeg.h"
-#include "transcode/TextFormat.h"
 #include "transcode/TimestampText.h"
 #include "transcode/TranscodeLoop.h"
+#include "transcode/common/FFErrorText.h"
+#include "transcode/common/TextFormat.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "components/TFFLogger.h"
-#include "transcode/FFErrorText.h"
 #include "transcode/FileReader.h"
 #include "transcode/TCustomFFmpegOpt.h"
+#include "transcode/common/FFErrorText.h"
 
 namespace {
 

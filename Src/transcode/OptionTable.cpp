@@ -1,10 +1,11 @@
 // The engine's option table: 196 rows in lookup order, then the end row.
-#include <cstddef>
 #include <stdexcept>
+#include <string>
+#include <type_traits>
 
 #include "transcode/TCustomFFmpegOpt.h"
 
-#define OFF(field) offsetof(TOptionsContext, field)
+#define FIELD(field) &TOptionsContext::field
 #define H(fn)                                                                                      \
   [this](TOptionsContext *o, const std::string &opt, const std::string &arg) {                     \
     return fn(o, opt, arg);                                                                        \
@@ -30,10 +31,34 @@ void TCustomFFmpegOpt::AddField(const char *name, uint32_t flags, void *dst, con
   _OptionDef.back().u.dst_ptr = dst;
 }
 
-void TCustomFFmpegOpt::AddOffset(const char *name, uint32_t flags, size_t off, const char *help,
-                                 const char *argname) {
+namespace {
+
+// Whether a field of type T holds the value type a row's flags name.
+template <typename T> bool FieldFitsFlags(uint32_t flags) {
+  if (flags & ofSpec)
+    return std::is_same_v<T, TSpecifierOpts>;
+  if (flags & ofString)
+    return std::is_same_v<T, std::string>;
+  if (flags & (ofBool | ofInt))
+    return std::is_same_v<T, int>;
+  if (flags & (ofInt64 | ofTime))
+    return std::is_same_v<T, int64_t>;
+  if (flags & ofFloat)
+    return std::is_same_v<T, float>;
+  if (flags & ofDouble)
+    return std::is_same_v<T, double>;
+  return false;
+}
+
+} // namespace
+
+template <typename T>
+void TCustomFFmpegOpt::AddFileField(const char *name, uint32_t flags, T TOptionsContext::*field,
+                                    const char *help, const char *argname) {
+  if (!FieldFitsFlags<T>(flags))
+    throw std::logic_error(std::string("option row of another type than its field: ") + name);
   AddRow(name, flags, help, argname);
-  _OptionDef.back().u.off = off;
+  _OptionDef.back().u.field = [field](TOptionsContext &o) -> void * { return &(o.*field); };
 }
 
 void TCustomFFmpegOpt::AddHandler(const char *name, uint32_t flags, Tfunc_arg handler,
@@ -84,8 +109,8 @@ void TCustomFFmpegOpt::BuildOptionTable() {
   AddHandler("cpucount", ofHasArg | ofExpert, H(opt_cpucount), "force specific cpu count", "count");
   AddHandler("hide_banner", ofBool | ofExpert, H(opt_ignored), "do not show program banner",
              "hide_banner");
-  AddOffset("f", ofHasArg | ofString | ofOffset | ofInput | ofOutput, OFF(format), "force format",
-            "fmt");
+  AddFileField("f", ofHasArg | ofString | ofOffset | ofInput | ofOutput, FIELD(format),
+               "force format", "fmt");
   AddField("y", ofBool, &Ffile_overwrite, "overwrite output files", "");
   AddField("n", ofBool, &Fno_file_overwrite, "never overwrite output files", "");
   AddField("ignore_unknown", ofBool, &Fignore_unknown_streams, "Ignore unknown stream types", "");
@@ -93,10 +118,10 @@ void TCustomFFmpegOpt::BuildOptionTable() {
            "");
   AddField("recast_media", ofBool | ofExpert, &Frecast_media,
            "allow recasting stream type in order to force a decoder of different media type", "");
-  AddOffset("c", ofHasArg | ofString | ofSpec | ofInput | ofOutput, OFF(codec_names), "codec name",
-            "codec");
-  AddOffset("codec", ofHasArg | ofString | ofSpec | ofInput | ofOutput, OFF(codec_names),
-            "codec name", "codec");
+  AddFileField("c", ofHasArg | ofString | ofSpec | ofInput | ofOutput, FIELD(codec_names),
+               "codec name", "codec");
+  AddFileField("codec", ofHasArg | ofString | ofSpec | ofInput | ofOutput, FIELD(codec_names),
+               "codec name", "codec");
   AddHandler("pre", ofExit, H(opt_refused), "preset name", "preset");
   AddHandler("map", ofHasArg | ofExpert | ofPerFile | ofOutput, H(opt_map),
              "set input stream mapping",
@@ -104,46 +129,46 @@ void TCustomFFmpegOpt::BuildOptionTable() {
   AddHandler("map_channel", ofHasArg | ofExpert | ofPerFile | ofOutput, H(opt_map_channel),
              "map an audio channel from one stream to another",
              "file.stream.channel[:syncfile.syncstream]");
-  AddOffset("map_metadata", ofHasArg | ofString | ofSpec | ofOutput, OFF(metadata_map),
-            "set metadata information of outfile from infile",
-            "outfile[,metadata]:infile[,metadata]");
-  AddOffset("map_chapters", ofHasArg | ofExpert | ofInt | ofOffset | ofOutput,
-            OFF(chapters_input_file), "set chapters mapping", "input_file_index");
-  AddOffset("t", ofHasArg | ofOffset | ofTime | ofInput | ofOutput, OFF(recording_time),
-            "record or transcode \"duration\" seconds of audio/video", "duration");
-  AddOffset("t_microsecond", ofHasArg | ofInt64 | ofOffset | ofInput | ofOutput,
-            OFF(recording_time), "record or transcode \"duration\" seconds of audio/video",
-            "duration");
-  AddOffset("to", ofHasArg | ofOffset | ofTime | ofInput | ofOutput, OFF(stop_time),
-            "record or transcode stop time", "time_stop");
-  AddOffset("to_microsecond", ofHasArg | ofInt64 | ofOffset | ofOutput, OFF(stop_time),
-            "record or transcode stop time", "time_stop");
-  AddOffset("fs", ofHasArg | ofInt64 | ofOffset | ofOutput, OFF(limit_filesize),
-            "set the limit file size in bytes", "limit_size");
-  AddOffset("ss", ofHasArg | ofOffset | ofTime | ofInput | ofOutput, OFF(start_time),
-            "set the start time offset", "time_off");
-  AddOffset("ss_microsecond", ofHasArg | ofInt64 | ofOffset | ofInput | ofOutput, OFF(start_time),
-            "set the start time offset", "time_off");
-  AddOffset("sseof", ofHasArg | ofOffset | ofTime | ofInput, OFF(start_time_eof),
-            "set the start time offset relative to EOF", "time_off");
-  AddOffset("seek_timestamp", ofHasArg | ofInt | ofOffset | ofInput, OFF(seek_timestamp),
-            "enable/disable seeking by timestamp with -ss", "");
-  AddOffset("accurate_seek", ofBool | ofExpert | ofOffset | ofInput, OFF(accurate_seek),
-            "enable/disable accurate seeking with -ss", "");
-  AddOffset("isync", ofHasArg | ofExpert | ofInt | ofOffset | ofInput, OFF(input_sync_ref),
-            "Indicate the input index for sync reference", "sync ref");
-  AddOffset("itsoffset", ofHasArg | ofExpert | ofOffset | ofTime | ofInput, OFF(input_ts_offset),
-            "set the input ts offset", "time_off");
-  AddOffset("itsoffset_microsecond", ofHasArg | ofExpert | ofInt64 | ofOffset | ofInput,
-            OFF(input_ts_offset), "set the input ts offset", "time_off");
-  AddOffset("itsscale", ofHasArg | ofExpert | ofSpec | ofDouble | ofInput, OFF(ts_scale),
-            "set the input ts scale", "scale");
+  AddFileField("map_metadata", ofHasArg | ofString | ofSpec | ofOutput, FIELD(metadata_map),
+               "set metadata information of outfile from infile",
+               "outfile[,metadata]:infile[,metadata]");
+  AddFileField("map_chapters", ofHasArg | ofExpert | ofInt | ofOffset | ofOutput,
+               FIELD(chapters_input_file), "set chapters mapping", "input_file_index");
+  AddFileField("t", ofHasArg | ofOffset | ofTime | ofInput | ofOutput, FIELD(recording_time),
+               "record or transcode \"duration\" seconds of audio/video", "duration");
+  AddFileField("t_microsecond", ofHasArg | ofInt64 | ofOffset | ofInput | ofOutput,
+               FIELD(recording_time), "record or transcode \"duration\" seconds of audio/video",
+               "duration");
+  AddFileField("to", ofHasArg | ofOffset | ofTime | ofInput | ofOutput, FIELD(stop_time),
+               "record or transcode stop time", "time_stop");
+  AddFileField("to_microsecond", ofHasArg | ofInt64 | ofOffset | ofOutput, FIELD(stop_time),
+               "record or transcode stop time", "time_stop");
+  AddFileField("fs", ofHasArg | ofInt64 | ofOffset | ofOutput, FIELD(limit_filesize),
+               "set the limit file size in bytes", "limit_size");
+  AddFileField("ss", ofHasArg | ofOffset | ofTime | ofInput | ofOutput, FIELD(start_time),
+               "set the start time offset", "time_off");
+  AddFileField("ss_microsecond", ofHasArg | ofInt64 | ofOffset | ofInput | ofOutput,
+               FIELD(start_time), "set the start time offset", "time_off");
+  AddFileField("sseof", ofHasArg | ofOffset | ofTime | ofInput, FIELD(start_time_eof),
+               "set the start time offset relative to EOF", "time_off");
+  AddFileField("seek_timestamp", ofHasArg | ofInt | ofOffset | ofInput, FIELD(seek_timestamp),
+               "enable/disable seeking by timestamp with -ss", "");
+  AddFileField("accurate_seek", ofBool | ofExpert | ofOffset | ofInput, FIELD(accurate_seek),
+               "enable/disable accurate seeking with -ss", "");
+  AddFileField("isync", ofHasArg | ofExpert | ofInt | ofOffset | ofInput, FIELD(input_sync_ref),
+               "Indicate the input index for sync reference", "sync ref");
+  AddFileField("itsoffset", ofHasArg | ofExpert | ofOffset | ofTime | ofInput,
+               FIELD(input_ts_offset), "set the input ts offset", "time_off");
+  AddFileField("itsoffset_microsecond", ofHasArg | ofExpert | ofInt64 | ofOffset | ofInput,
+               FIELD(input_ts_offset), "set the input ts offset", "time_off");
+  AddFileField("itsscale", ofHasArg | ofExpert | ofSpec | ofDouble | ofInput, FIELD(ts_scale),
+               "set the input ts scale", "scale");
   AddHandler("timestamp", ofHasArg | ofPerFile | ofOutput, H(opt_recording_timestamp),
              "set the recording timestamp ('now' to set the current time)", "time");
-  AddOffset("metadata", ofHasArg | ofString | ofSpec | ofOutput, OFF(metadata), "add metadata",
-            "string=string");
-  AddOffset("program", ofHasArg | ofString | ofSpec | ofOutput, OFF(program),
-            "add program with specified streams", "title=string:st=number...");
+  AddFileField("metadata", ofHasArg | ofString | ofSpec | ofOutput, FIELD(metadata), "add metadata",
+               "string=string");
+  AddFileField("program", ofHasArg | ofString | ofSpec | ofOutput, FIELD(program),
+               "add program with specified streams", "title=string:st=number...");
   AddHandler("dframes", ofHasArg | ofExpert | ofPerFile | ofOutput, TO("frames:d"),
              "set the number of data frames to output", "number");
   AddHandler("benchmark", ofExit, H(opt_refused), "add timings for benchmarking", "");
@@ -157,10 +182,10 @@ void TCustomFFmpegOpt::BuildOptionTable() {
   AddField("dump", ofBool | ofExpert, &Fdo_pkt_dump, "dump each input packet", "");
   AddField("hex", ofBool | ofExpert, &Fdo_hex_dump, "when dumping packets, also dump the payload",
            "");
-  AddOffset("re", ofBool | ofExpert | ofOffset | ofInput, OFF(rate_emu),
-            "read input at native frame rate; equivalent to -readrate 1", "");
-  AddOffset("readrate", ofHasArg | ofExpert | ofFloat | ofOffset | ofInput, OFF(readrate),
-            "read input at specified rate", "speed");
+  AddFileField("re", ofBool | ofExpert | ofOffset | ofInput, FIELD(rate_emu),
+               "read input at native frame rate; equivalent to -readrate 1", "");
+  AddFileField("readrate", ofHasArg | ofExpert | ofFloat | ofOffset | ofInput, FIELD(readrate),
+               "read input at specified rate", "speed");
   AddHandler("target", ofHasArg | ofPerFile | ofOutput, H(opt_target),
              "specify target file type (\"vcd\", \"svcd\", \"dvd\", \"dv\" or \"dv50\" with "
              "optional prefixes \"pal-\", \"ntsc-\" or \"film-\")",
@@ -177,11 +202,11 @@ void TCustomFFmpegOpt::BuildOptionTable() {
            "shift input timestamps to start at 0 when using copyts", "");
   AddField("copytb", ofHasArg | ofExpert | ofInt, &Fcopy_tb,
            "copy input stream time base when stream copying", "mode");
-  AddOffset("shortest", ofBool | ofExpert | ofOffset | ofOutput, OFF(shortest),
-            "finish encoding within shortest input", "");
-  AddOffset("bitexact", ofBool | ofExpert | ofOffset | ofInput | ofOutput, OFF(bitexact),
-            "bitexact mode", "");
-  AddOffset("apad", ofHasArg | ofString | ofSpec | ofOutput, OFF(apad), "audio pad", "");
+  AddFileField("shortest", ofBool | ofExpert | ofOffset | ofOutput, FIELD(shortest),
+               "finish encoding within shortest input", "");
+  AddFileField("bitexact", ofBool | ofExpert | ofOffset | ofInput | ofOutput, FIELD(bitexact),
+               "bitexact mode", "");
+  AddFileField("apad", ofHasArg | ofString | ofSpec | ofOutput, FIELD(apad), "audio pad", "");
   AddField("dts_delta_threshold", ofHasArg | ofExpert | ofFloat, &Fdts_delta_threshold,
            "timestamp discontinuity delta threshold", "threshold");
   AddField("dts_error_threshold", ofHasArg | ofExpert | ofFloat, &Fdts_error_threshold,
@@ -189,28 +214,28 @@ void TCustomFFmpegOpt::BuildOptionTable() {
   AddField("xerror", ofBool | ofExpert, &Fexit_on_error, "exit on error", "error");
   AddHandler("abort_on", ofHasArg | ofExpert, H(opt_ignored),
              "abort on the specified condition flags", "flags");
-  AddOffset("copyinkf", ofBool | ofExpert | ofSpec | ofOutput, OFF(copy_initial_nonkeyframes),
-            "copy initial non-keyframes", "");
-  AddOffset("copypriorss", ofHasArg | ofExpert | ofInt | ofSpec | ofOutput, OFF(copy_prior_start),
-            "copy or discard frames before start time", "");
-  AddOffset("frames", ofHasArg | ofInt64 | ofSpec | ofOutput, OFF(max_frames),
-            "set the number of frames to output", "number");
-  AddOffset("tag", ofHasArg | ofExpert | ofString | ofSpec | ofInput | ofOutput, OFF(codec_tags),
-            "force codec tag/fourcc", "fourcc/tag");
-  AddOffset("q", ofHasArg | ofExpert | ofSpec | ofDouble | ofOutput, OFF(qscale),
-            "use fixed quality scale (VBR)", "q");
+  AddFileField("copyinkf", ofBool | ofExpert | ofSpec | ofOutput, FIELD(copy_initial_nonkeyframes),
+               "copy initial non-keyframes", "");
+  AddFileField("copypriorss", ofHasArg | ofExpert | ofInt | ofSpec | ofOutput,
+               FIELD(copy_prior_start), "copy or discard frames before start time", "");
+  AddFileField("frames", ofHasArg | ofInt64 | ofSpec | ofOutput, FIELD(max_frames),
+               "set the number of frames to output", "number");
+  AddFileField("tag", ofHasArg | ofExpert | ofString | ofSpec | ofInput | ofOutput,
+               FIELD(codec_tags), "force codec tag/fourcc", "fourcc/tag");
+  AddFileField("q", ofHasArg | ofExpert | ofSpec | ofDouble | ofOutput, FIELD(qscale),
+               "use fixed quality scale (VBR)", "q");
   AddHandler("qscale", ofHasArg | ofExpert | ofPerFile | ofOutput, H(opt_qscale),
              "use fixed quality scale (VBR)", "q");
   AddHandler("profile", ofHasArg | ofExpert | ofPerFile | ofOutput, H(opt_profile), "set profile",
              "profile");
-  AddOffset("filter", ofHasArg | ofString | ofSpec | ofOutput, OFF(filters),
-            "set stream filtergraph", "filter_graph");
+  AddFileField("filter", ofHasArg | ofString | ofSpec | ofOutput, FIELD(filters),
+               "set stream filtergraph", "filter_graph");
   AddHandler("filter_threads", ofHasArg, H(opt_filter_threads),
              "number of non-complex filter threads", "");
-  AddOffset("filter_script", ofHasArg | ofString | ofSpec | ofOutput, OFF(filter_scripts),
-            "read stream filtergraph description from a file", "filename");
-  AddOffset("reinit_filter", ofHasArg | ofInt | ofSpec | ofInput, OFF(reinit_filters),
-            "reinit filtergraph on input parameter changes", "");
+  AddFileField("filter_script", ofHasArg | ofString | ofSpec | ofOutput, FIELD(filter_scripts),
+               "read stream filtergraph description from a file", "filename");
+  AddFileField("reinit_filter", ofHasArg | ofInt | ofSpec | ofInput, FIELD(reinit_filters),
+               "reinit filtergraph on input parameter changes", "");
   AddHandler("filter_complex", ofHasArg | ofExpert, H(opt_filter_complex),
              "create a complex filtergraph", "graph_description");
   AddField("filter_complex_threads", ofHasArg | ofInt, &Ffilter_complex_nbthreads,
@@ -226,51 +251,52 @@ void TCustomFFmpegOpt::BuildOptionTable() {
              "set the period at which ffmpeg updates stats and -progress output", "time");
   AddHandler("attach", ofHasArg | ofExpert | ofPerFile | ofOutput, H(opt_attach),
              "add an attachment to the output file", "filename");
-  AddOffset("dump_attachment", ofHasArg | ofExpert | ofString | ofSpec | ofInput,
-            OFF(dump_attachment), "extract an attachment into a file", "filename");
-  AddOffset("stream_loop", ofHasArg | ofExpert | ofInt | ofOffset | ofInput, OFF(loop),
-            "set number of times input stream shall be looped", "loop count");
+  AddFileField("dump_attachment", ofHasArg | ofExpert | ofString | ofSpec | ofInput,
+               FIELD(dump_attachment), "extract an attachment into a file", "filename");
+  AddFileField("stream_loop", ofHasArg | ofExpert | ofInt | ofOffset | ofInput, FIELD(loop),
+               "set number of times input stream shall be looped", "loop count");
   AddField("debug_ts", ofBool | ofExpert, &Fdebug_ts, "print timestamp debugging info", "");
   AddHandler("max_error_rate", ofHasArg | ofFloat, H(opt_ignored),
              "ratio of decoding errors (0.0: no errors, 1.0: 100% errors) above which ffmpeg "
              "returns an error instead of success.",
              "maximum error rate");
-  AddOffset("discard", ofHasArg | ofString | ofSpec | ofInput, OFF(discard), "discard", "");
-  AddOffset("disposition", ofHasArg | ofString | ofSpec | ofOutput, OFF(disposition), "disposition",
-            "");
-  AddOffset("thread_queue_size", ofHasArg | ofExpert | ofInt | ofOffset | ofInput,
-            OFF(thread_queue_size), "set the maximum number of queued packets from the demuxer",
-            "");
+  AddFileField("discard", ofHasArg | ofString | ofSpec | ofInput, FIELD(discard), "discard", "");
+  AddFileField("disposition", ofHasArg | ofString | ofSpec | ofOutput, FIELD(disposition),
+               "disposition", "");
+  AddFileField("thread_queue_size", ofHasArg | ofExpert | ofInt | ofOffset | ofInput,
+               FIELD(thread_queue_size),
+               "set the maximum number of queued packets from the demuxer", "");
   AddField("find_stream_info", ofBool | ofExpert | ofPerFile | ofInput, &Ffind_stream_info,
            "read and decode the streams to fill missing information with heuristics", "");
-  AddOffset("bits_per_raw_sample", ofHasArg | ofExpert | ofInt | ofOffset | ofSpec | ofOutput,
-            OFF(bits_per_raw_sample), "set the number of bits per raw sample", "number");
+  AddFileField("bits_per_raw_sample", ofHasArg | ofExpert | ofInt | ofOffset | ofSpec | ofOutput,
+               FIELD(bits_per_raw_sample), "set the number of bits per raw sample", "number");
 
   // Video options.
   AddHandler("vframes", ofHasArg | ofVideo | ofPerFile | ofOutput, TO("frames:v"),
              "set the number of video frames to output", "number");
-  AddOffset("r", ofHasArg | ofString | ofVideo | ofSpec | ofInput | ofOutput, OFF(frame_rates),
-            "set frame rate (Hz value, fraction or abbreviation)", "rate");
-  AddOffset("fpsmax", ofHasArg | ofString | ofVideo | ofSpec | ofOutput, OFF(max_frame_rates),
-            "set max frame rate (Hz value, fraction or abbreviation)", "rate");
-  AddOffset("s", ofHasArg | ofString | ofVideo | ofSubtitle | ofSpec | ofInput | ofOutput,
-            OFF(frame_sizes), "set frame size (WxH or abbreviation)", "size");
-  AddOffset("aspect", ofHasArg | ofString | ofVideo | ofSpec | ofOutput, OFF(frame_aspect_ratios),
-            "set aspect ratio (4:3, 16:9 or 1.3333, 1.7777)", "aspect");
-  AddOffset("pix_fmt", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofInput | ofOutput,
-            OFF(frame_pix_fmts), "set pixel format", "format");
-  AddOffset("vn", ofBool | ofVideo | ofOffset | ofInput | ofOutput, OFF(video_disable),
-            "disable video", "");
-  AddOffset("rc_override", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofOutput,
-            OFF(rc_overrides), "rate control override for specific intervals", "override");
+  AddFileField("r", ofHasArg | ofString | ofVideo | ofSpec | ofInput | ofOutput, FIELD(frame_rates),
+               "set frame rate (Hz value, fraction or abbreviation)", "rate");
+  AddFileField("fpsmax", ofHasArg | ofString | ofVideo | ofSpec | ofOutput, FIELD(max_frame_rates),
+               "set max frame rate (Hz value, fraction or abbreviation)", "rate");
+  AddFileField("s", ofHasArg | ofString | ofVideo | ofSubtitle | ofSpec | ofInput | ofOutput,
+               FIELD(frame_sizes), "set frame size (WxH or abbreviation)", "size");
+  AddFileField("aspect", ofHasArg | ofString | ofVideo | ofSpec | ofOutput,
+               FIELD(frame_aspect_ratios), "set aspect ratio (4:3, 16:9 or 1.3333, 1.7777)",
+               "aspect");
+  AddFileField("pix_fmt", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofInput | ofOutput,
+               FIELD(frame_pix_fmts), "set pixel format", "format");
+  AddFileField("vn", ofBool | ofVideo | ofOffset | ofInput | ofOutput, FIELD(video_disable),
+               "disable video", "");
+  AddFileField("rc_override", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofOutput,
+               FIELD(rc_overrides), "rate control override for specific intervals", "override");
   AddHandler("vcodec", ofHasArg | ofVideo | ofPerFile | ofInput | ofOutput, TO("codec:v"),
              "force video codec ('copy' to copy stream)", "codec");
   AddHandler("timecode", ofHasArg | ofVideo | ofPerFile | ofOutput, H(opt_timecode),
              "set initial TimeCode value.", "hh:mm:ss[:;.]ff");
-  AddOffset("pass", ofHasArg | ofVideo | ofInt | ofSpec | ofOutput, OFF(pass),
-            "select the pass number (1 to 3)", "n");
-  AddOffset("passlogfile", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofOutput,
-            OFF(passlogfiles), "select two pass log file name prefix", "prefix");
+  AddFileField("pass", ofHasArg | ofVideo | ofInt | ofSpec | ofOutput, FIELD(pass),
+               "select the pass number (1 to 3)", "n");
+  AddFileField("passlogfile", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofOutput,
+               FIELD(passlogfiles), "select two pass log file name prefix", "prefix");
   AddField("psnr", ofBool | ofExpert | ofVideo, &Fdo_psnr, "calculate PSNR of compressed frames",
            "");
   AddHandler("vstats", ofExpert | ofVideo, H(opt_vstats), "dump video coding statistics to file",
@@ -281,103 +307,104 @@ void TCustomFFmpegOpt::BuildOptionTable() {
            "Version of the vstats format to use.", "");
   AddHandler("vf", ofHasArg | ofVideo | ofPerFile | ofOutput, TO("filter:v"), "set video filters",
              "filter_graph");
-  AddOffset("intra_matrix", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofOutput,
-            OFF(intra_matrices), "specify intra matrix coeffs", "matrix");
-  AddOffset("inter_matrix", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofOutput,
-            OFF(inter_matrices), "specify inter matrix coeffs", "matrix");
-  AddOffset("chroma_intra_matrix", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofOutput,
-            OFF(chroma_intra_matrices), "specify intra matrix coeffs", "matrix");
-  AddOffset("top", ofHasArg | ofExpert | ofVideo | ofInt | ofSpec | ofInput | ofOutput,
-            OFF(top_field_first), "top=1/bottom=0/auto=-1 field first", "");
+  AddFileField("intra_matrix", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofOutput,
+               FIELD(intra_matrices), "specify intra matrix coeffs", "matrix");
+  AddFileField("inter_matrix", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofOutput,
+               FIELD(inter_matrices), "specify inter matrix coeffs", "matrix");
+  AddFileField("chroma_intra_matrix", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofOutput,
+               FIELD(chroma_intra_matrices), "specify intra matrix coeffs", "matrix");
+  AddFileField("top", ofHasArg | ofExpert | ofVideo | ofInt | ofSpec | ofInput | ofOutput,
+               FIELD(top_field_first), "top=1/bottom=0/auto=-1 field first", "");
   AddHandler("vtag", ofHasArg | ofExpert | ofVideo | ofPerFile | ofInput | ofOutput,
              H(opt_type_letter), "force video tag/fourcc", "fourcc/tag");
   AddField("qphist", ofBool | ofExpert | ofVideo, &Fqp_hist, "show QP histogram", "");
-  AddOffset("fps_mode", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofOutput, OFF(fps_mode),
-            "set framerate mode for matching video streams; overrides vsync", "");
-  AddOffset("force_fps", ofBool | ofExpert | ofVideo | ofSpec | ofOutput, OFF(force_fps),
-            "force the selected framerate, disable the best supported framerate selection", "");
+  AddFileField("fps_mode", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofOutput,
+               FIELD(fps_mode), "set framerate mode for matching video streams; overrides vsync",
+               "");
+  AddFileField("force_fps", ofBool | ofExpert | ofVideo | ofSpec | ofOutput, FIELD(force_fps),
+               "force the selected framerate, disable the best supported framerate selection", "");
   AddHandler("streamid", ofHasArg | ofExpert | ofVideo | ofPerFile | ofOutput, H(opt_streamid),
              "set the value of an outfile streamid", "streamIndex:value");
-  AddOffset("force_key_frames", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofOutput,
-            OFF(forced_key_frames), "force key frames at specified timestamps", "timestamps");
+  AddFileField("force_key_frames", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofOutput,
+               FIELD(forced_key_frames), "force key frames at specified timestamps", "timestamps");
   AddHandler("ab", ofHasArg | ofAudio | ofPerFile | ofOutput, H(opt_bitrate),
              "audio bitrate (please use -b:a)", "bitrate");
   AddHandler("b", ofHasArg | ofVideo | ofPerFile | ofOutput, H(opt_bitrate),
              "video bitrate (please use -b:v)", "bitrate");
-  AddOffset("hwaccel", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofInput, OFF(hwaccels),
-            "use HW accelerated decoding", "hwaccel name");
-  AddOffset("hwaccel_device", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofInput,
-            OFF(hwaccel_devices), "select a device for HW acceleration", "devicename");
-  AddOffset("hwaccel_output_format", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofInput,
-            OFF(hwaccel_output_formats), "select output format used with HW accelerated decoding",
-            "format");
+  AddFileField("hwaccel", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofInput,
+               FIELD(hwaccels), "use HW accelerated decoding", "hwaccel name");
+  AddFileField("hwaccel_device", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofInput,
+               FIELD(hwaccel_devices), "select a device for HW acceleration", "devicename");
+  AddFileField("hwaccel_output_format", ofHasArg | ofExpert | ofString | ofVideo | ofSpec | ofInput,
+               FIELD(hwaccel_output_formats),
+               "select output format used with HW accelerated decoding", "format");
   AddHandler("hwaccels", ofExit, H(opt_refused), "show available HW acceleration methods", "");
-  AddOffset("autorotate", ofHasArg | ofBool | ofExpert | ofSpec | ofInput, OFF(autorotate),
-            "automatically insert correct rotate filters", "");
-  AddOffset("autoscale", ofHasArg | ofBool | ofExpert | ofSpec | ofOutput, OFF(autoscale),
-            "automatically insert a scale filter at the end of the filter graph", "");
+  AddFileField("autorotate", ofHasArg | ofBool | ofExpert | ofSpec | ofInput, FIELD(autorotate),
+               "automatically insert correct rotate filters", "");
+  AddFileField("autoscale", ofHasArg | ofBool | ofExpert | ofSpec | ofOutput, FIELD(autoscale),
+               "automatically insert a scale filter at the end of the filter graph", "");
 
   // Audio options.
   AddHandler("aframes", ofHasArg | ofAudio | ofPerFile | ofOutput, TO("frames:a"),
              "set the number of audio frames to output", "number");
   AddHandler("aq", ofHasArg | ofAudio | ofPerFile | ofOutput, TO("q:a"),
              "set audio quality (codec-specific)", "quality");
-  AddOffset("ar", ofHasArg | ofAudio | ofInt | ofSpec | ofInput | ofOutput, OFF(audio_sample_rate),
-            "set audio sampling rate (in Hz)", "rate");
-  AddOffset("ac", ofHasArg | ofAudio | ofInt | ofSpec | ofInput | ofOutput, OFF(audio_channels),
-            "set number of audio channels", "channels");
-  AddOffset("an", ofBool | ofAudio | ofOffset | ofInput | ofOutput, OFF(audio_disable),
-            "disable audio", "");
+  AddFileField("ar", ofHasArg | ofAudio | ofInt | ofSpec | ofInput | ofOutput,
+               FIELD(audio_sample_rate), "set audio sampling rate (in Hz)", "rate");
+  AddFileField("ac", ofHasArg | ofAudio | ofInt | ofSpec | ofInput | ofOutput,
+               FIELD(audio_channels), "set number of audio channels", "channels");
+  AddFileField("an", ofBool | ofAudio | ofOffset | ofInput | ofOutput, FIELD(audio_disable),
+               "disable audio", "");
   AddHandler("acodec", ofHasArg | ofAudio | ofPerFile | ofInput | ofOutput, TO("codec:a"),
              "force audio codec ('copy' to copy stream)", "codec");
   AddHandler("atag", ofHasArg | ofExpert | ofAudio | ofPerFile | ofOutput, H(opt_type_letter),
              "force audio tag/fourcc", "fourcc/tag");
   AddField("vol", ofHasArg | ofAudio | ofInt, &Faudio_volume, "change audio volume (256=normal)",
            "volume");
-  AddOffset("sample_fmt", ofHasArg | ofExpert | ofString | ofAudio | ofSpec | ofInput | ofOutput,
-            OFF(sample_fmts), "set sample format", "format");
-  AddOffset("channel_layout",
-            ofHasArg | ofExpert | ofString | ofAudio | ofSpec | ofInput | ofOutput,
-            OFF(audio_ch_layouts), "set channel layout", "layout");
-  AddOffset("ch_layout", ofHasArg | ofExpert | ofString | ofAudio | ofSpec | ofInput | ofOutput,
-            OFF(audio_ch_layouts), "set channel layout", "layout");
+  AddFileField("sample_fmt", ofHasArg | ofExpert | ofString | ofAudio | ofSpec | ofInput | ofOutput,
+               FIELD(sample_fmts), "set sample format", "format");
+  AddFileField("channel_layout",
+               ofHasArg | ofExpert | ofString | ofAudio | ofSpec | ofInput | ofOutput,
+               FIELD(audio_ch_layouts), "set channel layout", "layout");
+  AddFileField("ch_layout", ofHasArg | ofExpert | ofString | ofAudio | ofSpec | ofInput | ofOutput,
+               FIELD(audio_ch_layouts), "set channel layout", "layout");
   AddHandler("af", ofHasArg | ofAudio | ofPerFile | ofOutput, TO("filter:a"), "set audio filters",
              "filter_graph");
-  AddOffset("guess_layout_max", ofHasArg | ofExpert | ofAudio | ofInt | ofSpec | ofInput,
-            OFF(guess_layout_max),
-            "set the maximum number of channels to try to guess the channel layout", "");
+  AddFileField("guess_layout_max", ofHasArg | ofExpert | ofAudio | ofInt | ofSpec | ofInput,
+               FIELD(guess_layout_max),
+               "set the maximum number of channels to try to guess the channel layout", "");
 
   // Subtitle options.
-  AddOffset("sn", ofBool | ofSubtitle | ofOffset | ofInput | ofOutput, OFF(subtitle_disable),
-            "disable subtitle", "");
+  AddFileField("sn", ofBool | ofSubtitle | ofOffset | ofInput | ofOutput, FIELD(subtitle_disable),
+               "disable subtitle", "");
   AddHandler("scodec", ofHasArg | ofSubtitle | ofPerFile | ofInput | ofOutput, TO("codec:s"),
              "force subtitle codec ('copy' to copy stream)", "codec");
   AddHandler("stag", ofHasArg | ofExpert | ofSubtitle | ofPerFile | ofOutput, H(opt_type_letter),
              "force subtitle tag/fourcc", "fourcc/tag");
-  AddOffset("fix_sub_duration", ofBool | ofExpert | ofSubtitle | ofSpec | ofInput,
-            OFF(fix_sub_duration), "fix subtitles duration", "");
-  AddOffset("canvas_size", ofHasArg | ofString | ofSubtitle | ofSpec | ofInput, OFF(canvas_sizes),
-            "set canvas size (WxH or abbreviation)", "size");
+  AddFileField("fix_sub_duration", ofBool | ofExpert | ofSubtitle | ofSpec | ofInput,
+               FIELD(fix_sub_duration), "fix subtitles duration", "");
+  AddFileField("canvas_size", ofHasArg | ofString | ofSubtitle | ofSpec | ofInput,
+               FIELD(canvas_sizes), "set canvas size (WxH or abbreviation)", "size");
 
   // Muxing options.
-  AddOffset("muxdelay", ofHasArg | ofExpert | ofFloat | ofOffset | ofOutput, OFF(mux_max_delay),
-            "set the maximum demux-decode delay", "seconds");
-  AddOffset("muxpreload", ofHasArg | ofExpert | ofFloat | ofOffset | ofOutput, OFF(mux_preload),
-            "set the initial demux-decode delay", "seconds");
+  AddFileField("muxdelay", ofHasArg | ofExpert | ofFloat | ofOffset | ofOutput,
+               FIELD(mux_max_delay), "set the maximum demux-decode delay", "seconds");
+  AddFileField("muxpreload", ofHasArg | ofExpert | ofFloat | ofOffset | ofOutput,
+               FIELD(mux_preload), "set the initial demux-decode delay", "seconds");
   AddHandler("sdp_file", ofHasArg | ofExpert | ofOutput, H(opt_sdp_file),
              "specify a file in which to print sdp information", "file");
-  AddOffset("time_base", ofHasArg | ofExpert | ofString | ofSpec | ofOutput, OFF(time_bases),
-            "set the desired time base hint for output stream (1:24, 1:48000 or 0.04166, "
-            "2.0833e-5)",
-            "ratio");
-  AddOffset("enc_time_base", ofHasArg | ofExpert | ofString | ofSpec | ofOutput,
-            OFF(enc_time_bases),
-            "set the desired time base for the encoder (1:24, 1:48000 or 0.04166, 2.0833e-5). "
-            "two special values are defined - 0 = use frame rate (video) or sample rate "
-            "(audio),-1 = match source time base",
-            "ratio");
-  AddOffset("bsf", ofHasArg | ofExpert | ofString | ofSpec | ofOutput, OFF(bitstream_filters),
-            "A comma-separated list of bitstream filters", "bitstream_filters");
+  AddFileField("time_base", ofHasArg | ofExpert | ofString | ofSpec | ofOutput, FIELD(time_bases),
+               "set the desired time base hint for output stream (1:24, 1:48000 or 0.04166, "
+               "2.0833e-5)",
+               "ratio");
+  AddFileField("enc_time_base", ofHasArg | ofExpert | ofString | ofSpec | ofOutput,
+               FIELD(enc_time_bases),
+               "set the desired time base for the encoder (1:24, 1:48000 or 0.04166, 2.0833e-5). "
+               "two special values are defined - 0 = use frame rate (video) or sample rate "
+               "(audio),-1 = match source time base",
+               "ratio");
+  AddFileField("bsf", ofHasArg | ofExpert | ofString | ofSpec | ofOutput, FIELD(bitstream_filters),
+               "A comma-separated list of bitstream filters", "bitstream_filters");
   AddHandler("absf", ofHasArg | ofExpert | ofAudio | ofPerFile | ofOutput, H(opt_type_letter),
              "deprecated", "audio bitstream_filters");
   AddHandler("vbsf", ofHasArg | ofExpert | ofVideo | ofPerFile | ofOutput, H(opt_type_letter),
@@ -390,20 +417,21 @@ void TCustomFFmpegOpt::BuildOptionTable() {
              "set the subtitle options to the indicated preset", "preset");
   AddHandler("fpre", ofHasArg | ofExpert | ofPerFile | ofOutput, H(opt_preset_file),
              "set options from indicated preset file", "filename");
-  AddOffset("max_muxing_queue_size", ofHasArg | ofExpert | ofInt | ofSpec | ofOutput,
-            OFF(max_muxing_queue_size),
-            "maximum number of packets that can be buffered while waiting for all streams to "
-            "initialize",
-            "packets");
-  AddOffset("muxing_queue_data_threshold", ofHasArg | ofExpert | ofInt | ofSpec | ofOutput,
-            OFF(muxing_queue_data_threshold),
-            "set the threshold after which max_muxing_queue_size is taken into account", "bytes");
+  AddFileField("max_muxing_queue_size", ofHasArg | ofExpert | ofInt | ofSpec | ofOutput,
+               FIELD(max_muxing_queue_size),
+               "maximum number of packets that can be buffered while waiting for all streams to "
+               "initialize",
+               "packets");
+  AddFileField("muxing_queue_data_threshold", ofHasArg | ofExpert | ofInt | ofSpec | ofOutput,
+               FIELD(muxing_queue_data_threshold),
+               "set the threshold after which max_muxing_queue_size is taken into account",
+               "bytes");
 
   // Data stream options.
   AddHandler("dcodec", ofHasArg | ofExpert | ofData | ofPerFile | ofInput | ofOutput, TO("codec:d"),
              "force data codec ('copy' to copy stream)", "codec");
-  AddOffset("dn", ofBool | ofVideo | ofOffset | ofInput | ofOutput, OFF(data_disable),
-            "disable data", "");
+  AddFileField("dn", ofBool | ofVideo | ofOffset | ofInput | ofOutput, FIELD(data_disable),
+               "disable data", "");
 
   // Hardware devices.
   AddHandler("qsv_device", ofHasArg | ofExpert | ofString, H(opt_qsv_device),

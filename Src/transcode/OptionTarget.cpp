@@ -2,8 +2,8 @@
 #include <cmath>
 
 #include "components/TFFLogger.h"
-#include "transcode/FFOwners.h"
 #include "transcode/TCustomFFmpegOpt.h"
+#include "transcode/common/FFOwners.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "components/TFFLogger.h"
-#include "transcode/FFErrorText.h"
 #include "transcode/SaturatedMath.h"
-#include "transcode/TextFormat.h"
+#include "transcode/common/FFErrorText.h"
+#include "transcode/common/TextFormat.h"
 
 namespace {
 

@@ -6,10 +6,10 @@
 #include <iterator>
 
 #include "components/TFFLogger.h"
-#include "transcode/FFErrorText.h"
 #include "transcode/TCustomFFmpeg.h"
-#include "transcode/TextFormat.h"
 #include "transcode/TranscodeLoop.h"
+#include "transcode/common/FFErrorText.h"
+#include "transcode/common/TextFormat.h"
 
 namespace {
 

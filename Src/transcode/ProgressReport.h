@@ -10,7 +10,7 @@
 #include <string>
 
 #include "components/FFAPI.h"
-#include "transcode/FFOwners.h"
+#include "transcode/common/FFOwners.h"
 
 class TCustomFFmpeg;
 class TTranscodeLoop;

@@ -4,9 +4,9 @@
 #include <cstdlib>
 
 #include "components/TFFLogger.h"
-#include "transcode/CodecOptions.h"
-#include "transcode/FFmpegException.h"
-#include "transcode/TextFormat.h"
+#include "transcode/common/CodecOptions.h"
+#include "transcode/common/FFmpegException.h"
+#include "transcode/common/TextFormat.h"
 
 namespace {
 

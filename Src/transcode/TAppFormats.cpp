@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "transcode/TFFOptions.h"
+#include "transcode/common/TFFOptions.h"
 
 namespace {
 

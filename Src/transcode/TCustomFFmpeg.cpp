@@ -11,11 +11,8 @@
 #include <tuple>
 
 #include "components/TFFLogger.h"
-#include "transcode/CodecOptions.h"
-#include "transcode/FFErrorText.h"
 #include "transcode/FileReader.h"
 #include "transcode/HWDevices.h"
-#include "transcode/Hooks.h"
 #include "transcode/OutputMetadata.h"
 #include "transcode/ReplacedOutput.h"
 #include "transcode/SaturatedMath.h"
@@ -24,9 +21,12 @@
 #include "transcode/TAppFormats.h"
 #include "transcode/TInputStreamFactory.h"
 #include "transcode/TOutputStreamFactory.h"
+#include "transcode/TTaskHooks.h"
 #include "transcode/TaskControl.h"
-#include "transcode/TextFormat.h"
 #include "transcode/TranscodeLoop.h"
+#include "transcode/common/CodecOptions.h"
+#include "transcode/common/FFErrorText.h"
+#include "transcode/common/TextFormat.h"
 
 namespace {
 
@@ -1061,8 +1061,7 @@ int TCustomFFmpeg::opt_map_channel(TOptionsContext *o, const std::string &,
 // ---- the task: control, phases, release ----------------------------------------------------
 
 TCustomFFmpeg::TCustomFFmpeg()
-    : FHooks(std::make_unique<THooks>(*this, [this] { return bool(FBroken); })),
-      FTask(std::make_unique<TTaskControl>(*this)) {}
+    : FHooks(std::make_unique<TTaskHooks>()), FTask(std::make_unique<TTaskControl>(*this)) {}
 
 TCustomFFmpeg::~TCustomFFmpeg() {
   if (FOnDestroy)
@@ -1092,6 +1091,16 @@ void TCustomFFmpeg::SetVideoHookBitsPixel(int ABitsPixel) {
     FHooks->SetVideoHookBitsPixel(ABitsPixel);
   } catch (const std::invalid_argument &e) {
     Log(this, llWarning, "%s: the hook bitmaps keep their depth", e.what());
+  }
+}
+void TCustomFFmpeg::SetHooks(std::unique_ptr<TTaskHooks> AHooks) {
+  FHooks = std::move(AHooks);
+  if (FVideoHookBitsPixel == 0)
+    return;
+  try {
+    FHooks->SetVideoHookBitsPixel(FVideoHookBitsPixel);
+  } catch (const std::invalid_argument &) {
+    // logged when the depth was set
   }
 }
 void TCustomFFmpeg::Stop(bool AWaitForStop) {

@@ -20,7 +20,7 @@
 #include "transcode/FilterGraphs.h"
 #include "transcode/TCustomFFmpegOpt.h"
 
-class THooks;
+class TTaskHooks;
 class TTaskControl;
 class TTranscodeLoop;
 
@@ -45,8 +45,11 @@ public:
   int OpenOutputFile(TOptionsContext &o, const std::string &Options, const std::string &FileName,
                      const std::string &Presets);
 
-  // The task's hooks and previews (events, post hooks, preview interval and audio preview).
-  THooks &Hooks() { return *FHooks; }
+  // The task's hooks: ones that do nothing unless others were installed (the hook layer's
+  // HooksOf installs its own).
+  TTaskHooks &Hooks() { return *FHooks; }
+  // Before the task starts; the hooks take the depth -VideoHookBitsPixel set.
+  void SetHooks(std::unique_ptr<TTaskHooks> AHooks);
   // Bit depth of the hook bitmaps (8, 15, 16, 24, 32; another value is logged and ignored).
   void SetVideoHookBitsPixel(int ABitsPixel) override;
   // The task's filter graphs (configuring, feeding; the transcode loop's side).
@@ -186,7 +189,7 @@ private:
   mutable std::string FFirstLibraryError; // a library's
   TFilterGraphs FFilterGraphs{*this};
 
-  std::unique_ptr<THooks> FHooks;
+  std::unique_ptr<TTaskHooks> FHooks;
   std::unique_ptr<TTaskControl> FTask;
   std::unique_ptr<TTranscodeLoop> FLoop; // the running task's stage state (transcode_init..Cleanup)
   std::atomic<int> FRateEmuRequest{-1};  // SetRateEmu from another thread: -1 none, 0 off, 1 on

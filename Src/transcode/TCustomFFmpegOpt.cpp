@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "components/TFFLogger.h"
-#include "transcode/FFErrorText.h"
 #include "transcode/SignalledStop.h"
+#include "transcode/common/FFErrorText.h"
 
 namespace {
 

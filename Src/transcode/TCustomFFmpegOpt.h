@@ -1,7 +1,11 @@
 // TCustomFFmpegOpt: the engine's option layer. Owns the option table, the engine-wide fields
 // that global options set, the parse object and the file and stream arrays that opening files
 // fills (TCustomFFmpeg, derived, opens them). Option texts are parsed on the main thread before
-// the task runs; the conversion thread only reads these fields afterwards.
+// the task runs. Afterwards the conversion thread owns the task's state: it reads the option
+// fields, writes the stream and file records (TInputFile.h, TOutputFile.h say which stage writes
+// which), and writes FLastErrMsg when the task fails (read by others once the task has ended).
+// Of these fields, other threads touch only the atomics (FBroken, FLastRead, FLastWrite) while it
+// runs.
 #pragma once
 
 #include <atomic>
@@ -13,13 +17,13 @@
 
 #include "components/FFAPI.h"
 #include "components/TObject.h"
-#include "transcode/FFmpegException.h"
 #include "transcode/HWDevices.h"
-#include "transcode/TFFOptions.h"
 #include "transcode/TFilterGraph.h"
 #include "transcode/TInputFile.h"
 #include "transcode/TOptionsContext.h"
 #include "transcode/TOutputFile.h"
+#include "transcode/common/FFmpegException.h"
+#include "transcode/common/TFFOptions.h"
 
 using TBeforeFindStreamInfoEvent = std::function<void(TObject *Sender, AVFormatContext *)>;
 
@@ -167,8 +171,10 @@ private:
   void BuildOptionTable();
   void AddRow(const char *name, uint32_t flags, const char *help, const char *argname);
   void AddField(const char *name, uint32_t flags, void *dst, const char *help, const char *argname);
-  void AddOffset(const char *name, uint32_t flags, size_t off, const char *help,
-                 const char *argname);
+  // A row writing field of the file's record; its flags' value type must be the field's type.
+  template <typename T>
+  void AddFileField(const char *name, uint32_t flags, T TOptionsContext::*field, const char *help,
+                    const char *argname);
   void AddHandler(const char *name, uint32_t flags, Tfunc_arg handler, const char *help,
                   const char *argname);
   int ParseLogLevel(const std::vector<std::string> &argv);

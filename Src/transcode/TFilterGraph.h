@@ -18,21 +18,11 @@
 #include <vector>
 
 #include "components/FFAPI.h"
-#include "transcode/FFOwners.h"
+#include "transcode/common/FFOwners.h"
 
 struct TInputStream;
 struct TOutputStream;
 struct TFilterGraph;
-
-struct TAVFilterGraphDeleter {
-  void operator()(AVFilterGraph *p) const { ff::avfilter_graph_free(&p); }
-};
-using TAVFilterGraphPtr = std::unique_ptr<AVFilterGraph, TAVFilterGraphDeleter>;
-
-struct TFilterInOutDeleter {
-  void operator()(AVFilterInOut *p) const { ff::avfilter_inout_free(&p); }
-};
-using TFilterInOutPtr = std::unique_ptr<AVFilterInOut, TFilterInOutDeleter>;
 
 using TDisplayMatrix = std::array<int32_t, 9>;
 
@@ -40,14 +30,14 @@ struct TInputFilter {
   TInputFilter() = default;
   TInputFilter(const TInputFilter &) = delete;
   TInputFilter &operator=(const TInputFilter &) = delete;
-  ~TInputFilter();
+  ~TInputFilter() { ff::av_channel_layout_uninit(&ch_layout); }
 
   AVFilterContext *filter = nullptr; // the buffer source, inside graph->graph
   TInputStream *ist = nullptr;
   TFilterGraph *graph = nullptr;
   std::string name;
   AVMediaType type_ = AVMEDIA_TYPE_UNKNOWN;
-  AVFifo *frame_queue = nullptr; // owned: AVFrame* kept until the graph is configured
+  TFrameFifoPtr frame_queue; // AVFrame* kept until the graph is configured
 
   // Parameters the source is (to be) configured with; format -1 = not known yet.
   int format = -1;
@@ -60,16 +50,6 @@ struct TInputFilter {
   std::optional<TDisplayMatrix> displaymatrix;
   int eof = 0;
 };
-
-inline TInputFilter::~TInputFilter() {
-  if (frame_queue) {
-    AVFrame *f = nullptr;
-    while (ff::av_fifo_read(frame_queue, &f, 1) >= 0)
-      ff::av_frame_free(&f);
-    ff::av_fifo_freep2(&frame_queue);
-  }
-  ff::av_channel_layout_uninit(&ch_layout);
-}
 
 struct TOutputFilter {
   TOutputFilter() = default;

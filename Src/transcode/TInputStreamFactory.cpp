@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "components/TFFLogger.h"
-#include "transcode/CodecOptions.h"
-#include "transcode/TextFormat.h"
+#include "transcode/common/CodecOptions.h"
+#include "transcode/common/TextFormat.h"
 
 TInputStreamFactory::TInputStreamFactory(TCustomFFmpeg &engine, TOptionsContext &opts,
                                          AVFormatContext *ctx, int index)

@@ -2,7 +2,7 @@
 // option text is parsed and read when the file is opened. Field names follow the FFmpeg tool's
 // own names; the comment gives the option. Per-stream arrays (TSpecifierOpts) keep every
 // occurrence; look values up with the stream-specifier helpers of TCustomFFmpegOpt.
-// Keep this record standard-layout: the option table addresses its fields by byte offset.
+// The option table addresses its fields by typed member pointers.
 #pragma once
 
 #include <climits>
@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "transcode/TFFOptions.h"
 #include "transcode/TOutputFile.h" // TStreamMap, TAudioChannelMap
+#include "transcode/common/TFFOptions.h"
 
 struct TOptionsContext {
   TOptionGroup *g = nullptr; // the file group of the parse context

@@ -2,8 +2,9 @@
 // channel map elements that the -map and -map_channel options collect.
 //
 // Threads: OpenOutputFile fills these records on the thread that adds outputs (the main
-// thread); afterwards only the task's worker thread uses them. Ownership: each record owns the
-// FFmpeg objects, dictionaries and files it holds in owner types; `st` belongs to the muxer
+// thread); afterwards only the task's worker thread uses them. The stream record's fields are
+// grouped by the stage that writes them, each group with its thread. Ownership: each record owns
+// the FFmpeg objects, dictionaries and files it holds in owner types; `st` belongs to the muxer
 // context `ctx` of its output file, which the output file record owns (the I/O included).
 #pragma once
 
@@ -12,7 +13,7 @@
 #include <vector>
 
 #include "components/FFAPI.h"
-#include "transcode/FFOwners.h"
+#include "transcode/common/FFOwners.h"
 
 struct TInputStream;
 struct TOutputFilter; // filter graph output feeding a stream (filter graphs)
@@ -71,17 +72,16 @@ struct TOutputStream {
   TOutputStream(const TOutputStream &) = delete;
   TOutputStream &operator=(const TOutputStream &) = delete;
 
+  // ---- Opening the output (TOutputStreamFactory, OpenOutputFile, the metadata and the filter
+  // graphs' binding; main thread); the task only reads these, and the objects they own are set
+  // up and used by the stages. ----
   int file_index = 0;
   int index = 0;         // index within its output file
   int source_index = -1; // input stream index, -1 when fed by a complex graph
   AVStream *st = nullptr;
   int encoding_needed = 0;
-  int64_t frame_number = 0;
+  int stream_copy = 0;
   TInputStream *sync_ist = nullptr;
-  int64_t sync_opts = 0;
-  int64_t first_pts = 0;
-  int64_t last_mux_dts = AV_NOPTS_VALUE;
-  AVRational mux_timebase{0, 0};
   AVRational enc_timebase{0, 0};
   TBSFContextPtr bsf_ctx;
   TCodecContextPtr enc_ctx;
@@ -89,13 +89,7 @@ struct TOutputStream {
   const AVCodec *enc = nullptr;
   int64_t max_frames = INT64_MAX;
   TFramePtr filtered_frame;
-  TFramePtr last_frame;
   TPacketPtr pkt;
-  int64_t last_dropped = 0;
-  int64_t last_nb0_frames[3] = {0, 0, 0};
-  void *hwaccel_ctx = nullptr;
-
-  AVRational frame_rate{0, 0};
   AVRational max_frame_rate{0, 0};
   int vsync_method = VSYNC_AUTO;
   int is_cfr = 0;
@@ -107,69 +101,66 @@ struct TOutputStream {
   int bits_per_raw_sample = 0;
   double rotate_override_value = 0;
   AVRational frame_aspect_ratio{0, 0};
-
-  int64_t forced_kf_ref_pts = AV_NOPTS_VALUE;
-  std::vector<int64_t> forced_kf_pts;
-  int forced_kf_count = 0;
-  int forced_kf_index = 0;
   std::string forced_keyframes;
-  TExprPtr forced_keyframes_pexpr;
-  double forced_keyframes_expr_const_values[5] = {0, 0, 0, 0, 0};
-  int dropped_keyframe = 0;
-
   std::vector<int> audio_channels_map; // input channel per output channel, -1 muted
   int audio_channels_mapped = 0;
-
   std::string logfile_prefix;
-  TFilePtr logfile; // pass-1 statistics
-
+  TFilePtr logfile;                // pass-1 statistics
   TOutputFilter *filter = nullptr; // not owned: the filter graph owns it
   std::string avfilter;            // the graph description finally used
   std::string filters;             // -filter
   std::string filters_script;      // -filter_script
-
   TDict encoder_opts;
   TDict sws_dict;
   TDict swr_opts;
   std::string apad;
-  int finished = 0; // ENCODER_FINISHED | MUXER_FINISHED
-  int unavailable = 0;
-  int stream_copy = 0;
-  int initialized = 0;
-  int inputs_done = 0;
   std::string attachment_filename;
-  int streamcopy_started = 0;
   int copy_initial_nonkeyframes = 0;
   int copy_prior_start = -1;
   std::string disposition;
   int keep_pix_fmt = 0;
+  int max_muxing_queue_size = 128;
+  size_t muxing_queue_data_threshold = 50 * 1024 * 1024;
+  TPacketFifoPtr muxing_queue; // packets waiting for the header (filled by TMuxing)
 
-  uint64_t data_size = 0;
-  int64_t packets_written = 0;
+  // ---- Encoding (TEncoding, task thread; frame_rate starts as -r from the opening and is
+  // settled when the encoder is set up; Cleanup frees the key frame schedule). ----
+  int initialized = 0;
+  AVRational frame_rate{0, 0};
+  AVRational mux_timebase{0, 0};
+  int64_t first_pts = 0;
+  int64_t sync_opts = 0;    // also advanced by TMuxing for stream copy
+  int64_t frame_number = 0; // also counted by TMuxing for stream copy
+  TFramePtr last_frame;
+  int64_t last_dropped = 0;
+  int64_t last_nb0_frames[3] = {0, 0, 0};
+  int64_t forced_kf_ref_pts = AV_NOPTS_VALUE;
+  std::vector<int64_t> forced_kf_pts;
+  int forced_kf_count = 0;
+  int forced_kf_index = 0;
+  TExprPtr forced_keyframes_pexpr;
+  double forced_keyframes_expr_const_values[5] = {0, 0, 0, 0, 0};
+  int dropped_keyframe = 0;
   int64_t frames_encoded = 0;
   int64_t samples_encoded = 0;
   uint64_t packets_encoded = 0;
   int quality = 0;
-  int max_muxing_queue_size = 128;
-  TPacketFifoPtr muxing_queue; // packets waiting for the header
-  size_t muxing_queue_data_size = 0;
-  size_t muxing_queue_data_threshold = 50 * 1024 * 1024;
   int pict_type = 0;
   int64_t error[4] = {0, 0, 0, 0};
 
-  bool is_filter_codec_opts = false;
-  bool is_avcodec_opened = false; // the encoder context has been opened
-};
+  // ---- Muxing (TMuxing, task thread). ----
+  int64_t last_mux_dts = AV_NOPTS_VALUE;
+  int streamcopy_started = 0;
+  uint64_t data_size = 0;
+  int64_t packets_written = 0;
+  size_t muxing_queue_data_size = 0;
 
-// Owns a muxer context and its I/O.
-struct TMuxerContextDeleter {
-  void operator()(AVFormatContext *p) const {
-    if (p->oformat && !(p->oformat->flags & AVFMT_NOFILE))
-      ff::avio_closep(&p->pb);
-    ff::avformat_free_context(p);
-  }
+  // ---- The stream's place in the loop (task thread: TMuxing and the loop finish it, TDemuxing
+  // and TDecoding mark it unavailable or its inputs done). ----
+  int finished = 0; // ENCODER_FINISHED | MUXER_FINISHED
+  int unavailable = 0;
+  int inputs_done = 0;
 };
-using TMuxerContextPtr = std::unique_ptr<AVFormatContext, TMuxerContextDeleter>;
 
 struct TOutputFile {
   TOutputFile() = default;

@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "components/TFFLogger.h"
-#include "transcode/CodecOptions.h"
-#include "transcode/FFErrorText.h"
 #include "transcode/FileReader.h"
-#include "transcode/TextFormat.h"
+#include "transcode/common/CodecOptions.h"
+#include "transcode/common/FFErrorText.h"
+#include "transcode/common/TextFormat.h"
 
 namespace {
 

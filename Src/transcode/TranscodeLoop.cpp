@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "components/TFFLogger.h"
-#include "transcode/FFErrorText.h"
 #include "transcode/TCustomFFmpeg.h"
 #include "transcode/TaskControl.h"
-#include "transcode/TextFormat.h"
+#include "transcode/common/FFErrorText.h"
+#include "transcode/common/TextFormat.h"
 
 TTranscodeLoop::TTranscodeLoop(TCustomFFmpeg &AEngine, TTaskControl &ATask)
     : E(AEngine), Task(ATask), Demux(AEngine, *this), Decode(AEngine, *this),

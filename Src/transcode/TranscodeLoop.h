@@ -3,9 +3,14 @@
 // it, hand packets to stream copy or the decoders, reap the filter graphs into the encoders,
 // report progress; then flush, write the trailers and close the outputs.
 //
-// The stages keep their own state: TDecoding (demuxing and decoding), TEncoding (encoders and
-// frame-rate conversion), TMuxing (headers, queues, packets, trailers), TProgressReport (status,
-// -progress, final statistics, -vstats). Only the task's thread uses this object.
+// The stages are the tool's functions over shared records, not owners of their streams' state:
+// TDemuxing (reading), TDecoding (decoding), TEncoding (encoders and frame-rate conversion),
+// TMuxing (headers, queues, packets, trailers), TProgressReport (status, -progress, final
+// statistics, -vstats). They keep only small state of their own (encoder failure text, buffers,
+// report timers); the streams' state is in the engine's records, TInputStream and TOutputStream,
+// whose fields are grouped by the stage that writes them (TInputFile.h, TOutputFile.h), and the
+// run's counters are here. The loop also writes the engine's FLastErrMsg (Fatal, trailers).
+// Only the task's thread uses this object.
 #pragma once
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // job window to end and answering the message boxes it raises.
 #pragma once
 
-#include "shell/FileListUtils.h"
+#include "components/filelist/FileListUtils.h"
 
 #include <QApplication>
 #include <QCryptographicHash>

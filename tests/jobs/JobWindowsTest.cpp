@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "JobTestSupport.h"
-#include "components/TFFEncoder.h"
+#include "components/encoder/TFFEncoder.h"
 #include "jobs/Tfrm_Audio.h"
 #include "jobs/Tfrm_Video.h"
 #include "media/ui/TPreviewerForm.h"

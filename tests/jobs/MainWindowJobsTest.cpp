@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "JobTestSupport.h"
+#include "components/filelist/LocalPath.h"
 #include "jobs/Tfrm_Video.h"
 #include "shell/ListDocument.h"
-#include "shell/LocalPath.h"
 #include "shell/MainThreadDispatcher.h"
 #include "shell/TSettingsPanel.h"
 #include "shell/Tfrm_Main.h"
-#include "shell/settings/Tfrm_Command.h"
+#include "shell/dialogs/Tfrm_Command.h"
 
 #include <QCheckBox>
 #include <QComboBox>

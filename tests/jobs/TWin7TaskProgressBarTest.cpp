@@ -1,6 +1,6 @@
 // The taskbar progress indicator: setter semantics with and without the launcher service. The
 // service case runs against a private D-Bus session daemon and checks the signals it carries.
-#include "jobs/TWin7TaskProgressBar.h"
+#include "jobs/taskbar/TWin7TaskProgressBar.h"
 
 #include <QDBusConnection>
 #include <QProcess>

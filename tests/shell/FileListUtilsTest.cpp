@@ -1,5 +1,5 @@
 // Display texts, the sort compare and the sort direction of the main window's file list.
-#include "shell/FileListUtils.h"
+#include "components/filelist/FileListUtils.h"
 #include "ListEntry.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 // test needs them.
 #pragma once
 
-#include "shell/FileListUtils.h"
+#include "components/filelist/FileListUtils.h"
 
 inline TFileEntry ListEntry(const QString &caption, const QString &path, int64_t duration,
                             int64_t size, const QLocale &locale = QLocale()) {

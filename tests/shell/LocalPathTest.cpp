@@ -1,6 +1,6 @@
 // Path texts of file names that need not be valid UTF-8: exact round trips, readable display,
 // lexical cleaning and file URLs.
-#include "shell/LocalPath.h"
+#include "components/filelist/LocalPath.h"
 
 #include <gtest/gtest.h>
 

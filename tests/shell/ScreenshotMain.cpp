@@ -6,9 +6,9 @@
 #include "shell/TSettingsPanel.h"
 #include "shell/Tfrm_Main.h"
 #include "shell/adding/Tfrm_AddFiles.h"
-#include "shell/settings/Tfrm_About.h"
-#include "shell/settings/Tfrm_Custom.h"
-#include "shell/settings/Tfrm_Effects.h"
+#include "shell/dialogs/Tfrm_About.h"
+#include "shell/dialogs/Tfrm_Custom.h"
+#include "shell/dialogs/Tfrm_Effects.h"
 
 #include <QApplication>
 #include <QStyle>

@@ -1,6 +1,6 @@
 #include "burn/ui/BurnTexts.h"
 
-#include "shell/FileListUtils.h"
+#include "components/filelist/FileListUtils.h"
 
 #include <cmath>
 

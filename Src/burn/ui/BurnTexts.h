@@ -9,7 +9,7 @@
 #include <optional>
 
 // The burn log's colours are those of the job windows' logs.
-#include "jobs/LogColors.h"
+#include "jobs/taskbar/LogColors.h"
 
 // "Data: 3 files, 12 MB": the project with one MiB added for the file system.
 QString DataLineText(int FileCount, int64_t ProjectSize, const QLocale &Locale = QLocale());

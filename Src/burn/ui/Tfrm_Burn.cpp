@@ -3,7 +3,7 @@
 #include "burn/ui/Tfrm_BurnProcess.h"
 #include "burn/ui/Tfrm_Erase.h"
 #include "burn/ui/Tfrm_Read.h"
-#include "jobs/TWin7TaskProgressBar.h"
+#include "jobs/taskbar/TWin7TaskProgressBar.h"
 
 #include <QApplication>
 #include <QCheckBox>

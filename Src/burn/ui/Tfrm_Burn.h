@@ -8,7 +8,7 @@
 #include "burn/BurnSpeedList.h"
 #include "burn/TDiscBurner.h"
 #include "burn/ui/BurnTexts.h"
-#include "shell/FileListUtils.h"
+#include "components/filelist/FileListUtils.h"
 
 #include <QDialog>
 #include <QList>

@@ -21,10 +21,10 @@
 #include <climits>
 #include <cmath>
 
+#include "components/filelist/LocalPath.h"
 #include "media/TFFDecoder.h"
 #include "media/ui/PreviewUtils.h"
 #include "media/ui/TPictureBox.h"
-#include "shell/LocalPath.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "components/filelist/LocalPath.h"
 #include "media/ui/PreviewUtils.h"
 #include "media/ui/ShellInfo.h"
-#include "shell/LocalPath.h"
 
 namespace {
 

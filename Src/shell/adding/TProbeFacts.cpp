@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
+#include "components/filelist/LocalPath.h"
 #include "media/TCustomDecoder.h"
-#include "shell/LocalPath.h"
 
 TProbeFacts ProbeFactsOf(TCustomDecoder &ADecoder, int64_t ASize) {
   TProbeFacts facts;

@@ -7,7 +7,7 @@
 #include <cstdint>
 
 #include "components/FFAPI.h"
-#include "shell/FileListUtils.h"
+#include "components/filelist/FileListUtils.h"
 
 class TCustomDecoder;
 

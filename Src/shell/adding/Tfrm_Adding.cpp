@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "components/filelist/LocalPath.h"
 #include "media/TFFDecoder.h"
-#include "shell/LocalPath.h"
 #include "shell/adding/MediaMasks.h"
 #include "shell/adding/TProbeFacts.h"
 

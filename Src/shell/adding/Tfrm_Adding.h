@@ -20,7 +20,7 @@
 #include <functional>
 #include <memory>
 
-#include "shell/FileListUtils.h"
+#include "components/filelist/FileListUtils.h"
 #include "shell/adding/TFindFile.h"
 
 class QLabel;

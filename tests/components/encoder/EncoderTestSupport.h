@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "../../transcode/files/FilesTestSupport.h"
-#include "components/TFFEncoder.h"
+#include "components/encoder/TFFEncoder.h"
 
 // Records what the component reports; handlers may run on any thread.
 class TEventRecorder {

@@ -15,7 +15,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "shell/LocalPath.h"
+#include "components/filelist/LocalPath.h"
 #include "shell/adding/Tfrm_Adding.h"
 
 namespace {

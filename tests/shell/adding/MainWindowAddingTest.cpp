@@ -22,9 +22,9 @@
 #include <QUrl>
 #include <filesystem>
 
+#include "components/filelist/LocalPath.h"
 #include "media/ui/Tfrm_Preview.h"
 #include "media/ui/Tfrm_Properties.h"
-#include "shell/LocalPath.h"
 #include "shell/Tfrm_Main.h"
 #include "shell/adding/Tfrm_AddFiles.h"
 

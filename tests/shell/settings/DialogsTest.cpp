@@ -1,8 +1,8 @@
 // The effects, custom frame size and about dialogs, offscreen.
-#include "shell/settings/TUpDown.h"
-#include "shell/settings/Tfrm_About.h"
-#include "shell/settings/Tfrm_Custom.h"
-#include "shell/settings/Tfrm_Effects.h"
+#include "shell/dialogs/TUpDown.h"
+#include "shell/dialogs/Tfrm_About.h"
+#include "shell/dialogs/Tfrm_Custom.h"
+#include "shell/dialogs/Tfrm_Effects.h"
 
 #include <gtest/gtest.h>
 

@@ -432,13 +432,13 @@ TEST_F(FilesTest, TwoInputGraphQueuesFramesUntilEveryInputIsKnown) {
   EXPECT_EQ(fg->inputs[0]->name, "overlay");
   ASSERT_EQ(Send(E, fg->inputs[0].get(), Picture(320, 240, 0)), 0);
   EXPECT_FALSE(fg->graph);
-  EXPECT_EQ(ff::av_fifo_can_read(fg->inputs[0]->frame_queue), 1u);
+  EXPECT_EQ(ff::av_fifo_can_read(fg->inputs[0]->frame_queue.get()), 1u);
   // The second input ends before any frame: its stream's parameters stand in.
   ASSERT_EQ(E.FilterGraphs().ifilter_send_eof(fg->inputs[1].get(), 0), 0);
   EXPECT_TRUE(TFilterGraphs::ifilter_has_all_input_formats(fg));
   ASSERT_EQ(Send(E, fg->inputs[0].get(), Picture(320, 240, 1)), 0);
   ASSERT_TRUE(fg->graph);
-  EXPECT_EQ(ff::av_fifo_can_read(fg->inputs[0]->frame_queue), 0u);
+  EXPECT_EQ(ff::av_fifo_can_read(fg->inputs[0]->frame_queue.get()), 0u);
 }
 
 } // namespace

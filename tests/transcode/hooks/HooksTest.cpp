@@ -18,15 +18,15 @@
 #include "../files/FilesTestSupport.h"
 #include "../files/ToolComparison.h"
 #include "media/TPreviewer.h"
-#include "transcode/Hooks.h"
 #include "transcode/TCustomFFmpeg.h"
+#include "transcode/hooks/Hooks.h"
 
 namespace {
 
 class HooksTest : public FilesTest {
 protected:
   TCustomFFmpeg Engine;
-  THooks &Hooks = Engine.Hooks();
+  THooks &Hooks = HooksOf(Engine);
 };
 
 // A 64x48 yuv420p frame of one grey level.
@@ -67,7 +67,7 @@ TEST_F(HooksTest, VideoAndFrameHooksChangeThePicture) {
   } cases[] = {{false, false, 202}, {true, false, 202}, {false, true, 16}, {true, true, 16}};
   for (const auto &c : cases) {
     TCustomFFmpeg engine;
-    THooks &hooks = engine.Hooks();
+    THooks &hooks = HooksOf(engine);
     if (c.Frame)
       (c.Output ? hooks.FOnOutputFrameHook : hooks.FOnInputFrameHook) = blackLuma;
     else
@@ -323,7 +323,7 @@ TEST_F(HooksTest, ThePreviewIsSilentWhilePausedOrStopping) {
   setenv("SDL_DISKAUDIOFILE", (ScratchDir() + "/silent_preview.raw").c_str(), 1);
   for (const bool stop : {false, true}) {
     TCustomFFmpeg engine;
-    THooks &hooks = engine.Hooks();
+    THooks &hooks = HooksOf(engine);
     hooks.SetPreviewAudio(true);
     int64_t first = 0;
     const auto feed = [&](int AFrames) {
@@ -335,7 +335,7 @@ TEST_F(HooksTest, ThePreviewIsSilentWhilePausedOrStopping) {
     if (stop)
       engine.Stop(false); // not started: only marks the stop
     else
-      engine.Hooks().Pause();
+      HooksOf(engine).Pause();
     std::this_thread::sleep_for(std::chrono::milliseconds(50)); // a refill under way ends
     const int64_t read = hooks.WaveBuffer().ReadCount();
     feed(20);
@@ -370,7 +370,7 @@ TEST_F(HooksTest, StreamCopyIsRefusedWhileSomethingNeedsDecodedFrames) {
   };
   for (const auto &c : cases) {
     TCustomFFmpeg engine;
-    c.Set(engine.Hooks());
+    c.Set(HooksOf(engine));
     ASSERT_GE(OpenIn(engine, "", Fixture("av.mp4")).ret, 0);
     const TOpenResult out = OpenOut(engine, c.Options, ScratchDir() + "/hooked_copy.mkv");
     ASSERT_GE(out.ret, 0) << out.error;
@@ -391,12 +391,12 @@ void White(TObject *, TBitmap &ABitmap, int, int64_t, bool &, bool &) {
 TEST_F(HooksTest, HookedConversionWritesTheHookedPictures) {
   for (bool output : {false, true}) {
     TCustomFFmpeg engine;
-    (output ? engine.Hooks().FOnOutputVideoHook : engine.Hooks().FOnInputVideoHook) = White;
+    (output ? HooksOf(engine).FOnOutputVideoHook : HooksOf(engine).FOnInputVideoHook) = White;
     std::vector<int> previewed;
-    engine.Hooks().FOnPreviewBitmap = [&](TObject *, const TBitmap &, int AFrame, int64_t) {
+    HooksOf(engine).FOnPreviewBitmap = [&](TObject *, const TBitmap &, int AFrame, int64_t) {
       previewed.push_back(AFrame);
     };
-    engine.Hooks().SetPostHooks(PostHookBit(phBitmap));
+    HooksOf(engine).SetPostHooks(PostHookBit(phBitmap));
     const std::string out = ScratchDir() + "/hooked.mkv";
     ASSERT_GE(OpenIn(engine, "", Fixture("av.mp4")).ret, 0);
     const TOpenResult opened = OpenOut(engine, "-c:v mpeg4 -q:v 2 -an -frames:v 10", out);

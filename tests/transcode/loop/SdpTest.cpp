@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "LoopTestSupport.h"
-#include "transcode/TextFormat.h"
+#include "transcode/common/TextFormat.h"
 
 namespace {
 

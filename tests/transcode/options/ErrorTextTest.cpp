@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "components/FFAPI.h"
-#include "transcode/FFErrorText.h"
+#include "transcode/common/FFErrorText.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "transcode/TFFOptions.h"
+#include "transcode/common/TFFOptions.h"
 
 namespace {
 
