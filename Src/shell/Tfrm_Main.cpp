@@ -2,6 +2,7 @@
 
 #include "burn/ui/Tfrm_Burn.h"
 #include "jobs/JobTexts.h"
+#include "jobs/OptionCheck.h"
 #include "jobs/Tfrm_Audio.h"
 #include "jobs/Tfrm_Video.h"
 #include "media/ui/Tfrm_Preview.h"
@@ -19,6 +20,7 @@
 #include "shell/adding/Tfrm_AddFiles.h"
 #include "shell/adding/Tfrm_Adding.h"
 #include "shell/settings/OptionBuilders.h"
+#include "shell/settings/SettingsLists.h"
 #include "shell/settings/TAppSettings.h"
 #include "shell/settings/TSettingsFile.h"
 #include "shell/settings/Tfrm_About.h"
@@ -609,8 +611,16 @@ void Tfrm_Main::btn_CommandClick() {
   if (!HasFilesOrAdd())
     return;
   str_Options.clear();
-  const int format =
-      Tfrm_Command::Execute(this, PageControl1->cb_VideoFormat->currentIndex(), str_Options);
+  // The text goes through the engine's parser before the batch starts, so a text every task
+  // would refuse is refused once, in the dialog.
+  const auto check = [](const QString &AOptions, int AFormat) {
+    const QString extension =
+        QString::fromStdString(ItemText(VideoFormatItems(), AFormat)).toLower();
+    return OutputOptionsError(AOptions, QStringLiteral("output.") + extension,
+                              QCoreApplication::applicationDirPath());
+  };
+  const int format = Tfrm_Command::Execute(this, PageControl1->cb_VideoFormat->currentIndex(),
+                                           str_Options, str_Commands, check);
   if (str_Options.isEmpty())
     return;
   // The dialog's container decides the extension; the encoder lists stay as they are.
@@ -942,6 +952,9 @@ void Tfrm_Main::LoadSettings() {
   PageControl1->cb_Format->setCurrentIndex(S.ProfileFormat);
   PageControl1->ShowConversionSettings(S.Conversion);
   bool_Preview = S.Preview;
+  str_Commands.clear();
+  for (const std::string &command : S.Commands)
+    str_Commands << QString::fromStdString(command);
 }
 
 void Tfrm_Main::SaveSettings() {
@@ -965,6 +978,8 @@ void Tfrm_Main::SaveSettings() {
   S.ProfileType = PageControl1->cb_Type->currentIndex();
   S.ProfileFormat = PageControl1->cb_Format->currentIndex();
   S.Preview = bool_Preview;
+  for (const QString &command : str_Commands)
+    S.Commands.push_back(command.toStdString());
   try {
     FSettingsFile.Save(S);
   } catch (const ESettingsWriteError &e) {

@@ -39,6 +39,7 @@ public:
   // Public fields read and written by the other windows.
   std::unique_ptr<TWin7TaskProgressBar> prg_Win7; // created on first show
   QString str_Options;                            // option string of the next job
+  QStringList str_Commands; // the FFmpeg command dialog's drop-down, newest first
   QString str_AddPath;                            // Add Files dialog: last folder
   int int_AddView = 0;                            // Add Files dialog: view mode
   bool bool_Preview = false;                      // video job window: "Preview"
