@@ -36,6 +36,13 @@ ff still.png -f lavfi -i testsrc=size=320x240:rate=1 -frames:v 1
 # a raw H.264 elementary stream has none either).
 ff unknown_duration.h264 -f lavfi -i testsrc=size=320x240:rate=25:duration=1 \
   -c:v libx264 -pix_fmt yuv420p -f h264
+# A 640x360 clip whose display matrix turns it upright (360x640, a red band at the top), tagged
+# as a phone tags it and copied without re-encoding: FFmpeg 5.1 has no -display_rotation, and
+# the tool turns rotate=90 a quarter counter-clockwise (ffprobe: "rotation=90").
+ff rotated_src.mp4 -f lavfi \
+  -i "testsrc=size=360x640:rate=25:duration=1,drawbox=x=0:y=0:w=360:h=80:color=red:t=fill,transpose=clock" \
+  -c:v libx264 -pix_fmt yuv420p
+ff rotated.mp4 -i rotated_src.mp4 -c copy -metadata:s:v rotate=90
 # A truncated file: the first 40 % of av.mp4 (moov atom is at the end, so it cannot be read).
 [ -s truncated.mp4 ] || head -c $(( $(stat -c %s av.mp4) * 2 / 5 )) av.mp4 > truncated.mp4
 # Not media at all.

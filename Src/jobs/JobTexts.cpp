@@ -1,5 +1,7 @@
 #include "jobs/JobTexts.h"
 
+#include "components/filelist/FileListUtils.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <cmath>
@@ -14,9 +16,7 @@ QString ClockText(int64_t seconds) {
 }
 
 QString JobSizeText(int64_t bytes, const QLocale &locale) {
-  if (bytes <= 1048576)
-    return locale.toString(double(bytes) / 1024, 'f', 0) + QStringLiteral(" KB");
-  return locale.toString(double(bytes) / 1048576, 'f', 2) + QStringLiteral(" MB");
+  return HumanSizeText(bytes, locale);
 }
 
 QString OutputFileName(const QString &ACaption, const QString &AExtension) {

@@ -9,8 +9,8 @@
 // "hh:nn:ss" of whole seconds (hours keep counting past 99).
 QString ClockText(int64_t seconds);
 
-// Size written so far: up to 1 MiB in kilobytes ("#,0 KB"), above in megabytes with two
-// decimals ("#,0.00 MB").
+// Size written so far, in the units of the file list's Size column and the Add Files dialog
+// (HumanSizeText: "483.00 KiB", "1.43 MiB").
 QString JobSizeText(int64_t bytes, const QLocale &locale = QLocale());
 
 // The output's file name: the caption with its extension replaced by AExtension (".mp4"),

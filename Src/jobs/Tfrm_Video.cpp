@@ -237,8 +237,12 @@ void Tfrm_Video::tmr_StartTimer() {
   ProcessFile(CurrentFile);
 }
 
-// The sources' durations for the batch's progress; one that cannot be opened counts nothing.
+// The sources' durations for the batch's progress. One whose duration is not known (it cannot
+// be opened, or does not say) weighs as much as the average of the others, one second when
+// none is known: the bar moves past it whether it converts or fails.
 void Tfrm_Video::MeasureBatch() {
+  int64_t known = 0;
+  int measured = 0;
   for (const TFileEntry &entry : FJob.Entries) {
     int64_t duration = 0;
     if (FFDecoder->LoadFile(LocalPathString(entry.SubItems[siSource]))) {
@@ -246,6 +250,13 @@ void Tfrm_Video::MeasureBatch() {
       FFDecoder->CloseFile();
     }
     FDurations << duration;
+    known += duration;
+    measured += duration > 0 ? 1 : 0;
+  }
+  const int64_t stand_in = measured > 0 ? known / measured : 1000000;
+  for (int64_t &duration : FDurations) {
+    if (duration <= 0)
+      duration = stand_in;
     FBatchTotal += duration;
   }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdarg>
 #include <new>
 #include <stdexcept>
@@ -340,6 +341,23 @@ TAudioStreamInfo TCustomDecoder::AudioStreamInfos(int AIndex) {
   return info;
 }
 
+namespace {
+
+// The display matrix's turn as a quarter turn counter-clockwise: 0, 90, 180 or 270.
+int QuarterTurnOf(const AVStream *st) {
+  const auto *matrix = reinterpret_cast<const int32_t *>(
+      ff::av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, nullptr));
+  if (!matrix)
+    return 0;
+  const double degrees = ff::av_display_rotation_get(matrix);
+  if (std::isnan(degrees))
+    return 0;
+  const int quarter = int(std::lround(degrees / 90.0)) % 4;
+  return (quarter + 4) % 4 * 90;
+}
+
+} // namespace
+
 TVideoStreamInfo TCustomDecoder::VideoStreamInfos(int AIndex) {
   TVideoStreamInfo info;
   AVStream *st = StreamOfKind(AIndex, AVMEDIA_TYPE_VIDEO);
@@ -359,6 +377,7 @@ TVideoStreamInfo TCustomDecoder::VideoStreamInfos(int AIndex) {
   }
   info.PixFmt = AVPixelFormat(par->format);
   info.FrameRate = GuessFrameRate(st);
+  info.Rotation = QuarterTurnOf(st);
   return info;
 }
 

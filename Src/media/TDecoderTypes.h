@@ -51,6 +51,10 @@ struct TVideoStreamInfo {
   AVRational DAR{0, 1};
   AVPixelFormat PixFmt = AV_PIX_FMT_NONE;
   AVRational FrameRate{0, 1}; // frames per second = num/den; 0/1 when unknown
+  // How the stream's display matrix turns the picture for display, in degrees counter-clockwise
+  // as ffprobe's "rotation" reads (a clip tagged rotate=90 has 90): 0, 90, 180 or 270, the
+  // nearest quarter turn; 0 without a matrix. Width and Height are the coded, unturned sides.
+  int Rotation = 0;
 };
 
 struct TSubtitleStreamInfo {

@@ -287,9 +287,10 @@ void TSettingsPanel::btn_BrowseClick() {
 
 void TSettingsPanel::btn_CustomClick() {
   QString text;
-  if (!Tfrm_Custom::Execute(window(), text))
-    return;
   TConversionSettings S = ConversionSettings();
+  // The size is checked against the encoder chosen now.
+  if (!Tfrm_Custom::Execute(window(), text, S))
+    return;
   ApplyCustomFrameSize(S, text.toStdString());
   ShowConversionSettings(S);
 }

@@ -3,6 +3,7 @@
 #include "burn/ui/Tfrm_Burn.h"
 #include "components/filelist/LocalPath.h"
 #include "jobs/JobTexts.h"
+#include "jobs/OptionCheck.h"
 #include "jobs/Tfrm_Audio.h"
 #include "jobs/Tfrm_Video.h"
 #include "media/ui/Tfrm_Preview.h"
@@ -22,6 +23,7 @@
 #include "shell/dialogs/Tfrm_Command.h"
 #include "shell/dialogs/Tfrm_Effects.h"
 #include "shell/settings/OptionBuilders.h"
+#include "shell/settings/SettingsLists.h"
 #include "shell/settings/TAppSettings.h"
 #include "shell/settings/TSettingsFile.h"
 
@@ -151,8 +153,11 @@ Tfrm_Main::Tfrm_Main(QWidget *parent)
   if (mnu_Dark->isChecked())
     ApplyTheme();
   setWindowTitle(QStringLiteral("Quillet"));
-  if (const QRect area = AvailableArea(); !area.isEmpty())
-    move(area.center() - QPoint(width() / 2, height() / 2));
+  // The frame's middle in the area's middle (a window's position is its frame's).
+  if (const QRect area = AvailableArea(); !area.isEmpty()) {
+    const QSize frame = ExpectedFrame();
+    move(area.center() - QPoint((width() + frame.width()) / 2, (height() + frame.height()) / 2));
+  }
 }
 
 Tfrm_Main::~Tfrm_Main() = default;
@@ -609,8 +614,16 @@ void Tfrm_Main::btn_CommandClick() {
   if (!HasFilesOrAdd())
     return;
   str_Options.clear();
-  const int format =
-      Tfrm_Command::Execute(this, PageControl1->cb_VideoFormat->currentIndex(), str_Options);
+  // The text goes through the engine's parser before the batch starts, so a text every task
+  // would refuse is refused once, in the dialog.
+  const auto check = [](const QString &AOptions, int AFormat) {
+    const QString extension =
+        QString::fromStdString(ItemText(VideoFormatItems(), AFormat)).toLower();
+    return OutputOptionsError(AOptions, QStringLiteral("output.") + extension,
+                              QCoreApplication::applicationDirPath());
+  };
+  const int format = Tfrm_Command::Execute(this, PageControl1->cb_VideoFormat->currentIndex(),
+                                           str_Options, str_Commands, check);
   if (str_Options.isEmpty())
     return;
   // The dialog's container decides the extension; the encoder lists stay as they are.
@@ -922,9 +935,13 @@ QRect Tfrm_Main::AvailableArea() const {
 void Tfrm_Main::LoadSettings() {
   const int listWidth = isVisible() ? lw_Files->width() : width();
   TAppSettings S = FSettingsFile.Load(DefaultAppSettings(listWidth, DesignWidth, DesignHeight));
-  // Whatever the file says, the window and its columns fit the screen.
-  if (const QRect area = AvailableArea(); !area.isEmpty())
-    S = FittedToArea(S, area.width(), area.height());
+  // Whatever the file says, the window and its columns fit the screen, and so does the frame a
+  // window manager will add (a window as large as the screen would be taken for a full-screen
+  // one, or have its title bar pushed off the screen).
+  if (const QRect area = AvailableArea(); !area.isEmpty()) {
+    const QSize frame = ExpectedFrame();
+    S = FittedToArea(S, area.width() - frame.width(), area.height() - frame.height());
+  }
   PageControl1->SetLocOption(S.LocOption);
   PageControl1->txt_Path->setText(QString::fromStdString(S.Location));
   str_AddPath = QString::fromStdString(S.AddPath);
@@ -942,6 +959,9 @@ void Tfrm_Main::LoadSettings() {
   PageControl1->cb_Format->setCurrentIndex(S.ProfileFormat);
   PageControl1->ShowConversionSettings(S.Conversion);
   bool_Preview = S.Preview;
+  str_Commands.clear();
+  for (const std::string &command : S.Commands)
+    str_Commands << QString::fromStdString(command);
 }
 
 void Tfrm_Main::SaveSettings() {
@@ -965,6 +985,8 @@ void Tfrm_Main::SaveSettings() {
   S.ProfileType = PageControl1->cb_Type->currentIndex();
   S.ProfileFormat = PageControl1->cb_Format->currentIndex();
   S.Preview = bool_Preview;
+  for (const QString &command : str_Commands)
+    S.Commands.push_back(command.toStdString());
   try {
     FSettingsFile.Save(S);
   } catch (const ESettingsWriteError &e) {
@@ -988,15 +1010,64 @@ void Tfrm_Main::Defaultsettings1Click() {
   SetColumnWidths(DefaultAppSettings(DesignWidth, DesignWidth, DesignHeight));
 }
 
+QSize Tfrm_Main::ExpectedFrame() const {
+  // Before the window is shown its frame is not known (and may read as anything).
+  const QMargins known = isVisible() ? FrameMargins() : QMargins();
+  if (!known.isNull() && known.left() >= 0 && known.top() >= 0 && known.right() >= 0 &&
+      known.bottom() >= 0)
+    return QSize(known.left() + known.right(), known.top() + known.bottom());
+  return EstimatedFrame();
+}
+
+QSize Tfrm_Main::EstimatedFrame() const {
+  // Offscreen windows get no frame from a window manager.
+  const QString platform = QGuiApplication::platformName();
+  if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal"))
+    return QSize(0, 0);
+  const int border = style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, this);
+  return QSize(2 * border,
+               style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this) + 2 * border);
+}
+
+QMargins Tfrm_Main::FrameMargins() const {
+  const QRect outer = frameGeometry(), inner = geometry();
+  return QMargins(inner.left() - outer.left(), inner.top() - outer.top(),
+                  outer.right() - inner.right(), outer.bottom() - inner.bottom());
+}
+
+void Tfrm_Main::KeepOnScreenForNewFrame() {
+  if (bool_Shown && FrameMargins() != FKeptFrame)
+    KeepOnScreen();
+}
+
 void Tfrm_Main::KeepOnScreen() {
+  FKeptFrame = FrameMargins();
   const QRect area = AvailableArea();
   if (area.isEmpty() || isMaximized() || isFullScreen())
     return;
-  const QSize decoration = frameGeometry().size() - size();
-  resize(size().boundedTo(area.size() - decoration));
-  const QRect frame = frameGeometry();
-  move(std::max(area.left(), std::min(frame.left(), area.right() + 1 - frame.width())),
-       std::max(area.top(), std::min(frame.top(), area.bottom() + 1 - frame.height())));
+  // The frame the window system reports, but never less than a title bar and borders where a
+  // window manager frames windows: while it is framing the window the report may still be
+  // none, or wrong (a title bar reported as a bottom edge).
+  QMargins frame = FrameMargins();
+  if (frame.left() < 0 || frame.top() < 0 || frame.right() < 0 || frame.bottom() < 0)
+    frame = QMargins();
+  if (const QSize estimate = EstimatedFrame(); !estimate.isEmpty()) {
+    const int border = estimate.width() / 2;
+    frame = QMargins(std::max(frame.left(), border),
+                     std::max(frame.top(), estimate.height() - border),
+                     std::max(frame.right(), border), std::max(frame.bottom(), border));
+  }
+  const QRect inner = area.marginsRemoved(frame);
+  resize(size().boundedTo(inner.size()));
+  // The window itself within the area less the frame: the title bar then lies on the screen.
+  // Moved by the difference, whether the window system places the frame or the window.
+  const QRect client = geometry();
+  const int left =
+      std::max(inner.left(), std::min(client.left(), inner.right() + 1 - client.width()));
+  const int top =
+      std::max(inner.top(), std::min(client.top(), inner.bottom() + 1 - client.height()));
+  if (left != client.left() || top != client.top())
+    move(pos() + QPoint(left - client.left(), top - client.top()));
 }
 
 void Tfrm_Main::WarnUnreadableSettings() {
@@ -1016,8 +1087,12 @@ void Tfrm_Main::showEvent(QShowEvent *event) {
   bool_Shown = true;
   prg_Win7 = std::make_unique<TWin7TaskProgressBar>(uintptr_t(winId()));
   prg_Win7->SetVisible(false);
-  // Now that the window has its frame, the frame too must fit.
+  // Now that the window has its frame, the frame too must fit. A window manager frames the
+  // window a little later, and may place it with its title bar above the screen: the window
+  // is checked again while that happens, and whenever the frame changes.
   KeepOnScreen();
+  for (const int ms : {100, 400, 1000, 2000})
+    QTimer::singleShot(ms, this, [this] { KeepOnScreen(); });
   ShowSortArrow(lcName, false);
   UpdateSize();
   if (CommandLine.Active)
@@ -1035,7 +1110,13 @@ void Tfrm_Main::closeEvent(QCloseEvent *event) {
   event->accept();
 }
 
+void Tfrm_Main::moveEvent(QMoveEvent *event) {
+  QMainWindow::moveEvent(event);
+  KeepOnScreenForNewFrame();
+}
+
 void Tfrm_Main::resizeEvent(QResizeEvent *event) {
   QMainWindow::resizeEvent(event);
+  KeepOnScreenForNewFrame();
   sts_0->setFixedWidth(width() / 2);
 }

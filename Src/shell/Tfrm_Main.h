@@ -39,6 +39,7 @@ public:
   // Public fields read and written by the other windows.
   std::unique_ptr<TWin7TaskProgressBar> prg_Win7; // created on first show
   QString str_Options;                            // option string of the next job
+  QStringList str_Commands; // the FFmpeg command dialog's drop-down, newest first
   QString str_AddPath;                            // Add Files dialog: last folder
   int int_AddView = 0;                            // Add Files dialog: view mode
   bool bool_Preview = false;                      // video job window: "Preview"
@@ -155,6 +156,7 @@ protected:
   void showEvent(QShowEvent *event) override;
   void closeEvent(QCloseEvent *event) override;
   void resizeEvent(QResizeEvent *event) override;
+  void moveEvent(QMoveEvent *event) override;
   bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -196,12 +198,25 @@ private:
   QRect AvailableArea() const;
   // Keeps the window, frame included, within that area: no larger, and moved inside.
   void KeepOnScreen();
+  // The window system's frame around the window (its title bar at the top); none until the
+  // window manager has framed the window, which it does some time after the first show.
+  QMargins FrameMargins() const;
+  // The frame's width and height: the window system's when it is known, else a title bar and
+  // borders in this style's sizes (none offscreen).
+  QSize ExpectedFrame() const;
+  // A title bar and borders in this style's sizes; none where no window manager frames
+  // windows (offscreen).
+  QSize EstimatedFrame() const;
+  // KeepOnScreen again when the frame has changed since the last time (a window manager
+  // adding its frame after the first show would otherwise push the title bar off screen).
+  void KeepOnScreenForNewFrame();
   // Tells the user once that the settings file could not be read (and is left alone).
   void WarnUnreadableSettings();
   // Paths of the local files among the URLs of a drag or the clipboard.
   static QStringList LocalPaths(const QList<QUrl> &urls);
 
   bool bool_Shown = false;
+  QMargins FKeptFrame; // the frame KeepOnScreen last fitted
   TWebData *Update = nullptr;
   std::optional<TStyleFile> FActiveStyle;
   TSettingsFile FSettingsFile;

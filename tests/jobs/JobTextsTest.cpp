@@ -4,22 +4,27 @@
 
 #include "jobs/JobTexts.h"
 #include "jobs/TBatchOutputs.h"
+#include "components/filelist/FileListUtils.h"
 
 #include <QSet>
 
-TEST(JobTexts, SizeSwitchesToMegabytesAboveOneMebibyte) {
-  const QLocale english(QLocale::English);
+// The size written so far reads as every other size of the program does (the Size column,
+// the status line, the Add Files dialog): a 483 KiB output is not "0 MB".
+TEST(JobTexts, SizeUsesTheFileListsUnits) {
+  const QLocale english(QLocale::English, QLocale::UnitedStates);
   const struct {
     int64_t Bytes;
     const char *Text;
-  } cases[] = {{0, "0 KB"},
-               {1023, "1 KB"},
-               {1048576, "1,024 KB"},
-               {1048577, "1.00 MB"},
-               {15 * 1048576 + 524288, "15.50 MB"},
-               {int64_t(2000) * 1048576, "2,000.00 MB"}};
-  for (const auto &c : cases)
+  } cases[] = {{0, "0 bytes"},
+               {1023, "1,023 bytes"},
+               {494592, "483.00 KiB"},
+               {1048576, "1.00 MiB"},
+               {1500000, "1.43 MiB"},
+               {int64_t(5000000000), "4.66 GiB"}};
+  for (const auto &c : cases) {
     EXPECT_EQ(JobSizeText(c.Bytes, english).toStdString(), c.Text) << c.Bytes;
+    EXPECT_EQ(JobSizeText(c.Bytes, english), HumanSizeText(c.Bytes, english)) << c.Bytes;
+  }
 }
 
 TEST(JobTexts, OutputNameReplacesOnlyTheLastExtension) {

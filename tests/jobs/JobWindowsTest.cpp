@@ -123,7 +123,9 @@ TEST_F(JobWindows, BatchGoesOnPastVanishedAndCorruptSources) {
   EXPECT_EQ(window.lbl_Percent->text(), QStringLiteral("100%"));
   EXPECT_EQ(window.lbl_Batch->text(), QStringLiteral("All files: 100%"));
   EXPECT_EQ(window.prg_Batch->value(), 100);
-  EXPECT_TRUE(window.lbl_FPS->text().endsWith(QStringLiteral(" KB")));
+  EXPECT_TRUE(window.lbl_FPS->text().endsWith(QStringLiteral("iB")) ||
+              window.lbl_FPS->text().endsWith(QStringLiteral(" bytes")))
+      << window.lbl_FPS->text().toStdString();
   // "Open folder" hands the output folder to the desktop.
   TUrlCatcher catcher;
   QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "Open");
@@ -132,6 +134,36 @@ TEST_F(JobWindows, BatchGoesOnPastVanishedAndCorruptSources) {
   QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
   ASSERT_EQ(catcher.Urls.size(), 1);
   EXPECT_EQ(QDir(catcher.Urls.first().toLocalFile()), QDir(job.OutputPath));
+}
+
+// A file that fails counts toward the batch's progress like any other: the bar moves past it,
+// also when its length cannot be known, and reaches 100% at the end of a batch of failures.
+TEST_F(JobWindows, TheBatchBarMovesPastAFailedFile) {
+  QTemporaryDir sources;
+  const QString corrupt = sources.filePath(QStringLiteral("corrupt.mp4"));
+  {
+    QFile file(corrupt);
+    file.open(QIODevice::WriteOnly);
+    file.write(QByteArray(4096, '\x5a'));
+  }
+  {
+    Tfrm_Video window(nullptr, VideoJob({EntryFor(corrupt), EntryFor(Fixture("av.mp4"))},
+                                        QStringLiteral("-c:v mpeg4 -an"), QStringLiteral("AVI")));
+    int atSecond = -1;
+    window.show();
+    ASSERT_TRUE(WaitFor([&] { return Log(window).contains(QStringLiteral("File #2")); }));
+    atSecond = window.prg_Batch->value();
+    EXPECT_GE(atSecond, 50) << "the failed first file counts half the batch";
+    ASSERT_TRUE(WaitFor([&] { return window.Completed() || window.Cancelled(); }));
+    ASSERT_TRUE(WaitFor([&] { return window.btn_Close->isEnabled(); }));
+    EXPECT_EQ(window.prg_Batch->value(), 100);
+  }
+  Tfrm_Video window(nullptr, VideoJob({EntryFor(corrupt), EntryFor(sources.filePath("gone.mp4"))},
+                                      QStringLiteral("-c:v mpeg4 -an"), QStringLiteral("AVI")));
+  RunToEnd(window);
+  EXPECT_EQ(window.FailedFiles(), 2);
+  EXPECT_EQ(window.prg_Batch->value(), 100);
+  EXPECT_EQ(window.lbl_Batch->text(), QStringLiteral("All files: 100%"));
 }
 
 // A task the engine cannot run to its end is reported as failed, never as a success.
@@ -249,7 +281,7 @@ TEST_F(JobWindows, PauseResumeAndStopOnALongerClip) {
                             QStringLiteral("MKV"));
   Tfrm_Video window(nullptr, job);
   window.show();
-  ASSERT_TRUE(WaitFor([&] { return window.lbl_FPS->text().endsWith(QStringLiteral("KB")); }));
+  ASSERT_TRUE(WaitFor([&] { return window.lbl_FPS->text().endsWith(QStringLiteral("iB")); }));
   window.btn_PauseClick();
   EXPECT_EQ(window.btn_Pause->text(), QStringLiteral("Resume"));
   const int elapsed = window.JobSeconds();
@@ -319,7 +351,7 @@ TEST_F(JobWindows, TheDesktopHearsOfTheEndWhenTheWindowIsNotInUse) {
     QWidget other;
     window.show();
     window.activateWindow();
-    ASSERT_TRUE(WaitFor([&] { return window.lbl_FPS->text().endsWith(QStringLiteral("KB")); }));
+    ASSERT_TRUE(WaitFor([&] { return window.lbl_FPS->text().endsWith(QStringLiteral("iB")); }));
     if (!inUse) {
       // Another window is taken up while the task is paused.
       window.btn_PauseClick();

@@ -188,7 +188,7 @@ TEST_F(MainWindowJobs, EndingTheProgramDuringAJobStopsItFirst) {
   signal.callOnTimeout([&] {
     for (QWidget *w : QApplication::topLevelWidgets())
       if (auto *job = qobject_cast<Tfrm_Video *>(w);
-          job && job->isVisible() && job->lbl_FPS->text().endsWith(QStringLiteral("KB"))) {
+          job && job->isVisible() && job->lbl_FPS->text().endsWith(QStringLiteral("iB"))) {
         signal.stop();
         QObject::connect(job, &QDialog::finished, job,
                          [&log, job] { log = job->log_Main->toPlainText(); });
@@ -273,6 +273,48 @@ TEST_F(MainWindowJobs, FFmpegCommandRunsTheTypedTextWithTheDialogsContainer) {
   EXPECT_TRUE(closer.Logs[0].contains(QStringLiteral("Parameters -c:v mpeg4 -an\n")));
   EXPECT_EQ(ProbeFacts(Out.filePath(QStringLiteral("av.mkv"))), QStringLiteral("mpeg4"));
   EXPECT_EQ(Form->PageControl1->cb_VideoFormat->currentText(), QStringLiteral("MKV"));
+}
+
+// The typed text goes through the engine's option parser before any job starts: a refused text
+// keeps the dialog open with the parser's reason and starts nothing; the accepted one runs and
+// heads the drop-down, which the settings file keeps.
+TEST_F(MainWindowJobs, FFmpegCommandRefusedByTheParserBeforeTheBatchStarts) {
+  Add({Fixture("av.mp4")});
+  UseFollowingPath(Out.path());
+  QStringList errors;
+  bool stillOpen = false;
+  QTimer::singleShot(50, [&] {
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *dialog = qobject_cast<Tfrm_Command *>(w); dialog && dialog->isVisible()) {
+        for (const char *text : {"-c:v mpeg4 -foo bar", "-an -vf", "-an -re"}) {
+          dialog->txt_Command->setText(QString::fromLatin1(text));
+          dialog->accept();
+          errors << (dialog->lbl_Error->isVisible() ? dialog->lbl_Error->text() : QString());
+        }
+        stillOpen = dialog->isVisible();
+        dialog->txt_Command->setText(QStringLiteral("-c:v mpeg4 -an"));
+        dialog->accept();
+      }
+  });
+  TJobCloser closer;
+  Form->btn_CommandClick();
+  EXPECT_TRUE(stillOpen);
+  ASSERT_EQ(errors.size(), 3);
+  EXPECT_EQ(errors[0], QStringLiteral("Unrecognized option \"foo\"."));
+  EXPECT_EQ(errors[1], QStringLiteral("Missing argument for option \"vf\"."));
+  EXPECT_TRUE(errors[2].startsWith(QStringLiteral("Option re ")));
+  EXPECT_TRUE(errors[2].contains(QStringLiteral("cannot be applied to output file output.avi")))
+      << errors[2].toStdString();
+  ASSERT_EQ(closer.Logs.size(), 1); // one job, with the accepted text
+  EXPECT_TRUE(closer.Logs[0].contains(QStringLiteral("Parameters -c:v mpeg4 -an\n")));
+  EXPECT_EQ(Form->str_Commands, QStringList{QStringLiteral("-c:v mpeg4 -an")});
+  Form->close();
+  QFile ini(Config.filePath(QStringLiteral("Sablewick/Quillet/quillet.ini")));
+  ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(ini.readAll().contains("\nCommand1=-c:v mpeg4 -an\n"));
+  // The next window offers it in the drop-down.
+  TTestMain again;
+  EXPECT_EQ(again.str_Commands, QStringList{QStringLiteral("-c:v mpeg4 -an")});
 }
 
 TEST_F(MainWindowJobs, ListDocumentRoundTripKeepsTheDisplayOrder) {

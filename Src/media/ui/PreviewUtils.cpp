@@ -1,5 +1,6 @@
 #include "media/ui/PreviewUtils.h"
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 
@@ -84,4 +85,89 @@ bool IsSinglePictureFormat(const std::string &AFormatName) {
   return AFormatName == "image2" ||
          (AFormatName.size() > pipe.size() &&
           AFormatName.compare(AFormatName.size() - pipe.size(), pipe.size(), pipe) == 0);
+}
+
+std::string DisplayTurnFilter(int ARotation) {
+  switch (ARotation) {
+  case 90:
+    return "transpose=cclock";
+  case 180:
+    return "hflip,vflip";
+  case 270:
+    return "transpose=clock";
+  default:
+    return {};
+  }
+}
+
+namespace {
+
+// APicture scaled down (never up) to fit ABox, aspect kept; at least 1x1 when ABox is.
+QSize FittedSize(QSize APicture, QSize ABox) {
+  if (APicture.isEmpty() || ABox.isEmpty())
+    return {};
+  if (APicture.width() <= ABox.width() && APicture.height() <= ABox.height())
+    return APicture;
+  return APicture.scaled(ABox, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+}
+
+int Clamped(int AValue, int ALow, int AHigh) {
+  return std::max(ALow, std::min(AValue, AHigh));
+}
+
+} // namespace
+
+QRect PreviewPlacement(QSize APicture, const QRect &AArea, const QRect &AJob) {
+  const QSize halfWide(AArea.width() / 2, AArea.height());
+  const QSize halfTall(AArea.width(), AArea.height() / 2);
+  if (APicture.isEmpty() || AArea.isEmpty())
+    return QRect(AArea.topLeft(), APicture);
+  const QRect job = AJob.intersected(AArea);
+  if (job.isEmpty()) {
+    QRect r(QPoint(), FittedSize(APicture, halfWide));
+    r.moveCenter(AArea.center());
+    return r;
+  }
+  struct TSide {
+    QSize Room, Half;
+  };
+  const TSide sides[] = {
+      {{AArea.right() - job.right(), AArea.height()}, halfWide}, // right
+      {{job.left() - AArea.left(), AArea.height()}, halfWide},   // left
+      {{AArea.width(), AArea.bottom() - job.bottom()}, halfTall}, // below
+      {{AArea.width(), job.top() - AArea.top()}, halfTall},       // above
+  };
+  int best = -1;
+  QSize bestSize;
+  for (int i = 0; i < 4; ++i) {
+    const QSize size = FittedSize(APicture, sides[i].Room.boundedTo(sides[i].Half));
+    if (!size.isEmpty() && (best < 0 || size.width() * size.height() >
+                                            bestSize.width() * bestSize.height())) {
+      best = i;
+      bestSize = size;
+    }
+  }
+  QRect r(QPoint(), best < 0 ? FittedSize(APicture, halfWide) : bestSize);
+  // Level with the job window's middle, moved in where that would leave the area.
+  const int top = Clamped(job.center().y() - r.height() / 2, AArea.top(),
+                          AArea.bottom() + 1 - r.height());
+  const int left = Clamped(job.center().x() - r.width() / 2, AArea.left(),
+                           AArea.right() + 1 - r.width());
+  switch (best) {
+  case 0:
+    r.moveTopLeft(QPoint(job.right() + 1, top));
+    break;
+  case 1:
+    r.moveTopLeft(QPoint(job.left() - r.width(), top));
+    break;
+  case 2:
+    r.moveTopLeft(QPoint(left, job.bottom() + 1));
+    break;
+  case 3:
+    r.moveTopLeft(QPoint(left, job.top() - r.height()));
+    break;
+  default:
+    r.moveCenter(AArea.center());
+  }
+  return r;
 }

@@ -5,6 +5,7 @@
 
 #include <QLocale>
 #include <QRect>
+#include <QSize>
 #include <QString>
 #include <cstdint>
 #include <string>
@@ -48,3 +49,16 @@ bool IsSinglePictureFormat(const std::string &AFormatName);
 // Properties window size text: bytes, KB, MB with group separators and no decimals, GB with
 // two decimals.
 QString PropertiesSizeText(int64_t ASize, const QLocale &ALocale = QLocale());
+
+// The decoder filter that shows a picture as its display matrix says, for a stream's Rotation
+// (degrees counter-clockwise, TVideoStreamInfo), turning it as the ffmpeg tool's automatic
+// rotation does: "" when it needs none.
+std::string DisplayTurnFilter(int ARotation);
+
+// Where a preview window of an APicture-sized picture opens on a screen whose area for windows
+// is AArea, beside AJob (the frame of the window it belongs to; empty: none). Its size is the
+// picture's, scaled down with its aspect kept to at most half the area (half the width beside
+// the job window, half the height above or below it) and to the room there; it lies on the
+// side with the most room for the picture (right, left, below, above on a tie), next to AJob
+// and never over it. Without room beside AJob, it is centred in the area.
+QRect PreviewPlacement(QSize APicture, const QRect &AArea, const QRect &AJob);

@@ -256,6 +256,9 @@ void Tfrm_Preview::LoadPreviewFile() {
   FDuration = FFDecoder1->FileStreamInfo().Duration;
   if (HasVideo()) {
     const TVideoStreamInfo info = FFDecoder1->FirstVideoStreamInfo();
+    // Pictures come upright, as a player shows them: the picture box, the natural-size view
+    // and a saved frame all take them so.
+    FFDecoder1->VideoFilters = DisplayTurnFilter(info.Rotation);
     // Frames counted in the file where its packets can be read, else duration x rate.
     const int64_t counted = FFDecoder1->VideoFrameCount();
     FFrames = counted > 0 ? int(std::min<int64_t>(counted, INT_MAX))

@@ -18,6 +18,7 @@ TProbeFacts ProbeFactsOf(TCustomDecoder &ADecoder, int64_t ASize) {
     facts.BitRate = info.BitRate;
     facts.Width = info.Width;
     facts.Height = info.Height;
+    facts.Rotation = info.Rotation;
   }
   return facts;
 }
@@ -38,8 +39,12 @@ QString BitRateText(int ABitRate) {
   return ABitRate < 1 ? QStringLiteral("-") : QString::asprintf("%d kb", ABitRate / 1000);
 }
 
-QString FrameSizeText(int AWidth, int AHeight) {
-  return QString::asprintf("%dx%d", AWidth, AHeight);
+QString FrameSizeText(int AWidth, int AHeight, int ARotation) {
+  if (ARotation == 0)
+    return QString::asprintf("%dx%d", AWidth, AHeight);
+  const bool quarter = ARotation == 90 || ARotation == 270;
+  return QString::asprintf("%dx%d (rotated %d degrees)", quarter ? AHeight : AWidth,
+                           quarter ? AWidth : AHeight, ARotation);
 }
 
 TFileEntry FileEntryOf(const QString &APath, const TProbeFacts &AFacts, const QLocale &ALocale) {
@@ -56,7 +61,7 @@ TFileEntry FileEntryOf(const QString &APath, const TProbeFacts &AFacts, const QL
   if (AFacts.VideoAtStream0) {
     entry.SubItems[siFrameRate] = FrameRateText(AFacts.FrameRate);
     entry.SubItems[siBitRate] = BitRateText(AFacts.BitRate);
-    entry.SubItems[siFrameSize] = FrameSizeText(AFacts.Width, AFacts.Height);
+    entry.SubItems[siFrameSize] = FrameSizeText(AFacts.Width, AFacts.Height, AFacts.Rotation);
   } else {
     entry.SubItems[siFrameRate] = entry.SubItems[siBitRate] = entry.SubItems[siFrameSize] =
         QStringLiteral("-");

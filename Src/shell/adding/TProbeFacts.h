@@ -20,6 +20,7 @@ struct TProbeFacts {
   int BitRate = 0; // bits per second
   int Width = 0;
   int Height = 0;
+  int Rotation = 0; // TVideoStreamInfo::Rotation: the display matrix's quarter turn
 };
 
 // The facts of the file the decoder has open; ASize is the file's size on disk.
@@ -31,7 +32,9 @@ int64_t FileSizeOf(const QString &APath);
 // Sub-item texts of the video columns.
 QString FrameRateText(AVRational AFrameRate);
 QString BitRateText(int ABitRate);
-QString FrameSizeText(int AWidth, int AHeight);
+// "320x240"; a picture its display matrix turns is named as it is shown, with the turn:
+// "360x640 (rotated 90 degrees)" for a 640x360 stream turned a quarter.
+QString FrameSizeText(int AWidth, int AHeight, int ARotation = 0);
 
 // The list entry of a probed file: caption = the file name as displayed, then the eight
 // sub-items; sub-item 2 is APath itself.

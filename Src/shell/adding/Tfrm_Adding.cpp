@@ -141,6 +141,8 @@ void Tfrm_Adding::CollectStep() {
     FFindFile1.Start();
   } else if (fs::is_regular_file(bytes, ec) && IsAcceptedMediaPath(bytes)) {
     FCandidateList.append(path);
+  } else if (fs::is_regular_file(bytes, ec) && !IsInFileList(path)) {
+    ++FNotAcceptedCount;
   }
 }
 
@@ -163,9 +165,11 @@ void Tfrm_Adding::ProbeCandidate(const QString &APath) {
   std::error_code ec;
   if (!fs::is_regular_file(bytes, ec) || !IsAcceptedMediaPath(bytes) || IsInFileList(APath))
     return;
-  // A file the decoder cannot open is skipped without a message.
-  if (!FFDecoder1->LoadFile(bytes))
+  // A file the decoder cannot open is skipped; the run's end counts it in one message.
+  if (!FFDecoder1->LoadFile(bytes)) {
+    ++FNotMediaCount;
     return;
+  }
   FNewEntries.append(FileEntryOf(APath, ProbeFactsOf(*FFDecoder1, FileSizeOf(APath))));
   FListed.insert(APath);
   ++FAddedCount;
@@ -185,4 +189,26 @@ void Tfrm_Adding::Finish() {
   FFileList.SortList();
   FPhase = phDone;
   accept();
+  // One message for the whole run, which does not hold up the list (no modal loop).
+  const QString skipped = SkippedText(FNotMediaCount, FNotAcceptedCount);
+  if (!skipped.isEmpty() && !Headless) {
+    auto *box = new QMessageBox(QMessageBox::Information, QStringLiteral("Information"), skipped,
+                                QMessageBox::Ok, parentWidget());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+  }
+}
+
+QString Tfrm_Adding::SkippedText(int ANotMedia, int ANotAccepted) {
+  const int count = ANotMedia + ANotAccepted;
+  if (count <= 0)
+    return {};
+  QString text = count == 1 ? QStringLiteral("1 file skipped: ")
+                            : QStringLiteral("%1 files skipped: ").arg(count);
+  if (ANotAccepted == 0)
+    return text + QStringLiteral("not media");
+  if (ANotMedia == 0)
+    return text + QStringLiteral("type not accepted");
+  return text + QStringLiteral("%1 not media, %2 type not accepted").arg(ANotMedia).arg(ANotAccepted);
 }

@@ -59,6 +59,13 @@ public:
   bool IsInFileList(const QString &APath) const { return FListed.contains(APath); }
   bool StopAdding() const { return FStopAdding; }
   int AddedCount() const { return FAddedCount; }
+  // Files given or found that were left out: not opened by the decoder ("not media"), or given
+  // by name with a type that is not accepted. Paths listed already are not counted.
+  int NotMediaCount() const { return FNotMediaCount; }
+  int NotAcceptedCount() const { return FNotAcceptedCount; }
+  // The one message of a run that left files out ("2 files skipped: not media"; both reasons:
+  // "3 files skipped: 2 not media, 1 type not accepted"); empty when none was.
+  static QString SkippedText(int ANotMedia, int ANotAccepted);
 
 signals:
   // After candidate AIndex has been probed or skipped (its entry may not be in the list yet).
@@ -94,5 +101,7 @@ private:
   QSet<QString> FListed;         // paths in the list and added by this run
   QList<TFileEntry> FNewEntries; // probed in this slice, not yet in the list
   int FAddedCount = 0;
+  int FNotMediaCount = 0;
+  int FNotAcceptedCount = 0;
   QTimer tmr_Step;
 };

@@ -3,6 +3,7 @@
 #include "shell/settings/SettingsLists.h"
 
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -206,4 +207,50 @@ std::string BuildAudioOptions(const TConversionSettings &S) {
   if (!Codec.empty())
     Options += " -c:a " + Codec;
   return Options + " -vn";
+}
+
+namespace {
+
+// The codecs that open only at even sides (their pictures are 4:2:0, each chroma sample
+// covering two by two pixels): with an odd side, the encoder refuses to open.
+bool NeedsEvenSides(const std::string &Codec) {
+  const std::string Name = Codec.substr(0, Codec.find(' '));
+  return Name == "libx264" || Name == "libx265" || Name == "libxvid" || Name == "wmv2";
+}
+
+std::string EvenBelow(int Side) {
+  return std::to_string(Side > 1 ? Side - 1 : 2);
+}
+
+} // namespace
+
+std::string FrameSizeRefusal(const TConversionSettings &S, const std::string &AText) {
+  std::string Unused;
+  const std::string Codec = VideoCodecValue(S, Unused);
+  const size_t X = AText.find_first_of("xX");
+  if (!NeedsEvenSides(Codec) || X == std::string::npos)
+    return {};
+  const std::string WidthText = AText.substr(0, X), HeightText = AText.substr(X + 1);
+  const int Width = WidthText.empty() ? 0 : std::atoi(WidthText.c_str());
+  const int Height = HeightText.empty() ? 0 : std::atoi(HeightText.c_str());
+  std::vector<std::string> Odd;
+  if (Width % 2 != 0)
+    Odd.push_back(WidthText);
+  if (Height % 2 != 0)
+    Odd.push_back(HeightText);
+  if (Odd.empty())
+    return {};
+  const auto Below = [](int Side, const std::string &Text) {
+    return Side % 2 != 0 ? EvenBelow(Side) : Text;
+  };
+  const auto Above = [](int Side, const std::string &Text) {
+    return Side % 2 != 0 ? std::to_string(Side + 1) : Text;
+  };
+  std::string Encoder = VideoEncoderText(S);
+  if (Encoder.empty())
+    Encoder = Codec.substr(0, Codec.find(' '));
+  return Encoder + " takes only an even width and height (4:2:0 colour): " +
+         (Odd.size() == 2 ? Odd[0] + " and " + Odd[1] + " are odd" : Odd[0] + " is odd") +
+         ". Try " + Below(Width, WidthText) + "x" + Below(Height, HeightText) + " or " +
+         Above(Width, WidthText) + "x" + Above(Height, HeightText) + ".";
 }

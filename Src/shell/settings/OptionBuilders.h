@@ -10,3 +10,9 @@ std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effe
 
 // Audio extraction: audio format, bit rate, channels and sample rate only.
 std::string BuildAudioOptions(const TConversionSettings &S);
+
+// Why the video encoder S chooses cannot take the custom frame size AText (width "x" height as
+// the custom size dialog gives it); "" when it can. Encoders of 4:2:0 pictures that refuse an
+// odd side (libx264, libx265, libxvid, wmv2) are named with the even sizes around the typed
+// one; MPEG-4, MPEG-2 and VP8 take odd sides. An empty side follows the other at an even size.
+std::string FrameSizeRefusal(const TConversionSettings &S, const std::string &AText);

@@ -5,6 +5,7 @@
 #include "shell/settings/TConversionSettings.h"
 
 #include <string>
+#include <vector>
 
 struct TAppSettings {
   // [Quillet]
@@ -27,6 +28,9 @@ struct TAppSettings {
   int ProfileType = 0;   // cb_Type
   int ProfileFormat = 0; // cb_Format
   bool Preview = false;  // the video job window's "Preview" (pictures and sound while converting)
+  // The FFmpeg command dialog's drop-down, newest first: keys Command1 ... Command10, written
+  // after the others; reading stops at the first missing or empty one.
+  std::vector<std::string> Commands;
   // CPUusage, Threads, VideoFormat2 ... AudioBitRate2 and Custom ([Quillet]).
   TConversionSettings Conversion;
 
@@ -44,6 +48,8 @@ TAppSettings FittedToArea(TAppSettings S, int AreaWidth, int AreaHeight);
 constexpr int SettingsPageCount = 5;
 // The Add Files dialog's list view, which any AddView outside 0 .. 2 stands for.
 constexpr int AddViewList = 1;
+// Most commands the settings file keeps.
+constexpr int MaxSavedCommands = 10;
 // Largest window or column extent in pixels taken from the file (the window then fits itself
 // to the screen).
 constexpr int MaxPixelExtent = 16384;

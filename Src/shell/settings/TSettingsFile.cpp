@@ -136,6 +136,15 @@ TIniFile Compose(TIniFile Ini, const TAppSettings &S) {
   Int(Options, "ProfileType", S.ProfileType);
   Int(Options, "ProfileFormat", S.ProfileFormat);
   Int(Options, "Preview", S.Preview);
+  // After every key above, so a file read by an older version keeps its order; an empty key
+  // ends the list where the list got shorter.
+  for (int i = 0; i < MaxSavedCommands; ++i) {
+    const std::string Key = "Command" + std::to_string(i + 1);
+    if (i < static_cast<int>(S.Commands.size()))
+      Ini.SetValue(Options, Key, S.Commands[i]);
+    else if (Ini.Value(Options, Key))
+      Ini.SetValue(Options, Key, "");
+  }
   return Ini;
 }
 
@@ -248,6 +257,13 @@ TAppSettings TSettingsFile::Load(const TAppSettings &D) {
   S.ProfileFormat = InList(Ini.ReadInteger(Options, "ProfileFormat", D.ProfileFormat),
                            ProfileFormatItems(S.ProfileType).size(), 0);
   S.Preview = Ini.ReadBool(Options, "Preview", D.Preview);
+  S.Commands.clear();
+  for (int i = 1; i <= MaxSavedCommands; ++i) {
+    const std::string Command = Ini.ReadString(Options, "Command" + std::to_string(i), "");
+    if (Command.empty())
+      break;
+    S.Commands.push_back(Command);
+  }
   ReadConversion(Ini, S.Conversion, D.Conversion);
   return S;
 }

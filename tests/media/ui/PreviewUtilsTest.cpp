@@ -167,3 +167,28 @@ TEST(IsSinglePictureFormat, ImageContainersAndPicturePipes) {
   for (const char *name : {"mov,mp4,m4a,3gp,3g2,mj2", "avi", "h264", "_pipe", "image2x", ""})
     EXPECT_FALSE(IsSinglePictureFormat(name)) << name;
 }
+
+// The preview window beside the job window: at most half the area, aspect kept, never over the
+// job window, on the side with the most room.
+TEST(PreviewPlacement, HalfTheScreenBesideTheJobWindow) {
+  const QRect area(0, 0, 1600, 1000);
+  const QRect job(553, 286, 494, 427); // in the middle
+  const QRect r = PreviewPlacement(QSize(2560, 1600), area, job);
+  EXPECT_TRUE(area.contains(r));
+  EXPECT_FALSE(r.intersects(job));
+  EXPECT_EQ(r.size(), QSize(553, 345)); // the room right of the job window, 16:10 kept
+  EXPECT_EQ(r.left(), job.right() + 1);
+  // A job window at the left edge leaves the right half to the preview.
+  const QRect left = PreviewPlacement(QSize(2560, 1600), area, QRect(0, 0, 494, 427));
+  EXPECT_EQ(left.size(), QSize(800, 500));
+  EXPECT_FALSE(left.intersects(QRect(0, 0, 494, 427)));
+  // A small picture keeps its size; without a job window it is centred.
+  EXPECT_EQ(PreviewPlacement(QSize(320, 240), area, job).size(), QSize(320, 240));
+  EXPECT_EQ(PreviewPlacement(QSize(320, 240), area, QRect()), QRect(640, 380, 320, 240));
+  // A job window as wide as the screen: the preview goes below it.
+  const QRect wide(0, 0, 1600, 400);
+  const QRect below = PreviewPlacement(QSize(2560, 1600), area, wide);
+  EXPECT_FALSE(below.intersects(wide));
+  EXPECT_TRUE(area.contains(below));
+  EXPECT_EQ(below.top(), 400);
+}

@@ -90,24 +90,39 @@ struct TMediaFolder {
   }
 };
 
-// Runs the adding window modally over the dropped paths; it closes itself.
-void RunAdding(const QStringList &ADropped, TTestList &AList,
-               const std::function<void(Tfrm_Adding &)> &ABeforeRun = {}) {
-  TNoMessageBox noBox;
-  Tfrm_Adding form(nullptr, ADropped, AList.Access());
-  if (ABeforeRun)
-    ABeforeRun(form);
-  QTimer watchdog;
-  watchdog.setSingleShot(true);
-  QObject::connect(&watchdog, &QTimer::timeout, &form, [&] {
-    ADD_FAILURE() << "the adding run did not finish";
-    form.done(QDialog::Rejected);
-  });
-  watchdog.start(60000);
-  form.exec();
+// Runs the adding window modally over the dropped paths; it closes itself. Returns the text of
+// the message that the run's end shows about the files it left out (closing it), or "".
+QString RunAdding(const QStringList &ADropped, TTestList &AList,
+                  const std::function<void(Tfrm_Adding &)> &ABeforeRun = {}) {
+  {
+    TNoMessageBox noBox;
+    Tfrm_Adding form(nullptr, ADropped, AList.Access());
+    if (ABeforeRun)
+      ABeforeRun(form);
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, &form, [&] {
+      ADD_FAILURE() << "the adding run did not finish";
+      form.done(QDialog::Rejected);
+    });
+    watchdog.start(60000);
+    form.exec();
+  }
+  QString skipped;
+  int boxes = 0;
+  for (QWidget *w : QApplication::topLevelWidgets())
+    if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible()) {
+      ++boxes;
+      skipped = box->text();
+      EXPECT_EQ(box->windowModality(), Qt::NonModal); // the list is not held up
+      box->close();
+    }
+  EXPECT_LE(boxes, 1) << "one message for the whole run";
+  QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  return skipped;
 }
 
-TEST(AddingWindow, FindsMediaFilesAtDepthsOneAndThreeAndSkipsTheRestSilently) {
+TEST(AddingWindow, FindsMediaFilesAtDepthsOneAndThreeAndCountsTheFilesLeftOut) {
   TMediaFolder folder;
   const QString top = folder.Put(QStringLiteral("top.mp4"), QStringLiteral("av.mp4"));
   const QString deep = folder.Put(QStringLiteral("a/b/c/deep.MP4"), QStringLiteral("ntsc.mp4"));
@@ -121,7 +136,9 @@ TEST(AddingWindow, FindsMediaFilesAtDepthsOneAndThreeAndSkipsTheRestSilently) {
   folder.Put(QStringLiteral("a/b/still.png"), QStringLiteral("still.png"));
   QDir().mkpath(folder.Path(QStringLiteral("a/b/folder.avi"))); // a folder named like media
   TTestList list;
-  RunAdding({folder.Path()}, list);
+  // The three files the decoder cannot open are counted in one message; the picture and the
+  // folder are not media files by their names, so the scan passes over them.
+  EXPECT_EQ(RunAdding({folder.Path()}, list), QStringLiteral("3 files skipped: not media"));
   QStringList expected{top, deep, hidden, sound, wave};
   expected.sort();
   EXPECT_EQ(list.Paths(), expected) << list.Paths().join(QLatin1Char(' ')).toStdString();
@@ -148,8 +165,15 @@ TEST(AddingWindow, IgnoresPathsThatAreNotAcceptedMediaFiles) {
   const QString noExt = folder.Put(QStringLiteral("clip"), QStringLiteral("av.mp4"));
   const QString upper = folder.Put(QStringLiteral("CLIP.AVI"), QStringLiteral("av.avi"));
   TTestList list;
-  RunAdding({text, noExt, folder.Path(QStringLiteral("vanished.mp4")), upper}, list);
+  EXPECT_EQ(RunAdding({text, noExt, folder.Path(QStringLiteral("vanished.mp4")), upper}, list),
+            QStringLiteral("2 files skipped: type not accepted"));
   EXPECT_EQ(list.Paths(), QStringList{upper});
+  // Both reasons in one message; a file listed already is no skip.
+  const QString bad = folder.Put(QStringLiteral("bad.mp4"), QStringLiteral("not_media.mp4"));
+  EXPECT_EQ(RunAdding({text, bad, upper}, list),
+            QStringLiteral("2 files skipped: 1 not media, 1 type not accepted"));
+  EXPECT_EQ(RunAdding({upper}, list), QString());
+  EXPECT_EQ(Tfrm_Adding::SkippedText(1, 0), QStringLiteral("1 file skipped: not media"));
 }
 
 TEST(AddingWindow, NamesThatAreNotUtf8AreAddedWithTheirExactBytes) {

@@ -23,6 +23,7 @@
 #include <filesystem>
 
 #include "components/filelist/LocalPath.h"
+#include "media/ui/TPictureBox.h"
 #include "media/ui/Tfrm_Preview.h"
 #include "media/ui/Tfrm_Properties.h"
 #include "shell/Tfrm_Main.h"
@@ -39,6 +40,12 @@ struct TMainWindow {
   TMainWindow() {
     qputenv("APPDATA", Config.path().toUtf8());
     Form = std::make_unique<Tfrm_Main>();
+  }
+  // The message that counts the files an adding run left out does not outlive the test.
+  ~TMainWindow() {
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
+        box->close();
   }
   QTemporaryDir Config;
   std::unique_ptr<Tfrm_Main> Form;
@@ -58,6 +65,51 @@ template <typename T> void WhenShown(std::function<void(T *)> AAction) {
       QTimer::singleShot(10, *poll);
   };
   QTimer::singleShot(10, *poll);
+}
+
+// A clip whose display matrix turns it (640x360 coded, tagged rotate=90) is listed and shown as
+// a player shows it: Properties names the size shown and the turn, Preview shows it upright
+// (the red band of the fixture at the top), in the light and the dark look.
+TEST(MainWindowAdding, ARotatedClipIsShownUprightInPreviewAndProperties) {
+  TMainWindow main;
+  Tfrm_Main &w = *main.Form;
+  w.str_ProgramDir = QStringLiteral(QUILLET_SHELL_RESOURCES); // where Dark.vsf is
+  w.DroppedFiles = {Fixture("rotated.mp4")};
+  w.AddFiles();
+  ASSERT_EQ(w.EntryCount(), 1);
+  EXPECT_EQ(w.Entry(0).SubItems[siFrameSize], QStringLiteral("360x640 (rotated 90 degrees)"));
+  const QString shots = qEnvironmentVariable("QUILLET_SCREENSHOTS");
+  for (const char *look : {"light", "dark"}) {
+    if (QLatin1String(look) == QLatin1String("dark"))
+      w.mnu_Dark->trigger();
+    Tfrm_Properties properties(&w);
+    ASSERT_TRUE(properties.Fill(w.Entry(0).Caption, w.Entry(0).SubItems));
+    properties.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&properties));
+    EXPECT_EQ(properties.txt_FrameSize->text(), QStringLiteral("360x640 (rotated 90 degrees)"));
+    if (!shots.isEmpty())
+      properties.grab().save(shots + QStringLiteral("/properties_rotated_%1.png").arg(look));
+    Tfrm_Preview preview(&w, Fixture("rotated.mp4"));
+    preview.resize(420, 600);
+    preview.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !preview.Timer1.isActive(); }, 5000));
+    ASSERT_EQ(preview.Bitmap().Width(), 360);
+    ASSERT_EQ(preview.Bitmap().Height(), 640);
+    const QImage frame = preview.Image1->grab().toImage();
+    const QRect picture = preview.Image1->PictureRect();
+    EXPECT_LT(picture.width(), picture.height()); // portrait
+    const QColor top = frame.pixelColor(picture.center().x(), picture.top() + picture.height() / 40);
+    const QColor bottom =
+        frame.pixelColor(picture.center().x(), picture.bottom() - picture.height() / 40);
+    EXPECT_GT(top.red(), 200) << top.name().toStdString();
+    EXPECT_LT(top.green(), 60) << top.name().toStdString();
+    EXPECT_FALSE(bottom.red() > 200 && bottom.green() < 60) << bottom.name().toStdString();
+    if (!shots.isEmpty())
+      preview.grab().save(shots + QStringLiteral("/preview_rotated_%1.png").arg(look));
+    preview.close();
+  }
+  w.mnu_Dark->trigger();
 }
 
 TEST(MainWindowAdding, AddFilesFillsTheListInItsSortOrderAndSkipsListedPaths) {

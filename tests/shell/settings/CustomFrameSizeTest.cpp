@@ -52,6 +52,56 @@ TEST(CustomFrameSize, SlotTextFeedsTheScaleFilter) {
   EXPECT_EQ(VideoFrameSizeText(S), "6400x4096");
 }
 
+// The encoders of 4:2:0 pictures that refuse to open at an odd side (as Debian's ffmpeg 5.1
+// shows: libx264 "width not divisible by 2", wmv2 "width must be multiple of 2") are refused in
+// the dialog; MPEG-4, MPEG-2 and VP8 encode 641x361 and are not.
+struct TRefusalCase {
+  const char *Name;
+  int Format;  // position in VideoFormatItems()
+  int Encoder; // position in the container's encoder list
+  const char *Size;
+  const char *Refusal; // "" when the size is taken
+};
+
+void PrintTo(const TRefusalCase &C, std::ostream *Out) {
+  *Out << C.Name;
+}
+
+class FrameSizeRefusalTest : public ::testing::TestWithParam<TRefusalCase> {};
+
+TEST_P(FrameSizeRefusalTest, NamesTheEncoderAndTheEvenSizes) {
+  TConversionSettings S;
+  SelectVideoFormat(S, GetParam().Format);
+  S.VideoEncoder = GetParam().Encoder;
+  EXPECT_EQ(FrameSizeRefusal(S, GetParam().Size), GetParam().Refusal);
+}
+
+const TRefusalCase RefusalCases[] = {
+    {"H264BothOdd", vfAVI, 1, "641x361",
+     "H.264 takes only an even width and height (4:2:0 colour): 641 and 361 are odd. Try "
+     "640x360 or 642x362."},
+    {"H264WidthOdd", vfMP4, 1, "641x360",
+     "H.264 takes only an even width and height (4:2:0 colour): 641 is odd. Try 640x360 or "
+     "642x360."},
+    {"H265HeightOdd", vfMKV, 2, "1280x719",
+     "H.265 takes only an even width and height (4:2:0 colour): 719 is odd. Try 1280x718 or "
+     "1280x720."},
+    {"XvidOdd", vfAVI, 3, "321x240",
+     "xVid takes only an even width and height (4:2:0 colour): 321 is odd. Try 320x240 or "
+     "322x240."},
+    {"WmvOdd", 9, 0, "99x100",
+     "WMV takes only an even width and height (4:2:0 colour): 99 is odd. Try 98x100 or 100x100."},
+    {"H264Even", vfAVI, 1, "642x362", ""},
+    {"H264EmptySideFollowsEven", vfAVI, 1, "x720", ""},
+    {"Mpeg4TakesOdd", vfAVI, 0, "641x361", ""},
+    {"DivxTakesOdd", vfAVI, 2, "641x361", ""},
+    {"Mpeg2TakesOdd", 5, 0, "641x361", ""},
+    {"Vp8TakesOdd", 8, 0, "641x361", ""},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, FrameSizeRefusalTest, ::testing::ValuesIn(RefusalCases),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
 TEST(SettingsLists, ItemCountsAndEnds) {
   EXPECT_EQ(VideoFormatItems().size(), 10u);
   EXPECT_EQ(VideoFrameSizeItems().size(), 30u);

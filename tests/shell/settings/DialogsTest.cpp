@@ -1,8 +1,10 @@
 // The effects, custom frame size and about dialogs, offscreen.
 #include "shell/dialogs/TUpDown.h"
 #include "shell/dialogs/Tfrm_About.h"
+#include "shell/dialogs/Tfrm_Command.h"
 #include "shell/dialogs/Tfrm_Custom.h"
 #include "shell/dialogs/Tfrm_Effects.h"
+#include "shell/settings/SettingsLists.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +18,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <cstdlib>
 #include <functional>
 
 namespace {
@@ -176,6 +179,119 @@ TEST(Tfrm_Custom, ExecuteReturnsTheTextOnlyOnOk) {
   });
   EXPECT_TRUE(Tfrm_Custom::Execute(nullptr, Text));
   EXPECT_EQ(Text, "1280x720");
+}
+
+TConversionSettings WithEncoder(int AFormat, int AEncoder) {
+  TConversionSettings S;
+  SelectVideoFormat(S, AFormat);
+  S.VideoEncoder = AEncoder;
+  return S;
+}
+
+// A size the chosen encoder cannot take is refused where it is typed, with the reason; OK comes
+// back once the size is one the encoder takes.
+TEST(Tfrm_Custom, OddSidesRefusedForH264WithTheReason) {
+  Tfrm_Custom Dialog(nullptr, WithEncoder(vfMP4, 1)); // H.264
+  Dialog.show();
+  Dialog.txt_Width->setText("641");
+  Dialog.txt_Height->setText("361");
+  EXPECT_FALSE(Dialog.OK->isEnabled());
+  EXPECT_TRUE(Dialog.lbl_Refusal->isVisible());
+  EXPECT_EQ(Dialog.lbl_Refusal->text(),
+            "H.264 takes only an even width and height (4:2:0 colour): 641 and 361 are odd. "
+            "Try 640x360 or 642x362.");
+  // Neither the default-button key nor accept() gets past it.
+  QTest::keyClick(Dialog.txt_Height, Qt::Key_Return);
+  Dialog.accept();
+  EXPECT_TRUE(Dialog.isVisible());
+  EXPECT_EQ(Dialog.result(), QDialog::Rejected);
+  // The reason fits the dialog, which grew to show it.
+  QTest::qWait(20);
+  if (const char *Shots = std::getenv("QUILLET_SCREENSHOTS"))
+    Dialog.grab().save(QString::fromLocal8Bit(Shots) + "/custom_refused.png");
+  EXPECT_TRUE(Dialog.rect().contains(Dialog.lbl_Refusal->geometry()));
+  EXPECT_GE(Dialog.lbl_Refusal->height(), Dialog.lbl_Refusal->heightForWidth(
+                                              Dialog.lbl_Refusal->width()));
+  Dialog.txt_Height->setText("360");
+  EXPECT_FALSE(Dialog.OK->isEnabled()); // the width is still odd
+  Dialog.txt_Width->setText("640");
+  EXPECT_TRUE(Dialog.OK->isEnabled());
+  EXPECT_FALSE(Dialog.lbl_Refusal->isVisible());
+}
+
+TEST(Tfrm_Custom, ExecuteWithMpeg4TakesOddSides) {
+  QString Text;
+  WhenShown<Tfrm_Custom>([](Tfrm_Custom *D) {
+    D->txt_Width->setText("641");
+    D->txt_Height->setText("361");
+    EXPECT_TRUE(D->OK->isEnabled());
+    D->OK->click();
+  });
+  EXPECT_TRUE(Tfrm_Custom::Execute(nullptr, Text, WithEncoder(vfAVI, 0)));
+  EXPECT_EQ(Text, "641x361");
+  WhenShown<Tfrm_Custom>([](Tfrm_Custom *D) {
+    D->txt_Width->setText("641");
+    D->txt_Height->setText("361");
+    D->OK->click(); // disabled: nothing happens
+    EXPECT_TRUE(D->isVisible());
+    D->txt_Width->setText("640");
+    D->txt_Height->setText("360");
+    D->OK->click();
+  });
+  EXPECT_TRUE(Tfrm_Custom::Execute(nullptr, Text, WithEncoder(vfAVI, 1)));
+  EXPECT_EQ(Text, "640x360");
+}
+
+// The command dialog: a refused text keeps it open with the reason; the drop-down holds the
+// commands used before, newest first, at most ten.
+TEST(Tfrm_Command, RefusedTextKeepsTheDialogOpenWithTheReason) {
+  QStringList Checked;
+  Tfrm_Command Dialog(nullptr, {}, [&](const QString &AOptions, int AFormat) {
+    Checked << AOptions + "|" + QString::number(AFormat);
+    return AOptions.contains("-foo") ? QStringLiteral("Unrecognized option \"foo\".")
+                                     : QString();
+  });
+  Dialog.show();
+  Dialog.cb_VideoFormat->setCurrentIndex(vfMKV);
+  QTest::keyClicks(Dialog.txt_Command, "-foo bar");
+  QTest::keyClick(Dialog.txt_Command, Qt::Key_Return);
+  EXPECT_TRUE(Dialog.isVisible());
+  EXPECT_TRUE(Dialog.lbl_Error->isVisible());
+  EXPECT_EQ(Dialog.lbl_Error->text(), "Unrecognized option \"foo\".");
+  EXPECT_EQ(Dialog.txt_Command->text(), "-foo bar");
+  // Typing again hides the old reason.
+  Dialog.txt_Command->setText("-c:v mpeg4");
+  EXPECT_FALSE(Dialog.lbl_Error->isVisible());
+  Dialog.accept();
+  EXPECT_EQ(Dialog.result(), QDialog::Accepted);
+  EXPECT_EQ(Checked, QStringList({"-foo bar|2", "-c:v mpeg4|2"}));
+}
+
+TEST(Tfrm_Command, HistoryKeepsTheLastTenNewestFirst) {
+  QStringList History;
+  for (int i = 1; i <= 11; ++i)
+    History = Tfrm_Command::WithCommand(History, QStringLiteral("-q:v %1").arg(i));
+  ASSERT_EQ(History.size(), Tfrm_Command::HistorySize);
+  EXPECT_EQ(History.first(), "-q:v 11");
+  EXPECT_EQ(History.last(), "-q:v 2");
+  History = Tfrm_Command::WithCommand(History, "  -q:v 5 ");
+  EXPECT_EQ(History.first(), "-q:v 5");
+  EXPECT_EQ(History.count("-q:v 5"), 1);
+  EXPECT_EQ(Tfrm_Command::WithCommand(History, "   "), History);
+
+  QString Options;
+  WhenShown<Tfrm_Command>([](Tfrm_Command *D) {
+    ASSERT_EQ(D->cb_Command->count(), 10);
+    EXPECT_EQ(D->cb_Command->itemText(0), "-q:v 5");
+    EXPECT_EQ(D->txt_Command->text(), ""); // opens empty; the drop-down offers the rest
+    D->cb_Command->setCurrentIndex(3);
+    D->accept();
+  });
+  const QString Fourth = History.at(3);
+  EXPECT_EQ(Tfrm_Command::Execute(nullptr, vfAVI, Options, History, {}), vfAVI);
+  EXPECT_EQ(Options, Fourth);
+  EXPECT_EQ(History.first(), Fourth);
+  EXPECT_EQ(History.size(), 10);
 }
 
 TEST(Tfrm_About, ShowsNameVersionDateAndLink) {

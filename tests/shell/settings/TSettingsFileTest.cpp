@@ -83,6 +83,7 @@ TAppSettings Changed(const TAppSettings &D) {
   C.Threads = 7;
   C.CPUUsage = 3;
   C.Custom = "1920x816";
+  S.Commands = {"-c:v libx264 -crf 23", "-an"};
   return S;
 }
 
@@ -119,6 +120,37 @@ TEST_F(SettingsFileTest, NewFileHoldsEveryKeyInSaveOrder) {
                         "VideoFrameSize2=0\nVideoFrameRate2=0\nVideoBitRate2=0\nAudioFormat2=0\n"
                         "AudioEncoder2=0\nAudioChannel2=0\nAudioSampleRate2=0\nAudioBitRate2=0\n"
                         "Dark=0\nProfileType=0\nProfileFormat=0\nPreview=0\n");
+}
+
+// The FFmpeg command dialog's drop-down: new keys after every existing one, read back in order;
+// a file from before them loads as it did, and a shorter list leaves no stale entry.
+TEST_F(SettingsFileTest, CommandsFollowTheOtherKeysAndComeBackInOrder) {
+  TAppSettings S = Defaults;
+  S.Commands = {"-c:v mpeg4 -an", "-b:v 1M -vf \"scale=640:-2\"", "-q:v 3"};
+  TSettingsFile(Path).Save(S);
+  const std::string Text = ReadText();
+  EXPECT_NE(Text.find("Preview=0\nCommand1=-c:v mpeg4 -an\n"
+                      "Command2=-b:v 1M -vf \"scale=640:-2\"\nCommand3=-q:v 3\n"),
+            std::string::npos)
+      << Text;
+  EXPECT_EQ(Text.size() - Text.rfind("Command3=-q:v 3\n"), std::string("Command3=-q:v 3\n").size());
+  EXPECT_EQ(TSettingsFile(Path).Load(Defaults), S);
+  S.Commands = {"-q:v 2"};
+  TSettingsFile(Path).Save(S);
+  EXPECT_EQ(TSettingsFile(Path).Load(Defaults).Commands, std::vector<std::string>{"-q:v 2"});
+  // At most ten are taken; an empty one ends the list.
+  WriteText("[Settings]\nCommand1=a\nCommand2=\nCommand3=c\n");
+  EXPECT_EQ(TSettingsFile(Path).Load(Defaults).Commands, std::vector<std::string>{"a"});
+  std::string Many = "[Settings]\n";
+  for (int i = 1; i <= 12; ++i)
+    Many += "Command" + std::to_string(i) + "=-q:v " + std::to_string(i) + "\n";
+  WriteText(Many);
+  EXPECT_EQ(TSettingsFile(Path).Load(Defaults).Commands.size(), 10u);
+  // A file without the keys loads as it did before them.
+  fs::remove(Path);
+  TSettingsFile(Path).Save(Defaults);
+  EXPECT_EQ(ReadText().find("Command"), std::string::npos);
+  EXPECT_TRUE(TSettingsFile(Path).Load(Defaults).Commands.empty());
 }
 
 TEST_F(SettingsFileTest, SavingKeepsOtherKeysAndComments) {
