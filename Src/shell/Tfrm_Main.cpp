@@ -1,6 +1,7 @@
 #include "shell/Tfrm_Main.h"
 
 #include "burn/ui/Tfrm_Burn.h"
+#include "components/ProgramFiles.h"
 #include "jobs/JobTexts.h"
 #include "jobs/Tfrm_Audio.h"
 #include "jobs/Tfrm_Video.h"
@@ -109,6 +110,12 @@ void SetBackground(QWidget *widget, const QColor &color) {
   p.setColor(QPalette::Window, color);
   widget->setPalette(p);
   widget->setAutoFillBackground(true);
+}
+
+// A data file of the program in AProgramDir: beside it or in the installed data folder.
+QString ProgramDataFile(const QString &AProgramDir, const char *AName) {
+  return QFile::decodeName(QByteArray::fromStdString(ProgramFilePath(
+      QFile::encodeName(AProgramDir).toStdString(), AName, TProgramFileKind::pfData)));
 }
 } // namespace
 
@@ -849,7 +856,7 @@ void Tfrm_Main::PlaySelected() {
 }
 
 void Tfrm_Main::ShowHelp() {
-  const QString path = str_ProgramDir + QStringLiteral("/Quillet.html");
+  const QString path = ProgramDataFile(str_ProgramDir, "Quillet.html");
   if (QFileInfo::exists(path)) {
     OpenWithDefaultApp(this, path);
     return;
@@ -881,7 +888,7 @@ void Tfrm_Main::ApplyTheme() {
     SetColors(true);
     return;
   }
-  std::optional<TStyleFile> style = TStyleFile::Load(str_ProgramDir + QStringLiteral("/Dark.vsf"));
+  std::optional<TStyleFile> style = TStyleFile::Load(ProgramDataFile(str_ProgramDir, "Dark.vsf"));
   if (!style)
     return;
   FActiveStyle = std::move(style);

@@ -64,6 +64,15 @@ void AddThree(Tfrm_Main &w) {
   w.UpdateSize();
 }
 
+// An executable shell script AText at APath (a stand-in for xdg-open).
+void WriteScript(const QString &APath, const char *AText) {
+  QFile script(APath);
+  QVERIFY(script.open(QIODevice::WriteOnly));
+  script.write(AText);
+  script.close();
+  script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
 QString SettingsFile(const QTemporaryDir &dir) {
   return dir.path() + QStringLiteral("/Sablewick/Quillet/quillet.ini");
 }
@@ -503,6 +512,33 @@ private slots:
              QStringLiteral("Warning|The help file is not found. Please re-install the program."));
   }
 
+  // Installed, the program's folder is <prefix>/bin and its style file and manual live in
+  // <prefix>/share/quillet: the dark look and the help find them there.
+  void styleFileAndManualAreFoundInTheInstalledTree() {
+    QTemporaryDir prefix;
+    const QString share = prefix.path() + QStringLiteral("/share/quillet");
+    QVERIFY(QDir().mkpath(prefix.path() + QStringLiteral("/bin")) && QDir().mkpath(share));
+    for (const char *name : {"/Dark.vsf", "/Quillet.html"})
+      QVERIFY(QFile::copy(QStringLiteral(QUILLET_SHELL_RESOURCES) + QLatin1String(name),
+                          share + QLatin1String(name)));
+    // An opener that notes what it was asked to open.
+    WriteScript(prefix.path() + QStringLiteral("/xdg-open"),
+                "#!/bin/sh\nprintf %s \"$1\" > \"$0.part\" && mv \"$0.part\" \"$0.opened\"\n");
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", prefix.path().toUtf8() + ':' + path);
+    Tfrm_Main w;
+    w.str_ProgramDir = prefix.path() + QStringLiteral("/bin");
+    w.mnu_Dark->trigger();
+    QVERIFY(w.ActiveStyle().has_value());
+    w.mnu_Help->trigger();
+    QFile opened(prefix.path() + QStringLiteral("/xdg-open.opened"));
+    QTRY_VERIFY(opened.exists());
+    QVERIFY(opened.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(opened.readAll()),
+             QStringLiteral("file://") + share + QStringLiteral("/Quillet.html"));
+    qputenv("PATH", path);
+  }
+
   // Help and Play with no application to open the file (no opener, or one that finds no
   // application): a message names the file instead of nothing happening.
   void openingWithoutAnApplicationNamesTheFile_data() {
@@ -513,13 +549,8 @@ private slots:
   void openingWithoutAnApplicationNamesTheFile() {
     QFETCH(bool, openerThere);
     QTemporaryDir bin;
-    if (openerThere) {
-      QFile opener(bin.path() + QStringLiteral("/xdg-open"));
-      QVERIFY(opener.open(QIODevice::WriteOnly));
-      opener.write("#!/bin/sh\nexit 3\n");
-      opener.close();
-      opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
+    if (openerThere)
+      WriteScript(bin.path() + QStringLiteral("/xdg-open"), "#!/bin/sh\nexit 3\n");
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", bin.path().toUtf8());
     Tfrm_Main w;
