@@ -767,6 +767,10 @@ QString Tfrm_Main::ChooseSaveDocument() {
 }
 
 void Tfrm_Main::tmr_ParamTimer() {
+  if (!CommandLine.Active) {
+    OpenFiles(CommandLine.Files);
+    return;
+  }
   DroppedFiles.clear();
   if (!CommandLine.ListDocument.isEmpty()) {
     LoadListDocument(CommandLine.ListDocument);
@@ -785,6 +789,23 @@ void Tfrm_Main::tmr_ParamTimer() {
     btn_ExtractClick();
   else if (CommandLine.Mode == TCommandLine::cmConvert)
     btn_ConvertClick();
+}
+
+void Tfrm_Main::OpenFiles(const QStringList &APaths) {
+  setWindowState(windowState() & ~Qt::WindowMinimized);
+  raise();
+  activateWindow();
+  if (!APaths.isEmpty())
+    AddWhenNotModal(APaths);
+}
+
+void Tfrm_Main::AddWhenNotModal(const QStringList &APaths) {
+  if (QWidget *modal = QApplication::activeModalWidget(); modal && modal != this) {
+    QTimer::singleShot(250, this, [this, APaths] { AddWhenNotModal(APaths); });
+    return;
+  }
+  DroppedFiles = APaths;
+  AddFiles();
 }
 
 // ---- update check ---------------------------------------------------------------------------
@@ -1027,9 +1048,10 @@ void Tfrm_Main::showEvent(QShowEvent *event) {
   KeepOnScreen();
   ShowSortArrow(lcName, false);
   UpdateSize();
-  if (CommandLine.Active)
+  // Files to open are no job: the update check runs for them too.
+  if (CommandLine.Active || !CommandLine.Files.isEmpty())
     QTimer::singleShot(100, this, [this] { tmr_ParamTimer(); });
-  else if (mnu_Update->isChecked())
+  if (!CommandLine.Active && mnu_Update->isChecked())
     QTimer::singleShot(100, this, [this] { tmr_UpdateTimer(); });
   // After the window has painted, so the warning stands over it.
   if (!FSettingsFile.ReadError().empty())

@@ -512,6 +512,55 @@ private slots:
              QStringLiteral("Warning|The help file is not found. Please re-install the program."));
   }
 
+  // The open form ("Open with"): every argument, file or folder, reaches the adding window in
+  // one drop, relative names made absolute.
+  void openFormHandsEveryArgumentToTheAddingWindow_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("paths"); // below the current folder
+    QTest::newRow("one file") << QStringList{QStringLiteral("a.mp4")}
+                              << QStringList{QStringLiteral("a.mp4")};
+    QTest::newRow("three files") << QStringList{QStringLiteral("a.mp4"),
+                                                QStringLiteral("sub/b.mkv"),
+                                                QStringLiteral("c.avi")}
+                                 << QStringList{QStringLiteral("a.mp4"),
+                                                QStringLiteral("sub/b.mkv"),
+                                                QStringLiteral("c.avi")};
+    QTest::newRow("a folder") << QStringList{QStringLiteral("@/sub")}
+                              << QStringList{QStringLiteral("sub")};
+  }
+  void openFormHandsEveryArgumentToTheAddingWindow() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, paths);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    const QString current = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QStringList line{QStringLiteral("quillet")};
+    for (const QString &argument : arguments) // "@" stands for the folder: an absolute path
+      line << QString(argument).replace(QLatin1Char('@'), dir.path());
+    TRecordingMain w;
+    w.CommandLine = ParseCommandLine(line);
+    QDir::setCurrent(current);
+    QVERIFY(!w.CommandLine.Active);
+    w.show();
+    for (QString &path : paths)
+      path.prepend(dir.path() + QLatin1Char('/'));
+    QTRY_COMPARE(w.Calls, QList<QStringList>{paths});
+  }
+
+  // A first argument "-v" or "-a" keeps the job form: output folder, files, trailing "x".
+  void jobFormIsReadAsBefore() {
+    const TCommandLine line =
+        ParseCommandLine({QStringLiteral("quillet"), QStringLiteral("-V"), QStringLiteral("/out"),
+                          QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("x")});
+    QVERIFY(line.Active);
+    QCOMPARE(line.Mode, TCommandLine::cmConvert);
+    QCOMPARE(line.OutputFolder, QStringLiteral("/out/"));
+    QCOMPARE(line.Files,
+             (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("x")}));
+    QVERIFY(line.SaveLogAndQuit);
+  }
+
   // Installed, the program's folder is <prefix>/bin and its style file and manual live in
   // <prefix>/share/quillet: the dark look and the help find them there.
   void styleFileAndManualAreFoundInTheInstalledTree() {
