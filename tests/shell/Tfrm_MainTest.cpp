@@ -6,6 +6,7 @@
 #include "shell/TGlassButton.h"
 #include "shell/TLookStyle.h"
 #include "shell/TSettingsPanel.h"
+#include "shell/TSingleInstance.h"
 #include "shell/TTerminationSignals.h"
 #include "shell/settings/TIniFile.h"
 
@@ -34,6 +35,8 @@
 #include <csignal>
 #include <functional>
 #include <limits>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -64,6 +67,18 @@ void AddThree(Tfrm_Main &w) {
   w.UpdateSize();
 }
 
+// The program offscreen, with its settings in AConfig and its window socket in ARuntime.
+void StartProgram(QProcess &AProgram, const QString &AConfig, const QString &ARuntime,
+                  const QStringList &AArguments) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("APPDATA"), AConfig);
+  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), ARuntime);
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  AProgram.setProcessEnvironment(env);
+  AProgram.setWorkingDirectory(ARuntime);
+  AProgram.start(QStringLiteral(QUILLET_PROGRAM), AArguments);
+}
+
 // An executable shell script AText at APath (a stand-in for xdg-open).
 void WriteScript(const QString &APath, const char *AText) {
   QFile script(APath);
@@ -71,6 +86,17 @@ void WriteScript(const QString &APath, const char *AText) {
   script.write(AText);
   script.close();
   script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// A socket file as a crashed program leaves it: bound, and no one listening.
+void LeaveStaleSocket(const QString &APath) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  qstrncpy(address.sun_path, QFile::encodeName(APath).constData(), sizeof address.sun_path);
+  QVERIFY(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+  ::close(fd);
+  QVERIFY(QFile::exists(APath));
 }
 
 QString SettingsFile(const QTemporaryDir &dir) {
@@ -561,6 +587,54 @@ private slots:
     QVERIFY(line.SaveLogAndQuit);
   }
 
+  // A second start without a job hands its files, made absolute, to the program that runs
+  // (here the test) and ends with status 0.
+  void secondStartHandsItsFilesOver() {
+    QTemporaryDir runtime;
+    TSingleInstance first(runtime.path() + QStringLiteral("/quillet.socket"));
+    QList<QStringList> received;
+    first.OnFiles = [&received](const QStringList &APaths) { received << APaths; };
+    QVERIFY(first.Listen());
+    QProcess second;
+    StartProgram(second, FConfig->path(), runtime.path(),
+                 {QStringLiteral("a.mp4"), QStringLiteral("/media/b c.mkv")});
+    QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 30000);
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(received, (QList<QStringList>{{runtime.path() + QStringLiteral("/a.mp4"),
+                                            QStringLiteral("/media/b c.mkv")}}));
+  }
+
+  // Two programs: the first takes over a socket left by a crash; a second start ends with
+  // status 0 while the first runs on; a job started meanwhile runs by itself (its missing
+  // file fails it with status 1 instead of being handed over).
+  void oneWindowPerUserAndJobsApart() {
+    QTemporaryDir runtime;
+    const QString socket = runtime.path() + QStringLiteral("/quillet.socket");
+    LeaveStaleSocket(socket);
+    QProcess first;
+    StartProgram(first, FConfig->path(), runtime.path(), {});
+    QVERIFY(first.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(TSingleInstance(socket).HandOver({}, 1000) == TSingleInstance::hoDone,
+                             30000);
+    QProcess second;
+    StartProgram(second, FConfig->path(), runtime.path(), {});
+    QVERIFY(second.waitForFinished(30000));
+    QCOMPARE(second.exitCode(), 0);
+    QProcess job;
+    StartProgram(
+        job, FConfig->path(), runtime.path(),
+        {QStringLiteral("-v"), runtime.path(), QStringLiteral("missing.mp4"), QStringLiteral("x")});
+    QVERIFY(job.waitForFinished(30000));
+    QCOMPARE(job.exitCode(), 1);
+    QCOMPARE(first.state(), QProcess::Running);
+    first.terminate();
+    QVERIFY(first.waitForFinished(30000));
+    QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(first.exitCode(), 0);
+    QVERIFY2(!QFile::exists(socket), first.readAllStandardError().constData());
+  }
+
   // Installed, the program's folder is <prefix>/bin and its style file and manual live in
   // <prefix>/share/quillet: the dark look and the help find them there.
   void styleFileAndManualAreFoundInTheInstalledTree() {
@@ -903,6 +977,7 @@ private slots:
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("APPDATA"), FConfig->path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), FConfig->path()); // its own window socket
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     program.setProcessEnvironment(env);
     program.setChildProcessModifier([] {
