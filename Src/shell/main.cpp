@@ -22,7 +22,7 @@ int main(int argc, char *argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillet"));
-  QApplication::setDesktopFileName(QStringLiteral("quillet"));
+  QApplication::setDesktopFileName(QStringLiteral("example.sablewick.Quillet"));
   QApplication::setStyle(new TLookStyle);
   QApplication::setPalette(QApplication::style()->standardPalette());
   // The arguments' exact bytes (Qt has taken out its own options): a file name need not be
