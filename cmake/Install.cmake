@@ -28,3 +28,21 @@ foreach(size 16 24 32 48 64 128 256)
   install(FILES ${png} DESTINATION share/icons/hicolor/${size}x${size}/apps)
 endforeach()
 add_custom_target(quillet_icons ALL DEPENDS ${pngs})
+
+# AFile compressed as Debian's tools expect (gzip -9n: no name, no time) into AOutput.
+function(quillet_gzip AFile AOutput)
+  get_filename_component(folder ${AOutput} DIRECTORY)
+  add_custom_command(OUTPUT ${AOutput}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
+    COMMAND gzip -9n -c ${AFile} > ${AOutput}
+    DEPENDS ${AFile})
+endfunction()
+
+# The manual pages.
+set(pages)
+foreach(page quillet.1 quillet-cli.1)
+  quillet_gzip(${PROJECT_SOURCE_DIR}/data/man/${page} ${PROJECT_BINARY_DIR}/man/${page}.gz)
+  list(APPEND pages ${PROJECT_BINARY_DIR}/man/${page}.gz)
+endforeach()
+add_custom_target(quillet_man ALL DEPENDS ${pages})
+install(FILES ${pages} DESTINATION share/man/man1)

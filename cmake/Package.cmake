@@ -29,9 +29,7 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
 # Debian's documentation files: copyright and the compressed changelog (of a native
 # package: the version has no Debian revision).
 set(changelog ${PROJECT_BINARY_DIR}/changelog.gz)
-add_custom_command(OUTPUT ${changelog}
-  COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/data/debian/changelog > ${changelog}
-  DEPENDS ${PROJECT_SOURCE_DIR}/data/debian/changelog)
+quillet_gzip(${PROJECT_SOURCE_DIR}/data/debian/changelog ${changelog})
 add_custom_target(quillet_changelog ALL DEPENDS ${changelog})
 install(FILES ${PROJECT_SOURCE_DIR}/data/debian/copyright ${changelog}
         DESTINATION share/doc/quillet)

@@ -10,7 +10,8 @@ prefix=$tmp/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 for file in bin/quillet bin/quillet-cli lib/quillet/quillet-cli-preview.so \
-  share/quillet/Dark.vsf share/quillet/Quillet.html; do
+  share/quillet/Dark.vsf share/quillet/Quillet.html share/man/man1/quillet.1.gz \
+  share/man/man1/quillet-cli.1.gz; do
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
 [ "$(ls "$prefix/bin" | tr '\n' ' ')" = "quillet quillet-cli " ] ||
