@@ -507,16 +507,16 @@ void Tfrm_Main::CloseWithModals() {
 }
 
 // A window that refuses to close ends the walk and this window stays too: a job window goes on
-// using what this one owns (its taskbar indicator). A running job is stopped, as Stop does,
-// and the closing tried again until the job has ended.
+// using what this one owns (its taskbar indicator), the adding window its list. A running job
+// is stopped, as Stop does (the adding window has cancelled its run on the refused close),
+// and the closing is tried again until the window has gone.
 void Tfrm_Main::StopThenClose(QWidget *AModal) {
-  auto *job = qobject_cast<Tfrm_Video *>(AModal);
-  if (!job)
-    return;
-  if (job->btn_Stop->isEnabled() && FStopReason.isEmpty())
-    job->btn_StopClick();
-  else if (job->btn_Stop->isEnabled())
-    job->Stop(FStopReason);
+  if (auto *job = qobject_cast<Tfrm_Video *>(AModal); job && job->btn_Stop->isEnabled()) {
+    if (FStopReason.isEmpty())
+      job->btn_StopClick();
+    else
+      job->Stop(FStopReason);
+  }
   QTimer::singleShot(100, this, [this] { CloseWithModals(); });
 }
 

@@ -184,7 +184,7 @@ private:
   // Runs a job window; a command line ending in "x" ends the program after a finished job.
   void RunJob(bool AAudio, const QString &AOutputPath);
   void RemoveAll();
-  // CloseWithModals where AModal refused to close.
+  // CloseWithModals where AModal refused to close: tried again until it has closed.
   void StopThenClose(QWidget *AModal);
   // Why a command-line job is being stopped ("Stopped by SIGTERM."); empty while it is not.
   QString FStopReason;

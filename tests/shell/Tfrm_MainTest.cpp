@@ -971,6 +971,17 @@ private slots:
     QCOMPARE(SavedInteger(*FConfig, "Tab"), 3);
   }
 
+  // Told to end while the adding window runs (files handed over by a second start, say):
+  // the run is cancelled and the windows close once it has ended.
+  void endingWhileAddingClosesOnceTheRunHasEnded() {
+    Tfrm_Main w;
+    w.show();
+    QTimer::singleShot(50, &w, [&w] { w.CloseWithModals(); });
+    w.DroppedFiles = {QStringLiteral("/nonexistent/a.mp4"), QStringLiteral("/nonexistent/b")};
+    w.AddFiles();
+    QTRY_VERIFY(!w.isVisible());
+  }
+
   // The program itself: a SIGTERM blocked until the program can handle it closes the window
   // normally (exit status 0) with the settings saved.
   void programEndsNormallyOnSigterm() {
