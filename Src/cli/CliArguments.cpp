@@ -42,6 +42,10 @@ std::string ParseCliArguments(int argc, const char *const *argv, TCliArguments &
       AArgs.Help = true;
       return {};
     }
+    if (arg == "--version") {
+      AArgs.Version = true;
+      return {};
+    }
     if (arg == "--preview") {
       AArgs.Preview = true;
       continue;
@@ -94,5 +98,6 @@ std::string CliUsage() {
          "  --preview    show the output pictures in a preview window (at most ten a second)\n"
          "               and play the output sound while converting; needs a display, and\n"
          "               converts without it when there is none\n"
-         "  -h, --help   show this text\n";
+         "  -h, --help   show this text\n"
+         "  --version    show the program's version\n";
 }

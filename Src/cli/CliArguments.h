@@ -2,6 +2,7 @@
 //   quillet-cli [--preview] [-I "input options"] INPUT [-O "output options"] OUTPUT
 //               [-O "output options" OUTPUT]...
 //   quillet-cli --help
+//   quillet-cli --version
 #pragma once
 
 #include <string>
@@ -17,6 +18,7 @@ struct TCliArguments {
   std::string Input;
   std::vector<TCliOutput> Outputs; // at least one once parsed without error
   bool Help = false;
+  bool Version = false;
   bool Preview = false; // show the pictures and play the sound while converting
 };
 

@@ -1,14 +1,18 @@
 #include "cli/TCliPreview.h"
 
+#include "components/ProgramFiles.h"
+
 #include <dlfcn.h>
 
 #include <cstdlib>
 
 namespace {
 
-// Beside the program; it stays loaded until the program ends (Qt does not unload cleanly).
+// Beside the program or in the installed module folder; it stays loaded until the program
+// ends (Qt does not unload cleanly).
 void *LoadModule(const std::string &AProgramFolder, std::string &AReason) {
-  const std::string path = AProgramFolder + "/quillet-cli-preview.so";
+  const std::string path =
+      ProgramFilePath(AProgramFolder, "quillet-cli-preview.so", TProgramFileKind::pfModule);
   void *module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!module)
     AReason = dlerror();

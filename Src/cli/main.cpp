@@ -25,6 +25,10 @@ int main(int argc, char **argv) {
     std::fputs(CliUsage().c_str(), stdout);
     return 0;
   }
+  if (args.Version) {
+    std::puts("quillet-cli " QUILLET_VERSION);
+    return 0;
+  }
   if (!wrong.empty()) {
     std::fprintf(stderr, "%s\n\n%s", wrong.c_str(), CliUsage().c_str());
     return 2;

@@ -3,7 +3,9 @@
 #include "components/filelist/FileListUtils.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <cmath>
 
 QString ClockText(int64_t seconds) {
@@ -50,11 +52,20 @@ QString StoppedJobText(int ACurrent, int ACount) {
 }
 
 QString CommandLineLogFile() {
-  return QCoreApplication::applicationDirPath() + QStringLiteral("/log.txt");
+  const QString programDir = QCoreApplication::applicationDirPath();
+  if (QFileInfo(programDir).isWritable())
+    return programDir + QStringLiteral("/log.txt");
+  // A relative XDG_STATE_HOME is invalid and ignored, as the base directory rules say.
+  QString state = qEnvironmentVariable("XDG_STATE_HOME");
+  if (!QDir::isAbsolutePath(state))
+    state = QDir::homePath() + QStringLiteral("/.local/state");
+  return state + QStringLiteral("/quillet/log.txt");
 }
 
 void WriteCommandLineLog(const QString &AText) {
-  QFile file(CommandLineLogFile());
+  const QString name = CommandLineLogFile();
+  QDir().mkpath(QFileInfo(name).path());
+  QFile file(name);
   if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
     file.write(AText.toUtf8());
 }

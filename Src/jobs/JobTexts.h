@@ -29,7 +29,9 @@ QString RemainingText(int64_t current, int64_t total, int fileSeconds);
 // was stopped; files #3 to #6 were not converted."
 QString StoppedJobText(int ACurrent, int ACount);
 
-// "log.txt" in the program's folder: the log of a command-line run ending in "x".
+// The log of a command-line run ending in "x": "log.txt" in the program's folder when that
+// folder is writable (the build tree), else $XDG_STATE_HOME/quillet/log.txt (default
+// ~/.local/state; an installed program's folder is read-only).
 QString CommandLineLogFile();
 
 // Replaces the command-line log with AText; a folder that cannot be written is left alone.

@@ -1,7 +1,7 @@
 #include "jobs/OptionCheck.h"
 
-#include "components/encoder/TCustomEncoder.h"
 #include "components/TFFLoader.h"
+#include "components/encoder/TCustomEncoder.h"
 #include "transcode/TCustomFFmpeg.h"
 
 #include <QRegularExpression>

@@ -1,5 +1,7 @@
-// The program's command line: mode, output folder, a list document or media files, and an
-// optional trailing "x" that saves the job log and ends the program.
+// The program's command line. The job form: mode ("-v" or "-a"), output folder, a list
+// document or media files, and an optional trailing "x" that saves the job log and ends the
+// program. Any other first argument starts the open form, as a file manager's "Open with"
+// gives it: every argument is a file or folder for the list.
 #pragma once
 
 #include <QString>
@@ -7,11 +9,12 @@
 
 struct TCommandLine {
   enum TMode { cmLoadOnly, cmConvert, cmExtract };
-  bool Active = false; // an output folder was given
+  bool Active = false; // the job form: an output folder was given
   TMode Mode = cmLoadOnly;
   QString OutputFolder; // with a trailing "/"
   QString ListDocument; // the third argument when it names a *.fls document
-  QStringList Files;    // otherwise: the arguments from the third on (at most 999th)
+  QStringList Files;    // otherwise: the arguments from the third on (at most 999th); in the
+                        // open form every argument, made absolute
   bool SaveLogAndQuit = false;
 };
 

@@ -1,6 +1,7 @@
 #include "shell/Tfrm_Main.h"
 
 #include "burn/ui/Tfrm_Burn.h"
+#include "components/ProgramFiles.h"
 #include "components/filelist/LocalPath.h"
 #include "jobs/JobTexts.h"
 #include "jobs/OptionCheck.h"
@@ -111,6 +112,12 @@ void SetBackground(QWidget *widget, const QColor &color) {
   p.setColor(QPalette::Window, color);
   widget->setPalette(p);
   widget->setAutoFillBackground(true);
+}
+
+// A data file of the program in AProgramDir: beside it or in the installed data folder.
+QString ProgramDataFile(const QString &AProgramDir, const char *AName) {
+  return QFile::decodeName(QByteArray::fromStdString(ProgramFilePath(
+      QFile::encodeName(AProgramDir).toStdString(), AName, TProgramFileKind::pfData)));
 }
 } // namespace
 
@@ -505,16 +512,16 @@ void Tfrm_Main::CloseWithModals() {
 }
 
 // A window that refuses to close ends the walk and this window stays too: a job window goes on
-// using what this one owns (its taskbar indicator). A running job is stopped, as Stop does,
-// and the closing tried again until the job has ended.
+// using what this one owns (its taskbar indicator), the adding window its list. A running job
+// is stopped, as Stop does (the adding window has cancelled its run on the refused close),
+// and the closing is tried again until the window has gone.
 void Tfrm_Main::StopThenClose(QWidget *AModal) {
-  auto *job = qobject_cast<Tfrm_Video *>(AModal);
-  if (!job)
-    return;
-  if (job->btn_Stop->isEnabled() && FStopReason.isEmpty())
-    job->btn_StopClick();
-  else if (job->btn_Stop->isEnabled())
-    job->Stop(FStopReason);
+  if (auto *job = qobject_cast<Tfrm_Video *>(AModal); job && job->btn_Stop->isEnabled()) {
+    if (FStopReason.isEmpty())
+      job->btn_StopClick();
+    else
+      job->Stop(FStopReason);
+  }
   QTimer::singleShot(100, this, [this] { CloseWithModals(); });
 }
 
@@ -773,6 +780,10 @@ QString Tfrm_Main::ChooseSaveDocument() {
 }
 
 void Tfrm_Main::tmr_ParamTimer() {
+  if (!CommandLine.Active) {
+    OpenFiles(CommandLine.Files);
+    return;
+  }
   DroppedFiles.clear();
   if (!CommandLine.ListDocument.isEmpty()) {
     LoadListDocument(CommandLine.ListDocument);
@@ -791,6 +802,23 @@ void Tfrm_Main::tmr_ParamTimer() {
     btn_ExtractClick();
   else if (CommandLine.Mode == TCommandLine::cmConvert)
     btn_ConvertClick();
+}
+
+void Tfrm_Main::OpenFiles(const QStringList &APaths) {
+  setWindowState(windowState() & ~Qt::WindowMinimized);
+  raise();
+  activateWindow();
+  if (!APaths.isEmpty())
+    AddWhenNotModal(APaths);
+}
+
+void Tfrm_Main::AddWhenNotModal(const QStringList &APaths) {
+  if (QWidget *modal = QApplication::activeModalWidget(); modal && modal != this) {
+    QTimer::singleShot(250, this, [this, APaths] { AddWhenNotModal(APaths); });
+    return;
+  }
+  DroppedFiles = APaths;
+  AddFiles();
 }
 
 // ---- update check ---------------------------------------------------------------------------
@@ -862,7 +890,7 @@ void Tfrm_Main::PlaySelected() {
 }
 
 void Tfrm_Main::ShowHelp() {
-  const QString path = str_ProgramDir + QStringLiteral("/Quillet.html");
+  const QString path = ProgramDataFile(str_ProgramDir, "Quillet.html");
   if (QFileInfo::exists(path)) {
     OpenWithDefaultApp(this, path);
     return;
@@ -894,7 +922,7 @@ void Tfrm_Main::ApplyTheme() {
     SetColors(true);
     return;
   }
-  std::optional<TStyleFile> style = TStyleFile::Load(str_ProgramDir + QStringLiteral("/Dark.vsf"));
+  std::optional<TStyleFile> style = TStyleFile::Load(ProgramDataFile(str_ProgramDir, "Dark.vsf"));
   if (!style)
     return;
   FActiveStyle = std::move(style);
@@ -1053,9 +1081,9 @@ void Tfrm_Main::KeepOnScreen() {
     frame = QMargins();
   if (const QSize estimate = EstimatedFrame(); !estimate.isEmpty()) {
     const int border = estimate.width() / 2;
-    frame = QMargins(std::max(frame.left(), border),
-                     std::max(frame.top(), estimate.height() - border),
-                     std::max(frame.right(), border), std::max(frame.bottom(), border));
+    frame =
+        QMargins(std::max(frame.left(), border), std::max(frame.top(), estimate.height() - border),
+                 std::max(frame.right(), border), std::max(frame.bottom(), border));
   }
   const QRect inner = area.marginsRemoved(frame);
   resize(size().boundedTo(inner.size()));
@@ -1095,9 +1123,10 @@ void Tfrm_Main::showEvent(QShowEvent *event) {
     QTimer::singleShot(ms, this, [this] { KeepOnScreen(); });
   ShowSortArrow(lcName, false);
   UpdateSize();
-  if (CommandLine.Active)
+  // Files to open are no job: the update check runs for them too.
+  if (CommandLine.Active || !CommandLine.Files.isEmpty())
     QTimer::singleShot(100, this, [this] { tmr_ParamTimer(); });
-  else if (mnu_Update->isChecked())
+  if (!CommandLine.Active && mnu_Update->isChecked())
     QTimer::singleShot(100, this, [this] { tmr_UpdateTimer(); });
   // After the window has painted, so the warning stands over it.
   if (!FSettingsFile.ReadError().empty())

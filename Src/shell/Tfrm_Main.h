@@ -91,6 +91,10 @@ public:
 
   // Shows the adding window over DroppedFiles, then UpdateSize.
   virtual void AddFiles();
+  // Files and folders handed in from outside (the command line's open form, a second start
+  // of the program): brings the window to the front and adds them as a drop does, once no
+  // other window of the program is modal.
+  void OpenFiles(const QStringList &APaths);
   void UpdateSize();
   void SetColors(bool Default);
   void LoadSettings();
@@ -114,7 +118,7 @@ public:
   void Save1Click();
   // The command-line work, once after the first show.
   void tmr_ParamTimer();
-  // The update check, once after the first show when not started from the command line: the
+  // The update check, once after the first show unless a job came on the command line: the
   // version file is downloaded on a worker thread into Update.
   void tmr_UpdateTimer();
   // The version file's text: asks whether to open the download page when it is newer.
@@ -176,10 +180,13 @@ private:
   std::optional<QString> JobOutputFolder(bool AUseCommandLine);
   // Convert or Extract audio: files, output folder, option string, then the job window.
   void LaunchJob(bool AAudio);
+  // Adds APaths as a drop does once no other window of the program is modal (a job window
+  // or a dialog keeps them waiting).
+  void AddWhenNotModal(const QStringList &APaths);
   // Runs a job window; a command line ending in "x" ends the program after a finished job.
   void RunJob(bool AAudio, const QString &AOutputPath);
   void RemoveAll();
-  // CloseWithModals where AModal refused to close.
+  // CloseWithModals where AModal refused to close: tried again until it has closed.
   void StopThenClose(QWidget *AModal);
   // Why a command-line job is being stopped ("Stopped by SIGTERM."); empty while it is not.
   QString FStopReason;

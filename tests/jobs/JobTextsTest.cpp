@@ -2,9 +2,9 @@
 // batch's progress and summary; and the output names of a batch.
 #include <gtest/gtest.h>
 
+#include "components/filelist/FileListUtils.h"
 #include "jobs/JobTexts.h"
 #include "jobs/TBatchOutputs.h"
-#include "components/filelist/FileListUtils.h"
 
 #include <QSet>
 
@@ -15,12 +15,8 @@ TEST(JobTexts, SizeUsesTheFileListsUnits) {
   const struct {
     int64_t Bytes;
     const char *Text;
-  } cases[] = {{0, "0 bytes"},
-               {1023, "1,023 bytes"},
-               {494592, "483.00 KiB"},
-               {1048576, "1.00 MiB"},
-               {1500000, "1.43 MiB"},
-               {int64_t(5000000000), "4.66 GiB"}};
+  } cases[] = {{0, "0 bytes"},        {1023, "1,023 bytes"}, {494592, "483.00 KiB"},
+               {1048576, "1.00 MiB"}, {1500000, "1.43 MiB"}, {int64_t(5000000000), "4.66 GiB"}};
   for (const auto &c : cases) {
     EXPECT_EQ(JobSizeText(c.Bytes, english).toStdString(), c.Text) << c.Bytes;
     EXPECT_EQ(JobSizeText(c.Bytes, english), HumanSizeText(c.Bytes, english)) << c.Bytes;

@@ -6,6 +6,7 @@
 #include "shell/TGlassButton.h"
 #include "shell/TLookStyle.h"
 #include "shell/TSettingsPanel.h"
+#include "shell/TSingleInstance.h"
 #include "shell/TTerminationSignals.h"
 #include "shell/settings/TIniFile.h"
 
@@ -34,6 +35,8 @@
 #include <csignal>
 #include <functional>
 #include <limits>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -62,6 +65,38 @@ void AddThree(Tfrm_Main &w) {
   w.AppendEntry(Entry(QStringLiteral("/media/a/alpha.mp4"), -1, 2097152));
   w.SortList();
   w.UpdateSize();
+}
+
+// The program offscreen, with its settings in AConfig and its window socket in ARuntime.
+void StartProgram(QProcess &AProgram, const QString &AConfig, const QString &ARuntime,
+                  const QStringList &AArguments) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("APPDATA"), AConfig);
+  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), ARuntime);
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  AProgram.setProcessEnvironment(env);
+  AProgram.setWorkingDirectory(ARuntime);
+  AProgram.start(QStringLiteral(QUILLET_PROGRAM), AArguments);
+}
+
+// An executable shell script AText at APath (a stand-in for xdg-open).
+void WriteScript(const QString &APath, const char *AText) {
+  QFile script(APath);
+  QVERIFY(script.open(QIODevice::WriteOnly));
+  script.write(AText);
+  script.close();
+  script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// A socket file as a crashed program leaves it: bound, and no one listening.
+void LeaveStaleSocket(const QString &APath) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  qstrncpy(address.sun_path, QFile::encodeName(APath).constData(), sizeof address.sun_path);
+  QVERIFY(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+  ::close(fd);
+  QVERIFY(QFile::exists(APath));
 }
 
 QString SettingsFile(const QTemporaryDir &dir) {
@@ -503,6 +538,130 @@ private slots:
              QStringLiteral("Warning|The help file is not found. Please re-install the program."));
   }
 
+  // The open form ("Open with"): every argument, file or folder, reaches the adding window in
+  // one drop, relative names made absolute.
+  void openFormHandsEveryArgumentToTheAddingWindow_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("paths"); // below the current folder
+    QTest::newRow("one file") << QStringList{QStringLiteral("a.mp4")}
+                              << QStringList{QStringLiteral("a.mp4")};
+    QTest::newRow("three files") << QStringList{QStringLiteral("a.mp4"),
+                                                QStringLiteral("sub/b.mkv"),
+                                                QStringLiteral("c.avi")}
+                                 << QStringList{QStringLiteral("a.mp4"),
+                                                QStringLiteral("sub/b.mkv"),
+                                                QStringLiteral("c.avi")};
+    QTest::newRow("a folder") << QStringList{QStringLiteral("@/sub")}
+                              << QStringList{QStringLiteral("sub")};
+  }
+  void openFormHandsEveryArgumentToTheAddingWindow() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, paths);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("sub")));
+    const QString current = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    QStringList line{QStringLiteral("quillet")};
+    for (const QString &argument : arguments) // "@" stands for the folder: an absolute path
+      line << QString(argument).replace(QLatin1Char('@'), dir.path());
+    TRecordingMain w;
+    w.CommandLine = ParseCommandLine(line);
+    QDir::setCurrent(current);
+    QVERIFY(!w.CommandLine.Active);
+    w.show();
+    for (QString &path : paths)
+      path.prepend(dir.path() + QLatin1Char('/'));
+    QTRY_COMPARE(w.Calls, QList<QStringList>{paths});
+  }
+
+  // A first argument "-v" or "-a" keeps the job form: output folder, files, trailing "x".
+  void jobFormIsReadAsBefore() {
+    const TCommandLine line =
+        ParseCommandLine({QStringLiteral("quillet"), QStringLiteral("-V"), QStringLiteral("/out"),
+                          QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("x")});
+    QVERIFY(line.Active);
+    QCOMPARE(line.Mode, TCommandLine::cmConvert);
+    QCOMPARE(line.OutputFolder, QStringLiteral("/out/"));
+    QCOMPARE(line.Files,
+             (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("x")}));
+    QVERIFY(line.SaveLogAndQuit);
+  }
+
+  // A second start without a job hands its files, made absolute, to the program that runs
+  // (here the test) and ends with status 0.
+  void secondStartHandsItsFilesOver() {
+    QTemporaryDir runtime;
+    TSingleInstance first(runtime.path() + QStringLiteral("/quillet.socket"));
+    QList<QStringList> received;
+    first.OnFiles = [&received](const QStringList &APaths) { received << APaths; };
+    QVERIFY(first.Listen());
+    QProcess second;
+    StartProgram(second, FConfig->path(), runtime.path(),
+                 {QStringLiteral("a.mp4"), QStringLiteral("/media/b c.mkv")});
+    QTRY_VERIFY_WITH_TIMEOUT(second.state() == QProcess::NotRunning, 30000);
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(received, (QList<QStringList>{{runtime.path() + QStringLiteral("/a.mp4"),
+                                            QStringLiteral("/media/b c.mkv")}}));
+  }
+
+  // Two programs: the first takes over a socket left by a crash; a second start ends with
+  // status 0 while the first runs on; a job started meanwhile runs by itself (its missing
+  // file fails it with status 1 instead of being handed over).
+  void oneWindowPerUserAndJobsApart() {
+    QTemporaryDir runtime;
+    const QString socket = runtime.path() + QStringLiteral("/quillet.socket");
+    LeaveStaleSocket(socket);
+    QProcess first;
+    StartProgram(first, FConfig->path(), runtime.path(), {});
+    QVERIFY(first.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(TSingleInstance(socket).HandOver({}, 1000) == TSingleInstance::hoDone,
+                             30000);
+    QProcess second;
+    StartProgram(second, FConfig->path(), runtime.path(), {});
+    QVERIFY(second.waitForFinished(30000));
+    QCOMPARE(second.exitCode(), 0);
+    QProcess job;
+    StartProgram(
+        job, FConfig->path(), runtime.path(),
+        {QStringLiteral("-v"), runtime.path(), QStringLiteral("missing.mp4"), QStringLiteral("x")});
+    QVERIFY(job.waitForFinished(30000));
+    QCOMPARE(job.exitCode(), 1);
+    QCOMPARE(first.state(), QProcess::Running);
+    first.terminate();
+    QVERIFY(first.waitForFinished(30000));
+    QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(first.exitCode(), 0);
+    QVERIFY2(!QFile::exists(socket), first.readAllStandardError().constData());
+  }
+
+  // Installed, the program's folder is <prefix>/bin and its style file and manual live in
+  // <prefix>/share/quillet: the dark look and the help find them there.
+  void styleFileAndManualAreFoundInTheInstalledTree() {
+    QTemporaryDir prefix;
+    const QString share = prefix.path() + QStringLiteral("/share/quillet");
+    QVERIFY(QDir().mkpath(prefix.path() + QStringLiteral("/bin")) && QDir().mkpath(share));
+    for (const char *name : {"/Dark.vsf", "/Quillet.html"})
+      QVERIFY(QFile::copy(QStringLiteral(QUILLET_SHELL_RESOURCES) + QLatin1String(name),
+                          share + QLatin1String(name)));
+    // An opener that notes what it was asked to open.
+    WriteScript(prefix.path() + QStringLiteral("/xdg-open"),
+                "#!/bin/sh\nprintf %s \"$1\" > \"$0.part\" && mv \"$0.part\" \"$0.opened\"\n");
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", prefix.path().toUtf8() + ':' + path);
+    Tfrm_Main w;
+    w.str_ProgramDir = prefix.path() + QStringLiteral("/bin");
+    w.mnu_Dark->trigger();
+    QVERIFY(w.ActiveStyle().has_value());
+    w.mnu_Help->trigger();
+    QFile opened(prefix.path() + QStringLiteral("/xdg-open.opened"));
+    QTRY_VERIFY(opened.exists());
+    QVERIFY(opened.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(opened.readAll()),
+             QStringLiteral("file://") + share + QStringLiteral("/Quillet.html"));
+    qputenv("PATH", path);
+  }
+
   // Help and Play with no application to open the file (no opener, or one that finds no
   // application): a message names the file instead of nothing happening.
   void openingWithoutAnApplicationNamesTheFile_data() {
@@ -513,13 +672,8 @@ private slots:
   void openingWithoutAnApplicationNamesTheFile() {
     QFETCH(bool, openerThere);
     QTemporaryDir bin;
-    if (openerThere) {
-      QFile opener(bin.path() + QStringLiteral("/xdg-open"));
-      QVERIFY(opener.open(QIODevice::WriteOnly));
-      opener.write("#!/bin/sh\nexit 3\n");
-      opener.close();
-      opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    }
+    if (openerThere)
+      WriteScript(bin.path() + QStringLiteral("/xdg-open"), "#!/bin/sh\nexit 3\n");
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", bin.path().toUtf8());
     Tfrm_Main w;
@@ -817,12 +971,24 @@ private slots:
     QCOMPARE(SavedInteger(*FConfig, "Tab"), 3);
   }
 
+  // Told to end while the adding window runs (files handed over by a second start, say):
+  // the run is cancelled and the windows close once it has ended.
+  void endingWhileAddingClosesOnceTheRunHasEnded() {
+    Tfrm_Main w;
+    w.show();
+    QTimer::singleShot(50, &w, [&w] { w.CloseWithModals(); });
+    w.DroppedFiles = {QStringLiteral("/nonexistent/a.mp4"), QStringLiteral("/nonexistent/b")};
+    w.AddFiles();
+    QTRY_VERIFY(!w.isVisible());
+  }
+
   // The program itself: a SIGTERM blocked until the program can handle it closes the window
   // normally (exit status 0) with the settings saved.
   void programEndsNormallyOnSigterm() {
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("APPDATA"), FConfig->path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), FConfig->path()); // its own window socket
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     program.setProcessEnvironment(env);
     program.setChildProcessModifier([] {

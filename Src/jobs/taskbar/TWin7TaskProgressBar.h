@@ -38,7 +38,7 @@ private:
 class TWin7TaskProgressBar {
 public:
   // Desktop entry the launcher matches the progress to.
-  static constexpr const char *DefaultAppUri = "application://quillet.desktop";
+  static constexpr const char *DefaultAppUri = "application://example.sablewick.Quillet.desktop";
 
   explicit TWin7TaskProgressBar(uintptr_t AHandle,
                                 const QDBusConnection &bus = QDBusConnection::sessionBus(),

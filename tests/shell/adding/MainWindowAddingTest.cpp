@@ -99,7 +99,8 @@ TEST(MainWindowAdding, ARotatedClipIsShownUprightInPreviewAndProperties) {
     const QImage frame = preview.Image1->grab().toImage();
     const QRect picture = preview.Image1->PictureRect();
     EXPECT_LT(picture.width(), picture.height()); // portrait
-    const QColor top = frame.pixelColor(picture.center().x(), picture.top() + picture.height() / 40);
+    const QColor top =
+        frame.pixelColor(picture.center().x(), picture.top() + picture.height() / 40);
     const QColor bottom =
         frame.pixelColor(picture.center().x(), picture.bottom() - picture.height() / 40);
     EXPECT_GT(top.red(), 200) << top.name().toStdString();

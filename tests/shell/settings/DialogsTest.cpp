@@ -210,8 +210,8 @@ TEST(Tfrm_Custom, OddSidesRefusedForH264WithTheReason) {
   if (const char *Shots = std::getenv("QUILLET_SCREENSHOTS"))
     Dialog.grab().save(QString::fromLocal8Bit(Shots) + "/custom_refused.png");
   EXPECT_TRUE(Dialog.rect().contains(Dialog.lbl_Refusal->geometry()));
-  EXPECT_GE(Dialog.lbl_Refusal->height(), Dialog.lbl_Refusal->heightForWidth(
-                                              Dialog.lbl_Refusal->width()));
+  EXPECT_GE(Dialog.lbl_Refusal->height(),
+            Dialog.lbl_Refusal->heightForWidth(Dialog.lbl_Refusal->width()));
   Dialog.txt_Height->setText("360");
   EXPECT_FALSE(Dialog.OK->isEnabled()); // the width is still odd
   Dialog.txt_Width->setText("640");
@@ -248,8 +248,7 @@ TEST(Tfrm_Command, RefusedTextKeepsTheDialogOpenWithTheReason) {
   QStringList Checked;
   Tfrm_Command Dialog(nullptr, {}, [&](const QString &AOptions, int AFormat) {
     Checked << AOptions + "|" + QString::number(AFormat);
-    return AOptions.contains("-foo") ? QStringLiteral("Unrecognized option \"foo\".")
-                                     : QString();
+    return AOptions.contains("-foo") ? QStringLiteral("Unrecognized option \"foo\".") : QString();
   });
   Dialog.show();
   Dialog.cb_VideoFormat->setCurrentIndex(vfMKV);
