@@ -10,5 +10,5 @@ apt-get install -y -qq --no-install-recommends \
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins \
   libsdl2-dev libburn-dev libisofs-dev \
   libgtest-dev googletest time \
-  xvfb xauth openbox dbus dbus-x11 fonts-dejavu-core valgrind electric-fence mesa-vulkan-drivers \
+  xvfb xauth x11-utils openbox dbus dbus-x11 fonts-dejavu-core valgrind electric-fence mesa-vulkan-drivers \
   strace librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian
