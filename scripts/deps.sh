@@ -4,7 +4,7 @@ set -eu
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
-  cmake ninja-build g++ pkg-config ca-certificates \
+  cmake ninja-build g++ lld pkg-config ca-certificates \
   libavcodec-dev libavformat-dev libavfilter-dev libavdevice-dev \
   libswscale-dev libswresample-dev libavutil-dev ffmpeg \
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-qpa-plugins \

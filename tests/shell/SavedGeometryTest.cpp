@@ -4,8 +4,8 @@
 // Xvfb screen with openbox, once at scale 1 and once at QT_SCALE_FACTOR=2.
 #include <gtest/gtest.h>
 
-
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -51,6 +51,29 @@ QRect XFrame(WId AId) {
                Field(info, QStringLiteral("Height")).toInt());
 }
 
+// Waits until the window manager has framed window AWindow and neither the frame nor the window
+// has moved for a while (the program places the window once more when the frame arrives).
+void WaitUntilFramedAndStill(const QWidget &AWindow) {
+  constexpr qint64 StillFor = 700, GiveUpAfter = 15000;
+  QRect lastFrame, lastWindow;
+  QElapsedTimer still, total;
+  still.start();
+  total.start();
+  while (total.elapsed() < GiveUpAfter) {
+    QTest::qWait(100);
+    const QRect frame = XFrame(AWindow.winId());
+    const QRect window = AWindow.geometry();
+    const bool framed = frame.size() != window.size() * AWindow.devicePixelRatioF();
+    if (!framed || frame != lastFrame || window != lastWindow) {
+      lastFrame = frame;
+      lastWindow = window;
+      still.restart();
+    } else if (still.elapsed() >= StillFor) {
+      return;
+    }
+  }
+}
+
 struct TSavedCase {
   const char *Name;
   int Width, Height; // as saved
@@ -76,8 +99,7 @@ TEST_P(SavedGeometryTest, TitleBarComesBackOnScreen) {
   Tfrm_Main w;
   w.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-  // The window manager frames the window within a moment; then the window has time to settle.
-  QTest::qWait(3000);
+  WaitUntilFramedAndStill(w);
   // In device pixels, as the X server has them.
   const qreal scale = w.devicePixelRatioF();
   const QRect logical = w.screen()->availableGeometry();
@@ -86,12 +108,12 @@ TEST_P(SavedGeometryTest, TitleBarComesBackOnScreen) {
                           qRound((logical.bottom() + 1) * scale) - 1));
   const QRect frame = XFrame(w.winId());
   const auto text = [](const QRect &r) {
-    return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " +
-           std::to_string(r.width()) + "x" + std::to_string(r.height());
+    return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) +
+           "x" + std::to_string(r.height());
   };
   const int clientTop = qRound(w.geometry().top() * scale);
-  ASSERT_GT(clientTop, frame.top()) << "no title bar: frame " << text(frame) << ", window at "
-                                    << clientTop;
+  ASSERT_GT(clientTop, frame.top())
+      << "no title bar: frame " << text(frame) << ", window at " << clientTop;
   EXPECT_GE(frame.top(), area.top()) << "frame " << text(frame) << " on " << text(area);
   EXPECT_GE(frame.left(), area.left()) << "frame " << text(frame) << " on " << text(area);
   // The rest of the frame too, where the window's smallest size lets it fit; while the window
@@ -100,10 +122,12 @@ TEST_P(SavedGeometryTest, TitleBarComesBackOnScreen) {
   const int slack = qRound(4 * scale);
   const QSize decoration = frame.size() - w.size() * scale;
   if (w.minimumWidth() * scale + decoration.width() <= area.width()) {
-    EXPECT_LE(frame.right(), area.right() + slack) << "frame " << text(frame) << " on " << text(area);
+    EXPECT_LE(frame.right(), area.right() + slack)
+        << "frame " << text(frame) << " on " << text(area);
   }
   if (w.minimumHeight() * scale + decoration.height() <= area.height()) {
-    EXPECT_LE(frame.bottom(), area.bottom() + slack) << "frame " << text(frame) << " on " << text(area);
+    EXPECT_LE(frame.bottom(), area.bottom() + slack)
+        << "frame " << text(frame) << " on " << text(area);
   }
 }
 
