@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <cmath>
 
 QString ClockText(int64_t seconds) {
@@ -48,6 +49,41 @@ QString StoppedJobText(int ACurrent, int ACount) {
     text += QStringLiteral("; file #%1 was not converted").arg(ACount);
   else if (ACurrent + 2 < ACount)
     text += QStringLiteral("; files #%1 to #%2 were not converted").arg(ACurrent + 2).arg(ACount);
+  return text + QLatin1Char('.');
+}
+
+namespace {
+
+// "#2", "#2 and #3", "#2, #3 and #5" (numbers from 1).
+QString FileNumbers(const QList<int> &AFiles) {
+  QStringList numbers;
+  for (const int file : AFiles)
+    numbers << QStringLiteral("#%1").arg(file + 1);
+  const QString last = numbers.takeLast();
+  return numbers.isEmpty() ? last
+                           : numbers.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+}
+
+// "file #2 was", "files #2 and #3 of 6 were" (AOf: the batch's count, or 0).
+QString FilesWere(const QList<int> &AFiles, int AOf) {
+  QString text = (AFiles.size() == 1 ? QStringLiteral("file ") : QStringLiteral("files ")) +
+                 FileNumbers(AFiles);
+  if (AOf > 0)
+    text += QStringLiteral(" of %1").arg(AOf);
+  return text + (AFiles.size() == 1 ? QStringLiteral(" was") : QStringLiteral(" were"));
+}
+
+} // namespace
+
+QString StoppedFilesText(const QList<int> &AStopped, const QList<int> &ANotConverted, int ACount) {
+  QStringList parts;
+  if (!AStopped.isEmpty())
+    parts << FilesWere(AStopped, ACount) + QStringLiteral(" stopped");
+  if (!ANotConverted.isEmpty())
+    parts << FilesWere(ANotConverted, 0) + QStringLiteral(" not converted");
+  QString text = parts.join(QStringLiteral("; "));
+  if (!text.isEmpty())
+    text[0] = text[0].toUpper();
   return text + QLatin1Char('.');
 }
 

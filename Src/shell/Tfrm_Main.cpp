@@ -5,6 +5,7 @@
 #include "components/filelist/LocalPath.h"
 #include "jobs/JobTexts.h"
 #include "jobs/OptionCheck.h"
+#include "jobs/TBatchQueue.h"
 #include "jobs/Tfrm_Audio.h"
 #include "jobs/Tfrm_Video.h"
 #include "media/ui/Tfrm_Preview.h"
@@ -487,6 +488,7 @@ void Tfrm_Main::btn_RemoveClick() {
 }
 
 void Tfrm_Main::EndBySignal(int ASignal) {
+  FEndingBySignal = true;
   if (CommandLine.Mode != TCommandLine::cmLoadOnly && CommandLine.SaveLogAndQuit &&
       FStopReason.isEmpty()) {
     FStopReason = QStringLiteral("Stopped by %1.").arg(SignalName(ASignal));
@@ -517,10 +519,11 @@ void Tfrm_Main::CloseWithModals() {
 // and the closing is tried again until the window has gone.
 void Tfrm_Main::StopThenClose(QWidget *AModal) {
   if (auto *job = qobject_cast<Tfrm_Video *>(AModal); job && job->btn_Stop->isEnabled()) {
-    if (FStopReason.isEmpty())
+    if (FStopReason.isEmpty() && !FEndingBySignal)
       job->btn_StopClick();
     else
-      job->Stop(FStopReason);
+      job->Stop(FStopReason.isEmpty() ? QStringLiteral("Cancelled by user!") : FStopReason,
+                FEndingBySignal);
   }
   QTimer::singleShot(100, this, [this] { CloseWithModals(); });
 }
@@ -683,7 +686,8 @@ TJobRecord Tfrm_Main::JobRecord(const QString &AOutputPath) const {
   job.VideoFormat = PageControl1->cb_VideoFormat->currentText();
   job.AudioFormat = PageControl1->cb_AudioFormat->currentIndex();
   job.CPUUsage = PageControl1->cb_CPUUsage->currentIndex();
-  job.Threads = PageControl1->cb_Threads->currentText().toInt();
+  job.FilesAtOnce = FilesAtOnce(PageControl1->cb_Threads->currentIndex());
+  job.QueueFile = QueueFile();
   job.Win7 = prg_Win7.get();
   if (FActiveStyle)
     job.DarkText = btn_Convert->FontColor();
@@ -694,7 +698,10 @@ TJobRecord Tfrm_Main::JobRecord(const QString &AOutputPath) const {
 }
 
 void Tfrm_Main::RunJob(bool AAudio, const QString &AOutputPath) {
-  const TJobRecord job = JobRecord(AOutputPath);
+  RunJob(AAudio, JobRecord(AOutputPath));
+}
+
+void Tfrm_Main::RunJob(bool AAudio, const TJobRecord &job) {
   FJobStarted = true;
   const TJobOutcome outcome =
       AAudio ? Tfrm_Audio::Execute(this, job) : Tfrm_Video::Execute(this, job);
@@ -705,6 +712,39 @@ void Tfrm_Main::RunJob(bool AAudio, const QString &AOutputPath) {
   if (outcome.FailedFiles > 0)
     int_ExitCode = 1;
   QTimer::singleShot(0, this, &QWidget::close);
+}
+
+QString Tfrm_Main::QueueFile() const {
+  return QFileInfo(QString::fromStdString(FSettingsFile.Path())).path() +
+         QStringLiteral("/batch.json");
+}
+
+void Tfrm_Main::ResumeBatch(bool AAsk) {
+  const std::optional<TSavedBatch> saved = LoadBatchQueue(QueueFile());
+  const TJobRecord left = saved ? ResumeJob(*saved) : TJobRecord();
+  if (left.Entries.isEmpty()) {
+    QFile::remove(QueueFile());
+    if (!AAsk)
+      EndWithMessage(QStringLiteral("No batch to resume: every file of the last batch was "
+                                    "converted, or none was cut off."));
+    return;
+  }
+  if (AAsk && QMessageBox::question(
+                  this, QStringLiteral("Resume"),
+                  QStringLiteral("The last batch was cut off before its end: %1 of its files "
+                                 "were not converted.\r\rConvert them now?")
+                      .arg(left.Entries.size()),
+                  QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+    QFile::remove(QueueFile());
+    return;
+  }
+  TJobRecord job = JobRecord(left.OutputPath);
+  job.Entries = left.Entries;
+  job.PartialOutputs = left.PartialOutputs;
+  job.Options = left.Options;
+  job.VideoFormat = left.VideoFormat;
+  job.AudioFormat = left.AudioFormat;
+  RunJob(saved->Audio, job);
 }
 
 // ---- list documents and command line --------------------------------------------------------
@@ -780,6 +820,10 @@ QString Tfrm_Main::ChooseSaveDocument() {
 }
 
 void Tfrm_Main::tmr_ParamTimer() {
+  if (CommandLine.Mode == TCommandLine::cmResume) {
+    ResumeBatch(false);
+    return;
+  }
   if (!CommandLine.Active) {
     OpenFiles(CommandLine.Files);
     return;
@@ -840,11 +884,14 @@ void Tfrm_Main::UpdateDataReceived(const QString &AData) {
 }
 
 void Tfrm_Main::EndWithoutFiles() {
-  const QString message =
+  EndWithMessage(
       QStringLiteral("No media file to work on: none of the files given on the command line "
-                     "exists or can be read as media.");
-  std::fputs(qPrintable(message + QLatin1Char('\n')), stderr);
-  WriteCommandLineLog(message + QStringLiteral("\r\n"));
+                     "exists or can be read as media."));
+}
+
+void Tfrm_Main::EndWithMessage(const QString &AMessage) {
+  std::fputs(qPrintable(AMessage + QLatin1Char('\n')), stderr);
+  WriteCommandLineLog(AMessage + QStringLiteral("\r\n"));
   int_ExitCode = 1;
   QTimer::singleShot(0, this, &QWidget::close);
 }
@@ -1128,6 +1175,10 @@ void Tfrm_Main::showEvent(QShowEvent *event) {
     QTimer::singleShot(100, this, [this] { tmr_ParamTimer(); });
   if (!CommandLine.Active && mnu_Update->isChecked())
     QTimer::singleShot(100, this, [this] { tmr_UpdateTimer(); });
+  // A plain start offers to finish a batch that was cut off; no one could answer without a
+  // display.
+  if (!CommandLine.Active && CommandLine.Files.isEmpty() && !bool_Headless)
+    QTimer::singleShot(0, this, [this] { ResumeBatch(true); });
   // After the window has painted, so the warning stands over it.
   if (!FSettingsFile.ReadError().empty())
     QTimer::singleShot(0, this, [this] { WarnUnreadableSettings(); });

@@ -39,12 +39,12 @@ public:
   // Public fields read and written by the other windows.
   std::unique_ptr<TWin7TaskProgressBar> prg_Win7; // created on first show
   QString str_Options;                            // option string of the next job
-  QStringList str_Commands; // the FFmpeg command dialog's drop-down, newest first
-  QString str_AddPath;                            // Add Files dialog: last folder
-  int int_AddView = 0;                            // Add Files dialog: view mode
-  bool bool_Preview = false;                      // video job window: "Preview"
-  TEffects Effects;                               // ef_VFlip ... ef_Degrees, not saved
-  QStringList DroppedFiles;                       // pending paths for AddFiles
+  QStringList str_Commands;  // the FFmpeg command dialog's drop-down, newest first
+  QString str_AddPath;       // Add Files dialog: last folder
+  int int_AddView = 0;       // Add Files dialog: view mode
+  bool bool_Preview = false; // video job window: "Preview"
+  TEffects Effects;          // ef_VFlip ... ef_Degrees, not saved
+  QStringList DroppedFiles;  // pending paths for AddFiles
   // Folder of the help file and the style file (the program's folder).
   QString str_ProgramDir;
   int SortColumn = lcName;
@@ -185,15 +185,25 @@ private:
   void AddWhenNotModal(const QStringList &APaths);
   // Runs a job window; a command line ending in "x" ends the program after a finished job.
   void RunJob(bool AAudio, const QString &AOutputPath);
+  void RunJob(bool AAudio, const TJobRecord &AJob);
+  // Where a running batch keeps its queue: beside the settings file.
+  QString QueueFile() const;
+  // A batch cut off by a crash or the program's end: asks (AAsk) whether to convert the files
+  // it left, and runs them with its option string and output folder. Without AAsk (the
+  // command line's "-r") it runs them at once, or says there is nothing to resume.
+  void ResumeBatch(bool AAsk);
   void RemoveAll();
   // CloseWithModals where AModal refused to close: tried again until it has closed.
   void StopThenClose(QWidget *AModal);
   // Why a command-line job is being stopped ("Stopped by SIGTERM."); empty while it is not.
   QString FStopReason;
-  bool FJobStarted = false; // a job window has been opened
+  bool FJobStarted = false;     // a job window has been opened
+  bool FEndingBySignal = false; // a running job's queue stays for the next start
   // A command-line job ending in "x" with no file to work on: says so on stderr and in
   // log.txt and ends the program with a failure status instead of asking for files.
   void EndWithoutFiles();
+  // AMessage on stderr and in log.txt, then the end of the program with status 1.
+  void EndWithMessage(const QString &AMessage);
   // Reads a list document into DroppedFiles, reporting a failure and folder lines; false when
   // it could not be read.
   bool LoadListDocument(const QString &AName);
