@@ -5,6 +5,7 @@
 
 #include "JobTestSupport.h"
 #include "components/filelist/LocalPath.h"
+#include "jobs/TBatchQueue.h"
 #include "jobs/Tfrm_Video.h"
 #include "shell/ListDocument.h"
 #include "shell/MainThreadDispatcher.h"
@@ -172,6 +173,38 @@ TEST_F(MainWindowJobs, ThePreviewChoiceIsRemembered) {
   QFile file(ini);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_TRUE(file.readAll().contains("\nPreview=0\n"));
+}
+
+// A queue left by a batch that was cut off is offered at the next start: "Yes" converts the
+// files it had not converted, with its option string and output folder; "No" forgets it.
+TEST_F(MainWindowJobs, TheStartOffersToResumeABatchThatWasCutOff) {
+  const QString queue = Config.filePath(QStringLiteral("Sablewick/Quillet/batch.json"));
+  for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+    TSavedBatch saved{false,
+                      QStringLiteral("-c:v mpeg4 -an"),
+                      Out.path() + QLatin1Char('/'),
+                      QStringLiteral("MKV"),
+                      0,
+                      {}};
+    saved.Files = {{Fixture("av.mp4"), Out.filePath(QStringLiteral("av.mkv")), false, false},
+                   {Fixture("av.avi"), QString(), false, true}};
+    ASSERT_TRUE(SaveBatchQueue(queue, saved));
+    TBoxAnswerer answerer(answer);
+    TJobCloser closer;
+    TTestMain form;
+    form.show();
+    ASSERT_TRUE(WaitFor([&] { return !QFileInfo::exists(queue); }));
+    EXPECT_EQ(answerer.Answered, 1);
+    EXPECT_TRUE(answerer.Texts.value(0).contains(QStringLiteral("1 of its files")));
+    if (answer == QMessageBox::Yes) {
+      ASSERT_TRUE(WaitFor([&] { return !closer.Logs.isEmpty(); }));
+      EXPECT_TRUE(closer.Logs.first().contains(QStringLiteral("Parameters -c:v mpeg4 -an")));
+    }
+    // Only the file that was not done is converted.
+    EXPECT_EQ(ProbeFacts(Out.filePath(QStringLiteral("av (2).mkv"))).isEmpty() &&
+                  ProbeFacts(Out.filePath(QStringLiteral("av.mkv"))) == QStringLiteral("mpeg4"),
+              answer == QMessageBox::Yes);
+  }
 }
 
 // Told to end while a job converts (a logout, Ctrl+C): the job is stopped as Stop does, then
@@ -805,6 +838,50 @@ TEST(CommandLine, ASignalStopsTheJobWithItsStatusAndTheLog) {
     EXPECT_FALSE(ProbeFacts(first).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(out.filePath(QStringLiteral("c.avi"))));
   }
+}
+
+// A batch killed mid-way (SIGKILL: nothing of the program runs after it) leaves its queue; "-r"
+// converts what it had not finished, the file it was writing included: that unfinished output is
+// replaced, where an output from before the batch would have been kept (no one to ask). Two
+// files at once, from the saved settings.
+TEST(CommandLine, AKilledBatchIsResumedWithItsUnfinishedOutputReplaced) {
+  QTemporaryDir config, in, out;
+  const QString settings = config.filePath(QStringLiteral("Sablewick/Quillet"));
+  QDir().mkpath(settings);
+  {
+    QFile ini(settings + QStringLiteral("/quillet.ini"));
+    ini.open(QIODevice::WriteOnly);
+    ini.write("[Settings]\nThreads=1\n");
+  }
+  const QString slow = in.filePath(QStringLiteral("slow.mkv"));
+  ASSERT_EQ(MakeClip(slow, {QStringLiteral("testsrc=size=320x240:rate=25:duration=60")}), 0);
+  const QStringList sources{slow, Fixture("av.mp4"), Fixture("audio_first.mkv")};
+  QProcess run;
+  run.setProcessEnvironment(WithoutDisplay(config.path()));
+  run.start(QStringLiteral(QUILLET_PROGRAM),
+            QStringList{QStringLiteral("-v"), out.path()} + sources + QStringList{"x"});
+  const QString first = out.filePath(QStringLiteral("slow.avi"));
+  const QString queue = settings + QStringLiteral("/batch.json");
+  QDeadlineTimer deadline(120000);
+  while (!(QFileInfo::exists(first) && FileText(queue).contains(QStringLiteral("slow.avi"))) &&
+         !deadline.hasExpired() && !run.waitForFinished(10)) {
+  }
+  ASSERT_TRUE(QFileInfo::exists(first));
+  ::kill(pid_t(run.processId()), SIGKILL);
+  ASSERT_TRUE(run.waitForFinished(30000));
+  ASSERT_TRUE(QFileInfo::exists(queue));
+  EXPECT_LT(QFileInfo(first).size(), 1000000) << "killed before the slow file was done";
+  ASSERT_EQ(RunHeadless(config.path(), {QStringLiteral("-r"), QStringLiteral("x")}, 180), 0);
+  EXPECT_NEAR(ProbeDuration(first), 60.0, 0.5);
+  for (const char *name : {"av.avi", "audio_first.avi"})
+    EXPECT_FALSE(ProbeFacts(out.filePath(QString::fromLatin1(name))).isEmpty()) << name;
+  const QString log = ProgramLog();
+  EXPECT_FALSE(log.contains(QStringLiteral("Skipped!"))) << log.toStdString();
+  EXPECT_TRUE(log.contains(slow)) << log.toStdString();
+  EXPECT_FALSE(QFileInfo::exists(queue));
+  // Nothing is left to resume now.
+  EXPECT_EQ(RunHeadless(config.path(), {QStringLiteral("-r"), QStringLiteral("x")}, 60), 1);
+  QFile::remove(ProgramLogFile());
 }
 
 // A reader of stderr that went away is no reason to die: the program ends as it would have,
