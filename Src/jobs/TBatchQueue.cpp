@@ -2,6 +2,7 @@
 
 #include "components/filelist/LocalPath.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
+#include <cerrno>
+#include <csignal>
 
 namespace {
 
@@ -29,7 +32,13 @@ TSavedFile FileOf(const QJsonObject &AObject) {
 } // namespace
 
 TSavedBatch QueueOf(const TJobRecord &AJob, const TBatch &ABatch, bool AAudio) {
-  TSavedBatch saved{AAudio, AJob.Options, AJob.OutputPath, AJob.VideoFormat, AJob.AudioFormat, {}};
+  TSavedBatch saved{AAudio,
+                    QCoreApplication::applicationPid(),
+                    AJob.Options,
+                    AJob.OutputPath,
+                    AJob.VideoFormat,
+                    AJob.AudioFormat,
+                    {}};
   const QList<int> resume = ABatch.Resumable();
   for (int i = 0; i < ABatch.Count(); ++i) {
     const TBatchFile &file = ABatch.File(i);
@@ -45,6 +54,7 @@ bool SaveBatchQueue(const QString &APath, const TSavedBatch &ABatch) {
   for (const TSavedFile &file : ABatch.Files)
     files.append(FileObject(file));
   const QJsonObject root{{QStringLiteral("audio"), ABatch.Audio},
+                         {QStringLiteral("owner"), ABatch.Owner},
                          {QStringLiteral("options"), ABatch.Options},
                          {QStringLiteral("outputPath"), ABatch.OutputPath},
                          {QStringLiteral("videoFormat"), ABatch.VideoFormat},
@@ -67,6 +77,7 @@ std::optional<TSavedBatch> LoadBatchQueue(const QString &APath) {
     return std::nullopt;
   const QJsonObject root = document.object();
   TSavedBatch saved{root.value(QStringLiteral("audio")).toBool(),
+                    root.value(QStringLiteral("owner")).toInteger(),
                     root.value(QStringLiteral("options")).toString(),
                     root.value(QStringLiteral("outputPath")).toString(),
                     root.value(QStringLiteral("videoFormat")).toString(),
@@ -75,6 +86,11 @@ std::optional<TSavedBatch> LoadBatchQueue(const QString &APath) {
   for (const QJsonValue &value : root.value(QStringLiteral("files")).toArray())
     saved.Files.append(FileOf(value.toObject()));
   return saved;
+}
+
+bool OwnerRunning(const TSavedBatch &ABatch) {
+  return ABatch.Owner > 0 && ABatch.Owner != QCoreApplication::applicationPid() &&
+         (::kill(pid_t(ABatch.Owner), 0) == 0 || errno == EPERM);
 }
 
 TJobRecord ResumeJob(const TSavedBatch &ABatch) {

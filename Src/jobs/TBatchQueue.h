@@ -9,6 +9,7 @@
 
 #include <QList>
 #include <QString>
+#include <QtGlobal>
 #include <optional>
 
 struct TSavedFile {
@@ -20,6 +21,7 @@ struct TSavedFile {
 
 struct TSavedBatch {
   bool Audio = false; // an audio extraction job
+  qint64 Owner = 0;   // the process that runs the batch
   QString Options;
   QString OutputPath;
   QString VideoFormat;
@@ -32,6 +34,8 @@ TSavedBatch QueueOf(const TJobRecord &AJob, const TBatch &ABatch, bool AAudio);
 bool SaveBatchQueue(const QString &APath, const TSavedBatch &ABatch);
 // Nothing when there is no queue or it cannot be read.
 std::optional<TSavedBatch> LoadBatchQueue(const QString &APath);
+// The batch's program still runs (another window, or a command-line job): not to be resumed.
+bool OwnerRunning(const TSavedBatch &ABatch);
 // The files to resume (Resume set), as a job: entries, their unfinished outputs, the option
 // string, output folder and format. The caller adds what belongs to this run (look, files at
 // once, priority, queue file).

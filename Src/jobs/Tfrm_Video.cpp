@@ -238,6 +238,7 @@ QWidget *Tfrm_Video::CreateRows() {
     row.lbl_Speed->setMinimumWidth(36);
     row.lbl_Speed->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     row.btn_Skip = new QPushButton(QStringLiteral("Skip"));
+    row.btn_Skip->setAutoDefault(false); // Enter must not stop a file
     const QList<QWidget *> cells{row.lbl_Name, row.prg_File, row.lbl_Percent, row.lbl_Speed,
                                  row.btn_Skip};
     for (int column = 0; column < cells.size(); ++column) {
@@ -537,7 +538,9 @@ void Tfrm_Video::FFEncoderProgress(int ASlot, const TProgressInfo &AInfo) {
     if (FileCount == 1)
       SetTaskbar(percent);
   }
-  lbl_FPS->setText(JobSizeText(AInfo.CurrentSize));
+  // The size written is one file's; with several running, the rows speak for each.
+  if (!ManyAtOnce())
+    lbl_FPS->setText(JobSizeText(AInfo.CurrentSize));
   ShowBatchProgress();
 }
 

@@ -721,6 +721,12 @@ QString Tfrm_Main::QueueFile() const {
 
 void Tfrm_Main::ResumeBatch(bool AAsk) {
   const std::optional<TSavedBatch> saved = LoadBatchQueue(QueueFile());
+  // A batch still running in another process is that process's.
+  if (saved && OwnerRunning(*saved)) {
+    if (!AAsk)
+      EndWithMessage(QStringLiteral("No batch to resume: the last batch is still running."));
+    return;
+  }
   const TJobRecord left = saved ? ResumeJob(*saved) : TJobRecord();
   if (left.Entries.isEmpty()) {
     QFile::remove(QueueFile());

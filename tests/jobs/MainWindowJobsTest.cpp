@@ -179,8 +179,13 @@ TEST_F(MainWindowJobs, ThePreviewChoiceIsRemembered) {
 // files it had not converted, with its option string and output folder; "No" forgets it.
 TEST_F(MainWindowJobs, TheStartOffersToResumeABatchThatWasCutOff) {
   const QString queue = Config.filePath(QStringLiteral("Sablewick/Quillet/batch.json"));
-  for (const QMessageBox::StandardButton answer : {QMessageBox::No, QMessageBox::Yes}) {
+  QProcess owner; // a batch whose program still runs is not offered
+  owner.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+  ASSERT_TRUE(owner.waitForStarted());
+  for (const QMessageBox::StandardButton answer :
+       {QMessageBox::Ignore, QMessageBox::No, QMessageBox::Yes}) {
     TSavedBatch saved{false,
+                      0,
                       QStringLiteral("-c:v mpeg4 -an"),
                       Out.path() + QLatin1Char('/'),
                       QStringLiteral("MKV"),
@@ -188,11 +193,20 @@ TEST_F(MainWindowJobs, TheStartOffersToResumeABatchThatWasCutOff) {
                       {}};
     saved.Files = {{Fixture("av.mp4"), Out.filePath(QStringLiteral("av.mkv")), false, false},
                    {Fixture("av.avi"), QString(), false, true}};
+    if (answer == QMessageBox::Ignore)
+      saved.Owner = owner.processId();
     ASSERT_TRUE(SaveBatchQueue(queue, saved));
     TBoxAnswerer answerer(answer);
     TJobCloser closer;
     TTestMain form;
     form.show();
+    if (answer == QMessageBox::Ignore) {
+      for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+      EXPECT_EQ(answerer.Answered, 0);
+      EXPECT_TRUE(QFileInfo::exists(queue));
+      continue;
+    }
     ASSERT_TRUE(WaitFor([&] { return !QFileInfo::exists(queue); }));
     EXPECT_EQ(answerer.Answered, 1);
     EXPECT_TRUE(answerer.Texts.value(0).contains(QStringLiteral("1 of its files")));
@@ -205,6 +219,8 @@ TEST_F(MainWindowJobs, TheStartOffersToResumeABatchThatWasCutOff) {
                   ProbeFacts(Out.filePath(QStringLiteral("av.mkv"))) == QStringLiteral("mpeg4"),
               answer == QMessageBox::Yes);
   }
+  owner.kill();
+  owner.waitForFinished();
 }
 
 // Told to end while a job converts (a logout, Ctrl+C): the job is stopped as Stop does, then
