@@ -614,7 +614,9 @@ void Tfrm_Video::StopRunning(const QString &AEnd) {
   lbl_Summary->setText(summary);
   lbl_RemainingValue->setText(QStringLiteral("00:00:00"));
   btn_OpenFolder->setVisible(!OutputFolder().isEmpty());
-  btn_RetryFailed->setVisible(FailedFiles() > 0 && !FJob.SaveLogAndQuit);
+  // After Stop the files never started would run too: only a batch that went to its end offers
+  // its failed files again.
+  btn_RetryFailed->setVisible(FailedFiles() > 0 && !FBatch.Stopping() && !FJob.SaveLogAndQuit);
   btn_Close->setEnabled(true);
   // Someone working in another window learns of the end from the desktop.
   if (!FJob.Headless && !isActiveWindow())

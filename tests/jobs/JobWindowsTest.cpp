@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QDBusConnection>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
@@ -492,6 +493,53 @@ TEST_F(JobWindows, SixFilesThreeAtOnce) {
   EXPECT_TRUE(log.endsWith(QStringLiteral("6 converted, 0 failed, 0 skipped, 0 stopped\nDone.")));
   EXPECT_EQ(window.prg_Batch->value(), 100);
   EXPECT_TRUE(window.btn_RetryFailed->isHidden());
+}
+
+// With several files at once the overwrite questions come one at a time: a file ending while a
+// question is open starts no other file (nor its question) until the answer.
+TEST_F(JobWindows, OverwriteQuestionsComeOneAtATime) {
+  QTemporaryDir sources;
+  QList<TFileEntry> entries;
+  for (const char *name : {"a.mp4", "b.mp4", "c.mp4"}) {
+    const QString source = sources.filePath(QString::fromLatin1(name));
+    QFile::copy(Fixture("av.mp4"), source);
+    entries << EntryFor(source);
+  }
+  for (const char *name : {"b.mkv", "c.mkv"}) {
+    QFile file(Out.filePath(QString::fromLatin1(name)));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("old") == 3);
+  }
+  TJobRecord job = VideoJob(entries, QStringLiteral("-c:v mpeg4 -an"), QStringLiteral("MKV"));
+  job.FilesAtOnce = 2;
+  Tfrm_Video window(nullptr, job);
+  QStringList asked;
+  int mostOpen = 0;
+  QElapsedTimer sinceFirstEnded;
+  QTimer poll;
+  // Answers a while after the first file has ended (longer than the job's 100 ms step to the
+  // next file), so that its end falls well inside the question.
+  poll.callOnTimeout([&] {
+    QList<QMessageBox *> open;
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
+        open << box;
+    mostOpen = std::max<int>(mostOpen, open.size());
+    if (!sinceFirstEnded.isValid() && window.Batch().File(0).State == TFileState::Done)
+      sinceFirstEnded.start();
+    if (!open.isEmpty() && sinceFirstEnded.isValid() && sinceFirstEnded.elapsed() > 400) {
+      asked << open.first()->text();
+      open.first()->button(QMessageBox::Yes)->click();
+    }
+  });
+  poll.start(20);
+  RunToEnd(window);
+  EXPECT_EQ(mostOpen, 1);
+  ASSERT_EQ(asked.size(), 2);
+  EXPECT_TRUE(asked[0].contains(QStringLiteral("\"b.mkv\"")));
+  EXPECT_TRUE(asked[1].contains(QStringLiteral("\"c.mkv\"")));
+  EXPECT_EQ(window.ConvertedFiles(), 3);
+  for (const char *name : {"a.mkv", "b.mkv", "c.mkv"})
+    EXPECT_EQ(ProbeFacts(Out.filePath(QString::fromLatin1(name))), QStringLiteral("mpeg4")) << name;
 }
 
 // Skip on a row stops that file only: the others are converted and the batch ends as done.
