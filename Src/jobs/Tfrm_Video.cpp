@@ -176,6 +176,10 @@ void Tfrm_Video::CreateControls() {
   log_Main->setFrameShape(QFrame::NoFrame);
   log_Main->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   log_Main->setContentsMargins(4, 0, 4, 0);
+  // The newest line stays in view also when the log's height changes (rows come and go).
+  QScrollBar *scroll = log_Main->verticalScrollBar();
+  connect(scroll, &QScrollBar::rangeChanged, this,
+          [scroll](int, int AMax) { scroll->setValue(AMax); });
 
   btn_Pause = new QPushButton(QStringLiteral("Pause"));
   btn_Stop = new QPushButton(QStringLiteral("Stop"));
