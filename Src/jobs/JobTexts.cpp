@@ -98,11 +98,11 @@ QString CommandLineLogFile() {
   return state + QStringLiteral("/quillet/log.txt");
 }
 
-void WriteCommandLineLog(const QString &AText) {
+void WriteCommandLineLog(const QString &AText, bool AAppend) {
   const QString name = CommandLineLogFile();
   QDir().mkpath(QFileInfo(name).path());
   QFile file(name);
-  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+  if (file.open(QIODevice::WriteOnly | (AAppend ? QIODevice::Append : QIODevice::Truncate)))
     file.write(AText.toUtf8());
 }
 

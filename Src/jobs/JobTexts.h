@@ -40,8 +40,9 @@ QString StoppedFilesText(const QList<int> &AStopped, const QList<int> &ANotConve
 // ~/.local/state; an installed program's folder is read-only).
 QString CommandLineLogFile();
 
-// Replaces the command-line log with AText; a folder that cannot be written is left alone.
-void WriteCommandLineLog(const QString &AText);
+// Replaces the command-line log with AText (AAppend: adds AText at its end); a folder that
+// cannot be written is left alone.
+void WriteCommandLineLog(const QString &AText, bool AAppend = false);
 
 // The end of a batch: "2 converted, 1 failed, 0 skipped, 1 stopped".
 QString BatchSummaryText(int AConverted, int AFailed, int ASkipped, int AStopped);

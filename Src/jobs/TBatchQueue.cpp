@@ -3,6 +3,7 @@
 #include "components/filelist/LocalPath.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -29,16 +30,45 @@ TSavedFile FileOf(const QJsonObject &AObject) {
           AObject.value(QStringLiteral("resume")).toBool()};
 }
 
+// Field 22 of /proc/PID/stat: when the process started, in clock ticks after boot; 0 when
+// unknown. The fields are counted after the command name, which may hold spaces.
+qint64 ProcessStart(qint64 APid) {
+  QFile stat(QStringLiteral("/proc/%1/stat").arg(APid));
+  if (!stat.open(QIODevice::ReadOnly))
+    return 0;
+  const QByteArray text = stat.read(4096);
+  const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+  return fields.size() > 19 ? fields[19].toLongLong() : 0;
+}
+
 } // namespace
 
+QString NewQueueFile(const QString &AFolder) {
+  return AFolder + QStringLiteral("/batch-%1-%2.json")
+                       .arg(QCoreApplication::applicationPid())
+                       .arg(QDateTime::currentMSecsSinceEpoch());
+}
+
+QStringList QueueFiles(const QString &AFolder) {
+  QStringList files;
+  const QDir folder(AFolder);
+  // System: a FIFO or device under such a name is named as unreadable rather than passed over.
+  for (const QString &name :
+       folder.entryList({QStringLiteral("batch.json"), QStringLiteral("batch-*.json")},
+                        QDir::Files | QDir::System | QDir::Hidden, QDir::Name))
+    files << folder.filePath(name);
+  return files;
+}
+
+TSavedBatch Claimed(TSavedBatch ABatch) {
+  ABatch.Owner = QCoreApplication::applicationPid();
+  ABatch.OwnerStart = ProcessStart(ABatch.Owner);
+  return ABatch;
+}
+
 TSavedBatch QueueOf(const TJobRecord &AJob, const TBatch &ABatch, bool AAudio) {
-  TSavedBatch saved{AAudio,
-                    QCoreApplication::applicationPid(),
-                    AJob.Options,
-                    AJob.OutputPath,
-                    AJob.VideoFormat,
-                    AJob.AudioFormat,
-                    {}};
+  TSavedBatch saved = Claimed(
+      {AAudio, 0, AJob.Options, AJob.OutputPath, AJob.VideoFormat, AJob.AudioFormat, {}, 0});
   const QList<int> resume = ABatch.Resumable();
   for (int i = 0; i < ABatch.Count(); ++i) {
     const TBatchFile &file = ABatch.File(i);
@@ -55,6 +85,7 @@ bool SaveBatchQueue(const QString &APath, const TSavedBatch &ABatch) {
     files.append(FileObject(file));
   const QJsonObject root{{QStringLiteral("audio"), ABatch.Audio},
                          {QStringLiteral("owner"), ABatch.Owner},
+                         {QStringLiteral("ownerStart"), ABatch.OwnerStart},
                          {QStringLiteral("options"), ABatch.Options},
                          {QStringLiteral("outputPath"), ABatch.OutputPath},
                          {QStringLiteral("videoFormat"), ABatch.VideoFormat},
@@ -68,11 +99,8 @@ bool SaveBatchQueue(const QString &APath, const TSavedBatch &ABatch) {
   return file.commit();
 }
 
-std::optional<TSavedBatch> LoadBatchQueue(const QString &APath) {
-  QFile file(APath);
-  if (!file.open(QIODevice::ReadOnly))
-    return std::nullopt;
-  const QJsonDocument document = QJsonDocument::fromJson(file.readAll());
+std::optional<TSavedBatch> ParseBatchQueue(const QByteArray &AText) {
+  const QJsonDocument document = QJsonDocument::fromJson(AText);
   if (!document.isObject())
     return std::nullopt;
   const QJsonObject root = document.object();
@@ -82,15 +110,20 @@ std::optional<TSavedBatch> LoadBatchQueue(const QString &APath) {
                     root.value(QStringLiteral("outputPath")).toString(),
                     root.value(QStringLiteral("videoFormat")).toString(),
                     root.value(QStringLiteral("audioFormat")).toInt(),
-                    {}};
+                    {},
+                    root.value(QStringLiteral("ownerStart")).toInteger()};
   for (const QJsonValue &value : root.value(QStringLiteral("files")).toArray())
     saved.Files.append(FileOf(value.toObject()));
   return saved;
 }
 
 bool OwnerRunning(const TSavedBatch &ABatch) {
-  return ABatch.Owner > 0 && ABatch.Owner != QCoreApplication::applicationPid() &&
-         (::kill(pid_t(ABatch.Owner), 0) == 0 || errno == EPERM);
+  if (ABatch.Owner <= 0 || ABatch.Owner == QCoreApplication::applicationPid() ||
+      (::kill(pid_t(ABatch.Owner), 0) != 0 && errno != EPERM))
+    return false;
+  // Unknown on either side: the process of that id is taken for the owner.
+  const qint64 start = ProcessStart(ABatch.Owner);
+  return ABatch.OwnerStart == 0 || start == 0 || start == ABatch.OwnerStart;
 }
 
 TJobRecord ResumeJob(const TSavedBatch &ABatch) {

@@ -29,7 +29,8 @@ struct TJobRecord {
   TWin7TaskProgressBar *Win7 = nullptr;
   std::optional<QColor> DarkText; // set while the dark look is on: its plain text colour
   bool SaveLogAndQuit = false;    // command line ending in "x"
-  bool Preview = false;           // video job: show (and play) what the running task converts
+  bool AppendLog = false; // "x" after an earlier job of the same run: its log goes after that one's
+  bool Preview = false;   // video job: show (and play) what the running task converts
   // No display to ask on: an existing output is kept, as when the user answers No.
   bool Headless = false;
 };

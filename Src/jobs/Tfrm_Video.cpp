@@ -652,7 +652,9 @@ void Tfrm_Video::FinishJob() {
 }
 
 void Tfrm_Video::SaveLog() {
-  WriteCommandLineLog(log_Main->toPlainText());
+  // A blank line between the logs of one run's jobs.
+  const QString gap = FJob.AppendLog ? QStringLiteral("\n\n") : QString();
+  WriteCommandLineLog(gap + log_Main->toPlainText(), FJob.AppendLog);
 }
 
 // The queue of a batch the user stopped goes with the batch; one the program's end stopped

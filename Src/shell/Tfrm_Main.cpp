@@ -13,6 +13,7 @@
 #include "shell/DefaultApp.h"
 #include "shell/ListDocument.h"
 #include "shell/OutputFolder.h"
+#include "shell/SavedQueues.h"
 #include "shell/TFileListItem.h"
 #include "shell/TGlassButton.h"
 #include "shell/TSettingsPanel.h"
@@ -685,16 +686,20 @@ TJobRecord Tfrm_Main::JobRecord(const QString &AOutputPath) const {
   job.OutputPath = AOutputPath;
   job.VideoFormat = PageControl1->cb_VideoFormat->currentText();
   job.AudioFormat = PageControl1->cb_AudioFormat->currentIndex();
-  job.CPUUsage = PageControl1->cb_CPUUsage->currentIndex();
-  job.FilesAtOnce = FilesAtOnce(PageControl1->cb_Threads->currentIndex());
-  job.QueueFile = QueueFile();
-  job.Win7 = prg_Win7.get();
-  if (FActiveStyle)
-    job.DarkText = btn_Convert->FontColor();
-  job.SaveLogAndQuit = CommandLine.SaveLogAndQuit;
-  job.Preview = bool_Preview;
-  job.Headless = bool_Headless;
+  job.QueueFile = NewQueueFile(QueueFolder());
+  AddRunSettings(job);
   return job;
+}
+
+void Tfrm_Main::AddRunSettings(TJobRecord &AJob) const {
+  AJob.CPUUsage = PageControl1->cb_CPUUsage->currentIndex();
+  AJob.FilesAtOnce = FilesAtOnce(PageControl1->cb_Threads->currentIndex());
+  AJob.Win7 = prg_Win7.get();
+  if (FActiveStyle)
+    AJob.DarkText = btn_Convert->FontColor();
+  AJob.SaveLogAndQuit = CommandLine.SaveLogAndQuit;
+  AJob.Preview = bool_Preview;
+  AJob.Headless = bool_Headless;
 }
 
 void Tfrm_Main::RunJob(bool AAudio, const QString &AOutputPath) {
@@ -702,55 +707,68 @@ void Tfrm_Main::RunJob(bool AAudio, const QString &AOutputPath) {
 }
 
 void Tfrm_Main::RunJob(bool AAudio, const TJobRecord &job) {
+  if (ExecuteJob(AAudio, job).Completed && job.SaveLogAndQuit)
+    QTimer::singleShot(0, this, &QWidget::close);
+}
+
+TJobOutcome Tfrm_Main::ExecuteJob(bool AAudio, const TJobRecord &job) {
   FJobStarted = true;
   const TJobOutcome outcome =
       AAudio ? Tfrm_Audio::Execute(this, job) : Tfrm_Video::Execute(this, job);
   bool_Preview = outcome.Preview;
-  if (!outcome.Completed || !job.SaveLogAndQuit)
-    return;
   // A script can tell from the exit status that a file of the job failed.
-  if (outcome.FailedFiles > 0)
+  if (outcome.Completed && job.SaveLogAndQuit && outcome.FailedFiles > 0)
     int_ExitCode = 1;
-  QTimer::singleShot(0, this, &QWidget::close);
+  return outcome;
 }
 
-QString Tfrm_Main::QueueFile() const {
-  return QFileInfo(QString::fromStdString(FSettingsFile.Path())).path() +
-         QStringLiteral("/batch.json");
+QString Tfrm_Main::QueueFolder() const {
+  return QFileInfo(QString::fromStdString(FSettingsFile.Path())).path();
 }
 
 void Tfrm_Main::ResumeBatch(bool AAsk) {
-  const std::optional<TSavedBatch> saved = LoadBatchQueue(QueueFile());
-  // A batch still running in another process is that process's.
-  if (saved && OwnerRunning(*saved)) {
+  const TSavedQueues found = FindSavedQueues(QueueFolder());
+  for (const QString &path : found.Done)
+    QFile::remove(path);
+  if (!found.Unreadable.isEmpty())
+    Report(QMessageBox::Warning, UnreadableQueuesText(found.Unreadable));
+  if (found.Left.isEmpty()) {
     if (!AAsk)
-      EndWithMessage(QStringLiteral("No batch to resume: the last batch is still running."));
+      EndWithMessage(found.Running > 0
+                         ? QStringLiteral("No batch to resume: the last batch is still running.")
+                         : QStringLiteral("No batch to resume: every file of the last batch was "
+                                          "converted, or none was cut off."));
     return;
   }
-  const TJobRecord left = saved ? ResumeJob(*saved) : TJobRecord();
-  if (left.Entries.isEmpty()) {
-    QFile::remove(QueueFile());
-    if (!AAsk)
-      EndWithMessage(QStringLiteral("No batch to resume: every file of the last batch was "
-                                    "converted, or none was cut off."));
+  if (AAsk && QMessageBox::question(this, QStringLiteral("Resume"), ResumeQuestionText(found.Left),
+                                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+    for (const TSavedQueue &queue : found.Left)
+      QFile::remove(queue.Path);
     return;
   }
-  if (AAsk && QMessageBox::question(
-                  this, QStringLiteral("Resume"),
-                  QStringLiteral("The last batch was cut off before its end: %1 of its files "
-                                 "were not converted.\r\rConvert them now?")
-                      .arg(left.Entries.size()),
-                  QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
-    QFile::remove(QueueFile());
-    return;
+  RunQueues(found.Left);
+}
+
+void Tfrm_Main::RunQueues(const QList<TSavedQueue> &AQueues) {
+  // Taken over first, so that a start while the first one runs does not offer the others.
+  for (const TSavedQueue &queue : AQueues)
+    SaveBatchQueue(queue.Path, Claimed(queue.Batch));
+  for (int i = 0; i < AQueues.size(); ++i) {
+    TJobRecord job = ResumedJob(AQueues[i]);
+    job.AppendLog = i > 0;
+    // A stopped batch stops the run: the queues not started stay for the next start.
+    if (!ExecuteJob(AQueues[i].Batch.Audio, job).Completed || FEndingBySignal)
+      return;
   }
-  TJobRecord job = JobRecord(left.OutputPath);
-  job.Entries = left.Entries;
-  job.PartialOutputs = left.PartialOutputs;
-  job.Options = left.Options;
-  job.VideoFormat = left.VideoFormat;
-  job.AudioFormat = left.AudioFormat;
-  RunJob(saved->Audio, job);
+  if (CommandLine.SaveLogAndQuit)
+    QTimer::singleShot(0, this, &QWidget::close);
+}
+
+TJobRecord Tfrm_Main::ResumedJob(const TSavedQueue &AQueue) const {
+  TJobRecord job = ResumeJob(AQueue.Batch);
+  job.QueueFile = AQueue.Path;
+  AddRunSettings(job);
+  return job;
 }
 
 // ---- list documents and command line --------------------------------------------------------

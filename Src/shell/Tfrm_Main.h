@@ -7,6 +7,7 @@
 #include "jobs/TJobRecord.h"
 #include "jobs/taskbar/TWin7TaskProgressBar.h"
 #include "shell/CommandLine.h"
+#include "shell/SavedQueues.h"
 #include "shell/TStyleFile.h"
 #include "shell/settings/TConversionSettings.h"
 #include "shell/settings/TSettingsFile.h"
@@ -125,6 +126,9 @@ public:
   void UpdateDataReceived(const QString &AData);
   // What a job window takes from this window when it starts.
   TJobRecord JobRecord(const QString &AOutputPath) const;
+  // What a job takes from this run rather than from its list: CPU usage, files at once, look,
+  // preview, the command line's "x" and the lack of a display.
+  void AddRunSettings(TJobRecord &AJob) const;
   void btn_AddClick();
   void btn_PasteClick();
   void btn_PlayClick();       // Preview
@@ -186,12 +190,21 @@ private:
   // Runs a job window; a command line ending in "x" ends the program after a finished job.
   void RunJob(bool AAudio, const QString &AOutputPath);
   void RunJob(bool AAudio, const TJobRecord &AJob);
-  // Where a running batch keeps its queue: beside the settings file.
-  QString QueueFile() const;
-  // A batch cut off by a crash or the program's end: asks (AAsk) whether to convert the files
-  // it left, and runs them with its option string and output folder. Without AAsk (the
-  // command line's "-r") it runs them at once, or says there is nothing to resume.
+  // Runs a job window and takes what it hands back (a failed file sets the exit status of a
+  // command line ending in "x").
+  TJobOutcome ExecuteJob(bool AAudio, const TJobRecord &AJob);
+  // Where the running batches keep their queues, one file each: beside the settings file.
+  QString QueueFolder() const;
+  // Batches cut off by a crash or the program's end: asks (AAsk) whether to convert the files
+  // they left, and runs them one batch after the other, each with its option string and output
+  // folder. Without AAsk (the command line's "-r") it runs them at once, or says there is
+  // nothing to resume. Queue files that cannot be read are named and left alone.
   void ResumeBatch(bool AAsk);
+  // Takes AQueues over and runs a job for each in turn, until one is stopped; a command line
+  // ending in "x" then ends the program.
+  void RunQueues(const QList<TSavedQueue> &AQueues);
+  // The job that converts what AQueue left, saving its queue back into AQueue's file.
+  TJobRecord ResumedJob(const TSavedQueue &AQueue) const;
   void RemoveAll();
   // CloseWithModals where AModal refused to close: tried again until it has closed.
   void StopThenClose(QWidget *AModal);

@@ -7,6 +7,10 @@
 #include "jobs/TBatch.h"
 #include "jobs/TBatchQueue.h"
 
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <algorithm>
@@ -228,12 +232,17 @@ TEST(Batch, EveryStateChangeIsReported) {
   EXPECT_EQ(changes, 4);
 }
 
+std::optional<TSavedBatch> Load(const QString &APath) {
+  QFile file(APath);
+  return ParseBatchQueue(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+}
+
 // The saved queue reads back as the job to resume: only the files not converted, each stopped
 // or cut-off one with its unfinished output; a queue that is not there or not JSON is none.
 TEST(BatchQueue, SavedQueueReadsBackAsTheJobToResume) {
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("batch.json"));
-  EXPECT_FALSE(LoadBatchQueue(path));
+  EXPECT_FALSE(Load(path));
   TBatch batch(Sources(4), 2, NoFile);
   StartAll(batch);
   batch.Ended(0, TFileState::Done);
@@ -243,7 +252,7 @@ TEST(BatchQueue, SavedQueueReadsBackAsTheJobToResume) {
   job.OutputPath = QStringLiteral("/out/");
   job.VideoFormat = QStringLiteral("MKV");
   ASSERT_TRUE(SaveBatchQueue(path, QueueOf(job, batch, false)));
-  const std::optional<TSavedBatch> saved = LoadBatchQueue(path);
+  const std::optional<TSavedBatch> saved = Load(path);
   ASSERT_TRUE(saved);
   EXPECT_FALSE(saved->Audio);
   const TJobRecord resumed = ResumeJob(*saved);
@@ -260,7 +269,59 @@ TEST(BatchQueue, SavedQueueReadsBackAsTheJobToResume) {
   junk.open(QIODevice::WriteOnly);
   junk.write("{\"files\": [");
   junk.close();
-  EXPECT_FALSE(LoadBatchQueue(path));
+  EXPECT_FALSE(Load(path));
+}
+
+// A queue is its running program's only while a process of that id runs and, where both are
+// known, started when the owner did: an id given to another process later (after a reboot)
+// does not keep a queue from being offered; this process's own id is an earlier run's.
+TEST(BatchQueue, TheOwnerRunsOnlyAsTheProcessThatSavedTheQueue) {
+  QProcess running;
+  running.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+  ASSERT_TRUE(running.waitForStarted());
+  QProcess gone;
+  gone.start(QStringLiteral("true"));
+  ASSERT_TRUE(gone.waitForFinished());
+  const struct {
+    qint64 Owner;
+    qint64 OwnerStart;
+    bool Running;
+  } cases[] = {
+      {running.processId(), 0, true}, // start unknown: the id decides
+      {running.processId(), 1, false},
+      {gone.processId(), 0, false},
+      {QCoreApplication::applicationPid(), 0, false},
+      {0, 0, false},
+  };
+  for (const auto &c : cases) {
+    TSavedBatch saved;
+    saved.Owner = c.Owner;
+    saved.OwnerStart = c.OwnerStart;
+    EXPECT_EQ(OwnerRunning(saved), c.Running) << c.Owner << " " << c.OwnerStart;
+  }
+  // A queue this process saves (or takes over) names it with its start.
+  const TSavedBatch claimed = Claimed({});
+  EXPECT_EQ(claimed.Owner, QCoreApplication::applicationPid());
+  EXPECT_GT(claimed.OwnerStart, 0);
+  running.kill();
+  running.waitForFinished();
+}
+
+// Each job has a queue file of its own; the folder's queues are every job's and the old
+// shared file, nothing else.
+TEST(BatchQueue, QueueFilesAreEveryJobsAndTheOldSharedOne) {
+  QTemporaryDir dir;
+  const QString mine = NewQueueFile(dir.path());
+  EXPECT_TRUE(QFileInfo(mine).fileName().startsWith(
+      QStringLiteral("batch-%1-").arg(QCoreApplication::applicationPid())));
+  for (const QString &name : {mine, dir.filePath(QStringLiteral("batch.json")),
+                              dir.filePath(QStringLiteral("quillet.ini")),
+                              dir.filePath(QStringLiteral("batch-1-1.json.tmp"))}) {
+    QFile file(name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  }
+  EXPECT_EQ(QueueFiles(dir.path()),
+            (QStringList{mine, dir.filePath(QStringLiteral("batch.json"))}));
 }
 
 } // namespace
