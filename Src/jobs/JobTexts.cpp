@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 #include <cmath>
 
 QString ClockText(int64_t seconds) {
@@ -51,6 +52,41 @@ QString StoppedJobText(int ACurrent, int ACount) {
   return text + QLatin1Char('.');
 }
 
+namespace {
+
+// "#2", "#2 and #3", "#2, #3 and #5" (numbers from 1).
+QString FileNumbers(const QList<int> &AFiles) {
+  QStringList numbers;
+  for (const int file : AFiles)
+    numbers << QStringLiteral("#%1").arg(file + 1);
+  const QString last = numbers.takeLast();
+  return numbers.isEmpty() ? last
+                           : numbers.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+}
+
+// "file #2 was", "files #2 and #3 of 6 were" (AOf: the batch's count, or 0).
+QString FilesWere(const QList<int> &AFiles, int AOf) {
+  QString text = (AFiles.size() == 1 ? QStringLiteral("file ") : QStringLiteral("files ")) +
+                 FileNumbers(AFiles);
+  if (AOf > 0)
+    text += QStringLiteral(" of %1").arg(AOf);
+  return text + (AFiles.size() == 1 ? QStringLiteral(" was") : QStringLiteral(" were"));
+}
+
+} // namespace
+
+QString StoppedFilesText(const QList<int> &AStopped, const QList<int> &ANotConverted, int ACount) {
+  QStringList parts;
+  if (!AStopped.isEmpty())
+    parts << FilesWere(AStopped, ACount) + QStringLiteral(" stopped");
+  if (!ANotConverted.isEmpty())
+    parts << FilesWere(ANotConverted, 0) + QStringLiteral(" not converted");
+  QString text = parts.join(QStringLiteral("; "));
+  if (!text.isEmpty())
+    text[0] = text[0].toUpper();
+  return text + QLatin1Char('.');
+}
+
 QString CommandLineLogFile() {
   const QString programDir = QCoreApplication::applicationDirPath();
   if (QFileInfo(programDir).isWritable())
@@ -62,11 +98,11 @@ QString CommandLineLogFile() {
   return state + QStringLiteral("/quillet/log.txt");
 }
 
-void WriteCommandLineLog(const QString &AText) {
+void WriteCommandLineLog(const QString &AText, bool AAppend) {
   const QString name = CommandLineLogFile();
   QDir().mkpath(QFileInfo(name).path());
   QFile file(name);
-  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+  if (file.open(QIODevice::WriteOnly | (AAppend ? QIODevice::Append : QIODevice::Truncate)))
     file.write(AText.toUtf8());
 }
 

@@ -2,6 +2,7 @@
 // alone.
 #pragma once
 
+#include <QList>
 #include <QLocale>
 #include <QString>
 #include <cstdint>
@@ -29,13 +30,19 @@ QString RemainingText(int64_t current, int64_t total, int fileSeconds);
 // was stopped; files #3 to #6 were not converted."
 QString StoppedJobText(int ACurrent, int ACount);
 
+// The same for a job that ran several files at once: the files (from 0) that were running and
+// those never started, of ACount: "Files #2 and #3 of 6 were stopped; files #4, #5 and #6 were
+// not converted."
+QString StoppedFilesText(const QList<int> &AStopped, const QList<int> &ANotConverted, int ACount);
+
 // The log of a command-line run ending in "x": "log.txt" in the program's folder when that
 // folder is writable (the build tree), else $XDG_STATE_HOME/quillet/log.txt (default
 // ~/.local/state; an installed program's folder is read-only).
 QString CommandLineLogFile();
 
-// Replaces the command-line log with AText; a folder that cannot be written is left alone.
-void WriteCommandLineLog(const QString &AText);
+// Replaces the command-line log with AText (AAppend: adds AText at its end); a folder that
+// cannot be written is left alone.
+void WriteCommandLineLog(const QString &AText, bool AAppend = false);
 
 // The end of a batch: "2 converted, 1 failed, 0 skipped, 1 stopped".
 QString BatchSummaryText(int AConverted, int AFailed, int ASkipped, int AStopped);

@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class TWin7TaskProgressBar;
@@ -18,11 +19,18 @@ struct TJobRecord {
   QString VideoFormat; // container name of the video job ("MP4")
   int AudioFormat = 0; // audio job: item index of the audio format choice
   int CPUUsage = 2;    // 0 idle, 1 low, 2 normal, 3 high
-  int Threads = 1;     // thread count handed to Start
+  int FilesAtOnce = 1; // files converted at the same time
+  // Where the batch's queue is saved on every change (empty: not saved), for a resume after
+  // the program was cut off.
+  QString QueueFile;
+  // By entry: the unfinished output an earlier run of this batch left (empty: none); it is
+  // written again without the overwrite question.
+  QStringList PartialOutputs;
   TWin7TaskProgressBar *Win7 = nullptr;
   std::optional<QColor> DarkText; // set while the dark look is on: its plain text colour
   bool SaveLogAndQuit = false;    // command line ending in "x"
-  bool Preview = false;           // video job: show (and play) what the running task converts
+  bool AppendLog = false; // "x" after an earlier job of the same run: its log goes after that one's
+  bool Preview = false;   // video job: show (and play) what the running task converts
   // No display to ask on: an existing output is kept, as when the user answers No.
   bool Headless = false;
 };

@@ -32,12 +32,12 @@ QString Tfrm_Audio::OutputExtension() const {
   return AudioExtension(FJob.AudioFormat);
 }
 
-void Tfrm_Audio::SourceLoaded(TFFDecoder &ADecoder) {
-  FSourceDuration = ADecoder.FileStreamInfo().Duration;
+void Tfrm_Audio::SourceLoaded(TFFDecoder &ADecoder, int AFile) {
+  FSourceDurations[AFile] = ADecoder.FileStreamInfo().Duration;
 }
 
-int64_t Tfrm_Audio::ProgressTotalOf(const TProgressInfo &) const {
-  return FSourceDuration;
+int64_t Tfrm_Audio::ProgressTotalOf(const TProgressInfo &, int AFile) const {
+  return FSourceDurations.value(AFile, -1);
 }
 
 void Tfrm_Audio::FinishCancelled() {

@@ -5,6 +5,8 @@
 
 #include "jobs/Tfrm_Video.h"
 
+#include <QHash>
+
 class Tfrm_Audio : public Tfrm_Video {
   Q_OBJECT
 public:
@@ -17,10 +19,11 @@ public:
 
 protected:
   QString OutputExtension() const override;
-  void SourceLoaded(TFFDecoder &ADecoder) override;
-  int64_t ProgressTotalOf(const TProgressInfo &AInfo) const override;
+  void SourceLoaded(TFFDecoder &ADecoder, int AFile) override;
+  int64_t ProgressTotalOf(const TProgressInfo &AInfo, int AFile) const override;
   void FinishCancelled() override;
+  bool IsAudioJob() const override { return true; }
 
 private:
-  int64_t FSourceDuration = -1;
+  QHash<int, int64_t> FSourceDurations; // by file, as the decoder told (-1: unknown)
 };

@@ -4,6 +4,7 @@
 #include "components/filelist/LocalPath.h"
 #include "jobs/DesktopNotification.h"
 #include "jobs/JobTexts.h"
+#include "jobs/TBatchQueue.h"
 #include "jobs/taskbar/TWin7TaskProgressBar.h"
 #include "media/TFFDecoder.h"
 
@@ -12,6 +13,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QFile>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -53,27 +55,70 @@ QString FolderOf(const QString &APath) {
   return APath.left(APath.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
+QStringList SourcesOf(const TJobRecord &AJob) {
+  QStringList sources;
+  for (const TFileEntry &entry : AJob.Entries)
+    sources << entry.SubItems[siSource];
+  return sources;
+}
+
+TOverwriteAnswer AnswerOf(QMessageBox::StandardButton AButton) {
+  switch (AButton) {
+  case QMessageBox::Yes:
+    return TOverwriteAnswer::Yes;
+  case QMessageBox::YesToAll:
+    return TOverwriteAnswer::YesToAll;
+  case QMessageBox::NoToAll:
+    return TOverwriteAnswer::NoToAll;
+  default:
+    return TOverwriteAnswer::No;
+  }
+}
+
+// Output written per second of work: "2.4x".
+QString SpeedText(int64_t AConverted, int ASeconds) {
+  if (ASeconds <= 0 || AConverted <= 0)
+    return QString();
+  return QStringLiteral("%1x").arg(double(AConverted) / 1e6 / ASeconds, 0, 'f', 1);
+}
+
 } // namespace
 
 Tfrm_Video::Tfrm_Video(QWidget *AOwner, TJobRecord AJob)
-    : QDialog(AOwner), FJob(std::move(AJob)), FFDecoder(std::make_unique<TFFDecoder>()),
-      FFEncoder(std::make_unique<TFFEncoder>()), FOutputs(LocalPathExists) {
+    : QDialog(AOwner), FJob(std::move(AJob)),
+      FBatch(SourcesOf(FJob), FJob.FilesAtOnce, LocalPathExists),
+      FFDecoder(std::make_unique<TFFDecoder>()) {
   setWindowTitle(QStringLiteral("Saving..."));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint);
+  for (int i = 0; i < FBatch.AtOnce(); ++i) {
+    TRunSlot slot;
+    slot.Encoder = std::make_unique<TFFEncoder>();
+    slot.Encoder->OnProgress = [this, i](TObject *, TProgressInfo *AInfo) {
+      FFEncoderProgress(i, *AInfo);
+    };
+    slot.Encoder->OnTerminate = [this, i](TObject *, const TTerminateInfo &AInfo) {
+      FFEncoderTerminate(i, AInfo);
+    };
+    FSlots.push_back(std::move(slot));
+  }
+  for (int i = 0; i < FJob.PartialOutputs.size() && i < FBatch.Count(); ++i)
+    if (!FJob.PartialOutputs[i].isEmpty())
+      FBatch.SetPartialOutput(i, FJob.PartialOutputs[i]);
+  if (!FJob.QueueFile.isEmpty())
+    FBatch.OnChange = [this] { SaveQueue(); };
   CreateControls();
-  FFEncoder->OnProgress = [this](TObject *, TProgressInfo *AInfo) { FFEncoderProgress(*AInfo); };
-  FFEncoder->OnTerminate = [this](TObject *, const TTerminateInfo &AInfo) {
-    FFEncoderTerminate(AInfo);
-  };
   chk_Preview->setChecked(FJob.Preview);
   chk_PreviewClick(FJob.Preview);
 }
 
 Tfrm_Video::~Tfrm_Video() {
-  // The encoder waits for its tasks; their events must not reach a half-destroyed window.
-  FFEncoder->OnProgress = nullptr;
-  FFEncoder->OnTerminate = nullptr;
-  FFEncoder.reset();
+  // The encoders wait for their tasks; their events must not reach a half-destroyed window.
+  for (TRunSlot &slot : FSlots) {
+    slot.Encoder->OnProgress = nullptr;
+    slot.Encoder->OnTerminate = nullptr;
+  }
+  FSlots.clear();
+  FBatch.OnChange = nullptr;
 }
 
 TJobOutcome Tfrm_Video::Execute(QWidget *AOwner, const TJobRecord &AJob) {
@@ -84,6 +129,10 @@ TJobOutcome Tfrm_Video::Execute(QWidget *AOwner, const TJobRecord &AJob) {
 
 QString Tfrm_Video::OutputFolder() const {
   return FJob.OutputPath.isEmpty() ? FolderOf(FLastOutput) : FJob.OutputPath;
+}
+
+bool Tfrm_Video::ManyAtOnce() const {
+  return FBatch.AtOnce() > 1 && FBatch.Count() > 1;
 }
 
 void Tfrm_Video::CreateControls() {
@@ -127,12 +176,18 @@ void Tfrm_Video::CreateControls() {
   log_Main->setFrameShape(QFrame::NoFrame);
   log_Main->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   log_Main->setContentsMargins(4, 0, 4, 0);
+  // The newest line stays in view also when the log's height changes (rows come and go).
+  QScrollBar *scroll = log_Main->verticalScrollBar();
+  connect(scroll, &QScrollBar::rangeChanged, this,
+          [scroll](int, int AMax) { scroll->setValue(AMax); });
 
   btn_Pause = new QPushButton(QStringLiteral("Pause"));
   btn_Stop = new QPushButton(QStringLiteral("Stop"));
   btn_Close = new QPushButton(QStringLiteral("Close"));
   btn_OpenFolder = new QPushButton(QStringLiteral("Open folder"));
   btn_OpenFolder->hide();
+  btn_RetryFailed = new QPushButton(QStringLiteral("Convert failed again"));
+  btn_RetryFailed->hide();
   btn_Pause->setEnabled(false);
   btn_Stop->setEnabled(false);
   chk_Preview = new QCheckBox(QStringLiteral("Preview"));
@@ -142,14 +197,17 @@ void Tfrm_Video::CreateControls() {
   buttons->addSpacing(12);
   buttons->addWidget(chk_Preview);
   buttons->addStretch();
+  buttons->addWidget(btn_RetryFailed);
   buttons->addWidget(btn_OpenFolder);
   buttons->addWidget(btn_Close);
 
   auto *layout = new QVBoxLayout(this);
   layout->addWidget(top);
+  if (ManyAtOnce())
+    layout->addWidget(CreateRows());
   layout->addWidget(log_Main, 1);
   layout->addLayout(buttons);
-  resize(494, 427);
+  resize(494, 427 + (ManyAtOnce() ? FBatch.AtOnce() * 30 : 0));
 
   tmr_Start = NewTimer(this, 100);
   tmr_Elapsed = NewTimer(this, 1000);
@@ -161,14 +219,50 @@ void Tfrm_Video::CreateControls() {
   connect(btn_Stop, &QPushButton::clicked, this, [this] { btn_StopClick(); });
   connect(btn_Close, &QPushButton::clicked, this, [this] { close(); });
   connect(btn_OpenFolder, &QPushButton::clicked, this, [this] { btn_OpenFolderClick(); });
+  connect(btn_RetryFailed, &QPushButton::clicked, this, [this] { btn_RetryFailedClick(); });
   connect(chk_Preview, &QCheckBox::toggled, this, [this](bool AOn) { chk_PreviewClick(AOn); });
 }
 
+// A row per place a file can run in, hidden while the place is free.
+QWidget *Tfrm_Video::CreateRows() {
+  auto *rows = new QWidget;
+  auto *grid = new QGridLayout(rows);
+  grid->setContentsMargins(9, 0, 9, 0);
+  for (int i = 0; i < FBatch.AtOnce(); ++i) {
+    TFileRow row{};
+    row.lbl_Name = new QLabel;
+    row.lbl_Name->setMinimumWidth(150);
+    row.prg_File = new QProgressBar;
+    row.prg_File->setRange(0, 100);
+    row.prg_File->setTextVisible(false);
+    row.lbl_Percent = new QLabel;
+    row.lbl_Percent->setMinimumWidth(36);
+    row.lbl_Percent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    row.lbl_Speed = new QLabel;
+    row.lbl_Speed->setMinimumWidth(36);
+    row.lbl_Speed->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    row.btn_Skip = new QPushButton(QStringLiteral("Skip"));
+    row.btn_Skip->setAutoDefault(false); // Enter must not stop a file
+    const QList<QWidget *> cells{row.lbl_Name, row.prg_File, row.lbl_Percent, row.lbl_Speed,
+                                 row.btn_Skip};
+    for (int column = 0; column < cells.size(); ++column) {
+      grid->addWidget(cells[column], i, column);
+      cells[column]->setVisible(false);
+    }
+    row.Box = rows;
+    connect(row.btn_Skip, &QPushButton::clicked, this, [this, i] { SkipRow(i); });
+    Rows << row;
+  }
+  grid->setColumnStretch(1, 1);
+  return rows;
+}
+
 // Reaches a running task too; without a window system the engine logs that the preview is
-// unavailable and converts on.
+// unavailable and converts on. One place shows its pictures: several previews at once would
+// stand on one another and play their sound together.
 void Tfrm_Video::chk_PreviewClick(bool AChecked) {
-  FFEncoder->SetPreviewVideo(AChecked);
-  FFEncoder->SetPreviewAudio(AChecked);
+  FSlots.front().Encoder->SetPreviewVideo(AChecked);
+  FSlots.front().Encoder->SetPreviewAudio(AChecked);
 }
 
 void Tfrm_Video::AddLog(const QString &AText, TLogColor AColor, bool ABold) {
@@ -183,14 +277,24 @@ void Tfrm_Video::AddLog(const QString &AText, TLogColor AColor, bool ABold) {
   log_Main->verticalScrollBar()->setValue(log_Main->verticalScrollBar()->maximum());
 }
 
+void Tfrm_Video::FileLog(int AFile, const QString &AText, TLogColor AColor, bool ABold) {
+  AddLog(ManyAtOnce() ? QStringLiteral("[%1] ").arg(AFile + 1) + AText : AText, AColor, ABold);
+}
+
 void Tfrm_Video::ErrorLog(const QString &AText) {
   AddLog(AText, clRed);
   QApplication::beep();
 }
 
-void Tfrm_Video::FileFailed(const QString &AText) {
-  ++FFailedFiles;
-  ErrorLog(AText);
+void Tfrm_Video::FileFailed(int AFile, const QString &AText) {
+  FileLog(AFile, AText, clRed);
+  QApplication::beep();
+  FileEnded(AFile, TFileState::Failed);
+}
+
+void Tfrm_Video::FileEnded(int AFile, TFileState AState) {
+  FBatch.Ended(AFile, AState);
+  tmr_Process->start();
 }
 
 void Tfrm_Video::SetTaskbar(int AValue, int AMax) {
@@ -222,9 +326,10 @@ void Tfrm_Video::tmr_StartTimer() {
     FJob.Win7->SetStyle(tbpsNormal);
   }
   AddLog(QStringLiteral("Loading AV components..."), clBlack);
-  if (!FFEncoder->AVLibLoaded() &&
-      !FFEncoder->LoadAVLib(QCoreApplication::applicationDirPath().toStdString())) {
-    ErrorLog(QString::fromStdString(FFEncoder->LastErrMsg()));
+  TFFEncoder &encoder = *FSlots.front().Encoder;
+  if (!encoder.AVLibLoaded() &&
+      !encoder.LoadAVLib(QCoreApplication::applicationDirPath().toStdString())) {
+    ErrorLog(QString::fromStdString(encoder.LastErrMsg()));
     tmr_Elapsed->stop();
     return;
   }
@@ -234,86 +339,102 @@ void Tfrm_Video::tmr_StartTimer() {
   AddLog(QStringLiteral("Success!"), clGreen);
   btn_Close->setEnabled(false);
   MeasureBatch();
-  ProcessFile(CurrentFile);
+  SaveQueue();
+  StartFiles();
 }
 
-// The sources' durations for the batch's progress. One whose duration is not known (it cannot
-// be opened, or does not say) weighs as much as the average of the others, one second when
-// none is known: the bar moves past it whether it converts or fails.
+// The sources' durations weigh the files in the batch's progress.
 void Tfrm_Video::MeasureBatch() {
-  int64_t known = 0;
-  int measured = 0;
+  QList<int64_t> durations;
   for (const TFileEntry &entry : FJob.Entries) {
     int64_t duration = 0;
     if (FFDecoder->LoadFile(LocalPathString(entry.SubItems[siSource]))) {
-      duration = std::max<int64_t>(FFDecoder->FileStreamInfo().Duration, 0);
+      duration = FFDecoder->FileStreamInfo().Duration;
       FFDecoder->CloseFile();
     }
-    FDurations << duration;
-    known += duration;
-    measured += duration > 0 ? 1 : 0;
+    durations << duration;
   }
-  const int64_t stand_in = measured > 0 ? known / measured : 1000000;
-  for (int64_t &duration : FDurations) {
-    if (duration <= 0)
-      duration = stand_in;
-    FBatchTotal += duration;
-  }
+  FBatch.SetDurations(durations);
 }
 
 void Tfrm_Video::ShowBatchProgress() {
-  int64_t done = FBatchDone;
-  if (CurrentFile < FDurations.size())
-    done += std::clamp<int64_t>(ProgressCurrent, 0, FDurations[CurrentFile]);
-  const int percent = ProgressPercent(done, FBatchTotal);
-  prg_Batch->setValue(percent < 0 && FBatchTotal > 0 ? 100 : std::max(percent, 0));
-  lbl_Batch->setText(BatchProgressText(done, FBatchTotal, FJobSeconds));
+  const int64_t done = FBatch.DoneDuration();
+  const int64_t total = FBatch.TotalDuration();
+  const int percent = ProgressPercent(done, total);
+  const int shown = percent < 0 && total > 0 ? 100 : std::max(percent, 0);
+  prg_Batch->setValue(shown);
+  lbl_Batch->setText(BatchProgressText(done, total, FJobSeconds));
+  if (ManyAtOnce() && !FEnded) {
+    prg_Process->setValue(shown);
+    lbl_Percent->setText(QStringLiteral("%1%").arg(shown));
+    SetTaskbar(shown, 100);
+  }
+}
+
+// Starts every file the batch lets start now; ends the job when nothing is left.
+void Tfrm_Video::StartFiles() {
+  for (int next = FBatch.Next(); next >= 0; next = FBatch.Next())
+    ProcessFile(next);
+  UpdateRunButtons();
+  ShowBatchProgress();
+  if (FEnded || !FBatch.Finished())
+    return;
+  if (FBatch.Stopping()) {
+    if (FJob.SaveLogAndQuit)
+      ReportStop();
+    FEnded = true;
+    FinishCancelled();
+    if (FJob.SaveLogAndQuit)
+      SaveLog();
+    return;
+  }
+  FinishJob();
+}
+
+void Tfrm_Video::UpdateRunButtons() {
+  const bool running = !FBatch.Running().isEmpty() && !FBatch.Stopping();
+  btn_Stop->setEnabled(running);
+  btn_Pause->setEnabled(running);
 }
 
 void Tfrm_Video::ProcessFile(int AIndex) {
-  if (AIndex >= FileCount) {
-    FinishJob();
-    return;
-  }
-  FileSeconds = 0;
-  lbl_RemainingValue->setText(QStringLiteral("calculation..."));
-  setWindowTitle(QStringLiteral("Saving... [%1/%2]").arg(CurrentFile + 1).arg(FileCount));
+  setWindowTitle(QStringLiteral("Saving... [%1/%2]").arg(AIndex + 1).arg(FileCount));
   const TFileEntry &entry = FJob.Entries[AIndex];
   const QString source = entry.SubItems[siSource];
   AddLog(QString(), clGreen);
-  lbl_File->setText(DisplayPath(entry.Caption));
-  AddLog(QStringLiteral("File #%1").arg(AIndex + 1), clBlack, true);
-  AddLog(DisplayPath(source), clBlack);
+  if (!ManyAtOnce()) {
+    lbl_RemainingValue->setText(QStringLiteral("calculation..."));
+    lbl_File->setText(DisplayPath(entry.Caption));
+  }
+  FileLog(AIndex, QStringLiteral("File #%1").arg(AIndex + 1), clBlack, true);
+  FileLog(AIndex, DisplayPath(source), clBlack);
   // A source gone since it was added fails with the decoder's message rather than being
   // passed over in silence, so the batch never looks complete when it is not.
   if (!LocalPathExists(source)) {
-    LoadSource(source);
+    LoadSource(AIndex, source);
     return;
   }
   const QString folder = FJob.OutputPath.isEmpty() ? FolderOf(source) : FJob.OutputPath;
   // Named after the source file's exact bytes; the caption shows kept bytes replaced.
   const QString name = OutputFileName(LocalFileName(source), QString());
-  const TBatchOutputs::TChoice output = FOutputs.Choose(source, folder, name, OutputExtension());
-  if (output.Existing && !OverwriteAnswered(LocalFileName(output.Path))) {
-    FileSkipped();
+  const TBatch::TOutput output = FBatch.ChooseOutput(AIndex, folder, name, OutputExtension());
+  const bool write = output.Decision == TBatch::TWrite::Write ||
+                     (output.Decision == TBatch::TWrite::Ask &&
+                      FBatch.Answer(OverwriteAnswer(LocalFileName(output.Path))));
+  if (!write) {
+    FileLog(AIndex, QStringLiteral("Skipped!"), clRed);
+    FileEnded(AIndex, TFileState::Skipped);
     return;
   }
-  FOutputs.Claim(output.Path);
   FLastOutput = output.Path;
-  ConvertFile(source, output.Path);
-}
-
-void Tfrm_Video::FileSkipped() {
-  ++FSkippedFiles;
-  AddLog(QStringLiteral("Skipped!"), clRed);
-  tmr_Process->start();
+  ConvertFile(AIndex, source, output.Path);
 }
 
 // Asks whether a file that was there before the batch may be replaced; the time spent asking is
 // not counted. Without a display no one could answer, so the file is kept.
-bool Tfrm_Video::OverwriteAnswered(const QString &AName) {
-  if (FJob.Headless || FOverwriteAll != oaAsk)
-    return FOverwriteAll == oaYes;
+TOverwriteAnswer Tfrm_Video::OverwriteAnswer(const QString &AName) {
+  if (FJob.Headless)
+    return TOverwriteAnswer::No;
   tmr_Elapsed->stop();
   const auto answer = QMessageBox::warning(
       this, QStringLiteral("Warning"),
@@ -321,150 +442,175 @@ bool Tfrm_Video::OverwriteAnswered(const QString &AName) {
           .arg(DisplayPath(AName)),
       QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll,
       QMessageBox::No);
-  tmr_Elapsed->start();
-  if (answer == QMessageBox::YesToAll)
-    FOverwriteAll = oaYes;
-  else if (answer == QMessageBox::NoToAll)
-    FOverwriteAll = oaNo;
-  return answer == QMessageBox::Yes || answer == QMessageBox::YesToAll;
+  if (!FBatch.Paused())
+    tmr_Elapsed->start();
+  return AnswerOf(answer);
 }
 
 // Loads the source for its facts; a failure is logged and the job goes on with the next file.
-bool Tfrm_Video::LoadSource(const QString &ASource) {
+bool Tfrm_Video::LoadSource(int AFile, const QString &ASource) {
   if (!FFDecoder->LoadFile(LocalPathString(ASource))) {
-    FileFailed(QStringLiteral("Loading file... Error! ") +
-               QString::fromStdString(FFDecoder->LastErrMsg()));
-    tmr_Process->start();
+    FileFailed(AFile, QStringLiteral("Loading file... Error! ") +
+                          QString::fromStdString(FFDecoder->LastErrMsg()));
     return false;
   }
-  SourceLoaded(*FFDecoder);
+  SourceLoaded(*FFDecoder, AFile);
   FFDecoder->CloseFile();
-  AddLog(QStringLiteral("Loading file... OK"), clGreen);
+  FileLog(AFile, QStringLiteral("Loading file... OK"), clGreen);
   return true;
 }
 
-void Tfrm_Video::ConvertFile(const QString &ASource, const QString &AOutput) {
-  prg_Process->setValue(0);
-  lbl_Percent->clear();
-  ProgressTotal = 0;
-  ProgressCurrent = 0;
-  FTaskFinished = false;
-  FTaskFailed = false;
-  if (!LoadSource(ASource))
-    return;
-  btn_Stop->setEnabled(true);
-  btn_Pause->setEnabled(true);
-  FFEncoder->ClearTasks();
-  TInputOptions input;
-  input.FileName = LocalPathString(ASource);
-  const int task = FFEncoder->AddTask(input.FileName, &input);
-  if (task < 0) {
-    FileFailed(QStringLiteral("Adding task... Error! ") +
-               QString::fromStdString(FFEncoder->LastErrMsg()));
-    tmr_Process->start();
-    return;
-  }
-  AddLog(QStringLiteral("Adding task... OK"), clGreen);
-  AddLog(QStringLiteral("Parameters ") + FJob.Options, clGrey);
-  TOutputOptions output;
-  output.Options = FJob.Options.toStdString();
-  if (FFEncoder->SetOutput(task, LocalPathString(AOutput), &output) < 0) {
-    FFEncoder->RemoveTask(task);
-    FileFailed(QStringLiteral("Applying parameters... Error! ") +
-               QString::fromStdString(FFEncoder->LastErrMsg()));
-    tmr_Process->start();
-    return;
-  }
-  AddLog(QStringLiteral("Applying parameters... OK"), clGreen);
-  AddLog(QStringLiteral("Processing file..."), clGreen);
-  lbl_File->setText(DisplayPath(LocalFileName(AOutput)));
-  AddLog(DisplayPath(AOutput), clBlack);
-  FFEncoder->SetThreadPriority(PriorityOf(FJob.CPUUsage, FFEncoder->ThreadPriority()));
-  FFEncoder->Start(FJob.Threads);
+int Tfrm_Video::FreeSlot() const {
+  for (size_t i = 0; i < FSlots.size(); ++i)
+    if (FSlots[i].File < 0)
+      return int(i);
+  return -1;
 }
 
-int64_t Tfrm_Video::ProgressTotalOf(const TProgressInfo &AInfo) const {
+void Tfrm_Video::ConvertFile(int AFile, const QString &ASource, const QString &AOutput) {
+  if (!LoadSource(AFile, ASource))
+    return;
+  const int place = FreeSlot();
+  TRunSlot &slot = FSlots[place];
+  slot = TRunSlot{std::move(slot.Encoder)};
+  if (!ManyAtOnce()) {
+    prg_Process->setValue(0);
+    lbl_Percent->clear();
+  }
+  TFFEncoder &encoder = *slot.Encoder;
+  encoder.ClearTasks();
+  TInputOptions input;
+  input.FileName = LocalPathString(ASource);
+  const int task = encoder.AddTask(input.FileName, &input);
+  if (task < 0) {
+    FileFailed(AFile, QStringLiteral("Adding task... Error! ") +
+                          QString::fromStdString(encoder.LastErrMsg()));
+    return;
+  }
+  FileLog(AFile, QStringLiteral("Adding task... OK"), clGreen);
+  FileLog(AFile, QStringLiteral("Parameters ") + FJob.Options, clGrey);
+  TOutputOptions output;
+  output.Options = FJob.Options.toStdString();
+  if (encoder.SetOutput(task, LocalPathString(AOutput), &output) < 0) {
+    encoder.RemoveTask(task);
+    FileFailed(AFile, QStringLiteral("Applying parameters... Error! ") +
+                          QString::fromStdString(encoder.LastErrMsg()));
+    return;
+  }
+  FileLog(AFile, QStringLiteral("Applying parameters... OK"), clGreen);
+  FileLog(AFile, QStringLiteral("Processing file..."), clGreen);
+  FileLog(AFile, DisplayPath(AOutput), clBlack);
+  slot.File = AFile;
+  FBatch.Started(AFile);
+  if (ManyAtOnce()) {
+    const TFileRow &row = Rows[place];
+    row.lbl_Name->setText(QStringLiteral("[%1] ").arg(AFile + 1) +
+                          DisplayPath(LocalFileName(AOutput)));
+    row.prg_File->setValue(0);
+    row.lbl_Percent->clear();
+    row.lbl_Speed->clear();
+    ShowRow(place, true);
+    row.btn_Skip->setEnabled(true);
+  } else
+    lbl_File->setText(DisplayPath(LocalFileName(AOutput)));
+  encoder.SetThreadPriority(PriorityOf(FJob.CPUUsage, encoder.ThreadPriority()));
+  encoder.Start(1);
+}
+
+int64_t Tfrm_Video::ProgressTotalOf(const TProgressInfo &AInfo, int) const {
   return AInfo.TotalDuration;
 }
 
-void Tfrm_Video::FFEncoderProgress(const TProgressInfo &AInfo) {
-  ProgressTotal = ProgressTotalOf(AInfo);
-  ProgressCurrent = AInfo.CurrentDuration;
-  const int percent = ProgressPercent(ProgressCurrent, ProgressTotal);
-  if (percent >= 0) {
+void Tfrm_Video::FFEncoderProgress(int ASlot, const TProgressInfo &AInfo) {
+  TRunSlot &slot = FSlots[ASlot];
+  if (slot.File < 0)
+    return;
+  slot.Total = ProgressTotalOf(AInfo, slot.File);
+  slot.Current = AInfo.CurrentDuration;
+  FBatch.Progress(slot.File, slot.Current);
+  const int percent = ProgressPercent(slot.Current, slot.Total);
+  if (ManyAtOnce()) {
+    const TFileRow &row = Rows[ASlot];
+    if (percent >= 0) {
+      row.prg_File->setValue(percent);
+      row.lbl_Percent->setText(QStringLiteral("%1%").arg(percent));
+    }
+    row.lbl_Speed->setText(SpeedText(slot.Current, slot.Seconds));
+  } else if (percent >= 0) {
     prg_Process->setValue(percent);
     lbl_Percent->setText(QStringLiteral("%1%").arg(percent));
     if (FileCount == 1)
       SetTaskbar(percent);
   }
-  lbl_FPS->setText(JobSizeText(AInfo.CurrentSize));
+  // The size written is one file's; with several running, the rows speak for each.
+  if (!ManyAtOnce())
+    lbl_FPS->setText(JobSizeText(AInfo.CurrentSize));
   ShowBatchProgress();
 }
 
 // The task's own event says how it ended; the closing event (-1) reports the file once:
 // "Success!" only for a task that finished, a red "Failed" for one that failed.
-void Tfrm_Video::FFEncoderTerminate(const TTerminateInfo &AInfo) {
+void Tfrm_Video::FFEncoderTerminate(int ASlot, const TTerminateInfo &AInfo) {
+  TRunSlot &slot = FSlots[ASlot];
+  if (slot.File < 0)
+    return;
   if (AInfo.TaskIndex != -1) {
-    FTaskFinished = AInfo.Finished && !AInfo.Exception;
-    FTaskFailed = AInfo.Exception;
+    slot.Finished = AInfo.Finished && !AInfo.Exception;
+    slot.Failed = AInfo.Exception;
     if (AInfo.Exception)
-      AddLog(QString::fromStdString(AInfo.ExceptionMsg), clRed);
+      FileLog(slot.File, QString::fromStdString(AInfo.ExceptionMsg), clRed);
   } else
-    TaskEnded();
-  tmr_Process->start();
+    TaskEnded(ASlot);
 }
 
-void Tfrm_Video::TaskEnded() {
-  lbl_RemainingValue->setText(QStringLiteral("00:00:00"));
-  if (FTaskFinished) {
-    ++FConvertedFiles;
-    prg_Process->setValue(100);
-    lbl_Percent->setText(QStringLiteral("100%"));
-    SetTaskbar(-1);
-    AddLog(QStringLiteral("Success!"), clGreen);
-  } else if (FCancelled && !FTaskFailed)
-    FileStopped();
-  else
-    FileFailed(QStringLiteral("Failed"));
+void Tfrm_Video::TaskEnded(int ASlot) {
+  TRunSlot &slot = FSlots[ASlot];
+  const int file = slot.File;
+  slot.File = -1;
+  ShowRow(ASlot, false);
+  if (!ManyAtOnce())
+    lbl_RemainingValue->setText(QStringLiteral("00:00:00"));
+  if (slot.Finished) {
+    if (!ManyAtOnce()) {
+      prg_Process->setValue(100);
+      lbl_Percent->setText(QStringLiteral("100%"));
+      SetTaskbar(-1);
+    }
+    FileLog(file, QStringLiteral("Success!"), clGreen);
+    FileEnded(file, TFileState::Done);
+  } else if ((FBatch.Stopping() || slot.Skipped) && !slot.Failed) {
+    // What the stopped file's output holds; the bar keeps the percent reached.
+    FileLog(file, StoppedAtText(slot.Current, slot.Total), clRed);
+    FileEnded(file, TFileState::Stopped);
+  } else
+    FileFailed(file, QStringLiteral("Failed"));
 }
 
-// What the stopped file's output holds; the bar keeps the percent reached.
-void Tfrm_Video::FileStopped() {
-  ++FStoppedFiles;
-  AddLog(StoppedAtText(ProgressCurrent, ProgressTotal), clRed);
+void Tfrm_Video::ShowRow(int ARow, bool AShown) {
+  if (ARow >= Rows.size())
+    return;
+  const TFileRow &row = Rows[ARow];
+  for (QWidget *cell :
+       QList<QWidget *>{row.lbl_Name, row.prg_File, row.lbl_Percent, row.lbl_Speed, row.btn_Skip})
+    cell->setVisible(AShown);
 }
 
 void Tfrm_Video::tmr_ProcessTimer() {
   tmr_Process->stop();
-  // A task still ending after Stop: its termination events start this timer again.
-  if (FFEncoder->Working() && !FFEncoder->Terminated())
-    return;
-  if (FCancelled) {
-    if (FJob.SaveLogAndQuit)
-      ReportStop();
-    FinishCancelled();
-    if (FJob.SaveLogAndQuit)
-      SaveLog();
-    return;
+  if (!FBatch.Stopping() && !ManyAtOnce()) {
+    const int done = FileCount - FBatch.Counted(TFileState::Pending);
+    if (FileCount == 1)
+      SetTaskbar(0, 100);
+    else
+      SetTaskbar(done, FileCount);
   }
-  if (CurrentFile < FDurations.size())
-    FBatchDone += FDurations[CurrentFile];
-  ++CurrentFile;
-  ProgressCurrent = 0;
-  ShowBatchProgress();
-  if (FileCount == 1)
-    SetTaskbar(0, 100);
-  else
-    SetTaskbar(CurrentFile, FileCount);
-  btn_Stop->setEnabled(false);
-  btn_Pause->setEnabled(false);
-  ProcessFile(CurrentFile);
+  StartFiles();
 }
 
 void Tfrm_Video::StopRunning(const QString &AEnd) {
   tmr_Elapsed->stop();
   const QString summary =
-      BatchSummaryText(FConvertedFiles, FFailedFiles, FSkippedFiles, FStoppedFiles);
+      BatchSummaryText(ConvertedFiles(), FailedFiles(), SkippedFiles(), StoppedFiles());
   AddLog(summary, clBlack);
   AddLog(AEnd + QLatin1Char('.'), clBlue);
   setWindowTitle(AEnd);
@@ -472,6 +618,9 @@ void Tfrm_Video::StopRunning(const QString &AEnd) {
   lbl_Summary->setText(summary);
   lbl_RemainingValue->setText(QStringLiteral("00:00:00"));
   btn_OpenFolder->setVisible(!OutputFolder().isEmpty());
+  // After Stop the files never started would run too: only a batch that went to its end offers
+  // its failed files again.
+  btn_RetryFailed->setVisible(FailedFiles() > 0 && !FBatch.Stopping() && !FJob.SaveLogAndQuit);
   btn_Close->setEnabled(true);
   // Someone working in another window learns of the end from the desktop.
   if (!FJob.Headless && !isActiveWindow())
@@ -487,12 +636,15 @@ void Tfrm_Video::FinishCancelled() {
 }
 
 void Tfrm_Video::FinishJob() {
+  FEnded = true;
   AddLog(QString(), clGreen);
   SetTaskbar(-1);
   btn_Stop->setEnabled(false);
   btn_Pause->setEnabled(false);
   StopRunning(QStringLiteral("Done"));
   FCompleted = true;
+  if (!FJob.QueueFile.isEmpty())
+    QFile::remove(FJob.QueueFile);
   if (FJob.SaveLogAndQuit) {
     SaveLog();
     accept();
@@ -500,23 +652,53 @@ void Tfrm_Video::FinishJob() {
 }
 
 void Tfrm_Video::SaveLog() {
-  WriteCommandLineLog(log_Main->toPlainText());
+  // A blank line between the logs of one run's jobs.
+  const QString gap = FJob.AppendLog ? QStringLiteral("\n\n") : QString();
+  WriteCommandLineLog(gap + log_Main->toPlainText(), FJob.AppendLog);
+}
+
+// The queue of a batch the user stopped goes with the batch; one the program's end stopped
+// stays for the next start.
+void Tfrm_Video::SaveQueue() {
+  if (FJob.QueueFile.isEmpty())
+    return;
+  if (FBatch.Stopping() && !FBatch.StoppedResumably()) {
+    QFile::remove(FJob.QueueFile);
+    return;
+  }
+  SaveBatchQueue(FJob.QueueFile, QueueOf(FJob, FBatch, IsAudioJob()));
 }
 
 void Tfrm_Video::ReportStop() {
-  const QString text = StoppedJobText(CurrentFile, FileCount);
+  const QString text = ManyAtOnce() || FStoppedFiles.size() != 1
+                           ? StoppedFilesText(FStoppedFiles, FNotConverted, FileCount)
+                           : StoppedJobText(FStoppedFiles.first(), FileCount);
   AddLog(text, clRed);
   std::fprintf(stderr, "%s The job log is %s.\n", qPrintable(text),
                qPrintable(CommandLineLogFile()));
 }
 
+// Counts the running files' time only (a paused job stops the timer).
 void Tfrm_Video::tmr_ElapsedTimer() {
-  ++FileSeconds;
   ++FJobSeconds;
+  for (TRunSlot &slot : FSlots)
+    slot.Seconds += slot.File >= 0 ? 1 : 0;
   lbl_ElapsedValue->setText(ClockText(FJobSeconds));
   ShowBatchProgress();
-  if (FileSeconds > 5)
-    lbl_RemainingValue->setText(RemainingText(ProgressCurrent, ProgressTotal, FileSeconds));
+  ShowRemaining();
+}
+
+// One file at a time: the current file's time left; several: the batch's by duration.
+void Tfrm_Video::ShowRemaining() {
+  if (ManyAtOnce()) {
+    if (FJobSeconds > 5)
+      lbl_RemainingValue->setText(
+          RemainingText(FBatch.DoneDuration(), FBatch.TotalDuration(), FJobSeconds));
+    return;
+  }
+  const TRunSlot &slot = FSlots.front();
+  if (slot.File >= 0 && slot.Seconds > 5)
+    lbl_RemainingValue->setText(RemainingText(slot.Current, slot.Total, slot.Seconds));
 }
 
 void Tfrm_Video::btn_PauseClick() {
@@ -524,13 +706,18 @@ void Tfrm_Video::btn_PauseClick() {
     btn_Pause->setText(QStringLiteral("Resume"));
     AddLog(QStringLiteral("Paused!"), clMaroon);
     tmr_Elapsed->stop();
-    FFEncoder->Pause();
+    FBatch.Pause();
+    for (TRunSlot &slot : FSlots)
+      slot.Encoder->Pause();
     return;
   }
   btn_Pause->setText(QStringLiteral("Pause"));
   AddLog(QStringLiteral("Resumed!"), clMaroon);
   tmr_Elapsed->start();
-  FFEncoder->Resume();
+  FBatch.Resume();
+  for (TRunSlot &slot : FSlots)
+    slot.Encoder->Resume();
+  tmr_Process->start();
 }
 
 void Tfrm_Video::btn_OpenFolderClick() {
@@ -541,15 +728,48 @@ void Tfrm_Video::btn_StopClick() {
   Stop(QStringLiteral("Cancelled by user!"));
 }
 
-void Tfrm_Video::Stop(const QString &AReason) {
+void Tfrm_Video::Stop(const QString &AReason, bool AResumable) {
   btn_Stop->setEnabled(false);
   btn_Pause->setEnabled(false);
-  FCancelled = true;
+  FStoppedFiles = FBatch.Running();
+  for (int i = 0; i < FBatch.Count(); ++i)
+    if (FBatch.File(i).State == TFileState::Pending)
+      FNotConverted << i;
+  FBatch.Stop(AResumable);
   ErrorLog(AReason);
-  if (FFEncoder->Paused())
-    FFEncoder->Resume();
-  FFEncoder->Stop(false);
+  for (TRunSlot &slot : FSlots) {
+    if (slot.Encoder->Paused())
+      slot.Encoder->Resume();
+    if (slot.File >= 0)
+      slot.Encoder->Stop(false);
+  }
   tmr_Process->start();
+}
+
+void Tfrm_Video::SkipRow(int ARow) {
+  TRunSlot &slot = FSlots[ARow];
+  if (slot.File < 0 || slot.Skipped)
+    return;
+  slot.Skipped = true;
+  Rows[ARow].btn_Skip->setEnabled(false);
+  FileLog(slot.File, QStringLiteral("Skipped by user!"), clRed);
+  if (slot.Encoder->Paused())
+    slot.Encoder->Resume();
+  slot.Encoder->Stop(false);
+}
+
+void Tfrm_Video::btn_RetryFailedClick() {
+  if (FBatch.RetryFailed() == 0)
+    return;
+  FEnded = false;
+  FCompleted = false;
+  btn_RetryFailed->hide();
+  btn_Close->setEnabled(false);
+  lbl_Summary->clear();
+  AddLog(QString(), clGreen);
+  AddLog(QStringLiteral("Converting the failed files again..."), clBlack, true);
+  tmr_Elapsed->start();
+  StartFiles();
 }
 
 void Tfrm_Video::closeEvent(QCloseEvent *event) {
@@ -571,4 +791,8 @@ void Tfrm_Video::reject() {
 
 QString Tfrm_Video::OutputExtension() const {
   return QLatin1Char('.') + FJob.VideoFormat.toLower();
+}
+
+bool Tfrm_Video::IsAudioJob() const {
+  return false;
 }

@@ -1,7 +1,11 @@
-// The modal window of a conversion job: converts every entry of the job record, one after
-// another, each through one task of its own encoder component with the record's option string;
-// shows percent, size written, elapsed and remaining time and a coloured log, and offers
-// Pause/Resume and Stop. Tfrm_Audio differs only where its virtual members say.
+// The modal window of a conversion job: converts every entry of the job record, up to the
+// record's FilesAtOnce at a time, each file through one task of an encoder component with the
+// record's option string; shows percent, size written, elapsed and remaining time and a
+// coloured log, and offers Pause/Resume and Stop. With more than one file at once, each running
+// file has a row (name, percent, speed, Skip) and its log lines start with its number ("[3] ").
+// The batch's state is a TBatch; when the record names a queue file, it is saved there on every
+// change, so that a batch cut off by a crash or the program's end can be resumed.
+// Tfrm_Audio differs only where its virtual members say.
 //
 // "Preview" (from the job record) shows the output pictures of the running task in the
 // engine's preview window and plays its sound; it can be switched while a task runs.
@@ -11,12 +15,13 @@
 // painting meanwhile and no event loop runs inside another.
 #pragma once
 
-#include "jobs/TBatchOutputs.h"
+#include "jobs/TBatch.h"
 #include "jobs/TJobRecord.h"
 #include "jobs/taskbar/LogColors.h"
 
 #include <QDialog>
 #include <memory>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
@@ -42,40 +47,59 @@ public:
   QLabel *lbl_Batch, *lbl_Summary;
   QProgressBar *prg_Process, *prg_Batch;
   QTextEdit *log_Main;
-  QPushButton *btn_Pause, *btn_Stop, *btn_OpenFolder, *btn_Close;
+  QPushButton *btn_Pause, *btn_Stop, *btn_OpenFolder, *btn_Close, *btn_RetryFailed;
+  // One row per running file, shown with more than one file at once.
+  struct TFileRow {
+    QWidget *Box;
+    QLabel *lbl_Name, *lbl_Percent, *lbl_Speed;
+    QProgressBar *prg_File;
+    QPushButton *btn_Skip;
+  };
+  QList<TFileRow> Rows;
   QCheckBox *chk_Preview;
   QTimer *tmr_Start, *tmr_Elapsed, *tmr_Process;
 
-  bool Cancelled() const { return FCancelled; }
+  bool Cancelled() const { return FBatch.Stopping(); }
   bool Completed() const { return FCompleted; }
   // Files that could not be converted (skipped ones are not counted).
-  int FailedFiles() const { return FFailedFiles; }
-  int ConvertedFiles() const { return FConvertedFiles; }
-  int SkippedFiles() const { return FSkippedFiles; }
-  int StoppedFiles() const { return FStoppedFiles; }
+  int FailedFiles() const { return FBatch.Counted(TFileState::Failed); }
+  int ConvertedFiles() const { return FBatch.Counted(TFileState::Done); }
+  int SkippedFiles() const { return FBatch.Counted(TFileState::Skipped); }
+  int StoppedFiles() const { return FBatch.Counted(TFileState::Stopped); }
+  const TBatch &Batch() const { return FBatch; }
   // The folder "Open folder" shows: the job's output folder, or that of the last output.
   QString OutputFolder() const;
   int JobSeconds() const { return FJobSeconds; }
-  // The encoder that runs the tasks (its settings, for inspection).
-  const TFFEncoder &Encoder() const { return *FFEncoder; }
+  // The encoder of the first running place (the one "Preview" shows), for inspection.
+  const TFFEncoder &Encoder() const { return *FSlots.front().Encoder; }
 
   void btn_PauseClick();
   void btn_StopClick();
   void btn_OpenFolderClick();
-  // Stops the job as the Stop button does, with AReason in the log.
-  void Stop(const QString &AReason);
+  // Runs the failed files once more, each into its own output.
+  void btn_RetryFailedClick();
+  // Stops the job as the Stop button does, with AReason in the log. AResumable: the program is
+  // ending, so the saved queue keeps what was not converted for the next start.
+  void Stop(const QString &AReason, bool AResumable = false);
+  // Stops the file of row ARow only; the batch goes on.
+  void SkipRow(int ARow);
 
 protected:
   // Extension of the outputs (".mp4").
   virtual QString OutputExtension() const;
-  // Called once the decoder has opened a source (the audio job keeps its duration).
-  virtual void SourceLoaded(TFFDecoder &) {}
-  // The expected total of the current file from a progress report.
-  virtual int64_t ProgressTotalOf(const TProgressInfo &AInfo) const;
+  // Called once the decoder has opened the source of file AFile (the audio job keeps its
+  // duration).
+  virtual void SourceLoaded(TFFDecoder &, int /*AFile*/) {}
+  // The expected total of file AFile from a progress report.
+  virtual int64_t ProgressTotalOf(const TProgressInfo &AInfo, int AFile) const;
   // The end after Stop.
   virtual void FinishCancelled();
+  // The saved queue names the window that resumes it.
+  virtual bool IsAudioJob() const;
 
   void AddLog(const QString &AText, TLogColor AColor, bool ABold = false);
+  // A log line of file AFile (from 0): "[n] " first while more than one file runs at once.
+  void FileLog(int AFile, const QString &AText, TLogColor AColor, bool ABold = false);
   // Ends the job: the batch summary, AEnd ("Done", "Stopped") in the log, caption and title.
   void StopRunning(const QString &AEnd);
   void SetTaskbar(int AValue, int AMax = -1);
@@ -87,53 +111,57 @@ protected:
   void reject() override;
 
 private:
+  // One place a file runs in: its own encoder component, the file, and how its task ended.
+  struct TRunSlot {
+    std::unique_ptr<TFFEncoder> Encoder;
+    int File = -1;
+    bool Finished = false;
+    bool Failed = false;
+    bool Skipped = false;
+    int64_t Total = 0;
+    int64_t Current = 0;
+    int Seconds = 0;
+  };
+
   void CreateControls();
+  QWidget *CreateRows();
+  bool ManyAtOnce() const;
   void tmr_StartTimer();
   void tmr_ElapsedTimer();
   void tmr_ProcessTimer();
+  void StartFiles();
   void ProcessFile(int AIndex);
-  bool LoadSource(const QString &ASource);
-  void ConvertFile(const QString &ASource, const QString &AOutput);
+  bool LoadSource(int AFile, const QString &ASource);
+  void ConvertFile(int AFile, const QString &ASource, const QString &AOutput);
+  int FreeSlot() const;
   void FinishJob();
   void MeasureBatch();
   void ShowBatchProgress();
-  void TaskEnded();
-  void FileStopped();
+  void ShowRow(int ARow, bool AShown);
+  void ShowRemaining();
+  void UpdateRunButtons();
+  void TaskEnded(int ASlot);
+  void FileEnded(int AFile, TFileState AState);
   void SaveLog();
+  void SaveQueue();
   // A stopped command-line job: what it left undone goes to the log and to stderr.
   void ReportStop();
-  void FFEncoderProgress(const TProgressInfo &AInfo);
-  void FFEncoderTerminate(const TTerminateInfo &AInfo);
+  void FFEncoderProgress(int ASlot, const TProgressInfo &AInfo);
+  void FFEncoderTerminate(int ASlot, const TTerminateInfo &AInfo);
   void ErrorLog(const QString &AText);
   void chk_PreviewClick(bool AChecked);
-  void FileFailed(const QString &AText);
-  bool OverwriteAnswered(const QString &AName);
-  void FileSkipped();
+  void FileFailed(int AFile, const QString &AText);
+  TOverwriteAnswer OverwriteAnswer(const QString &AName);
 
+  TBatch FBatch;
   std::unique_ptr<TFFDecoder> FFDecoder;
-  std::unique_ptr<TFFEncoder> FFEncoder;
+  std::vector<TRunSlot> FSlots;
   int FileCount = 0;
-  int CurrentFile = 0;
   int FJobSeconds = 0;
-  int FileSeconds = 0;
-  bool FCancelled = false;
   bool FCompleted = false;
-  int FFailedFiles = 0;
-  int FConvertedFiles = 0;
-  int FSkippedFiles = 0;
-  int FStoppedFiles = 0;
-  TBatchOutputs FOutputs;
+  bool FEnded = false;
+  // The files running, and those not started, when Stop was given.
+  QList<int> FStoppedFiles, FNotConverted;
   QString FLastOutput;
-  // The overwrite question's "to all" answer, once given.
-  enum { oaAsk, oaYes, oaNo } FOverwriteAll = oaAsk;
-  // The running task's own termination event: it finished, or it failed.
-  bool FTaskFinished = false;
-  bool FTaskFailed = false;
-  // Durations of the sources (microseconds, 0 when unknown) and of the files done.
-  QList<int64_t> FDurations;
-  int64_t FBatchTotal = 0;
-  int64_t FBatchDone = 0;
   bool FShown = false;
-  int64_t ProgressTotal = 0;
-  int64_t ProgressCurrent = 0;
 };

@@ -13,6 +13,8 @@ TCommandLine::TMode ModeOf(const QString &AArgument) {
     return TCommandLine::cmConvert;
   if (mode == QStringLiteral("-a"))
     return TCommandLine::cmExtract;
+  if (mode == QStringLiteral("-r"))
+    return TCommandLine::cmResume;
   return TCommandLine::cmLoadOnly;
 }
 
@@ -32,6 +34,11 @@ TCommandLine ParseCommandLine(const QStringList &AArguments) {
   if (result.Mode == TCommandLine::cmLoadOnly) {
     for (qsizetype i = 1; i < AArguments.size(); ++i)
       result.Files << AbsolutePath(AArguments[i]);
+    return result;
+  }
+  if (result.Mode == TCommandLine::cmResume) {
+    result.Active = true;
+    result.SaveLogAndQuit = AArguments.last().toLower() == QStringLiteral("x");
     return result;
   }
   if (AArguments.size() < 3)

@@ -188,7 +188,7 @@ QWidget *TSettingsPanel::CreateCPUPage() {
   cb_Threads = NewCombo(ThreadsItems(), page);
   cb_CPUUsage = NewCombo(CPUUsageItems(), page);
   cb_CPUUsage->setCurrentIndex(2);
-  AddRow(grid, 0, 0, QStringLiteral("Threads:"), cb_Threads);
+  AddRow(grid, 0, 0, QStringLiteral("Files at once:"), cb_Threads);
   AddRow(grid, 1, 0, QStringLiteral("Priority:"), cb_CPUUsage);
   Finish(grid, 2, 1);
   return page;

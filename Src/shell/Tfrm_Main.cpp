@@ -5,6 +5,7 @@
 #include "components/filelist/LocalPath.h"
 #include "jobs/JobTexts.h"
 #include "jobs/OptionCheck.h"
+#include "jobs/TBatchQueue.h"
 #include "jobs/Tfrm_Audio.h"
 #include "jobs/Tfrm_Video.h"
 #include "media/ui/Tfrm_Preview.h"
@@ -12,6 +13,7 @@
 #include "shell/DefaultApp.h"
 #include "shell/ListDocument.h"
 #include "shell/OutputFolder.h"
+#include "shell/SavedQueues.h"
 #include "shell/TFileListItem.h"
 #include "shell/TGlassButton.h"
 #include "shell/TSettingsPanel.h"
@@ -487,6 +489,7 @@ void Tfrm_Main::btn_RemoveClick() {
 }
 
 void Tfrm_Main::EndBySignal(int ASignal) {
+  FEndingBySignal = true;
   if (CommandLine.Mode != TCommandLine::cmLoadOnly && CommandLine.SaveLogAndQuit &&
       FStopReason.isEmpty()) {
     FStopReason = QStringLiteral("Stopped by %1.").arg(SignalName(ASignal));
@@ -517,10 +520,11 @@ void Tfrm_Main::CloseWithModals() {
 // and the closing is tried again until the window has gone.
 void Tfrm_Main::StopThenClose(QWidget *AModal) {
   if (auto *job = qobject_cast<Tfrm_Video *>(AModal); job && job->btn_Stop->isEnabled()) {
-    if (FStopReason.isEmpty())
+    if (FStopReason.isEmpty() && !FEndingBySignal)
       job->btn_StopClick();
     else
-      job->Stop(FStopReason);
+      job->Stop(FStopReason.isEmpty() ? QStringLiteral("Cancelled by user!") : FStopReason,
+                FEndingBySignal);
   }
   QTimer::singleShot(100, this, [this] { CloseWithModals(); });
 }
@@ -682,29 +686,89 @@ TJobRecord Tfrm_Main::JobRecord(const QString &AOutputPath) const {
   job.OutputPath = AOutputPath;
   job.VideoFormat = PageControl1->cb_VideoFormat->currentText();
   job.AudioFormat = PageControl1->cb_AudioFormat->currentIndex();
-  job.CPUUsage = PageControl1->cb_CPUUsage->currentIndex();
-  job.Threads = PageControl1->cb_Threads->currentText().toInt();
-  job.Win7 = prg_Win7.get();
-  if (FActiveStyle)
-    job.DarkText = btn_Convert->FontColor();
-  job.SaveLogAndQuit = CommandLine.SaveLogAndQuit;
-  job.Preview = bool_Preview;
-  job.Headless = bool_Headless;
+  job.QueueFile = NewQueueFile(QueueFolder());
+  AddRunSettings(job);
   return job;
 }
 
+void Tfrm_Main::AddRunSettings(TJobRecord &AJob) const {
+  AJob.CPUUsage = PageControl1->cb_CPUUsage->currentIndex();
+  AJob.FilesAtOnce = FilesAtOnce(PageControl1->cb_Threads->currentIndex());
+  AJob.Win7 = prg_Win7.get();
+  if (FActiveStyle)
+    AJob.DarkText = btn_Convert->FontColor();
+  AJob.SaveLogAndQuit = CommandLine.SaveLogAndQuit;
+  AJob.Preview = bool_Preview;
+  AJob.Headless = bool_Headless;
+}
+
 void Tfrm_Main::RunJob(bool AAudio, const QString &AOutputPath) {
-  const TJobRecord job = JobRecord(AOutputPath);
+  RunJob(AAudio, JobRecord(AOutputPath));
+}
+
+void Tfrm_Main::RunJob(bool AAudio, const TJobRecord &job) {
+  if (ExecuteJob(AAudio, job).Completed && job.SaveLogAndQuit)
+    QTimer::singleShot(0, this, &QWidget::close);
+}
+
+TJobOutcome Tfrm_Main::ExecuteJob(bool AAudio, const TJobRecord &job) {
   FJobStarted = true;
   const TJobOutcome outcome =
       AAudio ? Tfrm_Audio::Execute(this, job) : Tfrm_Video::Execute(this, job);
   bool_Preview = outcome.Preview;
-  if (!outcome.Completed || !job.SaveLogAndQuit)
-    return;
   // A script can tell from the exit status that a file of the job failed.
-  if (outcome.FailedFiles > 0)
+  if (outcome.Completed && job.SaveLogAndQuit && outcome.FailedFiles > 0)
     int_ExitCode = 1;
-  QTimer::singleShot(0, this, &QWidget::close);
+  return outcome;
+}
+
+QString Tfrm_Main::QueueFolder() const {
+  return QFileInfo(QString::fromStdString(FSettingsFile.Path())).path();
+}
+
+void Tfrm_Main::ResumeBatch(bool AAsk) {
+  const TSavedQueues found = FindSavedQueues(QueueFolder());
+  for (const QString &path : found.Done)
+    QFile::remove(path);
+  if (!found.Unreadable.isEmpty())
+    Report(QMessageBox::Warning, UnreadableQueuesText(found.Unreadable));
+  if (found.Left.isEmpty()) {
+    if (!AAsk)
+      EndWithMessage(found.Running > 0
+                         ? QStringLiteral("No batch to resume: the last batch is still running.")
+                         : QStringLiteral("No batch to resume: every file of the last batch was "
+                                          "converted, or none was cut off."));
+    return;
+  }
+  if (AAsk && QMessageBox::question(this, QStringLiteral("Resume"), ResumeQuestionText(found.Left),
+                                    QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes) {
+    for (const TSavedQueue &queue : found.Left)
+      QFile::remove(queue.Path);
+    return;
+  }
+  RunQueues(found.Left);
+}
+
+void Tfrm_Main::RunQueues(const QList<TSavedQueue> &AQueues) {
+  // Taken over first, so that a start while the first one runs does not offer the others.
+  for (const TSavedQueue &queue : AQueues)
+    SaveBatchQueue(queue.Path, Claimed(queue.Batch));
+  for (int i = 0; i < AQueues.size(); ++i) {
+    TJobRecord job = ResumedJob(AQueues[i]);
+    job.AppendLog = i > 0;
+    // A stopped batch stops the run: the queues not started stay for the next start.
+    if (!ExecuteJob(AQueues[i].Batch.Audio, job).Completed || FEndingBySignal)
+      return;
+  }
+  if (CommandLine.SaveLogAndQuit)
+    QTimer::singleShot(0, this, &QWidget::close);
+}
+
+TJobRecord Tfrm_Main::ResumedJob(const TSavedQueue &AQueue) const {
+  TJobRecord job = ResumeJob(AQueue.Batch);
+  job.QueueFile = AQueue.Path;
+  AddRunSettings(job);
+  return job;
 }
 
 // ---- list documents and command line --------------------------------------------------------
@@ -780,6 +844,10 @@ QString Tfrm_Main::ChooseSaveDocument() {
 }
 
 void Tfrm_Main::tmr_ParamTimer() {
+  if (CommandLine.Mode == TCommandLine::cmResume) {
+    ResumeBatch(false);
+    return;
+  }
   if (!CommandLine.Active) {
     OpenFiles(CommandLine.Files);
     return;
@@ -840,11 +908,14 @@ void Tfrm_Main::UpdateDataReceived(const QString &AData) {
 }
 
 void Tfrm_Main::EndWithoutFiles() {
-  const QString message =
+  EndWithMessage(
       QStringLiteral("No media file to work on: none of the files given on the command line "
-                     "exists or can be read as media.");
-  std::fputs(qPrintable(message + QLatin1Char('\n')), stderr);
-  WriteCommandLineLog(message + QStringLiteral("\r\n"));
+                     "exists or can be read as media."));
+}
+
+void Tfrm_Main::EndWithMessage(const QString &AMessage) {
+  std::fputs(qPrintable(AMessage + QLatin1Char('\n')), stderr);
+  WriteCommandLineLog(AMessage + QStringLiteral("\r\n"));
   int_ExitCode = 1;
   QTimer::singleShot(0, this, &QWidget::close);
 }
@@ -1128,6 +1199,10 @@ void Tfrm_Main::showEvent(QShowEvent *event) {
     QTimer::singleShot(100, this, [this] { tmr_ParamTimer(); });
   if (!CommandLine.Active && mnu_Update->isChecked())
     QTimer::singleShot(100, this, [this] { tmr_UpdateTimer(); });
+  // A plain start offers to finish a batch that was cut off; no one could answer without a
+  // display.
+  if (!CommandLine.Active && CommandLine.Files.isEmpty() && !bool_Headless)
+    QTimer::singleShot(0, this, [this] { ResumeBatch(true); });
   // After the window has painted, so the warning stands over it.
   if (!FSettingsFile.ReadError().empty())
     QTimer::singleShot(0, this, [this] { WarnUnreadableSettings(); });

@@ -7,6 +7,7 @@
 #include "jobs/TJobRecord.h"
 #include "jobs/taskbar/TWin7TaskProgressBar.h"
 #include "shell/CommandLine.h"
+#include "shell/SavedQueues.h"
 #include "shell/TStyleFile.h"
 #include "shell/settings/TConversionSettings.h"
 #include "shell/settings/TSettingsFile.h"
@@ -39,12 +40,12 @@ public:
   // Public fields read and written by the other windows.
   std::unique_ptr<TWin7TaskProgressBar> prg_Win7; // created on first show
   QString str_Options;                            // option string of the next job
-  QStringList str_Commands; // the FFmpeg command dialog's drop-down, newest first
-  QString str_AddPath;                            // Add Files dialog: last folder
-  int int_AddView = 0;                            // Add Files dialog: view mode
-  bool bool_Preview = false;                      // video job window: "Preview"
-  TEffects Effects;                               // ef_VFlip ... ef_Degrees, not saved
-  QStringList DroppedFiles;                       // pending paths for AddFiles
+  QStringList str_Commands;  // the FFmpeg command dialog's drop-down, newest first
+  QString str_AddPath;       // Add Files dialog: last folder
+  int int_AddView = 0;       // Add Files dialog: view mode
+  bool bool_Preview = false; // video job window: "Preview"
+  TEffects Effects;          // ef_VFlip ... ef_Degrees, not saved
+  QStringList DroppedFiles;  // pending paths for AddFiles
   // Folder of the help file and the style file (the program's folder).
   QString str_ProgramDir;
   int SortColumn = lcName;
@@ -125,6 +126,9 @@ public:
   void UpdateDataReceived(const QString &AData);
   // What a job window takes from this window when it starts.
   TJobRecord JobRecord(const QString &AOutputPath) const;
+  // What a job takes from this run rather than from its list: CPU usage, files at once, look,
+  // preview, the command line's "x" and the lack of a display.
+  void AddRunSettings(TJobRecord &AJob) const;
   void btn_AddClick();
   void btn_PasteClick();
   void btn_PlayClick();       // Preview
@@ -185,15 +189,34 @@ private:
   void AddWhenNotModal(const QStringList &APaths);
   // Runs a job window; a command line ending in "x" ends the program after a finished job.
   void RunJob(bool AAudio, const QString &AOutputPath);
+  void RunJob(bool AAudio, const TJobRecord &AJob);
+  // Runs a job window and takes what it hands back (a failed file sets the exit status of a
+  // command line ending in "x").
+  TJobOutcome ExecuteJob(bool AAudio, const TJobRecord &AJob);
+  // Where the running batches keep their queues, one file each: beside the settings file.
+  QString QueueFolder() const;
+  // Batches cut off by a crash or the program's end: asks (AAsk) whether to convert the files
+  // they left, and runs them one batch after the other, each with its option string and output
+  // folder. Without AAsk (the command line's "-r") it runs them at once, or says there is
+  // nothing to resume. Queue files that cannot be read are named and left alone.
+  void ResumeBatch(bool AAsk);
+  // Takes AQueues over and runs a job for each in turn, until one is stopped; a command line
+  // ending in "x" then ends the program.
+  void RunQueues(const QList<TSavedQueue> &AQueues);
+  // The job that converts what AQueue left, saving its queue back into AQueue's file.
+  TJobRecord ResumedJob(const TSavedQueue &AQueue) const;
   void RemoveAll();
   // CloseWithModals where AModal refused to close: tried again until it has closed.
   void StopThenClose(QWidget *AModal);
   // Why a command-line job is being stopped ("Stopped by SIGTERM."); empty while it is not.
   QString FStopReason;
-  bool FJobStarted = false; // a job window has been opened
+  bool FJobStarted = false;     // a job window has been opened
+  bool FEndingBySignal = false; // a running job's queue stays for the next start
   // A command-line job ending in "x" with no file to work on: says so on stderr and in
   // log.txt and ends the program with a failure status instead of asking for files.
   void EndWithoutFiles();
+  // AMessage on stderr and in log.txt, then the end of the program with status 1.
+  void EndWithMessage(const QString &AMessage);
   // Reads a list document into DroppedFiles, reporting a failure and folder lines; false when
   // it could not be read.
   bool LoadListDocument(const QString &AName);

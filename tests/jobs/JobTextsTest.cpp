@@ -56,6 +56,13 @@ TEST(JobTexts, StoppedJobNamesTheFilesLeftUndone) {
             QStringLiteral("File #2 of 3 was stopped; file #3 was not converted."));
   EXPECT_EQ(StoppedJobText(1, 6),
             QStringLiteral("File #2 of 6 was stopped; files #3 to #6 were not converted."));
+  // Several files at once: the stopped and the unstarted ones are not runs of numbers.
+  EXPECT_EQ(
+      StoppedFilesText({1, 2}, {4, 5}, 6),
+      QStringLiteral("Files #2 and #3 of 6 were stopped; files #5 and #6 were not converted."));
+  EXPECT_EQ(StoppedFilesText({0, 2, 3}, {}, 4),
+            QStringLiteral("Files #1, #3 and #4 of 4 were stopped."));
+  EXPECT_EQ(StoppedFilesText({}, {5}, 6), QStringLiteral("File #6 was not converted."));
 }
 
 TEST(JobTexts, BatchSummaryStopPointAndBatchProgress) {

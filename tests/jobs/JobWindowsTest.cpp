@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QDBusConnection>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPointer>
@@ -450,6 +451,150 @@ TEST_F(JobWindows, AudioExtractionWritesTheFormatsExtension) {
   EXPECT_NEAR(ProbeDuration(output), 2.0, 0.2);
   EXPECT_EQ(Tfrm_Audio::AudioExtension(3), QStringLiteral(".flac"));
   EXPECT_EQ(Tfrm_Audio::AudioExtension(6), QString());
+}
+
+// Six files three at once: never more than three run, each running file has its row, each
+// file's log lines carry its number, and every output is whole.
+TEST_F(JobWindows, SixFilesThreeAtOnce) {
+  QTemporaryDir sources;
+  QList<TFileEntry> entries;
+  for (int i = 1; i <= 6; ++i) {
+    const QString source = sources.filePath(QStringLiteral("clip%1.mp4").arg(i));
+    QFile::copy(Fixture("av.mp4"), source);
+    entries << EntryFor(source);
+  }
+  TJobRecord job = VideoJob(entries, QStringLiteral("-c:v mpeg4 -c:a aac"), QStringLiteral("MKV"));
+  job.FilesAtOnce = 3;
+  Tfrm_Video window(nullptr, job);
+  ASSERT_EQ(window.Rows.size(), 3);
+  int most = 0;
+  int rowsShown = 0;
+  window.show();
+  ASSERT_TRUE(WaitFor([&] {
+    most = std::max<int>(most, window.Batch().Running().size());
+    int shown = 0;
+    for (const Tfrm_Video::TFileRow &row : window.Rows)
+      shown += row.lbl_Name->isVisible() ? 1 : 0;
+    rowsShown = std::max(rowsShown, shown);
+    return window.Completed() || window.Cancelled();
+  }));
+  EXPECT_EQ(most, 3);
+  EXPECT_EQ(rowsShown, 3);
+  EXPECT_TRUE(window.Completed());
+  EXPECT_EQ(window.ConvertedFiles(), 6);
+  const QString log = Log(window);
+  for (int i = 1; i <= 6; ++i) {
+    EXPECT_TRUE(log.contains(QStringLiteral("[%1] File #%1\n").arg(i))) << i;
+    EXPECT_TRUE(log.contains(QStringLiteral("[%1] Success!").arg(i))) << i;
+    const QString output = job.OutputPath + QStringLiteral("clip%1.mkv").arg(i);
+    EXPECT_EQ(ProbeFacts(output), QStringLiteral("mpeg4,aac")) << i;
+    EXPECT_NEAR(ProbeDuration(output), 2.0, 0.2) << i;
+  }
+  EXPECT_TRUE(log.endsWith(QStringLiteral("6 converted, 0 failed, 0 skipped, 0 stopped\nDone.")));
+  EXPECT_EQ(window.prg_Batch->value(), 100);
+  EXPECT_TRUE(window.btn_RetryFailed->isHidden());
+}
+
+// With several files at once the overwrite questions come one at a time: a file ending while a
+// question is open starts no other file (nor its question) until the answer.
+TEST_F(JobWindows, OverwriteQuestionsComeOneAtATime) {
+  QTemporaryDir sources;
+  QList<TFileEntry> entries;
+  for (const char *name : {"a.mp4", "b.mp4", "c.mp4"}) {
+    const QString source = sources.filePath(QString::fromLatin1(name));
+    QFile::copy(Fixture("av.mp4"), source);
+    entries << EntryFor(source);
+  }
+  for (const char *name : {"b.mkv", "c.mkv"}) {
+    QFile file(Out.filePath(QString::fromLatin1(name)));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("old") == 3);
+  }
+  TJobRecord job = VideoJob(entries, QStringLiteral("-c:v mpeg4 -an"), QStringLiteral("MKV"));
+  job.FilesAtOnce = 2;
+  Tfrm_Video window(nullptr, job);
+  QStringList asked;
+  int mostOpen = 0;
+  QElapsedTimer sinceFirstEnded;
+  QTimer poll;
+  // Answers a while after the first file has ended (longer than the job's 100 ms step to the
+  // next file), so that its end falls well inside the question.
+  poll.callOnTimeout([&] {
+    QList<QMessageBox *> open;
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *box = qobject_cast<QMessageBox *>(w); box && box->isVisible())
+        open << box;
+    mostOpen = std::max<int>(mostOpen, open.size());
+    if (!sinceFirstEnded.isValid() && window.Batch().File(0).State == TFileState::Done)
+      sinceFirstEnded.start();
+    if (!open.isEmpty() && sinceFirstEnded.isValid() && sinceFirstEnded.elapsed() > 400) {
+      asked << open.first()->text();
+      open.first()->button(QMessageBox::Yes)->click();
+    }
+  });
+  poll.start(20);
+  RunToEnd(window);
+  EXPECT_EQ(mostOpen, 1);
+  ASSERT_EQ(asked.size(), 2);
+  EXPECT_TRUE(asked[0].contains(QStringLiteral("\"b.mkv\"")));
+  EXPECT_TRUE(asked[1].contains(QStringLiteral("\"c.mkv\"")));
+  EXPECT_EQ(window.ConvertedFiles(), 3);
+  for (const char *name : {"a.mkv", "b.mkv", "c.mkv"})
+    EXPECT_EQ(ProbeFacts(Out.filePath(QString::fromLatin1(name))), QStringLiteral("mpeg4")) << name;
+}
+
+// Skip on a row stops that file only: the others are converted and the batch ends as done.
+TEST_F(JobWindows, SkipStopsOneFileAndTheBatchGoesOn) {
+  const QString slow = Out.filePath(QStringLiteral("slow.avi"));
+  ASSERT_EQ(MakeClip(slow, {QStringLiteral("testsrc=size=160x90:rate=25:duration=30")}), 0);
+  TJobRecord job =
+      VideoJob({EntryFor(slow), EntryFor(Fixture("av.mp4")), EntryFor(Fixture("av.avi"))},
+               QStringLiteral("-vf realtime -c:v mpeg4 -an"), QStringLiteral("MKV"));
+  job.OutputPath = Out.filePath(QStringLiteral("out/"));
+  job.FilesAtOnce = 2;
+  Tfrm_Video window(nullptr, job);
+  window.show();
+  ASSERT_TRUE(WaitFor([&] { return !window.Rows[0].lbl_Percent->text().isEmpty(); }));
+  EXPECT_TRUE(window.Rows[0].lbl_Name->text().startsWith(QStringLiteral("[1] slow.mkv")));
+  window.Rows[0].btn_Skip->click();
+  ASSERT_TRUE(WaitFor([&] { return window.Completed() || window.Cancelled(); }));
+  EXPECT_TRUE(window.Completed());
+  const QString log = Log(window);
+  EXPECT_TRUE(log.contains(QStringLiteral("[1] Skipped by user!"))) << log.toStdString();
+  EXPECT_TRUE(log.contains(QStringLiteral("[1] Stopped at 00:00:"))) << log.toStdString();
+  EXPECT_EQ(window.lbl_Summary->text(),
+            QStringLiteral("2 converted, 0 failed, 0 skipped, 1 stopped"));
+  EXPECT_LT(ProbeDuration(job.OutputPath + QStringLiteral("slow.mkv")), 30.0);
+  for (const char *name : {"av.mkv", "av (2).mkv"})
+    EXPECT_NEAR(ProbeDuration(job.OutputPath + QString::fromLatin1(name)), 2.0, 0.2) << name;
+}
+
+// "Convert failed again" runs only the failed files, into the outputs they had, unasked.
+TEST_F(JobWindows, FailedFilesConvertAgain) {
+  QTemporaryDir sources;
+  const QString broken = sources.filePath(QStringLiteral("broken.mp4"));
+  QFile junk(broken);
+  ASSERT_TRUE(junk.open(QIODevice::WriteOnly) && junk.write(QByteArray(4096, 'z')) == 4096);
+  junk.close();
+  TJobRecord job = VideoJob({EntryFor(Fixture("av.avi")), EntryFor(broken)},
+                            QStringLiteral("-c:v mpeg4 -an"), QStringLiteral("MKV"));
+  job.FilesAtOnce = 2;
+  TBoxAnswerer answerer(QMessageBox::No);
+  Tfrm_Video window(nullptr, job);
+  RunToEnd(window);
+  EXPECT_EQ(window.FailedFiles(), 1);
+  ASSERT_TRUE(window.btn_RetryFailed->isVisible());
+  const QByteArray converted = Digest(job.OutputPath + QStringLiteral("av.mkv"));
+  QFile::remove(broken);
+  QFile::copy(Fixture("av.mp4"), broken);
+  window.btn_RetryFailed->click();
+  EXPECT_FALSE(window.btn_Close->isEnabled());
+  ASSERT_TRUE(WaitFor([&] { return window.Completed(); }));
+  EXPECT_EQ(answerer.Answered, 0);
+  EXPECT_EQ(window.FailedFiles(), 0);
+  EXPECT_EQ(window.ConvertedFiles(), 2);
+  EXPECT_EQ(Digest(job.OutputPath + QStringLiteral("av.mkv")), converted); // not run again
+  EXPECT_EQ(ProbeFacts(job.OutputPath + QStringLiteral("broken.mkv")), QStringLiteral("mpeg4"));
+  EXPECT_TRUE(window.btn_RetryFailed->isHidden());
 }
 
 } // namespace

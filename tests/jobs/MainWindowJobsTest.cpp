@@ -5,6 +5,7 @@
 
 #include "JobTestSupport.h"
 #include "components/filelist/LocalPath.h"
+#include "jobs/TBatchQueue.h"
 #include "jobs/Tfrm_Video.h"
 #include "shell/ListDocument.h"
 #include "shell/MainThreadDispatcher.h"
@@ -172,6 +173,123 @@ TEST_F(MainWindowJobs, ThePreviewChoiceIsRemembered) {
   QFile file(ini);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_TRUE(file.readAll().contains("\nPreview=0\n"));
+}
+
+// A queue left by a batch that was cut off is offered at the next start: "Yes" converts the
+// files it had not converted, with its option string and output folder; "No" forgets it.
+TEST_F(MainWindowJobs, TheStartOffersToResumeABatchThatWasCutOff) {
+  const QString queue = Config.filePath(QStringLiteral("Sablewick/Quillet/batch.json"));
+  QProcess owner; // a batch whose program still runs is not offered
+  owner.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+  ASSERT_TRUE(owner.waitForStarted());
+  for (const QMessageBox::StandardButton answer :
+       {QMessageBox::Ignore, QMessageBox::No, QMessageBox::Yes}) {
+    TSavedBatch saved{false,
+                      0,
+                      QStringLiteral("-c:v mpeg4 -an"),
+                      Out.path() + QLatin1Char('/'),
+                      QStringLiteral("MKV"),
+                      0,
+                      {}};
+    saved.Files = {{Fixture("av.mp4"), Out.filePath(QStringLiteral("av.mkv")), false, false},
+                   {Fixture("av.avi"), QString(), false, true}};
+    if (answer == QMessageBox::Ignore)
+      saved.Owner = owner.processId();
+    ASSERT_TRUE(SaveBatchQueue(queue, saved));
+    TBoxAnswerer answerer(answer);
+    TJobCloser closer;
+    TTestMain form;
+    form.show();
+    if (answer == QMessageBox::Ignore) {
+      for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+      EXPECT_EQ(answerer.Answered, 0);
+      EXPECT_TRUE(QFileInfo::exists(queue));
+      continue;
+    }
+    ASSERT_TRUE(WaitFor([&] { return !QFileInfo::exists(queue); }));
+    EXPECT_EQ(answerer.Answered, 1);
+    EXPECT_TRUE(answerer.Texts.value(0).contains(QStringLiteral("1 of its files")));
+    if (answer == QMessageBox::Yes) {
+      ASSERT_TRUE(WaitFor([&] { return !closer.Logs.isEmpty(); }));
+      EXPECT_TRUE(closer.Logs.first().contains(QStringLiteral("Parameters -c:v mpeg4 -an")));
+    }
+    // Only the file that was not done is converted.
+    EXPECT_EQ(ProbeFacts(Out.filePath(QStringLiteral("av (2).mkv"))).isEmpty() &&
+                  ProbeFacts(Out.filePath(QStringLiteral("av.mkv"))) == QStringLiteral("mpeg4"),
+              answer == QMessageBox::Yes);
+  }
+  owner.kill();
+  owner.waitForFinished();
+}
+
+QString FileText(const QString &APath) {
+  QFile file(APath);
+  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// A queue left by a batch of AOwner: ASource still to convert with AOptions into MKV in AOut.
+void SaveOneFileQueue(const QString &APath, qint64 AOwner, const QString &ASource,
+                      const QString &AOptions, const QString &AOut) {
+  TSavedBatch saved{false, AOwner, AOptions, AOut + QLatin1Char('/'), QStringLiteral("MKV"), 0, {}};
+  saved.Files = {{ASource, QString(), false, true}};
+  ASSERT_TRUE(SaveBatchQueue(APath, saved));
+}
+
+// The id of a process that has ended.
+qint64 GoneProcess() {
+  QProcess gone;
+  gone.start(QStringLiteral("true"));
+  gone.waitForFinished();
+  return gone.processId();
+}
+
+void WriteFile(const QString &APath, const QByteArray &AText) {
+  QFile file(APath);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(AText);
+}
+
+// Several programs cut off (two batches of programs now gone, besides the old shared queue
+// file) are offered in one question and resumed one batch after the other, each with its own
+// options; the queue of a batch still running is not offered, and a file that is no queue is
+// named, kept, and keeps none of the others from being offered.
+TEST_F(MainWindowJobs, TheQueuesOfSeveralCutOffBatchesAreOfferedInOneQuestion) {
+  const QString folder = Config.filePath(QStringLiteral("Sablewick/Quillet"));
+  QProcess running;
+  running.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+  ASSERT_TRUE(running.waitForStarted());
+  const qint64 gone = GoneProcess();
+  const QString first = folder + QStringLiteral("/batch-1-1.json");
+  const QString second = folder + QStringLiteral("/batch-2-2.json");
+  const QString other = folder + QStringLiteral("/batch-3-3.json");
+  const QString corrupt = folder + QStringLiteral("/batch-4-4.json");
+  SaveOneFileQueue(first, gone, Fixture("av.mp4"), QStringLiteral("-c:v mpeg4 -an"), Out.path());
+  SaveOneFileQueue(second, gone, Fixture("audio_first.mkv"),
+                   QStringLiteral("-c:v mpeg4 -q:v 5 -an"), Out.path());
+  SaveOneFileQueue(other, running.processId(), Fixture("av.avi"), QStringLiteral("-an"),
+                   Out.path());
+  WriteFile(corrupt, "{\"files\": [");
+  TBoxAnswerer answerer(QMessageBox::Yes);
+  TJobCloser closer;
+  TTestMain form;
+  form.show();
+  ASSERT_TRUE(WaitFor([&] { return closer.Logs.size() == 2; }));
+  ASSERT_EQ(answerer.Texts.size(), 2);
+  EXPECT_TRUE(answerer.Texts[0].contains(QStringLiteral("batch-4-4.json")));
+  EXPECT_FALSE(answerer.Texts[0].contains(QStringLiteral("batch-3-3.json")));
+  EXPECT_TRUE(answerer.Texts[1].contains(QStringLiteral("2 batches")));
+  EXPECT_TRUE(answerer.Texts[1].contains(QStringLiteral("2 of their files")));
+  EXPECT_TRUE(closer.Logs[0].contains(QStringLiteral("Parameters -c:v mpeg4 -an")));
+  EXPECT_TRUE(closer.Logs[1].contains(QStringLiteral("Parameters -c:v mpeg4 -q:v 5 -an")));
+  EXPECT_EQ(ProbeFacts(Out.filePath(QStringLiteral("av.mkv"))), QStringLiteral("mpeg4"));
+  EXPECT_EQ(ProbeFacts(Out.filePath(QStringLiteral("audio_first.mkv"))), QStringLiteral("mpeg4"));
+  ASSERT_TRUE(WaitFor([&] { return !QFileInfo::exists(second); }));
+  EXPECT_FALSE(QFileInfo::exists(first));
+  EXPECT_TRUE(QFileInfo::exists(other));
+  EXPECT_EQ(FileText(corrupt), QStringLiteral("{\"files\": ["));
+  running.kill();
+  running.waitForFinished();
 }
 
 // Told to end while a job converts (a logout, Ctrl+C): the job is stopped as Stop does, then
@@ -751,11 +869,6 @@ QString ProgramCopy(const QTemporaryDir &AFolder) {
   return program;
 }
 
-QString FileText(const QString &APath) {
-  QFile file(APath);
-  return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-}
-
 // A job ending in "x" that a signal stops mid-batch has not done what it was asked: the program
 // says so, saves the log with the files it did not convert and ends with the shells' status for
 // the signal. The stopped file is finished properly.
@@ -805,6 +918,84 @@ TEST(CommandLine, ASignalStopsTheJobWithItsStatusAndTheLog) {
     EXPECT_FALSE(ProbeFacts(first).isEmpty());
     EXPECT_FALSE(QFileInfo::exists(out.filePath(QStringLiteral("c.avi"))));
   }
+}
+
+// A batch killed mid-way (SIGKILL: nothing of the program runs after it) leaves its queue; "-r"
+// converts what it had not finished, the file it was writing included: that unfinished output is
+// replaced, where an output from before the batch would have been kept (no one to ask). Two
+// files at once, from the saved settings.
+TEST(CommandLine, AKilledBatchIsResumedWithItsUnfinishedOutputReplaced) {
+  QTemporaryDir config, in, out;
+  const QString settings = config.filePath(QStringLiteral("Sablewick/Quillet"));
+  QDir().mkpath(settings);
+  {
+    QFile ini(settings + QStringLiteral("/quillet.ini"));
+    ini.open(QIODevice::WriteOnly);
+    ini.write("[Settings]\nThreads=1\n");
+  }
+  const QString slow = in.filePath(QStringLiteral("slow.mkv"));
+  ASSERT_EQ(MakeClip(slow, {QStringLiteral("testsrc=size=320x240:rate=25:duration=60")}), 0);
+  const QStringList sources{slow, Fixture("av.mp4"), Fixture("audio_first.mkv")};
+  QProcess run;
+  run.setProcessEnvironment(WithoutDisplay(config.path()));
+  run.start(QStringLiteral(QUILLET_PROGRAM),
+            QStringList{QStringLiteral("-v"), out.path()} + sources + QStringList{"x"});
+  const QString first = out.filePath(QStringLiteral("slow.avi"));
+  // The job's own queue file.
+  const auto queue = [&] { return QueueFiles(settings).value(0); };
+  QDeadlineTimer deadline(120000);
+  while (!(QFileInfo::exists(first) && FileText(queue()).contains(QStringLiteral("slow.avi"))) &&
+         !deadline.hasExpired() && !run.waitForFinished(10)) {
+  }
+  ASSERT_TRUE(QFileInfo::exists(first));
+  ASSERT_EQ(QueueFiles(settings).size(), 1);
+  const std::optional<TSavedBatch> saved = ParseBatchQueue(FileText(queue()).toUtf8());
+  ASSERT_TRUE(saved);
+  EXPECT_TRUE(OwnerRunning(*saved)) << "its owner runs, by its id and its start";
+  ::kill(pid_t(run.processId()), SIGKILL);
+  ASSERT_TRUE(run.waitForFinished(30000));
+  ASSERT_FALSE(queue().isEmpty());
+  EXPECT_LT(QFileInfo(first).size(), 1000000) << "killed before the slow file was done";
+  ASSERT_EQ(RunHeadless(config.path(), {QStringLiteral("-r"), QStringLiteral("x")}, 180), 0);
+  EXPECT_NEAR(ProbeDuration(first), 60.0, 0.5);
+  for (const char *name : {"av.avi", "audio_first.avi"})
+    EXPECT_FALSE(ProbeFacts(out.filePath(QString::fromLatin1(name))).isEmpty()) << name;
+  const QString log = ProgramLog();
+  EXPECT_FALSE(log.contains(QStringLiteral("Skipped!"))) << log.toStdString();
+  EXPECT_TRUE(log.contains(slow)) << log.toStdString();
+  EXPECT_TRUE(QueueFiles(settings).isEmpty());
+  // Nothing is left to resume now.
+  EXPECT_EQ(RunHeadless(config.path(), {QStringLiteral("-r"), QStringLiteral("x")}, 60), 1);
+  QFile::remove(ProgramLogFile());
+}
+
+// "-r" resumes every batch a gone program left, one after the other, and the log holds each
+// one's; a queue file that cannot be read is named on stderr and kept.
+TEST(CommandLine, ResumeRunsEveryCutOffBatchInTurn) {
+  QTemporaryDir config, out;
+  const QString settings = config.filePath(QStringLiteral("Sablewick/Quillet"));
+  QDir().mkpath(settings);
+  const qint64 gone = GoneProcess();
+  SaveOneFileQueue(settings + QStringLiteral("/batch.json"), gone, Fixture("av.mp4"),
+                   QStringLiteral("-c:v mpeg4 -an"), out.path());
+  SaveOneFileQueue(settings + QStringLiteral("/batch-1-1.json"), gone, Fixture("audio_first.mkv"),
+                   QStringLiteral("-c:v mpeg4 -q:v 5 -an"), out.path());
+  const QString corrupt = settings + QStringLiteral("/batch-2-2.json");
+  WriteFile(corrupt, "not a queue");
+  QProcess run;
+  run.setProcessEnvironment(WithoutDisplay(config.path()));
+  run.start(QStringLiteral(QUILLET_PROGRAM), {QStringLiteral("-r"), QStringLiteral("x")});
+  ASSERT_TRUE(run.waitForFinished(180000));
+  EXPECT_EQ(run.exitCode(), 0);
+  EXPECT_TRUE(run.readAllStandardError().contains("batch-2-2.json"));
+  EXPECT_EQ(ProbeFacts(out.filePath(QStringLiteral("av.mkv"))), QStringLiteral("mpeg4"));
+  EXPECT_EQ(ProbeFacts(out.filePath(QStringLiteral("audio_first.mkv"))), QStringLiteral("mpeg4"));
+  const QString log = ProgramLog();
+  EXPECT_TRUE(log.contains(QStringLiteral("Parameters -c:v mpeg4 -an"))) << log.toStdString();
+  EXPECT_TRUE(log.contains(QStringLiteral("Parameters -c:v mpeg4 -q:v 5 -an")))
+      << log.toStdString();
+  EXPECT_EQ(QueueFiles(settings), QStringList{corrupt});
+  QFile::remove(ProgramLogFile());
 }
 
 // A reader of stderr that went away is no reason to die: the program ends as it would have,

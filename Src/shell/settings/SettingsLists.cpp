@@ -1,6 +1,7 @@
 #include "shell/settings/SettingsLists.h"
 
 #include <algorithm>
+#include <thread>
 
 const TItemList &VideoFormatItems() {
   static const TItemList Items{"AVI", "M4V", "MKV", "MOV",  "MP4",
@@ -58,8 +59,15 @@ const TItemList &AudioBitrateItems() {
 }
 
 const TItemList &ThreadsItems() {
-  static const TItemList Items{"1", "2", "3", "4", "5", "6", "7", "8"};
+  static const TItemList Items{"1", "2", "3", "4", "5", "6", "7", "8", "Auto"};
   return Items;
+}
+
+int FilesAtOnce(int AThreadsIndex) {
+  const int last = int(ThreadsItems().size()) - 1;
+  if (AThreadsIndex == last)
+    return std::max(1, int(std::thread::hardware_concurrency()));
+  return std::clamp(AThreadsIndex, 0, last - 1) + 1;
 }
 
 const TItemList &CPUUsageItems() {

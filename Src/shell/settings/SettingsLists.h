@@ -23,7 +23,10 @@ const TItemList &AudioChannelItems();    // "Original", "Mono", "Stereo"
 const TItemList &AudioBitrateItems();    // "32" ... "384" (no "Original")
 
 // CPU usage tab.
-const TItemList &ThreadsItems();  // "1" ... "8"
+const TItemList &ThreadsItems(); // files at once: "1" ... "8", "Auto"
+// The number of files converted at once for a ThreadsItems position: 1 to 8, and for "Auto"
+// the number of the machine's cores.
+int FilesAtOnce(int AThreadsIndex);
 const TItemList &CPUUsageItems(); // "Idle", "Low", "Normal", "High"
 
 // Effects dialog rotation choice: "90 degrees", "180 degrees", "270 degrees".

@@ -110,7 +110,11 @@ TEST(SettingsLists, ItemCountsAndEnds) {
   EXPECT_EQ(VideoBitrateItems().back(), "50000");
   EXPECT_EQ(AudioBitrateItems().front(), "32");
   EXPECT_EQ(AudioBitrateItems().back(), "384");
-  EXPECT_EQ(ThreadsItems().back(), "8");
+  EXPECT_EQ(ThreadsItems().back(), "Auto");
+  // A saved position 0..7 means 1..8 files at once as before; "Auto" is one at least.
+  EXPECT_EQ(FilesAtOnce(0), 1);
+  EXPECT_EQ(FilesAtOnce(7), 8);
+  EXPECT_GE(FilesAtOnce(8), 1);
   EXPECT_EQ(CPUUsageItems()[2], "Normal");
   EXPECT_EQ(VideoEncoderItems(vfAVI), (TItemList{"MPEG4", "H.264", "DivX", "xVid"}));
   EXPECT_EQ(AudioEncoderItems(vfVOB), (TItemList{"MP2", "AC3"}));
