@@ -53,9 +53,8 @@ QStringList QueueFiles(const QString &AFolder) {
   QStringList files;
   const QDir folder(AFolder);
   // System: a FIFO or device under such a name is named as unreadable rather than passed over.
-  for (const QString &name :
-       folder.entryList({QStringLiteral("batch.json"), QStringLiteral("batch-*.json")},
-                        QDir::Files | QDir::System | QDir::Hidden, QDir::Name))
+  for (const QString &name : folder.entryList(
+           {QStringLiteral("batch-*.json")}, QDir::Files | QDir::System | QDir::Hidden, QDir::Name))
     files << folder.filePath(name);
   return files;
 }

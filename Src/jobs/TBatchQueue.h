@@ -38,8 +38,7 @@ struct TSavedBatch {
 
 // A new job's queue file in AFolder, named by this process and the time.
 QString NewQueueFile(const QString &AFolder);
-// The queue files in AFolder, by name: every job's, and the one file "batch.json" that all
-// jobs of earlier versions shared.
+// The queue files in AFolder (every job's), by name.
 QStringList QueueFiles(const QString &AFolder);
 
 TSavedBatch QueueOf(const TJobRecord &AJob, const TBatch &ABatch, bool AAudio);

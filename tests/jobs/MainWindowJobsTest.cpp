@@ -178,7 +178,7 @@ TEST_F(MainWindowJobs, ThePreviewChoiceIsRemembered) {
 // A queue left by a batch that was cut off is offered at the next start: "Yes" converts the
 // files it had not converted, with its option string and output folder; "No" forgets it.
 TEST_F(MainWindowJobs, TheStartOffersToResumeABatchThatWasCutOff) {
-  const QString queue = Config.filePath(QStringLiteral("Sablewick/Quillet/batch.json"));
+  const QString queue = Config.filePath(QStringLiteral("Sablewick/Quillet/batch-1-1.json"));
   QProcess owner; // a batch whose program still runs is not offered
   owner.start(QStringLiteral("sleep"), {QStringLiteral("60")});
   ASSERT_TRUE(owner.waitForStarted());
@@ -976,7 +976,7 @@ TEST(CommandLine, ResumeRunsEveryCutOffBatchInTurn) {
   const QString settings = config.filePath(QStringLiteral("Sablewick/Quillet"));
   QDir().mkpath(settings);
   const qint64 gone = GoneProcess();
-  SaveOneFileQueue(settings + QStringLiteral("/batch.json"), gone, Fixture("av.mp4"),
+  SaveOneFileQueue(settings + QStringLiteral("/batch-1-0.json"), gone, Fixture("av.mp4"),
                    QStringLiteral("-c:v mpeg4 -an"), out.path());
   SaveOneFileQueue(settings + QStringLiteral("/batch-1-1.json"), gone, Fixture("audio_first.mkv"),
                    QStringLiteral("-c:v mpeg4 -q:v 5 -an"), out.path());

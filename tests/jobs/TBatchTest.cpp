@@ -307,9 +307,8 @@ TEST(BatchQueue, TheOwnerRunsOnlyAsTheProcessThatSavedTheQueue) {
   running.waitForFinished();
 }
 
-// Each job has a queue file of its own; the folder's queues are every job's and the old
-// shared file, nothing else.
-TEST(BatchQueue, QueueFilesAreEveryJobsAndTheOldSharedOne) {
+// Each job has a queue file of its own; the folder's queues are every job's, nothing else.
+TEST(BatchQueue, QueueFilesAreEveryJobs) {
   QTemporaryDir dir;
   const QString mine = NewQueueFile(dir.path());
   EXPECT_TRUE(QFileInfo(mine).fileName().startsWith(
@@ -321,7 +320,7 @@ TEST(BatchQueue, QueueFilesAreEveryJobsAndTheOldSharedOne) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   }
   EXPECT_EQ(QueueFiles(dir.path()),
-            (QStringList{mine, dir.filePath(QStringLiteral("batch.json"))}));
+            (QStringList{mine}));
 }
 
 } // namespace
