@@ -4,11 +4,13 @@
 #include "components/filelist/LocalPath.h"
 #include "jobs/DesktopNotification.h"
 #include "jobs/JobTexts.h"
+#include "jobs/TSessionPower.h"
 #include "jobs/taskbar/TWin7TaskProgressBar.h"
 #include "media/TFFDecoder.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -136,11 +138,15 @@ void Tfrm_Video::CreateControls() {
   btn_Pause->setEnabled(false);
   btn_Stop->setEnabled(false);
   chk_Preview = new QCheckBox(QStringLiteral("Preview"));
+  FSessionPower = new TSessionPower(this);
+  cb_WhenDone = FSessionPower->CreateChoice(this);
   auto *buttons = new QHBoxLayout;
   buttons->addWidget(btn_Pause);
   buttons->addWidget(btn_Stop);
   buttons->addSpacing(12);
   buttons->addWidget(chk_Preview);
+  buttons->addWidget(new QLabel(QStringLiteral("When done:")));
+  buttons->addWidget(cb_WhenDone);
   buttons->addStretch();
   buttons->addWidget(btn_OpenFolder);
   buttons->addWidget(btn_Close);
@@ -232,6 +238,7 @@ void Tfrm_Video::tmr_StartTimer() {
     FFDecoder->LoadAVLib(QCoreApplication::applicationDirPath().toStdString());
   TFFBaseComponent::DisableFPUExceptions();
   AddLog(QStringLiteral("Success!"), clGreen);
+  FSessionPower->JobStarted(FileCount);
   btn_Close->setEnabled(false);
   MeasureBatch();
   ProcessFile(CurrentFile);
@@ -477,6 +484,7 @@ void Tfrm_Video::StopRunning(const QString &AEnd) {
   if (!FJob.Headless && !isActiveWindow())
     NotifyDesktop(QStringLiteral("Quillet: ") + AEnd, summary);
   QApplication::beep();
+  FSessionPower->JobEnded(FCancelled);
 }
 
 void Tfrm_Video::FinishCancelled() {

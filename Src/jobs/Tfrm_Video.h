@@ -19,6 +19,7 @@
 #include <memory>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -26,6 +27,7 @@ class QTextEdit;
 class QTimer;
 class TFFDecoder;
 class TFFEncoder;
+class TSessionPower;
 struct TProgressInfo;
 struct TTerminateInfo;
 
@@ -44,6 +46,7 @@ public:
   QTextEdit *log_Main;
   QPushButton *btn_Pause, *btn_Stop, *btn_OpenFolder, *btn_Close;
   QCheckBox *chk_Preview;
+  QComboBox *cb_WhenDone; // nothing, close, suspend or power off once done
   QTimer *tmr_Start, *tmr_Elapsed, *tmr_Process;
 
   bool Cancelled() const { return FCancelled; }
@@ -123,6 +126,7 @@ private:
   int FSkippedFiles = 0;
   int FStoppedFiles = 0;
   TBatchOutputs FOutputs;
+  TSessionPower *FSessionPower; // child object
   QString FLastOutput;
   // The overwrite question's "to all" answer, once given.
   enum { oaAsk, oaYes, oaNo } FOverwriteAll = oaAsk;
