@@ -47,7 +47,7 @@ void TLoginManager::Inhibit(const QString &AWhy) {
     watcher->deleteLater();
     const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *watcher;
     if (reply.isError()) {
-      emit Failed(reply.error().message());
+      emit Failed(QStringLiteral("Inhibit"), reply.error().message());
       return;
     }
     if (request != FInhibitRequest)
@@ -76,9 +76,9 @@ void TLoginManager::CallManager(const QString &AMethod) {
   QDBusMessage call = QDBusMessage::createMethodCall(Service, Path, Manager, AMethod);
   call << false; // not interactive: no authentication dialog
   auto *watcher = new QDBusPendingCallWatcher(FBus.asyncCall(call), this);
-  connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
+  connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, AMethod] {
     watcher->deleteLater();
     if (watcher->isError())
-      emit Failed(watcher->error().message());
+      emit Failed(AMethod, watcher->error().message());
   });
 }

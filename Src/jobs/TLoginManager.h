@@ -28,7 +28,8 @@ public:
 
 signals:
   void Inhibited();
-  void Failed(const QString &AMessage);
+  // AMethod ("Inhibit", "Suspend", "PowerOff") was refused, or logind could not be reached.
+  void Failed(const QString &AMethod, const QString &AMessage);
 
 private:
   void CallManager(const QString &AMethod);

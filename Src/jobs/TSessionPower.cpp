@@ -10,6 +10,22 @@ TSessionPower::TSessionPower(QWidget *AWindow, std::function<void()> ACloseProgr
     FCloseProgram = [] { QApplication::closeAllWindows(); };
   FTick.setInterval(1000);
   connect(&FTick, &QTimer::timeout, this, &TSessionPower::Tick);
+  // A refused inhibitor (no logind, as in a container) is no news; a refused action is.
+  connect(&FLogin, &TLoginManager::Failed, this,
+          [this](const QString &AMethod, const QString &AMessage) {
+            if (AMethod != QLatin1String("Inhibit"))
+              ShowRefusal(AMethod, AMessage);
+          });
+}
+
+void TSessionPower::ShowRefusal(const QString &AMethod, const QString &AMessage) {
+  const QString action =
+      AMethod == QLatin1String("Suspend") ? QStringLiteral("suspend") : QStringLiteral("power off");
+  auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Warning"),
+                              QStringLiteral("Could not %1: %2").arg(action, AMessage),
+                              QMessageBox::Ok, FWindow);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
 }
 
 QComboBox *TSessionPower::CreateChoice(QWidget *AParent) {

@@ -46,6 +46,8 @@ private:
   void Tick();
   void CarryOut(TWhenDone AAction);
   QString CountdownText() const;
+  // Suspend or power-off was refused: a warning says why.
+  void ShowRefusal(const QString &AMethod, const QString &AMessage);
 
   QWidget *FWindow;
   std::function<void()> FCloseProgram;

@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusUnixFileDescriptor>
 #include <QMessageBox>
 #include <QProcess>
@@ -21,7 +22,7 @@
 // org.freedesktop.login1.Manager as far as the program uses it; records each call. An
 // inhibitor is the write end of a pipe whose read end the fake keeps, so that it sees the
 // program close it.
-class TFakeLogin1 : public QObject {
+class TFakeLogin1 : public QObject, protected QDBusContext {
   Q_OBJECT
   Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
 public:
@@ -30,6 +31,7 @@ public:
       ::close(fd);
   }
   QStringList Calls;
+  bool Refuse = false; // Suspend and PowerOff answer with an error, as logind without polkit's yes
   // Every inhibitor handed out has been closed by its holder.
   bool AllReleased() const {
     for (int fd : FHeld) {
@@ -53,12 +55,15 @@ public slots:
     ::close(ends[1]);
     return handed;
   }
-  void Suspend(bool AInteractive) { Calls << QStringLiteral("Suspend ") + Text(AInteractive); }
-  void PowerOff(bool AInteractive) { Calls << QStringLiteral("PowerOff ") + Text(AInteractive); }
+  void Suspend(bool AInteractive) { Record(QStringLiteral("Suspend"), AInteractive); }
+  void PowerOff(bool AInteractive) { Record(QStringLiteral("PowerOff"), AInteractive); }
 
 private:
-  static QString Text(bool AValue) {
-    return AValue ? QStringLiteral("true") : QStringLiteral("false");
+  void Record(const QString &AMethod, bool AInteractive) {
+    Calls << AMethod + (AInteractive ? QStringLiteral(" true") : QStringLiteral(" false"));
+    if (Refuse)
+      sendErrorReply(QDBusError::AccessDenied,
+                     QStringLiteral("Interactive authentication required."));
   }
   std::vector<int> FHeld;
 };
@@ -169,6 +174,18 @@ TEST_F(SessionPower, CancelAndAStoppedJobDoNothing) {
   box->button(QMessageBox::Cancel)->click();
   EXPECT_FALSE(power.CountingDown());
   EXPECT_TRUE(Fake.Calls.isEmpty());
+}
+
+// logind's refusal is shown, not lost.
+TEST_F(SessionPower, ARefusedSuspendIsShown) {
+  Fake.Refuse = true;
+  TSessionPower power(&Window);
+  power.CreateChoice(&Window)->setCurrentIndex(int(TWhenDone::Suspend));
+  power.SetCountdownSeconds(0);
+  power.JobEnded(false);
+  QMessageBox *box = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (box = Window.findChild<QMessageBox *>()) != nullptr; }, 10));
+  EXPECT_EQ(box->text(), QStringLiteral("Could not suspend: Interactive authentication required."));
 }
 
 // The job window takes the inhibitor when its job starts and suspends once it is done.
