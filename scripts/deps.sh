@@ -11,4 +11,5 @@ apt-get install -y -qq --no-install-recommends \
   libsdl2-dev libburn-dev libisofs-dev \
   libgtest-dev googletest time \
   xvfb xauth x11-utils openbox dbus dbus-x11 fonts-dejavu-core valgrind electric-fence mesa-vulkan-drivers \
-  strace librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian
+  strace librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian \
+  openssh-server openssh-client parallel rsync

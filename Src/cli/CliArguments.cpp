@@ -74,6 +74,8 @@ std::string CliUsage() {
   return "Usage: quillet-cli [--preview] [-I \"input options\"] INPUT [-O \"output options\"] "
          "OUTPUT\n"
          "                   [-O \"output options\" OUTPUT]...\n"
+         "       quillet-cli batch [-j N] ... -o FOLDER [INPUT...]   (many files; see\n"
+         "                   \"quillet-cli batch --help\")\n"
          "\n"
          "Converts INPUT into OUTPUT with Quillet's engine, as one task of its encoder\n"
          "component. The option strings use the syntax of the ffmpeg 5.1 command-line tool:\n"

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "cli/BatchArguments.h"
 #include "cli/CliArguments.h"
+#include "cli/TCliBatch.h"
 #include "cli/TCliPreview.h"
 #include "cli/TCliTask.h"
 #include "components/CallInMainThread.h"
@@ -16,9 +18,42 @@ std::string ProgramFolder() {
   return error ? std::string() : exe.parent_path().string();
 }
 
+// Common set-up of both forms: events are served while the main thread waits (WaitInMainThread),
+// so the dispatcher wakes nothing; a reader that went away is a write error (EPIPE, "Broken
+// pipe"), not the end of the program.
+TStopSignal &PrepareToConvert() {
+  SetMainThreadDispatcher([](const std::function<void()> &) {});
+  std::signal(SIGPIPE, SIG_IGN);
+  return TStopSignal::Install();
+}
+
+int RunBatch(int argc, char **argv) {
+  TBatchArguments args;
+  const std::string wrong = ParseBatchArguments(argc, argv, args);
+  if (args.Help) {
+    std::fputs(BatchUsage().c_str(), stdout);
+    return 0;
+  }
+  if (!wrong.empty()) {
+    std::fprintf(stderr, "%s\n\n%s", wrong.c_str(), BatchUsage().c_str());
+    return 2;
+  }
+  if (args.Inputs.empty())
+    args.Inputs = ReadInputNames(stdin, args.NulSeparated ? '\0' : '\n');
+  if (args.Inputs.empty()) {
+    std::fputs("No input files.\n", stderr);
+    return 2;
+  }
+  TStopSignal &stop = PrepareToConvert();
+  TCliBatch batch(args, stop, stdout, stderr);
+  return batch.Run(ProgramFolder());
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
+  if (IsBatchCommandLine(argc, argv))
+    return RunBatch(argc, argv);
   TCliArguments args;
   const std::string wrong = ParseCliArguments(argc, argv, args);
   if (args.Help) {
@@ -33,12 +68,8 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "%s\n\n%s", wrong.c_str(), CliUsage().c_str());
     return 2;
   }
-  // With the preview the task converts on a worker whose events are queued; the main thread
-  // serves them while it waits for the task (WaitInMainThread), so the dispatcher wakes nothing.
-  SetMainThreadDispatcher([](const std::function<void()> &) {});
-  TStopSignal &stop = TStopSignal::Install();
-  // A reader that went away is a write error (EPIPE, "Broken pipe"), not the end of the program.
-  std::signal(SIGPIPE, SIG_IGN);
+  // With the preview the task converts on a worker whose events are queued.
+  TStopSignal &stop = PrepareToConvert();
   // Outlives the task: the window goes before the application that shows it.
   const std::string folder = ProgramFolder();
   std::unique_ptr<TCliPreview> preview;

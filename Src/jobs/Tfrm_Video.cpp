@@ -5,11 +5,13 @@
 #include "jobs/DesktopNotification.h"
 #include "jobs/JobTexts.h"
 #include "jobs/TBatchQueue.h"
+#include "jobs/TSessionPower.h"
 #include "jobs/taskbar/TWin7TaskProgressBar.h"
 #include "media/TFFDecoder.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
@@ -191,11 +193,15 @@ void Tfrm_Video::CreateControls() {
   btn_Pause->setEnabled(false);
   btn_Stop->setEnabled(false);
   chk_Preview = new QCheckBox(QStringLiteral("Preview"));
+  FSessionPower = new TSessionPower(this);
+  cb_WhenDone = FSessionPower->CreateChoice(this);
   auto *buttons = new QHBoxLayout;
   buttons->addWidget(btn_Pause);
   buttons->addWidget(btn_Stop);
   buttons->addSpacing(12);
   buttons->addWidget(chk_Preview);
+  buttons->addWidget(new QLabel(QStringLiteral("When done:")));
+  buttons->addWidget(cb_WhenDone);
   buttons->addStretch();
   buttons->addWidget(btn_RetryFailed);
   buttons->addWidget(btn_OpenFolder);
@@ -337,6 +343,7 @@ void Tfrm_Video::tmr_StartTimer() {
     FFDecoder->LoadAVLib(QCoreApplication::applicationDirPath().toStdString());
   TFFBaseComponent::DisableFPUExceptions();
   AddLog(QStringLiteral("Success!"), clGreen);
+  FSessionPower->JobStarted(FileCount);
   btn_Close->setEnabled(false);
   MeasureBatch();
   SaveQueue();
@@ -626,6 +633,7 @@ void Tfrm_Video::StopRunning(const QString &AEnd) {
   if (!FJob.Headless && !isActiveWindow())
     NotifyDesktop(QStringLiteral("Quillet: ") + AEnd, summary);
   QApplication::beep();
+  FSessionPower->JobEnded(Cancelled());
 }
 
 void Tfrm_Video::FinishCancelled() {
@@ -759,8 +767,10 @@ void Tfrm_Video::SkipRow(int ARow) {
 }
 
 void Tfrm_Video::btn_RetryFailedClick() {
-  if (FBatch.RetryFailed() == 0)
+  const int retried = FBatch.RetryFailed();
+  if (retried == 0)
     return;
+  FSessionPower->JobStarted(retried);
   FEnded = false;
   FCompleted = false;
   btn_RetryFailed->hide();

@@ -24,6 +24,7 @@
 #include <vector>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -31,6 +32,7 @@ class QTextEdit;
 class QTimer;
 class TFFDecoder;
 class TFFEncoder;
+class TSessionPower;
 struct TProgressInfo;
 struct TTerminateInfo;
 
@@ -57,6 +59,7 @@ public:
   };
   QList<TFileRow> Rows;
   QCheckBox *chk_Preview;
+  QComboBox *cb_WhenDone; // nothing, close, suspend or power off once done
   QTimer *tmr_Start, *tmr_Elapsed, *tmr_Process;
 
   bool Cancelled() const { return FBatch.Stopping(); }
@@ -162,6 +165,7 @@ private:
   bool FEnded = false;
   // The files running, and those not started, when Stop was given.
   QList<int> FStoppedFiles, FNotConverted;
+  TSessionPower *FSessionPower; // child object
   QString FLastOutput;
   bool FShown = false;
 };
