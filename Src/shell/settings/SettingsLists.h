@@ -34,6 +34,18 @@ const TItemList &RotateItems();
 const TItemList &VideoEncoderItems(int VideoFormat);
 const TItemList &AudioEncoderItems(int VideoFormat);
 
+// The encoder item that copies the stream as it is, last in every encoder list.
+inline constexpr const char *CopyItem = "Copy (no re-encode)";
+// Hardware encoder items, shown only where one opens on a device: VAAPI, NVENC, QSV.
+inline constexpr const char *H264Hardware[] = {"H.264 (VAAPI)", "H.264 (NVENC)", "H.264 (QSV)"};
+inline constexpr const char *H265Hardware[] = {"H.265 (VAAPI)", "H.265 (NVENC)", "H.265 (QSV)"};
+
+// The libavcodec encoder an encoder item writes with ("copy" for CopyItem), or "" for items
+// that take the container's codec or write their own options (VP8, OGG, DivX).
+std::string EncoderOfItem(const std::string &Item);
+// Whether Encoder is a hardware encoder ("h264_vaapi", "hevc_nvenc", "h264_qsv" ...).
+bool IsHardwareEncoder(const std::string &Encoder);
+
 // Positions of the containers in VideoFormatItems().
 enum TVideoFormatIndex { vfAVI, vfM4V, vfMKV, vfMOV, vfMP4, vfMPG, vfTS, vfVOB, vfWebM, vfWMV };
 

@@ -19,6 +19,13 @@ struct TConversionSettings {
   int AudioSampleRate = 0; // cb_AudioSampleRate
   int AudioChannel = 0;    // cb_AudioChannel
   int AudioBitrate = 0;    // cb_AudioBitrate, "32"
+  // Rate control (TRateControl), constant quality (-1 = the encoder's default) and speed
+  // (position in SpeedItems(), 0 = the encoder's own) of the Video and Audio tabs.
+  int VideoRateControl = 0;
+  int VideoQuality = -1;
+  int VideoSpeed = 0;
+  int AudioRateControl = 0;
+  int AudioQuality = -1;
   // CPU usage tab (read by the job windows, not part of the option string).
   int Threads = 0;  // cb_Threads, "1"
   int CPUUsage = 2; // cb_CPUUsage, "Normal"

@@ -94,6 +94,38 @@ const TPositionKey PositionKeys[] = {
     {"AudioBitRate2", &TConversionSettings::AudioBitrate, AudioBitrateItems, nullptr},
 };
 
+// Keys added after the first settings files, with the range each value must lie in. They are
+// written after every older key, and only once they differ from their defaults (or the file
+// has them already), so files of settings that never used them stay as they were.
+struct TAddedKey {
+  const char *Key;
+  int TConversionSettings::*Field;
+  int Min;
+  int Max;
+};
+
+const TAddedKey AddedKeys[] = {
+    {"VideoRateControl", &TConversionSettings::VideoRateControl, 0, 1},
+    {"VideoQuality", &TConversionSettings::VideoQuality, -1, 63},
+    {"VideoSpeed", &TConversionSettings::VideoSpeed, 0, 5},
+    {"AudioRateControl", &TConversionSettings::AudioRateControl, 0, 1},
+    {"AudioQuality", &TConversionSettings::AudioQuality, -1, 10},
+};
+
+void ReadAddedKeys(const TIniFile &Ini, TConversionSettings &C, const TConversionSettings &D) {
+  for (const TAddedKey &K : AddedKeys) {
+    const int Value = Ini.ReadInteger(Options, K.Key, D.*K.Field);
+    C.*K.Field = Value >= K.Min && Value <= K.Max ? Value : D.*K.Field;
+  }
+}
+
+void WriteAddedKeys(TIniFile &Ini, const TConversionSettings &C) {
+  const TConversionSettings D;
+  for (const TAddedKey &K : AddedKeys)
+    if (C.*K.Field != D.*K.Field || Ini.Value(Options, K.Key))
+      Ini.SetValue(Options, K.Key, std::to_string(C.*K.Field));
+}
+
 void ReadConversion(const TIniFile &Ini, TConversionSettings &C, const TConversionSettings &D) {
   C.Custom = Ini.ReadString(Main, "Custom", D.Custom);
   if (!IsFrameSizeText(C.Custom))
@@ -103,6 +135,7 @@ void ReadConversion(const TIniFile &Ini, TConversionSettings &C, const TConversi
     const int Default = K.Items ? D.*K.Field : 0;
     C.*K.Field = InList(Ini.ReadInteger(Options, K.Key, Default), Items.size(), Default);
   }
+  ReadAddedKeys(Ini, C, D);
   C.EncoderListFormat = -1;
 }
 
@@ -145,6 +178,7 @@ TIniFile Compose(TIniFile Ini, const TAppSettings &S) {
     else if (Ini.Value(Options, Key))
       Ini.SetValue(Options, Key, "");
   }
+  WriteAddedKeys(Ini, S.Conversion);
   return Ini;
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "../../shell/settings/SettingsChoice.h"
 #include "../../transcode/files/ToolComparison.h"
 #include "EncoderTestSupport.h"
 #include "shell/settings/OptionBuilders.h"
@@ -95,5 +96,155 @@ TEST_P(EncoderConversion, WritesWhatTheToolWrites) {
 
 INSTANTIATE_TEST_SUITE_P(AppStrings, EncoderConversion, ::testing::ValuesIn(ConversionCases()),
                          [](const auto &info) { return info.param.name; });
+
+// The choices added to the tabs (copied streams, constant quality, speed, the newer codecs),
+// each converting half a second of the small clip at the fastest speed; the output is read
+// back for its codecs and picture size. Audio extraction: the audio format instead of a
+// container, no video stream.
+struct TAddedChoiceCase {
+  const char *name;
+  TChoice choice;
+  const char *audioFormat; // audio extraction into this format; nullptr = video conversion
+  const char *video;       // codec,width,height ("" for no video stream)
+  const char *audio;       // codec
+};
+
+void PrintTo(const TAddedChoiceCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+class AddedChoiceConversion : public EncoderTest,
+                              public ::testing::WithParamInterface<TAddedChoiceCase> {};
+
+std::string StreamOf(const std::vector<TStreamFacts> &streams, const std::string &type,
+                     bool withSize) {
+  for (const TStreamFacts &s : streams)
+    if (s.at("codec_type") == type)
+      return s.at("codec_name") +
+             (withSize ? "," + s.at("width") + "," + s.at("height") : std::string());
+  return "";
+}
+
+TEST_P(AddedChoiceConversion, ConvertsAndReadsBack) {
+  const TAddedChoiceCase &c = GetParam();
+  TConversionSettings S = MakeSettings(c.choice);
+  std::string options, ext;
+  if (c.audioFormat) {
+    S.AudioFormat = IndexOfItem(AudioFormatItems(), c.audioFormat);
+    options = BuildAudioOptions(S);
+    ext = LowerCase(c.audioFormat);
+  } else {
+    options = BuildVideoOptions(S, TEffects());
+    ext = LowerCase(VideoFormatText(S));
+  }
+  const std::string ours = ScratchDir() + "/added_" + c.name + "." + ext;
+  TFFEncoder encoder;
+  TEventRecorder events(encoder);
+  AddConversion(encoder, Fixture("tiny.mp4"), ours, "-y " + options, "-t 0.5");
+  encoder.Start(0);
+  const std::vector<TTerminateInfo> ends = events.Ends();
+  ASSERT_EQ(ends.size(), 2u);
+  ASSERT_TRUE(ends[0].Finished) << options << "\n" << ends[0].ExceptionMsg;
+  const std::vector<TStreamFacts> got = ProbeStreams(ours);
+  EXPECT_EQ(StreamOf(got, "video", true), c.video) << options;
+  EXPECT_EQ(StreamOf(got, "audio", false), c.audio) << options;
+  EXPECT_EQ(StreamOf(got, "subtitle", false), "") << options;
+}
+
+const TAddedChoiceCase AddedChoiceCases[] = {
+    {"Mp4CopyBoth",
+     {.Format = "MP4", .VideoEncoder = CopyItem, .AudioEncoder = CopyItem, .FrameSize = "640x480"},
+     nullptr,
+     "h264,160,120",
+     "aac"},
+    {"MkvCopyVideoOpusAudio",
+     {.Format = "MKV", .VideoEncoder = CopyItem, .AudioEncoder = "Opus", .Channel = "Mono"},
+     nullptr,
+     "h264,160,120",
+     "opus"},
+    {"AviCopyAudio",
+     {.Format = "AVI", .AudioEncoder = CopyItem, .VideoBitrate = "256"},
+     nullptr,
+     "mpeg4,160,120",
+     "aac"},
+    {"WebmVp9QualityOpus",
+     {.Format = "WebM",
+      .VideoEncoder = "VP9",
+      .AudioEncoder = "Opus",
+      .VideoRateControl = rcQuality,
+      .Speed = "Fastest"},
+     nullptr,
+     "vp9,160,120",
+     "opus"},
+    {"Mp4Vp9BitrateAacQualityIgnored",
+     {.Format = "MP4",
+      .VideoEncoder = "VP9",
+      .VideoBitrate = "256",
+      .Speed = "Fastest",
+      .AudioRateControl = rcQuality},
+     nullptr,
+     "vp9,160,120",
+     "aac"},
+    {"Mp4Av1QualityOpus",
+     {.Format = "MP4",
+      .VideoEncoder = "AV1",
+      .AudioEncoder = "Opus",
+      .VideoRateControl = rcQuality,
+      .Speed = "Fastest"},
+     nullptr,
+     "av1,160,120",
+     "opus"},
+    {"WebmAv1Bitrate",
+     {.Format = "WebM", .VideoEncoder = "AV1", .VideoBitrate = "256", .Speed = "Fastest"},
+     nullptr,
+     "av1,160,120",
+     "vorbis"},
+    {"MkvH265QualityMp3Quality",
+     {.Format = "MKV",
+      .VideoEncoder = "H.265",
+      .VideoRateControl = rcQuality,
+      .Speed = "Fastest",
+      .AudioRateControl = rcQuality},
+     nullptr,
+     "hevc,160,120",
+     "mp3"},
+    {"Mp4H264Quality",
+     {.Format = "MP4",
+      .VideoEncoder = "H.264",
+      .VideoRateControl = rcQuality,
+      .VideoQuality = 30,
+      .Speed = "Fastest"},
+     nullptr,
+     "h264,160,120",
+     "aac"},
+    {"WebmVorbisQuality",
+     {.Format = "WebM", .AudioRateControl = rcQuality, .AudioQuality = 2},
+     nullptr,
+     "vp8,160,120",
+     "vorbis"},
+    {"ExtractMp3Quality", {.AudioRateControl = rcQuality}, "MP3", "", "mp3"},
+    {"ExtractOggQuality", {.AudioRateControl = rcQuality, .AudioQuality = 3}, "OGG", "", "vorbis"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, AddedChoiceConversion, ::testing::ValuesIn(AddedChoiceCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// A stream copied into a container that cannot hold its codec fails with the muxer's reason.
+TEST_F(EncoderTest, CopyIntoAContainerThatRefusesTheCodecGivesTheMuxersReason) {
+  const TConversionSettings S =
+      MakeSettings({.Format = "WebM", .VideoEncoder = CopyItem, .AudioEncoder = CopyItem});
+  const std::string out = ScratchDir() + "/refused_copy.webm";
+  TFFEncoder encoder;
+  TEventRecorder events(encoder);
+  AddConversion(encoder, Fixture("tiny.mp4"), out, "-y " + BuildVideoOptions(S, TEffects()),
+                "-t 0.5");
+  encoder.Start(0);
+  const std::vector<TTerminateInfo> ends = events.Ends();
+  ASSERT_EQ(ends.size(), 2u);
+  EXPECT_FALSE(ends[0].Finished);
+  EXPECT_NE(ends[0].ExceptionMsg.find("Only VP8 or VP9 or AV1 video and Vorbis or Opus audio"),
+            std::string::npos)
+      << ends[0].ExceptionMsg;
+}
 
 } // namespace

@@ -112,8 +112,9 @@ TEST(SettingsLists, ItemCountsAndEnds) {
   EXPECT_EQ(AudioBitrateItems().back(), "384");
   EXPECT_EQ(ThreadsItems().back(), "8");
   EXPECT_EQ(CPUUsageItems()[2], "Normal");
-  EXPECT_EQ(VideoEncoderItems(vfAVI), (TItemList{"MPEG4", "H.264", "DivX", "xVid"}));
-  EXPECT_EQ(AudioEncoderItems(vfVOB), (TItemList{"MP2", "AC3"}));
+  EXPECT_EQ(VideoEncoderItems(vfAVI), (TItemList{"MPEG4", "H.264", "DivX", "xVid", "H.264 (VAAPI)",
+                                                 "H.264 (NVENC)", "H.264 (QSV)", CopyItem}));
+  EXPECT_EQ(AudioEncoderItems(vfVOB), (TItemList{"MP2", "AC3", CopyItem}));
   EXPECT_TRUE(VideoEncoderItems(10).empty());
   EXPECT_TRUE(AudioEncoderItems(-1).empty());
 }

@@ -214,6 +214,131 @@ const TVideoCase VideoCases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, BuildVideoOptionsTest, ::testing::ValuesIn(VideoCases),
                          [](const auto &Info) { return std::string(Info.param.Name); });
 
+// The choices added to the tabs: copied streams, constant quality, speed presets, the newer
+// codecs and the hardware encoders. Their defaults leave the strings above as they are.
+const TVideoCase AddedChoiceCases[] = {
+    // A copied stream takes none of the picture's or the sound's rates, sizes and effects.
+    {"CopyBothLeavesOutEveryRateSizeAndEffect",
+     {.Format = "MP4",
+      .VideoEncoder = CopyItem,
+      .AudioEncoder = CopyItem,
+      .AudioBitrate = "128",
+      .VideoBitrate = "1500",
+      .Aspect = "16:9",
+      .Channel = "Stereo",
+      .SampleRate = "44100",
+      .FrameRate = "25",
+      .FrameSize = "1280x720"},
+     VFlip(),
+     "-c:a copy -c:v copy -sn "},
+    {"CopyVideoKeepsTheAudioChoices",
+     {.Format = "MKV",
+      .VideoEncoder = CopyItem,
+      .AudioEncoder = "AAC",
+      .AudioBitrate = "128",
+      .VideoBitrate = "1500",
+      .Channel = "Stereo",
+      .FrameRate = "25",
+      .FrameSize = "640x480"},
+     Rotate(1),
+     "-b:a 128k -ac 2 -c:a aac -astrict experimental -c:v copy -sn "},
+    {"CopyAudioKeepsTheVideoChoices",
+     {.AudioEncoder = CopyItem, .VideoBitrate = "1000", .Channel = "Mono", .FrameRate = "25"},
+     {},
+     "-b:v 1000k -r 25 -c:a copy -c:v mpeg4 -sn "},
+    {"CopyIntoWebmStillNamesTheMuxer",
+     {.Format = "WebM", .VideoEncoder = CopyItem, .AudioEncoder = CopyItem},
+     {},
+     "-f webm  -c:a copy -c:v copy -sn "},
+    {"CopyVideoIntoVob",
+     {.Format = "VOB", .VideoEncoder = CopyItem, .VideoBitrate = "5000"},
+     {},
+     "-target ntsc-dvd -b:a 32k -c:a mp2 -c:v copy -sn "},
+    // Constant quality replaces the video bit rate where the encoder has a scale.
+    {"H264QualityAtItsDefault",
+     {.Format = "MKV", .VideoEncoder = "H.264", .VideoBitrate = "1500", .VideoRateControl = 1},
+     {},
+     "-b:a 32k -c:a libmp3lame -c:v libx264 -threads 8 -pix_fmt yuv420p -crf 23 -sn "},
+    {"H265QualityAndFastestSpeed",
+     {.Format = "MP4",
+      .VideoEncoder = "H.265",
+      .VideoRateControl = 1,
+      .VideoQuality = 20,
+      .Speed = "Fastest"},
+     {},
+     "-b:a 32k -c:a aac -astrict experimental -c:v libx265 -crf 20 -preset ultrafast -sn "},
+    {"QualityAboveTheScaleIsClamped",
+     {.Format = "MP4", .VideoEncoder = "H.264", .VideoRateControl = 1, .VideoQuality = 60},
+     {},
+     "-b:a 32k -c:a aac -astrict experimental -c:v libx264 -threads 8 -pix_fmt yuv420p -crf 51 "
+     "-sn "},
+    {"Vp9QualityNeedsZeroBitrateAndOpus",
+     {.Format = "WebM",
+      .VideoEncoder = "VP9",
+      .AudioEncoder = "Opus",
+      .VideoRateControl = 1,
+      .Speed = "Fastest"},
+     {},
+     "-b:a 32k -f webm  -c:a libopus -c:v libvpx-vp9 -crf 31 -b:v 0 -deadline realtime "
+     "-cpu-used 8 -sn "},
+    {"Av1QualityInMp4",
+     {.Format = "MP4",
+      .VideoEncoder = "AV1",
+      .AudioEncoder = "Opus",
+      .VideoRateControl = 1,
+      .VideoQuality = 40,
+      .Speed = "Fastest"},
+     {},
+     "-b:a 32k -c:a libopus -c:v libsvtav1 -crf 40 -preset 12 -sn "},
+    {"Av1BitrateWithSlowSpeed",
+     {.Format = "MKV", .VideoEncoder = "AV1", .VideoBitrate = "1000", .Speed = "Slow"},
+     {},
+     "-b:a 32k -b:v 1000k -c:a libmp3lame -c:v libsvtav1 -preset 5 -sn "},
+    {"Vp9GoodSpeedInMkv",
+     {.Format = "MKV", .VideoEncoder = "VP9", .AudioEncoder = "Opus", .Speed = "Medium"},
+     {},
+     "-b:a 32k -c:a libopus -c:v libvpx-vp9 -deadline good -cpu-used 2 -sn "},
+    // MPEG-4 has neither a quality scale nor speed presets: the bit rate stays.
+    {"QualityAndSpeedNeedAnEncoderThatHasThem",
+     {.VideoBitrate = "1000", .VideoRateControl = 1, .Speed = "Fastest"},
+     {},
+     "-b:a 32k -b:v 1000k -c:a libmp3lame -c:v mpeg4 -sn "},
+    {"Mp3Quality",
+     {.AudioRateControl = 1, .AudioQuality = 2},
+     {},
+     "-q:a 2 -c:a libmp3lame -c:v mpeg4 -sn "},
+    {"VorbisQualityInWebm",
+     {.Format = "WebM", .AudioRateControl = 1},
+     {},
+     "-q:a 5 -f webm  -c:a libvorbis -c:v libvpx -sn "},
+    {"AacHasNoQualityScale",
+     {.Format = "MP4", .AudioRateControl = 1},
+     {},
+     "-b:a 32k -c:a aac -astrict experimental -c:v mpeg4 -sn "},
+    // Opus takes the low rates Vorbis refuses.
+    {"OpusKeepsTheLowRate",
+     {.Format = "WebM", .AudioEncoder = "Opus"},
+     {},
+     "-b:a 32k -f webm  -c:a libopus -c:v libvpx -sn "},
+    {"Nvenc",
+     {.Format = "MP4", .VideoEncoder = "H.264 (NVENC)", .VideoBitrate = "2000"},
+     {},
+     "-b:a 32k -b:v 2000k -c:a aac -astrict experimental -c:v h264_nvenc -sn "},
+    {"Qsv",
+     {.Format = "TS", .VideoEncoder = "H.265 (QSV)"},
+     {},
+     "-b:a 32k -c:a ac3 -c:v hevc_qsv -sn "},
+    // VAAPI pictures are uploaded to the device after every other filter.
+    {"VaapiUploadsAfterTheChain",
+     {.Format = "MKV", .VideoEncoder = "H.265 (VAAPI)", .FrameSize = "1280x720"},
+     Rotate(0),
+     "-b:a 32k -c:a libmp3lame -c:v hevc_vaapi -init_hw_device vaapi=va:/dev/dri/renderD128 "
+     "-filter_hw_device va -vf \"transpose=1,scale=1280:720,format=nv12,hwupload\"  -sn "},
+};
+
+INSTANTIATE_TEST_SUITE_P(AddedChoices, BuildVideoOptionsTest, ::testing::ValuesIn(AddedChoiceCases),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
 // Positions that the lists do not hold (a profile or stale lists) give no codec from that list.
 TEST(BuildVideoOptions, NoEncoderSelectedWritesOnlyTheContainerCodec) {
   TConversionSettings S = MakeSettings({.Format = "WMV"});
@@ -278,6 +403,20 @@ const TAudioCase AudioCases[] = {
       .FrameSize = "1280x720"},
      "-b:a 32k -c:a libmp3lame -vn"},
 };
+
+// Constant quality for the formats whose encoders have a scale; the others keep the bit rate.
+const TAudioCase AudioQualityCases[] = {
+    {"Mp3Quality", "MP3", {.AudioRateControl = 1, .AudioQuality = 0}, "-q:a 0 -c:a libmp3lame -vn"},
+    {"OggQualityDefault", "OGG", {.AudioRateControl = 1}, "-q:a 5 -c:a libvorbis -vn"},
+    {"OggQualityClamped",
+     "OGG",
+     {.Channel = "Mono", .AudioRateControl = 1, .AudioQuality = 12},
+     "-q:a 10 -ac 1 -c:a libvorbis -vn"},
+    {"FlacHasNoScale", "FLAC", {.AudioRateControl = 1}, "-b:a 32k -c:a flac -vn"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Quality, BuildAudioOptionsTest, ::testing::ValuesIn(AudioQualityCases),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
 
 INSTANTIATE_TEST_SUITE_P(Table, BuildAudioOptionsTest, ::testing::ValuesIn(AudioCases),
                          [](const auto &Info) { return std::string(Info.param.Name); });
