@@ -12,6 +12,7 @@
 #include "shell/DefaultApp.h"
 #include "shell/ListDocument.h"
 #include "shell/OutputFolder.h"
+#include "shell/TEncoderCheck.h"
 #include "shell/TFileListItem.h"
 #include "shell/TGlassButton.h"
 #include "shell/TSettingsPanel.h"
@@ -156,6 +157,17 @@ Tfrm_Main::Tfrm_Main(QWidget *parent)
   // 400 × 400, or wider where the toolbar's captions or a settings page need more.
   setMinimumSize(minimumSizeHint().expandedTo(QSize(400, 400)));
   UpdateSelectionActions();
+  // The encoder lists offer what the libraries have, before the saved choices are shown.
+  FEncoderCheck = new TEncoderCheck(this);
+  FEncoderCheck->Start(str_ProgramDir);
+  const auto available = [this](const std::string &AEncoder) {
+    return FEncoderCheck->Available(AEncoder);
+  };
+  PageControl1->SetEncoderFilter(available);
+  connect(FEncoderCheck, &TEncoderCheck::HardwareChecked, this,
+          [this, available] { PageControl1->SetEncoderFilter(available); });
+  connect(PageControl1, &TSettingsPanel::VideoCopyChanged, mnu_Effects,
+          [this](bool ACopy) { mnu_Effects->setEnabled(!ACopy); });
   LoadSettings();
   if (mnu_Dark->isChecked())
     ApplyTheme();

@@ -24,6 +24,7 @@ class QLabel;
 class QMenu;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TEncoderCheck;
 class TGlassButton;
 class TSettingsPanel;
 class TStretchedLastColumn;
@@ -39,12 +40,12 @@ public:
   // Public fields read and written by the other windows.
   std::unique_ptr<TWin7TaskProgressBar> prg_Win7; // created on first show
   QString str_Options;                            // option string of the next job
-  QStringList str_Commands; // the FFmpeg command dialog's drop-down, newest first
-  QString str_AddPath;                            // Add Files dialog: last folder
-  int int_AddView = 0;                            // Add Files dialog: view mode
-  bool bool_Preview = false;                      // video job window: "Preview"
-  TEffects Effects;                               // ef_VFlip ... ef_Degrees, not saved
-  QStringList DroppedFiles;                       // pending paths for AddFiles
+  QStringList str_Commands;  // the FFmpeg command dialog's drop-down, newest first
+  QString str_AddPath;       // Add Files dialog: last folder
+  int int_AddView = 0;       // Add Files dialog: view mode
+  bool bool_Preview = false; // video job window: "Preview"
+  TEffects Effects;          // ef_VFlip ... ef_Degrees, not saved
+  QStringList DroppedFiles;  // pending paths for AddFiles
   // Folder of the help file and the style file (the program's folder).
   QString str_ProgramDir;
   int SortColumn = lcName;
@@ -225,6 +226,7 @@ private:
   bool bool_Shown = false;
   QMargins FKeptFrame; // the frame KeepOnScreen last fitted
   TWebData *Update = nullptr;
+  TEncoderCheck *FEncoderCheck;
   std::optional<TStyleFile> FActiveStyle;
   TSettingsFile FSettingsFile;
   TStretchedLastColumn *FSourceColumn;
