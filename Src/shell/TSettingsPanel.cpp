@@ -134,6 +134,7 @@ constexpr TComboField ComboFields[] = {
     {&TSettingsPanel::cb_VideoRateControl, &TConversionSettings::VideoRateControl},
     {&TSettingsPanel::cb_VideoSpeed, &TConversionSettings::VideoSpeed},
     {&TSettingsPanel::cb_AudioRateControl, &TConversionSettings::AudioRateControl},
+    {&TSettingsPanel::cb_Subtitles, &TConversionSettings::Subtitles},
 };
 } // namespace
 
@@ -243,7 +244,9 @@ QWidget *TSettingsPanel::CreateAudioPage() {
   AddRow(grid, 2, 0, QStringLiteral("Rate control:"), cb_AudioRateControl);
   FAudioRate =
       AddRateRow(grid, 2, cb_AudioBitrate, sld_AudioQuality, lbl_AudioQuality, FAudioQuality);
-  Finish(grid, 3, 2);
+  cb_Subtitles = NewCombo(SubtitleItems(), page);
+  AddRow(grid, 3, 0, QStringLiteral("Subtitles:"), cb_Subtitles);
+  Finish(grid, 4, 2);
   for (QComboBox *combo : {cb_AudioFormat, cb_AudioEncoder})
     connect(combo, &QComboBox::activated, this, [this] {
       FAudioQuality = -1;
@@ -377,6 +380,11 @@ void TSettingsPanel::UpdateVideoControls() {
   FVideoRate.Show(quality);
   ShowScale(sld_VideoQuality, lbl_VideoQuality, scale, S.VideoQuality);
   cb_VideoSpeed->setEnabled(!copy && HasSpeedPresets(encoder));
+  const bool subtitles = ContainerTakesSubtitles(S);
+  cb_Subtitles->setEnabled(subtitles);
+  cb_Subtitles->setToolTip(subtitles ? QString()
+                                     : QStringLiteral("%1 holds no subtitles: they are dropped")
+                                           .arg(cb_VideoFormat->currentText()));
   if (copy != FVideoCopy) {
     FVideoCopy = copy;
     emit VideoCopyChanged(copy);

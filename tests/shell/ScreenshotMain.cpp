@@ -95,6 +95,7 @@ int main(int argc, char *argv[]) {
   quality.VideoEncoder = IndexOfItem(VideoEncoderItems(vfMKV), "H.265");
   quality.VideoRateControl = quality.AudioRateControl = rcQuality;
   quality.VideoSpeed = IndexOfItem(SpeedItems(), "Fast");
+  quality.Subtitles = sbKeep;
   w.PageControl1->ShowConversionSettings(quality);
   Save(w, out + QStringLiteral("/quillet_light_video_quality.png"));
   w.PageControl1->setCurrentIndex(TSettingsPanel::tsAudio);

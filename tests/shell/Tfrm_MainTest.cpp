@@ -772,7 +772,12 @@ private slots:
       QVERIFY2(combo->currentIndex() >= 0, text);
       emit combo->activated(combo->currentIndex());
     };
+    // AVI holds no subtitles, Matroska does.
+    QVERIFY(!p->cb_Subtitles->isEnabled());
+    QCOMPARE(p->cb_Subtitles->toolTip(),
+             QStringLiteral("AVI holds no subtitles: they are dropped"));
     choose(p->cb_VideoFormat, "MKV");
+    QVERIFY(p->cb_Subtitles->isEnabled());
     QVERIFY(!p->cb_VideoRateControl->isEnabled()); // MPEG-4: bit rate only
     QVERIFY(!p->cb_VideoSpeed->isEnabled());
     choose(p->cb_VideoEncoder, CopyItem);

@@ -253,7 +253,27 @@ std::string SoundFormat(const TConversionSettings &S) {
   return AudioEncoderText(S) == CopyItem ? "" : ChannelOption(S.AudioChannel) + SampleRateOption(S);
 }
 
+// Subtitles are dropped, or the first subtitle stream is kept where the container takes one:
+// copied into Matroska, converted to the container's text format for MP4 and WebM.
+std::string SubtitleOptions(const TConversionSettings &S) {
+  constexpr TTextPair SubtitleCodecs[] = {{"MKV", "copy"},
+                                          {"MP4", "mov_text"},
+                                          {"M4V", "mov_text"},
+                                          {"MOV", "mov_text"},
+                                          {"WebM", "webvtt"}};
+  const std::string Codec = Lookup(SubtitleCodecs, VideoFormatText(S));
+  if (S.Subtitles != sbKeep || Codec.empty())
+    return " -sn ";
+  return " -c:s " + Codec + " ";
+}
+
 } // namespace
+
+bool ContainerTakesSubtitles(const TConversionSettings &S) {
+  TConversionSettings Keep = S;
+  Keep.Subtitles = sbKeep;
+  return SubtitleOptions(Keep) != " -sn ";
+}
 
 std::string VideoEncoderName(const TConversionSettings &S) {
   std::string Unused;
@@ -294,7 +314,7 @@ std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effe
     Options += " -c:v " + V + (CopyVideo ? "" : EncoderTuning(S));
   if (!CopyVideo)
     Options += FilterOptions(S, Effects, V);
-  Options += " -sn ";
+  Options += SubtitleOptions(S);
   // A copied audio stream leaves the string without its leading bit rate.
   return Options.starts_with(' ') ? Options.substr(1) : Options;
 }

@@ -18,6 +18,10 @@ std::string VideoEncoderName(const TConversionSettings &S);
 std::string AudioEncoderName(const TConversionSettings &S);
 std::string ExtractionEncoderName(const TConversionSettings &S);
 
+// Whether the container S chooses can hold subtitles (Matroska, MP4, M4V, MOV, WebM); the
+// others drop them even when they are to be kept.
+bool ContainerTakesSubtitles(const TConversionSettings &S);
+
 // Why the video encoder S chooses cannot take the custom frame size AText (width "x" height as
 // the custom size dialog gives it); "" when it can. Encoders of 4:2:0 pictures that refuse an
 // odd side (libx264, libx265, libxvid, wmv2) are named with the even sizes around the typed

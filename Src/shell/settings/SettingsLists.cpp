@@ -59,6 +59,11 @@ const TItemList &AudioBitrateItems() {
   return Items;
 }
 
+const TItemList &SubtitleItems() {
+  static const TItemList Items{"None", "Keep first"};
+  return Items;
+}
+
 const TItemList &ThreadsItems() {
   static const TItemList Items{"1", "2", "3", "4", "5", "6", "7", "8"};
   return Items;

@@ -5,6 +5,9 @@
 
 #include <string>
 
+// Subtitle choice: dropped, or the first subtitle stream kept where the container takes one.
+enum TSubtitles { sbNone, sbKeep };
+
 struct TConversionSettings {
   // Video tab: positions in the lists of SettingsLists.h.
   int VideoFormat = 0;    // cb_VideoFormat, "AVI"
@@ -26,6 +29,8 @@ struct TConversionSettings {
   int VideoSpeed = 0;
   int AudioRateControl = 0;
   int AudioQuality = -1;
+  // Subtitles of a video conversion (TSubtitles).
+  int Subtitles = 0;
   // CPU usage tab (read by the job windows, not part of the option string).
   int Threads = 0;  // cb_Threads, "1"
   int CPUUsage = 2; // cb_CPUUsage, "Normal"

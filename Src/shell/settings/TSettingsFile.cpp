@@ -110,6 +110,7 @@ const TAddedKey AddedKeys[] = {
     {"VideoSpeed", &TConversionSettings::VideoSpeed, 0, 5},
     {"AudioRateControl", &TConversionSettings::AudioRateControl, 0, 1},
     {"AudioQuality", &TConversionSettings::AudioQuality, -1, 10},
+    {"Subtitles", &TConversionSettings::Subtitles, 0, 1},
 };
 
 void ReadAddedKeys(const TIniFile &Ini, TConversionSettings &C, const TConversionSettings &D) {

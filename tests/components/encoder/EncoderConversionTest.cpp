@@ -106,7 +106,9 @@ struct TAddedChoiceCase {
   TChoice choice;
   const char *audioFormat; // audio extraction into this format; nullptr = video conversion
   const char *video;       // codec,width,height ("" for no video stream)
-  const char *audio;       // codec
+  const char *audio;       // codec ("" for no audio stream)
+  const char *subtitle = "";
+  const char *input = "tiny.mp4";
 };
 
 void PrintTo(const TAddedChoiceCase &c, std::ostream *os) {
@@ -140,7 +142,7 @@ TEST_P(AddedChoiceConversion, ConvertsAndReadsBack) {
   const std::string ours = ScratchDir() + "/added_" + c.name + "." + ext;
   TFFEncoder encoder;
   TEventRecorder events(encoder);
-  AddConversion(encoder, Fixture("tiny.mp4"), ours, "-y " + options, "-t 0.5");
+  AddConversion(encoder, Fixture(c.input), ours, "-y " + options, "-t 0.5");
   encoder.Start(0);
   const std::vector<TTerminateInfo> ends = events.Ends();
   ASSERT_EQ(ends.size(), 2u);
@@ -148,7 +150,7 @@ TEST_P(AddedChoiceConversion, ConvertsAndReadsBack) {
   const std::vector<TStreamFacts> got = ProbeStreams(ours);
   EXPECT_EQ(StreamOf(got, "video", true), c.video) << options;
   EXPECT_EQ(StreamOf(got, "audio", false), c.audio) << options;
-  EXPECT_EQ(StreamOf(got, "subtitle", false), "") << options;
+  EXPECT_EQ(StreamOf(got, "subtitle", false), c.subtitle) << options;
 }
 
 const TAddedChoiceCase AddedChoiceCases[] = {
@@ -224,6 +226,35 @@ const TAddedChoiceCase AddedChoiceCases[] = {
      "vorbis"},
     {"ExtractMp3Quality", {.AudioRateControl = rcQuality}, "MP3", "", "mp3"},
     {"ExtractOggQuality", {.AudioRateControl = rcQuality, .AudioQuality = 3}, "OGG", "", "vorbis"},
+    // A clip with one SubRip stream (and no sound).
+    {"MkvKeepsSubtitles",
+     {.Format = "MKV", .Subtitles = sbKeep},
+     nullptr,
+     "mpeg4,320,240",
+     "",
+     "subrip",
+     "tagged.mkv"},
+    {"Mp4KeepsSubtitlesAsMovText",
+     {.Format = "MP4", .VideoEncoder = CopyItem, .Subtitles = sbKeep},
+     nullptr,
+     "mpeg4,320,240",
+     "",
+     "mov_text",
+     "tagged.mkv"},
+    {"WebmKeepsSubtitlesAsWebvtt",
+     {.Format = "WebM", .Subtitles = sbKeep},
+     nullptr,
+     "vp8,320,240",
+     "",
+     "webvtt",
+     "tagged.mkv"},
+    {"AviDropsSubtitles",
+     {.Format = "AVI", .VideoEncoder = CopyItem, .Subtitles = sbKeep},
+     nullptr,
+     "mpeg4,320,240",
+     "",
+     "",
+     "tagged.mkv"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, AddedChoiceConversion, ::testing::ValuesIn(AddedChoiceCases),

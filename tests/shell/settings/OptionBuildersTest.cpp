@@ -334,6 +334,23 @@ const TVideoCase AddedChoiceCases[] = {
      Rotate(0),
      "-b:a 32k -c:a libmp3lame -c:v hevc_vaapi -init_hw_device vaapi=va:/dev/dri/renderD128 "
      "-filter_hw_device va -vf \"transpose=1,scale=1280:720,format=nv12,hwupload\"  -sn "},
+    // The first subtitle stream kept where the container takes one, else dropped as before.
+    {"SubtitlesCopiedIntoMkv",
+     {.Format = "MKV", .Subtitles = sbKeep},
+     {},
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -c:s copy "},
+    {"SubtitlesAsMovTextInMp4",
+     {.Format = "MP4", .VideoEncoder = CopyItem, .Subtitles = sbKeep},
+     {},
+     "-b:a 32k -c:a aac -astrict experimental -c:v copy -c:s mov_text "},
+    {"SubtitlesAsWebvttInWebm",
+     {.Format = "WebM", .Subtitles = sbKeep},
+     {},
+     "-b:a 48k -f webm  -c:a libvorbis -c:v libvpx -c:s webvtt "},
+    {"SubtitlesDroppedWhereTheContainerTakesNone",
+     {.Format = "AVI", .Subtitles = sbKeep},
+     {},
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -sn "},
 };
 
 INSTANTIATE_TEST_SUITE_P(AddedChoices, BuildVideoOptionsTest, ::testing::ValuesIn(AddedChoiceCases),

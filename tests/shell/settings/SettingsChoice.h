@@ -30,6 +30,7 @@ struct TChoice {
   const char *Speed = nullptr;
   int AudioRateControl = rcBitrate;
   int AudioQuality = -1;
+  int Subtitles = sbNone;
 };
 
 inline int Position(const TItemList &Items, const char *Text) {
@@ -66,6 +67,7 @@ inline TConversionSettings MakeSettings(const TChoice &C) {
   S.VideoQuality = C.VideoQuality;
   S.AudioRateControl = C.AudioRateControl;
   S.AudioQuality = C.AudioQuality;
+  S.Subtitles = C.Subtitles;
   return S;
 }
 

@@ -154,8 +154,8 @@ TEST_F(SettingsFileTest, CommandsFollowTheOtherKeysAndComeBackInOrder) {
   EXPECT_TRUE(TSettingsFile(Path).Load(Defaults).Commands.empty());
 }
 
-// Rate control, quality and speed: written after every older key once chosen, read back, and
-// absent from files of settings that never chose them; values outside their range fall back.
+// Rate control, quality, speed and subtitles: written after every older key once chosen, read back,
+// and absent from files of settings that never chose them; values outside their range fall back.
 TEST_F(SettingsFileTest, RateControlKeysFollowTheOthers) {
   TAppSettings S = Defaults;
   S.Commands = {"-an"};
@@ -164,9 +164,11 @@ TEST_F(SettingsFileTest, RateControlKeysFollowTheOthers) {
   S.Conversion.VideoSpeed = 1;
   S.Conversion.AudioRateControl = rcQuality;
   S.Conversion.AudioQuality = 2;
+  S.Conversion.Subtitles = sbKeep;
   TSettingsFile(Path).Save(S);
-  EXPECT_TRUE(ReadText().ends_with("Command1=-an\nVideoRateControl=1\nVideoQuality=30\n"
-                                   "VideoSpeed=1\nAudioRateControl=1\nAudioQuality=2\n"))
+  EXPECT_TRUE(
+      ReadText().ends_with("Command1=-an\nVideoRateControl=1\nVideoQuality=30\n"
+                           "VideoSpeed=1\nAudioRateControl=1\nAudioQuality=2\nSubtitles=1\n"))
       << ReadText();
   EXPECT_EQ(TSettingsFile(Path).Load(Defaults), S);
   // Back at the defaults, the keys stay and say so.
@@ -175,7 +177,7 @@ TEST_F(SettingsFileTest, RateControlKeysFollowTheOthers) {
             std::string::npos);
   EXPECT_EQ(TSettingsFile(Path).Load(Defaults), Defaults);
   WriteText("[Settings]\nVideoRateControl=2\nVideoQuality=64\nVideoSpeed=6\n"
-            "AudioRateControl=-1\nAudioQuality=11\n");
+            "AudioRateControl=-1\nAudioQuality=11\nSubtitles=2\n");
   EXPECT_EQ(TSettingsFile(Path).Load(Defaults).Conversion, Defaults.Conversion);
 }
 
