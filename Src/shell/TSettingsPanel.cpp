@@ -135,6 +135,7 @@ constexpr TComboField ComboFields[] = {
     {&TSettingsPanel::cb_VideoSpeed, &TConversionSettings::VideoSpeed},
     {&TSettingsPanel::cb_AudioRateControl, &TConversionSettings::AudioRateControl},
     {&TSettingsPanel::cb_Subtitles, &TConversionSettings::Subtitles},
+    {&TSettingsPanel::cb_AudioTracks, &TConversionSettings::AudioTracks},
 };
 } // namespace
 
@@ -246,6 +247,8 @@ QWidget *TSettingsPanel::CreateAudioPage() {
       AddRateRow(grid, 2, cb_AudioBitrate, sld_AudioQuality, lbl_AudioQuality, FAudioQuality);
   cb_Subtitles = NewCombo(SubtitleItems(), page);
   AddRow(grid, 3, 0, QStringLiteral("Subtitles:"), cb_Subtitles);
+  cb_AudioTracks = NewCombo(AudioTrackItems(), page);
+  AddRow(grid, 3, 1, QStringLiteral("Audio tracks:"), cb_AudioTracks);
   Finish(grid, 4, 2);
   for (QComboBox *combo : {cb_AudioFormat, cb_AudioEncoder})
     connect(combo, &QComboBox::activated, this, [this] {

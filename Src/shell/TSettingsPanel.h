@@ -56,7 +56,8 @@ public:
   QComboBox *cb_AudioChannel;
   QComboBox *cb_AudioBitrate;
   QComboBox *cb_AudioRateControl;
-  QComboBox *cb_Subtitles; // of a video conversion
+  QComboBox *cb_Subtitles;   // of a video conversion
+  QComboBox *cb_AudioTracks; // of a video conversion
   QSlider *sld_AudioQuality;
   QLabel *lbl_AudioQuality;
   // " CPU usage "

@@ -267,6 +267,15 @@ std::string SubtitleOptions(const TConversionSettings &S) {
   return " -c:s " + Codec + " ";
 }
 
+// Every audio track: the streams are then chosen by maps, so the first picture stream (cover
+// art left out) and the kept subtitle stream are mapped too.
+std::string TrackMaps(const TConversionSettings &S) {
+  std::string Maps = " -map 0:V:0? -map 0:a?";
+  if (S.Subtitles == sbKeep && SubtitleOptions(S) != " -sn ")
+    Maps += " -map 0:s:0?";
+  return Maps;
+}
+
 } // namespace
 
 bool ContainerTakesSubtitles(const TConversionSettings &S) {
@@ -314,6 +323,8 @@ std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effe
     Options += " -c:v " + V + (CopyVideo ? "" : EncoderTuning(S));
   if (!CopyVideo)
     Options += FilterOptions(S, Effects, V);
+  if (S.AudioTracks == atAll)
+    Options += TrackMaps(S);
   Options += SubtitleOptions(S);
   // A copied audio stream leaves the string without its leading bit rate.
   return Options.starts_with(' ') ? Options.substr(1) : Options;

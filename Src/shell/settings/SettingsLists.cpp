@@ -64,6 +64,11 @@ const TItemList &SubtitleItems() {
   return Items;
 }
 
+const TItemList &AudioTrackItems() {
+  static const TItemList Items{"First", "All"};
+  return Items;
+}
+
 const TItemList &ThreadsItems() {
   static const TItemList Items{"1", "2", "3", "4", "5", "6", "7", "8"};
   return Items;

@@ -21,7 +21,9 @@ const TItemList &AudioFormatItems();     // "MP3", "WAV", "OGG", "FLAC", "WMA"
 const TItemList &AudioSampleRateItems(); // "Original", "8000" ... "48000"
 const TItemList &AudioChannelItems();    // "Original", "Mono", "Stereo"
 const TItemList &AudioBitrateItems();    // "32" ... "384" (no "Original")
-const TItemList &SubtitleItems();        // "None", "Keep first" (TSubtitles order)
+const TItemList &SubtitleItems();
+const TItemList &AudioTrackItems(); // "None", "Keep first" (TSubtitles order)
+                                    // and "First", "All" (TAudioTracks order)
 
 // CPU usage tab.
 const TItemList &ThreadsItems();  // "1" ... "8"

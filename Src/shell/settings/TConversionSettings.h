@@ -8,6 +8,9 @@
 // Subtitle choice: dropped, or the first subtitle stream kept where the container takes one.
 enum TSubtitles { sbNone, sbKeep };
 
+// Audio tracks of a video conversion: the one the engine picks, or every one.
+enum TAudioTracks { atFirst, atAll };
+
 struct TConversionSettings {
   // Video tab: positions in the lists of SettingsLists.h.
   int VideoFormat = 0;    // cb_VideoFormat, "AVI"
@@ -31,6 +34,8 @@ struct TConversionSettings {
   int AudioQuality = -1;
   // Subtitles of a video conversion (TSubtitles).
   int Subtitles = 0;
+  // Audio tracks of a video conversion (TAudioTracks).
+  int AudioTracks = 0;
   // CPU usage tab (read by the job windows, not part of the option string).
   int Threads = 0;  // cb_Threads, "1"
   int CPUUsage = 2; // cb_CPUUsage, "Normal"

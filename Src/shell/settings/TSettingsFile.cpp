@@ -111,6 +111,7 @@ const TAddedKey AddedKeys[] = {
     {"AudioRateControl", &TConversionSettings::AudioRateControl, 0, 1},
     {"AudioQuality", &TConversionSettings::AudioQuality, -1, 10},
     {"Subtitles", &TConversionSettings::Subtitles, 0, 1},
+    {"AudioTracks", &TConversionSettings::AudioTracks, 0, 1},
 };
 
 void ReadAddedKeys(const TIniFile &Ini, TConversionSettings &C, const TConversionSettings &D) {

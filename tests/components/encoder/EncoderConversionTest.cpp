@@ -109,6 +109,7 @@ struct TAddedChoiceCase {
   const char *audio;       // codec ("" for no audio stream)
   const char *subtitle = "";
   const char *input = "tiny.mp4";
+  int audioStreams = -1; // -1: one when audio names a codec, else none
 };
 
 void PrintTo(const TAddedChoiceCase &c, std::ostream *os) {
@@ -151,6 +152,9 @@ TEST_P(AddedChoiceConversion, ConvertsAndReadsBack) {
   EXPECT_EQ(StreamOf(got, "video", true), c.video) << options;
   EXPECT_EQ(StreamOf(got, "audio", false), c.audio) << options;
   EXPECT_EQ(StreamOf(got, "subtitle", false), c.subtitle) << options;
+  const auto audioStreams = std::count_if(
+      got.begin(), got.end(), [](const TStreamFacts &s) { return s.at("codec_type") == "audio"; });
+  EXPECT_EQ(audioStreams, c.audioStreams >= 0 ? c.audioStreams : *c.audio ? 1 : 0) << options;
 }
 
 const TAddedChoiceCase AddedChoiceCases[] = {
@@ -255,6 +259,23 @@ const TAddedChoiceCase AddedChoiceCases[] = {
      "",
      "",
      "tagged.mkv"},
+    // A clip with two audio tracks: the first by default, or both.
+    {"FirstAudioTrack",
+     {.Format = "MKV"},
+     nullptr,
+     "mpeg4,160,120",
+     "mp3",
+     "",
+     "av_two_opus.ogg",
+     1},
+    {"AllAudioTracks",
+     {.Format = "MKV", .Subtitles = sbKeep, .AudioTracks = atAll},
+     nullptr,
+     "mpeg4,160,120",
+     "mp3",
+     "",
+     "av_two_opus.ogg",
+     2},
 };
 
 INSTANTIATE_TEST_SUITE_P(Table, AddedChoiceConversion, ::testing::ValuesIn(AddedChoiceCases),

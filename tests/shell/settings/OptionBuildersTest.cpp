@@ -351,6 +351,15 @@ const TVideoCase AddedChoiceCases[] = {
      {.Format = "AVI", .Subtitles = sbKeep},
      {},
      "-b:a 32k -c:a libmp3lame -c:v mpeg4 -sn "},
+    // Every audio track: maps choose the streams, the kept subtitle stream among them.
+    {"AllAudioTracks",
+     {.Format = "MP4", .AudioTracks = atAll},
+     {},
+     "-b:a 32k -c:a aac -astrict experimental -c:v mpeg4 -map 0:V:0? -map 0:a? -sn "},
+    {"AllAudioTracksAndSubtitles",
+     {.Format = "MKV", .Subtitles = sbKeep, .AudioTracks = atAll},
+     {},
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -map 0:V:0? -map 0:a? -map 0:s:0? -c:s copy "},
 };
 
 INSTANTIATE_TEST_SUITE_P(AddedChoices, BuildVideoOptionsTest, ::testing::ValuesIn(AddedChoiceCases),

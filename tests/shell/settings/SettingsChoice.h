@@ -31,6 +31,7 @@ struct TChoice {
   int AudioRateControl = rcBitrate;
   int AudioQuality = -1;
   int Subtitles = sbNone;
+  int AudioTracks = atFirst;
 };
 
 inline int Position(const TItemList &Items, const char *Text) {
@@ -68,6 +69,7 @@ inline TConversionSettings MakeSettings(const TChoice &C) {
   S.AudioRateControl = C.AudioRateControl;
   S.AudioQuality = C.AudioQuality;
   S.Subtitles = C.Subtitles;
+  S.AudioTracks = C.AudioTracks;
   return S;
 }
 
