@@ -281,6 +281,37 @@ const TAddedChoiceCase AddedChoiceCases[] = {
 INSTANTIATE_TEST_SUITE_P(Table, AddedChoiceConversion, ::testing::ValuesIn(AddedChoiceCases),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// Without a device the hardware encoders are not offered; their strings still parse as the
+// tool's do and fail with the reason: VAAPI when its device is opened, NVENC when the encoder
+// opens.
+TEST_F(EncoderTest, HardwareStringsWithoutADeviceFailWithTheReason) {
+  if (std::filesystem::exists("/dev/dri") || std::filesystem::exists("/dev/nvidiactl"))
+    GTEST_SKIP() << "this machine has a graphics device";
+  TFFEncoder encoder;
+  TInputOptions input;
+  const int vaapi = encoder.AddTask(Fixture("tiny.mp4"), &input);
+  TOutputOptions output;
+  output.Options =
+      "-y " + BuildVideoOptions(MakeSettings({.Format = "MKV", .VideoEncoder = "H.265 (VAAPI)"}),
+                                TEffects());
+  EXPECT_LT(encoder.SetOutput(vaapi, ScratchDir() + "/vaapi.mkv", &output), 0);
+  EXPECT_NE(encoder.LastErrMsg().find("init_hw_device"), std::string::npos) << encoder.LastErrMsg();
+
+  TFFEncoder nvenc;
+  TEventRecorder events(nvenc);
+  AddConversion(
+      nvenc, Fixture("tiny.mp4"), ScratchDir() + "/nvenc.mp4",
+      "-y " + BuildVideoOptions(MakeSettings({.Format = "MP4", .VideoEncoder = "H.264 (NVENC)"}),
+                                TEffects()),
+      "-t 0.5");
+  nvenc.Start(0);
+  const std::vector<TTerminateInfo> ends = events.Ends();
+  ASSERT_EQ(ends.size(), 2u);
+  EXPECT_FALSE(ends[0].Finished);
+  EXPECT_NE(ends[0].ExceptionMsg.find("Error while opening encoder"), std::string::npos)
+      << ends[0].ExceptionMsg;
+}
+
 // A stream copied into a container that cannot hold its codec fails with the muxer's reason.
 TEST_F(EncoderTest, CopyIntoAContainerThatRefusesTheCodecGivesTheMuxersReason) {
   const TConversionSettings S =
