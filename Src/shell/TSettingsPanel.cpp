@@ -1,5 +1,6 @@
 #include "shell/TSettingsPanel.h"
 
+#include "shell/TPresetsBox.h"
 #include "shell/dialogs/Tfrm_Custom.h"
 #include "shell/settings/OptionBuilders.h"
 #include "shell/settings/Profiles.h"
@@ -173,7 +174,15 @@ QWidget *TSettingsPanel::CreateProfilesPage() {
   buttons->addWidget(lbl_NotApplied);
   buttons->addStretch();
   grid->addLayout(buttons, 3, 1);
-  Finish(grid, 4, 1);
+  box_Presets =
+      new TPresetsBox([this] { return ConversionSettings(); },
+                      [this](const TConversionSettings &S) { ShowConversionSettings(S); }, page);
+  auto *presetsLabel = new QLabel(QStringLiteral("My presets:"), page);
+  presetsLabel->setBuddy(box_Presets->cb_Presets);
+  grid->setColumnMinimumWidth(2, 24);
+  grid->addWidget(presetsLabel, 0, 3, Qt::AlignRight | Qt::AlignVCenter);
+  grid->addWidget(box_Presets, 0, 4, 4, 1, Qt::AlignTop);
+  Finish(grid, 4, 2);
   connect(cb_Type, &QComboBox::activated, this, [this] { cb_TypeSelect(); });
   // A profile chosen is only a choice until applied: say so, so Convert never surprises.
   connect(cb_Type, &QComboBox::activated, lbl_NotApplied, &QWidget::show);

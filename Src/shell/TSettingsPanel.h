@@ -20,6 +20,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QSlider;
+class TPresetsBox;
 class QToolButton;
 
 class TSettingsPanel : public QTabWidget {
@@ -34,7 +35,8 @@ public:
   QComboBox *cb_Format;
   QCheckBox *chk_OriginalSettings;
   QPushButton *btn_Apply;
-  QLabel *lbl_NotApplied; // shown while a profile choice waits for "Apply"
+  QLabel *lbl_NotApplied;   // shown while a profile choice waits for "Apply"
+  TPresetsBox *box_Presets; // "My presets"
   // " Video settings "
   QLabel *lbl_VideoFormat;
   QComboBox *cb_VideoFormat;

@@ -3,6 +3,7 @@
 #include "media/ui/Tfrm_Properties.h"
 #include "shell/TGlassButton.h"
 #include "shell/TLookStyle.h"
+#include "shell/TPresetsBox.h"
 #include "shell/TSettingsPanel.h"
 #include "shell/Tfrm_Main.h"
 #include "shell/adding/Tfrm_AddFiles.h"
@@ -109,6 +110,7 @@ int main(int argc, char *argv[]) {
   w.PageControl1->ShowConversionSettings(quality);
   Save(w, out + QStringLiteral("/quillet_dark_video_copy.png"));
   w.mnu_Dark->trigger();
+  w.PageControl1->box_Presets->SaveCurrent(QStringLiteral("Phone, small MKV"));
   w.PageControl1->ShowConversionSettings(TConversionSettings());
   w.mnu_Dark->trigger();
   Save(w, out + QStringLiteral("/quillet_dark_video.png"));

@@ -6,6 +6,7 @@
 #include "shell/TEncoderCheck.h"
 #include "shell/TGlassButton.h"
 #include "shell/TLookStyle.h"
+#include "shell/TPresetsBox.h"
 #include "shell/TSettingsPanel.h"
 #include "shell/TSingleInstance.h"
 #include "shell/TTerminationSignals.h"
@@ -855,6 +856,42 @@ private slots:
         p->cb_VideoEncoder->findText(QStringLiteral("H.265 (NVENC)")));
     w.BuildVideoOptions();
     QVERIFY(w.str_Options.contains(QStringLiteral(" -c:v hevc_nvenc ")));
+  }
+
+  // Own presets: the current settings saved under a name, applied, renamed, exported, deleted
+  // and imported again; the presets file keeps them for the next start.
+  void ownPresetsOnTheProfilesPage() {
+    TConversionSettings S;
+    SelectVideoFormat(S, vfMKV);
+    S.VideoEncoder = IndexOfItem(VideoEncoderItems(vfMKV), "H.265");
+    S.VideoRateControl = rcQuality;
+    S.Custom = "1920x816";
+    const QString exported = FConfig->path() + QStringLiteral("/exported.ini");
+    {
+      Tfrm_Main w;
+      TPresetsBox *box = w.PageControl1->box_Presets;
+      QCOMPARE(box->cb_Presets->count(), 0);
+      QVERIFY(!box->btn_PresetApply->isEnabled());
+      w.PageControl1->ShowConversionSettings(S);
+      QVERIFY(box->SaveCurrent(QStringLiteral("Small MKV")));
+      TMessageBoxCatcher catcher;
+      QVERIFY(!box->SaveCurrent(QStringLiteral("[bad]")));
+      QCOMPARE(catcher.Shown.size(), 1);
+      w.PageControl1->ShowConversionSettings(TConversionSettings());
+      box->btn_PresetApply->click();
+      QVERIFY(w.PageControl1->ConversionSettings() == S);
+      QVERIFY(box->RenameSelected(QStringLiteral("Small")));
+      QVERIFY(box->ExportTo(exported));
+      box->DeleteSelected();
+      QCOMPARE(box->cb_Presets->count(), 0);
+      QVERIFY(box->ImportFrom(exported));
+      QCOMPARE(box->cb_Presets->currentText(), QStringLiteral("Small"));
+    }
+    Tfrm_Main w;
+    TPresetsBox *box = w.PageControl1->box_Presets;
+    QCOMPARE(box->cb_Presets->count(), 1);
+    QCOMPARE(box->cb_Presets->currentText(), QStringLiteral("Small"));
+    QVERIFY(box->Presets().front().Settings == S);
   }
 
   void firstStartShowsTheDefaults() {
