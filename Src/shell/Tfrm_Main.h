@@ -218,6 +218,10 @@ private:
   // KeepOnScreen again when the frame has changed since the last time (a window manager
   // adding its frame after the first show would otherwise push the title bar off screen).
   void KeepOnScreenForNewFrame();
+  // Loads the libraries and offers in the encoder lists what they have; starts the check of
+  // the hardware encoders, whose result ShowAvailableEncoders shows.
+  void CheckEncoders();
+  void ShowAvailableEncoders();
   // Tells the user once that the settings file could not be read (and is left alone).
   void WarnUnreadableSettings();
   // Paths of the local files among the URLs of a drag or the clipboard.

@@ -829,6 +829,7 @@ private slots:
   void encoderListsOfferWhatTheLibrariesHave() {
     Tfrm_Main w;
     QSignalSpy checked(w.findChild<TEncoderCheck *>(), &TEncoderCheck::HardwareChecked);
+    w.show(); // the libraries are asked once the window shows
     QVERIFY(checked.wait(10000));
     TSettingsPanel *p = w.PageControl1;
     TConversionSettings S;
