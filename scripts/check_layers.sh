@@ -25,7 +25,7 @@ declare -A links=(
   [shell/dialogs]="shell/settings"
   [shell/adding]="media components/filelist"
   [shell]="components/filelist shell/adding media/ui burn/ui shell/dialogs jobs"
-  [cli]="components/encoder media/ui"
+  [cli]="components/encoder media/ui shell/settings"
 )
 
 # Every folder a folder may include from: itself and what it links, transitively.

@@ -50,6 +50,12 @@ std::string ParseCliArguments(int argc, const char *const *argv, TCliArguments &
       AArgs.Preview = true;
       continue;
     }
+    if (arg == "--preset") {
+      if (i + 1 >= argc || !*argv[i + 1])
+        return "Option --preset needs a name.";
+      AArgs.Preset = argv[++i];
+      continue;
+    }
     const bool takesText = arg == "-I" || arg == "-O";
     const std::string wrong =
         TakeArgument(arg, takesText && i + 1 < argc ? argv[i + 1] : nullptr, AArgs, optionsPending);
@@ -100,6 +106,9 @@ std::string CliUsage() {
          "  --preview    show the output pictures in a preview window (at most ten a second)\n"
          "               and play the output sound while converting; needs a display, and\n"
          "               converts without it when there is none\n"
+         "  --preset NAME  convert with the options of a built-in profile (\"HD AVC (*.mp4)\",\n"
+         "               its sizes and rates included) or of one of your own presets, put\n"
+         "               before each output's -O options\n"
          "  -h, --help   show this text\n"
          "  --version    show the program's version\n";
 }

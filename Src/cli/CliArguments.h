@@ -1,6 +1,7 @@
 // The command line of quillet-cli:
 //   quillet-cli [--preview] [-I "input options"] INPUT [-O "output options"] OUTPUT
 //               [-O "output options" OUTPUT]...
+//   (--preset NAME may come anywhere before INPUT or after it)
 //   quillet-cli --help
 //   quillet-cli --version
 #pragma once
@@ -20,6 +21,7 @@ struct TCliArguments {
   bool Help = false;
   bool Version = false;
   bool Preview = false; // show the pictures and play the sound while converting
+  std::string Preset;   // --preset: a profile's or own preset's options lead every output's
 };
 
 // Fills AArgs; returns an empty text, or what is wrong with the command line.

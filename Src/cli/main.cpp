@@ -6,9 +6,11 @@
 #include "cli/BatchArguments.h"
 #include "cli/CliArguments.h"
 #include "cli/TCliBatch.h"
+#include "cli/CliPreset.h"
 #include "cli/TCliPreview.h"
 #include "cli/TCliTask.h"
 #include "components/CallInMainThread.h"
+#include "shell/settings/UserPresets.h"
 
 namespace {
 
@@ -67,6 +69,15 @@ int main(int argc, char **argv) {
   if (!wrong.empty()) {
     std::fprintf(stderr, "%s\n\n%s", wrong.c_str(), CliUsage().c_str());
     return 2;
+  }
+  if (!args.Preset.empty()) {
+    const std::optional<std::string> options = PresetOptions(args.Preset, DefaultPresetsPath());
+    if (!options) {
+      std::fprintf(stderr, "Unknown preset: %s\n", args.Preset.c_str());
+      return 2;
+    }
+    for (TCliOutput &output : args.Outputs)
+      output.Options = *options + " " + output.Options;
   }
   // With the preview the task converts on a worker whose events are queued.
   TStopSignal &stop = PrepareToConvert();

@@ -1,7 +1,10 @@
 #include "shell/TSettingsPanel.h"
 
+#include "shell/TPresetsBox.h"
 #include "shell/dialogs/Tfrm_Custom.h"
+#include "shell/settings/OptionBuilders.h"
 #include "shell/settings/Profiles.h"
+#include "shell/settings/RateControl.h"
 #include "shell/settings/SettingsLists.h"
 
 #include <QCheckBox>
@@ -14,8 +17,12 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSlider>
 #include <QToolButton>
 
+#include <algorithm>
+#include <cstring>
 #include <utility>
 
 namespace {
@@ -69,26 +76,73 @@ void Select(QComboBox *combo, int index) {
   combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
 }
 
+// The encoder lists change with the container: sized once, for the longest item.
+void FitLongestEncoder(QComboBox *combo) {
+  combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  combo->setMinimumContentsLength(static_cast<int>(std::strlen(CopyItem)));
+  combo->setMinimumWidth(std::max(ComboWidth, combo->sizeHint().width()));
+}
+
+const TItemList &RateControlItems() {
+  static const TItemList Items{"Bit rate", "Quality"};
+  return Items;
+}
+
+// Selects the item holding position APosition of the full list; an item not offered falls
+// back to the first one, no position to none.
+void SelectEncoder(QComboBox *combo, int APosition) {
+  const int index = combo->findData(APosition);
+  combo->setCurrentIndex(index >= 0 ? index : APosition >= 0 && combo->count() > 0 ? 0 : -1);
+}
+
+// Position in the full list of the selected encoder item; -1 for none.
+int EncoderPosition(const QComboBox *combo) {
+  return combo->currentIndex() < 0 ? -1 : combo->currentData().toInt();
+}
+
+// Ranges ASlider on AScale and shows AQuality (-1: the scale's default) with its direction;
+// the slider reads better to the right either way.
+void ShowScale(QSlider *ASlider, QLabel *AValue, const TQualityScale *AScale, int AQuality) {
+  const QSignalBlocker quiet(ASlider);
+  if (!AScale) {
+    AValue->clear();
+    return;
+  }
+  ASlider->setRange(AScale->Min, AScale->Max);
+  ASlider->setInvertedAppearance(AScale->LowerIsBetter);
+  ASlider->setInvertedControls(AScale->LowerIsBetter);
+  ASlider->setValue(QualityValue(*AScale, AQuality));
+  AValue->setText(QStringLiteral("%1 (%2)")
+                      .arg(ASlider->value())
+                      .arg(AScale->LowerIsBetter ? QStringLiteral("lower is better")
+                                                 : QStringLiteral("higher is better")));
+}
+
 // Each combo box of the Video, Audio and CPU tabs and the position it holds.
 using TComboField = std::pair<QComboBox * TSettingsPanel::*, int TConversionSettings::*>;
 constexpr TComboField ComboFields[] = {
     {&TSettingsPanel::cb_VideoFormat, &TConversionSettings::VideoFormat},
-    {&TSettingsPanel::cb_VideoEncoder, &TConversionSettings::VideoEncoder},
     {&TSettingsPanel::cb_VideoAspect, &TConversionSettings::VideoAspect},
     {&TSettingsPanel::cb_VideoFrameSize, &TConversionSettings::VideoFrameSize},
     {&TSettingsPanel::cb_VideoFrameRate, &TConversionSettings::VideoFrameRate},
     {&TSettingsPanel::cb_VideoBitrate, &TConversionSettings::VideoBitrate},
     {&TSettingsPanel::cb_AudioFormat, &TConversionSettings::AudioFormat},
-    {&TSettingsPanel::cb_AudioEncoder, &TConversionSettings::AudioEncoder},
     {&TSettingsPanel::cb_AudioSampleRate, &TConversionSettings::AudioSampleRate},
     {&TSettingsPanel::cb_AudioChannel, &TConversionSettings::AudioChannel},
     {&TSettingsPanel::cb_AudioBitrate, &TConversionSettings::AudioBitrate},
     {&TSettingsPanel::cb_Threads, &TConversionSettings::Threads},
     {&TSettingsPanel::cb_CPUUsage, &TConversionSettings::CPUUsage},
+    {&TSettingsPanel::cb_VideoRateControl, &TConversionSettings::VideoRateControl},
+    {&TSettingsPanel::cb_VideoSpeed, &TConversionSettings::VideoSpeed},
+    {&TSettingsPanel::cb_AudioRateControl, &TConversionSettings::AudioRateControl},
+    {&TSettingsPanel::cb_Subtitles, &TConversionSettings::Subtitles},
+    {&TSettingsPanel::cb_AudioTracks, &TConversionSettings::AudioTracks},
 };
 } // namespace
 
-TSettingsPanel::TSettingsPanel(QWidget *parent) : QTabWidget(parent) {
+TSettingsPanel::TSettingsPanel(QWidget *parent)
+    : QTabWidget(parent),
+      FAvailable([](const std::string &AEncoder) { return !IsHardwareEncoder(AEncoder); }) {
   setObjectName(QStringLiteral("PageControl1"));
   setDocumentMode(false);
   addTab(CreateProfilesPage(), QStringLiteral(" Profiles "));
@@ -120,7 +174,15 @@ QWidget *TSettingsPanel::CreateProfilesPage() {
   buttons->addWidget(lbl_NotApplied);
   buttons->addStretch();
   grid->addLayout(buttons, 3, 1);
-  Finish(grid, 4, 1);
+  box_Presets =
+      new TPresetsBox([this] { return ConversionSettings(); },
+                      [this](const TConversionSettings &S) { ShowConversionSettings(S); }, page);
+  auto *presetsLabel = new QLabel(QStringLiteral("My presets:"), page);
+  presetsLabel->setBuddy(box_Presets->cb_Presets);
+  grid->setColumnMinimumWidth(2, 24);
+  grid->addWidget(presetsLabel, 0, 3, Qt::AlignRight | Qt::AlignVCenter);
+  grid->addWidget(box_Presets, 0, 4, 4, 1, Qt::AlignTop);
+  Finish(grid, 4, 2);
   connect(cb_Type, &QComboBox::activated, this, [this] { cb_TypeSelect(); });
   // A profile chosen is only a choice until applied: say so, so Convert never surprises.
   connect(cb_Type, &QComboBox::activated, lbl_NotApplied, &QWidget::show);
@@ -135,6 +197,7 @@ QWidget *TSettingsPanel::CreateVideoPage() {
   auto *grid = NewGrid(page);
   cb_VideoFormat = NewCombo(VideoFormatItems(), page);
   cb_VideoEncoder = NewCombo({}, page);
+  FitLongestEncoder(cb_VideoEncoder);
   cb_VideoAspect = NewCombo(VideoAspectItems(), page);
   cb_VideoFrameSize = NewCombo(VideoFrameSizeItems(), page);
   cb_VideoFrameRate = NewCombo(VideoFrameRateItems(), page);
@@ -154,10 +217,20 @@ QWidget *TSettingsPanel::CreateVideoPage() {
   AddRow(grid, 2, 0, QStringLiteral("Aspect ratio:"), cb_VideoAspect);
   AddRow(grid, 0, 1, QStringLiteral("Resolution:"), frameSize);
   AddRow(grid, 1, 1, QStringLiteral("Frame rate:"), cb_VideoFrameRate);
-  AddRow(grid, 2, 1, QStringLiteral("Bit rate:"), cb_VideoBitrate);
-  grid->addWidget(new QLabel(QStringLiteral("kbit/s"), page), 2, 5);
-  Finish(grid, 3, 2);
+  cb_VideoRateControl = NewCombo(RateControlItems(), page);
+  cb_VideoSpeed = NewCombo(SpeedItems(), page);
+  AddRow(grid, 3, 0, QStringLiteral("Speed:"), cb_VideoSpeed);
+  AddRow(grid, 2, 1, QStringLiteral("Rate control:"), cb_VideoRateControl);
+  FVideoRate =
+      AddRateRow(grid, 3, cb_VideoBitrate, sld_VideoQuality, lbl_VideoQuality, FVideoQuality);
+  Finish(grid, 4, 2);
   connect(cb_VideoFormat, &QComboBox::activated, this, [this] { cb_VideoFormatChange(); });
+  // Another encoder starts at its own default quality.
+  connect(cb_VideoEncoder, &QComboBox::activated, this, [this] {
+    FVideoQuality = -1;
+    UpdateVideoControls();
+  });
+  connect(cb_VideoRateControl, &QComboBox::activated, this, [this] { UpdateVideoControls(); });
   connect(btn_Custom, &QToolButton::clicked, this, [this] { btn_CustomClick(); });
   return page;
 }
@@ -167,6 +240,7 @@ QWidget *TSettingsPanel::CreateAudioPage() {
   auto *grid = NewGrid(page);
   cb_AudioFormat = NewCombo(AudioFormatItems(), page);
   cb_AudioEncoder = NewCombo({}, page);
+  FitLongestEncoder(cb_AudioEncoder);
   cb_AudioSampleRate = NewCombo(AudioSampleRateItems(), page);
   cb_AudioChannel = NewCombo(AudioChannelItems(), page);
   cb_AudioBitrate = NewCombo(AudioBitrateItems(), page);
@@ -175,11 +249,51 @@ QWidget *TSettingsPanel::CreateAudioPage() {
   AddRow(grid, 1, 0, QStringLiteral("Encoder:"), cb_AudioEncoder);
   AddRow(grid, 0, 1, QStringLiteral("Sample rate:"), cb_AudioSampleRate);
   AddRow(grid, 1, 1, QStringLiteral("Channel:"), cb_AudioChannel);
-  AddRow(grid, 2, 1, QStringLiteral("Bit rate:"), cb_AudioBitrate);
   grid->addWidget(new QLabel(QStringLiteral("Hz"), page), 0, 5);
-  grid->addWidget(new QLabel(QStringLiteral("kbit/s"), page), 2, 5);
-  Finish(grid, 3, 2);
+  cb_AudioRateControl = NewCombo(RateControlItems(), page);
+  AddRow(grid, 2, 0, QStringLiteral("Rate control:"), cb_AudioRateControl);
+  FAudioRate =
+      AddRateRow(grid, 2, cb_AudioBitrate, sld_AudioQuality, lbl_AudioQuality, FAudioQuality);
+  cb_Subtitles = NewCombo(SubtitleItems(), page);
+  AddRow(grid, 3, 0, QStringLiteral("Subtitles:"), cb_Subtitles);
+  cb_AudioTracks = NewCombo(AudioTrackItems(), page);
+  AddRow(grid, 3, 1, QStringLiteral("Audio tracks:"), cb_AudioTracks);
+  Finish(grid, 4, 2);
+  for (QComboBox *combo : {cb_AudioFormat, cb_AudioEncoder})
+    connect(combo, &QComboBox::activated, this, [this] {
+      FAudioQuality = -1;
+      UpdateAudioControls();
+    });
+  connect(cb_AudioRateControl, &QComboBox::activated, this, [this] { UpdateAudioControls(); });
   return page;
+}
+
+TSettingsPanel::TRateRow TSettingsPanel::AddRateRow(QGridLayout *grid, int row, QComboBox *bitrate,
+                                                    QSlider *&slider, QLabel *&value, int &chosen) {
+  TRateRow rate;
+  rate.Caption = AddRow(grid, row, 1, QStringLiteral("Bit rate:"), bitrate);
+  rate.Bitrate = bitrate;
+  slider = rate.Quality = new QSlider(Qt::Horizontal);
+  value = rate.Value = new QLabel;
+  rate.Unit = new QLabel(QStringLiteral("kbit/s"));
+  grid->addWidget(slider, row, 4);
+  grid->addWidget(rate.Unit, row, 5);
+  grid->addWidget(value, row, 5);
+  connect(slider, &QSlider::valueChanged, this,
+          [this, &chosen, video = &chosen == &FVideoQuality](int position) {
+            chosen = position;
+            video ? UpdateVideoControls() : UpdateAudioControls();
+          });
+  return rate;
+}
+
+void TSettingsPanel::TRateRow::Show(bool AQuality) const {
+  Caption->setText(AQuality ? QStringLiteral("Quality:") : QStringLiteral("Bit rate:"));
+  Caption->setBuddy(AQuality ? static_cast<QWidget *>(Quality) : Bitrate);
+  Bitrate->setHidden(AQuality);
+  Unit->setHidden(AQuality);
+  Quality->setHidden(!AQuality);
+  Value->setHidden(!AQuality);
 }
 
 QWidget *TSettingsPanel::CreateCPUPage() {
@@ -222,6 +336,10 @@ TConversionSettings TSettingsPanel::ConversionSettings() const {
   TConversionSettings S;
   for (const auto &[Combo, Field] : ComboFields)
     S.*Field = (this->*Combo)->currentIndex();
+  S.VideoEncoder = EncoderPosition(cb_VideoEncoder);
+  S.AudioEncoder = EncoderPosition(cb_AudioEncoder);
+  S.VideoQuality = FVideoQuality;
+  S.AudioQuality = FAudioQuality;
   S.Custom = cb_VideoFrameSize->itemText(cb_VideoFrameSize->count() - 1).toStdString();
   S.EncoderListFormat = FEncoderListFormat == S.VideoFormat ? -1 : FEncoderListFormat;
   return S;
@@ -230,10 +348,76 @@ TConversionSettings TSettingsPanel::ConversionSettings() const {
 void TSettingsPanel::ShowConversionSettings(const TConversionSettings &S) {
   cb_VideoFrameSize->setItemText(cb_VideoFrameSize->count() - 1, QString::fromStdString(S.Custom));
   FEncoderListFormat = S.EncoderListFormat >= 0 ? S.EncoderListFormat : S.VideoFormat;
-  Fill(cb_VideoEncoder, VideoEncoderItems(FEncoderListFormat));
-  Fill(cb_AudioEncoder, AudioEncoderItems(FEncoderListFormat));
+  FillEncoders();
   for (const auto &[Combo, Field] : ComboFields)
     Select(this->*Combo, S.*Field);
+  SelectEncoder(cb_VideoEncoder, S.VideoEncoder);
+  SelectEncoder(cb_AudioEncoder, S.AudioEncoder);
+  FVideoQuality = S.VideoQuality;
+  FAudioQuality = S.AudioQuality;
+  UpdateVideoControls();
+  UpdateAudioControls();
+}
+
+void TSettingsPanel::SetEncoderFilter(std::function<bool(const std::string &)> AAvailable) {
+  const TConversionSettings S = ConversionSettings();
+  FAvailable = std::move(AAvailable);
+  ShowConversionSettings(S);
+}
+
+void TSettingsPanel::FillEncoders() {
+  const auto fill = [this](QComboBox *combo, const TItemList &items) {
+    combo->clear();
+    for (int i = 0; i < static_cast<int>(items.size()); ++i) {
+      const std::string encoder = EncoderOfItem(items[i]);
+      if (encoder.empty() || encoder == "copy" || FAvailable(encoder))
+        combo->addItem(QString::fromStdString(items[i]), i);
+    }
+  };
+  fill(cb_VideoEncoder, VideoEncoderItems(FEncoderListFormat));
+  fill(cb_AudioEncoder, AudioEncoderItems(FEncoderListFormat));
+}
+
+void TSettingsPanel::UpdateVideoControls() {
+  const TConversionSettings S = ConversionSettings();
+  const bool copy = VideoEncoderText(S) == CopyItem;
+  const std::string encoder = VideoEncoderName(S);
+  const TQualityScale *scale = copy ? nullptr : QualityScaleOf(encoder);
+  const bool quality = scale && S.VideoRateControl == rcQuality;
+  for (QWidget *control : std::initializer_list<QWidget *>{cb_VideoAspect, cb_VideoFrameSize,
+                                                           btn_Custom, cb_VideoFrameRate})
+    control->setEnabled(!copy);
+  cb_VideoBitrate->setEnabled(!copy && !quality);
+  cb_VideoRateControl->setEnabled(scale != nullptr);
+  FVideoRate.Show(quality);
+  ShowScale(sld_VideoQuality, lbl_VideoQuality, scale, S.VideoQuality);
+  cb_VideoSpeed->setEnabled(!copy && HasSpeedPresets(encoder));
+  const bool subtitles = ContainerTakesSubtitles(S);
+  cb_Subtitles->setEnabled(subtitles);
+  cb_Subtitles->setToolTip(subtitles ? QString()
+                                     : QStringLiteral("%1 holds no subtitles: they are dropped")
+                                           .arg(cb_VideoFormat->currentText()));
+  if (copy != FVideoCopy) {
+    FVideoCopy = copy;
+    emit VideoCopyChanged(copy);
+  }
+}
+
+void TSettingsPanel::UpdateAudioControls() {
+  const TConversionSettings S = ConversionSettings();
+  const bool copy = AudioEncoderText(S) == CopyItem;
+  // The conversion's encoder when it has a scale, else the extraction's; a copied stream has
+  // none.
+  const TQualityScale *scale = copy ? nullptr : QualityScaleOf(AudioEncoderName(S));
+  if (!scale && !copy)
+    scale = QualityScaleOf(ExtractionEncoderName(S));
+  const bool quality = scale && S.AudioRateControl == rcQuality;
+  cb_AudioSampleRate->setEnabled(!copy);
+  cb_AudioChannel->setEnabled(!copy);
+  cb_AudioBitrate->setEnabled(!copy && !quality);
+  cb_AudioRateControl->setEnabled(scale != nullptr);
+  FAudioRate.Show(quality);
+  ShowScale(sld_AudioQuality, lbl_AudioQuality, scale, S.AudioQuality);
 }
 
 int TSettingsPanel::LocOption() const {

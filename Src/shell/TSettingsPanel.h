@@ -9,12 +9,18 @@
 
 #include <QTabWidget>
 
+#include <functional>
+#include <string>
+
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
+class QSlider;
+class TPresetsBox;
 class QToolButton;
 
 class TSettingsPanel : public QTabWidget {
@@ -29,7 +35,8 @@ public:
   QComboBox *cb_Format;
   QCheckBox *chk_OriginalSettings;
   QPushButton *btn_Apply;
-  QLabel *lbl_NotApplied; // shown while a profile choice waits for "Apply"
+  QLabel *lbl_NotApplied;   // shown while a profile choice waits for "Apply"
+  TPresetsBox *box_Presets; // "My presets"
   // " Video settings "
   QLabel *lbl_VideoFormat;
   QComboBox *cb_VideoFormat;
@@ -39,6 +46,10 @@ public:
   QToolButton *btn_Custom;
   QComboBox *cb_VideoFrameRate;
   QComboBox *cb_VideoBitrate;
+  QComboBox *cb_VideoRateControl; // "Bit rate" / "Quality"
+  QSlider *sld_VideoQuality;      // in the bit rate's place under constant quality
+  QLabel *lbl_VideoQuality;       // the slider's value and its direction
+  QComboBox *cb_VideoSpeed;
   // " Audio settings "
   QLabel *lbl_AudioFormat;
   QComboBox *cb_AudioFormat;
@@ -46,6 +57,11 @@ public:
   QComboBox *cb_AudioSampleRate;
   QComboBox *cb_AudioChannel;
   QComboBox *cb_AudioBitrate;
+  QComboBox *cb_AudioRateControl;
+  QComboBox *cb_Subtitles;   // of a video conversion
+  QComboBox *cb_AudioTracks; // of a video conversion
+  QSlider *sld_AudioQuality;
+  QLabel *lbl_AudioQuality;
   // " CPU usage "
   QComboBox *cb_Threads;
   QComboBox *cb_CPUUsage;
@@ -60,6 +76,11 @@ public:
   TConversionSettings ConversionSettings() const;
   // Shows S: refills the encoder lists for S's container and selects every position.
   void ShowConversionSettings(const TConversionSettings &S);
+
+  // Which encoders the two encoder lists offer (by libavcodec encoder name); items that take
+  // the container's codec and the copy are always offered. Until set: every software encoder.
+  // Positions in TConversionSettings stay those of the full lists of SettingsLists.h.
+  void SetEncoderFilter(std::function<bool(const std::string &)> AAvailable);
 
   // Output mode as stored: 1 specify, 2 original, 3 following path.
   int LocOption() const;
@@ -79,6 +100,10 @@ public:
   // "..." beside the resolution: the custom frame size dialog.
   void btn_CustomClick();
 
+signals:
+  // The video encoder became or stopped being the copy: the effects cannot apply to it.
+  void VideoCopyChanged(bool ACopy);
+
 private:
   QWidget *CreateProfilesPage();
   QWidget *CreateVideoPage();
@@ -86,6 +111,31 @@ private:
   QWidget *CreateCPUPage();
   QWidget *CreateOutputPage();
 
+  // The bit rate row of a page, which shows a quality slider instead under constant quality.
+  struct TRateRow {
+    QLabel *Caption = nullptr; // "Bit rate:" or "Quality:"
+    QComboBox *Bitrate = nullptr;
+    QLabel *Unit = nullptr; // "kbit/s"
+    QSlider *Quality = nullptr;
+    QLabel *Value = nullptr;
+    void Show(bool AQuality) const;
+  };
+  TRateRow AddRateRow(QGridLayout *grid, int row, QComboBox *bitrate, QSlider *&slider,
+                      QLabel *&value, int &chosen);
+  // The lists of FEncoderListFormat's encoders that FAvailable allows, each item holding its
+  // position in the full list.
+  void FillEncoders();
+  // Enables the controls that apply to the chosen encoders and ranges the quality sliders.
+  void UpdateVideoControls();
+  void UpdateAudioControls();
+
   // Container the two encoder lists currently belong to.
   int FEncoderListFormat = 0;
+  std::function<bool(const std::string &)> FAvailable;
+  // Qualities moved to by the user; -1 = the encoder's default.
+  int FVideoQuality = -1;
+  int FAudioQuality = -1;
+  bool FVideoCopy = false;
+  TRateRow FVideoRate;
+  TRateRow FAudioRate;
 };

@@ -14,6 +14,7 @@
 #include "shell/ListDocument.h"
 #include "shell/OutputFolder.h"
 #include "shell/SavedQueues.h"
+#include "shell/TEncoderCheck.h"
 #include "shell/TFileListItem.h"
 #include "shell/TGlassButton.h"
 #include "shell/TSettingsPanel.h"
@@ -158,6 +159,13 @@ Tfrm_Main::Tfrm_Main(QWidget *parent)
   // 400 × 400, or wider where the toolbar's captions or a settings page need more.
   setMinimumSize(minimumSizeHint().expandedTo(QSize(400, 400)));
   UpdateSelectionActions();
+  // Until the libraries are asked (after the first show, see CheckEncoders), the encoder lists
+  // offer every software encoder.
+  FEncoderCheck = new TEncoderCheck(this);
+  connect(FEncoderCheck, &TEncoderCheck::HardwareChecked, this,
+          [this] { ShowAvailableEncoders(); });
+  connect(PageControl1, &TSettingsPanel::VideoCopyChanged, mnu_Effects,
+          [this](bool ACopy) { mnu_Effects->setEnabled(!ACopy); });
   LoadSettings();
   if (mnu_Dark->isChecked())
     ApplyTheme();
@@ -1194,6 +1202,8 @@ void Tfrm_Main::showEvent(QShowEvent *event) {
     QTimer::singleShot(ms, this, [this] { KeepOnScreen(); });
   ShowSortArrow(lcName, false);
   UpdateSize();
+  // Loading the libraries takes a moment: the window shows first.
+  QTimer::singleShot(0, this, [this] { CheckEncoders(); });
   // Files to open are no job: the update check runs for them too.
   if (CommandLine.Active || !CommandLine.Files.isEmpty())
     QTimer::singleShot(100, this, [this] { tmr_ParamTimer(); });
@@ -1206,6 +1216,16 @@ void Tfrm_Main::showEvent(QShowEvent *event) {
   // After the window has painted, so the warning stands over it.
   if (!FSettingsFile.ReadError().empty())
     QTimer::singleShot(0, this, [this] { WarnUnreadableSettings(); });
+}
+
+void Tfrm_Main::CheckEncoders() {
+  FEncoderCheck->Start(str_ProgramDir);
+  ShowAvailableEncoders();
+}
+
+void Tfrm_Main::ShowAvailableEncoders() {
+  PageControl1->SetEncoderFilter(
+      [this](const std::string &AEncoder) { return FEncoderCheck->Available(AEncoder); });
 }
 
 void Tfrm_Main::closeEvent(QCloseEvent *event) {

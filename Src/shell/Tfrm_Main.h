@@ -25,6 +25,7 @@ class QLabel;
 class QMenu;
 class QTreeWidget;
 class QTreeWidgetItem;
+class TEncoderCheck;
 class TGlassButton;
 class TSettingsPanel;
 class TStretchedLastColumn;
@@ -240,6 +241,10 @@ private:
   // KeepOnScreen again when the frame has changed since the last time (a window manager
   // adding its frame after the first show would otherwise push the title bar off screen).
   void KeepOnScreenForNewFrame();
+  // Loads the libraries and offers in the encoder lists what they have; starts the check of
+  // the hardware encoders, whose result ShowAvailableEncoders shows.
+  void CheckEncoders();
+  void ShowAvailableEncoders();
   // Tells the user once that the settings file could not be read (and is left alone).
   void WarnUnreadableSettings();
   // Paths of the local files among the URLs of a drag or the clipboard.
@@ -248,6 +253,7 @@ private:
   bool bool_Shown = false;
   QMargins FKeptFrame; // the frame KeepOnScreen last fitted
   TWebData *Update = nullptr;
+  TEncoderCheck *FEncoderCheck;
   std::optional<TStyleFile> FActiveStyle;
   TSettingsFile FSettingsFile;
   TStretchedLastColumn *FSourceColumn;

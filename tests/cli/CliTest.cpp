@@ -107,6 +107,8 @@ std::vector<TRefusalCase> RefusalCases() {
        {in, "-O", "-y -c:v mpeg4", out, "-O", "-y", "/nonexistent/dir/out.avi"},
        1,
        "No such file"},
+      {"UnknownPreset", {"--preset", "No such preset", in, out}, 2, "Unknown preset: No such"},
+      {"PresetWithoutName", {in, out, "--preset"}, 2, "Option --preset needs a name."},
       // -y is global, as in the tool: without it anywhere an existing second output is kept.
       {"ExistingSecondOutputWithoutY",
        {in, "-O", "", out, "-O", "", existing},
@@ -135,6 +137,31 @@ TEST_F(CliTest, ConvertsAndReportsTheFinishedTask) {
   RunText("ffmpeg -nostdin -v error -y -i \"" + Fixture("av.mp4") + "\" " + options + " \"" + tool +
           "\"");
   EXPECT_NEAR(ProbeDuration(out), ProbeDuration(tool), 0.04);
+}
+
+// --preset: a built-in profile's whole row, or one of the user's presets from the presets file
+// in the settings folder, leads the output's own options.
+TEST_F(CliTest, PresetsLeadTheOutputsOptions) {
+  TSavedVariable appData("APPDATA");
+  const std::string config = ScratchDir() + "/preset_config";
+  std::filesystem::create_directories(config + "/Sablewick/Quillet");
+  std::ofstream(config + "/Sablewick/Quillet/presets.ini")
+      << "[Small WebM]\nVideoFormat2=8\nVideoEncoder2=1\nAudioEncoder2=1\n";
+  setenv("APPDATA", config.c_str(), 1);
+  const struct {
+    const char *preset, *file, *video, *audio;
+  } cases[] = {{"mpeg4 avc (*.mp4)", "profile.mp4", "h264", "aac"},
+               {"small webm", "own.webm", "vp9", "opus"}};
+  for (const auto &c : cases) {
+    const std::string out = ScratchDir() + "/" + c.file;
+    const TCliRun run = RunCli({"--preset", c.preset, Fixture("tiny.mp4"), "-O", "-y -t 0.5", out});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<TStreamFacts> streams = ProbeStreams(out);
+    ASSERT_EQ(streams.size(), 2u) << c.preset;
+    EXPECT_EQ(streams[0].at("codec_name"), c.video);
+    EXPECT_EQ(streams[1].at("codec_name"), c.audio);
+    EXPECT_EQ(streams[1].at("sample_rate"), std::string(c.video) == "h264" ? "44100" : "48000");
+  }
 }
 
 // Several outputs in one run, as the tool's "-i in out1 out2": each written as the tool writes

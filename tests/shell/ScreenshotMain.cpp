@@ -3,12 +3,15 @@
 #include "media/ui/Tfrm_Properties.h"
 #include "shell/TGlassButton.h"
 #include "shell/TLookStyle.h"
+#include "shell/TPresetsBox.h"
 #include "shell/TSettingsPanel.h"
 #include "shell/Tfrm_Main.h"
 #include "shell/adding/Tfrm_AddFiles.h"
 #include "shell/dialogs/Tfrm_About.h"
 #include "shell/dialogs/Tfrm_Custom.h"
 #include "shell/dialogs/Tfrm_Effects.h"
+#include "shell/settings/RateControl.h"
+#include "shell/settings/SettingsLists.h"
 
 #include <QApplication>
 #include <QStyle>
@@ -87,6 +90,28 @@ int main(int argc, char *argv[]) {
   Save(w, out + QStringLiteral("/quillet_light.png"));
   w.PageControl1->setCurrentIndex(TSettingsPanel::tsVideo);
   Save(w, out + QStringLiteral("/quillet_light_video.png"));
+  // Constant quality at a chosen speed, and the audio's quality.
+  TConversionSettings quality = w.PageControl1->ConversionSettings();
+  SelectVideoFormat(quality, vfMKV);
+  quality.VideoEncoder = IndexOfItem(VideoEncoderItems(vfMKV), "H.265");
+  quality.VideoRateControl = quality.AudioRateControl = rcQuality;
+  quality.VideoSpeed = IndexOfItem(SpeedItems(), "Fast");
+  quality.Subtitles = sbKeep;
+  w.PageControl1->ShowConversionSettings(quality);
+  Save(w, out + QStringLiteral("/quillet_light_video_quality.png"));
+  w.PageControl1->setCurrentIndex(TSettingsPanel::tsAudio);
+  Save(w, out + QStringLiteral("/quillet_light_audio_quality.png"));
+  w.mnu_Dark->trigger();
+  Save(w, out + QStringLiteral("/quillet_dark_audio_quality.png"));
+  w.PageControl1->setCurrentIndex(TSettingsPanel::tsVideo);
+  Save(w, out + QStringLiteral("/quillet_dark_video_quality.png"));
+  // A copied video stream: its rates and sizes are off.
+  quality.VideoEncoder = IndexOfItem(VideoEncoderItems(vfMKV), CopyItem);
+  w.PageControl1->ShowConversionSettings(quality);
+  Save(w, out + QStringLiteral("/quillet_dark_video_copy.png"));
+  w.mnu_Dark->trigger();
+  w.PageControl1->box_Presets->SaveCurrent(QStringLiteral("Phone, small MKV"));
+  w.PageControl1->ShowConversionSettings(TConversionSettings());
   w.mnu_Dark->trigger();
   Save(w, out + QStringLiteral("/quillet_dark_video.png"));
   w.PageControl1->setCurrentIndex(TSettingsPanel::tsOutput);

@@ -3,11 +3,15 @@
 #include "shell/Tfrm_Main.h"
 #include "../LayoutFaults.h"
 #include "ListEntry.h"
+#include "shell/TEncoderCheck.h"
 #include "shell/TGlassButton.h"
 #include "shell/TLookStyle.h"
+#include "shell/TPresetsBox.h"
 #include "shell/TSettingsPanel.h"
 #include "shell/TSingleInstance.h"
 #include "shell/TTerminationSignals.h"
+#include "shell/settings/RateControl.h"
+#include "shell/settings/SettingsLists.h"
 #include "shell/settings/TIniFile.h"
 
 #include <QApplication>
@@ -26,6 +30,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSignalSpy>
+#include <QSlider>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
@@ -757,6 +763,138 @@ private slots:
     QVERIFY(w.str_Options.contains(QStringLiteral(" -c:v mpeg4 -tag:v DIVX")));
   }
 
+  // A copied stream turns off what cannot apply to it (the effects too); the quality slider
+  // follows the encoder's scale and starts at its default; the speed needs presets.
+  void addedChoicesEnableWhatApplies() {
+    Tfrm_Main w;
+    TSettingsPanel *p = w.PageControl1;
+    const auto choose = [](QComboBox *combo, const char *text) {
+      combo->setCurrentIndex(combo->findText(QString::fromUtf8(text)));
+      QVERIFY2(combo->currentIndex() >= 0, text);
+      emit combo->activated(combo->currentIndex());
+    };
+    // AVI holds no subtitles, Matroska does.
+    QVERIFY(!p->cb_Subtitles->isEnabled());
+    QCOMPARE(p->cb_Subtitles->toolTip(),
+             QStringLiteral("AVI holds no subtitles: they are dropped"));
+    choose(p->cb_VideoFormat, "MKV");
+    QVERIFY(p->cb_Subtitles->isEnabled());
+    QVERIFY(!p->cb_VideoRateControl->isEnabled()); // MPEG-4: bit rate only
+    QVERIFY(!p->cb_VideoSpeed->isEnabled());
+    choose(p->cb_VideoEncoder, CopyItem);
+    choose(p->cb_AudioEncoder, CopyItem);
+    for (QWidget *off : std::initializer_list<QWidget *>{
+             p->cb_VideoAspect, p->cb_VideoFrameSize, p->btn_Custom, p->cb_VideoFrameRate,
+             p->cb_VideoBitrate, p->cb_VideoRateControl, p->cb_VideoSpeed, p->cb_AudioSampleRate,
+             p->cb_AudioChannel, p->cb_AudioBitrate, p->cb_AudioRateControl})
+      QVERIFY2(!off->isEnabled(), qPrintable(off->objectName() + off->metaObject()->className()));
+    QVERIFY(!w.mnu_Effects->isEnabled());
+    w.Effects.ef_VFlip = true;
+    w.BuildVideoOptions();
+    QCOMPARE(w.str_Options, QStringLiteral("-c:a copy -c:v copy -sn "));
+    choose(p->cb_VideoEncoder, "H.265");
+    QVERIFY(w.mnu_Effects->isEnabled());
+    QVERIFY(p->cb_VideoRateControl->isEnabled() && p->cb_VideoSpeed->isEnabled());
+    QVERIFY(p->sld_VideoQuality->isHidden());
+    choose(p->cb_VideoRateControl, "Quality");
+    // The slider takes the bit rate's place.
+    QVERIFY(p->cb_VideoBitrate->isHidden());
+    QVERIFY(!p->sld_VideoQuality->isHidden());
+    QCOMPARE(p->sld_VideoQuality->maximum(), 51);
+    QCOMPARE(p->sld_VideoQuality->value(), 28);
+    QCOMPARE(p->lbl_VideoQuality->text(), QStringLiteral("28 (lower is better)"));
+    p->sld_VideoQuality->setValue(20);
+    choose(p->cb_VideoSpeed, "Fastest");
+    w.BuildVideoOptions();
+    QVERIFY2(w.str_Options.contains(QStringLiteral(" -c:v libx265 -crf 20 -preset ultrafast -vf")),
+             qPrintable(w.str_Options));
+    // Another encoder starts at its own default.
+    choose(p->cb_VideoEncoder, "VP9");
+    QCOMPARE(p->sld_VideoQuality->value(), 31);
+    QCOMPARE(p->ConversionSettings().VideoQuality, -1);
+    choose(p->cb_AudioEncoder, "MP3");
+    QVERIFY(p->cb_AudioBitrate->isEnabled() && p->cb_AudioRateControl->isEnabled());
+    choose(p->cb_AudioRateControl, "Quality");
+    QCOMPARE(p->lbl_AudioQuality->text(), QStringLiteral("4 (lower is better)"));
+    QVERIFY(p->cb_AudioBitrate->isHidden());
+    // Shown settings read back as they were given.
+    TConversionSettings S = p->ConversionSettings();
+    S.AudioQuality = 7;
+    p->ShowConversionSettings(S);
+    QVERIFY(p->ConversionSettings() == S);
+  }
+
+  // The lists offer only what the libraries have (on this machine no hardware encoder opens);
+  // positions stay those of the full lists whatever is left out.
+  void encoderListsOfferWhatTheLibrariesHave() {
+    Tfrm_Main w;
+    QSignalSpy checked(w.findChild<TEncoderCheck *>(), &TEncoderCheck::HardwareChecked);
+    w.show(); // the libraries are asked once the window shows
+    QVERIFY(checked.wait(10000));
+    TSettingsPanel *p = w.PageControl1;
+    TConversionSettings S;
+    SelectVideoFormat(S, vfMKV);
+    S.VideoEncoder = IndexOfItem(VideoEncoderItems(vfMKV), "VP9");
+    p->ShowConversionSettings(S);
+    if (!QFile::exists(QStringLiteral("/dev/dri")) &&
+        !QFile::exists(QStringLiteral("/dev/nvidiactl")))
+      for (const char *item : {"H.265 (VAAPI)", "H.265 (NVENC)", "H.265 (QSV)", "H.264 (QSV)"})
+        QVERIFY2(p->cb_VideoEncoder->findText(QString::fromUtf8(item)) < 0, item);
+    for (const char *item : {"H.264", "H.265", "VP9", "AV1", CopyItem})
+      QVERIFY2(p->cb_VideoEncoder->findText(QString::fromUtf8(item)) >= 0, item);
+    p->SetEncoderFilter([](const std::string &AEncoder) {
+      return AEncoder != "libx265" && AEncoder != "libsvtav1" && AEncoder != "libopus" &&
+             (AEncoder == "hevc_nvenc" || !IsHardwareEncoder(AEncoder));
+    });
+    QStringList items;
+    for (int i = 0; i < p->cb_VideoEncoder->count(); ++i)
+      items << p->cb_VideoEncoder->itemText(i);
+    QCOMPARE(items, QStringList({"MPEG4", "H.264", "xVid", "VP9", "H.265 (NVENC)", CopyItem}));
+    QCOMPARE(p->cb_VideoEncoder->currentText(), QStringLiteral("VP9"));
+    QCOMPARE(p->ConversionSettings().VideoEncoder, S.VideoEncoder);
+    QCOMPARE(p->cb_AudioEncoder->findText(QStringLiteral("Opus")), -1);
+    p->cb_VideoEncoder->setCurrentIndex(
+        p->cb_VideoEncoder->findText(QStringLiteral("H.265 (NVENC)")));
+    w.BuildVideoOptions();
+    QVERIFY(w.str_Options.contains(QStringLiteral(" -c:v hevc_nvenc ")));
+  }
+
+  // Own presets: the current settings saved under a name, applied, renamed, exported, deleted
+  // and imported again; the presets file keeps them for the next start.
+  void ownPresetsOnTheProfilesPage() {
+    TConversionSettings S;
+    SelectVideoFormat(S, vfMKV);
+    S.VideoEncoder = IndexOfItem(VideoEncoderItems(vfMKV), "H.265");
+    S.VideoRateControl = rcQuality;
+    S.Custom = "1920x816";
+    const QString exported = FConfig->path() + QStringLiteral("/exported.ini");
+    {
+      Tfrm_Main w;
+      TPresetsBox *box = w.PageControl1->box_Presets;
+      QCOMPARE(box->cb_Presets->count(), 0);
+      QVERIFY(!box->btn_PresetApply->isEnabled());
+      w.PageControl1->ShowConversionSettings(S);
+      QVERIFY(box->SaveCurrent(QStringLiteral("Small MKV")));
+      TMessageBoxCatcher catcher;
+      QVERIFY(!box->SaveCurrent(QStringLiteral("[bad]")));
+      QCOMPARE(catcher.Shown.size(), 1);
+      w.PageControl1->ShowConversionSettings(TConversionSettings());
+      box->btn_PresetApply->click();
+      QVERIFY(w.PageControl1->ConversionSettings() == S);
+      QVERIFY(box->RenameSelected(QStringLiteral("Small")));
+      QVERIFY(box->ExportTo(exported));
+      box->DeleteSelected();
+      QCOMPARE(box->cb_Presets->count(), 0);
+      QVERIFY(box->ImportFrom(exported));
+      QCOMPARE(box->cb_Presets->currentText(), QStringLiteral("Small"));
+    }
+    Tfrm_Main w;
+    TPresetsBox *box = w.PageControl1->box_Presets;
+    QCOMPARE(box->cb_Presets->count(), 1);
+    QCOMPARE(box->cb_Presets->currentText(), QStringLiteral("Small"));
+    QVERIFY(box->Presets().front().Settings == S);
+  }
+
   void firstStartShowsTheDefaults() {
     Tfrm_Main w;
     TSettingsPanel *p = w.PageControl1;
@@ -783,7 +921,8 @@ private slots:
     TSettingsPanel *p = w.PageControl1;
     p->cb_VideoFormat->setCurrentIndex(p->cb_VideoFormat->findText(QStringLiteral("MKV")));
     emit p->cb_VideoFormat->activated(p->cb_VideoFormat->currentIndex());
-    QCOMPARE(p->cb_VideoEncoder->count(), 4);
+    QCOMPARE(p->cb_VideoEncoder->count(), 7); // four, then VP9, AV1 and the copy
+    QCOMPARE(p->cb_VideoEncoder->itemText(3), QStringLiteral("xVid"));
     QCOMPARE(p->cb_VideoEncoder->currentText(), QStringLiteral("MPEG4"));
     QCOMPARE(p->cb_AudioEncoder->itemText(1), QStringLiteral("AAC"));
     // "HD AVC (*.mp4)" with "Original parameters" unchecked; the page says that a choice not

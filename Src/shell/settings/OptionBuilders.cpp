@@ -1,5 +1,6 @@
 #include "shell/settings/OptionBuilders.h"
 
+#include "shell/settings/RateControl.h"
 #include "shell/settings/SettingsLists.h"
 
 #include <cstdlib>
@@ -20,8 +21,9 @@ template <size_t N> std::string Lookup(const TTextPair (&Table)[N], const std::s
   return {};
 }
 
-// Codecs of the audio encoder items (OGG: WebM adds its own) and of the extraction formats
-// (WAV: the container's default codec).
+// Codecs of the audio encoder items whose option text is more than the encoder's name (OGG:
+// WebM adds its own; the others write EncoderOfItem), and of the extraction formats (WAV: the
+// container's default codec).
 constexpr TTextPair AudioCodecs[] = {{"MP3", "libmp3lame"},
                                      {"AC3", "ac3"},
                                      {"AAC", "aac -astrict experimental"},
@@ -30,8 +32,8 @@ constexpr TTextPair AudioCodecs[] = {{"MP3", "libmp3lame"},
 constexpr TTextPair AudioFormatCodecs[] = {
     {"MP3", "libmp3lame"}, {"OGG", "libvorbis"}, {"FLAC", "flac"}, {"WMA", "wmav2"}};
 
-// Codecs of the video encoder items; DivX writes its own options, VP8 and no selection take
-// the container's codec.
+// Codecs of the video encoder items of the first lists (the others write EncoderOfItem); DivX
+// writes its own options, VP8 and no selection take the container's codec.
 constexpr TTextPair VideoCodecs[] = {
     {"MPEG4", "mpeg4"},   {"WMV", "wmv2"},         {"H.264", "libx264 -threads 8 -pix_fmt yuv420p"},
     {"H.265", "libx265"}, {"MPEG2", "mpeg2video"}, {"xVid", "libxvid"}};
@@ -111,7 +113,9 @@ std::string VideoCodecValue(const TConversionSettings &S, std::string &Options) 
       Options += " -r 15000/1001";
     return {};
   }
-  const std::string Codec = Lookup(VideoCodecs, Encoder);
+  std::string Codec = Lookup(VideoCodecs, Encoder);
+  if (Codec.empty())
+    Codec = EncoderOfItem(Encoder);
   return Codec.empty() ? Lookup(ContainerVideoCodecs, VideoFormatText(S)) : Codec;
 }
 
@@ -159,49 +163,176 @@ std::string FilterChain(const TConversionSettings &S, const TEffects &E) {
   return F;
 }
 
-} // namespace
+// VAAPI encoders take pictures in the device's memory: the device is opened for the filters,
+// and the chain ends by uploading NV12 pictures to it.
+constexpr const char *VaapiDevice = " -init_hw_device vaapi=va:/dev/dri/renderD128 "
+                                    "-filter_hw_device va";
+constexpr const char *VaapiUpload = "format=nv12,hwupload";
 
-std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effects) {
-  const std::string Format = VideoFormatText(S);
-  // A target preset first: it sets codecs, rates and sizes itself, so the choices that follow
-  // override it instead of being silently replaced by it.
-  const TTargetPreset *Preset = FindTargetPreset(Format);
-  std::string Options = Preset ? Preset->Option : "";
-  Options += "-b:a " + AudioBitrateText(S, Format == "WebM") + "k";
-  if (S.VideoBitrate > 0)
-    Options += " -b:v " + ItemText(VideoBitrateItems(), S.VideoBitrate) + "k";
-  Options += RateCapOptions(Preset, S);
-  if (Format == "WebM")
+bool IsVaapi(const std::string &Codec) {
+  return Codec.ends_with("_vaapi");
+}
+
+// The WebM container's own audio codec applies unless the list's choice names another.
+bool WebmVorbis(const TConversionSettings &S) {
+  const std::string Item = AudioEncoderText(S);
+  return VideoFormatText(S) == "WebM" && Item != "Opus" && Item != CopyItem;
+}
+
+// The -c:a value of an audio encoder item; "" for OGG, which WebM writes itself.
+std::string AudioCodecValue(const std::string &Item) {
+  const std::string Codec = Lookup(AudioCodecs, Item);
+  return Codec.empty() ? EncoderOfItem(Item) : Codec;
+}
+
+// The audio encoder of a video conversion (the container's for WebM's "OGG").
+std::string ConversionAudioEncoder(const TConversionSettings &S) {
+  return WebmVorbis(S) ? "libvorbis" : EncoderOfItem(AudioEncoderText(S));
+}
+
+// "-q:a N" when quality is chosen and Encoder has a scale, else "-b:a Nk".
+std::string AudioRateOption(const TConversionSettings &S, const std::string &Encoder) {
+  const TQualityScale *Scale = QualityScaleOf(Encoder);
+  if (S.AudioRateControl == rcQuality && Scale)
+    return QualityOptions(*Scale, S.AudioQuality).substr(1);
+  return "-b:a " + AudioBitrateText(S, Encoder == "libvorbis") + "k";
+}
+
+// Constant quality replaces the video bit rate where the encoder has a scale.
+const TQualityScale *VideoQualityScale(const TConversionSettings &S) {
+  return S.VideoRateControl == rcQuality ? QualityScaleOf(VideoEncoderName(S)) : nullptr;
+}
+
+// Rates and sizes of the picture, left out for a copied stream.
+std::string PictureOptions(const TConversionSettings &S, const TTargetPreset *Preset) {
+  std::string Options;
+  if (S.VideoBitrate > 0 && !VideoQualityScale(S))
+    Options +=
+        " -b:v " + ItemText(VideoBitrateItems(), S.VideoBitrate) + "k" + RateCapOptions(Preset, S);
+  if (VideoFormatText(S) == "WebM")
     Options += " -f webm ";
   if (S.VideoAspect > 0)
     Options += " -aspect " + ItemText(VideoAspectItems(), S.VideoAspect);
-  Options += ChannelOption(S.AudioChannel);
-  Options += SampleRateOption(S);
-  if (S.VideoFrameRate > 0)
-    Options += " -r " + ItemText(VideoFrameRateItems(), S.VideoFrameRate);
-  if (const std::string Codec = Lookup(AudioCodecs, AudioEncoderText(S)); !Codec.empty())
-    Options += " -c:a " + Codec;
-  if (Format == "WebM")
-    Options += " -c:a libvorbis";
-  const std::string V = VideoCodecValue(S, Options);
-  if (!V.empty())
-    Options += " -c:v " + V;
+  return Options;
+}
+
+// The -vf option of the rotation, the size and the effects; a VAAPI encoder's upload ends it.
+std::string FilterOptions(const TConversionSettings &S, const TEffects &Effects,
+                          const std::string &Codec) {
   // Rotation and the chain share one -vf: with two, the engine (like the ffmpeg tool) keeps
   // only the last and the rotation would be lost. Rotation comes first so the chosen
   // resolution is the output's.
   const std::string Rotate = Effects.ef_Rotate ? RotateFilter(Effects.ef_Degrees) : "";
-  const std::string F = FilterChain(S, Effects);
+  std::string F = FilterChain(S, Effects);
+  if (IsVaapi(Codec)) {
+    AddFilter(F, VaapiUpload);
+    return VaapiDevice + std::string(" -vf \"") + (Rotate.empty() ? F : Rotate + "," + F) + "\" ";
+  }
   if (F.empty() && !Rotate.empty())
-    Options += " -vf \"" + Rotate + "\"";
-  else if (!F.empty())
-    Options += " -vf \"" + (Rotate.empty() ? F : Rotate + "," + F) + "\" ";
-  Options += " -sn ";
-  return Options;
+    return " -vf \"" + Rotate + "\"";
+  if (!F.empty())
+    return " -vf \"" + (Rotate.empty() ? F : Rotate + "," + F) + "\" ";
+  return {};
+}
+
+// Constant quality and speed of the chosen video encoder.
+std::string EncoderTuning(const TConversionSettings &S) {
+  std::string Options;
+  if (const TQualityScale *Scale = VideoQualityScale(S))
+    Options += QualityOptions(*Scale, S.VideoQuality);
+  return Options + SpeedOptions(VideoEncoderName(S), S.VideoSpeed);
+}
+
+// The audio rate of a video conversion; nothing for a copied stream.
+std::string SoundRate(const TConversionSettings &S) {
+  return AudioEncoderText(S) == CopyItem ? "" : AudioRateOption(S, ConversionAudioEncoder(S));
+}
+
+// Channels and sample rate of a video conversion; nothing for a copied stream.
+std::string SoundFormat(const TConversionSettings &S) {
+  return AudioEncoderText(S) == CopyItem ? "" : ChannelOption(S.AudioChannel) + SampleRateOption(S);
+}
+
+// Subtitles are dropped, or the first subtitle stream is kept where the container takes one:
+// copied into Matroska, converted to the container's text format for MP4 and WebM.
+std::string SubtitleOptions(const TConversionSettings &S) {
+  constexpr TTextPair SubtitleCodecs[] = {{"MKV", "copy"},
+                                          {"MP4", "mov_text"},
+                                          {"M4V", "mov_text"},
+                                          {"MOV", "mov_text"},
+                                          {"WebM", "webvtt"}};
+  const std::string Codec = Lookup(SubtitleCodecs, VideoFormatText(S));
+  if (S.Subtitles != sbKeep || Codec.empty())
+    return " -sn ";
+  return " -c:s " + Codec + " ";
+}
+
+// Every audio track: the streams are then chosen by maps, so the first picture stream (cover
+// art left out) and the kept subtitle stream are mapped too.
+std::string TrackMaps(const TConversionSettings &S) {
+  std::string Maps = " -map 0:V:0? -map 0:a?";
+  if (S.Subtitles == sbKeep && SubtitleOptions(S) != " -sn ")
+    Maps += " -map 0:s:0?";
+  return Maps;
+}
+
+} // namespace
+
+bool ContainerTakesSubtitles(const TConversionSettings &S) {
+  TConversionSettings Keep = S;
+  Keep.Subtitles = sbKeep;
+  return SubtitleOptions(Keep) != " -sn ";
+}
+
+std::string VideoEncoderName(const TConversionSettings &S) {
+  std::string Unused;
+  const std::string Codec = VideoCodecValue(S, Unused);
+  return Codec.substr(0, Codec.find(' '));
+}
+
+std::string AudioEncoderName(const TConversionSettings &S) {
+  return ConversionAudioEncoder(S);
+}
+
+std::string ExtractionEncoderName(const TConversionSettings &S) {
+  const std::string Codec = Lookup(AudioFormatCodecs, ItemText(AudioFormatItems(), S.AudioFormat));
+  return Codec.substr(0, Codec.find(' '));
+}
+
+std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effects) {
+  const std::string Format = VideoFormatText(S);
+  const bool CopyVideo = VideoEncoderText(S) == CopyItem;
+  // A target preset first: it sets codecs, rates and sizes itself, so the choices that follow
+  // override it instead of being silently replaced by it.
+  const TTargetPreset *Preset = FindTargetPreset(Format);
+  std::string Options = Preset ? Preset->Option : "";
+  Options += SoundRate(S);
+  if (!CopyVideo)
+    Options += PictureOptions(S, Preset);
+  else if (Format == "WebM")
+    Options += " -f webm ";
+  Options += SoundFormat(S);
+  if (S.VideoFrameRate > 0 && !CopyVideo)
+    Options += " -r " + ItemText(VideoFrameRateItems(), S.VideoFrameRate);
+  if (const std::string Codec = AudioCodecValue(AudioEncoderText(S)); !Codec.empty())
+    Options += " -c:a " + Codec;
+  if (WebmVorbis(S))
+    Options += " -c:a libvorbis";
+  const std::string V = VideoCodecValue(S, Options);
+  if (!V.empty())
+    Options += " -c:v " + V + (CopyVideo ? "" : EncoderTuning(S));
+  if (!CopyVideo)
+    Options += FilterOptions(S, Effects, V);
+  if (S.AudioTracks == atAll)
+    Options += TrackMaps(S);
+  Options += SubtitleOptions(S);
+  // A copied audio stream leaves the string without its leading bit rate.
+  return Options.starts_with(' ') ? Options.substr(1) : Options;
 }
 
 std::string BuildAudioOptions(const TConversionSettings &S) {
   const std::string Codec = Lookup(AudioFormatCodecs, ItemText(AudioFormatItems(), S.AudioFormat));
-  std::string Options = "-b:a " + AudioBitrateText(S, Codec == "libvorbis") + "k";
+  std::string Options = AudioRateOption(S, ExtractionEncoderName(S));
   Options += ChannelOption(S.AudioChannel);
   Options += SampleRateOption(S);
   if (!Codec.empty())

@@ -11,6 +11,17 @@ std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effe
 // Audio extraction: audio format, bit rate, channels and sample rate only.
 std::string BuildAudioOptions(const TConversionSettings &S);
 
+// The libavcodec encoders the settings write with ("copy" for a copied stream; "" where the
+// container's default applies): the video encoder, the audio encoder of a video conversion
+// and the audio extraction's encoder.
+std::string VideoEncoderName(const TConversionSettings &S);
+std::string AudioEncoderName(const TConversionSettings &S);
+std::string ExtractionEncoderName(const TConversionSettings &S);
+
+// Whether the container S chooses can hold subtitles (Matroska, MP4, M4V, MOV, WebM); the
+// others drop them even when they are to be kept.
+bool ContainerTakesSubtitles(const TConversionSettings &S);
+
 // Why the video encoder S chooses cannot take the custom frame size AText (width "x" height as
 // the custom size dialog gives it); "" when it can. Encoders of 4:2:0 pictures that refuse an
 // odd side (libx264, libx265, libxvid, wmv2) are named with the even sizes around the typed

@@ -1,7 +1,9 @@
 #include "shell/settings/SettingsLists.h"
 
 #include <algorithm>
+#include <cstring>
 #include <thread>
+#include <utility>
 
 const TItemList &VideoFormatItems() {
   static const TItemList Items{"AVI", "M4V", "MKV", "MOV",  "MP4",
@@ -58,6 +60,16 @@ const TItemList &AudioBitrateItems() {
   return Items;
 }
 
+const TItemList &SubtitleItems() {
+  static const TItemList Items{"None", "Keep first"};
+  return Items;
+}
+
+const TItemList &AudioTrackItems() {
+  static const TItemList Items{"First", "All"};
+  return Items;
+}
+
 const TItemList &ThreadsItems() {
   static const TItemList Items{"1", "2", "3", "4", "5", "6", "7", "8", "Auto"};
   return Items;
@@ -87,19 +99,32 @@ struct TEncoderLists {
   TItemList Audio;
 };
 
-// One row per container, in the order of VideoFormatItems().
+// One row per container, in the order of VideoFormatItems(). Items added since the first lists
+// come after the original ones, so stored positions keep their meaning; which of them a window
+// shows depends on the encoders the libraries have (see EncoderOfItem).
 const std::vector<TEncoderLists> &EncoderLists() {
+  const std::string Copy = CopyItem;
   static const std::vector<TEncoderLists> Lists{
-      {{"MPEG4", "H.264", "DivX", "xVid"}, {"MP3", "AC3"}},  // AVI
-      {{"MPEG4", "H.264"}, {"AAC"}},                         // M4V
-      {{"MPEG4", "H.264", "H.265", "xVid"}, {"MP3", "AAC"}}, // MKV
-      {{"MPEG4", "H.264", "H.265"}, {"AAC"}},                // MOV
-      {{"MPEG4", "H.264", "H.265"}, {"AAC", "AC3"}},         // MP4
-      {{"MPEG2"}, {"MP2"}},                                  // MPG
-      {{"H.264", "H.265"}, {"AC3"}},                         // TS
-      {{"MPEG2"}, {"MP2", "AC3"}},                           // VOB
-      {{"VP8"}, {"OGG"}},                                    // WebM
-      {{"WMV"}, {"WMA"}},                                    // WMV
+      {{"MPEG4", "H.264", "DivX", "xVid", H264Hardware[0], H264Hardware[1], H264Hardware[2], Copy},
+       {"MP3", "AC3", Copy}}, // AVI
+      {{"MPEG4", "H.264", H264Hardware[0], H264Hardware[1], H264Hardware[2], Copy},
+       {"AAC", Copy}}, // M4V
+      {{"MPEG4", "H.264", "H.265", "xVid", "VP9", "AV1", H264Hardware[0], H264Hardware[1],
+        H264Hardware[2], H265Hardware[0], H265Hardware[1], H265Hardware[2], Copy},
+       {"MP3", "AAC", "Opus", Copy}}, // MKV
+      {{"MPEG4", "H.264", "H.265", H264Hardware[0], H264Hardware[1], H264Hardware[2],
+        H265Hardware[0], H265Hardware[1], H265Hardware[2], Copy},
+       {"AAC", Copy}}, // MOV
+      {{"MPEG4", "H.264", "H.265", "VP9", "AV1", H264Hardware[0], H264Hardware[1], H264Hardware[2],
+        H265Hardware[0], H265Hardware[1], H265Hardware[2], Copy},
+       {"AAC", "AC3", "Opus", Copy}},   // MP4
+      {{"MPEG2", Copy}, {"MP2", Copy}}, // MPG
+      {{"H.264", "H.265", H264Hardware[0], H264Hardware[1], H264Hardware[2], H265Hardware[0],
+        H265Hardware[1], H265Hardware[2], Copy},
+       {"AC3", Copy}},                                      // TS
+      {{"MPEG2", Copy}, {"MP2", "AC3", Copy}},              // VOB
+      {{"VP8", "VP9", "AV1", Copy}, {"OGG", "Opus", Copy}}, // WebM
+      {{"WMV", Copy}, {"WMA", Copy}},                       // WMV
   };
   return Lists;
 }
@@ -132,4 +157,49 @@ std::string ItemText(const TItemList &Items, int Index) {
 int IndexOfItem(const TItemList &Items, const std::string &Text) {
   const auto It = std::find(Items.begin(), Items.end(), Text);
   return It == Items.end() ? -1 : static_cast<int>(It - Items.begin());
+}
+
+namespace {
+
+// The libavcodec encoder behind each encoder item whose codec the item names alone; items
+// that take the container's codec (VP8, OGG) or write their own options (DivX) have none.
+constexpr std::pair<const char *, const char *> ItemEncoders[] = {
+    {"MPEG4", "mpeg4"},
+    {"H.264", "libx264"},
+    {"H.265", "libx265"},
+    {"xVid", "libxvid"},
+    {"MPEG2", "mpeg2video"},
+    {"WMV", "wmv2"},
+    {"VP9", "libvpx-vp9"},
+    {"AV1", "libsvtav1"},
+    {"H.264 (VAAPI)", "h264_vaapi"},
+    {"H.264 (NVENC)", "h264_nvenc"},
+    {"H.264 (QSV)", "h264_qsv"},
+    {"H.265 (VAAPI)", "hevc_vaapi"},
+    {"H.265 (NVENC)", "hevc_nvenc"},
+    {"H.265 (QSV)", "hevc_qsv"},
+    {"MP3", "libmp3lame"},
+    {"AC3", "ac3"},
+    {"AAC", "aac"},
+    {"MP2", "mp2"},
+    {"WMA", "wmav2"},
+    {"Opus", "libopus"},
+    {CopyItem, "copy"},
+};
+
+} // namespace
+
+std::string EncoderOfItem(const std::string &Item) {
+  for (const auto &[Name, Encoder] : ItemEncoders)
+    if (Item == Name)
+      return Encoder;
+  return {};
+}
+
+bool IsHardwareEncoder(const std::string &Encoder) {
+  for (const char *Suffix : {"_vaapi", "_nvenc", "_qsv"})
+    if (Encoder.size() > std::strlen(Suffix) &&
+        Encoder.compare(Encoder.size() - std::strlen(Suffix), std::string::npos, Suffix) == 0)
+      return true;
+  return false;
 }

@@ -21,6 +21,9 @@ const TItemList &AudioFormatItems();     // "MP3", "WAV", "OGG", "FLAC", "WMA"
 const TItemList &AudioSampleRateItems(); // "Original", "8000" ... "48000"
 const TItemList &AudioChannelItems();    // "Original", "Mono", "Stereo"
 const TItemList &AudioBitrateItems();    // "32" ... "384" (no "Original")
+const TItemList &SubtitleItems();
+const TItemList &AudioTrackItems(); // "None", "Keep first" (TSubtitles order)
+                                    // and "First", "All" (TAudioTracks order)
 
 // CPU usage tab.
 const TItemList &ThreadsItems(); // files at once: "1" ... "8", "Auto"
@@ -36,6 +39,18 @@ const TItemList &RotateItems();
 // for a position outside it.
 const TItemList &VideoEncoderItems(int VideoFormat);
 const TItemList &AudioEncoderItems(int VideoFormat);
+
+// The encoder item that copies the stream as it is, last in every encoder list.
+inline constexpr const char *CopyItem = "Copy (no re-encode)";
+// Hardware encoder items, shown only where one opens on a device: VAAPI, NVENC, QSV.
+inline constexpr const char *H264Hardware[] = {"H.264 (VAAPI)", "H.264 (NVENC)", "H.264 (QSV)"};
+inline constexpr const char *H265Hardware[] = {"H.265 (VAAPI)", "H.265 (NVENC)", "H.265 (QSV)"};
+
+// The libavcodec encoder an encoder item writes with ("copy" for CopyItem), or "" for items
+// that take the container's codec or write their own options (VP8, OGG, DivX).
+std::string EncoderOfItem(const std::string &Item);
+// Whether Encoder is a hardware encoder ("h264_vaapi", "hevc_nvenc", "h264_qsv" ...).
+bool IsHardwareEncoder(const std::string &Encoder);
 
 // Positions of the containers in VideoFormatItems().
 enum TVideoFormatIndex { vfAVI, vfM4V, vfMKV, vfMOV, vfMP4, vfMPG, vfTS, vfVOB, vfWebM, vfWMV };

@@ -5,6 +5,12 @@
 
 #include <string>
 
+// Subtitle choice: dropped, or the first subtitle stream kept where the container takes one.
+enum TSubtitles { sbNone, sbKeep };
+
+// Audio tracks of a video conversion: the one the engine picks, or every one.
+enum TAudioTracks { atFirst, atAll };
+
 struct TConversionSettings {
   // Video tab: positions in the lists of SettingsLists.h.
   int VideoFormat = 0;    // cb_VideoFormat, "AVI"
@@ -19,6 +25,17 @@ struct TConversionSettings {
   int AudioSampleRate = 0; // cb_AudioSampleRate
   int AudioChannel = 0;    // cb_AudioChannel
   int AudioBitrate = 0;    // cb_AudioBitrate, "32"
+  // Rate control (TRateControl), constant quality (-1 = the encoder's default) and speed
+  // (position in SpeedItems(), 0 = the encoder's own) of the Video and Audio tabs.
+  int VideoRateControl = 0;
+  int VideoQuality = -1;
+  int VideoSpeed = 0;
+  int AudioRateControl = 0;
+  int AudioQuality = -1;
+  // Subtitles of a video conversion (TSubtitles).
+  int Subtitles = 0;
+  // Audio tracks of a video conversion (TAudioTracks).
+  int AudioTracks = 0;
   // CPU usage tab (read by the job windows, not part of the option string).
   int Threads = 0;  // cb_Threads, "1"
   int CPUUsage = 2; // cb_CPUUsage, "Normal"

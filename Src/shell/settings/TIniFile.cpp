@@ -161,3 +161,11 @@ std::string TIniFile::Text() const {
   }
   return Out;
 }
+
+std::vector<std::string> TIniFile::Sections() const {
+  std::vector<std::string> Names;
+  for (const TSection &Section : FSections)
+    if (!Section.Name.empty())
+      Names.push_back(Section.Name);
+  return Names;
+}

@@ -29,6 +29,9 @@ public:
 
   std::string Text() const;
 
+  // Names of the sections, in file order (the lines before the first section left out).
+  std::vector<std::string> Sections() const;
+
 private:
   struct TLine {
     std::string Key; // empty: a line kept as it is (Raw)

@@ -1,5 +1,6 @@
 #include "shell/settings/TSettingsFile.h"
 
+#include "shell/settings/ConversionKeys.h"
 #include "shell/settings/Profiles.h"
 #include "shell/settings/RegularFile.h"
 #include "shell/settings/SettingsLists.h"
@@ -56,59 +57,11 @@ int Extent(int Value, int Default) {
   return Value > 0 && Value <= MaxPixelExtent ? Value : Default;
 }
 
-// A custom frame size as the custom size dialog writes it: digits, "x", digits (either side may
-// be empty). Anything else would carry arbitrary text into the option string.
-bool IsFrameSizeText(const std::string &Text) {
-  const size_t X = Text.find_first_of("xX");
-  if (X == std::string::npos)
-    return false;
-  const auto Digits = [](const std::string &Part) {
-    return Part.find_first_not_of("0123456789") == std::string::npos;
-  };
-  return Digits(Text.substr(0, X)) && Digits(Text.substr(X + 1));
-}
-
-// The list positions of the conversion settings and their [Settings] keys, in save order. An
-// encoder position is checked against the encoder list of the container read before it and
-// falls back to the list's first item.
-struct TPositionKey {
-  const char *Key;
-  int TConversionSettings::*Field;
-  const TItemList &(*Items)();           // the position's list, or
-  const TItemList &(*EncoderItems)(int); // the container's encoder list
-};
-
-const TPositionKey PositionKeys[] = {
-    {"CPUusage", &TConversionSettings::CPUUsage, CPUUsageItems, nullptr},
-    {"Threads", &TConversionSettings::Threads, ThreadsItems, nullptr},
-    {"VideoFormat2", &TConversionSettings::VideoFormat, VideoFormatItems, nullptr},
-    {"VideoEncoder2", &TConversionSettings::VideoEncoder, nullptr, VideoEncoderItems},
-    {"VideoAspect2", &TConversionSettings::VideoAspect, VideoAspectItems, nullptr},
-    {"VideoFrameSize2", &TConversionSettings::VideoFrameSize, VideoFrameSizeItems, nullptr},
-    {"VideoFrameRate2", &TConversionSettings::VideoFrameRate, VideoFrameRateItems, nullptr},
-    {"VideoBitRate2", &TConversionSettings::VideoBitrate, VideoBitrateItems, nullptr},
-    {"AudioFormat2", &TConversionSettings::AudioFormat, AudioFormatItems, nullptr},
-    {"AudioEncoder2", &TConversionSettings::AudioEncoder, nullptr, AudioEncoderItems},
-    {"AudioChannel2", &TConversionSettings::AudioChannel, AudioChannelItems, nullptr},
-    {"AudioSampleRate2", &TConversionSettings::AudioSampleRate, AudioSampleRateItems, nullptr},
-    {"AudioBitRate2", &TConversionSettings::AudioBitrate, AudioBitrateItems, nullptr},
-};
-
 void ReadConversion(const TIniFile &Ini, TConversionSettings &C, const TConversionSettings &D) {
   C.Custom = Ini.ReadString(Main, "Custom", D.Custom);
   if (!IsFrameSizeText(C.Custom))
     C.Custom = D.Custom;
-  for (const TPositionKey &K : PositionKeys) {
-    const TItemList &Items = K.Items ? K.Items() : K.EncoderItems(C.VideoFormat);
-    const int Default = K.Items ? D.*K.Field : 0;
-    C.*K.Field = InList(Ini.ReadInteger(Options, K.Key, Default), Items.size(), Default);
-  }
-  C.EncoderListFormat = -1;
-}
-
-void WriteConversionSettings(TIniFile &Ini, const TConversionSettings &C) {
-  for (const TPositionKey &K : PositionKeys)
-    Ini.SetValue(Options, K.Key, std::to_string(C.*K.Field));
+  ReadConversionKeys(Ini, Options, C, D);
 }
 
 // Every key in the order the settings are saved in; a new file so begins with [Quillet].
@@ -131,7 +84,7 @@ TIniFile Compose(TIniFile Ini, const TAppSettings &S) {
   Int(Main, "Column2", S.Column2);
   Int(Main, "Column3", S.Column3);
   Int(Main, "Column4", S.Column4);
-  WriteConversionSettings(Ini, S.Conversion);
+  WritePositionKeys(Ini, Options, S.Conversion);
   Int(Options, "Dark", S.Dark);
   Int(Options, "ProfileType", S.ProfileType);
   Int(Options, "ProfileFormat", S.ProfileFormat);
@@ -145,6 +98,7 @@ TIniFile Compose(TIniFile Ini, const TAppSettings &S) {
     else if (Ini.Value(Options, Key))
       Ini.SetValue(Options, Key, "");
   }
+  WriteAddedKeys(Ini, Options, S.Conversion);
   return Ini;
 }
 

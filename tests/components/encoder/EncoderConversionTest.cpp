@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "../../shell/settings/SettingsChoice.h"
 #include "../../transcode/files/ToolComparison.h"
 #include "EncoderTestSupport.h"
 #include "shell/settings/OptionBuilders.h"
@@ -95,5 +96,238 @@ TEST_P(EncoderConversion, WritesWhatTheToolWrites) {
 
 INSTANTIATE_TEST_SUITE_P(AppStrings, EncoderConversion, ::testing::ValuesIn(ConversionCases()),
                          [](const auto &info) { return info.param.name; });
+
+// The choices added to the tabs (copied streams, constant quality, speed, the newer codecs),
+// each converting half a second of the small clip at the fastest speed; the output is read
+// back for its codecs and picture size. Audio extraction: the audio format instead of a
+// container, no video stream.
+struct TAddedChoiceCase {
+  const char *name;
+  TChoice choice;
+  const char *audioFormat; // audio extraction into this format; nullptr = video conversion
+  const char *video;       // codec,width,height ("" for no video stream)
+  const char *audio;       // codec ("" for no audio stream)
+  const char *subtitle = "";
+  const char *input = "tiny.mp4";
+  int audioStreams = -1; // -1: one when audio names a codec, else none
+};
+
+void PrintTo(const TAddedChoiceCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+class AddedChoiceConversion : public EncoderTest,
+                              public ::testing::WithParamInterface<TAddedChoiceCase> {};
+
+std::string StreamOf(const std::vector<TStreamFacts> &streams, const std::string &type,
+                     bool withSize) {
+  for (const TStreamFacts &s : streams)
+    if (s.at("codec_type") == type)
+      return s.at("codec_name") +
+             (withSize ? "," + s.at("width") + "," + s.at("height") : std::string());
+  return "";
+}
+
+TEST_P(AddedChoiceConversion, ConvertsAndReadsBack) {
+  const TAddedChoiceCase &c = GetParam();
+  TConversionSettings S = MakeSettings(c.choice);
+  std::string options, ext;
+  if (c.audioFormat) {
+    S.AudioFormat = IndexOfItem(AudioFormatItems(), c.audioFormat);
+    options = BuildAudioOptions(S);
+    ext = LowerCase(c.audioFormat);
+  } else {
+    options = BuildVideoOptions(S, TEffects());
+    ext = LowerCase(VideoFormatText(S));
+  }
+  const std::string ours = ScratchDir() + "/added_" + c.name + "." + ext;
+  TFFEncoder encoder;
+  TEventRecorder events(encoder);
+  AddConversion(encoder, Fixture(c.input), ours, "-y " + options, "-t 0.5");
+  encoder.Start(0);
+  const std::vector<TTerminateInfo> ends = events.Ends();
+  ASSERT_EQ(ends.size(), 2u);
+  ASSERT_TRUE(ends[0].Finished) << options << "\n" << ends[0].ExceptionMsg;
+  const std::vector<TStreamFacts> got = ProbeStreams(ours);
+  EXPECT_EQ(StreamOf(got, "video", true), c.video) << options;
+  EXPECT_EQ(StreamOf(got, "audio", false), c.audio) << options;
+  EXPECT_EQ(StreamOf(got, "subtitle", false), c.subtitle) << options;
+  const auto audioStreams = std::count_if(
+      got.begin(), got.end(), [](const TStreamFacts &s) { return s.at("codec_type") == "audio"; });
+  EXPECT_EQ(audioStreams, c.audioStreams >= 0 ? c.audioStreams : *c.audio ? 1 : 0) << options;
+}
+
+const TAddedChoiceCase AddedChoiceCases[] = {
+    {"Mp4CopyBoth",
+     {.Format = "MP4", .VideoEncoder = CopyItem, .AudioEncoder = CopyItem, .FrameSize = "640x480"},
+     nullptr,
+     "h264,160,120",
+     "aac"},
+    {"MkvCopyVideoOpusAudio",
+     {.Format = "MKV", .VideoEncoder = CopyItem, .AudioEncoder = "Opus", .Channel = "Mono"},
+     nullptr,
+     "h264,160,120",
+     "opus"},
+    {"AviCopyAudio",
+     {.Format = "AVI", .AudioEncoder = CopyItem, .VideoBitrate = "256"},
+     nullptr,
+     "mpeg4,160,120",
+     "aac"},
+    {"WebmVp9QualityOpus",
+     {.Format = "WebM",
+      .VideoEncoder = "VP9",
+      .AudioEncoder = "Opus",
+      .VideoRateControl = rcQuality,
+      .Speed = "Fastest"},
+     nullptr,
+     "vp9,160,120",
+     "opus"},
+    {"Mp4Vp9BitrateAacQualityIgnored",
+     {.Format = "MP4",
+      .VideoEncoder = "VP9",
+      .VideoBitrate = "256",
+      .Speed = "Fastest",
+      .AudioRateControl = rcQuality},
+     nullptr,
+     "vp9,160,120",
+     "aac"},
+    {"Mp4Av1QualityOpus",
+     {.Format = "MP4",
+      .VideoEncoder = "AV1",
+      .AudioEncoder = "Opus",
+      .VideoRateControl = rcQuality,
+      .Speed = "Fastest"},
+     nullptr,
+     "av1,160,120",
+     "opus"},
+    {"WebmAv1Bitrate",
+     {.Format = "WebM", .VideoEncoder = "AV1", .VideoBitrate = "256", .Speed = "Fastest"},
+     nullptr,
+     "av1,160,120",
+     "vorbis"},
+    {"MkvH265QualityMp3Quality",
+     {.Format = "MKV",
+      .VideoEncoder = "H.265",
+      .VideoRateControl = rcQuality,
+      .Speed = "Fastest",
+      .AudioRateControl = rcQuality},
+     nullptr,
+     "hevc,160,120",
+     "mp3"},
+    {"Mp4H264Quality",
+     {.Format = "MP4",
+      .VideoEncoder = "H.264",
+      .VideoRateControl = rcQuality,
+      .VideoQuality = 30,
+      .Speed = "Fastest"},
+     nullptr,
+     "h264,160,120",
+     "aac"},
+    {"WebmVorbisQuality",
+     {.Format = "WebM", .AudioRateControl = rcQuality, .AudioQuality = 2},
+     nullptr,
+     "vp8,160,120",
+     "vorbis"},
+    {"ExtractMp3Quality", {.AudioRateControl = rcQuality}, "MP3", "", "mp3"},
+    {"ExtractOggQuality", {.AudioRateControl = rcQuality, .AudioQuality = 3}, "OGG", "", "vorbis"},
+    // A clip with one SubRip stream (and no sound).
+    {"MkvKeepsSubtitles",
+     {.Format = "MKV", .Subtitles = sbKeep},
+     nullptr,
+     "mpeg4,320,240",
+     "",
+     "subrip",
+     "tagged.mkv"},
+    {"Mp4KeepsSubtitlesAsMovText",
+     {.Format = "MP4", .VideoEncoder = CopyItem, .Subtitles = sbKeep},
+     nullptr,
+     "mpeg4,320,240",
+     "",
+     "mov_text",
+     "tagged.mkv"},
+    {"WebmKeepsSubtitlesAsWebvtt",
+     {.Format = "WebM", .Subtitles = sbKeep},
+     nullptr,
+     "vp8,320,240",
+     "",
+     "webvtt",
+     "tagged.mkv"},
+    {"AviDropsSubtitles",
+     {.Format = "AVI", .VideoEncoder = CopyItem, .Subtitles = sbKeep},
+     nullptr,
+     "mpeg4,320,240",
+     "",
+     "",
+     "tagged.mkv"},
+    // A clip with two audio tracks: the first by default, or both.
+    {"FirstAudioTrack",
+     {.Format = "MKV"},
+     nullptr,
+     "mpeg4,160,120",
+     "mp3",
+     "",
+     "av_two_opus.ogg",
+     1},
+    {"AllAudioTracks",
+     {.Format = "MKV", .Subtitles = sbKeep, .AudioTracks = atAll},
+     nullptr,
+     "mpeg4,160,120",
+     "mp3",
+     "",
+     "av_two_opus.ogg",
+     2},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, AddedChoiceConversion, ::testing::ValuesIn(AddedChoiceCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// Without a device the hardware encoders are not offered; their strings still parse as the
+// tool's do and fail with the reason: VAAPI when its device is opened, NVENC when the encoder
+// opens.
+TEST_F(EncoderTest, HardwareStringsWithoutADeviceFailWithTheReason) {
+  if (std::filesystem::exists("/dev/dri") || std::filesystem::exists("/dev/nvidiactl"))
+    GTEST_SKIP() << "this machine has a graphics device";
+  TFFEncoder encoder;
+  TInputOptions input;
+  const int vaapi = encoder.AddTask(Fixture("tiny.mp4"), &input);
+  TOutputOptions output;
+  output.Options =
+      "-y " + BuildVideoOptions(MakeSettings({.Format = "MKV", .VideoEncoder = "H.265 (VAAPI)"}),
+                                TEffects());
+  EXPECT_LT(encoder.SetOutput(vaapi, ScratchDir() + "/vaapi.mkv", &output), 0);
+  EXPECT_NE(encoder.LastErrMsg().find("init_hw_device"), std::string::npos) << encoder.LastErrMsg();
+
+  TFFEncoder nvenc;
+  TEventRecorder events(nvenc);
+  AddConversion(
+      nvenc, Fixture("tiny.mp4"), ScratchDir() + "/nvenc.mp4",
+      "-y " + BuildVideoOptions(MakeSettings({.Format = "MP4", .VideoEncoder = "H.264 (NVENC)"}),
+                                TEffects()),
+      "-t 0.5");
+  nvenc.Start(0);
+  const std::vector<TTerminateInfo> ends = events.Ends();
+  ASSERT_EQ(ends.size(), 2u);
+  EXPECT_FALSE(ends[0].Finished);
+  EXPECT_NE(ends[0].ExceptionMsg.find("Error while opening encoder"), std::string::npos)
+      << ends[0].ExceptionMsg;
+}
+
+// A stream copied into a container that cannot hold its codec fails with the muxer's reason.
+TEST_F(EncoderTest, CopyIntoAContainerThatRefusesTheCodecGivesTheMuxersReason) {
+  const TConversionSettings S =
+      MakeSettings({.Format = "WebM", .VideoEncoder = CopyItem, .AudioEncoder = CopyItem});
+  const std::string out = ScratchDir() + "/refused_copy.webm";
+  TFFEncoder encoder;
+  TEventRecorder events(encoder);
+  AddConversion(encoder, Fixture("tiny.mp4"), out, "-y " + BuildVideoOptions(S, TEffects()),
+                "-t 0.5");
+  encoder.Start(0);
+  const std::vector<TTerminateInfo> ends = events.Ends();
+  ASSERT_EQ(ends.size(), 2u);
+  EXPECT_FALSE(ends[0].Finished);
+  EXPECT_NE(ends[0].ExceptionMsg.find("Only VP8 or VP9 or AV1 video and Vorbis or Opus audio"),
+            std::string::npos)
+      << ends[0].ExceptionMsg;
+}
 
 } // namespace

@@ -116,8 +116,9 @@ TEST(SettingsLists, ItemCountsAndEnds) {
   EXPECT_EQ(FilesAtOnce(7), 8);
   EXPECT_GE(FilesAtOnce(8), 1);
   EXPECT_EQ(CPUUsageItems()[2], "Normal");
-  EXPECT_EQ(VideoEncoderItems(vfAVI), (TItemList{"MPEG4", "H.264", "DivX", "xVid"}));
-  EXPECT_EQ(AudioEncoderItems(vfVOB), (TItemList{"MP2", "AC3"}));
+  EXPECT_EQ(VideoEncoderItems(vfAVI), (TItemList{"MPEG4", "H.264", "DivX", "xVid", "H.264 (VAAPI)",
+                                                 "H.264 (NVENC)", "H.264 (QSV)", CopyItem}));
+  EXPECT_EQ(AudioEncoderItems(vfVOB), (TItemList{"MP2", "AC3", CopyItem}));
   EXPECT_TRUE(VideoEncoderItems(10).empty());
   EXPECT_TRUE(AudioEncoderItems(-1).empty());
 }

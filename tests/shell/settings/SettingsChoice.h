@@ -3,6 +3,7 @@
 #pragma once
 
 #include "shell/settings/Profiles.h"
+#include "shell/settings/RateControl.h"
 #include "shell/settings/SettingsLists.h"
 #include "shell/settings/TConversionSettings.h"
 
@@ -24,6 +25,13 @@ struct TChoice {
   const char *SampleRate = nullptr;
   const char *FrameRate = nullptr;
   const char *FrameSize = nullptr; // a text not in the list goes into the custom slot
+  int VideoRateControl = rcBitrate;
+  int VideoQuality = -1;
+  const char *Speed = nullptr;
+  int AudioRateControl = rcBitrate;
+  int AudioQuality = -1;
+  int Subtitles = sbNone;
+  int AudioTracks = atFirst;
 };
 
 inline int Position(const TItemList &Items, const char *Text) {
@@ -54,6 +62,14 @@ inline TConversionSettings MakeSettings(const TChoice &C) {
     S.VideoFrameRate = Position(VideoFrameRateItems(), C.FrameRate);
   if (C.FrameSize)
     ApplyCustomFrameSize(S, C.FrameSize);
+  if (C.Speed)
+    S.VideoSpeed = Position(SpeedItems(), C.Speed);
+  S.VideoRateControl = C.VideoRateControl;
+  S.VideoQuality = C.VideoQuality;
+  S.AudioRateControl = C.AudioRateControl;
+  S.AudioQuality = C.AudioQuality;
+  S.Subtitles = C.Subtitles;
+  S.AudioTracks = C.AudioTracks;
   return S;
 }
 
@@ -108,7 +124,8 @@ inline const char *CodecOf(const std::string &Item) {
       {"MPEG4", "mpeg4"}, {"H.264", "h264"}, {"H.265", "hevc"},       {"DivX", "mpeg4"},
       {"xVid", "mpeg4"},  {"VP8", "vp8"},    {"MPEG2", "mpeg2video"}, {"WMV", "wmv2"},
       {"MP3", "mp3"},     {"AC3", "ac3"},    {"AAC", "aac"},          {"MP2", "mp2"},
-      {"OGG", "vorbis"},  {"WMA", "wmav2"},
+      {"OGG", "vorbis"},  {"WMA", "wmav2"},  {"VP9", "vp9"},          {"AV1", "av1"},
+      {"Opus", "opus"},
   };
   for (const auto &[Name, Codec] : Codecs)
     if (Item == Name)

@@ -1,5 +1,6 @@
 #include "shell/settings/TSettingsFile.h"
 #include "../WithoutHanging.h"
+#include "shell/settings/RateControl.h"
 #include "shell/settings/TIniFile.h"
 
 #include <gtest/gtest.h>
@@ -151,6 +152,35 @@ TEST_F(SettingsFileTest, CommandsFollowTheOtherKeysAndComeBackInOrder) {
   TSettingsFile(Path).Save(Defaults);
   EXPECT_EQ(ReadText().find("Command"), std::string::npos);
   EXPECT_TRUE(TSettingsFile(Path).Load(Defaults).Commands.empty());
+}
+
+// Rate control, quality, speed, subtitles and audio tracks: written after every older key once
+// chosen, read back, and absent from files of settings that never chose them; values outside their
+// range fall back.
+TEST_F(SettingsFileTest, AddedConversionKeysFollowTheOthers) {
+  TAppSettings S = Defaults;
+  S.Commands = {"-an"};
+  S.Conversion.VideoRateControl = rcQuality;
+  S.Conversion.VideoQuality = 30;
+  S.Conversion.VideoSpeed = 1;
+  S.Conversion.AudioRateControl = rcQuality;
+  S.Conversion.AudioQuality = 2;
+  S.Conversion.Subtitles = sbKeep;
+  S.Conversion.AudioTracks = atAll;
+  TSettingsFile(Path).Save(S);
+  EXPECT_TRUE(ReadText().ends_with(
+      "Command1=-an\nVideoRateControl=1\nVideoQuality=30\n"
+      "VideoSpeed=1\nAudioRateControl=1\nAudioQuality=2\nSubtitles=1\nAudioTracks=1\n"))
+      << ReadText();
+  EXPECT_EQ(TSettingsFile(Path).Load(Defaults), S);
+  // Back at the defaults, the keys stay and say so.
+  TSettingsFile(Path).Save(Defaults);
+  EXPECT_NE(ReadText().find("VideoRateControl=0\nVideoQuality=-1\nVideoSpeed=0\n"),
+            std::string::npos);
+  EXPECT_EQ(TSettingsFile(Path).Load(Defaults), Defaults);
+  WriteText("[Settings]\nVideoRateControl=2\nVideoQuality=64\nVideoSpeed=6\n"
+            "AudioRateControl=-1\nAudioQuality=11\nSubtitles=2\nAudioTracks=-1\n");
+  EXPECT_EQ(TSettingsFile(Path).Load(Defaults).Conversion, Defaults.Conversion);
 }
 
 TEST_F(SettingsFileTest, SavingKeepsOtherKeysAndComments) {
@@ -335,9 +365,9 @@ TEST_F(SettingsFileTest, EncoderPositionsAreCheckedAgainstTheLoadedContainer) {
   EXPECT_EQ(S.Conversion.VideoEncoder, 2); // MP4: H.265
   EXPECT_EQ(S.Conversion.AudioEncoder, 1); // MP4: AC3
   EXPECT_EQ(S.ProfileFormat, 4);           // iPhone has five
-  WriteText("[Settings]\nVideoFormat2=5\nVideoEncoder2=2\nAudioEncoder2=1\n");
+  WriteText("[Settings]\nVideoFormat2=5\nVideoEncoder2=2\nAudioEncoder2=2\n");
   S = TSettingsFile(Path).Load(Defaults);
-  EXPECT_EQ(S.Conversion.VideoEncoder, 0); // MPG has one encoder each
+  EXPECT_EQ(S.Conversion.VideoEncoder, 0); // MPG has one encoder and the copy each
   EXPECT_EQ(S.Conversion.AudioEncoder, 0);
 }
 

@@ -1,0 +1,36 @@
+#include "cli/CliPreset.h"
+
+#include "shell/settings/OptionBuilders.h"
+#include "shell/settings/Profiles.h"
+#include "shell/settings/UserPresets.h"
+
+#include <strings.h>
+
+namespace {
+
+// The built-in profile named AName applied to the default settings, if there is one.
+std::optional<TConversionSettings> BuiltInProfile(const std::string &AName) {
+  for (int type = 0; type < static_cast<int>(ProfileTypeItems().size()); ++type) {
+    const TItemList names = ProfileFormatItems(type);
+    for (int format = 0; format < static_cast<int>(names.size()); ++format)
+      if (strcasecmp(names[format].c_str(), AName.c_str()) == 0) {
+        TConversionSettings S;
+        ApplyProfile(S, type, format, false);
+        return S;
+      }
+  }
+  return std::nullopt;
+}
+
+} // namespace
+
+std::optional<std::string> PresetOptions(const std::string &AName,
+                                         const std::string &APresetsPath) {
+  std::optional<TConversionSettings> S = BuiltInProfile(AName);
+  if (!S)
+    if (const TUserPreset *preset = FindPreset(LoadPresets(APresetsPath), AName))
+      S = preset->Settings;
+  if (!S)
+    return std::nullopt;
+  return BuildVideoOptions(*S, TEffects());
+}
