@@ -12,8 +12,10 @@
 
 namespace ffown {
 
+// Frees a codec context; an SVT-AV1 encoder that was never told its stream ended is told first
+// (its library waits for the end-of-stream packet forever otherwise: a failed output hangs).
 struct CodecContextDeleter {
-  void operator()(AVCodecContext *p) const { ff::avcodec_free_context(&p); }
+  void operator()(AVCodecContext *p) const;
 };
 struct FrameDeleter {
   void operator()(AVFrame *p) const { ff::av_frame_free(&p); }

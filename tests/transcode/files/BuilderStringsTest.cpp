@@ -24,6 +24,21 @@ void PrintTo(const TBuilderCase &c, std::ostream *os) {
   *os << c.name << ": " << c.options;
 }
 
+// The encoders every list has offered from the start. The items added since (copies, hardware
+// encoders, VP9, AV1, Opus) build their strings in tests of their own: here each would add a
+// whole container's worth of tool runs, and a copy takes its codec from the source.
+bool FirstItem(const std::string &AItem) {
+  if (AItem == CopyItem || AItem == "VP9" || AItem == "AV1" || AItem == "Opus")
+    return false;
+  for (const char *hardware : H264Hardware)
+    if (AItem == hardware)
+      return false;
+  for (const char *hardware : H265Hardware)
+    if (AItem == hardware)
+      return false;
+  return true;
+}
+
 // The user's typical changes on top of the defaults.
 void ChooseValues(TConversionSettings &S) {
   S.VideoFrameSize = IndexOfItem(VideoFrameSizeItems(), "640x480");
@@ -42,6 +57,8 @@ std::vector<TBuilderCase> BuilderCases() {
     for (int v = 0; v < int(VideoEncoderItems(f).size()); v++)
       for (int a = 0; a < int(AudioEncoderItems(f).size()); a++)
         for (bool chosen : {false, true}) {
+          if (!FirstItem(VideoEncoderItems(f)[v]) || !FirstItem(AudioEncoderItems(f)[a]))
+            continue;
           TConversionSettings S;
           SelectVideoFormat(S, f);
           S.VideoEncoder = v;
