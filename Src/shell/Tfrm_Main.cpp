@@ -711,7 +711,13 @@ void Tfrm_Main::AddRunSettings(TJobRecord &AJob) const {
 }
 
 void Tfrm_Main::RunJob(bool AAudio, const QString &AOutputPath) {
-  RunJob(AAudio, JobRecord(AOutputPath));
+  TJobRecord job = JobRecord(AOutputPath);
+  const TConversionSettings S = PageControl1->ConversionSettings();
+  if (!AAudio && VideoEncoderText(S) != CopyItem) {
+    job.TargetSize = S.TargetSize;
+    job.AudioKbps = ConversionAudioKbps(S);
+  }
+  RunJob(AAudio, job);
 }
 
 void Tfrm_Main::RunJob(bool AAudio, const TJobRecord &job) {
