@@ -230,6 +230,9 @@ QWidget *TSettingsPanel::CreateVideoPage() {
   spn_TargetSize->setToolTip(
       QStringLiteral("Each output's size in MB, reached in two passes; Off: the bit rate applies"));
   AddRow(grid, 4, 0, QStringLiteral("Target size (MB):"), spn_TargetSize);
+  // A fifth row in the panel's fixed height: closer rows than the other pages'.
+  grid->setContentsMargins(16, 6, 16, 4);
+  grid->setVerticalSpacing(4);
   Finish(grid, 5, 2);
   connect(cb_VideoFormat, &QComboBox::activated, this, [this] { cb_VideoFormatChange(); });
   // Another encoder starts at its own default quality.
