@@ -24,6 +24,9 @@ struct TJobRecord {
   // audio bit rate in kbit/s it reckons with.
   int TargetSize = 0;
   int AudioKbps = 0;
+  // Video job: subtitles were to be kept but the container holds none, so a source's are left
+  // out (said in the log).
+  bool SubtitlesDropped = false;
   // Where the batch's queue is saved on every change (empty: not saved), for a resume after
   // the program was cut off.
   QString QueueFile;

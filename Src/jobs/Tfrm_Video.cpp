@@ -464,8 +464,12 @@ bool Tfrm_Video::LoadSource(int AFile, const QString &ASource) {
   }
   SourceLoaded(*FFDecoder, AFile);
   FSourceDuration = FFDecoder->FileStreamInfo().Duration;
+  const bool subtitles = FFDecoder->SubtitleStreamCount() > 0;
   FFDecoder->CloseFile();
   FileLog(AFile, QStringLiteral("Loading file... OK"), clGreen);
+  if (subtitles && FJob.SubtitlesDropped)
+    FileLog(AFile, QStringLiteral("Subtitles left out: %1 holds none").arg(FJob.VideoFormat),
+            clMaroon);
   return true;
 }
 

@@ -717,6 +717,7 @@ void Tfrm_Main::RunJob(bool AAudio, const QString &AOutputPath) {
     job.TargetSize = S.TargetSize;
     job.AudioKbps = ConversionAudioKbps(S);
   }
+  job.SubtitlesDropped = !AAudio && S.Subtitles == sbKeep && !ContainerTakesSubtitles(S);
   RunJob(AAudio, job);
 }
 

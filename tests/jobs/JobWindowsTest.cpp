@@ -597,6 +597,23 @@ TEST_F(JobWindows, FailedFilesConvertAgain) {
   EXPECT_TRUE(window.btn_RetryFailed->isHidden());
 }
 
+// Subtitles to be kept into a container that holds none: a source with subtitles says in the
+// log that they are left out, one without says nothing.
+TEST_F(JobWindows, SubtitlesLeftOutAreLogged) {
+  TJobRecord job = VideoJob({EntryFor(Fixture("tagged.mkv")), EntryFor(Fixture("av.avi"))},
+                            QStringLiteral("-c:v mpeg4 -an -sn"), QStringLiteral("AVI"));
+  job.SubtitlesDropped = true;
+  Tfrm_Video window(nullptr, job);
+  RunToEnd(window);
+  EXPECT_EQ(window.ConvertedFiles(), 2);
+  const QString log = Log(window);
+  EXPECT_EQ(log.count(QStringLiteral("Subtitles left out: AVI holds none")), 1)
+      << log.toStdString();
+  EXPECT_TRUE(log.section(QStringLiteral("File #2"), 0, 0)
+                  .contains(QStringLiteral("Subtitles left out: AVI holds none")));
+  EXPECT_EQ(ProbeFacts(job.OutputPath + QStringLiteral("tagged.avi")), QStringLiteral("mpeg4"));
+}
+
 // Points the temporary folder of the program (Qt reads TMPDIR) at a folder of the test while
 // it lives.
 class TTempFolder {
