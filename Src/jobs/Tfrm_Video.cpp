@@ -596,6 +596,8 @@ void Tfrm_Video::StartSecondPass(int ASlot) {
     return;
   }
   slot.Encoder->Start(1);
+  if (FBatch.Paused()) // paused as the first pass ended
+    slot.Encoder->Pause();
 }
 
 int64_t Tfrm_Video::ProgressTotalOf(const TProgressInfo &AInfo, int) const {
