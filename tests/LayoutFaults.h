@@ -1,12 +1,13 @@
 // Layout checks for windows at their smallest size: the controls a user reads or uses must be
 // whole (inside the window, at least as large as their content needs) and apart from each
-// other. Only the visible controls count; the inner parts of lists, combo boxes and tab bars
-// are theirs to lay out.
+// other. Only the visible controls count; the inner parts of lists, combo and spin boxes and tab
+// bars are theirs to lay out.
 #pragma once
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QAbstractSlider>
+#include <QAbstractSpinBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,7 +20,8 @@ namespace layout_faults {
 inline bool IsControl(const QWidget *AWidget) {
   return qobject_cast<const QLabel *>(AWidget) || qobject_cast<const QAbstractButton *>(AWidget) ||
          qobject_cast<const QComboBox *>(AWidget) || qobject_cast<const QLineEdit *>(AWidget) ||
-         qobject_cast<const QAbstractSlider *>(AWidget);
+         qobject_cast<const QAbstractSlider *>(AWidget) ||
+         qobject_cast<const QAbstractSpinBox *>(AWidget);
 }
 
 // A part of a control, list or tab bar rather than a control of the window.

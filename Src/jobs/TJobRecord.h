@@ -20,6 +20,13 @@ struct TJobRecord {
   int AudioFormat = 0; // audio job: item index of the audio format choice
   int CPUUsage = 2;    // 0 idle, 1 low, 2 normal, 3 high
   int FilesAtOnce = 1; // files converted at the same time
+  // Video job: each output's size in MB (10^6 bytes), reached in two passes; 0 = off. The
+  // audio bit rate in kbit/s it reckons with.
+  int TargetSize = 0;
+  int AudioKbps = 0;
+  // Video job: subtitles were to be kept but the container holds none, so a source's are left
+  // out (said in the log).
+  bool SubtitlesDropped = false;
   // Where the batch's queue is saved on every change (empty: not saved), for a resume after
   // the program was cut off.
   QString QueueFile;

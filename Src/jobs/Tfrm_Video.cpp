@@ -6,13 +6,14 @@
 #include "jobs/JobTexts.h"
 #include "jobs/TBatchQueue.h"
 #include "jobs/TSessionPower.h"
+#include "jobs/TargetSize.h"
 #include "jobs/taskbar/TWin7TaskProgressBar.h"
 #include "media/TFFDecoder.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QComboBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -462,8 +463,13 @@ bool Tfrm_Video::LoadSource(int AFile, const QString &ASource) {
     return false;
   }
   SourceLoaded(*FFDecoder, AFile);
+  FSourceDuration = FFDecoder->FileStreamInfo().Duration;
+  const bool subtitles = FFDecoder->SubtitleStreamCount() > 0;
   FFDecoder->CloseFile();
   FileLog(AFile, QStringLiteral("Loading file... OK"), clGreen);
+  if (subtitles && FJob.SubtitlesDropped)
+    FileLog(AFile, QStringLiteral("Subtitles left out: %1 holds none").arg(FJob.VideoFormat),
+            clMaroon);
   return true;
 }
 
@@ -479,34 +485,19 @@ void Tfrm_Video::ConvertFile(int AFile, const QString &ASource, const QString &A
     return;
   const int place = FreeSlot();
   TRunSlot &slot = FSlots[place];
-  slot = TRunSlot{std::move(slot.Encoder)};
+  std::unique_ptr<TFFEncoder> encoder = std::move(slot.Encoder);
+  slot = TRunSlot();
+  slot.Encoder = std::move(encoder);
+  slot.Source = ASource;
+  slot.Output = AOutput;
+  if (FJob.TargetSize > 0 && !PrepareTwoPass(slot, AFile))
+    return;
   if (!ManyAtOnce()) {
     prg_Process->setValue(0);
     lbl_Percent->clear();
   }
-  TFFEncoder &encoder = *slot.Encoder;
-  encoder.ClearTasks();
-  TInputOptions input;
-  input.FileName = LocalPathString(ASource);
-  const int task = encoder.AddTask(input.FileName, &input);
-  if (task < 0) {
-    FileFailed(AFile, QStringLiteral("Adding task... Error! ") +
-                          QString::fromStdString(encoder.LastErrMsg()));
+  if (!StartTask(slot, AFile))
     return;
-  }
-  FileLog(AFile, QStringLiteral("Adding task... OK"), clGreen);
-  FileLog(AFile, QStringLiteral("Parameters ") + FJob.Options, clGrey);
-  TOutputOptions output;
-  output.Options = FJob.Options.toStdString();
-  if (encoder.SetOutput(task, LocalPathString(AOutput), &output) < 0) {
-    encoder.RemoveTask(task);
-    FileFailed(AFile, QStringLiteral("Applying parameters... Error! ") +
-                          QString::fromStdString(encoder.LastErrMsg()));
-    return;
-  }
-  FileLog(AFile, QStringLiteral("Applying parameters... OK"), clGreen);
-  FileLog(AFile, QStringLiteral("Processing file..."), clGreen);
-  FileLog(AFile, DisplayPath(AOutput), clBlack);
   slot.File = AFile;
   FBatch.Started(AFile);
   if (ManyAtOnce()) {
@@ -520,8 +511,93 @@ void Tfrm_Video::ConvertFile(int AFile, const QString &ASource, const QString &A
     row.btn_Skip->setEnabled(true);
   } else
     lbl_File->setText(DisplayPath(LocalFileName(AOutput)));
+  slot.Encoder->Start(1);
+}
+
+// The bit rate that fills the target size, and the folder of the first pass's log.
+bool Tfrm_Video::PrepareTwoPass(TRunSlot &ASlot, int AFile) {
+  ASlot.VideoKbps = TargetVideoKbps(FJob.TargetSize, FSourceDuration, FJob.AudioKbps);
+  if (ASlot.VideoKbps <= 0) {
+    FileFailed(AFile, FSourceDuration > 0
+                          ? QStringLiteral("Target size %1 MB is too small for the sound alone!")
+                                .arg(FJob.TargetSize)
+                          : QStringLiteral("Target size: the duration of the file is unknown!"));
+    return false;
+  }
+  ASlot.PassLogs = std::make_unique<QTemporaryDir>();
+  if (!ASlot.PassLogs->isValid()) {
+    FileFailed(AFile, QStringLiteral("Target size: no temporary folder for the pass log! ") +
+                          ASlot.PassLogs->errorString());
+    ASlot.PassLogs.reset();
+    return false;
+  }
+  ASlot.Pass = 1;
+  FileLog(
+      AFile,
+      QStringLiteral("Target size %1 MB: video bit rate %2 kbit/s (audio %3 kbit/s), two passes")
+          .arg(FJob.TargetSize)
+          .arg(ASlot.VideoKbps)
+          .arg(FJob.AudioKbps),
+      clBlack);
+  return true;
+}
+
+// Adds the task of the slot's file (or of its pass) to the slot's encoder.
+bool Tfrm_Video::StartTask(TRunSlot &ASlot, int AFile) {
+  TFFEncoder &encoder = *ASlot.Encoder;
+  encoder.ClearTasks();
+  TInputOptions input;
+  input.FileName = LocalPathString(ASlot.Source);
+  const int task = encoder.AddTask(input.FileName, &input);
+  if (task < 0) {
+    FileFailed(AFile, QStringLiteral("Adding task... Error! ") +
+                          QString::fromStdString(encoder.LastErrMsg()));
+    return false;
+  }
+  FileLog(AFile, QStringLiteral("Adding task... OK"), clGreen);
+  QString options = FJob.Options;
+  QString target = ASlot.Output;
+  if (ASlot.Pass > 0) {
+    const QString prefix = ASlot.PassLogs->filePath(QStringLiteral("x"));
+    options += PassOptions(ASlot.Pass, ASlot.VideoKbps, prefix);
+    if (ASlot.Pass == 1) // the null muxer writes no file
+      target = ASlot.PassLogs->filePath(QStringLiteral("pass1.null"));
+    FileLog(AFile, QStringLiteral("Pass %1 of 2").arg(ASlot.Pass), clBlack);
+  }
+  FileLog(AFile, QStringLiteral("Parameters ") + options, clGrey);
+  TOutputOptions output;
+  output.Options = options.toStdString();
+  if (encoder.SetOutput(task, LocalPathString(target), &output) < 0) {
+    encoder.RemoveTask(task);
+    FileFailed(AFile, QStringLiteral("Applying parameters... Error! ") +
+                          QString::fromStdString(encoder.LastErrMsg()));
+    return false;
+  }
+  FileLog(AFile, QStringLiteral("Applying parameters... OK"), clGreen);
+  FileLog(AFile, QStringLiteral("Processing file..."), clGreen);
+  FileLog(AFile, DisplayPath(target), clBlack);
   encoder.SetThreadPriority(PriorityOf(FJob.CPUUsage, encoder.ThreadPriority()));
-  encoder.Start(1);
+  return true;
+}
+
+// After the first pass: the second, unless the file was stopped or skipped meanwhile.
+void Tfrm_Video::StartSecondPass(int ASlot) {
+  TRunSlot &slot = FSlots[ASlot];
+  slot.Finished = false;
+  if (FBatch.Stopping() || slot.Skipped) {
+    TaskEnded(ASlot);
+    return;
+  }
+  slot.Pass = 2;
+  if (!StartTask(slot, slot.File)) {
+    slot.File = -1;
+    ShowRow(ASlot, false);
+    slot.PassLogs.reset();
+    return;
+  }
+  slot.Encoder->Start(1);
+  if (FBatch.Paused()) // paused as the first pass ended
+    slot.Encoder->Pause();
 }
 
 int64_t Tfrm_Video::ProgressTotalOf(const TProgressInfo &AInfo, int) const {
@@ -534,15 +610,16 @@ void Tfrm_Video::FFEncoderProgress(int ASlot, const TProgressInfo &AInfo) {
     return;
   slot.Total = ProgressTotalOf(AInfo, slot.File);
   slot.Current = AInfo.CurrentDuration;
-  FBatch.Progress(slot.File, slot.Current);
-  const int percent = ProgressPercent(slot.Current, slot.Total);
+  const int64_t progress = FileProgress(slot);
+  FBatch.Progress(slot.File, progress);
+  const int percent = ProgressPercent(progress, slot.Total);
   if (ManyAtOnce()) {
     const TFileRow &row = Rows[ASlot];
     if (percent >= 0) {
       row.prg_File->setValue(percent);
       row.lbl_Percent->setText(QStringLiteral("%1%").arg(percent));
     }
-    row.lbl_Speed->setText(SpeedText(slot.Current, slot.Seconds));
+    row.lbl_Speed->setText(SpeedText(progress, slot.Seconds));
   } else if (percent >= 0) {
     prg_Process->setValue(percent);
     lbl_Percent->setText(QStringLiteral("%1%").arg(percent));
@@ -570,8 +647,20 @@ void Tfrm_Video::FFEncoderTerminate(int ASlot, const TTerminateInfo &AInfo) {
     TaskEnded(ASlot);
 }
 
+int64_t Tfrm_Video::FileProgress(const TRunSlot &ASlot) const {
+  if (ASlot.Pass == 0)
+    return ASlot.Current;
+  return (ASlot.Pass - 1) * ASlot.Total / 2 + ASlot.Current / 2;
+}
+
 void Tfrm_Video::TaskEnded(int ASlot) {
   TRunSlot &slot = FSlots[ASlot];
+  if (slot.Finished && slot.Pass == 1) {
+    // Started from the event loop: this runs inside the encoder's own termination event.
+    QTimer::singleShot(0, this, [this, ASlot] { StartSecondPass(ASlot); });
+    return;
+  }
+  slot.PassLogs.reset();
   const int file = slot.File;
   slot.File = -1;
   ShowRow(ASlot, false);
@@ -587,7 +676,10 @@ void Tfrm_Video::TaskEnded(int ASlot) {
     FileEnded(file, TFileState::Done);
   } else if ((FBatch.Stopping() || slot.Skipped) && !slot.Failed) {
     // What the stopped file's output holds; the bar keeps the percent reached.
-    FileLog(file, StoppedAtText(slot.Current, slot.Total), clRed);
+    FileLog(file,
+            slot.Pass == 1 ? QStringLiteral("Stopped in the first pass; no output was written")
+                           : StoppedAtText(slot.Current, slot.Total),
+            clRed);
     FileEnded(file, TFileState::Stopped);
   } else
     FileFailed(file, QStringLiteral("Failed"));

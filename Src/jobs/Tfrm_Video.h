@@ -20,6 +20,7 @@
 #include "jobs/taskbar/LogColors.h"
 
 #include <QDialog>
+#include <QTemporaryDir>
 #include <memory>
 #include <vector>
 
@@ -124,6 +125,12 @@ private:
     int64_t Total = 0;
     int64_t Current = 0;
     int Seconds = 0;
+    // A conversion to a target size runs in two passes (1, then 2; 0: one ordinary run) at
+    // VideoKbps, the first pass's log in PassLogs, removed when the file ends.
+    int Pass = 0;
+    int VideoKbps = 0;
+    std::unique_ptr<QTemporaryDir> PassLogs;
+    QString Source, Output;
   };
 
   void CreateControls();
@@ -136,6 +143,11 @@ private:
   void ProcessFile(int AIndex);
   bool LoadSource(int AFile, const QString &ASource);
   void ConvertFile(int AFile, const QString &ASource, const QString &AOutput);
+  bool PrepareTwoPass(TRunSlot &ASlot, int AFile);
+  bool StartTask(TRunSlot &ASlot, int AFile);
+  void StartSecondPass(int ASlot);
+  // How far file AFile has come, both passes of a target size counted as halves.
+  int64_t FileProgress(const TRunSlot &ASlot) const;
   int FreeSlot() const;
   void FinishJob();
   void MeasureBatch();
@@ -158,6 +170,7 @@ private:
 
   TBatch FBatch;
   std::unique_ptr<TFFDecoder> FFDecoder;
+  int64_t FSourceDuration = 0; // of the source loaded last, microseconds
   std::vector<TRunSlot> FSlots;
   int FileCount = 0;
   int FJobSeconds = 0;

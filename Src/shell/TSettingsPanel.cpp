@@ -19,6 +19,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QSpinBox>
 #include <QToolButton>
 
 #include <algorithm>
@@ -223,7 +224,16 @@ QWidget *TSettingsPanel::CreateVideoPage() {
   AddRow(grid, 2, 1, QStringLiteral("Rate control:"), cb_VideoRateControl);
   FVideoRate =
       AddRateRow(grid, 3, cb_VideoBitrate, sld_VideoQuality, lbl_VideoQuality, FVideoQuality);
-  Finish(grid, 4, 2);
+  spn_TargetSize = new QSpinBox(page);
+  spn_TargetSize->setRange(0, 1000000);
+  spn_TargetSize->setSpecialValueText(QStringLiteral("Off"));
+  spn_TargetSize->setToolTip(
+      QStringLiteral("Each output's size in MB, reached in two passes; Off: the bit rate applies"));
+  AddRow(grid, 4, 0, QStringLiteral("Target size (MB):"), spn_TargetSize);
+  // A fifth row in the panel's fixed height: closer rows than the other pages'.
+  grid->setContentsMargins(16, 6, 16, 4);
+  grid->setVerticalSpacing(4);
+  Finish(grid, 5, 2);
   connect(cb_VideoFormat, &QComboBox::activated, this, [this] { cb_VideoFormatChange(); });
   // Another encoder starts at its own default quality.
   connect(cb_VideoEncoder, &QComboBox::activated, this, [this] {
@@ -231,6 +241,7 @@ QWidget *TSettingsPanel::CreateVideoPage() {
     UpdateVideoControls();
   });
   connect(cb_VideoRateControl, &QComboBox::activated, this, [this] { UpdateVideoControls(); });
+  connect(spn_TargetSize, &QSpinBox::valueChanged, this, [this] { UpdateVideoControls(); });
   connect(btn_Custom, &QToolButton::clicked, this, [this] { btn_CustomClick(); });
   return page;
 }
@@ -340,6 +351,7 @@ TConversionSettings TSettingsPanel::ConversionSettings() const {
   S.AudioEncoder = EncoderPosition(cb_AudioEncoder);
   S.VideoQuality = FVideoQuality;
   S.AudioQuality = FAudioQuality;
+  S.TargetSize = spn_TargetSize->value();
   S.Custom = cb_VideoFrameSize->itemText(cb_VideoFrameSize->count() - 1).toStdString();
   S.EncoderListFormat = FEncoderListFormat == S.VideoFormat ? -1 : FEncoderListFormat;
   return S;
@@ -355,6 +367,7 @@ void TSettingsPanel::ShowConversionSettings(const TConversionSettings &S) {
   SelectEncoder(cb_AudioEncoder, S.AudioEncoder);
   FVideoQuality = S.VideoQuality;
   FAudioQuality = S.AudioQuality;
+  spn_TargetSize->setValue(S.TargetSize);
   UpdateVideoControls();
   UpdateAudioControls();
 }
@@ -383,12 +396,14 @@ void TSettingsPanel::UpdateVideoControls() {
   const bool copy = VideoEncoderText(S) == CopyItem;
   const std::string encoder = VideoEncoderName(S);
   const TQualityScale *scale = copy ? nullptr : QualityScaleOf(encoder);
-  const bool quality = scale && S.VideoRateControl == rcQuality;
-  for (QWidget *control : std::initializer_list<QWidget *>{cb_VideoAspect, cb_VideoFrameSize,
-                                                           btn_Custom, cb_VideoFrameRate})
+  // A target size sets the bit rate per file.
+  const bool target = S.TargetSize > 0;
+  const bool quality = scale && S.VideoRateControl == rcQuality && !target;
+  for (QWidget *control : std::initializer_list<QWidget *>{
+           cb_VideoAspect, cb_VideoFrameSize, btn_Custom, cb_VideoFrameRate, spn_TargetSize})
     control->setEnabled(!copy);
-  cb_VideoBitrate->setEnabled(!copy && !quality);
-  cb_VideoRateControl->setEnabled(scale != nullptr);
+  cb_VideoBitrate->setEnabled(!copy && !quality && !target);
+  cb_VideoRateControl->setEnabled(scale != nullptr && !target);
   FVideoRate.Show(quality);
   ShowScale(sld_VideoQuality, lbl_VideoQuality, scale, S.VideoQuality);
   cb_VideoSpeed->setEnabled(!copy && HasSpeedPresets(encoder));

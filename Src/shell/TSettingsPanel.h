@@ -14,6 +14,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QSpinBox;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
@@ -50,6 +51,8 @@ public:
   QSlider *sld_VideoQuality;      // in the bit rate's place under constant quality
   QLabel *lbl_VideoQuality;       // the slider's value and its direction
   QComboBox *cb_VideoSpeed;
+  QSpinBox *spn_TargetSize; // MB; 0 shows "Off"
+
   // " Audio settings "
   QLabel *lbl_AudioFormat;
   QComboBox *cb_AudioFormat;

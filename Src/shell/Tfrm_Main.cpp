@@ -626,7 +626,7 @@ void Tfrm_Main::LaunchJob(bool AAudio) {
     BuildAudioOptions();
   else
     BuildVideoOptions();
-  RunJob(AAudio, *folder);
+  RunJob(AAudio, SettingsJobRecord(AAudio, *folder));
 }
 
 void Tfrm_Main::btn_CommandClick() {
@@ -653,7 +653,7 @@ void Tfrm_Main::btn_CommandClick() {
   const std::optional<QString> folder = JobOutputFolder(false);
   if (!folder)
     return;
-  RunJob(false, *folder);
+  RunJob(false, JobRecord(*folder));
 }
 
 std::optional<QString> Tfrm_Main::JobOutputFolder(bool AUseCommandLine) {
@@ -710,8 +710,15 @@ void Tfrm_Main::AddRunSettings(TJobRecord &AJob) const {
   AJob.Headless = bool_Headless;
 }
 
-void Tfrm_Main::RunJob(bool AAudio, const QString &AOutputPath) {
-  RunJob(AAudio, JobRecord(AOutputPath));
+TJobRecord Tfrm_Main::SettingsJobRecord(bool AAudio, const QString &AOutputPath) const {
+  TJobRecord job = JobRecord(AOutputPath);
+  const TConversionSettings S = PageControl1->ConversionSettings();
+  if (!AAudio && VideoEncoderText(S) != CopyItem) {
+    job.TargetSize = S.TargetSize;
+    job.AudioKbps = ConversionAudioKbps(S);
+  }
+  job.SubtitlesDropped = !AAudio && S.Subtitles == sbKeep && !ContainerTakesSubtitles(S);
+  return job;
 }
 
 void Tfrm_Main::RunJob(bool AAudio, const TJobRecord &job) {

@@ -127,6 +127,9 @@ public:
   void UpdateDataReceived(const QString &AData);
   // What a job window takes from this window when it starts.
   TJobRecord JobRecord(const QString &AOutputPath) const;
+  // The same for a job whose option string the settings built: their target size and the
+  // subtitles they leave out, too (a typed option string is taken as it is).
+  TJobRecord SettingsJobRecord(bool AAudio, const QString &AOutputPath) const;
   // What a job takes from this run rather than from its list: CPU usage, files at once, look,
   // preview, the command line's "x" and the lack of a display.
   void AddRunSettings(TJobRecord &AJob) const;
@@ -189,7 +192,6 @@ private:
   // or a dialog keeps them waiting).
   void AddWhenNotModal(const QStringList &APaths);
   // Runs a job window; a command line ending in "x" ends the program after a finished job.
-  void RunJob(bool AAudio, const QString &AOutputPath);
   void RunJob(bool AAudio, const TJobRecord &AJob);
   // Runs a job window and takes what it hands back (a failed file sets the exit status of a
   // command line ending in "x").

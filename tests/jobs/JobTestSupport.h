@@ -48,13 +48,15 @@ inline QString ProbeFacts(const QString &APath) {
       .replace(QLatin1Char('\n'), QLatin1Char(','));
 }
 
-// Makes APath with the ffmpeg tool from lavfi sources (the video as MPEG-4); its exit code.
-inline int MakeClip(const QString &APath, const QStringList &ASources) {
+// Makes APath with the ffmpeg tool from lavfi sources (the video as MPEG-4, with AVideoArgs);
+// its exit code.
+inline int MakeClip(const QString &APath, const QStringList &ASources,
+                    const QStringList &AVideoArgs = {}) {
   QStringList args{QStringLiteral("-nostdin"), QStringLiteral("-loglevel"),
                    QStringLiteral("error")};
   for (const QString &source : ASources)
     args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i") << source;
-  args << QStringLiteral("-c:v") << QStringLiteral("mpeg4") << APath;
+  args << QStringLiteral("-c:v") << QStringLiteral("mpeg4") << AVideoArgs << APath;
   return QProcess::execute(QStringLiteral("ffmpeg"), args);
 }
 

@@ -5,6 +5,7 @@
 #include "components/filelist/FileListUtils.h"
 #include "jobs/JobTexts.h"
 #include "jobs/TBatchOutputs.h"
+#include "jobs/TargetSize.h"
 
 #include <QSet>
 
@@ -113,4 +114,29 @@ TEST(BatchOutputs, NumbersNamesTakenInTheBatchOrByTheSource) {
     EXPECT_EQ(choice.Existing, s.Existing) << s.Source;
     outputs.Claim(choice.Path);
   }
+}
+
+// The bit rate that fills a target size: 4 % kept for the container, the sound taken off, and
+// nothing to encode at when the duration is unknown or the sound fills the size.
+TEST(TargetSize, VideoBitRateFromDurationAndSound) {
+  const struct {
+    int MB;
+    int64_t Duration;
+    int AudioKbps, VideoKbps;
+  } cases[] = {{1, 2000000, 128, 3712}, {700, 5400000000, 192, 803},
+               {10, 60000000, 0, 1280}, {1, 0, 128, 0},
+               {1, -1, 128, 0},         {0, 2000000, 128, 0},
+               {1, 60000000, 128, 0},   {1, 60000000, 127, 1}};
+  for (const auto &c : cases)
+    EXPECT_EQ(TargetVideoKbps(c.MB, c.Duration, c.AudioKbps), c.VideoKbps)
+        << c.MB << " MB " << c.Duration << " us " << c.AudioKbps << " kbit/s";
+}
+
+// The first pass writes only its log (no sound, no subtitles, the null muxer); a log folder
+// with a space stays one argument.
+TEST(TargetSize, PassOptions) {
+  EXPECT_EQ(PassOptions(1, 3712, QStringLiteral("/tmp/a b/x")),
+            QStringLiteral(" -b:v 3712k -pass 1 -passlogfile \"/tmp/a b/x\" -an -sn -f null"));
+  EXPECT_EQ(PassOptions(2, 800, QStringLiteral("/tmp/q/x")),
+            QStringLiteral(" -b:v 800k -pass 2 -passlogfile \"/tmp/q/x\""));
 }

@@ -597,6 +597,99 @@ TEST_F(JobWindows, FailedFilesConvertAgain) {
   EXPECT_TRUE(window.btn_RetryFailed->isHidden());
 }
 
+// Subtitles to be kept into a container that holds none: a source with subtitles says in the
+// log that they are left out, one without says nothing.
+TEST_F(JobWindows, SubtitlesLeftOutAreLogged) {
+  TJobRecord job = VideoJob({EntryFor(Fixture("tagged.mkv")), EntryFor(Fixture("av.avi"))},
+                            QStringLiteral("-c:v mpeg4 -an -sn"), QStringLiteral("AVI"));
+  job.SubtitlesDropped = true;
+  Tfrm_Video window(nullptr, job);
+  RunToEnd(window);
+  EXPECT_EQ(window.ConvertedFiles(), 2);
+  const QString log = Log(window);
+  EXPECT_EQ(log.count(QStringLiteral("Subtitles left out: AVI holds none")), 1)
+      << log.toStdString();
+  EXPECT_TRUE(log.section(QStringLiteral("File #2"), 0, 0)
+                  .contains(QStringLiteral("Subtitles left out: AVI holds none")));
+  EXPECT_EQ(ProbeFacts(job.OutputPath + QStringLiteral("tagged.avi")), QStringLiteral("mpeg4"));
+}
+
+// Points the temporary folder of the program (Qt reads TMPDIR) at a folder of the test while
+// it lives.
+class TTempFolder {
+public:
+  TTempFolder() : FOld(qgetenv("TMPDIR")) { qputenv("TMPDIR", Dir.path().toUtf8()); }
+  ~TTempFolder() { qputenv("TMPDIR", FOld); }
+  bool Empty() const {
+    return QDir(Dir.path()).isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
+  }
+  QTemporaryDir Dir;
+
+private:
+  QByteArray FOld;
+};
+
+// A target size: two passes at the bit rate the source's duration and the sound leave, the rate
+// in the log, the output within 3 % of the size, the pass log's folder gone at the end.
+TEST_F(JobWindows, TargetSizeReachedInTwoPasses) {
+  QTemporaryDir sources;
+  const QString source = sources.filePath(QStringLiteral("noisy.mp4"));
+  ASSERT_EQ(
+      MakeClip(source,
+               {QStringLiteral("testsrc2=size=320x240:rate=25:duration=2,noise=alls=40:allf=t"),
+                QStringLiteral("sine=frequency=440:sample_rate=44100:duration=2")},
+               {QStringLiteral("-q:v"), QStringLiteral("2")}),
+      0);
+  const struct {
+    const char *Options, *Format, *Name, *Codecs;
+  } cases[] = {{"-c:v libx264 -c:a aac -b:a 128k", "MP4", "noisy.mp4", "h264,aac"},
+               {"-c:v mpeg4 -c:a libmp3lame -b:a 128k", "AVI", "noisy.avi", "mpeg4,mp3"}};
+  for (const auto &c : cases) {
+    TTempFolder temp;
+    TJobRecord job =
+        VideoJob({EntryFor(source)}, QString::fromLatin1(c.Options), QString::fromLatin1(c.Format));
+    job.TargetSize = 1;
+    job.AudioKbps = 128;
+    Tfrm_Video window(nullptr, job);
+    RunToEnd(window);
+    EXPECT_TRUE(window.Completed()) << c.Format;
+    const QString log = Log(window);
+    EXPECT_TRUE(log.contains(QStringLiteral(
+        "Target size 1 MB: video bit rate 3712 kbit/s (audio 128 kbit/s), two passes")))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("Pass 1 of 2")) &&
+                log.contains(QStringLiteral("Pass 2 of 2")));
+    const QString output = job.OutputPath + QString::fromLatin1(c.Name);
+    EXPECT_EQ(ProbeFacts(output), QString::fromLatin1(c.Codecs));
+    EXPECT_NEAR(QFileInfo(output).size(), 1000000, 30000) << c.Format;
+    EXPECT_TRUE(temp.Empty()) << c.Format;
+    EXPECT_EQ(window.prg_Process->value(), 100);
+  }
+}
+
+// Stopped in the first pass: nothing was written, the log says so, and the pass log's folder
+// is gone.
+TEST_F(JobWindows, TargetSizeStoppedInTheFirstPass) {
+  const QString source = Out.filePath(QStringLiteral("long.avi"));
+  ASSERT_EQ(MakeClip(source, {QStringLiteral("testsrc=size=160x90:rate=25:duration=30")}), 0);
+  TTempFolder temp;
+  TJobRecord job = VideoJob({EntryFor(source)}, QStringLiteral("-c:v libx264 -preset veryslow"),
+                            QStringLiteral("MKV"));
+  job.TargetSize = 5;
+  Tfrm_Video window(nullptr, job);
+  window.show();
+  ASSERT_TRUE(WaitFor([&] { return window.Batch().Counted(TFileState::Running) == 1; }));
+  EXPECT_FALSE(temp.Empty()); // the pass log's folder
+  window.btn_StopClick();
+  ASSERT_TRUE(WaitFor([&] { return window.btn_Close->isEnabled(); }));
+  EXPECT_TRUE(
+      Log(window).contains(QStringLiteral("Stopped in the first pass; no output was written")))
+      << Log(window).toStdString();
+  EXPECT_EQ(window.StoppedFiles(), 1);
+  EXPECT_FALSE(QFile::exists(job.OutputPath + QStringLiteral("long.mkv")));
+  EXPECT_TRUE(temp.Empty());
+}
+
 } // namespace
 
 #include "JobWindowsTest.moc"

@@ -138,6 +138,26 @@ TEST_F(MainWindowJobs, ConvertWithDefaultsAndWithAProfileThenExtractAudio) {
   }
 }
 
+// The settings' target size and the subtitles AVI cannot hold reach the job: each file in two
+// passes at its own rate, and the source with subtitles named in the log.
+TEST_F(MainWindowJobs, TargetSizeAndSubtitlesLeftOutReachTheJob) {
+  Add({Fixture("tiny.mp4"), Fixture("tagged.mkv")});
+  UseFollowingPath(Out.path());
+  TConversionSettings S = Form->PageControl1->ConversionSettings();
+  S.Subtitles = sbKeep;
+  S.TargetSize = 1;
+  Form->PageControl1->ShowConversionSettings(S);
+  TJobCloser closer;
+  Form->btn_ConvertClick();
+  ASSERT_EQ(closer.Logs.size(), 1);
+  const QString log = closer.Logs[0];
+  EXPECT_EQ(log.count(QStringLiteral("Target size 1 MB: video bit rate ")), 2) << log.toStdString();
+  EXPECT_EQ(log.count(QStringLiteral("Pass 2 of 2")), 2);
+  EXPECT_EQ(log.count(QStringLiteral("Subtitles left out: AVI holds none")), 1);
+  EXPECT_EQ(ProbeFacts(Out.filePath(QStringLiteral("tiny.avi"))), QStringLiteral("mpeg4,mp3"));
+  EXPECT_EQ(ProbeFacts(Out.filePath(QStringLiteral("tagged.avi"))), QStringLiteral("mpeg4"));
+}
+
 // The job window's "Preview" comes from the settings file through the job record, and the
 // user's change comes back to be saved at exit.
 TEST_F(MainWindowJobs, ThePreviewChoiceIsRemembered) {

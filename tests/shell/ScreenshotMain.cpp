@@ -105,6 +105,11 @@ int main(int argc, char *argv[]) {
   Save(w, out + QStringLiteral("/quillet_dark_audio_quality.png"));
   w.PageControl1->setCurrentIndex(TSettingsPanel::tsVideo);
   Save(w, out + QStringLiteral("/quillet_dark_video_quality.png"));
+  // A target size: the job sets the bit rate, so the rate controls are off.
+  TConversionSettings target = quality;
+  target.TargetSize = 700;
+  w.PageControl1->ShowConversionSettings(target);
+  Save(w, out + QStringLiteral("/quillet_dark_video_target.png"));
   // A copied video stream: its rates and sizes are off.
   quality.VideoEncoder = IndexOfItem(VideoEncoderItems(vfMKV), CopyItem);
   w.PageControl1->ShowConversionSettings(quality);

@@ -53,6 +53,7 @@ const TAddedKey AddedKeys[] = {
     {"AudioQuality", &TConversionSettings::AudioQuality, -1, 10},
     {"Subtitles", &TConversionSettings::Subtitles, 0, 1},
     {"AudioTracks", &TConversionSettings::AudioTracks, 0, 1},
+    {"TargetSize", &TConversionSettings::TargetSize, 0, 1000000},
 };
 
 } // namespace

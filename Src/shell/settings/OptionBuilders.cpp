@@ -198,9 +198,11 @@ std::string AudioRateOption(const TConversionSettings &S, const std::string &Enc
   return "-b:a " + AudioBitrateText(S, Encoder == "libvorbis") + "k";
 }
 
-// Constant quality replaces the video bit rate where the encoder has a scale.
+// Constant quality replaces the video bit rate where the encoder has a scale, unless a target
+// size asks for two passes at a bit rate.
 const TQualityScale *VideoQualityScale(const TConversionSettings &S) {
-  return S.VideoRateControl == rcQuality ? QualityScaleOf(VideoEncoderName(S)) : nullptr;
+  return S.VideoRateControl == rcQuality && S.TargetSize <= 0 ? QualityScaleOf(VideoEncoderName(S))
+                                                              : nullptr;
 }
 
 // Rates and sizes of the picture, left out for a copied stream.
@@ -292,6 +294,15 @@ std::string VideoEncoderName(const TConversionSettings &S) {
 
 std::string AudioEncoderName(const TConversionSettings &S) {
   return ConversionAudioEncoder(S);
+}
+
+int ConversionAudioKbps(const TConversionSettings &S) {
+  constexpr int Typical = 128;
+  const std::string Encoder = ConversionAudioEncoder(S);
+  if (AudioEncoderText(S) == CopyItem ||
+      (S.AudioRateControl == rcQuality && QualityScaleOf(Encoder)))
+    return Typical;
+  return std::atoi(AudioBitrateText(S, Encoder == "libvorbis").c_str());
 }
 
 std::string ExtractionEncoderName(const TConversionSettings &S) {

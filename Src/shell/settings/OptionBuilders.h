@@ -18,6 +18,10 @@ std::string VideoEncoderName(const TConversionSettings &S);
 std::string AudioEncoderName(const TConversionSettings &S);
 std::string ExtractionEncoderName(const TConversionSettings &S);
 
+// The audio bit rate of a video conversion in kbit/s, as a target size reckons with it: the
+// chosen rate, or a typical 128 where a copied stream or a quality setting leaves it open.
+int ConversionAudioKbps(const TConversionSettings &S);
+
 // Whether the container S chooses can hold subtitles (Matroska, MP4, M4V, MOV, WebM); the
 // others drop them even when they are to be kept.
 bool ContainerTakesSubtitles(const TConversionSettings &S);

@@ -36,6 +36,9 @@ struct TConversionSettings {
   int Subtitles = 0;
   // Audio tracks of a video conversion (TAudioTracks).
   int AudioTracks = 0;
+  // Size of each video conversion's output in MB (10^6 bytes), reached in two passes at a bit
+  // rate worked out per file; 0 = off (the chosen bit rate or quality applies).
+  int TargetSize = 0;
   // CPU usage tab (read by the job windows, not part of the option string).
   int Threads = 0;  // cb_Threads, "1"
   int CPUUsage = 2; // cb_CPUUsage, "Normal"

@@ -360,6 +360,17 @@ const TVideoCase AddedChoiceCases[] = {
      {.Format = "MKV", .Subtitles = sbKeep, .AudioTracks = atAll},
      {},
      "-b:a 32k -c:a libmp3lame -c:v mpeg4 -map 0:V:0? -map 0:a? -map 0:s:0? -c:s copy "},
+    // A target size needs a bit rate for its two passes (the job sets the rate per file).
+    {"TargetSizeKeepsTheBitRateOverQuality",
+     {.Format = "MP4",
+      .VideoEncoder = "H.264",
+      .VideoBitrate = "1000",
+      .VideoRateControl = 1,
+      .VideoQuality = 20,
+      .TargetSize = 700},
+     {},
+     "-b:a 32k -b:v 1000k -c:a aac -astrict experimental -c:v libx264 -threads 8 -pix_fmt yuv420p "
+     "-sn "},
 };
 
 INSTANTIATE_TEST_SUITE_P(AddedChoices, BuildVideoOptionsTest, ::testing::ValuesIn(AddedChoiceCases),
@@ -448,3 +459,20 @@ INSTANTIATE_TEST_SUITE_P(Table, BuildAudioOptionsTest, ::testing::ValuesIn(Audio
                          [](const auto &Info) { return std::string(Info.param.Name); });
 
 } // namespace
+
+// The audio rate a target size reckons with: the rate the string writes (Vorbis's raised one
+// too), a typical 128 kbit/s where a copy or a quality leaves it open.
+TEST(ConversionAudioKbps, TheRateTheStringWritesOrATypicalOne) {
+  const struct {
+    TChoice Choice;
+    int Kbps;
+  } cases[] = {{{}, 32},
+               {{.Format = "MP4", .AudioBitrate = "192"}, 192},
+               {{.Format = "WebM"}, 48},
+               {{.Format = "MP4", .AudioRateControl = 1}, 32}, // AAC has no quality scale
+               {{.AudioRateControl = 1, .AudioQuality = 2}, 128},
+               {{.Format = "MKV", .AudioEncoder = CopyItem}, 128}};
+  for (const auto &c : cases)
+    EXPECT_EQ(ConversionAudioKbps(MakeSettings(c.Choice)), c.Kbps)
+        << (c.Choice.Format ? c.Choice.Format : "AVI");
+}

@@ -32,6 +32,7 @@ struct TChoice {
   int AudioQuality = -1;
   int Subtitles = sbNone;
   int AudioTracks = atFirst;
+  int TargetSize = 0;
 };
 
 inline int Position(const TItemList &Items, const char *Text) {
@@ -70,6 +71,7 @@ inline TConversionSettings MakeSettings(const TChoice &C) {
   S.AudioQuality = C.AudioQuality;
   S.Subtitles = C.Subtitles;
   S.AudioTracks = C.AudioTracks;
+  S.TargetSize = C.TargetSize;
   return S;
 }
 

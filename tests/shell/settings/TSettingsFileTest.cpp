@@ -154,9 +154,9 @@ TEST_F(SettingsFileTest, CommandsFollowTheOtherKeysAndComeBackInOrder) {
   EXPECT_TRUE(TSettingsFile(Path).Load(Defaults).Commands.empty());
 }
 
-// Rate control, quality, speed, subtitles and audio tracks: written after every older key once
-// chosen, read back, and absent from files of settings that never chose them; values outside their
-// range fall back.
+// Rate control, quality, speed, subtitles, audio tracks and target size: written after every older
+// key once chosen, read back, and absent from files of settings that never chose them; values
+// outside their range fall back.
 TEST_F(SettingsFileTest, AddedConversionKeysFollowTheOthers) {
   TAppSettings S = Defaults;
   S.Commands = {"-an"};
@@ -167,10 +167,12 @@ TEST_F(SettingsFileTest, AddedConversionKeysFollowTheOthers) {
   S.Conversion.AudioQuality = 2;
   S.Conversion.Subtitles = sbKeep;
   S.Conversion.AudioTracks = atAll;
+  S.Conversion.TargetSize = 700;
   TSettingsFile(Path).Save(S);
   EXPECT_TRUE(ReadText().ends_with(
       "Command1=-an\nVideoRateControl=1\nVideoQuality=30\n"
-      "VideoSpeed=1\nAudioRateControl=1\nAudioQuality=2\nSubtitles=1\nAudioTracks=1\n"))
+      "VideoSpeed=1\nAudioRateControl=1\nAudioQuality=2\nSubtitles=1\nAudioTracks=1\n"
+      "TargetSize=700\n"))
       << ReadText();
   EXPECT_EQ(TSettingsFile(Path).Load(Defaults), S);
   // Back at the defaults, the keys stay and say so.
@@ -179,7 +181,8 @@ TEST_F(SettingsFileTest, AddedConversionKeysFollowTheOthers) {
             std::string::npos);
   EXPECT_EQ(TSettingsFile(Path).Load(Defaults), Defaults);
   WriteText("[Settings]\nVideoRateControl=2\nVideoQuality=64\nVideoSpeed=6\n"
-            "AudioRateControl=-1\nAudioQuality=11\nSubtitles=2\nAudioTracks=-1\n");
+            "AudioRateControl=-1\nAudioQuality=11\nSubtitles=2\nAudioTracks=-1\n"
+            "TargetSize=-5\n");
   EXPECT_EQ(TSettingsFile(Path).Load(Defaults).Conversion, Defaults.Conversion);
 }
 
