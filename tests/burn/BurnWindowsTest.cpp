@@ -159,12 +159,24 @@ private:
   }
 
   void WatchBurnWindow(Tfrm_BurnProcess &AWindow) {
-    if (BurnLabels.isEmpty() || BurnLabels.last() != AWindow.lbl_Percent->text())
-      BurnLabels << AWindow.lbl_Percent->text();
+    // Polling can miss the last text on a busy machine: it is read again as the window hides.
+    AWindow.installEventFilter(this);
+    RecordLabel(AWindow);
     if (OnBurnWindow && AWindow.isVisible()) {
       auto once = std::exchange(OnBurnWindow, nullptr);
       once(FDialog);
     }
+  }
+
+  void RecordLabel(const Tfrm_BurnProcess &AWindow) {
+    if (BurnLabels.isEmpty() || BurnLabels.last() != AWindow.lbl_Percent->text())
+      BurnLabels << AWindow.lbl_Percent->text();
+  }
+
+  bool eventFilter(QObject *AObject, QEvent *AEvent) override {
+    if (AEvent->type() == QEvent::Hide)
+      RecordLabel(*static_cast<Tfrm_BurnProcess *>(AObject));
+    return false;
   }
 
   void NextStep() {
