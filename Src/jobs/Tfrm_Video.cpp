@@ -5,6 +5,7 @@
 #include "jobs/DesktopNotification.h"
 #include "jobs/JobTexts.h"
 #include "jobs/TBatchQueue.h"
+#include "jobs/TQueueWriter.h"
 #include "jobs/TSessionPower.h"
 #include "jobs/TargetSize.h"
 #include "jobs/taskbar/TWin7TaskProgressBar.h"
@@ -107,8 +108,10 @@ Tfrm_Video::Tfrm_Video(QWidget *AOwner, TJobRecord AJob)
   for (int i = 0; i < FJob.PartialOutputs.size() && i < FBatch.Count(); ++i)
     if (!FJob.PartialOutputs[i].isEmpty())
       FBatch.SetPartialOutput(i, FJob.PartialOutputs[i]);
-  if (!FJob.QueueFile.isEmpty())
+  if (!FJob.QueueFile.isEmpty()) {
+    FQueueWriter = std::make_unique<TQueueWriter>(FJob.QueueFile);
     FBatch.OnChange = [this] { SaveQueue(); };
+  }
   CreateControls();
   chk_Preview->setChecked(FJob.Preview);
   chk_PreviewClick(FJob.Preview);
@@ -216,9 +219,13 @@ void Tfrm_Video::CreateControls() {
   layout->addLayout(buttons);
   resize(494, 427 + (ManyAtOnce() ? FBatch.AtOnce() * 30 : 0));
 
-  tmr_Start = NewTimer(this, 100);
+  // The pause before the work lets the window paint; without a screen no one would see it.
+  tmr_Start = NewTimer(this, FJob.Headless ? 0 : 100);
   tmr_Elapsed = NewTimer(this, 1000);
-  tmr_Process = NewTimer(this, 100);
+  // One file at a time, the next starts a tick after the last ended; with several at once a
+  // freed slot is filled as soon as the event loop is free again, so short files do not leave
+  // a core idle between them.
+  tmr_Process = NewTimer(this, ManyAtOnce() ? 0 : 100);
   connect(tmr_Start, &QTimer::timeout, this, [this] { tmr_StartTimer(); });
   connect(tmr_Elapsed, &QTimer::timeout, this, [this] { tmr_ElapsedTimer(); });
   connect(tmr_Process, &QTimer::timeout, this, [this] { tmr_ProcessTimer(); });
@@ -351,12 +358,13 @@ void Tfrm_Video::tmr_StartTimer() {
   StartFiles();
 }
 
-// The sources' durations weigh the files in the batch's progress.
+// The sources' durations weigh the files in the batch's progress: the list's probe already
+// measured them; only entries without one (a resumed queue's) are opened here.
 void Tfrm_Video::MeasureBatch() {
   QList<int64_t> durations;
   for (const TFileEntry &entry : FJob.Entries) {
-    int64_t duration = 0;
-    if (FFDecoder->LoadFile(LocalPathString(entry.SubItems[siSource]))) {
+    int64_t duration = RawValue(entry.SubItems.value(siRawDuration));
+    if (duration <= 0 && FFDecoder->LoadFile(LocalPathString(entry.SubItems[siSource]))) {
       duration = FFDecoder->FileStreamInfo().Duration;
       FFDecoder->CloseFile();
     }
@@ -743,8 +751,8 @@ void Tfrm_Video::FinishJob() {
   btn_Pause->setEnabled(false);
   StopRunning(QStringLiteral("Done"));
   FCompleted = true;
-  if (!FJob.QueueFile.isEmpty())
-    QFile::remove(FJob.QueueFile);
+  if (FQueueWriter)
+    FQueueWriter->Remove();
   if (FJob.SaveLogAndQuit) {
     SaveLog();
     accept();
@@ -760,13 +768,12 @@ void Tfrm_Video::SaveLog() {
 // The queue of a batch the user stopped goes with the batch; one the program's end stopped
 // stays for the next start.
 void Tfrm_Video::SaveQueue() {
-  if (FJob.QueueFile.isEmpty())
+  if (!FQueueWriter)
     return;
-  if (FBatch.Stopping() && !FBatch.StoppedResumably()) {
-    QFile::remove(FJob.QueueFile);
-    return;
-  }
-  SaveBatchQueue(FJob.QueueFile, QueueOf(FJob, FBatch, IsAudioJob()));
+  if (FBatch.Stopping() && !FBatch.StoppedResumably())
+    FQueueWriter->Remove();
+  else
+    FQueueWriter->Save(QueueOf(FJob, FBatch, IsAudioJob()));
 }
 
 void Tfrm_Video::ReportStop() {

@@ -1211,9 +1211,10 @@ void Tfrm_Main::showEvent(QShowEvent *event) {
   UpdateSize();
   // Loading the libraries takes a moment: the window shows first.
   QTimer::singleShot(0, this, [this] { CheckEncoders(); });
-  // Files to open are no job: the update check runs for them too.
+  // Files to open are no job: the update check runs for them too. Without a screen there is no
+  // painted window to wait for.
   if (CommandLine.Active || !CommandLine.Files.isEmpty())
-    QTimer::singleShot(100, this, [this] { tmr_ParamTimer(); });
+    QTimer::singleShot(bool_Headless ? 0 : 100, this, [this] { tmr_ParamTimer(); });
   if (!CommandLine.Active && mnu_Update->isChecked())
     QTimer::singleShot(100, this, [this] { tmr_UpdateTimer(); });
   // A plain start offers to finish a batch that was cut off; no one could answer without a

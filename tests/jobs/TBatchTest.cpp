@@ -6,6 +6,7 @@
 
 #include "jobs/TBatch.h"
 #include "jobs/TBatchQueue.h"
+#include "jobs/TQueueWriter.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -319,8 +320,37 @@ TEST(BatchQueue, QueueFilesAreEveryJobs) {
     QFile file(name);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   }
-  EXPECT_EQ(QueueFiles(dir.path()),
-            (QStringList{mine}));
+  EXPECT_EQ(QueueFiles(dir.path()), (QStringList{mine}));
+}
+
+// The writer carries out the last request, whatever came before it, by the time it is gone:
+// the window hands states over faster than the disk may take them.
+TEST(BatchQueue, TheWriterLeavesTheLastRequest) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("batch.json"));
+  TSavedBatch first, last;
+  first.Options = QStringLiteral("-c:v mpeg4");
+  last.Options = QStringLiteral("-c:v libx264");
+  const struct {
+    QList<std::optional<TSavedBatch>> Requests; // nothing: remove
+    std::optional<QString> Left;                // the options saved, or no file
+  } cases[] = {
+      {{first}, first.Options},
+      {{first, last, last, first, last}, last.Options},
+      {{first, std::nullopt}, std::nullopt},
+      {{first, std::nullopt, last}, last.Options},
+  };
+  for (const auto &c : cases) {
+    QFile::remove(path);
+    {
+      TQueueWriter writer(path);
+      for (const std::optional<TSavedBatch> &request : c.Requests)
+        request ? writer.Save(*request) : writer.Remove();
+    }
+    const std::optional<TSavedBatch> saved = Load(path);
+    ASSERT_EQ(bool(saved), bool(c.Left)) << c.Requests.size();
+    EXPECT_EQ(saved ? saved->Options : QString(), c.Left.value_or(QString()));
+  }
 }
 
 } // namespace
