@@ -248,11 +248,13 @@ QString FileText(const QString &APath) {
   return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-// A queue left by a batch of AOwner: ASource still to convert with AOptions into MKV in AOut.
+// A queue left by a batch of AOwner: ASource still to convert with AOptions into MKV in AOut
+// (to ATargetSize MB in two passes, when given).
 void SaveOneFileQueue(const QString &APath, qint64 AOwner, const QString &ASource,
-                      const QString &AOptions, const QString &AOut) {
+                      const QString &AOptions, const QString &AOut, int ATargetSize = 0) {
   TSavedBatch saved{false, AOwner, AOptions, AOut + QLatin1Char('/'), QStringLiteral("MKV"), 0, {}};
   saved.Files = {{ASource, QString(), false, true}};
+  saved.TargetSize = ATargetSize;
   ASSERT_TRUE(SaveBatchQueue(APath, saved));
 }
 
@@ -990,14 +992,15 @@ TEST(CommandLine, AKilledBatchIsResumedWithItsUnfinishedOutputReplaced) {
 }
 
 // "-r" resumes every batch a gone program left, one after the other, and the log holds each
-// one's; a queue file that cannot be read is named on stderr and kept.
+// one's (a target size's two passes too); a queue file that cannot be read is named on stderr
+// and kept.
 TEST(CommandLine, ResumeRunsEveryCutOffBatchInTurn) {
   QTemporaryDir config, out;
   const QString settings = config.filePath(QStringLiteral("Sablewick/Quillet"));
   QDir().mkpath(settings);
   const qint64 gone = GoneProcess();
   SaveOneFileQueue(settings + QStringLiteral("/batch-1-0.json"), gone, Fixture("av.mp4"),
-                   QStringLiteral("-c:v mpeg4 -an"), out.path());
+                   QStringLiteral("-c:v mpeg4 -an"), out.path(), 1);
   SaveOneFileQueue(settings + QStringLiteral("/batch-1-1.json"), gone, Fixture("audio_first.mkv"),
                    QStringLiteral("-c:v mpeg4 -q:v 5 -an"), out.path());
   const QString corrupt = settings + QStringLiteral("/batch-2-2.json");
@@ -1012,6 +1015,10 @@ TEST(CommandLine, ResumeRunsEveryCutOffBatchInTurn) {
   EXPECT_EQ(ProbeFacts(out.filePath(QStringLiteral("audio_first.mkv"))), QStringLiteral("mpeg4"));
   const QString log = ProgramLog();
   EXPECT_TRUE(log.contains(QStringLiteral("Parameters -c:v mpeg4 -an"))) << log.toStdString();
+  EXPECT_TRUE(log.contains(
+      QStringLiteral("Target size 1 MB: video bit rate 3840 kbit/s (audio 0 kbit/s), two passes")))
+      << log.toStdString();
+  EXPECT_EQ(log.count(QStringLiteral("Pass 2 of 2")), 1);
   EXPECT_TRUE(log.contains(QStringLiteral("Parameters -c:v mpeg4 -q:v 5 -an")))
       << log.toStdString();
   EXPECT_EQ(QueueFiles(settings), QStringList{corrupt});
