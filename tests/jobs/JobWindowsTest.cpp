@@ -453,7 +453,7 @@ TEST_F(JobWindows, AudioExtractionWritesTheFormatsExtension) {
     QString Options;
     const char *Name, *Facts;
   } cases[] = {{0, QStringLiteral("-vn -c:a libmp3lame -b:a 128k"), "av.mp3", "mp3,mp3"},
-               {5, built("M4A"), "av.m4a", "aac,mov,mp4,m4a,3gp,3g2,mj2"},
+               {5, built("M4A"), "av.m4a", "aac,\"mov,mp4,m4a,3gp,3g2,mj2\""},
                {6, built("Opus"), "av.opus", "opus,ogg"}};
   for (const auto &c : cases) {
     TJobRecord job = VideoJob({EntryFor(Fixture("av.mp4"))}, c.Options, {});

@@ -9,6 +9,7 @@
 #include "jobs/Tfrm_Video.h"
 #include "shell/ListDocument.h"
 #include "shell/MainThreadDispatcher.h"
+#include "shell/TPresetsBox.h"
 #include "shell/TSettingsPanel.h"
 #include "shell/Tfrm_Main.h"
 #include "shell/dialogs/Tfrm_Command.h"
@@ -455,6 +456,49 @@ TEST_F(MainWindowJobs, FFmpegCommandRefusedByTheParserBeforeTheBatchStarts) {
   // The next window offers it in the drop-down.
   TTestMain again;
   EXPECT_EQ(again.str_Commands, QStringList{QStringLiteral("-c:v mpeg4 -an")});
+}
+
+// "Save as preset..." in the FFmpeg command dialog keeps the checked text with the dialog's
+// container as an own preset (a text the parser refuses is not kept); its "Run" on the
+// Profiles page converts the list with the text into that container, as the dialog's OK does.
+// An imported command the parser refuses is named in an error box and runs nothing.
+TEST_F(MainWindowJobs, CommandPresetSavedFromTheDialogRunsItsText) {
+  Add({Fixture("av.mp4")});
+  UseFollowingPath(Out.path());
+  bool refusedSaved = true, saved = false;
+  QTimer::singleShot(50, [&] {
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *dialog = qobject_cast<Tfrm_Command *>(w); dialog && dialog->isVisible()) {
+        dialog->txt_Command->setText(QStringLiteral("-c:v mpeg4 -foo bar"));
+        refusedSaved = dialog->SaveAsPreset(QStringLiteral("Refused"));
+        dialog->txt_Command->setText(QStringLiteral("-c:v mpeg4 -an"));
+        dialog->cb_VideoFormat->setCurrentText(QStringLiteral("MKV"));
+        saved = dialog->SaveAsPreset(QStringLiteral("Mkv video"));
+        dialog->reject();
+      }
+  });
+  Form->btn_CommandClick();
+  EXPECT_FALSE(refusedSaved);
+  EXPECT_TRUE(saved);
+  TPresetsBox *box = Form->PageControl1->box_Presets;
+  ASSERT_EQ(box->cb_Presets->count(), 1);
+  EXPECT_EQ(box->btn_PresetApply->text(), QStringLiteral("Run"));
+  EXPECT_EQ(Form->PageControl1->cb_VideoFormat->currentText(), QStringLiteral("AVI"));
+  {
+    TJobCloser closer;
+    box->btn_PresetApply->click();
+    ASSERT_EQ(closer.Logs.size(), 1);
+    EXPECT_TRUE(closer.Logs[0].contains(QStringLiteral("Parameters -c:v mpeg4 -an\n")));
+  }
+  EXPECT_EQ(ProbeFacts(Out.filePath(QStringLiteral("av.mkv"))), QStringLiteral("mpeg4"));
+  const QString imported = Config.filePath(QStringLiteral("imported.ini"));
+  WriteFile(imported, "[Old]\nCommand=-c:v mpeg4 -nosuchoption 1\n");
+  ASSERT_TRUE(box->ImportFrom(imported));
+  TBoxAnswerer answerer(QMessageBox::Ok);
+  TJobCloser closer;
+  box->btn_PresetApply->click();
+  EXPECT_EQ(answerer.Texts, QStringList{QStringLiteral("Unrecognized option \"nosuchoption\".")});
+  EXPECT_TRUE(closer.Logs.isEmpty());
 }
 
 TEST_F(MainWindowJobs, ListDocumentRoundTripKeepsTheDisplayOrder) {
