@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,8 +38,9 @@ Tfrm_Command::Tfrm_Command(QWidget *Owner, const QStringList &AHistory, TCheck A
   auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
   buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
-  btn_SavePreset =
-      buttons->addButton(QStringLiteral("Save as preset..."), QDialogButtonBox::ActionRole);
+  // Apart from OK and Cancel, at the left: it keeps the dialog open.
+  btn_SavePreset = new QPushButton(QStringLiteral("Save as preset..."));
+  btn_SavePreset->setAutoDefault(false);
   btn_SavePreset->setVisible(bool(FSave));
   connect(btn_SavePreset, &QPushButton::clicked, this, [this] {
     const QString name =
@@ -62,7 +64,11 @@ Tfrm_Command::Tfrm_Command(QWidget *Owner, const QStringList &AHistory, TCheck A
   auto *format = new QFormLayout;
   format->addRow(QStringLiteral("Format:"), cb_VideoFormat);
   layout->addLayout(format);
-  layout->addWidget(buttons);
+  auto *row = new QHBoxLayout;
+  row->addWidget(btn_SavePreset);
+  row->addStretch();
+  row->addWidget(buttons);
+  layout->addLayout(row);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
