@@ -22,15 +22,21 @@ std::optional<TConversionSettings> BuiltInProfile(const std::string &AName) {
   return std::nullopt;
 }
 
+TCliPreset SettingsPreset(const TConversionSettings &S) {
+  const int target = ConversionTargetSize(S);
+  return {BuildVideoOptions(S, TEffects()), target, target > 0 ? ConversionAudioKbps(S) : 0};
+}
+
 } // namespace
 
-std::optional<std::string> PresetOptions(const std::string &AName,
-                                         const std::string &APresetsPath) {
-  std::optional<TConversionSettings> S = BuiltInProfile(AName);
-  if (!S)
-    if (const TUserPreset *preset = FindPreset(LoadPresets(APresetsPath), AName))
-      S = preset->Settings;
-  if (!S)
+std::optional<TCliPreset> FindCliPreset(const std::string &AName, const std::string &APresetsPath) {
+  if (const std::optional<TConversionSettings> S = BuiltInProfile(AName))
+    return SettingsPreset(*S);
+  const TUserPresets presets = LoadPresets(APresetsPath);
+  const TUserPreset *preset = FindPreset(presets, AName);
+  if (!preset)
     return std::nullopt;
-  return BuildVideoOptions(*S, TEffects());
+  if (!preset->Command.empty())
+    return TCliPreset{preset->Command};
+  return SettingsPreset(preset->Settings);
 }

@@ -5,8 +5,9 @@
 
 #include "cli/BatchArguments.h"
 #include "cli/CliArguments.h"
-#include "cli/TCliBatch.h"
 #include "cli/CliPreset.h"
+#include "cli/CliTargetSize.h"
+#include "cli/TCliBatch.h"
 #include "cli/TCliPreview.h"
 #include "cli/TCliTask.h"
 #include "components/CallInMainThread.h"
@@ -70,14 +71,16 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "%s\n\n%s", wrong.c_str(), CliUsage().c_str());
     return 2;
   }
+  TCliPreset preset;
   if (!args.Preset.empty()) {
-    const std::optional<std::string> options = PresetOptions(args.Preset, DefaultPresetsPath());
-    if (!options) {
+    const std::optional<TCliPreset> found = FindCliPreset(args.Preset, DefaultPresetsPath());
+    if (!found) {
       std::fprintf(stderr, "Unknown preset: %s\n", args.Preset.c_str());
       return 2;
     }
+    preset = *found;
     for (TCliOutput &output : args.Outputs)
-      output.Options = *options + " " + output.Options;
+      output.Options = preset.Options + " " + output.Options;
   }
   // With the preview the task converts on a worker whose events are queued.
   TStopSignal &stop = PrepareToConvert();
@@ -87,8 +90,13 @@ int main(int argc, char **argv) {
   std::string reason;
   if (args.Preview && !(preview = TCliPreview::Open(folder, argc, argv, reason)))
     std::fprintf(stderr, "Preview unavailable: %s. Converting without it.\n", reason.c_str());
-  TCliTask task(args, stop, stderr);
-  if (preview)
-    task.ShowPreview([&preview] { preview->ProcessEvents(); });
-  return task.Run(folder);
+  const auto convert = [&](const TCliArguments &AArgs) {
+    TCliTask task(AArgs, stop, stderr);
+    if (preview)
+      task.ShowPreview([&preview] { preview->ProcessEvents(); });
+    return task.Run(folder);
+  };
+  if (preset.TargetSize > 0)
+    return ConvertToTargetSize(args, preset, folder, stderr, convert);
+  return convert(args);
 }

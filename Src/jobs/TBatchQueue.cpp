@@ -66,8 +66,16 @@ TSavedBatch Claimed(TSavedBatch ABatch) {
 }
 
 TSavedBatch QueueOf(const TJobRecord &AJob, const TBatch &ABatch, bool AAudio) {
-  TSavedBatch saved = Claimed(
-      {AAudio, 0, AJob.Options, AJob.OutputPath, AJob.VideoFormat, AJob.AudioFormat, {}, 0});
+  TSavedBatch saved = Claimed({AAudio,
+                               0,
+                               AJob.Options,
+                               AJob.OutputPath,
+                               AJob.VideoFormat,
+                               AJob.AudioFormat,
+                               {},
+                               0,
+                               AJob.TargetSize,
+                               AJob.AudioKbps});
   const QList<int> resume = ABatch.Resumable();
   for (int i = 0; i < ABatch.Count(); ++i) {
     const TBatchFile &file = ABatch.File(i);
@@ -89,7 +97,9 @@ bool SaveBatchQueue(const QString &APath, const TSavedBatch &ABatch) {
                          {QStringLiteral("outputPath"), ABatch.OutputPath},
                          {QStringLiteral("videoFormat"), ABatch.VideoFormat},
                          {QStringLiteral("audioFormat"), ABatch.AudioFormat},
-                         {QStringLiteral("files"), files}};
+                         {QStringLiteral("files"), files},
+                         {QStringLiteral("targetSize"), ABatch.TargetSize},
+                         {QStringLiteral("audioKbps"), ABatch.AudioKbps}};
   QDir().mkpath(QFileInfo(APath).path());
   QSaveFile file(APath);
   if (!file.open(QIODevice::WriteOnly))
@@ -110,7 +120,9 @@ std::optional<TSavedBatch> ParseBatchQueue(const QByteArray &AText) {
                     root.value(QStringLiteral("videoFormat")).toString(),
                     root.value(QStringLiteral("audioFormat")).toInt(),
                     {},
-                    root.value(QStringLiteral("ownerStart")).toInteger()};
+                    root.value(QStringLiteral("ownerStart")).toInteger(),
+                    root.value(QStringLiteral("targetSize")).toInt(),
+                    root.value(QStringLiteral("audioKbps")).toInt()};
   for (const QJsonValue &value : root.value(QStringLiteral("files")).toArray())
     saved.Files.append(FileOf(value.toObject()));
   return saved;
@@ -131,6 +143,8 @@ TJobRecord ResumeJob(const TSavedBatch &ABatch) {
   job.OutputPath = ABatch.OutputPath;
   job.VideoFormat = ABatch.VideoFormat;
   job.AudioFormat = ABatch.AudioFormat;
+  job.TargetSize = ABatch.TargetSize;
+  job.AudioKbps = ABatch.AudioKbps;
   for (const TSavedFile &file : ABatch.Files) {
     if (!file.Resume)
       continue;

@@ -34,6 +34,9 @@ struct TSavedBatch {
   // When Owner started (clock ticks after boot), so that another process given the same id
   // later is not taken for it; 0: unknown.
   qint64 OwnerStart = 0;
+  // The target size in MB and the audio bit rate it reckons with (TJobRecord); 0: off.
+  int TargetSize = 0;
+  int AudioKbps = 0;
 };
 
 // A new job's queue file in AFolder, named by this process and the time.
@@ -51,6 +54,6 @@ TSavedBatch Claimed(TSavedBatch ABatch);
 // The batch's program still runs (another window, or a command-line job): not to be resumed.
 bool OwnerRunning(const TSavedBatch &ABatch);
 // The files to resume (Resume set), as a job: entries, their unfinished outputs, the option
-// string, output folder and format. The caller adds what belongs to this run (look, files at
-// once, priority, queue file).
+// string, output folder, format and target size. The caller adds what belongs to this run (look,
+// files at once, priority, queue file).
 TJobRecord ResumeJob(const TSavedBatch &ABatch);

@@ -1,13 +1,13 @@
 #include "jobs/Tfrm_Video.h"
 
 #include "components/encoder/TFFEncoder.h"
+#include "components/encoder/TargetSize.h"
 #include "components/filelist/LocalPath.h"
 #include "jobs/DesktopNotification.h"
 #include "jobs/JobTexts.h"
 #include "jobs/TBatchQueue.h"
 #include "jobs/TQueueWriter.h"
 #include "jobs/TSessionPower.h"
-#include "jobs/TargetSize.h"
 #include "jobs/taskbar/TWin7TaskProgressBar.h"
 #include "media/TFFDecoder.h"
 
@@ -540,13 +540,9 @@ bool Tfrm_Video::PrepareTwoPass(TRunSlot &ASlot, int AFile) {
     return false;
   }
   ASlot.Pass = 1;
-  FileLog(
-      AFile,
-      QStringLiteral("Target size %1 MB: video bit rate %2 kbit/s (audio %3 kbit/s), two passes")
-          .arg(FJob.TargetSize)
-          .arg(ASlot.VideoKbps)
-          .arg(FJob.AudioKbps),
-      clBlack);
+  FileLog(AFile,
+          QString::fromStdString(TargetSizeNote(FJob.TargetSize, ASlot.VideoKbps, FJob.AudioKbps)),
+          clBlack);
   return true;
 }
 
@@ -567,7 +563,8 @@ bool Tfrm_Video::StartTask(TRunSlot &ASlot, int AFile) {
   QString target = ASlot.Output;
   if (ASlot.Pass > 0) {
     const QString prefix = ASlot.PassLogs->filePath(QStringLiteral("x"));
-    options += PassOptions(ASlot.Pass, ASlot.VideoKbps, prefix);
+    options +=
+        QString::fromStdString(PassOptions(ASlot.Pass, ASlot.VideoKbps, prefix.toStdString()));
     if (ASlot.Pass == 1) // the null muxer writes no file
       target = ASlot.PassLogs->filePath(QStringLiteral("pass1.null"));
     FileLog(AFile, QStringLiteral("Pass %1 of 2").arg(ASlot.Pass), clBlack);

@@ -252,6 +252,8 @@ TEST(BatchQueue, SavedQueueReadsBackAsTheJobToResume) {
   job.Options = QStringLiteral("-c:v mpeg4 -an");
   job.OutputPath = QStringLiteral("/out/");
   job.VideoFormat = QStringLiteral("MKV");
+  job.TargetSize = 700;
+  job.AudioKbps = 96;
   ASSERT_TRUE(SaveBatchQueue(path, QueueOf(job, batch, false)));
   const std::optional<TSavedBatch> saved = Load(path);
   ASSERT_TRUE(saved);
@@ -260,6 +262,11 @@ TEST(BatchQueue, SavedQueueReadsBackAsTheJobToResume) {
   EXPECT_EQ(resumed.Options, job.Options);
   EXPECT_EQ(resumed.OutputPath, job.OutputPath);
   EXPECT_EQ(resumed.VideoFormat, job.VideoFormat);
+  // A target size is resumed in two passes again, at the file's own rate.
+  EXPECT_EQ(resumed.TargetSize, 700);
+  EXPECT_EQ(resumed.AudioKbps, 96);
+  // A queue of an earlier version, without them: one pass at the string's rate.
+  EXPECT_EQ(ResumeJob(*ParseBatchQueue("{\"options\": \"-an\"}")).TargetSize, 0);
   ASSERT_EQ(resumed.Entries.size(), 3);
   EXPECT_EQ(resumed.Entries[0].SubItems[siSource], QStringLiteral("/in/clip1.mp4"));
   EXPECT_EQ(resumed.Entries[0].Caption, QStringLiteral("clip1.mp4"));
