@@ -701,6 +701,10 @@ void Tfrm_Video::ShowRow(int ARow, bool AShown) {
 
 void Tfrm_Video::tmr_ProcessTimer() {
   tmr_Process->stop();
+  // A finished task's engine goes before the next is opened (not from inside its own events).
+  for (TRunSlot &slot : FSlots)
+    if (slot.File < 0)
+      slot.Encoder->ClearTasks();
   if (!FBatch.Stopping() && !ManyAtOnce()) {
     const int done = FileCount - FBatch.Counted(TFileState::Pending);
     if (FileCount == 1)
