@@ -8,6 +8,7 @@
 #include "../../shell/settings/SettingsChoice.h"
 #include "../../transcode/files/ToolComparison.h"
 #include "EncoderTestSupport.h"
+#include "PictureSubtitles.h"
 #include "shell/settings/OptionBuilders.h"
 #include "shell/settings/SettingsLists.h"
 
@@ -280,6 +281,155 @@ const TAddedChoiceCase AddedChoiceCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Table, AddedChoiceConversion, ::testing::ValuesIn(AddedChoiceCases),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// Conversions with the options of one source.
+class SourceConversion : public EncoderTest {
+protected:
+  // Converts AInput with the options S builds for a source of AFacts into AOutput; asserts
+  // that the task finished.
+  static void ConvertSource(const TConversionSettings &S, const TSourceFacts &AFacts,
+                            const std::string &AInput, const std::string &AOutput) {
+    const std::string options = BuildVideoOptions(S, TEffects(), &AFacts);
+    TFFEncoder encoder;
+    TEventRecorder events(encoder);
+    AddConversion(encoder, AInput, AOutput, "-y " + options);
+    encoder.Start(0);
+    const std::vector<TTerminateInfo> ends = events.Ends();
+    ASSERT_EQ(ends.size(), 2u);
+    ASSERT_TRUE(ends[0].Finished) << options << "\n" << ends[0].ExceptionMsg;
+  }
+};
+
+// The picture of AFile at 0.2 s in gray levels, one byte a pixel, by the ffmpeg tool.
+std::string GrayPicture(const std::string &AFile) {
+  return RunText("ffmpeg -nostdin -v error -ss 0.2 -i \"" + AFile +
+                 "\" -frames:v 1 -f rawvideo -pix_fmt gray - 2>/dev/null");
+}
+
+// How far two gray pictures of AWidth columns differ on average, inside ABox and outside it.
+std::pair<double, double> Difference(const std::string &A, const std::string &B, int AWidth,
+                                     TBox ABox) {
+  double inside = 0, outside = 0;
+  size_t insideCount = 0;
+  for (size_t i = 0; i < std::min(A.size(), B.size()); i++) {
+    const int x = int(i % AWidth), y = int(i / AWidth);
+    const bool in = x >= ABox.X && x < ABox.X + ABox.W && y >= ABox.Y && y < ABox.Y + ABox.H;
+    const double d = std::abs(int(uint8_t(A[i])) - int(uint8_t(B[i])));
+    (in ? inside : outside) += d;
+    insideCount += in;
+  }
+  const size_t outsideCount = std::min(A.size(), B.size()) - insideCount;
+  return {insideCount ? inside / insideCount : 0, outsideCount ? outside / outsideCount : 0};
+}
+
+// The clip with text subtitles ("Hello" from 0 to 0.5 s, about (146, 210) to (174, 229) of
+// 320x240) under a name the filter graph's syntax would split: quotes, ':', ',', ';', brackets
+// and blanks.
+std::string TextSubtitleSource() {
+  const std::string folder = ScratchDir() + "/it's: a, b; [c]";
+  std::filesystem::create_directories(folder);
+  const std::string path = folder + "/sub [1], x:y's.mkv";
+  std::filesystem::copy_file(Fixture("tagged.mkv"), path,
+                             std::filesystem::copy_options::overwrite_existing);
+  return path;
+}
+
+// 160x90 video and sound with a DVD subtitle stream: a white box at (40, 60), 80x20.
+constexpr TBox DvdBox{40, 60, 80, 20};
+std::string PictureSubtitleSource() {
+  const std::string subtitles = ScratchDir() + "/box_subtitles.mkv";
+  const std::string path = ScratchDir() + "/picture_subtitles.mkv";
+  EXPECT_TRUE(WriteDvdSubtitles(subtitles, 160, 90, DvdBox));
+  RunText("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=160x90:rate=10:duration=1 "
+          "-f lavfi -i sine=duration=1 -i \"" +
+          subtitles + "\" -map 0 -map 1 -map 2 -c:v mpeg4 -c:a mp2 -c:s copy \"" + path + "\"");
+  return path;
+}
+
+// Burned-in subtitles: the output has no subtitle stream, and its picture differs from the
+// source's where the subtitle shows and hardly anywhere else.
+struct TBurnInCase {
+  const char *name;
+  TSubtitleKind kind;
+  std::string (*source)();
+  int width;
+  TBox drawn;
+  TChoice choice;
+  const char *streams; // codec types of the output
+};
+
+void PrintTo(const TBurnInCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+class BurnInConversion : public SourceConversion,
+                         public ::testing::WithParamInterface<TBurnInCase> {};
+
+TEST_P(BurnInConversion, DrawsTheSubtitleIntoThePicture) {
+  const TBurnInCase &c = GetParam();
+  const std::string source = c.source();
+  const std::string ours = ScratchDir() + "/burned_" + c.name + ".mkv";
+  ConvertSource(MakeSettings(c.choice), {source, c.kind, {}}, source, ours);
+  std::string streams;
+  for (const TStreamFacts &s : ProbeStreams(ours))
+    streams += (streams.empty() ? "" : ",") + s.at("codec_type");
+  EXPECT_EQ(streams, c.streams);
+  const auto [inside, outside] =
+      Difference(GrayPicture(ours), GrayPicture(source), c.width, c.drawn);
+  EXPECT_GT(inside, 5.0);
+  EXPECT_GT(inside, 5 * outside) << "outside " << outside;
+}
+
+const TBurnInCase BurnInCases[] = {
+    {"Text",
+     skText,
+     TextSubtitleSource,
+     320,
+     {136, 208, 48, 26},
+     {.Format = "MKV", .Subtitles = sbBurn},
+     "video"},
+    // The overlay's output is the video stream; the maps add the sound only.
+    {"PicturesWithEveryAudioTrack",
+     skBitmap,
+     PictureSubtitleSource,
+     160,
+     DvdBox,
+     {.Format = "MKV", .Subtitles = sbBurn, .AudioTracks = atAll},
+     "video,audio"},
+    {"PicturesIntoAvi",
+     skBitmap,
+     PictureSubtitleSource,
+     160,
+     DvdBox,
+     {.Format = "AVI", .Subtitles = sbBurn},
+     "video,audio"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, BurnInConversion, ::testing::ValuesIn(BurnInCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// Audio tracks by language from a clip with an English stereo and a French mono track: the
+// track of the language alone, or the first when no track is in the languages.
+TEST_F(SourceConversion, AudioTracksByLanguage) {
+  const struct {
+    const char *languages;
+    const char *expected; // channels,language of each audio stream
+  } cases[] = {{"fre", "1,fre"}, {"fr", "1,fre"}, {"de, es", "2,eng"}, {"fre eng", "1,fre 2,eng"}};
+  const TSourceFacts facts{Fixture("languages.mkv"), skNone, {"eng", "fre"}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.languages);
+    const std::string ours = ScratchDir() + "/languages.mkv";
+    ConvertSource(
+        MakeSettings({.Format = "MKV", .AudioTracks = atLanguages, .AudioLanguages = c.languages}),
+        facts, facts.Path, ours);
+    std::string got = RunText("ffprobe -v error -select_streams a -show_entries "
+                              "stream=channels:stream_tags=language -of csv=p=0 \"" +
+                              ours + "\"");
+    std::replace(got.begin(), got.end(), '\n', ' ');
+    EXPECT_EQ(got.substr(0, got.find_last_not_of(' ') + 1), c.expected);
+    EXPECT_EQ(ProbeStreams(ours).front().at("codec_type"), "video");
+  }
+}
 
 // Without a device the hardware encoders are not offered; their strings still parse as the
 // tool's do and fail with the reason: VAAPI when its device is opened, NVENC when the encoder
