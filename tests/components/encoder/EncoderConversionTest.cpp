@@ -322,28 +322,33 @@ std::pair<double, double> Difference(const std::string &A, const std::string &B,
   return {insideCount ? inside / insideCount : 0, outsideCount ? outside / outsideCount : 0};
 }
 
+// A source to convert, and a file of the same pictures whose name a shell command takes.
+struct TSource {
+  std::string path, plain;
+};
+
 // The clip with text subtitles ("Hello" from 0 to 0.5 s, about (146, 210) to (174, 229) of
-// 320x240) under a name the filter graph's syntax would split: quotes, ':', ',', ';', brackets
-// and blanks.
-std::string TextSubtitleSource() {
+// 320x240) under a name the filter graph's and the option string's syntax would split: quotes,
+// ':', ',', ';', brackets, a backslash and blanks.
+TSource TextSubtitleSource() {
   const std::string folder = ScratchDir() + "/it's: a, b; [c]";
   std::filesystem::create_directories(folder);
-  const std::string path = folder + "/sub [1], x:y's.mkv";
+  const std::string path = folder + "/sub [1], x:y's \"q\"\\.mkv";
   std::filesystem::copy_file(Fixture("tagged.mkv"), path,
                              std::filesystem::copy_options::overwrite_existing);
-  return path;
+  return {path, Fixture("tagged.mkv")};
 }
 
 // 160x90 video and sound with a DVD subtitle stream: a white box at (40, 60), 80x20.
 constexpr TBox DvdBox{40, 60, 80, 20};
-std::string PictureSubtitleSource() {
+TSource PictureSubtitleSource() {
   const std::string subtitles = ScratchDir() + "/box_subtitles.mkv";
   const std::string path = ScratchDir() + "/picture_subtitles.mkv";
   EXPECT_TRUE(WriteDvdSubtitles(subtitles, 160, 90, DvdBox));
   RunText("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=160x90:rate=10:duration=1 "
           "-f lavfi -i sine=duration=1 -i \"" +
           subtitles + "\" -map 0 -map 1 -map 2 -c:v mpeg4 -c:a mp2 -c:s copy \"" + path + "\"");
-  return path;
+  return {path, path};
 }
 
 // Burned-in subtitles: the output has no subtitle stream, and its picture differs from the
@@ -351,7 +356,7 @@ std::string PictureSubtitleSource() {
 struct TBurnInCase {
   const char *name;
   TSubtitleKind kind;
-  std::string (*source)();
+  TSource (*source)();
   int width;
   TBox drawn;
   TChoice choice;
@@ -367,15 +372,15 @@ class BurnInConversion : public SourceConversion,
 
 TEST_P(BurnInConversion, DrawsTheSubtitleIntoThePicture) {
   const TBurnInCase &c = GetParam();
-  const std::string source = c.source();
+  const TSource source = c.source();
   const std::string ours = ScratchDir() + "/burned_" + c.name + ".mkv";
-  ConvertSource(MakeSettings(c.choice), {source, c.kind, {}}, source, ours);
+  ConvertSource(MakeSettings(c.choice), {source.path, c.kind, {}}, source.path, ours);
   std::string streams;
   for (const TStreamFacts &s : ProbeStreams(ours))
     streams += (streams.empty() ? "" : ",") + s.at("codec_type");
   EXPECT_EQ(streams, c.streams);
   const auto [inside, outside] =
-      Difference(GrayPicture(ours), GrayPicture(source), c.width, c.drawn);
+      Difference(GrayPicture(ours), GrayPicture(source.plain), c.width, c.drawn);
   EXPECT_GT(inside, 5.0);
   EXPECT_GT(inside, 5 * outside) << "outside " << outside;
 }
