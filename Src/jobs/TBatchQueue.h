@@ -34,6 +34,8 @@ struct TSavedBatch {
   // When Owner started (clock ticks after boot), so that another process given the same id
   // later is not taken for it; 0: unknown.
   qint64 OwnerStart = 0;
+  // The settings each file's options are built from, when they differ by source.
+  std::optional<TSourceSettings> PerSource = std::nullopt;
 };
 
 // A new job's queue file in AFolder, named by this process and the time.

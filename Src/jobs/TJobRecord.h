@@ -17,6 +17,8 @@ class TWin7TaskProgressBar;
 struct TSourceSettings {
   TConversionSettings Settings;
   TEffects Effects;
+
+  bool operator==(const TSourceSettings &) const = default;
 };
 
 struct TJobRecord {
