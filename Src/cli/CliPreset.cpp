@@ -1,9 +1,11 @@
 #include "cli/CliPreset.h"
 
+#include "media/TFFDecoder.h"
 #include "shell/settings/OptionBuilders.h"
 #include "shell/settings/Profiles.h"
 #include "shell/settings/UserPresets.h"
 
+#include <filesystem>
 #include <strings.h>
 
 namespace {
@@ -22,15 +24,38 @@ std::optional<TConversionSettings> BuiltInProfile(const std::string &AName) {
   return std::nullopt;
 }
 
+// The facts of AInput that the options of a source depend on; nothing when it cannot be read.
+// Only a regular file is read ahead: a pipe or a stream would lose what the reading took.
+std::optional<TSourceFacts> InputFacts(const std::string &AInput, const std::string &ALibraryPath) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(AInput, error))
+    return std::nullopt;
+  TFFDecoder decoder;
+  if ((!decoder.AVLibLoaded() && !decoder.LoadAVLib(ALibraryPath)) || !decoder.LoadFile(AInput))
+    return std::nullopt;
+  const int subFormat =
+      decoder.SubtitleStreamCount() > 0 ? decoder.FirstSubtitleStreamInfo().SubFormat : -1;
+  return SourceFacts(AInput, subFormat, decoder.AudioLanguages());
+}
+
 } // namespace
 
-std::optional<std::string> PresetOptions(const std::string &AName,
-                                         const std::string &APresetsPath) {
+std::optional<TConversionSettings> PresetSettings(const std::string &AName,
+                                                  const std::string &APresetsPath) {
   std::optional<TConversionSettings> S = BuiltInProfile(AName);
   if (!S)
     if (const TUserPreset *preset = FindPreset(LoadPresets(APresetsPath), AName))
       S = preset->Settings;
-  if (!S)
-    return std::nullopt;
-  return BuildVideoOptions(*S, TEffects());
+  return S;
+}
+
+std::string PresetOptions(const TConversionSettings &S, const std::string &AInput,
+                          const std::string &ALibraryPath, std::FILE *AErr) {
+  const std::optional<TSourceFacts> facts =
+      DependsOnSource(S) ? InputFacts(AInput, ALibraryPath) : std::nullopt;
+  if (!facts)
+    return BuildVideoOptions(S, TEffects());
+  for (const std::string &note : SourceNotes(S, *facts))
+    std::fprintf(AErr, "%s\n", note.c_str());
+  return BuildVideoOptions(S, TEffects(), &*facts);
 }

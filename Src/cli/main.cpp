@@ -5,8 +5,8 @@
 
 #include "cli/BatchArguments.h"
 #include "cli/CliArguments.h"
-#include "cli/TCliBatch.h"
 #include "cli/CliPreset.h"
+#include "cli/TCliBatch.h"
 #include "cli/TCliPreview.h"
 #include "cli/TCliTask.h"
 #include "components/CallInMainThread.h"
@@ -70,19 +70,21 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "%s\n\n%s", wrong.c_str(), CliUsage().c_str());
     return 2;
   }
+  const std::string folder = ProgramFolder();
   if (!args.Preset.empty()) {
-    const std::optional<std::string> options = PresetOptions(args.Preset, DefaultPresetsPath());
-    if (!options) {
+    const std::optional<TConversionSettings> preset =
+        PresetSettings(args.Preset, DefaultPresetsPath());
+    if (!preset) {
       std::fprintf(stderr, "Unknown preset: %s\n", args.Preset.c_str());
       return 2;
     }
+    const std::string options = PresetOptions(*preset, args.Input, folder, stderr);
     for (TCliOutput &output : args.Outputs)
-      output.Options = *options + " " + output.Options;
+      output.Options = options + " " + output.Options;
   }
   // With the preview the task converts on a worker whose events are queued.
   TStopSignal &stop = PrepareToConvert();
   // Outlives the task: the window goes before the application that shows it.
-  const std::string folder = ProgramFolder();
   std::unique_ptr<TCliPreview> preview;
   std::string reason;
   if (args.Preview && !(preview = TCliPreview::Open(folder, argc, argv, reason)))

@@ -4,12 +4,12 @@
 #include "components/filelist/LocalPath.h"
 #include "jobs/DesktopNotification.h"
 #include "jobs/JobTexts.h"
-#include "jobs/SourceOptions.h"
 #include "jobs/TBatchQueue.h"
 #include "jobs/TSessionPower.h"
 #include "jobs/TargetSize.h"
 #include "jobs/taskbar/TWin7TaskProgressBar.h"
 #include "media/TFFDecoder.h"
+#include "shell/settings/OptionBuilders.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -468,7 +468,9 @@ bool Tfrm_Video::LoadSource(int AFile, const QString &ASource) {
   const bool subtitles = FFDecoder->SubtitleStreamCount() > 0;
   std::optional<TSourceFacts> facts;
   if (FJob.PerSource)
-    facts = SourceFactsOf(*FFDecoder, LocalPathString(ASource));
+    facts = SourceFacts(LocalPathString(ASource),
+                        subtitles ? FFDecoder->FirstSubtitleStreamInfo().SubFormat : -1,
+                        FFDecoder->AudioLanguages());
   FFDecoder->CloseFile();
   FileLog(AFile, QStringLiteral("Loading file... OK"), clGreen);
   if (subtitles && FJob.SubtitlesDropped)

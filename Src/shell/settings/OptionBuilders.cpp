@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -401,6 +402,16 @@ int ConversionAudioKbps(const TConversionSettings &S) {
 std::string ExtractionEncoderName(const TConversionSettings &S) {
   const std::string Codec = Lookup(AudioFormatCodecs, ItemText(AudioFormatItems(), S.AudioFormat));
   return Codec.substr(0, Codec.find(' '));
+}
+
+TSourceFacts SourceFacts(const std::string &APath, int ASubFormat,
+                         std::vector<std::string> AAudioLanguages) {
+  std::error_code Error;
+  const std::filesystem::path Absolute = std::filesystem::absolute(APath, Error);
+  const TSubtitleKind Kinds[] = {skBitmap, skText};
+  return {Error ? APath : Absolute.string(),
+          ASubFormat == 0 || ASubFormat == 1 ? Kinds[ASubFormat] : skNone,
+          std::move(AAudioLanguages)};
 }
 
 bool DependsOnSource(const TConversionSettings &S) {

@@ -17,6 +17,12 @@ struct TSourceFacts {
   std::vector<std::string> AudioLanguages; // the language tag of each audio stream, in order
 };
 
+// The facts of the source at APath (made absolute: the subtitles filter opens the file
+// itself) whose first subtitle stream has the decoder's ASubFormat (0 pictures, 1 text, -1 none
+// or neither) and whose audio streams carry AAudioLanguages.
+TSourceFacts SourceFacts(const std::string &APath, int ASubFormat,
+                         std::vector<std::string> AAudioLanguages);
+
 // Video conversion: Video and Audio tabs plus the effect switches. With Source, the options of
 // that file: its first subtitle stream burned in, its audio tracks of the chosen languages
 // (the first one when none is). Without, the options every file shares: nothing burned in,

@@ -300,28 +300,6 @@ protected:
   }
 };
 
-// The picture of AFile at 0.2 s in gray levels, one byte a pixel, by the ffmpeg tool.
-std::string GrayPicture(const std::string &AFile) {
-  return RunText("ffmpeg -nostdin -v error -ss 0.2 -i \"" + AFile +
-                 "\" -frames:v 1 -f rawvideo -pix_fmt gray - 2>/dev/null");
-}
-
-// How far two gray pictures of AWidth columns differ on average, inside ABox and outside it.
-std::pair<double, double> Difference(const std::string &A, const std::string &B, int AWidth,
-                                     TBox ABox) {
-  double inside = 0, outside = 0;
-  size_t insideCount = 0;
-  for (size_t i = 0; i < std::min(A.size(), B.size()); i++) {
-    const int x = int(i % AWidth), y = int(i / AWidth);
-    const bool in = x >= ABox.X && x < ABox.X + ABox.W && y >= ABox.Y && y < ABox.Y + ABox.H;
-    const double d = std::abs(int(uint8_t(A[i])) - int(uint8_t(B[i])));
-    (in ? inside : outside) += d;
-    insideCount += in;
-  }
-  const size_t outsideCount = std::min(A.size(), B.size()) - insideCount;
-  return {insideCount ? inside / insideCount : 0, outsideCount ? outside / outsideCount : 0};
-}
-
 // A source to convert, and a file of the same pictures whose name a shell command takes.
 struct TSource {
   std::string path, plain;
@@ -340,7 +318,7 @@ TSource TextSubtitleSource() {
 }
 
 // 160x90 video and sound with a DVD subtitle stream: a white box at (40, 60), 80x20.
-constexpr TBox DvdBox{40, 60, 80, 20};
+constexpr TPictureBox DvdBox{40, 60, 80, 20};
 TSource PictureSubtitleSource() {
   const std::string subtitles = ScratchDir() + "/box_subtitles.mkv";
   const std::string path = ScratchDir() + "/picture_subtitles.mkv";
@@ -358,7 +336,7 @@ struct TBurnInCase {
   TSubtitleKind kind;
   TSource (*source)();
   int width;
-  TBox drawn;
+  TPictureBox drawn;
   TChoice choice;
   const char *streams; // codec types of the output
 };
@@ -380,7 +358,7 @@ TEST_P(BurnInConversion, DrawsTheSubtitleIntoThePicture) {
     streams += (streams.empty() ? "" : ",") + s.at("codec_type");
   EXPECT_EQ(streams, c.streams);
   const auto [inside, outside] =
-      Difference(GrayPicture(ours), GrayPicture(source.plain), c.width, c.drawn);
+      PictureDifference(GrayPicture(ours), GrayPicture(source.plain), c.width, c.drawn);
   EXPECT_GT(inside, 5.0);
   EXPECT_GT(inside, 5 * outside) << "outside " << outside;
 }

@@ -8,7 +8,7 @@
 namespace {
 
 // One subtitle event of a single box in palette entry 1 (opaque white) on entry 0 (clear).
-std::vector<uint8_t> EncodeBox(AVCodecContext *ACodec, TBox ABox) {
+std::vector<uint8_t> EncodeBox(AVCodecContext *ACodec, TPictureBox ABox) {
   std::vector<uint8_t> pixels(size_t(ABox.W) * ABox.H, 1);
   uint32_t palette[4] = {0x00000000, 0xffffffff, 0xff000000, 0xff808080};
   AVSubtitleRect rect{};
@@ -34,7 +34,7 @@ std::vector<uint8_t> EncodeBox(AVCodecContext *ACodec, TBox ABox) {
 }
 
 bool WriteStream(AVFormatContext *AFile, AVCodecContext *ACodec, const std::string &AOutput,
-                 TBox ABox) {
+                 TPictureBox ABox) {
   AVStream *stream = ff::avformat_new_stream(AFile, nullptr);
   if (!stream || ff::avcodec_parameters_from_context(stream->codecpar, ACodec) < 0 ||
       ff::avio_open(&AFile->pb, AOutput.c_str(), AVIO_FLAG_WRITE) < 0 ||
@@ -55,7 +55,7 @@ bool WriteStream(AVFormatContext *AFile, AVCodecContext *ACodec, const std::stri
 
 } // namespace
 
-bool WriteDvdSubtitles(const std::string &AOutput, int AWidth, int AHeight, TBox ABox) {
+bool WriteDvdSubtitles(const std::string &AOutput, int AWidth, int AHeight, TPictureBox ABox) {
   const AVCodec *encoder = ff::avcodec_find_encoder(AV_CODEC_ID_DVD_SUBTITLE);
   AVCodecContext *codec = encoder ? ff::avcodec_alloc_context3(encoder) : nullptr;
   if (!codec)

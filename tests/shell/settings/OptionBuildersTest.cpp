@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 TEffects VFlip() {
@@ -500,6 +502,18 @@ const TSourceCase SourceCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(PerSource, SourceOptionsTest, ::testing::ValuesIn(SourceCases),
                          [](const auto &Info) { return std::string(Info.param.Name); });
+
+// A source's facts from what the decoder reads: the kind of its first subtitle stream by the
+// decoder's numbering, and its path made absolute for the subtitles filter.
+TEST(SourceFacts, KindByTheDecodersNumberingAndAnAbsolutePath) {
+  const std::pair<int, TSubtitleKind> Kinds[] = {
+      {0, skBitmap}, {1, skText}, {-1, skNone}, {2, skNone}};
+  for (const auto &[Format, Kind] : Kinds)
+    EXPECT_EQ(SourceFacts("/a/b.mkv", Format, {}).FirstSubtitle, Kind) << Format;
+  const TSourceFacts Facts = SourceFacts("b c.mkv", 1, {"eng", ""});
+  EXPECT_EQ(Facts.Path, (std::filesystem::current_path() / "b c.mkv").string());
+  EXPECT_EQ(Facts.AudioLanguages, (std::vector<std::string>{"eng", ""}));
+}
 
 // Options that depend on nothing but the settings are the same for every source.
 TEST(BuildVideoOptions, SettingsWithoutBurnInOrLanguagesIgnoreTheSource) {
