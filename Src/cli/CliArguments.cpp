@@ -107,8 +107,10 @@ std::string CliUsage() {
          "               and play the output sound while converting; needs a display, and\n"
          "               converts without it when there is none\n"
          "  --preset NAME  convert with the options of a built-in profile (\"HD AVC (*.mp4)\",\n"
-         "               its sizes and rates included) or of one of your own presets, put\n"
-         "               before each output's -O options\n"
+         "               its sizes and rates included) or of one of your own presets (its\n"
+         "               settings, or its FFmpeg command text), put before each output's -O\n"
+         "               options; a preset with a target size converts in two passes at the\n"
+         "               video bit rate that fills it (the input is read twice)\n"
          "  -h, --help   show this text\n"
          "  --version    show the program's version\n";
 }

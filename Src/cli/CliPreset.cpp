@@ -24,38 +24,47 @@ std::optional<TConversionSettings> BuiltInProfile(const std::string &AName) {
   return std::nullopt;
 }
 
-// The facts of AInput that the options of a source depend on; nothing when it cannot be read.
-// Only a regular file is read ahead: a pipe or a stream would lose what the reading took.
-std::optional<TSourceFacts> InputFacts(const std::string &AInput, const std::string &ALibraryPath) {
+// The facts of the input that the options of a source depend on; nothing when it cannot be
+// read. Only a regular file is read ahead: a pipe or a stream would lose what the reading took.
+std::optional<TSourceFacts> InputFacts(const TCliInput &AInput) {
   std::error_code error;
-  if (!std::filesystem::is_regular_file(AInput, error))
+  if (!std::filesystem::is_regular_file(AInput.Path, error))
     return std::nullopt;
   TFFDecoder decoder;
-  if ((!decoder.AVLibLoaded() && !decoder.LoadAVLib(ALibraryPath)) || !decoder.LoadFile(AInput))
+  if ((!decoder.AVLibLoaded() && !decoder.LoadAVLib(AInput.LibraryPath)) ||
+      !decoder.LoadFile(AInput.Path))
     return std::nullopt;
   const int subFormat =
       decoder.SubtitleStreamCount() > 0 ? decoder.FirstSubtitleStreamInfo().SubFormat : -1;
-  return SourceFacts(AInput, subFormat, decoder.AudioLanguages());
+  return SourceFacts(AInput.Path, subFormat, decoder.AudioLanguages());
+}
+
+// The options of S for the input, built for what it holds where they differ by source.
+std::string InputOptions(const TConversionSettings &S, const TCliInput &AInput) {
+  const std::optional<TSourceFacts> facts = DependsOnSource(S) ? InputFacts(AInput) : std::nullopt;
+  if (!facts)
+    return BuildVideoOptions(S, TEffects());
+  for (const std::string &note : SourceNotes(S, *facts))
+    std::fprintf(AInput.Err, "%s\n", note.c_str());
+  return BuildVideoOptions(S, TEffects(), &*facts);
+}
+
+TCliPreset SettingsPreset(const TConversionSettings &S, const TCliInput &AInput) {
+  const int target = ConversionTargetSize(S);
+  return {InputOptions(S, AInput), target, target > 0 ? ConversionAudioKbps(S) : 0};
 }
 
 } // namespace
 
-std::optional<TConversionSettings> PresetSettings(const std::string &AName,
-                                                  const std::string &APresetsPath) {
-  std::optional<TConversionSettings> S = BuiltInProfile(AName);
-  if (!S)
-    if (const TUserPreset *preset = FindPreset(LoadPresets(APresetsPath), AName))
-      S = preset->Settings;
-  return S;
-}
-
-std::string PresetOptions(const TConversionSettings &S, const std::string &AInput,
-                          const std::string &ALibraryPath, std::FILE *AErr) {
-  const std::optional<TSourceFacts> facts =
-      DependsOnSource(S) ? InputFacts(AInput, ALibraryPath) : std::nullopt;
-  if (!facts)
-    return BuildVideoOptions(S, TEffects());
-  for (const std::string &note : SourceNotes(S, *facts))
-    std::fprintf(AErr, "%s\n", note.c_str());
-  return BuildVideoOptions(S, TEffects(), &*facts);
+std::optional<TCliPreset> FindCliPreset(const std::string &AName, const std::string &APresetsPath,
+                                        const TCliInput &AInput) {
+  if (const std::optional<TConversionSettings> S = BuiltInProfile(AName))
+    return SettingsPreset(*S, AInput);
+  const TUserPresets presets = LoadPresets(APresetsPath);
+  const TUserPreset *preset = FindPreset(presets, AName);
+  if (!preset)
+    return std::nullopt;
+  if (!preset->Command.empty())
+    return TCliPreset{preset->Command};
+  return SettingsPreset(preset->Settings, AInput);
 }

@@ -6,6 +6,7 @@
 #include "cli/BatchArguments.h"
 #include "cli/CliArguments.h"
 #include "cli/CliPreset.h"
+#include "cli/CliTargetSize.h"
 #include "cli/TCliBatch.h"
 #include "cli/TCliPreview.h"
 #include "cli/TCliTask.h"
@@ -71,16 +72,17 @@ int main(int argc, char **argv) {
     return 2;
   }
   const std::string folder = ProgramFolder();
+  TCliPreset preset;
   if (!args.Preset.empty()) {
-    const std::optional<TConversionSettings> preset =
-        PresetSettings(args.Preset, DefaultPresetsPath());
-    if (!preset) {
+    const std::optional<TCliPreset> found =
+        FindCliPreset(args.Preset, DefaultPresetsPath(), {args.Input, folder, stderr});
+    if (!found) {
       std::fprintf(stderr, "Unknown preset: %s\n", args.Preset.c_str());
       return 2;
     }
-    const std::string options = PresetOptions(*preset, args.Input, folder, stderr);
+    preset = *found;
     for (TCliOutput &output : args.Outputs)
-      output.Options = options + " " + output.Options;
+      output.Options = preset.Options + " " + output.Options;
   }
   // With the preview the task converts on a worker whose events are queued.
   TStopSignal &stop = PrepareToConvert();
@@ -89,8 +91,13 @@ int main(int argc, char **argv) {
   std::string reason;
   if (args.Preview && !(preview = TCliPreview::Open(folder, argc, argv, reason)))
     std::fprintf(stderr, "Preview unavailable: %s. Converting without it.\n", reason.c_str());
-  TCliTask task(args, stop, stderr);
-  if (preview)
-    task.ShowPreview([&preview] { preview->ProcessEvents(); });
-  return task.Run(folder);
+  const auto convert = [&](const TCliArguments &AArgs) {
+    TCliTask task(AArgs, stop, stderr);
+    if (preview)
+      task.ShowPreview([&preview] { preview->ProcessEvents(); });
+    return task.Run(folder);
+  };
+  if (preset.TargetSize > 0)
+    return ConvertToTargetSize(args, preset, folder, stderr, convert);
+  return convert(args);
 }

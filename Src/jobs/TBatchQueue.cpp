@@ -101,8 +101,16 @@ TSavedBatch Claimed(TSavedBatch ABatch) {
 }
 
 TSavedBatch QueueOf(const TJobRecord &AJob, const TBatch &ABatch, bool AAudio) {
-  TSavedBatch saved = Claimed(
-      {AAudio, 0, AJob.Options, AJob.OutputPath, AJob.VideoFormat, AJob.AudioFormat, {}, 0});
+  TSavedBatch saved = Claimed({AAudio,
+                               0,
+                               AJob.Options,
+                               AJob.OutputPath,
+                               AJob.VideoFormat,
+                               AJob.AudioFormat,
+                               {},
+                               0,
+                               AJob.TargetSize,
+                               AJob.AudioKbps});
   saved.PerSource = AJob.PerSource;
   const QList<int> resume = ABatch.Resumable();
   for (int i = 0; i < ABatch.Count(); ++i) {
@@ -125,7 +133,9 @@ bool SaveBatchQueue(const QString &APath, const TSavedBatch &ABatch) {
                    {QStringLiteral("outputPath"), ABatch.OutputPath},
                    {QStringLiteral("videoFormat"), ABatch.VideoFormat},
                    {QStringLiteral("audioFormat"), ABatch.AudioFormat},
-                   {QStringLiteral("files"), files}};
+                   {QStringLiteral("files"), files},
+                   {QStringLiteral("targetSize"), ABatch.TargetSize},
+                   {QStringLiteral("audioKbps"), ABatch.AudioKbps}};
   if (ABatch.PerSource)
     root.insert(QStringLiteral("perSource"), SourceSettingsObject(*ABatch.PerSource));
   QDir().mkpath(QFileInfo(APath).path());
@@ -148,7 +158,9 @@ std::optional<TSavedBatch> ParseBatchQueue(const QByteArray &AText) {
                     root.value(QStringLiteral("videoFormat")).toString(),
                     root.value(QStringLiteral("audioFormat")).toInt(),
                     {},
-                    root.value(QStringLiteral("ownerStart")).toInteger()};
+                    root.value(QStringLiteral("ownerStart")).toInteger(),
+                    root.value(QStringLiteral("targetSize")).toInt(),
+                    root.value(QStringLiteral("audioKbps")).toInt()};
   for (const QJsonValue &value : root.value(QStringLiteral("files")).toArray())
     saved.Files.append(FileOf(value.toObject()));
   saved.PerSource = SourceSettingsOf(root.value(QStringLiteral("perSource")));
@@ -170,6 +182,8 @@ TJobRecord ResumeJob(const TSavedBatch &ABatch) {
   job.OutputPath = ABatch.OutputPath;
   job.VideoFormat = ABatch.VideoFormat;
   job.AudioFormat = ABatch.AudioFormat;
+  job.TargetSize = ABatch.TargetSize;
+  job.AudioKbps = ABatch.AudioKbps;
   job.PerSource = ABatch.PerSource;
   for (const TSavedFile &file : ABatch.Files) {
     if (!file.Resume)

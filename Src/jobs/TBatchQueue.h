@@ -34,6 +34,9 @@ struct TSavedBatch {
   // When Owner started (clock ticks after boot), so that another process given the same id
   // later is not taken for it; 0: unknown.
   qint64 OwnerStart = 0;
+  // The target size in MB and the audio bit rate it reckons with (TJobRecord); 0: off.
+  int TargetSize = 0;
+  int AudioKbps = 0;
   // The settings each file's options are built from, when they differ by source.
   std::optional<TSourceSettings> PerSource = std::nullopt;
 };
@@ -53,6 +56,6 @@ TSavedBatch Claimed(TSavedBatch ABatch);
 // The batch's program still runs (another window, or a command-line job): not to be resumed.
 bool OwnerRunning(const TSavedBatch &ABatch);
 // The files to resume (Resume set), as a job: entries, their unfinished outputs, the option
-// string, output folder and format. The caller adds what belongs to this run (look, files at
-// once, priority, queue file).
+// string, output folder, format and target size. The caller adds what belongs to this run (look,
+// files at once, priority, queue file).
 TJobRecord ResumeJob(const TSavedBatch &ABatch);

@@ -22,7 +22,8 @@ TJobOutcome Tfrm_Audio::Execute(QWidget *AOwner, const TJobRecord &AJob) {
 }
 
 QString Tfrm_Audio::AudioExtension(int AFormatIndex) {
-  static const char *const extensions[] = {".mp3", ".wav", ".ogg", ".flac", ".wma", ".ac3"};
+  static const char *const extensions[] = {".mp3", ".wav", ".ogg", ".flac",
+                                           ".wma", ".m4a", ".opus"};
   if (AFormatIndex < 0 || AFormatIndex >= int(std::size(extensions)))
     return {};
   return QString::fromLatin1(extensions[AFormatIndex]);

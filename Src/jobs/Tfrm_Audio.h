@@ -14,7 +14,8 @@ public:
   // Runs the job modally (no preview: the record's choice comes back unchanged).
   static TJobOutcome Execute(QWidget *AOwner, const TJobRecord &AJob);
 
-  // ".mp3", ".wav", ".ogg", ".flac", ".wma", ".ac3" by the format index; empty otherwise.
+  // ".mp3", ".wav", ".ogg", ".flac", ".wma", ".m4a", ".opus" by the format index (the audio
+  // format list's order); empty otherwise.
   static QString AudioExtension(int AFormatIndex);
 
 protected:

@@ -1,12 +1,13 @@
 #include "jobs/Tfrm_Video.h"
 
 #include "components/encoder/TFFEncoder.h"
+#include "components/encoder/TargetSize.h"
 #include "components/filelist/LocalPath.h"
 #include "jobs/DesktopNotification.h"
 #include "jobs/JobTexts.h"
 #include "jobs/TBatchQueue.h"
+#include "jobs/TQueueWriter.h"
 #include "jobs/TSessionPower.h"
-#include "jobs/TargetSize.h"
 #include "jobs/taskbar/TWin7TaskProgressBar.h"
 #include "media/TFFDecoder.h"
 #include "shell/settings/OptionBuilders.h"
@@ -108,8 +109,10 @@ Tfrm_Video::Tfrm_Video(QWidget *AOwner, TJobRecord AJob)
   for (int i = 0; i < FJob.PartialOutputs.size() && i < FBatch.Count(); ++i)
     if (!FJob.PartialOutputs[i].isEmpty())
       FBatch.SetPartialOutput(i, FJob.PartialOutputs[i]);
-  if (!FJob.QueueFile.isEmpty())
+  if (!FJob.QueueFile.isEmpty()) {
+    FQueueWriter = std::make_unique<TQueueWriter>(FJob.QueueFile);
     FBatch.OnChange = [this] { SaveQueue(); };
+  }
   CreateControls();
   chk_Preview->setChecked(FJob.Preview);
   chk_PreviewClick(FJob.Preview);
@@ -217,9 +220,13 @@ void Tfrm_Video::CreateControls() {
   layout->addLayout(buttons);
   resize(494, 427 + (ManyAtOnce() ? FBatch.AtOnce() * 30 : 0));
 
-  tmr_Start = NewTimer(this, 100);
+  // The pause before the work lets the window paint; without a screen no one would see it.
+  tmr_Start = NewTimer(this, FJob.Headless ? 0 : 100);
   tmr_Elapsed = NewTimer(this, 1000);
-  tmr_Process = NewTimer(this, 100);
+  // One file at a time, the next starts a tick after the last ended; with several at once a
+  // freed slot is filled as soon as the event loop is free again, so short files do not leave
+  // a core idle between them.
+  tmr_Process = NewTimer(this, ManyAtOnce() ? 0 : 100);
   connect(tmr_Start, &QTimer::timeout, this, [this] { tmr_StartTimer(); });
   connect(tmr_Elapsed, &QTimer::timeout, this, [this] { tmr_ElapsedTimer(); });
   connect(tmr_Process, &QTimer::timeout, this, [this] { tmr_ProcessTimer(); });
@@ -352,12 +359,13 @@ void Tfrm_Video::tmr_StartTimer() {
   StartFiles();
 }
 
-// The sources' durations weigh the files in the batch's progress.
+// The sources' durations weigh the files in the batch's progress: the list's probe already
+// measured them; only entries without one (a resumed queue's) are opened here.
 void Tfrm_Video::MeasureBatch() {
   QList<int64_t> durations;
   for (const TFileEntry &entry : FJob.Entries) {
-    int64_t duration = 0;
-    if (FFDecoder->LoadFile(LocalPathString(entry.SubItems[siSource]))) {
+    int64_t duration = RawValue(entry.SubItems.value(siRawDuration));
+    if (duration <= 0 && FFDecoder->LoadFile(LocalPathString(entry.SubItems[siSource]))) {
       duration = FFDecoder->FileStreamInfo().Duration;
       FFDecoder->CloseFile();
     }
@@ -549,13 +557,9 @@ bool Tfrm_Video::PrepareTwoPass(TRunSlot &ASlot, int AFile) {
     return false;
   }
   ASlot.Pass = 1;
-  FileLog(
-      AFile,
-      QStringLiteral("Target size %1 MB: video bit rate %2 kbit/s (audio %3 kbit/s), two passes")
-          .arg(FJob.TargetSize)
-          .arg(ASlot.VideoKbps)
-          .arg(FJob.AudioKbps),
-      clBlack);
+  FileLog(AFile,
+          QString::fromStdString(TargetSizeNote(FJob.TargetSize, ASlot.VideoKbps, FJob.AudioKbps)),
+          clBlack);
   return true;
 }
 
@@ -576,7 +580,8 @@ bool Tfrm_Video::StartTask(TRunSlot &ASlot, int AFile) {
   QString target = ASlot.Output;
   if (ASlot.Pass > 0) {
     const QString prefix = ASlot.PassLogs->filePath(QStringLiteral("x"));
-    options += PassOptions(ASlot.Pass, ASlot.VideoKbps, prefix);
+    options +=
+        QString::fromStdString(PassOptions(ASlot.Pass, ASlot.VideoKbps, prefix.toStdString()));
     if (ASlot.Pass == 1) // the null muxer writes no file
       target = ASlot.PassLogs->filePath(QStringLiteral("pass1.null"));
     FileLog(AFile, QStringLiteral("Pass %1 of 2").arg(ASlot.Pass), clBlack);
@@ -760,8 +765,8 @@ void Tfrm_Video::FinishJob() {
   btn_Pause->setEnabled(false);
   StopRunning(QStringLiteral("Done"));
   FCompleted = true;
-  if (!FJob.QueueFile.isEmpty())
-    QFile::remove(FJob.QueueFile);
+  if (FQueueWriter)
+    FQueueWriter->Remove();
   if (FJob.SaveLogAndQuit) {
     SaveLog();
     accept();
@@ -777,13 +782,12 @@ void Tfrm_Video::SaveLog() {
 // The queue of a batch the user stopped goes with the batch; one the program's end stopped
 // stays for the next start.
 void Tfrm_Video::SaveQueue() {
-  if (FJob.QueueFile.isEmpty())
+  if (!FQueueWriter)
     return;
-  if (FBatch.Stopping() && !FBatch.StoppedResumably()) {
-    QFile::remove(FJob.QueueFile);
-    return;
-  }
-  SaveBatchQueue(FJob.QueueFile, QueueOf(FJob, FBatch, IsAudioJob()));
+  if (FBatch.Stopping() && !FBatch.StoppedResumably())
+    FQueueWriter->Remove();
+  else
+    FQueueWriter->Save(QueueOf(FJob, FBatch, IsAudioJob()));
 }
 
 void Tfrm_Video::ReportStop() {

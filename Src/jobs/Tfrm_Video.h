@@ -26,6 +26,7 @@
 #include <vector>
 
 class QCheckBox;
+class TQueueWriter;
 class QComboBox;
 class QLabel;
 class QProgressBar;
@@ -184,7 +185,8 @@ private:
   bool FEnded = false;
   // The files running, and those not started, when Stop was given.
   QList<int> FStoppedFiles, FNotConverted;
-  TSessionPower *FSessionPower; // child object
+  TSessionPower *FSessionPower;               // child object
+  std::unique_ptr<TQueueWriter> FQueueWriter; // when the record names a queue file
   QString FLastOutput;
   bool FShown = false;
 };

@@ -40,6 +40,7 @@ TPresetsBox::TPresetsBox(TRead ARead, TShow AShow, QWidget *parent)
   grid->addWidget(btn_PresetExport, 3, 0);
   grid->addWidget(btn_PresetImport, 3, 1);
   connect(btn_PresetApply, &QPushButton::clicked, this, [this] { ApplySelected(); });
+  connect(cb_Presets, &QComboBox::currentIndexChanged, this, [this] { ShowSelected(); });
   connect(btn_PresetSave, &QPushButton::clicked, this, [this] {
     const QString name =
         QInputDialog::getText(this, QStringLiteral("Save preset"), QStringLiteral("Name:"));
@@ -74,16 +75,46 @@ void TPresetsBox::Reload() {
   ShowNames({});
 }
 
+const TUserPreset *TPresetsBox::Selected() const {
+  return FindPreset(FPresets, cb_Presets->currentText().toStdString());
+}
+
 void TPresetsBox::ApplySelected() {
-  if (const TUserPreset *preset = FindPreset(FPresets, cb_Presets->currentText().toStdString()))
+  const TUserPreset *preset = Selected();
+  if (!preset)
+    return;
+  if (preset->Command.empty())
     FShow(preset->Settings);
+  else
+    emit RunCommand(QString::fromStdString(preset->Command), preset->Settings.VideoFormat);
+}
+
+void TPresetsBox::ShowSelected() {
+  const TUserPreset *preset = Selected();
+  const bool command = preset && !preset->Command.empty();
+  btn_PresetApply->setText(command ? QStringLiteral("Run") : QStringLiteral("Apply"));
+  const QString hint = command ? QStringLiteral("Converts the listed files with %1")
+                                     .arg(QString::fromStdString(preset->Command))
+                               : QString();
+  btn_PresetApply->setToolTip(hint);
+  cb_Presets->setToolTip(hint);
 }
 
 bool TPresetsBox::SaveCurrent(const QString &AName) {
-  if (!PutPreset(FPresets, {AName.toStdString(), FRead()}))
+  return Put({AName.toStdString(), FRead()});
+}
+
+bool TPresetsBox::SaveCommand(const QString &AName, const QString &ACommand, int AFormat) {
+  TConversionSettings settings;
+  SelectVideoFormat(settings, AFormat);
+  return Put({AName.toStdString(), settings, ACommand.trimmed().toStdString()});
+}
+
+bool TPresetsBox::Put(const TUserPreset &APreset) {
+  if (!PutPreset(FPresets, APreset))
     return Refuse(QStringLiteral("A preset name cannot be empty, hold square brackets or line "
                                  "breaks, or begin or end with a space."));
-  Store(AName);
+  Store(QString::fromStdString(APreset.Name));
   return true;
 }
 
@@ -133,6 +164,7 @@ void TPresetsBox::ShowNames(const QString &ASelected) {
   for (QPushButton *button :
        {btn_PresetApply, btn_PresetRename, btn_PresetDelete, btn_PresetExport})
     button->setEnabled(!FPresets.empty());
+  ShowSelected();
 }
 
 bool TPresetsBox::Refuse(const QString &AText) {

@@ -122,6 +122,19 @@ void SelectEncoder(QComboBox *combo, int APosition) {
   combo->setCurrentIndex(index >= 0 ? index : APosition >= 0 && combo->count() > 0 ? 0 : -1);
 }
 
+// Fills combo with the items whose encoder (AEncoderOf) is offered, each item holding its
+// position in AItems; items without an encoder of their own and the copy always are.
+void FillOffered(QComboBox *combo, const TItemList &AItems,
+                 std::string (*AEncoderOf)(const std::string &),
+                 const std::function<bool(const std::string &)> &AAvailable) {
+  combo->clear();
+  for (int i = 0; i < static_cast<int>(AItems.size()); ++i) {
+    const std::string encoder = AEncoderOf(AItems[i]);
+    if (encoder.empty() || encoder == "copy" || AAvailable(encoder))
+      combo->addItem(QString::fromStdString(AItems[i]), i);
+  }
+}
+
 // Position in the full list of the selected encoder item; -1 for none.
 int EncoderPosition(const QComboBox *combo) {
   return combo->currentIndex() < 0 ? -1 : combo->currentData().toInt();
@@ -153,7 +166,6 @@ constexpr TComboField ComboFields[] = {
     {&TSettingsPanel::cb_VideoFrameSize, &TConversionSettings::VideoFrameSize},
     {&TSettingsPanel::cb_VideoFrameRate, &TConversionSettings::VideoFrameRate},
     {&TSettingsPanel::cb_VideoBitrate, &TConversionSettings::VideoBitrate},
-    {&TSettingsPanel::cb_AudioFormat, &TConversionSettings::AudioFormat},
     {&TSettingsPanel::cb_AudioSampleRate, &TConversionSettings::AudioSampleRate},
     {&TSettingsPanel::cb_AudioChannel, &TConversionSettings::AudioChannel},
     {&TSettingsPanel::cb_AudioBitrate, &TConversionSettings::AudioBitrate},
@@ -275,7 +287,8 @@ QWidget *TSettingsPanel::CreateVideoPage() {
 QWidget *TSettingsPanel::CreateAudioPage() {
   auto *page = new QWidget;
   auto *grid = NewGrid(page);
-  cb_AudioFormat = NewCombo(AudioFormatItems(), page);
+  cb_AudioFormat = NewCombo({}, page);
+  FillOffered(cb_AudioFormat, AudioFormatItems(), ExtractionEncoderOf, FAvailable);
   cb_AudioEncoder = NewCombo({}, page);
   FitLongestEncoder(cb_AudioEncoder);
   cb_AudioSampleRate = NewCombo(AudioSampleRateItems(), page);
@@ -379,6 +392,7 @@ TConversionSettings TSettingsPanel::ConversionSettings() const {
   TConversionSettings S;
   for (const auto &[Combo, Field] : ComboFields)
     S.*Field = (this->*Combo)->currentIndex();
+  S.AudioFormat = EncoderPosition(cb_AudioFormat);
   S.VideoEncoder = EncoderPosition(cb_VideoEncoder);
   S.AudioEncoder = EncoderPosition(cb_AudioEncoder);
   S.VideoQuality = FVideoQuality;
@@ -396,6 +410,7 @@ void TSettingsPanel::ShowConversionSettings(const TConversionSettings &S) {
   FillEncoders();
   for (const auto &[Combo, Field] : ComboFields)
     Select(this->*Combo, S.*Field);
+  SelectEncoder(cb_AudioFormat, S.AudioFormat);
   SelectEncoder(cb_VideoEncoder, S.VideoEncoder);
   SelectEncoder(cb_AudioEncoder, S.AudioEncoder);
   FVideoQuality = S.VideoQuality;
@@ -413,16 +428,9 @@ void TSettingsPanel::SetEncoderFilter(std::function<bool(const std::string &)> A
 }
 
 void TSettingsPanel::FillEncoders() {
-  const auto fill = [this](QComboBox *combo, const TItemList &items) {
-    combo->clear();
-    for (int i = 0; i < static_cast<int>(items.size()); ++i) {
-      const std::string encoder = EncoderOfItem(items[i]);
-      if (encoder.empty() || encoder == "copy" || FAvailable(encoder))
-        combo->addItem(QString::fromStdString(items[i]), i);
-    }
-  };
-  fill(cb_VideoEncoder, VideoEncoderItems(FEncoderListFormat));
-  fill(cb_AudioEncoder, AudioEncoderItems(FEncoderListFormat));
+  FillOffered(cb_VideoEncoder, VideoEncoderItems(FEncoderListFormat), EncoderOfItem, FAvailable);
+  FillOffered(cb_AudioEncoder, AudioEncoderItems(FEncoderListFormat), EncoderOfItem, FAvailable);
+  FillOffered(cb_AudioFormat, AudioFormatItems(), ExtractionEncoderOf, FAvailable);
 }
 
 void TSettingsPanel::UpdateVideoControls() {

@@ -81,9 +81,10 @@ public:
   // Shows S: refills the encoder lists for S's container and selects every position.
   void ShowConversionSettings(const TConversionSettings &S);
 
-  // Which encoders the two encoder lists offer (by libavcodec encoder name); items that take
-  // the container's codec and the copy are always offered. Until set: every software encoder.
-  // Positions in TConversionSettings stay those of the full lists of SettingsLists.h.
+  // Which encoders the two encoder lists and the audio format list offer (by libavcodec
+  // encoder name); items that take the container's codec and the copy are always offered.
+  // Until set: every software encoder. Positions in TConversionSettings stay those of the full
+  // lists of SettingsLists.h.
   void SetEncoderFilter(std::function<bool(const std::string &)> AAvailable);
 
   // Output mode as stored: 1 specify, 2 original, 3 following path.
@@ -126,8 +127,8 @@ private:
   };
   TRateRow AddRateRow(QGridLayout *grid, int row, QComboBox *bitrate, QSlider *&slider,
                       QLabel *&value, int &chosen);
-  // The lists of FEncoderListFormat's encoders that FAvailable allows, each item holding its
-  // position in the full list.
+  // The lists of FEncoderListFormat's encoders and the audio formats that FAvailable allows,
+  // each item holding its position in the full list.
   void FillEncoders();
   // Enables the controls that apply to the chosen encoders and ranges the quality sliders.
   void UpdateVideoControls();

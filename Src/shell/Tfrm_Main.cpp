@@ -17,6 +17,7 @@
 #include "shell/TEncoderCheck.h"
 #include "shell/TFileListItem.h"
 #include "shell/TGlassButton.h"
+#include "shell/TPresetsBox.h"
 #include "shell/TSettingsPanel.h"
 #include "shell/TStretchedLastColumn.h"
 #include "shell/TWebData.h"
@@ -166,6 +167,8 @@ Tfrm_Main::Tfrm_Main(QWidget *parent)
           [this] { ShowAvailableEncoders(); });
   connect(PageControl1, &TSettingsPanel::VideoCopyChanged, mnu_Effects,
           [this](bool ACopy) { mnu_Effects->setEnabled(!ACopy); });
+  connect(PageControl1->box_Presets, &TPresetsBox::RunCommand, this,
+          [this](const QString &AOptions, int AFormat) { RunCommandPreset(AOptions, AFormat); });
   LoadSettings();
   if (mnu_Dark->isChecked())
     ApplyTheme();
@@ -629,26 +632,50 @@ void Tfrm_Main::LaunchJob(bool AAudio) {
   RunJob(AAudio, SettingsJobRecord(AAudio, *folder));
 }
 
+namespace {
+
+// Why the engine's parser refuses AOptions for an output in the container at AFormat; empty
+// when it takes them.
+QString CommandRefusal(const QString &AOptions, int AFormat) {
+  const QString extension = QString::fromStdString(ItemText(VideoFormatItems(), AFormat)).toLower();
+  return OutputOptionsError(AOptions, QStringLiteral("output.") + extension,
+                            QCoreApplication::applicationDirPath());
+}
+
+} // namespace
+
 void Tfrm_Main::btn_CommandClick() {
   if (!HasFilesOrAdd())
     return;
   str_Options.clear();
   // The text goes through the engine's parser before the batch starts, so a text every task
   // would refuse is refused once, in the dialog.
-  const auto check = [](const QString &AOptions, int AFormat) {
-    const QString extension =
-        QString::fromStdString(ItemText(VideoFormatItems(), AFormat)).toLower();
-    return OutputOptionsError(AOptions, QStringLiteral("output.") + extension,
-                              QCoreApplication::applicationDirPath());
+  const auto save = [this](const QString &AName, const QString &AOptions, int AFormat) {
+    return PageControl1->box_Presets->SaveCommand(AName, AOptions, AFormat);
   };
   const int format = Tfrm_Command::Execute(this, PageControl1->cb_VideoFormat->currentIndex(),
-                                           str_Options, str_Commands, check);
-  if (str_Options.isEmpty())
+                                           str_Options, str_Commands, CommandRefusal, save);
+  if (!str_Options.isEmpty())
+    RunCommand(format);
+}
+
+void Tfrm_Main::RunCommandPreset(const QString &AOptions, int AFormat) {
+  if (!HasFilesOrAdd())
     return;
-  // The dialog's container decides the extension; the encoder lists stay as they are.
+  // Checked again: an imported preset, or libraries changed since it was saved.
+  if (const QString error = CommandRefusal(AOptions, AFormat); !error.isEmpty()) {
+    QMessageBox::critical(this, QStringLiteral("Error"), error);
+    return;
+  }
+  str_Options = AOptions;
+  RunCommand(AFormat);
+}
+
+void Tfrm_Main::RunCommand(int AFormat) {
+  // The command's container decides the extension; the encoder lists stay as they are.
   {
     const QSignalBlocker quiet(PageControl1->cb_VideoFormat);
-    PageControl1->cb_VideoFormat->setCurrentIndex(format);
+    PageControl1->cb_VideoFormat->setCurrentIndex(AFormat);
   }
   const std::optional<QString> folder = JobOutputFolder(false);
   if (!folder)
@@ -693,7 +720,7 @@ TJobRecord Tfrm_Main::JobRecord(const QString &AOutputPath) const {
   job.Options = str_Options;
   job.OutputPath = AOutputPath;
   job.VideoFormat = PageControl1->cb_VideoFormat->currentText();
-  job.AudioFormat = PageControl1->cb_AudioFormat->currentIndex();
+  job.AudioFormat = PageControl1->ConversionSettings().AudioFormat;
   job.QueueFile = NewQueueFile(QueueFolder());
   AddRunSettings(job);
   return job;
@@ -713,8 +740,8 @@ void Tfrm_Main::AddRunSettings(TJobRecord &AJob) const {
 TJobRecord Tfrm_Main::SettingsJobRecord(bool AAudio, const QString &AOutputPath) const {
   TJobRecord job = JobRecord(AOutputPath);
   const TConversionSettings S = PageControl1->ConversionSettings();
-  if (!AAudio && VideoEncoderText(S) != CopyItem) {
-    job.TargetSize = S.TargetSize;
+  if (!AAudio) {
+    job.TargetSize = ConversionTargetSize(S);
     job.AudioKbps = ConversionAudioKbps(S);
   }
   job.SubtitlesDropped = !AAudio && S.Subtitles == sbKeep && !ContainerTakesSubtitles(S);
@@ -1213,9 +1240,10 @@ void Tfrm_Main::showEvent(QShowEvent *event) {
   UpdateSize();
   // Loading the libraries takes a moment: the window shows first.
   QTimer::singleShot(0, this, [this] { CheckEncoders(); });
-  // Files to open are no job: the update check runs for them too.
+  // Files to open are no job: the update check runs for them too. Without a screen there is no
+  // painted window to wait for.
   if (CommandLine.Active || !CommandLine.Files.isEmpty())
-    QTimer::singleShot(100, this, [this] { tmr_ParamTimer(); });
+    QTimer::singleShot(bool_Headless ? 0 : 100, this, [this] { tmr_ParamTimer(); });
   if (!CommandLine.Active && mnu_Update->isChecked())
     QTimer::singleShot(100, this, [this] { tmr_UpdateTimer(); });
   // A plain start offers to finish a batch that was cut off; no one could answer without a

@@ -113,6 +113,10 @@ public:
   // Action handlers.
   void btn_ConvertClick();
   void btn_CommandClick();
+  // "Run" of a command preset: the listed files converted with AOptions into the container at
+  // AFormat, as the FFmpeg command dialog's "OK" does; a text the engine refuses is named in a
+  // message box instead.
+  void RunCommandPreset(const QString &AOptions, int AFormat);
   void btn_ExtractClick();
   void btn_BurnClick();
   void New1Click();
@@ -188,6 +192,9 @@ private:
   std::optional<QString> JobOutputFolder(bool AUseCommandLine);
   // Convert or Extract audio: files, output folder, option string, then the job window.
   void LaunchJob(bool AAudio);
+  // The job of the command text in str_Options: the container at AFormat (the encoder lists
+  // left as they are), the output folder, then the video job window.
+  void RunCommand(int AFormat);
   // Adds APaths as a drop does once no other window of the program is modal (a job window
   // or a dialog keeps them waiting).
   void AddWhenNotModal(const QStringList &APaths);

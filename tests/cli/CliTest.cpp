@@ -191,6 +191,58 @@ TEST_F(CliTest, PresetsBuildTheOptionsOfTheInput) {
   EXPECT_EQ(streams[1].at("channels"), "2"); // the English stereo track
 }
 
+// An own preset's FFmpeg command text leads the output's options as a settings string does;
+// an own preset with a target size converts in two passes at the rate that fills it (the
+// string alone would give one pass at the 32k audio and the encoder's own video rate), the
+// output within 3 % of the size and the pass logs' folder gone.
+TEST_F(CliTest, OwnPresetsCommandTextAndTargetSize) {
+  TSavedVariable appData("APPDATA"), temp("TMPDIR");
+  const std::string config = ScratchDir() + "/command_config";
+  const std::string logs = ScratchDir() + "/pass_logs";
+  std::filesystem::create_directories(config + "/Sablewick/Quillet");
+  std::filesystem::create_directories(logs);
+  std::ofstream(config + "/Sablewick/Quillet/presets.ini")
+      << "[Mkv command]\nVideoFormat2=2\nCommand=-c:v mpeg4 -q:v 3 -c:a libvorbis\n"
+      << "[One MB]\nAudioBitRate2=7\nTargetSize=1\n";
+  setenv("APPDATA", config.c_str(), 1);
+  setenv("TMPDIR", logs.c_str(), 1);
+  const std::string command = ScratchDir() + "/command.mkv";
+  TCliRun run =
+      RunCli({"--preset", "mkv command", Fixture("tiny.mp4"), "-O", "-y -t 0.5", command});
+  ASSERT_EQ(run.status, 0) << run.err;
+  std::vector<TStreamFacts> streams = ProbeStreams(command);
+  ASSERT_EQ(streams.size(), 2u);
+  EXPECT_EQ(streams[0].at("codec_name"), "mpeg4");
+  EXPECT_EQ(streams[1].at("codec_name"), "vorbis");
+
+  const std::string noisy = ScratchDir() + "/noisy.mp4";
+  RunText("ffmpeg -nostdin -v error -y -f lavfi -i "
+          "testsrc2=size=320x240:rate=25:duration=2,noise=alls=40:allf=t -f lavfi -i "
+          "sine=frequency=440:sample_rate=44100:duration=2 -c:v mpeg4 -q:v 2 \"" +
+          noisy + "\"");
+  const std::string sized = ScratchDir() + "/sized.avi";
+  run = RunCli({"--preset", "One MB", noisy, "-O", "-y", sized});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(
+      run.err.find("Target size 1 MB: video bit rate 3712 kbit/s (audio 128 kbit/s), two passes\n"
+                   "Pass 1 of 2\n"),
+      std::string::npos)
+      << run.err;
+  EXPECT_NE(run.err.find("Pass 2 of 2\n"), std::string::npos) << run.err;
+  streams = ProbeStreams(sized);
+  ASSERT_EQ(streams.size(), 2u);
+  EXPECT_EQ(streams[0].at("codec_name"), "mpeg4");
+  EXPECT_EQ(streams[1].at("codec_name"), "mp3");
+  EXPECT_NEAR(double(std::filesystem::file_size(sized)), 1e6, 3e4);
+  EXPECT_TRUE(std::filesystem::is_empty(logs));
+  // Standard input cannot be read twice: refused before anything is converted.
+  run = RunCli({"--preset", "One MB", "-", "-O", "-y", ScratchDir() + "/piped.avi"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Target size: the two passes read the input twice"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(run.err.find("Task 0 ended"), std::string::npos) << run.err;
+}
+
 // Several outputs in one run, as the tool's "-i in out1 out2": each written as the tool writes
 // it with the same options.
 struct TOutputsCase {

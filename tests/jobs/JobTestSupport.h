@@ -33,13 +33,14 @@ inline QByteArray Digest(const QString &APath) {
   return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1);
 }
 
-// "codec,codec|duration" of a media file by ffprobe (empty when it cannot be read).
-inline QString ProbeFacts(const QString &APath) {
+// "codec,codec" of a media file by ffprobe (empty when it cannot be read); AEntries asks for
+// other facts, one line of them after the other.
+inline QString ProbeFacts(const QString &APath,
+                          const QString &AEntries = QStringLiteral("stream=codec_name")) {
   QProcess probe;
   probe.start(QStringLiteral("ffprobe"),
               {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_entries"),
-               QStringLiteral("stream=codec_name"), QStringLiteral("-of"),
-               QStringLiteral("csv=p=0"), APath});
+               AEntries, QStringLiteral("-of"), QStringLiteral("csv=p=0"), APath});
   probe.waitForFinished(30000);
   if (probe.exitCode() != 0)
     return {};

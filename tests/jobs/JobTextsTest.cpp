@@ -2,10 +2,10 @@
 // batch's progress and summary; and the output names of a batch.
 #include <gtest/gtest.h>
 
+#include "components/encoder/TargetSize.h"
 #include "components/filelist/FileListUtils.h"
 #include "jobs/JobTexts.h"
 #include "jobs/TBatchOutputs.h"
-#include "jobs/TargetSize.h"
 
 #include <QSet>
 
@@ -135,8 +135,7 @@ TEST(TargetSize, VideoBitRateFromDurationAndSound) {
 // The first pass writes only its log (no sound, no subtitles, the null muxer); a log folder
 // with a space stays one argument.
 TEST(TargetSize, PassOptions) {
-  EXPECT_EQ(PassOptions(1, 3712, QStringLiteral("/tmp/a b/x")),
-            QStringLiteral(" -b:v 3712k -pass 1 -passlogfile \"/tmp/a b/x\" -an -sn -f null"));
-  EXPECT_EQ(PassOptions(2, 800, QStringLiteral("/tmp/q/x")),
-            QStringLiteral(" -b:v 800k -pass 2 -passlogfile \"/tmp/q/x\""));
+  EXPECT_EQ(PassOptions(1, 3712, "/tmp/a b/x"),
+            " -b:v 3712k -pass 1 -passlogfile \"/tmp/a b/x\" -an -sn -f null");
+  EXPECT_EQ(PassOptions(2, 800, "/tmp/q/x"), " -b:v 800k -pass 2 -passlogfile \"/tmp/q/x\"");
 }

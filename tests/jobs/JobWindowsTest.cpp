@@ -440,19 +440,35 @@ TEST_F(JobWindows, PreviewSwitchesTheEncodersPreviews) {
   EXPECT_FALSE(audio.Encoder().PreviewAudio());
 }
 
+// Each format's extension decides the container: MP3, and the added AAC in MP4 (".m4a") and
+// Opus in Ogg (".opus") from the settings' own option strings.
 TEST_F(JobWindows, AudioExtractionWritesTheFormatsExtension) {
-  TJobRecord job =
-      VideoJob({EntryFor(Fixture("av.mp4"))}, QStringLiteral("-vn -c:a libmp3lame -b:a 128k"), {});
-  job.AudioFormat = 0;
-  Tfrm_Audio window(nullptr, job);
-  EXPECT_EQ(window.lbl_File->text(), QStringLiteral("Saving audio..."));
-  RunToEnd(window);
-  EXPECT_TRUE(window.Completed());
-  const QString output = job.OutputPath + QStringLiteral("av.mp3");
-  EXPECT_EQ(ProbeFacts(output), QStringLiteral("mp3"));
-  EXPECT_NEAR(ProbeDuration(output), 2.0, 0.2);
+  const auto built = [](const char *AFormat) {
+    TConversionSettings S;
+    S.AudioFormat = IndexOfItem(AudioFormatItems(), AFormat);
+    return QString::fromStdString(BuildAudioOptions(S));
+  };
+  const struct {
+    int Format;
+    QString Options;
+    const char *Name, *Facts;
+  } cases[] = {{0, QStringLiteral("-vn -c:a libmp3lame -b:a 128k"), "av.mp3", "mp3,mp3"},
+               {5, built("M4A"), "av.m4a", "aac,\"mov,mp4,m4a,3gp,3g2,mj2\""},
+               {6, built("Opus"), "av.opus", "opus,ogg"}};
+  for (const auto &c : cases) {
+    TJobRecord job = VideoJob({EntryFor(Fixture("av.mp4"))}, c.Options, {});
+    job.AudioFormat = c.Format;
+    Tfrm_Audio window(nullptr, job);
+    EXPECT_EQ(window.lbl_File->text(), QStringLiteral("Saving audio..."));
+    RunToEnd(window);
+    EXPECT_TRUE(window.Completed()) << c.Name;
+    const QString output = job.OutputPath + QString::fromLatin1(c.Name);
+    EXPECT_EQ(ProbeFacts(output, QStringLiteral("stream=codec_name:format=format_name")),
+              QString::fromLatin1(c.Facts));
+    EXPECT_NEAR(ProbeDuration(output), 2.0, 0.2) << c.Name;
+  }
   EXPECT_EQ(Tfrm_Audio::AudioExtension(3), QStringLiteral(".flac"));
-  EXPECT_EQ(Tfrm_Audio::AudioExtension(6), QString());
+  EXPECT_EQ(Tfrm_Audio::AudioExtension(7), QString());
 }
 
 // Six files three at once: never more than three run, each running file has its row, each

@@ -9,6 +9,7 @@
 #include "jobs/Tfrm_Video.h"
 #include "shell/ListDocument.h"
 #include "shell/MainThreadDispatcher.h"
+#include "shell/TPresetsBox.h"
 #include "shell/TSettingsPanel.h"
 #include "shell/Tfrm_Main.h"
 #include "shell/dialogs/Tfrm_Command.h"
@@ -248,11 +249,13 @@ QString FileText(const QString &APath) {
   return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
-// A queue left by a batch of AOwner: ASource still to convert with AOptions into MKV in AOut.
+// A queue left by a batch of AOwner: ASource still to convert with AOptions into MKV in AOut
+// (to ATargetSize MB in two passes, when given).
 void SaveOneFileQueue(const QString &APath, qint64 AOwner, const QString &ASource,
-                      const QString &AOptions, const QString &AOut) {
+                      const QString &AOptions, const QString &AOut, int ATargetSize = 0) {
   TSavedBatch saved{false, AOwner, AOptions, AOut + QLatin1Char('/'), QStringLiteral("MKV"), 0, {}};
   saved.Files = {{ASource, QString(), false, true}};
+  saved.TargetSize = ATargetSize;
   ASSERT_TRUE(SaveBatchQueue(APath, saved));
 }
 
@@ -453,6 +456,49 @@ TEST_F(MainWindowJobs, FFmpegCommandRefusedByTheParserBeforeTheBatchStarts) {
   // The next window offers it in the drop-down.
   TTestMain again;
   EXPECT_EQ(again.str_Commands, QStringList{QStringLiteral("-c:v mpeg4 -an")});
+}
+
+// "Save as preset..." in the FFmpeg command dialog keeps the checked text with the dialog's
+// container as an own preset (a text the parser refuses is not kept); its "Run" on the
+// Profiles page converts the list with the text into that container, as the dialog's OK does.
+// An imported command the parser refuses is named in an error box and runs nothing.
+TEST_F(MainWindowJobs, CommandPresetSavedFromTheDialogRunsItsText) {
+  Add({Fixture("av.mp4")});
+  UseFollowingPath(Out.path());
+  bool refusedSaved = true, saved = false;
+  QTimer::singleShot(50, [&] {
+    for (QWidget *w : QApplication::topLevelWidgets())
+      if (auto *dialog = qobject_cast<Tfrm_Command *>(w); dialog && dialog->isVisible()) {
+        dialog->txt_Command->setText(QStringLiteral("-c:v mpeg4 -foo bar"));
+        refusedSaved = dialog->SaveAsPreset(QStringLiteral("Refused"));
+        dialog->txt_Command->setText(QStringLiteral("-c:v mpeg4 -an"));
+        dialog->cb_VideoFormat->setCurrentText(QStringLiteral("MKV"));
+        saved = dialog->SaveAsPreset(QStringLiteral("Mkv video"));
+        dialog->reject();
+      }
+  });
+  Form->btn_CommandClick();
+  EXPECT_FALSE(refusedSaved);
+  EXPECT_TRUE(saved);
+  TPresetsBox *box = Form->PageControl1->box_Presets;
+  ASSERT_EQ(box->cb_Presets->count(), 1);
+  EXPECT_EQ(box->btn_PresetApply->text(), QStringLiteral("Run"));
+  EXPECT_EQ(Form->PageControl1->cb_VideoFormat->currentText(), QStringLiteral("AVI"));
+  {
+    TJobCloser closer;
+    box->btn_PresetApply->click();
+    ASSERT_EQ(closer.Logs.size(), 1);
+    EXPECT_TRUE(closer.Logs[0].contains(QStringLiteral("Parameters -c:v mpeg4 -an\n")));
+  }
+  EXPECT_EQ(ProbeFacts(Out.filePath(QStringLiteral("av.mkv"))), QStringLiteral("mpeg4"));
+  const QString imported = Config.filePath(QStringLiteral("imported.ini"));
+  WriteFile(imported, "[Old]\nCommand=-c:v mpeg4 -nosuchoption 1\n");
+  ASSERT_TRUE(box->ImportFrom(imported));
+  TBoxAnswerer answerer(QMessageBox::Ok);
+  TJobCloser closer;
+  box->btn_PresetApply->click();
+  EXPECT_EQ(answerer.Texts, QStringList{QStringLiteral("Unrecognized option \"nosuchoption\".")});
+  EXPECT_TRUE(closer.Logs.isEmpty());
 }
 
 TEST_F(MainWindowJobs, ListDocumentRoundTripKeepsTheDisplayOrder) {
@@ -990,14 +1036,15 @@ TEST(CommandLine, AKilledBatchIsResumedWithItsUnfinishedOutputReplaced) {
 }
 
 // "-r" resumes every batch a gone program left, one after the other, and the log holds each
-// one's; a queue file that cannot be read is named on stderr and kept.
+// one's (a target size's two passes too); a queue file that cannot be read is named on stderr
+// and kept.
 TEST(CommandLine, ResumeRunsEveryCutOffBatchInTurn) {
   QTemporaryDir config, out;
   const QString settings = config.filePath(QStringLiteral("Sablewick/Quillet"));
   QDir().mkpath(settings);
   const qint64 gone = GoneProcess();
   SaveOneFileQueue(settings + QStringLiteral("/batch-1-0.json"), gone, Fixture("av.mp4"),
-                   QStringLiteral("-c:v mpeg4 -an"), out.path());
+                   QStringLiteral("-c:v mpeg4 -an"), out.path(), 1);
   SaveOneFileQueue(settings + QStringLiteral("/batch-1-1.json"), gone, Fixture("audio_first.mkv"),
                    QStringLiteral("-c:v mpeg4 -q:v 5 -an"), out.path());
   const QString corrupt = settings + QStringLiteral("/batch-2-2.json");
@@ -1012,6 +1059,10 @@ TEST(CommandLine, ResumeRunsEveryCutOffBatchInTurn) {
   EXPECT_EQ(ProbeFacts(out.filePath(QStringLiteral("audio_first.mkv"))), QStringLiteral("mpeg4"));
   const QString log = ProgramLog();
   EXPECT_TRUE(log.contains(QStringLiteral("Parameters -c:v mpeg4 -an"))) << log.toStdString();
+  EXPECT_TRUE(log.contains(
+      QStringLiteral("Target size 1 MB: video bit rate 3840 kbit/s (audio 0 kbit/s), two passes")))
+      << log.toStdString();
+  EXPECT_EQ(log.count(QStringLiteral("Pass 2 of 2")), 1);
   EXPECT_TRUE(log.contains(QStringLiteral("Parameters -c:v mpeg4 -q:v 5 -an")))
       << log.toStdString();
   EXPECT_EQ(QueueFiles(settings), QStringList{corrupt});

@@ -6,6 +6,7 @@
 
 #include "jobs/TBatch.h"
 #include "jobs/TBatchQueue.h"
+#include "jobs/TQueueWriter.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -251,6 +252,8 @@ TEST(BatchQueue, SavedQueueReadsBackAsTheJobToResume) {
   job.Options = QStringLiteral("-c:v mpeg4 -an");
   job.OutputPath = QStringLiteral("/out/");
   job.VideoFormat = QStringLiteral("MKV");
+  job.TargetSize = 700;
+  job.AudioKbps = 96;
   ASSERT_TRUE(SaveBatchQueue(path, QueueOf(job, batch, false)));
   const std::optional<TSavedBatch> saved = Load(path);
   ASSERT_TRUE(saved);
@@ -259,6 +262,11 @@ TEST(BatchQueue, SavedQueueReadsBackAsTheJobToResume) {
   EXPECT_EQ(resumed.Options, job.Options);
   EXPECT_EQ(resumed.OutputPath, job.OutputPath);
   EXPECT_EQ(resumed.VideoFormat, job.VideoFormat);
+  // A target size is resumed in two passes again, at the file's own rate.
+  EXPECT_EQ(resumed.TargetSize, 700);
+  EXPECT_EQ(resumed.AudioKbps, 96);
+  // A queue of an earlier version, without them: one pass at the string's rate.
+  EXPECT_EQ(ResumeJob(*ParseBatchQueue("{\"options\": \"-an\"}")).TargetSize, 0);
   ASSERT_EQ(resumed.Entries.size(), 3);
   EXPECT_EQ(resumed.Entries[0].SubItems[siSource], QStringLiteral("/in/clip1.mp4"));
   EXPECT_EQ(resumed.Entries[0].Caption, QStringLiteral("clip1.mp4"));
@@ -334,6 +342,36 @@ TEST(BatchQueue, QueueFilesAreEveryJobs) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   }
   EXPECT_EQ(QueueFiles(dir.path()), (QStringList{mine}));
+}
+
+// The writer carries out the last request, whatever came before it, by the time it is gone:
+// the window hands states over faster than the disk may take them.
+TEST(BatchQueue, TheWriterLeavesTheLastRequest) {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("batch.json"));
+  TSavedBatch first, last;
+  first.Options = QStringLiteral("-c:v mpeg4");
+  last.Options = QStringLiteral("-c:v libx264");
+  const struct {
+    QList<std::optional<TSavedBatch>> Requests; // nothing: remove
+    std::optional<QString> Left;                // the options saved, or no file
+  } cases[] = {
+      {{first}, first.Options},
+      {{first, last, last, first, last}, last.Options},
+      {{first, std::nullopt}, std::nullopt},
+      {{first, std::nullopt, last}, last.Options},
+  };
+  for (const auto &c : cases) {
+    QFile::remove(path);
+    {
+      TQueueWriter writer(path);
+      for (const std::optional<TSavedBatch> &request : c.Requests)
+        request ? writer.Save(*request) : writer.Remove();
+    }
+    const std::optional<TSavedBatch> saved = Load(path);
+    ASSERT_EQ(bool(saved), bool(c.Left)) << c.Requests.size();
+    EXPECT_EQ(saved ? saved->Options : QString(), c.Left.value_or(QString()));
+  }
 }
 
 } // namespace

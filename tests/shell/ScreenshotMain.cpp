@@ -8,6 +8,7 @@
 #include "shell/Tfrm_Main.h"
 #include "shell/adding/Tfrm_AddFiles.h"
 #include "shell/dialogs/Tfrm_About.h"
+#include "shell/dialogs/Tfrm_Command.h"
 #include "shell/dialogs/Tfrm_Custom.h"
 #include "shell/dialogs/Tfrm_Effects.h"
 #include "shell/settings/RateControl.h"
@@ -60,6 +61,8 @@ void SaveDialogs(Tfrm_Main &w, const QString &out, const QString &look) {
   save(effects, "effects");
   Tfrm_Custom custom(&w);
   save(custom, "custom");
+  Tfrm_Command command(&w, {}, {}, [](const QString &, const QString &, int) { return true; });
+  save(command, "command");
 }
 } // namespace
 

@@ -856,7 +856,16 @@ private slots:
     TConversionSettings S;
     SelectVideoFormat(S, vfMKV);
     S.VideoEncoder = IndexOfItem(VideoEncoderItems(vfMKV), "VP9");
+    S.AudioFormat = IndexOfItem(AudioFormatItems(), "Opus");
     p->ShowConversionSettings(S);
+    const auto formats = [p] {
+      QStringList items;
+      for (int i = 0; i < p->cb_AudioFormat->count(); ++i)
+        items << p->cb_AudioFormat->itemText(i);
+      return items;
+    };
+    QCOMPARE(formats(), QStringList({"MP3", "WAV", "OGG", "FLAC", "WMA", "M4A", "Opus"}));
+    QCOMPARE(p->cb_AudioFormat->currentText(), QStringLiteral("Opus"));
     if (!QFile::exists(QStringLiteral("/dev/dri")) &&
         !QFile::exists(QStringLiteral("/dev/nvidiactl")))
       for (const char *item : {"H.265 (VAAPI)", "H.265 (NVENC)", "H.265 (QSV)", "H.264 (QSV)"})
@@ -874,6 +883,13 @@ private slots:
     QCOMPARE(p->cb_VideoEncoder->currentText(), QStringLiteral("VP9"));
     QCOMPARE(p->ConversionSettings().VideoEncoder, S.VideoEncoder);
     QCOMPARE(p->cb_AudioEncoder->findText(QStringLiteral("Opus")), -1);
+    // Without libopus the extraction falls back to the first format; M4A keeps its position.
+    QCOMPARE(formats(), QStringList({"MP3", "WAV", "OGG", "FLAC", "WMA", "M4A"}));
+    QCOMPARE(p->ConversionSettings().AudioFormat, 0);
+    p->cb_AudioFormat->setCurrentIndex(p->cb_AudioFormat->findText(QStringLiteral("M4A")));
+    QCOMPARE(p->ConversionSettings().AudioFormat, 5);
+    w.BuildAudioOptions();
+    QCOMPARE(w.str_Options, QStringLiteral("-b:a 32k -c:a aac -vn"));
     p->cb_VideoEncoder->setCurrentIndex(
         p->cb_VideoEncoder->findText(QStringLiteral("H.265 (NVENC)")));
     w.BuildVideoOptions();

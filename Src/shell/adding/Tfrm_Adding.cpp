@@ -60,8 +60,8 @@ void Tfrm_Adding::showEvent(QShowEvent *AEvent) {
   QDialog::showEvent(AEvent);
   if (!FStarted) {
     FStarted = true;
-    // Let the window paint before the libraries are loaded.
-    QTimer::singleShot(100, this, &Tfrm_Adding::ScanPendingPaths);
+    // Let the window paint before the libraries are loaded (without a screen, nothing to paint).
+    QTimer::singleShot(Headless ? 0 : 100, this, &Tfrm_Adding::ScanPendingPaths);
   }
 }
 
@@ -210,5 +210,6 @@ QString Tfrm_Adding::SkippedText(int ANotMedia, int ANotAccepted) {
     return text + QStringLiteral("not media");
   if (ANotMedia == 0)
     return text + QStringLiteral("type not accepted");
-  return text + QStringLiteral("%1 not media, %2 type not accepted").arg(ANotMedia).arg(ANotAccepted);
+  return text +
+         QStringLiteral("%1 not media, %2 type not accepted").arg(ANotMedia).arg(ANotAccepted);
 }

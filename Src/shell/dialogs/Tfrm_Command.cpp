@@ -5,13 +5,15 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QHBoxLayout>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
-Tfrm_Command::Tfrm_Command(QWidget *Owner, const QStringList &AHistory, TCheck ACheck)
-    : QDialog(Owner), FCheck(std::move(ACheck)) {
+Tfrm_Command::Tfrm_Command(QWidget *Owner, const QStringList &AHistory, TCheck ACheck, TSave ASave)
+    : QDialog(Owner), FCheck(std::move(ACheck)), FSave(std::move(ASave)) {
   setWindowTitle(QStringLiteral("FFMPEG Command"));
   cb_Command = new QComboBox;
   cb_Command->setEditable(true);
@@ -36,6 +38,16 @@ Tfrm_Command::Tfrm_Command(QWidget *Owner, const QStringList &AHistory, TCheck A
   auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
   buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
+  // Apart from OK and Cancel, at the left: it keeps the dialog open.
+  btn_SavePreset = new QPushButton(QStringLiteral("Save as preset..."));
+  btn_SavePreset->setAutoDefault(false);
+  btn_SavePreset->setVisible(bool(FSave));
+  connect(btn_SavePreset, &QPushButton::clicked, this, [this] {
+    const QString name =
+        QInputDialog::getText(this, QStringLiteral("Save preset"), QStringLiteral("Name:"));
+    if (!name.isEmpty())
+      SaveAsPreset(name);
+  });
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   // A changed text is checked again on OK; the old reason would only mislead.
@@ -52,21 +64,38 @@ Tfrm_Command::Tfrm_Command(QWidget *Owner, const QStringList &AHistory, TCheck A
   auto *format = new QFormLayout;
   format->addRow(QStringLiteral("Format:"), cb_VideoFormat);
   layout->addLayout(format);
-  layout->addWidget(buttons);
+  auto *row = new QHBoxLayout;
+  row->addWidget(btn_SavePreset);
+  row->addStretch();
+  row->addWidget(buttons);
+  layout->addLayout(row);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
+QString Tfrm_Command::Refusal() const {
+  return FCheck ? FCheck(txt_Command->text(), cb_VideoFormat->currentIndex()) : QString();
+}
+
+bool Tfrm_Command::Accepted(const QString &AError) {
+  if (AError.isEmpty())
+    return true;
+  lbl_Error->setText(AError);
+  lbl_Error->show();
+  txt_Command->setFocus();
+  return false;
+}
+
 void Tfrm_Command::accept() {
-  if (FCheck) {
-    const QString error = FCheck(txt_Command->text(), cb_VideoFormat->currentIndex());
-    if (!error.isEmpty()) {
-      lbl_Error->setText(error);
-      lbl_Error->show();
-      txt_Command->setFocus();
-      return;
-    }
-  }
-  QDialog::accept();
+  if (Accepted(Refusal()))
+    QDialog::accept();
+}
+
+bool Tfrm_Command::SaveAsPreset(const QString &AName) {
+  const QString error = txt_Command->text().trimmed().isEmpty()
+                            ? QStringLiteral("Enter the command to save.")
+                            : Refusal();
+  return FSave && Accepted(error) &&
+         FSave(AName, txt_Command->text(), cb_VideoFormat->currentIndex());
 }
 
 QStringList Tfrm_Command::WithCommand(QStringList AHistory, const QString &AText) {
@@ -84,8 +113,8 @@ int Tfrm_Command::Execute(QWidget *Owner, int AFormat, QString &AOptions) {
 }
 
 int Tfrm_Command::Execute(QWidget *Owner, int AFormat, QString &AOptions, QStringList &AHistory,
-                          TCheck ACheck) {
-  Tfrm_Command dialog(Owner, AHistory, std::move(ACheck));
+                          TCheck ACheck, TSave ASave) {
+  Tfrm_Command dialog(Owner, AHistory, std::move(ACheck), std::move(ASave));
   dialog.cb_VideoFormat->setCurrentIndex(AFormat);
   if (dialog.exec() != QDialog::Accepted)
     return AFormat;

@@ -32,8 +32,9 @@ constexpr TTextPair AudioCodecs[] = {{"MP3", "libmp3lame"},
                                      {"AAC", "aac -astrict experimental"},
                                      {"MP2", "mp2"},
                                      {"WMA", "wmav2"}};
-constexpr TTextPair AudioFormatCodecs[] = {
-    {"MP3", "libmp3lame"}, {"OGG", "libvorbis"}, {"FLAC", "flac"}, {"WMA", "wmav2"}};
+constexpr TTextPair AudioFormatCodecs[] = {{"MP3", "libmp3lame"}, {"OGG", "libvorbis"},
+                                           {"FLAC", "flac"},      {"WMA", "wmav2"},
+                                           {"M4A", "aac"},        {"Opus", "libopus"}};
 
 // Codecs of the video encoder items of the first lists (the others write EncoderOfItem); DivX
 // writes its own options, VP8 and no selection take the container's codec.
@@ -75,16 +76,21 @@ std::string RateCapOptions(const TTargetPreset *Preset, const TConversionSetting
   return " -maxrate:v " + Rate + "k -bufsize:v " + std::to_string(BufSize) + " -muxrate 0";
 }
 
+constexpr int Mono = 1;
+
 // libvorbis refuses stereo at 44.1 and 48 kHz below 48 kbit/s ("encoder setup failed"). Mono
 // and the lower sample rates take the low rates (and 8 kHz mono refuses 48k), so only the
-// stereo or original channels at a high or original sample rate are raised.
-std::string AudioBitrateText(const TConversionSettings &S, bool Vorbis) {
+// stereo or original channels at a high or original sample rate are raised. libopus refuses
+// more than 256 kbit/s a channel: mono is lowered to that.
+std::string AudioBitrateText(const TConversionSettings &S, const std::string &Encoder) {
   const std::string Text = ItemText(AudioBitrateItems(), S.AudioBitrate);
-  constexpr int Mono = 1;
+  const int Kbps = std::atoi(Text.c_str());
+  if (Encoder == "libopus")
+    return S.AudioChannel == Mono && Kbps > 256 ? "256" : Text;
   const bool LowSampleRate =
       S.AudioSampleRate > 0 &&
       std::atoi(ItemText(AudioSampleRateItems(), S.AudioSampleRate).c_str()) < 44100;
-  if (!Vorbis || S.AudioChannel == Mono || LowSampleRate || std::atoi(Text.c_str()) >= 48)
+  if (Encoder != "libvorbis" || S.AudioChannel == Mono || LowSampleRate || Kbps >= 48)
     return Text;
   return "48";
 }
@@ -100,10 +106,21 @@ std::string ChannelOption(int AudioChannel) {
   }
 }
 
-std::string SampleRateOption(const TConversionSettings &S) {
+// libopus takes 8, 12, 16, 24 and 48 kHz only: a rate between them is raised to the next.
+std::string SampleRateText(const std::string &Text, const std::string &Encoder) {
+  if (Encoder != "libopus")
+    return Text;
+  const int Rate = std::atoi(Text.c_str());
+  for (const int Opus : {8000, 12000, 16000, 24000})
+    if (Rate <= Opus)
+      return std::to_string(Opus);
+  return "48000";
+}
+
+std::string SampleRateOption(const TConversionSettings &S, const std::string &Encoder) {
   if (S.AudioSampleRate <= 0)
     return {};
-  return " -ar " + ItemText(AudioSampleRateItems(), S.AudioSampleRate);
+  return " -ar " + SampleRateText(ItemText(AudioSampleRateItems(), S.AudioSampleRate), Encoder);
 }
 
 // Video codec value from the encoder item; DivX writes its own options into Options and
@@ -200,7 +217,7 @@ std::string AudioRateOption(const TConversionSettings &S, const std::string &Enc
   const TQualityScale *Scale = QualityScaleOf(Encoder);
   if (S.AudioRateControl == rcQuality && Scale)
     return QualityOptions(*Scale, S.AudioQuality).substr(1);
-  return "-b:a " + AudioBitrateText(S, Encoder == "libvorbis") + "k";
+  return "-b:a " + AudioBitrateText(S, Encoder) + "k";
 }
 
 // Constant quality replaces the video bit rate where the encoder has a scale, unless a target
@@ -324,7 +341,9 @@ std::string SoundRate(const TConversionSettings &S) {
 
 // Channels and sample rate of a video conversion; nothing for a copied stream.
 std::string SoundFormat(const TConversionSettings &S) {
-  return AudioEncoderText(S) == CopyItem ? "" : ChannelOption(S.AudioChannel) + SampleRateOption(S);
+  return AudioEncoderText(S) == CopyItem
+             ? ""
+             : ChannelOption(S.AudioChannel) + SampleRateOption(S, ConversionAudioEncoder(S));
 }
 
 // Subtitles are dropped, or the first subtitle stream is kept where the container takes one:
@@ -390,18 +409,25 @@ std::string AudioEncoderName(const TConversionSettings &S) {
   return ConversionAudioEncoder(S);
 }
 
+int ConversionTargetSize(const TConversionSettings &S) {
+  return VideoEncoderText(S) == CopyItem ? 0 : S.TargetSize;
+}
+
 int ConversionAudioKbps(const TConversionSettings &S) {
   constexpr int Typical = 128;
   const std::string Encoder = ConversionAudioEncoder(S);
   if (AudioEncoderText(S) == CopyItem ||
       (S.AudioRateControl == rcQuality && QualityScaleOf(Encoder)))
     return Typical;
-  return std::atoi(AudioBitrateText(S, Encoder == "libvorbis").c_str());
+  return std::atoi(AudioBitrateText(S, Encoder).c_str());
 }
 
 std::string ExtractionEncoderName(const TConversionSettings &S) {
-  const std::string Codec = Lookup(AudioFormatCodecs, ItemText(AudioFormatItems(), S.AudioFormat));
-  return Codec.substr(0, Codec.find(' '));
+  return ExtractionEncoderOf(ItemText(AudioFormatItems(), S.AudioFormat));
+}
+
+std::string ExtractionEncoderOf(const std::string &AudioFormatItem) {
+  return Lookup(AudioFormatCodecs, AudioFormatItem);
 }
 
 TSourceFacts SourceFacts(const std::string &APath, int ASubFormat,
@@ -467,10 +493,10 @@ std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effe
 }
 
 std::string BuildAudioOptions(const TConversionSettings &S) {
-  const std::string Codec = Lookup(AudioFormatCodecs, ItemText(AudioFormatItems(), S.AudioFormat));
-  std::string Options = AudioRateOption(S, ExtractionEncoderName(S));
+  const std::string Codec = ExtractionEncoderName(S);
+  std::string Options = AudioRateOption(S, Codec);
   Options += ChannelOption(S.AudioChannel);
-  Options += SampleRateOption(S);
+  Options += SampleRateOption(S, Codec);
   if (!Codec.empty())
     Options += " -c:a " + Codec;
   return Options + " -vn";

@@ -46,6 +46,12 @@ std::string BuildAudioOptions(const TConversionSettings &S);
 std::string VideoEncoderName(const TConversionSettings &S);
 std::string AudioEncoderName(const TConversionSettings &S);
 std::string ExtractionEncoderName(const TConversionSettings &S);
+// The encoder of an item of AudioFormatItems() ("" for WAV: the container's default).
+std::string ExtractionEncoderOf(const std::string &AudioFormatItem);
+
+// The size in MB each output of a video conversion is to reach in two passes: the target size,
+// or 0 when it is off or the video is copied (a copy has no bit rate to set).
+int ConversionTargetSize(const TConversionSettings &S);
 
 // The audio bit rate of a video conversion in kbit/s, as a target size reckons with it: the
 // chosen rate, or a typical 128 where a copied stream or a quality setting leaves it open.

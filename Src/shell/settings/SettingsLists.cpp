@@ -40,7 +40,7 @@ const TItemList &VideoBitrateItems() {
 }
 
 const TItemList &AudioFormatItems() {
-  static const TItemList Items{"MP3", "WAV", "OGG", "FLAC", "WMA"};
+  static const TItemList Items{"MP3", "WAV", "OGG", "FLAC", "WMA", "M4A", "Opus"};
   return Items;
 }
 

@@ -17,7 +17,9 @@ const TItemList &VideoFrameRateItems(); // "Original", "10", "15", "25", "30"
 const TItemList &VideoBitrateItems();   // "Original", "256" ... "50000" (kbit/s)
 
 // Audio tab.
-const TItemList &AudioFormatItems();     // "MP3", "WAV", "OGG", "FLAC", "WMA"
+// "MP3", "WAV", "OGG", "FLAC", "WMA", "M4A" (AAC), "Opus": items added come last, so stored
+// positions keep their meaning.
+const TItemList &AudioFormatItems();
 const TItemList &AudioSampleRateItems(); // "Original", "8000" ... "48000"
 const TItemList &AudioChannelItems();    // "Original", "Mono", "Stereo"
 const TItemList &AudioBitrateItems();    // "32" ... "384" (no "Original")

@@ -36,6 +36,7 @@ TUserPreset ReadPreset(const TIniFile &Ini, const std::string &Name) {
   if (!IsFrameSizeText(Preset.Settings.Custom))
     Preset.Settings.Custom = Defaults.Custom;
   ReadConversionKeys(Ini, Name, Preset.Settings, Defaults);
+  Preset.Command = Ini.ReadString(Name, "Command", "");
   return Preset;
 }
 
@@ -57,7 +58,7 @@ const TUserPreset *FindPreset(const TUserPresets &Presets, const std::string &Na
 }
 
 bool PutPreset(TUserPresets &Presets, const TUserPreset &APreset) {
-  if (!IsPresetName(APreset.Name))
+  if (!IsPresetName(APreset.Name) || APreset.Command.find_first_of("\r\n") != std::string::npos)
     return false;
   if (const auto It = Find(Presets, APreset.Name); It != Presets.end())
     *It = APreset;
@@ -86,6 +87,8 @@ std::string PresetsText(const TUserPresets &Presets) {
     Ini.SetValue(P.Name, "Custom", P.Settings.Custom);
     WritePositionKeys(Ini, P.Name, P.Settings);
     WriteAddedKeys(Ini, P.Name, P.Settings);
+    if (!P.Command.empty())
+      Ini.SetValue(P.Name, "Command", P.Command);
   }
   return Ini.Text();
 }

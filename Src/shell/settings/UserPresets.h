@@ -1,7 +1,7 @@
-// The user's own presets: conversion settings saved under a name, listed under "My presets" on
-// the Profiles page and usable by name from quillet-cli. They live in presets.ini beside the
-// settings file, one INI section per preset named after it; the same text is what export
-// writes and import reads.
+// The user's own presets: conversion settings, or an FFmpeg command text, saved under a name,
+// listed under "My presets" on the Profiles page and usable by name from quillet-cli. They live
+// in presets.ini beside the settings file, one INI section per preset named after it; the same
+// text is what export writes and import reads.
 #pragma once
 
 #include "shell/settings/TConversionSettings.h"
@@ -12,6 +12,9 @@
 struct TUserPreset {
   std::string Name;
   TConversionSettings Settings;
+  // An output option string converted with instead of the settings' (as the FFmpeg command
+  // dialog's text), the container of Settings naming the outputs; "" for a settings preset.
+  std::string Command = {};
 
   bool operator==(const TUserPreset &) const = default;
 };
@@ -26,7 +29,8 @@ bool IsPresetName(const std::string &Name);
 
 // Names compare as INI section names do, without regard to letter case.
 const TUserPreset *FindPreset(const TUserPresets &Presets, const std::string &Name);
-// Adds APreset, or replaces the one of its name in place; false for a name IsPresetName refuses.
+// Adds APreset, or replaces the one of its name in place; false for a name IsPresetName refuses
+// or a command with a line break (an INI value holds one line).
 bool PutPreset(TUserPresets &Presets, const TUserPreset &APreset);
 // False when Old is missing, or New is refused or names another preset.
 bool RenamePreset(TUserPresets &Presets, const std::string &Old, const std::string &New);

@@ -266,6 +266,40 @@ TEST(Tfrm_Command, RefusedTextKeepsTheDialogOpenWithTheReason) {
   EXPECT_EQ(Checked, QStringList({"-foo bar|2", "-c:v mpeg4|2"}));
 }
 
+// "Save as preset..." is there only with a way to save; it saves a text the check takes, with
+// the dialog's container, and keeps the dialog open; an empty or refused text is not saved.
+TEST(Tfrm_Command, SaveAsPresetKeepsOnlyACheckedText) {
+  EXPECT_TRUE(Tfrm_Command(nullptr).btn_SavePreset->isHidden());
+  QStringList Saved;
+  Tfrm_Command Dialog(
+      nullptr, {},
+      [](const QString &AOptions, int) {
+        return AOptions.contains("-foo") ? QStringLiteral("Unrecognized option \"foo\".")
+                                         : QString();
+      },
+      [&](const QString &AName, const QString &AOptions, int AFormat) {
+        Saved << AName + "|" + AOptions + "|" + QString::number(AFormat);
+        return true;
+      });
+  Dialog.show();
+  EXPECT_TRUE(Dialog.btn_SavePreset->isVisible());
+  Dialog.cb_VideoFormat->setCurrentIndex(vfWebM);
+  const struct {
+    const char *Text;
+    bool Saved;
+    const char *Error;
+  } Cases[] = {{"  ", false, "Enter the command to save."},
+               {"-foo bar", false, "Unrecognized option \"foo\"."},
+               {"-c:v libvpx-vp9 -an", true, ""}};
+  for (const auto &C : Cases) {
+    Dialog.txt_Command->setText(C.Text);
+    EXPECT_EQ(Dialog.SaveAsPreset("Small"), C.Saved) << C.Text;
+    EXPECT_EQ(Dialog.lbl_Error->isVisible() ? Dialog.lbl_Error->text() : QString(), C.Error);
+  }
+  EXPECT_EQ(Saved, QStringList{"Small|-c:v libvpx-vp9 -an|8"});
+  EXPECT_TRUE(Dialog.isVisible());
+}
+
 TEST(Tfrm_Command, HistoryKeepsTheLastTenNewestFirst) {
   QStringList History;
   for (int i = 1; i <= 11; ++i)

@@ -299,6 +299,9 @@ int AudioBitrate(const TAppSettings &S) {
 int ProfileFormat(const TAppSettings &S) {
   return S.ProfileFormat;
 }
+int AudioFormat(const TAppSettings &S) {
+  return S.Conversion.AudioFormat;
+}
 
 const TValueCase ValueCases[] = {
     {"Decimal", "Quillet", "Width=1234", Width, 1234},
@@ -338,6 +341,9 @@ const TValueCase ValueCases[] = {
     {"VideoFormatLast", "Settings", "VideoFormat2=9", VideoFormat, 9},
     {"VideoFormatBeyondList", "Settings", "VideoFormat2=10", VideoFormat, 0},
     {"AudioBitrateLast", "Settings", "AudioBitRate2=13", AudioBitrate, 13},
+    {"AudioFormatWma", "Settings", "AudioFormat2=4", AudioFormat, 4},
+    {"AudioFormatOpus", "Settings", "AudioFormat2=6", AudioFormat, 6},
+    {"AudioFormatBeyondList", "Settings", "AudioFormat2=7", AudioFormat, 0},
     {"ProfileFormatBeyondType", "Settings", "ProfileFormat=11", ProfileFormat, 0},
 };
 

@@ -49,6 +49,22 @@ TEST(UserPresets, ParsingTakesUsableSectionsOnly) {
   EXPECT_EQ(Presets[1].Settings.AudioBitrate, 3);
 }
 
+// A command preset: its text comes after the settings' keys (settings presets have none) and
+// reads back with its container; a text of two lines is refused.
+TEST(UserPresets, CommandTextAfterTheSettingsKeys) {
+  const TUserPresets Presets{
+      {"Small HEVC", MakeSettings({.Format = "MKV"}), "-c:v libx265 -crf 30 -c:a copy"}};
+  const std::string Text = PresetsText(Presets);
+  EXPECT_NE(Text.find("\nAudioBitRate2=0\nCommand=-c:v libx265 -crf 30 -c:a copy\n"),
+            std::string::npos)
+      << Text;
+  EXPECT_EQ(ParsePresets(Text), Presets);
+  EXPECT_EQ(PresetsText(TwoPresets()).find("Command="), std::string::npos);
+  TUserPresets List;
+  EXPECT_FALSE(PutPreset(List, {"Two lines", {}, "-an\n-sn"}));
+  EXPECT_TRUE(List.empty());
+}
+
 TEST(UserPresets, PutRenameAndDelete) {
   TUserPresets Presets = TwoPresets();
   // The same name in other letters replaces the preset in place.

@@ -137,8 +137,11 @@ TStreamFacts OurStream(TCustomFFmpeg &E, const TOutputStream &ost) {
     f["height"] = std::to_string(ost.enc_ctx->height ? ost.enc_ctx->height : in->height);
     f["r_frame_rate"] = Rational(ost.frame_rate.num ? ost.frame_rate : src->r_frame_rate);
   } else if (type == AVMEDIA_TYPE_AUDIO) {
-    f["sample_rate"] =
-        std::to_string(ost.enc_ctx->sample_rate ? ost.enc_ctx->sample_rate : in->sample_rate);
+    // An Opus stream reads back at 48 kHz, whatever rate it was encoded from.
+    const int rate = id == AV_CODEC_ID_OPUS     ? 48000
+                     : ost.enc_ctx->sample_rate ? ost.enc_ctx->sample_rate
+                                                : in->sample_rate;
+    f["sample_rate"] = std::to_string(rate);
     f["channels"] =
         std::to_string(ost.enc_ctx->ch_layout.nb_channels ? ost.enc_ctx->ch_layout.nb_channels
                                                           : in->ch_layout.nb_channels);
