@@ -57,6 +57,11 @@ ff low_bitrate.mp4 -f lavfi -i color=c=black:size=320x240:rate=1:duration=3 \
 ff tagged.mkv -f lavfi -i testsrc=size=320x240:rate=25:duration=1 -i subs.srt -i tags.ffmeta \
   -map 0:v -map 1:s -map_metadata 2 -map_chapters 2 -c:v mpeg4 -vf setsar=4/3 -c:s srt \
   -metadata:s:s:0 language=eng
+# Audio tracks by language: 160x90 video with an English stereo and a French mono track.
+ff languages.mkv -f lavfi -i testsrc=size=160x90:rate=10:duration=1 \
+  -f lavfi -i sine=frequency=440:duration=1 -f lavfi -i sine=frequency=880:duration=1 \
+  -map 0 -map 1 -map 2 -c:v mpeg4 -c:a mp2 -ac:a:0 2 -ac:a:1 1 \
+  -metadata:s:a:0 language=eng -metadata:s:a:1 language=fre
 # Decoder: 48 kHz 5.1 AAC, resampled to stereo 44.1 kHz.
 ff surround.mp4 -f lavfi -i sine=frequency=440:sample_rate=48000:duration=1 -ac 6 -c:a aac
 # Decoder: an MP3 stream whose sample rate and channel count change in the middle.

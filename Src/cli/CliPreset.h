@@ -3,6 +3,7 @@
 // main window would build them.
 #pragma once
 
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -12,6 +13,17 @@ struct TCliPreset {
   int AudioKbps = 0;   // the audio bit rate the target size reckons with
 };
 
+// Where the preset's options are built for its input: the input, the libraries to read it
+// with, and where to say what the options cannot do as asked.
+struct TCliInput {
+  std::string Path;
+  std::string LibraryPath;
+  std::FILE *Err = stderr;
+};
+
 // The profile or preset named AName (letter case aside; the built-in profiles first), read
-// from APresetsPath for the user's presets; nothing for an unknown name.
-std::optional<TCliPreset> FindCliPreset(const std::string &AName, const std::string &APresetsPath);
+// from APresetsPath for the user's presets; nothing for an unknown name. Settings whose options
+// differ by source (subtitles burned in, audio tracks by language) read AInput first; an input
+// that is no regular file or cannot be read gets the options every source shares.
+std::optional<TCliPreset> FindCliPreset(const std::string &AName, const std::string &APresetsPath,
+                                        const TCliInput &AInput);

@@ -71,9 +71,11 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "%s\n\n%s", wrong.c_str(), CliUsage().c_str());
     return 2;
   }
+  const std::string folder = ProgramFolder();
   TCliPreset preset;
   if (!args.Preset.empty()) {
-    const std::optional<TCliPreset> found = FindCliPreset(args.Preset, DefaultPresetsPath());
+    const std::optional<TCliPreset> found =
+        FindCliPreset(args.Preset, DefaultPresetsPath(), {args.Input, folder, stderr});
     if (!found) {
       std::fprintf(stderr, "Unknown preset: %s\n", args.Preset.c_str());
       return 2;
@@ -85,7 +87,6 @@ int main(int argc, char **argv) {
   // With the preview the task converts on a worker whose events are queued.
   TStopSignal &stop = PrepareToConvert();
   // Outlives the task: the window goes before the application that shows it.
-  const std::string folder = ProgramFolder();
   std::unique_ptr<TCliPreview> preview;
   std::string reason;
   if (args.Preview && !(preview = TCliPreview::Open(folder, argc, argv, reason)))

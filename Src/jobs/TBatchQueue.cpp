@@ -1,6 +1,7 @@
 #include "jobs/TBatchQueue.h"
 
 #include "components/filelist/LocalPath.h"
+#include "shell/settings/UserPresets.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -41,6 +42,40 @@ qint64 ProcessStart(qint64 APid) {
   return fields.size() > 19 ? fields[19].toLongLong() : 0;
 }
 
+// The effect switches by name, as the queue file stores them.
+using TEffectSwitch = std::pair<const char *, bool TEffects::*>;
+constexpr TEffectSwitch EffectSwitches[] = {{"vflip", &TEffects::ef_VFlip},
+                                            {"hflip", &TEffects::ef_HFlip},
+                                            {"negate", &TEffects::ef_Negate},
+                                            {"deinterlace", &TEffects::ef_Dein},
+                                            {"rotate", &TEffects::ef_Rotate}};
+
+// The settings as the presets file writes them (one section), the effects and the container
+// the encoder lists belonged to beside them.
+QJsonObject SourceSettingsObject(const TSourceSettings &ASettings) {
+  QJsonObject object{{QStringLiteral("settings"),
+                      QString::fromStdString(PresetsText({{"Settings", ASettings.Settings}}))},
+                     {QStringLiteral("encoderListFormat"), ASettings.Settings.EncoderListFormat},
+                     {QStringLiteral("degrees"), ASettings.Effects.ef_Degrees}};
+  for (const auto &[name, field] : EffectSwitches)
+    object.insert(QLatin1String(name), ASettings.Effects.*field);
+  return object;
+}
+
+std::optional<TSourceSettings> SourceSettingsOf(const QJsonValue &AValue) {
+  const QJsonObject object = AValue.toObject();
+  const TUserPresets presets =
+      ParsePresets(object.value(QStringLiteral("settings")).toString().toStdString());
+  if (presets.empty())
+    return std::nullopt;
+  TSourceSettings settings{presets.front().Settings, {}};
+  settings.Settings.EncoderListFormat = object.value(QStringLiteral("encoderListFormat")).toInt(-1);
+  settings.Effects.ef_Degrees = object.value(QStringLiteral("degrees")).toInt();
+  for (const auto &[name, field] : EffectSwitches)
+    settings.Effects.*field = object.value(QLatin1String(name)).toBool();
+  return settings;
+}
+
 } // namespace
 
 QString NewQueueFile(const QString &AFolder) {
@@ -76,6 +111,7 @@ TSavedBatch QueueOf(const TJobRecord &AJob, const TBatch &ABatch, bool AAudio) {
                                0,
                                AJob.TargetSize,
                                AJob.AudioKbps});
+  saved.PerSource = AJob.PerSource;
   const QList<int> resume = ABatch.Resumable();
   for (int i = 0; i < ABatch.Count(); ++i) {
     const TBatchFile &file = ABatch.File(i);
@@ -90,16 +126,18 @@ bool SaveBatchQueue(const QString &APath, const TSavedBatch &ABatch) {
   QJsonArray files;
   for (const TSavedFile &file : ABatch.Files)
     files.append(FileObject(file));
-  const QJsonObject root{{QStringLiteral("audio"), ABatch.Audio},
-                         {QStringLiteral("owner"), ABatch.Owner},
-                         {QStringLiteral("ownerStart"), ABatch.OwnerStart},
-                         {QStringLiteral("options"), ABatch.Options},
-                         {QStringLiteral("outputPath"), ABatch.OutputPath},
-                         {QStringLiteral("videoFormat"), ABatch.VideoFormat},
-                         {QStringLiteral("audioFormat"), ABatch.AudioFormat},
-                         {QStringLiteral("files"), files},
-                         {QStringLiteral("targetSize"), ABatch.TargetSize},
-                         {QStringLiteral("audioKbps"), ABatch.AudioKbps}};
+  QJsonObject root{{QStringLiteral("audio"), ABatch.Audio},
+                   {QStringLiteral("owner"), ABatch.Owner},
+                   {QStringLiteral("ownerStart"), ABatch.OwnerStart},
+                   {QStringLiteral("options"), ABatch.Options},
+                   {QStringLiteral("outputPath"), ABatch.OutputPath},
+                   {QStringLiteral("videoFormat"), ABatch.VideoFormat},
+                   {QStringLiteral("audioFormat"), ABatch.AudioFormat},
+                   {QStringLiteral("files"), files},
+                   {QStringLiteral("targetSize"), ABatch.TargetSize},
+                   {QStringLiteral("audioKbps"), ABatch.AudioKbps}};
+  if (ABatch.PerSource)
+    root.insert(QStringLiteral("perSource"), SourceSettingsObject(*ABatch.PerSource));
   QDir().mkpath(QFileInfo(APath).path());
   QSaveFile file(APath);
   if (!file.open(QIODevice::WriteOnly))
@@ -125,6 +163,7 @@ std::optional<TSavedBatch> ParseBatchQueue(const QByteArray &AText) {
                     root.value(QStringLiteral("audioKbps")).toInt()};
   for (const QJsonValue &value : root.value(QStringLiteral("files")).toArray())
     saved.Files.append(FileOf(value.toObject()));
+  saved.PerSource = SourceSettingsOf(root.value(QStringLiteral("perSource")));
   return saved;
 }
 
@@ -145,6 +184,7 @@ TJobRecord ResumeJob(const TSavedBatch &ABatch) {
   job.AudioFormat = ABatch.AudioFormat;
   job.TargetSize = ABatch.TargetSize;
   job.AudioKbps = ABatch.AudioKbps;
+  job.PerSource = ABatch.PerSource;
   for (const TSavedFile &file : ABatch.Files) {
     if (!file.Resume)
       continue;

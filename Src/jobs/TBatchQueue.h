@@ -37,6 +37,8 @@ struct TSavedBatch {
   // The target size in MB and the audio bit rate it reckons with (TJobRecord); 0: off.
   int TargetSize = 0;
   int AudioKbps = 0;
+  // The settings each file's options are built from, when they differ by source.
+  std::optional<TSourceSettings> PerSource = std::nullopt;
 };
 
 // A new job's queue file in AFolder, named by this process and the time.

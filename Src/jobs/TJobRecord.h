@@ -3,6 +3,7 @@
 #pragma once
 
 #include "components/filelist/FileListUtils.h"
+#include "shell/settings/TConversionSettings.h"
 
 #include <QColor>
 #include <QList>
@@ -11,6 +12,14 @@
 #include <optional>
 
 class TWin7TaskProgressBar;
+
+// The settings a video job builds each file's options from once it has read the source.
+struct TSourceSettings {
+  TConversionSettings Settings;
+  TEffects Effects;
+
+  bool operator==(const TSourceSettings &) const = default;
+};
 
 struct TJobRecord {
   QList<TFileEntry> Entries;
@@ -27,6 +36,10 @@ struct TJobRecord {
   // Video job: subtitles were to be kept but the container holds none, so a source's are left
   // out (said in the log).
   bool SubtitlesDropped = false;
+  // Video job whose options differ by source (subtitles burned in, audio tracks by language):
+  // each file's options are built from these for what its source holds, and what they cannot
+  // do as asked is said in the log. Unset: Options serves every file.
+  std::optional<TSourceSettings> PerSource;
   // Where the batch's queue is saved on every change (empty: not saved), for a resume after
   // the program was cut off.
   QString QueueFile;

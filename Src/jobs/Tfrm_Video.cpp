@@ -10,6 +10,7 @@
 #include "jobs/TSessionPower.h"
 #include "jobs/taskbar/TWin7TaskProgressBar.h"
 #include "media/TFFDecoder.h"
+#include "shell/settings/OptionBuilders.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -473,12 +474,27 @@ bool Tfrm_Video::LoadSource(int AFile, const QString &ASource) {
   SourceLoaded(*FFDecoder, AFile);
   FSourceDuration = FFDecoder->FileStreamInfo().Duration;
   const bool subtitles = FFDecoder->SubtitleStreamCount() > 0;
+  std::optional<TSourceFacts> facts;
+  if (FJob.PerSource)
+    facts = SourceFacts(LocalPathString(ASource),
+                        subtitles ? FFDecoder->FirstSubtitleStreamInfo().SubFormat : -1,
+                        FFDecoder->AudioLanguages());
   FFDecoder->CloseFile();
   FileLog(AFile, QStringLiteral("Loading file... OK"), clGreen);
   if (subtitles && FJob.SubtitlesDropped)
     FileLog(AFile, QStringLiteral("Subtitles left out: %1 holds none").arg(FJob.VideoFormat),
             clMaroon);
+  FSourceOptions = FileOptions(AFile, facts);
   return true;
+}
+
+QString Tfrm_Video::FileOptions(int AFile, const std::optional<TSourceFacts> &AFacts) {
+  if (!AFacts)
+    return FJob.Options;
+  const TSourceSettings &settings = *FJob.PerSource;
+  for (const std::string &note : SourceNotes(settings.Settings, *AFacts))
+    FileLog(AFile, QString::fromStdString(note), clMaroon);
+  return QString::fromStdString(BuildVideoOptions(settings.Settings, settings.Effects, &*AFacts));
 }
 
 int Tfrm_Video::FreeSlot() const {
@@ -498,6 +514,7 @@ void Tfrm_Video::ConvertFile(int AFile, const QString &ASource, const QString &A
   slot.Encoder = std::move(encoder);
   slot.Source = ASource;
   slot.Output = AOutput;
+  slot.Options = FSourceOptions;
   if (FJob.TargetSize > 0 && !PrepareTwoPass(slot, AFile))
     return;
   if (!ManyAtOnce()) {
@@ -559,7 +576,7 @@ bool Tfrm_Video::StartTask(TRunSlot &ASlot, int AFile) {
     return false;
   }
   FileLog(AFile, QStringLiteral("Adding task... OK"), clGreen);
-  QString options = FJob.Options;
+  QString options = ASlot.Options;
   QString target = ASlot.Output;
   if (ASlot.Pass > 0) {
     const QString prefix = ASlot.PassLogs->filePath(QStringLiteral("x"));

@@ -22,6 +22,7 @@
 #include <QDialog>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QCheckBox;
@@ -36,6 +37,7 @@ class TFFDecoder;
 class TFFEncoder;
 class TSessionPower;
 struct TProgressInfo;
+struct TSourceFacts;
 struct TTerminateInfo;
 
 class Tfrm_Video : public QDialog {
@@ -132,6 +134,7 @@ private:
     int VideoKbps = 0;
     std::unique_ptr<QTemporaryDir> PassLogs;
     QString Source, Output;
+    QString Options; // the option string of the file's task
   };
 
   void CreateControls();
@@ -143,6 +146,8 @@ private:
   void StartFiles();
   void ProcessFile(int AIndex);
   bool LoadSource(int AFile, const QString &ASource);
+  // The option string of file AFile: the job's, or the one built for its source.
+  QString FileOptions(int AFile, const std::optional<TSourceFacts> &AFacts);
   void ConvertFile(int AFile, const QString &ASource, const QString &AOutput);
   bool PrepareTwoPass(TRunSlot &ASlot, int AFile);
   bool StartTask(TRunSlot &ASlot, int AFile);
@@ -172,6 +177,7 @@ private:
   TBatch FBatch;
   std::unique_ptr<TFFDecoder> FFDecoder;
   int64_t FSourceDuration = 0; // of the source loaded last, microseconds
+  QString FSourceOptions;      // the option string for the source loaded last
   std::vector<TRunSlot> FSlots;
   int FileCount = 0;
   int FJobSeconds = 0;

@@ -397,6 +397,17 @@ TSubtitleStreamInfo TCustomDecoder::SubtitleStreamInfos(int AIndex) {
   return info;
 }
 
+std::vector<std::string> TCustomDecoder::AudioLanguages() const {
+  std::vector<std::string> languages;
+  if (!FFileHandle)
+    return languages;
+  for (unsigned i = 0; i < FFileHandle->nb_streams; ++i)
+    if (const AVStream *st = FFileHandle->streams[i];
+        st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+      languages.push_back(Tag(st->metadata, "language"));
+  return languages;
+}
+
 bool TCustomDecoder::IsVideoStream(int AStreamIndex) {
   if (!CheckFileLoaded())
     return false;

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "components/FFAPI.h"
 #include "components/TFFBaseComponent.h"
@@ -61,6 +62,9 @@ public:
   TAudioStreamInfo FirstAudioStreamInfo() { return AudioStreamInfos(-1); }
   TVideoStreamInfo FirstVideoStreamInfo() { return VideoStreamInfos(-1); }
   TSubtitleStreamInfo FirstSubtitleStreamInfo() { return SubtitleStreamInfos(-1); }
+  // The language tag of each audio stream in stream order ("" where it has none); empty while
+  // no file is open.
+  std::vector<std::string> AudioLanguages() const;
   bool IsVideoStream(int AStreamIndex);
 
   std::string FileName();

@@ -2,6 +2,7 @@
 
 #include "shell/TPresetsBox.h"
 #include "shell/dialogs/Tfrm_Custom.h"
+#include "shell/settings/Languages.h"
 #include "shell/settings/OptionBuilders.h"
 #include "shell/settings/Profiles.h"
 #include "shell/settings/RateControl.h"
@@ -20,6 +21,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStandardItemModel>
 #include <QToolButton>
 
 #include <algorithm>
@@ -71,6 +73,30 @@ void MakeBold(QLabel *label) {
   QFont font = label->font();
   font.setBold(true);
   label->setFont(font);
+}
+
+// Enables or disables item AIndex of a combo box filled from a list.
+void EnableItem(QComboBox *combo, int AIndex, bool AEnabled) {
+  if (auto *model = qobject_cast<QStandardItemModel *>(combo->model()))
+    if (QStandardItem *item = model->item(AIndex))
+      item->setEnabled(AEnabled);
+}
+
+// The codes the languages' text reads as, and the words that are none.
+QString LanguagesHint(const std::string &AText) {
+  std::vector<std::string> rejected;
+  QStringList codes, others;
+  for (const std::string &code : LanguageCodes(AText, &rejected))
+    codes << QString::fromStdString(code);
+  for (const std::string &word : rejected)
+    others << QString::fromStdString(word);
+  QString hint = QStringLiteral("ISO 639 codes of the audio tracks to convert, in order "
+                                "(eng, fre or en, fr); the first track when none is there");
+  if (!codes.isEmpty())
+    hint += QStringLiteral("\nReads as: ") + codes.join(QStringLiteral(", "));
+  if (!others.isEmpty())
+    hint += QStringLiteral("\nNo language code: ") + others.join(QStringLiteral(", "));
+  return hint;
 }
 
 void Select(QComboBox *combo, int index) {
@@ -282,6 +308,10 @@ QWidget *TSettingsPanel::CreateAudioPage() {
   AddRow(grid, 3, 0, QStringLiteral("Subtitles:"), cb_Subtitles);
   cb_AudioTracks = NewCombo(AudioTrackItems(), page);
   AddRow(grid, 3, 1, QStringLiteral("Audio tracks:"), cb_AudioTracks);
+  txt_AudioLanguages = new QLineEdit(page);
+  txt_AudioLanguages->setPlaceholderText(QStringLiteral("eng, fre"));
+  txt_AudioLanguages->setMaximumWidth(ComboWidth);
+  grid->addWidget(txt_AudioLanguages, 3, 5);
   Finish(grid, 4, 2);
   for (QComboBox *combo : {cb_AudioFormat, cb_AudioEncoder})
     connect(combo, &QComboBox::activated, this, [this] {
@@ -289,6 +319,8 @@ QWidget *TSettingsPanel::CreateAudioPage() {
       UpdateAudioControls();
     });
   connect(cb_AudioRateControl, &QComboBox::activated, this, [this] { UpdateAudioControls(); });
+  connect(cb_AudioTracks, &QComboBox::activated, this, [this] { UpdateAudioControls(); });
+  connect(txt_AudioLanguages, &QLineEdit::textChanged, this, [this] { UpdateAudioControls(); });
   return page;
 }
 
@@ -366,6 +398,7 @@ TConversionSettings TSettingsPanel::ConversionSettings() const {
   S.VideoQuality = FVideoQuality;
   S.AudioQuality = FAudioQuality;
   S.TargetSize = spn_TargetSize->value();
+  S.AudioLanguages = txt_AudioLanguages->text().toStdString();
   S.Custom = cb_VideoFrameSize->itemText(cb_VideoFrameSize->count() - 1).toStdString();
   S.EncoderListFormat = FEncoderListFormat == S.VideoFormat ? -1 : FEncoderListFormat;
   return S;
@@ -383,6 +416,7 @@ void TSettingsPanel::ShowConversionSettings(const TConversionSettings &S) {
   FVideoQuality = S.VideoQuality;
   FAudioQuality = S.AudioQuality;
   spn_TargetSize->setValue(S.TargetSize);
+  txt_AudioLanguages->setText(QString::fromStdString(S.AudioLanguages));
   UpdateVideoControls();
   UpdateAudioControls();
 }
@@ -415,10 +449,16 @@ void TSettingsPanel::UpdateVideoControls() {
   FVideoRate.Show(quality);
   ShowScale(sld_VideoQuality, lbl_VideoQuality, scale, S.VideoQuality);
   cb_VideoSpeed->setEnabled(!copy && HasSpeedPresets(encoder));
+  // Subtitles are kept only where the container holds them; burning in draws on the picture,
+  // so not on a copied stream.
   const bool subtitles = ContainerTakesSubtitles(S);
-  cb_Subtitles->setEnabled(subtitles);
+  EnableItem(cb_Subtitles, sbKeep, subtitles);
+  EnableItem(cb_Subtitles, sbBurn, !copy);
+  if (copy && S.Subtitles == sbBurn)
+    cb_Subtitles->setCurrentIndex(sbNone);
   cb_Subtitles->setToolTip(subtitles ? QString()
-                                     : QStringLiteral("%1 holds no subtitles: they are dropped")
+                                     : QStringLiteral("%1 holds no subtitles: they can be "
+                                                      "burned in, not kept")
                                            .arg(cb_VideoFormat->currentText()));
   if (copy != FVideoCopy) {
     FVideoCopy = copy;
@@ -439,6 +479,8 @@ void TSettingsPanel::UpdateAudioControls() {
   cb_AudioChannel->setEnabled(!copy);
   cb_AudioBitrate->setEnabled(!copy && !quality);
   cb_AudioRateControl->setEnabled(scale != nullptr);
+  txt_AudioLanguages->setEnabled(S.AudioTracks == atLanguages);
+  txt_AudioLanguages->setToolTip(LanguagesHint(S.AudioLanguages));
   FAudioRate.Show(quality);
   ShowScale(sld_AudioQuality, lbl_AudioQuality, scale, S.AudioQuality);
 }

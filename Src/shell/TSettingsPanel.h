@@ -61,8 +61,9 @@ public:
   QComboBox *cb_AudioChannel;
   QComboBox *cb_AudioBitrate;
   QComboBox *cb_AudioRateControl;
-  QComboBox *cb_Subtitles;   // of a video conversion
-  QComboBox *cb_AudioTracks; // of a video conversion
+  QComboBox *cb_Subtitles;       // of a video conversion
+  QComboBox *cb_AudioTracks;     // of a video conversion
+  QLineEdit *txt_AudioLanguages; // the languages of "Languages" ("eng, fre")
   QSlider *sld_AudioQuality;
   QLabel *lbl_AudioQuality;
   // " CPU usage "

@@ -745,6 +745,8 @@ TJobRecord Tfrm_Main::SettingsJobRecord(bool AAudio, const QString &AOutputPath)
     job.AudioKbps = ConversionAudioKbps(S);
   }
   job.SubtitlesDropped = !AAudio && S.Subtitles == sbKeep && !ContainerTakesSubtitles(S);
+  if (!AAudio && DependsOnSource(S))
+    job.PerSource = TSourceSettings{S, Effects};
   return job;
 }
 

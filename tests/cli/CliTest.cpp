@@ -164,6 +164,33 @@ TEST_F(CliTest, PresetsLeadTheOutputsOptions) {
   }
 }
 
+// A preset whose options differ by source reads the input first: its text subtitles are
+// burned in ("Hello" at the bottom of 320x240), or its first audio track is taken when none is
+// in the languages, as stderr says.
+TEST_F(CliTest, PresetsBuildTheOptionsOfTheInput) {
+  TSavedVariable appData("APPDATA");
+  const std::string config = ScratchDir() + "/source_config";
+  std::filesystem::create_directories(config + "/Sablewick/Quillet");
+  std::ofstream(config + "/Sablewick/Quillet/presets.ini")
+      << "[Burn]\nVideoFormat2=2\nSubtitles=2\n"
+      << "[German]\nVideoFormat2=2\nAudioTracks=2\nAudioLanguages=de\n";
+  setenv("APPDATA", config.c_str(), 1);
+  const std::string burned = ScratchDir() + "/source_burned.mkv";
+  TCliRun run = RunCli({"--preset", "Burn", Fixture("tagged.mkv"), "-O", "-y", burned});
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto drawn = PictureDifference(GrayPicture(burned), GrayPicture(Fixture("tagged.mkv")), 320,
+                                       {136, 208, 48, 26});
+  EXPECT_GT(drawn.first, 5.0);
+  const std::string first = ScratchDir() + "/source_first.mkv";
+  run = RunCli({"--preset", "German", Fixture("languages.mkv"), "-O", "-y", first});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("No audio track in ger: the first one is converted"), std::string::npos)
+      << run.err;
+  const std::vector<TStreamFacts> streams = ProbeStreams(first);
+  ASSERT_EQ(streams.size(), 2u);
+  EXPECT_EQ(streams[1].at("channels"), "2"); // the English stereo track
+}
+
 // An own preset's FFmpeg command text leads the output's options as a settings string does;
 // an own preset with a target size converts in two passes at the rate that fills it (the
 // string alone would give one pass at the 32k audio and the encoder's own video rate), the

@@ -632,6 +632,68 @@ TEST_F(JobWindows, SubtitlesLeftOutAreLogged) {
   EXPECT_EQ(ProbeFacts(job.OutputPath + QStringLiteral("tagged.avi")), QStringLiteral("mpeg4"));
 }
 
+// A job whose options differ by source: each file's options come from what its source holds,
+// a source that cannot do as asked says so in its log and converts anyway.
+struct TPerSourceCase {
+  const char *Name;
+  int Subtitles;
+  int AudioTracks;
+  const char *Languages;
+  const char *First, *Second; // sources
+  const char *FirstOptions;   // in the first file's parameters
+  const char *SecondNote;     // in the second file's log only
+  const char *SecondOptions;  // in the second file's parameters
+  const char *FirstFacts, *SecondFacts;
+};
+
+void PrintTo(const TPerSourceCase &C, std::ostream *Out) {
+  *Out << C.Name;
+}
+
+class PerSourceJob : public JobWindows, public ::testing::WithParamInterface<TPerSourceCase> {};
+
+TEST_P(PerSourceJob, BuildsEachFilesOptionsFromItsSource) {
+  const TPerSourceCase &c = GetParam();
+  TConversionSettings S;
+  SelectVideoFormat(S, vfMKV);
+  S.Subtitles = c.Subtitles;
+  S.AudioTracks = c.AudioTracks;
+  S.AudioLanguages = c.Languages;
+  TJobRecord job =
+      VideoJob({EntryFor(Fixture(c.First)), EntryFor(Fixture(c.Second))},
+               QString::fromStdString(BuildVideoOptions(S, TEffects())), QStringLiteral("MKV"));
+  job.PerSource = TSourceSettings{S, TEffects()};
+  Tfrm_Video window(nullptr, job);
+  RunToEnd(window);
+  EXPECT_EQ(window.ConvertedFiles(), 2);
+  const QString log = Log(window);
+  const QString first = log.section(QStringLiteral("File #2"), 0, 0);
+  const QString second = log.section(QStringLiteral("File #2"), 1);
+  EXPECT_TRUE(first.contains(QString::fromUtf8(c.FirstOptions))) << log.toStdString();
+  EXPECT_EQ(log.count(QString::fromUtf8(c.SecondNote)), 1) << log.toStdString();
+  EXPECT_TRUE(second.contains(QString::fromUtf8(c.SecondNote)));
+  EXPECT_TRUE(second.contains(QString::fromUtf8(c.SecondOptions))) << log.toStdString();
+  const auto output = [&](const char *ASource) {
+    return job.OutputPath + QFileInfo(QString::fromUtf8(ASource)).completeBaseName() +
+           QStringLiteral(".mkv");
+  };
+  EXPECT_EQ(ProbeFacts(output(c.First)), QString::fromUtf8(c.FirstFacts));
+  EXPECT_EQ(ProbeFacts(output(c.Second)), QString::fromUtf8(c.SecondFacts));
+}
+
+const TPerSourceCase PerSourceCases[] = {
+    // The text subtitles of the first drawn in (no subtitle stream left); the second has none.
+    {"BurnIn", sbBurn, atFirst, "", "tagged.mkv", "tiny.mp4", "-vf \"subtitles=filename=\\'/",
+     "No subtitles to burn in", "-c:v mpeg4 -sn", "mpeg4", "mpeg4,mp3"},
+    // The French track of the first; the second's tracks carry no language.
+    {"Languages", sbNone, atLanguages, "fr", "languages.mkv", "av_two_opus.ogg",
+     "-map 0:a:m:language:fre?", "No audio track in fre: the first one is converted", "-map 0:a:0?",
+     "mpeg4,mp3", "mpeg4,mp3"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, PerSourceJob, ::testing::ValuesIn(PerSourceCases),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
 // Points the temporary folder of the program (Qt reads TMPDIR) at a folder of the test while
 // it lives.
 class TTempFolder {

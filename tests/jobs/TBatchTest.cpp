@@ -272,6 +272,20 @@ TEST(BatchQueue, SavedQueueReadsBackAsTheJobToResume) {
   EXPECT_EQ(resumed.Entries[0].Caption, QStringLiteral("clip1.mp4"));
   EXPECT_EQ(resumed.PartialOutputs, (QStringList{QStringLiteral("/out/clip1.mkv"),
                                                  QStringLiteral("/out/clip2.mkv"), QString()}));
+  EXPECT_FALSE(resumed.PerSource);
+  // Options built per source keep the settings they are built from, effects included.
+  TSourceSettings perSource;
+  perSource.Settings.VideoFormat = 2;
+  perSource.Settings.EncoderListFormat = 0;
+  perSource.Settings.Subtitles = sbBurn;
+  perSource.Settings.AudioTracks = atLanguages;
+  perSource.Settings.AudioLanguages = "eng, fre";
+  perSource.Settings.Custom = "1920x816";
+  perSource.Effects.ef_HFlip = perSource.Effects.ef_Rotate = true;
+  perSource.Effects.ef_Degrees = 2;
+  job.PerSource = perSource;
+  ASSERT_TRUE(SaveBatchQueue(path, QueueOf(job, batch, false)));
+  EXPECT_EQ(ResumeJob(*Load(path)).PerSource, perSource);
   QFile::remove(path);
   QFile junk(path);
   junk.open(QIODevice::WriteOnly);

@@ -262,6 +262,18 @@ TEST(DecoderStreamInfo, TagsSubtitlesAndTheReportOfATaggedFile) {
     EXPECT_NE(text.find(line), std::string::npos) << line << "\n---\n" << text;
 }
 
+// The language of each audio stream in order, untagged ones empty; none without a file.
+TEST(DecoderStreamInfo, AudioLanguagesInStreamOrder) {
+  TFFDecoder dec;
+  EXPECT_TRUE(dec.AudioLanguages().empty());
+  ASSERT_TRUE(dec.LoadFile(Fixture("languages.mkv")));
+  EXPECT_EQ(dec.AudioLanguages(), (std::vector<std::string>{"eng", "fre"}));
+  ASSERT_TRUE(dec.LoadFile(Fixture("av_two_opus.ogg")));
+  EXPECT_EQ(dec.AudioLanguages(), (std::vector<std::string>{"", ""}));
+  ASSERT_TRUE(dec.LoadFile(Fixture("tagged.mkv")));
+  EXPECT_TRUE(dec.AudioLanguages().empty());
+}
+
 TEST(DecoderStreamInfo, TheReportTakesTheCodecsAspectRatioWhenTheStreamHasNone) {
   TFFDecoder dec;
   ASSERT_TRUE(dec.LoadFile(Fixture("dvd.vob"))) << dec.LastErrMsg();

@@ -32,6 +32,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStandardItemModel>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTemporaryDir>
@@ -773,12 +774,18 @@ private slots:
       QVERIFY2(combo->currentIndex() >= 0, text);
       emit combo->activated(combo->currentIndex());
     };
-    // AVI holds no subtitles, Matroska does.
-    QVERIFY(!p->cb_Subtitles->isEnabled());
+    // AVI holds no subtitles, Matroska does; either takes them burned in.
+    const auto itemEnabled = [](QComboBox *combo, int index) {
+      return qobject_cast<QStandardItemModel *>(combo->model())->item(index)->isEnabled();
+    };
+    QVERIFY(p->cb_Subtitles->isEnabled());
+    QVERIFY(!itemEnabled(p->cb_Subtitles, sbKeep) && itemEnabled(p->cb_Subtitles, sbBurn));
     QCOMPARE(p->cb_Subtitles->toolTip(),
-             QStringLiteral("AVI holds no subtitles: they are dropped"));
+             QStringLiteral("AVI holds no subtitles: they can be burned in, not kept"));
     choose(p->cb_VideoFormat, "MKV");
     QVERIFY(p->cb_Subtitles->isEnabled());
+    QVERIFY(itemEnabled(p->cb_Subtitles, sbKeep));
+    choose(p->cb_Subtitles, "Burn in first");
     QVERIFY(!p->cb_VideoRateControl->isEnabled()); // MPEG-4: bit rate only
     QVERIFY(!p->cb_VideoSpeed->isEnabled());
     choose(p->cb_VideoEncoder, CopyItem);
@@ -789,6 +796,9 @@ private slots:
              p->cb_AudioChannel, p->cb_AudioBitrate, p->cb_AudioRateControl})
       QVERIFY2(!off->isEnabled(), qPrintable(off->objectName() + off->metaObject()->className()));
     QVERIFY(!w.mnu_Effects->isEnabled());
+    // A copied stream cannot be drawn on: burning in is off, and left.
+    QVERIFY(!itemEnabled(p->cb_Subtitles, sbBurn));
+    QCOMPARE(p->cb_Subtitles->currentIndex(), int(sbNone));
     w.Effects.ef_VFlip = true;
     w.BuildVideoOptions();
     QCOMPARE(w.str_Options, QStringLiteral("-c:a copy -c:v copy -sn "));
@@ -817,6 +827,17 @@ private slots:
     choose(p->cb_AudioRateControl, "Quality");
     QCOMPARE(p->lbl_AudioQuality->text(), QStringLiteral("4 (lower is better)"));
     QVERIFY(p->cb_AudioBitrate->isHidden());
+    // The languages' field applies to "Languages" only and says how its text reads.
+    QVERIFY(!p->txt_AudioLanguages->isEnabled());
+    choose(p->cb_AudioTracks, "Languages");
+    QVERIFY(p->txt_AudioLanguages->isEnabled());
+    QTest::keyClicks(p->txt_AudioLanguages, QStringLiteral("fr, xx"));
+    QVERIFY2(p->txt_AudioLanguages->toolTip().contains(QStringLiteral("Reads as: fre\n")) &&
+                 p->txt_AudioLanguages->toolTip().contains(QStringLiteral("No language code: xx")),
+             qPrintable(p->txt_AudioLanguages->toolTip()));
+    w.BuildVideoOptions();
+    QVERIFY2(w.str_Options.contains(QStringLiteral(" -map 0:V:0? -map 0:a:m:language:fre? ")),
+             qPrintable(w.str_Options));
     // Shown settings read back as they were given.
     TConversionSettings S = p->ConversionSettings();
     S.AudioQuality = 7;

@@ -51,10 +51,13 @@ const TAddedKey AddedKeys[] = {
     {"VideoSpeed", &TConversionSettings::VideoSpeed, 0, 5},
     {"AudioRateControl", &TConversionSettings::AudioRateControl, 0, 1},
     {"AudioQuality", &TConversionSettings::AudioQuality, -1, 10},
-    {"Subtitles", &TConversionSettings::Subtitles, 0, 1},
-    {"AudioTracks", &TConversionSettings::AudioTracks, 0, 1},
+    {"Subtitles", &TConversionSettings::Subtitles, 0, 2},
+    {"AudioTracks", &TConversionSettings::AudioTracks, 0, 2},
     {"TargetSize", &TConversionSettings::TargetSize, 0, 1000000},
 };
+
+// The languages of the audio tracks, a text key written after the numbers.
+constexpr const char *AudioLanguagesKey = "AudioLanguages";
 
 } // namespace
 
@@ -69,6 +72,7 @@ void ReadConversionKeys(const TIniFile &Ini, const std::string &Section, TConver
     const int Value = Ini.ReadInteger(Section, K.Key, D.*K.Field);
     C.*K.Field = Value >= K.Min && Value <= K.Max ? Value : D.*K.Field;
   }
+  C.AudioLanguages = Ini.ReadString(Section, AudioLanguagesKey, D.AudioLanguages);
   C.EncoderListFormat = -1;
 }
 
@@ -82,6 +86,8 @@ void WriteAddedKeys(TIniFile &Ini, const std::string &Section, const TConversion
   for (const TAddedKey &K : AddedKeys)
     if (C.*K.Field != D.*K.Field || Ini.Value(Section, K.Key))
       Ini.SetValue(Section, K.Key, std::to_string(C.*K.Field));
+  if (C.AudioLanguages != D.AudioLanguages || Ini.Value(Section, AudioLanguagesKey))
+    Ini.SetValue(Section, AudioLanguagesKey, C.AudioLanguages);
 }
 
 bool IsFrameSizeText(const std::string &Text) {

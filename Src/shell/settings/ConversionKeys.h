@@ -16,9 +16,9 @@ void ReadConversionKeys(const TIniFile &Ini, const std::string &Section, TConver
 // Writes the list positions, in the order of the first settings files.
 void WritePositionKeys(TIniFile &Ini, const std::string &Section, const TConversionSettings &C);
 
-// Writes the keys added since (rate control, quality, speed, subtitles, audio tracks), each once
-// it differs from its default or Section has it already, so files of settings that never used
-// them stay as they were.
+// Writes the keys added since (rate control, quality, speed, subtitles, audio tracks and their
+// languages, target size), each once it differs from its default or Section has it already,
+// so files of settings that never used them stay as they were.
 void WriteAddedKeys(TIniFile &Ini, const std::string &Section, const TConversionSettings &C);
 
 // A custom frame size as the custom size dialog writes it: digits, "x", digits (either side may

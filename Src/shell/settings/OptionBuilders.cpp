@@ -1,9 +1,12 @@
 #include "shell/settings/OptionBuilders.h"
 
+#include "shell/settings/Languages.h"
 #include "shell/settings/RateControl.h"
 #include "shell/settings/SettingsLists.h"
 
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -161,7 +164,9 @@ std::string ScaleFilter(const TConversionSettings &S) {
   return "scale=" + Side(Size.substr(0, X)) + ":" + Side(Size.substr(X + 1));
 }
 
-void AddFilter(std::string &Chain, const char *Filter) {
+void AddFilter(std::string &Chain, const std::string &Filter) {
+  if (Filter.empty())
+    return;
   if (!Chain.empty())
     Chain += ',';
   Chain += Filter;
@@ -235,14 +240,81 @@ std::string PictureOptions(const TConversionSettings &S, const TTargetPreset *Pr
   return Options;
 }
 
+// The subtitle stream drawn into the picture of Source: its first, when burning in is chosen
+// and the video is encoded (a copied stream cannot be drawn on).
+TSubtitleKind BurnedSubtitles(const TConversionSettings &S, const TSourceFacts *Source) {
+  if (S.Subtitles != sbBurn || !Source || VideoEncoderText(S) == CopyItem)
+    return skNone;
+  return Source->FirstSubtitle;
+}
+
+// AText with a backslash before each character of ASpecial.
+std::string Escaped(const std::string &AText, const char *ASpecial) {
+  std::string Out;
+  for (const char C : AText) {
+    if (C != '\0' && std::strchr(ASpecial, C))
+      Out += '\\';
+    Out += C;
+  }
+  return Out;
+}
+
+// The subtitles filter on the first subtitle stream of APath. The path is quoted as an option
+// value of the filter, and the filter's options escaped again for the graph, so that ':', ',',
+// '[', quotes and blanks in a name stay part of it.
+std::string SubtitlesFilter(const std::string &APath) {
+  std::string Value = "'";
+  for (const char C : APath)
+    Value += C == '\'' ? std::string("'\\''") : std::string(1, C);
+  Value += '\'';
+  return "subtitles=" + Escaped("filename=" + Value + ":si=0", "\\'[],;");
+}
+
+// AText as one argument of the option grammar in double quotes: a quote in it, and the
+// backslashes before a quote or the closing one, are escaped.
+std::string Quoted(const std::string &AText) {
+  std::string Out = "\"";
+  size_t Backslashes = 0;
+  for (const char C : AText) {
+    if (C == '"')
+      Out.append(Backslashes + 1, '\\');
+    Backslashes = C == '\\' ? Backslashes + 1 : 0;
+    Out += C;
+  }
+  Out.append(Backslashes, '\\');
+  return Out + '"';
+}
+
+// The rotation and the chain with the first subtitle stream drawn into the picture: text after
+// them, so that it reads upright at the output's size; pictures overlaid before them, where
+// their positions fit the source's picture. A VAAPI encoder's upload ends the graph.
+std::string BurnInOptions(std::string Chain, const std::string &Filters, const std::string &Codec,
+                          TSubtitleKind Burn, const std::string &Path) {
+  AddFilter(Chain, Filters);
+  if (Burn == skText)
+    AddFilter(Chain, SubtitlesFilter(Path));
+  const bool Vaapi = IsVaapi(Codec);
+  if (Vaapi)
+    AddFilter(Chain, VaapiUpload);
+  const std::string Device = Vaapi ? VaapiDevice : "";
+  if (Burn == skText)
+    return Device + " -vf " + Quoted(Chain) + " ";
+  std::string Graph = "[0:V:0][0:s:0]overlay";
+  AddFilter(Graph, Chain);
+  return Device + " -filter_complex " + Quoted(Graph) + " ";
+}
+
 // The -vf option of the rotation, the size and the effects; a VAAPI encoder's upload ends it.
+// A subtitle stream burned in joins them.
 std::string FilterOptions(const TConversionSettings &S, const TEffects &Effects,
-                          const std::string &Codec) {
+                          const std::string &Codec, const TSourceFacts *Source) {
   // Rotation and the chain share one -vf: with two, the engine (like the ffmpeg tool) keeps
   // only the last and the rotation would be lost. Rotation comes first so the chosen
   // resolution is the output's.
   const std::string Rotate = Effects.ef_Rotate ? RotateFilter(Effects.ef_Degrees) : "";
   std::string F = FilterChain(S, Effects);
+  if (const TSubtitleKind Burn = BurnedSubtitles(S, Source); Burn != skNone)
+    return BurnInOptions(Rotate, F, Codec, Burn, Source->Path);
   if (IsVaapi(Codec)) {
     AddFilter(F, VaapiUpload);
     return VaapiDevice + std::string(" -vf \"") + (Rotate.empty() ? F : Rotate + "," + F) + "\" ";
@@ -288,10 +360,32 @@ std::string SubtitleOptions(const TConversionSettings &S) {
   return " -c:s " + Codec + " ";
 }
 
-// Every audio track: the streams are then chosen by maps, so the first picture stream (cover
-// art left out) and the kept subtitle stream are mapped too.
-std::string TrackMaps(const TConversionSettings &S) {
-  std::string Maps = " -map 0:V:0? -map 0:a?";
+// Audio tracks by language, with at least one code that reads as a language.
+bool UsesLanguages(const TConversionSettings &S) {
+  return S.AudioTracks == atLanguages && !LanguageCodes(S.AudioLanguages).empty();
+}
+
+// The audio tracks of the chosen languages: by the codes, or for Source by the tags its tracks
+// carry (a code matches its other forms), in the order of the codes; the first track when
+// none matches.
+std::string LanguageMaps(const TConversionSettings &S, const TSourceFacts *Source) {
+  const std::vector<std::string> Codes = LanguageCodes(S.AudioLanguages);
+  const std::vector<std::string> Tags =
+      Source ? TagsOfLanguages(Codes, Source->AudioLanguages) : Codes;
+  if (Tags.empty())
+    return " -map 0:a:0?";
+  std::string Maps;
+  for (const std::string &Tag : Tags)
+    Maps += " -map 0:a:m:language:" + Tag + "?";
+  return Maps;
+}
+
+// Every audio track, or those of the chosen languages: the streams are then chosen by maps, so
+// the first picture stream (cover art left out; the overlay's output instead when pictures
+// are burned in) and the kept subtitle stream are mapped too.
+std::string TrackMaps(const TConversionSettings &S, const TSourceFacts *Source) {
+  std::string Maps = BurnedSubtitles(S, Source) == skBitmap ? "" : " -map 0:V:0?";
+  Maps += S.AudioTracks == atAll ? " -map 0:a?" : LanguageMaps(S, Source);
   if (S.Subtitles == sbKeep && SubtitleOptions(S) != " -sn ")
     Maps += " -map 0:s:0?";
   return Maps;
@@ -336,7 +430,38 @@ std::string ExtractionEncoderOf(const std::string &AudioFormatItem) {
   return Lookup(AudioFormatCodecs, AudioFormatItem);
 }
 
-std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effects) {
+TSourceFacts SourceFacts(const std::string &APath, int ASubFormat,
+                         std::vector<std::string> AAudioLanguages) {
+  std::error_code Error;
+  const std::filesystem::path Absolute = std::filesystem::absolute(APath, Error);
+  const TSubtitleKind Kinds[] = {skBitmap, skText};
+  return {Error ? APath : Absolute.string(),
+          ASubFormat == 0 || ASubFormat == 1 ? Kinds[ASubFormat] : skNone,
+          std::move(AAudioLanguages)};
+}
+
+bool DependsOnSource(const TConversionSettings &S) {
+  return S.Subtitles == sbBurn || UsesLanguages(S);
+}
+
+std::vector<std::string> SourceNotes(const TConversionSettings &S, const TSourceFacts &Source) {
+  std::vector<std::string> Notes;
+  if (S.Subtitles == sbBurn && VideoEncoderText(S) == CopyItem)
+    Notes.push_back("Subtitles not burned in: the video is copied");
+  else if (S.Subtitles == sbBurn && Source.FirstSubtitle == skNone)
+    Notes.push_back("No subtitles to burn in");
+  if (UsesLanguages(S) && !Source.AudioLanguages.empty() &&
+      TagsOfLanguages(LanguageCodes(S.AudioLanguages), Source.AudioLanguages).empty()) {
+    std::string Codes;
+    for (const std::string &Code : LanguageCodes(S.AudioLanguages))
+      Codes += (Codes.empty() ? "" : ", ") + Code;
+    Notes.push_back("No audio track in " + Codes + ": the first one is converted");
+  }
+  return Notes;
+}
+
+std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effects,
+                              const TSourceFacts *Source) {
   const std::string Format = VideoFormatText(S);
   const bool CopyVideo = VideoEncoderText(S) == CopyItem;
   // A target preset first: it sets codecs, rates and sizes itself, so the choices that follow
@@ -359,9 +484,9 @@ std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effe
   if (!V.empty())
     Options += " -c:v " + V + (CopyVideo ? "" : EncoderTuning(S));
   if (!CopyVideo)
-    Options += FilterOptions(S, Effects, V);
-  if (S.AudioTracks == atAll)
-    Options += TrackMaps(S);
+    Options += FilterOptions(S, Effects, V, Source);
+  if (S.AudioTracks == atAll || UsesLanguages(S))
+    Options += TrackMaps(S, Source);
   Options += SubtitleOptions(S);
   // A copied audio stream leaves the string without its leading bit rate.
   return Options.starts_with(' ') ? Options.substr(1) : Options;

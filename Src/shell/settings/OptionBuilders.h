@@ -4,9 +4,38 @@
 #include "shell/settings/TConversionSettings.h"
 
 #include <string>
+#include <vector>
 
-// Video conversion: Video and Audio tabs plus the effect switches.
-std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effects);
+// The first subtitle stream of a source: none, text (drawn by the subtitles filter) or
+// pictures (DVD, Blu-ray, DVB: overlaid).
+enum TSubtitleKind { skNone, skText, skBitmap };
+
+// What a source holds that its options depend on.
+struct TSourceFacts {
+  std::string Path; // absolute: the subtitles filter opens the source itself
+  TSubtitleKind FirstSubtitle = skNone;
+  std::vector<std::string> AudioLanguages; // the language tag of each audio stream, in order
+};
+
+// The facts of the source at APath (made absolute: the subtitles filter opens the file
+// itself) whose first subtitle stream has the decoder's ASubFormat (0 pictures, 1 text, -1 none
+// or neither) and whose audio streams carry AAudioLanguages.
+TSourceFacts SourceFacts(const std::string &APath, int ASubFormat,
+                         std::vector<std::string> AAudioLanguages);
+
+// Video conversion: Video and Audio tabs plus the effect switches. With Source, the options of
+// that file: its first subtitle stream burned in, its audio tracks of the chosen languages
+// (the first one when none is). Without, the options every file shares: nothing burned in,
+// the tracks mapped by the chosen codes.
+std::string BuildVideoOptions(const TConversionSettings &S, const TEffects &Effects,
+                              const TSourceFacts *Source = nullptr);
+
+// Whether the options of S differ by source (subtitles burned in, audio tracks by language).
+bool DependsOnSource(const TConversionSettings &S);
+
+// What the options of Source cannot do as S asks, one line each for the job's log: no
+// subtitles to burn in, no audio track in the chosen languages.
+std::vector<std::string> SourceNotes(const TConversionSettings &S, const TSourceFacts &Source);
 
 // Audio extraction: audio format, bit rate, channels and sample rate only.
 std::string BuildAudioOptions(const TConversionSettings &S);

@@ -61,12 +61,12 @@ const TItemList &AudioBitrateItems() {
 }
 
 const TItemList &SubtitleItems() {
-  static const TItemList Items{"None", "Keep first"};
+  static const TItemList Items{"None", "Keep first", "Burn in first"};
   return Items;
 }
 
 const TItemList &AudioTrackItems() {
-  static const TItemList Items{"First", "All"};
+  static const TItemList Items{"First", "All", "Languages"};
   return Items;
 }
 

@@ -24,8 +24,8 @@ const TItemList &AudioSampleRateItems(); // "Original", "8000" ... "48000"
 const TItemList &AudioChannelItems();    // "Original", "Mono", "Stereo"
 const TItemList &AudioBitrateItems();    // "32" ... "384" (no "Original")
 const TItemList &SubtitleItems();
-const TItemList &AudioTrackItems(); // "None", "Keep first" (TSubtitles order)
-                                    // and "First", "All" (TAudioTracks order)
+const TItemList &AudioTrackItems(); // "None", "Keep first", "Burn in first" (TSubtitles
+                                    // order) and "First", "All", "Languages" (TAudioTracks)
 
 // CPU usage tab.
 const TItemList &ThreadsItems(); // files at once: "1" ... "8", "Auto"

@@ -5,11 +5,13 @@
 
 #include <string>
 
-// Subtitle choice: dropped, or the first subtitle stream kept where the container takes one.
-enum TSubtitles { sbNone, sbKeep };
+// Subtitle choice: dropped, the first subtitle stream kept where the container takes one, or
+// the first subtitle stream drawn into the picture.
+enum TSubtitles { sbNone, sbKeep, sbBurn };
 
-// Audio tracks of a video conversion: the one the engine picks, or every one.
-enum TAudioTracks { atFirst, atAll };
+// Audio tracks of a video conversion: the one the engine picks, every one, or those whose
+// language tag is one of AudioLanguages.
+enum TAudioTracks { atFirst, atAll, atLanguages };
 
 struct TConversionSettings {
   // Video tab: positions in the lists of SettingsLists.h.
@@ -34,8 +36,10 @@ struct TConversionSettings {
   int AudioQuality = -1;
   // Subtitles of a video conversion (TSubtitles).
   int Subtitles = 0;
-  // Audio tracks of a video conversion (TAudioTracks).
+  // Audio tracks of a video conversion (TAudioTracks), and the languages atLanguages takes as
+  // typed ("eng, fre"; see Languages.h).
   int AudioTracks = 0;
+  std::string AudioLanguages;
   // Size of each video conversion's output in MB (10^6 bytes), reached in two passes at a bit
   // rate worked out per file; 0 = off (the chosen bit rate or quality applies).
   int TargetSize = 0;

@@ -8,6 +8,7 @@
 #include "../../shell/settings/SettingsChoice.h"
 #include "../../transcode/files/ToolComparison.h"
 #include "EncoderTestSupport.h"
+#include "PictureSubtitles.h"
 #include "shell/settings/OptionBuilders.h"
 #include "shell/settings/SettingsLists.h"
 
@@ -291,6 +292,138 @@ const TAddedChoiceCase AddedChoiceCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Table, AddedChoiceConversion, ::testing::ValuesIn(AddedChoiceCases),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// Conversions with the options of one source.
+class SourceConversion : public EncoderTest {
+protected:
+  // Converts AInput with the options S builds for a source of AFacts into AOutput; asserts
+  // that the task finished.
+  static void ConvertSource(const TConversionSettings &S, const TSourceFacts &AFacts,
+                            const std::string &AInput, const std::string &AOutput) {
+    const std::string options = BuildVideoOptions(S, TEffects(), &AFacts);
+    TFFEncoder encoder;
+    TEventRecorder events(encoder);
+    AddConversion(encoder, AInput, AOutput, "-y " + options);
+    encoder.Start(0);
+    const std::vector<TTerminateInfo> ends = events.Ends();
+    ASSERT_EQ(ends.size(), 2u);
+    ASSERT_TRUE(ends[0].Finished) << options << "\n" << ends[0].ExceptionMsg;
+  }
+};
+
+// A source to convert, and a file of the same pictures whose name a shell command takes.
+struct TSource {
+  std::string path, plain;
+};
+
+// The clip with text subtitles ("Hello" from 0 to 0.5 s, about (146, 210) to (174, 229) of
+// 320x240) under a name the filter graph's and the option string's syntax would split: quotes,
+// ':', ',', ';', brackets, a backslash and blanks.
+TSource TextSubtitleSource() {
+  const std::string folder = ScratchDir() + "/it's: a, b; [c]";
+  std::filesystem::create_directories(folder);
+  const std::string path = folder + "/sub [1], x:y's \"q\"\\.mkv";
+  std::filesystem::copy_file(Fixture("tagged.mkv"), path,
+                             std::filesystem::copy_options::overwrite_existing);
+  return {path, Fixture("tagged.mkv")};
+}
+
+// 160x90 video and sound with a DVD subtitle stream: a white box at (40, 60), 80x20.
+constexpr TPictureBox DvdBox{40, 60, 80, 20};
+TSource PictureSubtitleSource() {
+  const std::string subtitles = ScratchDir() + "/box_subtitles.mkv";
+  const std::string path = ScratchDir() + "/picture_subtitles.mkv";
+  EXPECT_TRUE(WriteDvdSubtitles(subtitles, 160, 90, DvdBox));
+  RunText("ffmpeg -nostdin -v error -y -f lavfi -i testsrc=size=160x90:rate=10:duration=1 "
+          "-f lavfi -i sine=duration=1 -i \"" +
+          subtitles + "\" -map 0 -map 1 -map 2 -c:v mpeg4 -c:a mp2 -c:s copy \"" + path + "\"");
+  return {path, path};
+}
+
+// Burned-in subtitles: the output has no subtitle stream, and its picture differs from the
+// source's where the subtitle shows and hardly anywhere else.
+struct TBurnInCase {
+  const char *name;
+  TSubtitleKind kind;
+  TSource (*source)();
+  int width;
+  TPictureBox drawn;
+  TChoice choice;
+  const char *streams; // codec types of the output
+};
+
+void PrintTo(const TBurnInCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
+class BurnInConversion : public SourceConversion,
+                         public ::testing::WithParamInterface<TBurnInCase> {};
+
+TEST_P(BurnInConversion, DrawsTheSubtitleIntoThePicture) {
+  const TBurnInCase &c = GetParam();
+  const TSource source = c.source();
+  const std::string ours = ScratchDir() + "/burned_" + c.name + ".mkv";
+  ConvertSource(MakeSettings(c.choice), {source.path, c.kind, {}}, source.path, ours);
+  std::string streams;
+  for (const TStreamFacts &s : ProbeStreams(ours))
+    streams += (streams.empty() ? "" : ",") + s.at("codec_type");
+  EXPECT_EQ(streams, c.streams);
+  const auto [inside, outside] =
+      PictureDifference(GrayPicture(ours), GrayPicture(source.plain), c.width, c.drawn);
+  EXPECT_GT(inside, 5.0);
+  EXPECT_GT(inside, 5 * outside) << "outside " << outside;
+}
+
+const TBurnInCase BurnInCases[] = {
+    {"Text",
+     skText,
+     TextSubtitleSource,
+     320,
+     {136, 208, 48, 26},
+     {.Format = "MKV", .Subtitles = sbBurn},
+     "video"},
+    // The overlay's output is the video stream; the maps add the sound only.
+    {"PicturesWithEveryAudioTrack",
+     skBitmap,
+     PictureSubtitleSource,
+     160,
+     DvdBox,
+     {.Format = "MKV", .Subtitles = sbBurn, .AudioTracks = atAll},
+     "video,audio"},
+    {"PicturesIntoAvi",
+     skBitmap,
+     PictureSubtitleSource,
+     160,
+     DvdBox,
+     {.Format = "AVI", .Subtitles = sbBurn},
+     "video,audio"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, BurnInConversion, ::testing::ValuesIn(BurnInCases),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// Audio tracks by language from a clip with an English stereo and a French mono track: the
+// track of the language alone, or the first when no track is in the languages.
+TEST_F(SourceConversion, AudioTracksByLanguage) {
+  const struct {
+    const char *languages;
+    const char *expected; // channels,language of each audio stream
+  } cases[] = {{"fre", "1,fre"}, {"fr", "1,fre"}, {"de, es", "2,eng"}, {"fre eng", "1,fre 2,eng"}};
+  const TSourceFacts facts{Fixture("languages.mkv"), skNone, {"eng", "fre"}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.languages);
+    const std::string ours = ScratchDir() + "/languages.mkv";
+    ConvertSource(
+        MakeSettings({.Format = "MKV", .AudioTracks = atLanguages, .AudioLanguages = c.languages}),
+        facts, facts.Path, ours);
+    std::string got = RunText("ffprobe -v error -select_streams a -show_entries "
+                              "stream=channels:stream_tags=language -of csv=p=0 \"" +
+                              ours + "\"");
+    std::replace(got.begin(), got.end(), '\n', ' ');
+    EXPECT_EQ(got.substr(0, got.find_last_not_of(' ') + 1), c.expected);
+    EXPECT_EQ(ProbeStreams(ours).front().at("codec_type"), "video");
+  }
+}
 
 // Without a device the hardware encoders are not offered; their strings still parse as the
 // tool's do and fail with the reason: VAAPI when its device is opened, NVENC when the encoder

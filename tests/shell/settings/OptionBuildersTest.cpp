@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 TEffects VFlip() {
@@ -368,6 +370,20 @@ const TVideoCase AddedChoiceCases[] = {
      {.Format = "MKV", .Subtitles = sbKeep, .AudioTracks = atAll},
      {},
      "-b:a 32k -c:a libmp3lame -c:v mpeg4 -map 0:V:0? -map 0:a? -map 0:s:0? -c:s copy "},
+    // Without a source nothing is burned in, and the tracks are mapped by the codes.
+    {"BurnInWithoutASourceDropsTheSubtitles",
+     {.Format = "MKV", .FrameSize = "640x480", .Subtitles = sbBurn},
+     VFlip(),
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -vf \"scale=640:480,vflip\"  -sn "},
+    {"LanguagesWithoutASourceMapTheCodes",
+     {.Format = "MKV", .AudioTracks = atLanguages, .AudioLanguages = "en, FRA"},
+     {},
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -map 0:V:0? -map 0:a:m:language:eng? "
+     "-map 0:a:m:language:fre? -sn "},
+    {"LanguagesWithoutACodeTakeTheFirstTrack",
+     {.Format = "MKV", .AudioTracks = atLanguages, .AudioLanguages = " ,x1 "},
+     {},
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -sn "},
     // A target size needs a bit rate for its two passes (the job sets the rate per file).
     {"TargetSizeKeepsTheBitRateOverQuality",
      {.Format = "MP4",
@@ -383,6 +399,139 @@ const TVideoCase AddedChoiceCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(AddedChoices, BuildVideoOptionsTest, ::testing::ValuesIn(AddedChoiceCases),
                          [](const auto &Info) { return std::string(Info.param.Name); });
+
+// The options of one source: its first subtitle stream burned in, its audio tracks by the
+// tags they carry.
+struct TSourceCase {
+  const char *Name;
+  TChoice Choice;
+  TEffects Effects;
+  TSourceFacts Source;
+  const char *Expected;
+  std::vector<std::string> Notes = {};
+};
+
+void PrintTo(const TSourceCase &C, std::ostream *Out) {
+  *Out << C.Name;
+}
+
+class SourceOptionsTest : public ::testing::TestWithParam<TSourceCase> {};
+
+TEST_P(SourceOptionsTest, GivesExactOptionStringAndNotes) {
+  const TSourceCase &C = GetParam();
+  const TConversionSettings S = MakeSettings(C.Choice);
+  EXPECT_TRUE(DependsOnSource(S));
+  EXPECT_EQ(BuildVideoOptions(S, C.Effects, &C.Source), C.Expected);
+  EXPECT_EQ(SourceNotes(S, C.Source), C.Notes);
+}
+
+const TSourceFacts TextSubtitles{"/media/a.mkv", skText, {}};
+const TSourceFacts PictureSubtitles{"/media/a.mkv", skBitmap, {}};
+const TSourceFacts EnglishAndFrench{"/media/a.mkv", skNone, {"eng", "fra"}};
+
+const TSourceCase SourceCases[] = {
+    {"TextDrawnByTheSubtitlesFilter",
+     {.Format = "MKV", .Subtitles = sbBurn},
+     {},
+     TextSubtitles,
+     R"(-b:a 32k -c:a libmp3lame -c:v mpeg4 -vf "subtitles=filename=\'/media/a.mkv\':si=0"  -sn )"},
+    // Text goes after the rotation, the size and the effects, upright at the output's size.
+    {"TextAfterTheChain",
+     {.Format = "MP4", .FrameSize = "640x480", .Subtitles = sbBurn},
+     RotateAndHFlip(),
+     TextSubtitles,
+     R"(-b:a 32k -c:a aac -astrict experimental -c:v mpeg4 -vf "transpose=0,scale=640:480,hflip,)"
+     R"(subtitles=filename=\'/media/a.mkv\':si=0"  -sn )"},
+    // Quoted for the filter's options, escaped for the graph, and the quotes of the name
+    // escaped for the option string.
+    {"NameQuotedAtEveryLevel",
+     {.Format = "MKV", .Subtitles = sbBurn},
+     {},
+     {R"(/m/it's [1]; a:b "q"\.mkv)", skText, {}},
+     R"(-b:a 32k -c:a libmp3lame -c:v mpeg4 -vf "subtitles=filename=\'/m/it\'\\\'\'s \[1\]\; )"
+     R"(a:b \"q\"\\.mkv\':si=0"  -sn )"},
+    // Pictures are overlaid on the source's picture, then the chain follows.
+    {"PicturesOverlaidBeforeTheChain",
+     {.Format = "MKV", .FrameSize = "640x480", .Subtitles = sbBurn},
+     VFlip(),
+     PictureSubtitles,
+     R"(-b:a 32k -c:a libmp3lame -c:v mpeg4 -filter_complex )"
+     R"("[0:V:0][0:s:0]overlay,scale=640:480,vflip"  -sn )"},
+    {"PicturesWithVaapiUpload",
+     {.Format = "MKV", .VideoEncoder = "H.265 (VAAPI)", .Subtitles = sbBurn},
+     {},
+     PictureSubtitles,
+     "-b:a 32k -c:a libmp3lame -c:v hevc_vaapi -init_hw_device vaapi=va:/dev/dri/renderD128 "
+     "-filter_hw_device va -filter_complex \"[0:V:0][0:s:0]overlay,format=nv12,hwupload\"  -sn "},
+    // The overlay's output is the video: maps add no second one.
+    {"PicturesWithEveryAudioTrack",
+     {.Format = "MKV", .Subtitles = sbBurn, .AudioTracks = atAll},
+     {},
+     PictureSubtitles,
+     R"(-b:a 32k -c:a libmp3lame -c:v mpeg4 -filter_complex "[0:V:0][0:s:0]overlay"  )"
+     R"(-map 0:a? -sn )"},
+    {"NoSubtitlesToBurnIn",
+     {.Format = "MKV", .Subtitles = sbBurn},
+     VFlip(),
+     {"/media/a.mkv", skNone, {}},
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -vf \"vflip\"  -sn ",
+     {"No subtitles to burn in"}},
+    {"CopiedVideoIsNotDrawnOn",
+     {.Format = "MKV", .VideoEncoder = CopyItem, .Subtitles = sbBurn},
+     {},
+     TextSubtitles,
+     "-b:a 32k -c:a libmp3lame -c:v copy -sn ",
+     {"Subtitles not burned in: the video is copied"}},
+    // Tracks by the tags the source carries, any form of a code matching, in the codes' order.
+    {"LanguageByTheSourcesTag",
+     {.Format = "MKV", .AudioTracks = atLanguages, .AudioLanguages = "fre"},
+     {},
+     EnglishAndFrench,
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -map 0:V:0? -map 0:a:m:language:fra? -sn "},
+    {"LanguagesInTheListedOrder",
+     {.Format = "MKV", .Subtitles = sbKeep, .AudioTracks = atLanguages, .AudioLanguages = "fr en"},
+     {},
+     EnglishAndFrench,
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -map 0:V:0? -map 0:a:m:language:fra? "
+     "-map 0:a:m:language:eng? -map 0:s:0? -c:s copy "},
+    {"NoTrackInTheLanguagesTakesTheFirst",
+     {.Format = "MKV", .AudioTracks = atLanguages, .AudioLanguages = "ger, spa"},
+     {},
+     EnglishAndFrench,
+     "-b:a 32k -c:a libmp3lame -c:v mpeg4 -map 0:V:0? -map 0:a:0? -sn ",
+     {"No audio track in ger, spa: the first one is converted"}},
+    {"LanguagesWithPicturesBurnedIn",
+     {.Format = "MKV", .Subtitles = sbBurn, .AudioTracks = atLanguages, .AudioLanguages = "eng"},
+     {},
+     {"/media/a.mkv", skBitmap, {"eng", "fra"}},
+     R"(-b:a 32k -c:a libmp3lame -c:v mpeg4 -filter_complex "[0:V:0][0:s:0]overlay"  )"
+     R"(-map 0:a:m:language:eng? -sn )"},
+};
+
+INSTANTIATE_TEST_SUITE_P(PerSource, SourceOptionsTest, ::testing::ValuesIn(SourceCases),
+                         [](const auto &Info) { return std::string(Info.param.Name); });
+
+// A source's facts from what the decoder reads: the kind of its first subtitle stream by the
+// decoder's numbering, and its path made absolute for the subtitles filter.
+TEST(SourceFacts, KindByTheDecodersNumberingAndAnAbsolutePath) {
+  const std::pair<int, TSubtitleKind> Kinds[] = {
+      {0, skBitmap}, {1, skText}, {-1, skNone}, {2, skNone}};
+  for (const auto &[Format, Kind] : Kinds)
+    EXPECT_EQ(SourceFacts("/a/b.mkv", Format, {}).FirstSubtitle, Kind) << Format;
+  const TSourceFacts Facts = SourceFacts("b c.mkv", 1, {"eng", ""});
+  EXPECT_EQ(Facts.Path, (std::filesystem::current_path() / "b c.mkv").string());
+  EXPECT_EQ(Facts.AudioLanguages, (std::vector<std::string>{"eng", ""}));
+}
+
+// Options that depend on nothing but the settings are the same for every source.
+TEST(BuildVideoOptions, SettingsWithoutBurnInOrLanguagesIgnoreTheSource) {
+  for (const TChoice &C : {TChoice{.Format = "MKV", .Subtitles = sbKeep, .AudioTracks = atAll},
+                           TChoice{.AudioTracks = atLanguages}}) {
+    const TConversionSettings S = MakeSettings(C);
+    EXPECT_FALSE(DependsOnSource(S));
+    EXPECT_EQ(BuildVideoOptions(S, VFlip(), &EnglishAndFrench), BuildVideoOptions(S, VFlip()));
+  }
+}
 
 // Positions that the lists do not hold (a profile or stale lists) give no codec from that list.
 TEST(BuildVideoOptions, NoEncoderSelectedWritesOnlyTheContainerCodec) {

@@ -33,6 +33,7 @@ struct TChoice {
   int Subtitles = sbNone;
   int AudioTracks = atFirst;
   int TargetSize = 0;
+  const char *AudioLanguages = "";
 };
 
 inline int Position(const TItemList &Items, const char *Text) {
@@ -72,6 +73,7 @@ inline TConversionSettings MakeSettings(const TChoice &C) {
   S.Subtitles = C.Subtitles;
   S.AudioTracks = C.AudioTracks;
   S.TargetSize = C.TargetSize;
+  S.AudioLanguages = C.AudioLanguages;
   return S;
 }
 

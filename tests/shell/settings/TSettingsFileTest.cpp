@@ -181,8 +181,23 @@ TEST_F(SettingsFileTest, AddedConversionKeysFollowTheOthers) {
             std::string::npos);
   EXPECT_EQ(TSettingsFile(Path).Load(Defaults), Defaults);
   WriteText("[Settings]\nVideoRateControl=2\nVideoQuality=64\nVideoSpeed=6\n"
-            "AudioRateControl=-1\nAudioQuality=11\nSubtitles=2\nAudioTracks=-1\n"
+            "AudioRateControl=-1\nAudioQuality=11\nSubtitles=3\nAudioTracks=-1\n"
             "TargetSize=-5\n");
+  EXPECT_EQ(TSettingsFile(Path).Load(Defaults).Conversion, Defaults.Conversion);
+}
+
+// Burning in and tracks by language: the languages' text is written after every other key,
+// once typed, and read back as it was typed.
+TEST_F(SettingsFileTest, BurnInAndLanguagesFollowTheOthers) {
+  TAppSettings S = Defaults;
+  S.Conversion.Subtitles = sbBurn;
+  S.Conversion.AudioTracks = atLanguages;
+  S.Conversion.AudioLanguages = "eng, fre";
+  TSettingsFile(Path).Save(S);
+  EXPECT_TRUE(ReadText().ends_with("Subtitles=2\nAudioTracks=2\nAudioLanguages=eng, fre\n"))
+      << ReadText();
+  EXPECT_EQ(TSettingsFile(Path).Load(Defaults), S);
+  WriteText("[Settings]\nAudioTracks=3\n");
   EXPECT_EQ(TSettingsFile(Path).Load(Defaults).Conversion, Defaults.Conversion);
 }
 

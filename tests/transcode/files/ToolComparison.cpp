@@ -1,6 +1,8 @@
 #include "ToolComparison.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 std::string InputPath(const std::string &name) {
@@ -17,6 +19,27 @@ std::string RunText(const std::string &cmd) {
   while ((n = std::fread(buf, 1, sizeof buf, p.get())) > 0)
     out.append(buf, n);
   return out;
+}
+
+std::string GrayPicture(const std::string &file) {
+  return RunText("ffmpeg -nostdin -v error -ss 0.2 -i \"" + file +
+                 "\" -frames:v 1 -f rawvideo -pix_fmt gray - 2>/dev/null");
+}
+
+std::pair<double, double> PictureDifference(const std::string &a, const std::string &b, int width,
+                                            TPictureBox box) {
+  double inside = 0, outside = 0;
+  size_t insideCount = 0;
+  const size_t count = std::min(a.size(), b.size());
+  for (size_t i = 0; i < count; i++) {
+    const int x = int(i % width), y = int(i / width);
+    const bool in = x >= box.X && x < box.X + box.W && y >= box.Y && y < box.Y + box.H;
+    const double d = std::abs(int(uint8_t(a[i])) - int(uint8_t(b[i])));
+    (in ? inside : outside) += d;
+    insideCount += in;
+  }
+  const size_t outsideCount = count - insideCount;
+  return {insideCount ? inside / insideCount : 0, outsideCount ? outside / outsideCount : 0};
 }
 
 double FirstFrameLuma(const std::string &file) {

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "FilesTestSupport.h"
@@ -22,6 +23,15 @@ std::vector<TStreamFacts> ProbeStreams(const std::string &file);
 TStreamFacts OurStream(TCustomFFmpeg &E, const TOutputStream &ost);
 // Mean luma (0-255) of the first video frame of a file as ffmpeg decodes it; -1 when none.
 double FirstFrameLuma(const std::string &file);
+// The picture of a file at 0.2 s in gray levels, one byte a pixel, as ffmpeg decodes it.
+std::string GrayPicture(const std::string &file);
+// A rectangle of a picture: left, top, width, height.
+struct TPictureBox {
+  int X, Y, W, H;
+};
+// How far two gray pictures of width columns differ on average, inside box and outside it.
+std::pair<double, double> PictureDifference(const std::string &a, const std::string &b, int width,
+                                            TPictureBox box);
 // The container's duration in seconds by ffprobe; -1 when unreadable.
 double ProbeDuration(const std::string &file);
 // The tool converts 0.2 s of the inputs with the options into toolOut; returns the probed
