@@ -1,7 +1,7 @@
 #include "cli/CliTargetSize.h"
 
-#include "components/encoder/TargetSize.h"
 #include "media/TFFDecoder.h"
+#include "shell/settings/TargetSize.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,7 +1,6 @@
 #include "jobs/Tfrm_Video.h"
 
 #include "components/encoder/TFFEncoder.h"
-#include "components/encoder/TargetSize.h"
 #include "components/filelist/LocalPath.h"
 #include "jobs/DesktopNotification.h"
 #include "jobs/JobTexts.h"
@@ -11,6 +10,7 @@
 #include "jobs/taskbar/TWin7TaskProgressBar.h"
 #include "media/TFFDecoder.h"
 #include "shell/settings/OptionBuilders.h"
+#include "shell/settings/TargetSize.h"
 
 #include <QApplication>
 #include <QCheckBox>

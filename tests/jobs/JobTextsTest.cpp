@@ -2,10 +2,11 @@
 // batch's progress and summary; and the output names of a batch.
 #include <gtest/gtest.h>
 
-#include "components/encoder/TargetSize.h"
 #include "components/filelist/FileListUtils.h"
 #include "jobs/JobTexts.h"
 #include "jobs/TBatchOutputs.h"
+#include "shell/settings/TargetSize.h"
+#include "transcode/common/TFFOptions.h"
 
 #include <QSet>
 
@@ -138,4 +139,9 @@ TEST(TargetSize, PassOptions) {
   EXPECT_EQ(PassOptions(1, 3712, "/tmp/a b/x"),
             " -b:v 3712k -pass 1 -passlogfile \"/tmp/a b/x\" -an -sn -f null");
   EXPECT_EQ(PassOptions(2, 800, "/tmp/q/x"), " -b:v 800k -pass 2 -passlogfile \"/tmp/q/x\"");
+  // A temporary folder may hold quotes and end in backslashes: the engine reads it back whole.
+  const std::string awkward = "/tmp/a \"b\\\" c\\";
+  const std::vector<std::string> args = SplitOptionText(PassOptions(2, 800, awkward));
+  ASSERT_EQ(args.size(), 6u);
+  EXPECT_EQ(args[5], awkward);
 }

@@ -270,21 +270,6 @@ std::string SubtitlesFilter(const std::string &APath) {
   return "subtitles=" + Escaped("filename=" + Value + ":si=0", "\\'[],;");
 }
 
-// AText as one argument of the option grammar in double quotes: a quote in it, and the
-// backslashes before a quote or the closing one, are escaped.
-std::string Quoted(const std::string &AText) {
-  std::string Out = "\"";
-  size_t Backslashes = 0;
-  for (const char C : AText) {
-    if (C == '"')
-      Out.append(Backslashes + 1, '\\');
-    Backslashes = C == '\\' ? Backslashes + 1 : 0;
-    Out += C;
-  }
-  Out.append(Backslashes, '\\');
-  return Out + '"';
-}
-
 // The rotation and the chain with the first subtitle stream drawn into the picture: text after
 // them, so that it reads upright at the output's size; pictures overlaid before them, where
 // their positions fit the source's picture. A VAAPI encoder's upload ends the graph.
@@ -298,10 +283,10 @@ std::string BurnInOptions(std::string Chain, const std::string &Filters, const s
     AddFilter(Chain, VaapiUpload);
   const std::string Device = Vaapi ? VaapiDevice : "";
   if (Burn == skText)
-    return Device + " -vf " + Quoted(Chain) + " ";
+    return Device + " -vf " + QuotedArgument(Chain) + " ";
   std::string Graph = "[0:V:0][0:s:0]overlay";
   AddFilter(Graph, Chain);
-  return Device + " -filter_complex " + Quoted(Graph) + " ";
+  return Device + " -filter_complex " + QuotedArgument(Graph) + " ";
 }
 
 // The -vf option of the rotation, the size and the effects; a VAAPI encoder's upload ends it.
@@ -546,4 +531,19 @@ std::string FrameSizeRefusal(const TConversionSettings &S, const std::string &AT
          (Odd.size() == 2 ? Odd[0] + " and " + Odd[1] + " are odd" : Odd[0] + " is odd") +
          ". Try " + Below(Width, WidthText) + "x" + Below(Height, HeightText) + " or " +
          Above(Width, WidthText) + "x" + Above(Height, HeightText) + ".";
+}
+
+// AText as one argument of the option grammar in double quotes: a quote in it, and the
+// backslashes before a quote or the closing one, are escaped.
+std::string QuotedArgument(const std::string &AText) {
+  std::string Out = "\"";
+  size_t Backslashes = 0;
+  for (const char C : AText) {
+    if (C == '"')
+      Out.append(Backslashes + 1, '\\');
+    Backslashes = C == '\\' ? Backslashes + 1 : 0;
+    Out += C;
+  }
+  Out.append(Backslashes, '\\');
+  return Out + '"';
 }

@@ -66,3 +66,7 @@ bool ContainerTakesSubtitles(const TConversionSettings &S);
 // odd side (libx264, libx265, libxvid, wmv2) are named with the even sizes around the typed
 // one; MPEG-4, MPEG-2 and VP8 take odd sides. An empty side follows the other at an even size.
 std::string FrameSizeRefusal(const TConversionSettings &S, const std::string &AText);
+
+// AText as one argument of the option grammar, in double quotes: a quote in it, and the
+// backslashes before a quote or the closing one, are escaped.
+std::string QuotedArgument(const std::string &AText);

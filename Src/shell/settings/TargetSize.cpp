@@ -1,4 +1,6 @@
-#include "components/encoder/TargetSize.h"
+#include "shell/settings/TargetSize.h"
+
+#include "shell/settings/OptionBuilders.h"
 
 int TargetVideoKbps(int ATargetMB, int64_t ADuration, int AAudioKbps) {
   if (ATargetMB <= 0 || ADuration <= 0)
@@ -11,9 +13,9 @@ int TargetVideoKbps(int ATargetMB, int64_t ADuration, int AAudioKbps) {
 }
 
 std::string PassOptions(int APass, int AVideoKbps, const std::string &ALogPrefix) {
-  // Quoted: the engine's option grammar splits at blanks, and a temporary folder may hold one.
+  // Quoted: the temporary folder may hold blanks or quotes.
   std::string Options = " -b:v " + std::to_string(AVideoKbps) + "k -pass " + std::to_string(APass) +
-                        " -passlogfile \"" + ALogPrefix + "\"";
+                        " -passlogfile " + QuotedArgument(ALogPrefix);
   if (APass == 1)
     Options += " -an -sn -f null";
   return Options;
